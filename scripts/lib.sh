@@ -1,0 +1,29 @@
+# Shared by scripts/run and scripts/test: installs what a fresh Debian 12 machine lacks.
+# Sourced, not run.
+
+BILDWART_PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev       # QtCore, QtWidgets, QtTest
+    libudev-dev        # port discovery and USB hot-plug
+)
+
+bildwart_install_missing() {
+    local missing=()
+    local pkg
+    for pkg in "${BILDWART_PACKAGES[@]}" "$@"; do
+        dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    echo "Installiere fehlende Pakete: ${missing[*]}"
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y "${missing[@]}"
+}
+
+bildwart_build() {
+    local preset=$1
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+}
