@@ -33,9 +33,7 @@ struct LoopbackStats {
     private:
         constexpr explicit Result(Kind kind, qsizetype index = 0)
             : m_kind(kind)
-            , m_index(index)
-        {
-        }
+            , m_index(index) {}
 
         Kind m_kind;
         qsizetype m_index;

@@ -9,7 +9,15 @@
 #include <optional>
 
 // What the test output sends to a terminal program on the far end of the line.
-enum class TestPattern { counterLine, alphabet, quickFox, uPattern, byteRamp, customText, customHex };
+enum class TestPattern {
+    counterLine,
+    alphabet,
+    quickFox,
+    uPattern,
+    byteRamp,
+    customText,
+    customHex
+};
 
 // Cases in picker order.
 const QList<TestPattern>& allTestPatterns();
