@@ -1,6 +1,15 @@
 #include "controller/DisplayController.h"
 
 #include "controller/LogExport.h"
+#include "serial/HotplugSource.h"
+#include "serial/PortScanner.h"
+#include "serial/SerialPort.h"
+#include "serial/SystemPortScanner.h"
+#include "serial/USBSerialWatcher.h"
+#include "simulator/DisplaySimulator.h"
+
+#include <QPointer>
+#include <QTimer>
 
 namespace {
 
@@ -22,11 +31,55 @@ DisplayController::DisplayController(QSettings& store, ControllerOptions options
     , m_store(store)
     , m_options(std::move(options))
     , m_clock(m_options.clock ? m_options.clock : std::make_shared<const Clock>())
+    , m_scanner(m_options.scanner ? m_options.scanner : std::make_shared<SystemPortScanner>())
+    , m_hotplug(m_options.hotplug ? m_options.hotplug : std::make_shared<USBSerialWatcher>())
 {
+    m_promptTimer.setSingleShot(true);
+    m_promptTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_promptTimer, &QTimer::timeout, this, [this] {
+        if (m_promptTimerGeneration == m_waiterGeneration)
+            releaseWaiter(false);
+    });
+
     loadStoredSettings();
+    refreshPorts();
+    if (m_options.watchHotplug) {
+        m_hotplug->onChange = [self = QPointer(this)] {
+            if (self)
+                self->handleUSBChange();
+        };
+        m_hotplug->start();
+    }
+    decideStartupConnection();
 }
 
-DisplayController::~DisplayController() = default;
+DisplayController::~DisplayController()
+{
+    // The port and the simulator go first: nothing they deliver may reach a half-destroyed
+    // controller.
+    m_port.reset();
+    m_simulator.reset();
+    if (m_hotplug)
+        m_hotplug->onChange = nullptr;
+}
+
+void DisplayController::decideStartupConnection()
+{
+    const QString lastPath = m_store.value(keyLastPortPath).toString();
+    if (!m_options.connectAtStartup || !m_autoReconnect ||
+        qEnvironmentVariableIsSet("XCTestConfigurationFilePath") || lastPath.isEmpty() ||
+        SerialPortInfo::isSimulatorPath(lastPath))
+        return;
+
+    update(m_wantedPath, std::optional(lastPath), &DisplayController::wantedPathChanged);
+    if (isListed(lastPath)) {
+        setSelectedPath(lastPath);
+        // After construction, so whoever created the controller sees every step.
+        QTimer::singleShot(0, this, [this] { connect(false); });
+    } else {
+        setConnection(ConnectionState::waiting());
+    }
+}
 
 void DisplayController::loadStoredSettings()
 {

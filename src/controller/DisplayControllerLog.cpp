@@ -1,6 +1,9 @@
 // The traffic log: appending with its cap, clearing with the counters.
 #include "controller/DisplayController.h"
 
+#include "serial/HexBytes.h"
+#include "serial/SerialPort.h"
+
 void DisplayController::appendLog(LogEntry::Kind kind, const QString& text, const QByteArray& bytes)
 {
     const int removed = m_log.append({QUuid::createUuid(), now(), kind, text, bytes});
@@ -18,4 +21,35 @@ void DisplayController::clearLog()
     update(m_txCount, qint64(0), &DisplayController::txCountChanged);
     update(m_rxCount, qint64(0), &DisplayController::rxCountChanged);
     update(m_timeouts, 0, &DisplayController::timeoutsChanged);
+}
+
+void DisplayController::addTxCount(qint64 bytes)
+{
+    update(m_txCount, m_txCount + bytes, &DisplayController::txCountChanged);
+}
+
+void DisplayController::sendRaw(const QByteArray& bytes, const std::optional<QString>& text)
+{
+    if (!m_port) {
+        appendLog(LogEntry::Kind::error, QStringLiteral("Nicht verbunden."));
+        return;
+    }
+    // Bytes of a failed write are neither counted nor logged as sent, even when part
+    // of them went out.
+    if (const auto error = m_port->write(bytes)) {
+        handleWriteError(*error);
+        return;
+    }
+    addTxCount(bytes.size());
+    appendLog(LogEntry::Kind::tx, text.value_or(LogEntry::printable(bytes)), bytes);
+}
+
+void DisplayController::sendHex(const QString& text)
+{
+    const auto bytes = parseHexBytes(text);
+    if (!bytes) {
+        appendLog(LogEntry::Kind::error, QStringLiteral("Ung\u00FCltige Hex-Eingabe: ") + text);
+        return;
+    }
+    sendRaw(*bytes);
 }

@@ -1,4 +1,5 @@
 #include "ControllerFixture.h"
+#include "Pty.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -24,11 +25,12 @@ private slots:
 
     void storedValuesAreRestored()
     {
-        TemporaryStore store;
+        ControllerFixture f;
+        f.scanner->list("/dev/serial/by-id/usb-FTDI-if00");
         SerialSettings stored;
         stored.baudRate = 9600;
         stored.parity = SerialSettings::Parity::even;
-        QSettings& s = store.settings();
+        QSettings& s = f.store.settings();
         s.setValue("serialSettings", *stored.toJson());
         s.setValue("lastPortPath", "/dev/serial/by-id/usb-FTDI-if00");
         s.setValue("pollingEnabled", false);
@@ -37,7 +39,7 @@ private slots:
         s.setValue("autoReconnect", false);
         s.sync();
 
-        auto controller = makeController(s);
+        auto controller = &f.make();
         QCOMPARE(controller->settings(), stored);
         QCOMPARE(controller->selectedPath(), QStringLiteral("/dev/serial/by-id/usb-FTDI-if00"));
         QCOMPARE(controller->pollingEnabled(), false);
@@ -113,6 +115,86 @@ private slots:
         TemporaryStore store;
         makeController(store.settings())->setPollingEnabled(false);
         QCOMPARE(makeController(store.settings())->pollingEnabled(), false);
+    }
+
+    void startupConnection_data()
+    {
+        QTest::addColumn<bool>("autoReconnect");
+        QTest::addColumn<QString>("remembered"); // "listed", "absent" or a stored path
+        QTest::addColumn<int>("expected");       // ConnectionState::Case
+        using C = ConnectionState::Case;
+        QTest::newRow("remembered adapter present") << true << "listed" << int(C::connected);
+        QTest::newRow("remembered adapter absent") << true << "absent" << int(C::waiting);
+        QTest::newRow("reconnection off") << false << "listed" << int(C::disconnected);
+        QTest::newRow("simulator never restored")
+            << true << "simulator://smart" << int(C::disconnected);
+    }
+    void startupConnection()
+    {
+        QFETCH(bool, autoReconnect);
+        QFETCH(QString, remembered);
+        QFETCH(int, expected);
+        Pty pty;
+        QVERIFY(pty.isValid());
+        ControllerFixture f;
+        QString path = remembered;
+        if (remembered == u"listed") {
+            path = pty.slavePath();
+            f.scanner->list(path);
+        } else if (remembered == u"absent") {
+            path = QStringLiteral("/dev/serial/by-id/usb-gone");
+        }
+        f.store.settings().setValue("lastPortPath", path);
+        f.store.settings().setValue("autoReconnect", autoReconnect);
+
+        DisplayController& controller = f.make(true);
+        // The connection is made after construction, never inside it.
+        QVERIFY(!controller.connection().is(ConnectionState::Case::connected));
+        const auto reached = [&] { return int(controller.connection().state) == expected; };
+        QTRY_VERIFY_WITH_TIMEOUT(reached(), 5000);
+        QTest::qWait(50); // nothing further happens on its own
+        QCOMPARE(int(controller.connection().state), expected);
+        if (expected == int(ConnectionState::Case::waiting))
+            QCOMPARE(controller.wantedPath(), std::optional(path));
+    }
+
+    void testHarnessVariableSkipsTheStartupConnection()
+    {
+        Pty pty;
+        ControllerFixture f;
+        f.scanner->list(pty.slavePath());
+        f.store.settings().setValue("lastPortPath", pty.slavePath());
+        qputenv("XCTestConfigurationFilePath", "/tmp/x");
+        DisplayController& controller = f.make(true);
+        qunsetenv("XCTestConfigurationFilePath");
+        QTest::qWait(100);
+        QCOMPARE(controller.connection(), ConnectionState::disconnected());
+        QCOMPARE(controller.wantedPath(), std::nullopt);
+    }
+
+    void dropoutWindow()
+    {
+        ControllerFixture f;
+        DisplayController& controller = f.make();
+        // Losses are recorded by the connection; a simulator line serves to lose one.
+        auto loseOnce = [&] {
+            controller.setSelectedPath(SerialPortInfo::smartSimulatorPath);
+            controller.connect();
+            QVERIFY(controller.connection().is(ConnectionState::Case::connected));
+            controller.handleConnectionLost(QStringLiteral("Gegenstelle getrennt"));
+        };
+        loseOnce();
+        QVERIFY(!controller.hasRepeatedDropouts());
+        f.clock->advance(599);
+        loseOnce();
+        QVERIFY(controller.hasRepeatedDropouts());
+        f.clock->advance(2);
+        QVERIFY(!controller.hasRepeatedDropouts()); // the first is now older than ten minutes
+        for (int i = 0; i < 60; ++i)
+            loseOnce();
+        QCOMPARE(controller.dropouts().size(), 50);
+        controller.resetDropouts();
+        QVERIFY(controller.dropouts().isEmpty());
     }
 };
 

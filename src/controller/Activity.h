@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+// One cancellable background activity of the controller (the pump, the poll, the
+// reconnection series, …), driven by the main event loop: no thread, no busy waiting.
+// Its steps are continuations; cancel() stops the pending sleep, and every
+// continuation that was already posted finds itself outdated and does nothing.
+class Activity {
+public:
+    explicit Activity(QObject* context);
+    Activity(const Activity&) = delete;
+    Activity& operator=(const Activity&) = delete;
+
+    // Starts a new run; continuations of an earlier run are outdated from now on.
+    void start();
+    void cancel();
+    bool isRunning() const { return m_running; }
+
+    // Runs `step` after `seconds` (monotonic), unless the run is cancelled first.
+    // A new sleep replaces a pending one.
+    void sleep(double seconds, std::function<void()> step);
+    // Runs `step` from the event loop, after the current event, unless cancelled first.
+    void post(std::function<void()> step);
+
+private:
+    QObject* m_context;
+    QTimer m_timer;
+    std::function<void()> m_sleeping;
+    quint64 m_run = 0;
+    bool m_running = false;
+};
