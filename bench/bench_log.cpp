@@ -9,10 +9,18 @@
 
 namespace {
 
+ControllerOptions quietOptions()
+{
+    ControllerOptions options;
+    options.connectAtStartup = false;
+    options.watchHotplug = false;
+    return options;
+}
+
 struct Fixture {
     QTemporaryDir dir;
     QSettings store{dir.filePath("bench.conf"), QSettings::IniFormat};
-    DisplayController controller{store, ControllerOptions{false, {}}};
+    DisplayController controller{store, quietOptions()};
 };
 
 const QByteArray chunk("volume=40\r\n>");
