@@ -123,6 +123,10 @@ void DisplayController::setSettings(const SerialSettings& settings)
     if (!update(m_settings, settings, &DisplayController::settingsChanged))
         return;
     saveSettings();
+    // Changes apply at once, also on an open line; a driver that refuses one keeps
+    // working with what it had.
+    if (m_port)
+        (void)m_port->apply(m_settings);
 }
 
 void DisplayController::setAutoReconnect(bool on)

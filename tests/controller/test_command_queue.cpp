@@ -117,6 +117,21 @@ private slots:
         c.send("get mute");
         QTRY_COMPARE(f.display.lines.last(), QStringLiteral("get mute"));
     }
+
+    void settingsApplyToTheOpenLine()
+    {
+        LineFixture f;
+        DisplayController& c = f.connect();
+        QVERIFY(c.connection().is(ConnectionState::Case::connected));
+        SerialSettings twoStopBits = c.settings();
+        twoStopBits.stopBits = SerialSettings::StopBits::two;
+        c.setSettings(twoStopBits);
+        // Both ends of a pseudo-terminal share one set of line attributes (a pseudo-
+        // terminal keeps stop bits, but not parity or character size).
+        termios attributes{};
+        QCOMPARE(tcgetattr(f.pty.master(), &attributes), 0);
+        QVERIFY(attributes.c_cflag & CSTOPB);
+    }
 };
 
 QTEST_GUILESS_MAIN(CommandQueueTest)

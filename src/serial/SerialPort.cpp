@@ -1,0 +1,237 @@
+#include "serial/SerialPort.h"
+
+#include "serial/LineAttributes.h"
+#include "serial/TermiosSpeed.h"
+
+#include <QMetaObject>
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <thread>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// One read delivers at most this much; whatever is there is delivered at once.
+constexpr std::size_t readBufferSize = 1024;
+
+// A full output buffer is retried this often per write() call, with this pause in
+// between: 0.4 s in all, short enough for the main thread, long enough for a slow
+// line to take the next bytes.
+constexpr int writeRetryBudget = 200;
+constexpr auto writeRetryPause = 2ms;
+
+// A line held by flow control never drains, and the kernel's own close would then wait
+// up to 30 s. Closing waits this long for the output queue to empty and then discards
+// the rest, so that disconnecting never freezes the window.
+constexpr auto drainBound = 500ms;
+constexpr auto drainPollInterval = 5ms;
+
+QString remoteGoneReason()
+{
+    return QStringLiteral("Gegenstelle getrennt");
+}
+
+void setModemLine(int fd, int line, bool asserted)
+{
+    // Pseudo-terminals and some adapters have no modem lines; they still work.
+    [[maybe_unused]] const int result = ioctl(fd, asserted ? TIOCMBIS : TIOCMBIC, &line);
+}
+
+std::optional<SerialPortError> configureLine(int fd, const SerialSettings& settings)
+{
+    termios attributes{};
+    if (tcgetattr(fd, &attributes) != 0)
+        return SerialPortError::configureFailed(QStringLiteral("tcgetattr"));
+    applyLineSettings(attributes, settings);
+    if (tcsetattr(fd, TCSANOW, &attributes) != 0)
+        return SerialPortError::configureFailed(QStringLiteral("tcsetattr (") +
+                                                systemErrorText(errno) + u')');
+    // Also for the termios steps: a driver that rounds them keeps the exact rate.
+    setExactBaudRate(fd, settings.baudRate);
+    const ModemLines lines = modemLines(settings);
+    setModemLine(fd, TIOCM_DTR, lines.dtr);
+    setModemLine(fd, TIOCM_RTS, lines.rts);
+    [[maybe_unused]] const int flushed = tcflush(fd, TCIOFLUSH);
+    return std::nullopt;
+}
+
+// Waits, within drainBound, until the driver has sent everything. Output still queued
+// after that (or a driver that cannot tell) is discarded. A drained queue is not
+// flushed: on a pseudo-terminal that would also discard what the other side has not
+// read yet.
+void drainOutput(int fd)
+{
+    const auto deadline = std::chrono::steady_clock::now() + drainBound;
+    for (;;) {
+        int pending = 0;
+        if (ioctl(fd, TIOCOUTQ, &pending) != 0)
+            break;
+        if (pending <= 0)
+            return;
+        if (std::chrono::steady_clock::now() >= deadline)
+            break;
+        std::this_thread::sleep_for(drainPollInterval);
+    }
+    [[maybe_unused]] const int flushed = tcflush(fd, TCOFLUSH);
+}
+
+} // namespace
+
+SerialPort::SerialPort(QString path, SerialSettings settings)
+    : m_path(std::move(path))
+    , m_settings(std::move(settings))
+    , m_receiver(std::make_unique<QObject>())
+{
+}
+
+SerialPort::~SerialPort()
+{
+    close();
+}
+
+std::optional<SerialPortError> SerialPort::open()
+{
+    if (m_fd >= 0)
+        return std::nullopt;
+
+    const QByteArray nativePath = m_path.toLocal8Bit();
+    const int fd = ::open(nativePath.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return SerialPortError::openFailed(m_path, errno);
+
+    // TIOCEXCL keeps other users out but not root, and some drivers ignore it; the
+    // lock keeps out every opener that asks for it, as serial terminals do.
+    [[maybe_unused]] const int exclusive = ioctl(fd, TIOCEXCL);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return SerialPortError::openFailed(m_path, error == EWOULDBLOCK ? EBUSY : error);
+    }
+
+    m_fd = fd;
+    if (auto error = configureLine(fd, m_settings)) {
+        releaseDescriptor();
+        return error;
+    }
+
+    const quint64 generation = m_generation;
+    const auto started = m_reader.start(
+        fd, [this, fd, generation](short revents) { return readChunk(fd, revents, generation); });
+    if (started) {
+        releaseDescriptor();
+        return SerialPortError::openFailed(m_path, *started);
+    }
+    return std::nullopt;
+}
+
+std::optional<SerialPortError> SerialPort::apply(const SerialSettings& settings)
+{
+    m_settings = settings;
+    if (m_fd < 0)
+        return std::nullopt;
+    return configureLine(m_fd, m_settings);
+}
+
+std::optional<SerialPortError> SerialPort::write(const QByteArray& bytes)
+{
+    if (m_fd < 0)
+        return SerialPortError::notOpen();
+    qsizetype offset = 0;
+    int retries = 0;
+    while (offset < bytes.size()) {
+        const ssize_t written = ::write(m_fd, bytes.constData() + offset,
+                                        static_cast<std::size_t>(bytes.size() - offset));
+        if (written > 0) {
+            offset += written;
+            continue;
+        }
+        // A write of nothing leaves errno as it was; a device that takes no bytes at
+        // all is as good as gone.
+        const int error = written == 0 ? EIO : errno;
+        if (written < 0 && (error == EAGAIN || error == EINTR) && retries < writeRetryBudget) {
+            ++retries;
+            std::this_thread::sleep_for(writeRetryPause);
+            continue;
+        }
+        return SerialPortError::writeFailed(error);
+    }
+    return std::nullopt;
+}
+
+void SerialPort::close()
+{
+    if (m_fd >= 0)
+        releaseDescriptor();
+}
+
+void SerialPort::releaseDescriptor()
+{
+    // The reader has been joined (or never started), so no read can hit the
+    // descriptor after it is closed, or after its number is reused.
+    m_reader.stop();
+    ++m_generation;
+    drainOutput(m_fd);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+// On the reader thread.
+bool SerialPort::readChunk(int fd, short revents, quint64 generation)
+{
+    char buffer[readBufferSize];
+    const ssize_t count = ::read(fd, buffer, sizeof buffer);
+    if (count > 0) {
+        QByteArray chunk(buffer, count);
+        QMetaObject::invokeMethod(
+            m_receiver.get(),
+            [this, generation, chunk = std::move(chunk)] { deliverData(generation, chunk); },
+            Qt::QueuedConnection);
+        return true;
+    }
+
+    const int error = count < 0 ? errno : 0;
+    const bool hungUp = (revents & (POLLHUP | POLLERR)) != 0;
+    QString reason;
+    if (count == 0) {
+        reason = remoteGoneReason();
+    } else if (error == EAGAIN || error == EINTR) {
+        if (!hungUp)
+            return true;
+        // Hung up with nothing left to read; poll would report it forever.
+        reason = remoteGoneReason();
+    } else if (error == EIO && hungUp) {
+        // A pseudo-terminal whose master has just closed answers EIO until the
+        // hang-up is complete; the user should read the same reason either way.
+        reason = remoteGoneReason();
+    } else {
+        reason = systemErrorText(error);
+    }
+    QMetaObject::invokeMethod(
+        m_receiver.get(), [this, generation, reason] { deliverClose(generation, reason); },
+        Qt::QueuedConnection);
+    return false;
+}
+
+void SerialPort::deliverData(quint64 generation, const QByteArray& chunk)
+{
+    if (generation != m_generation || !onData)
+        return;
+    // A copy, because the callback may destroy this port (and with it onData).
+    const auto callback = onData;
+    callback(chunk);
+}
+
+void SerialPort::deliverClose(quint64 generation, const QString& reason)
+{
+    if (generation != m_generation || !onClose)
+        return;
+    const auto callback = onClose;
+    callback(reason);
+}
