@@ -5,6 +5,9 @@ BILDWART_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev       # QtCore, QtWidgets, QtTest
     libudev-dev        # port discovery and USB hot-plug
+    umockdev libumockdev-dev   # fake device tree for the port discovery and hot-plug tests
+    libqt6svg6 adwaita-icon-theme   # the symbolic icons of the user interface (SVG)
+    qt6-translations-l10n   # Qt's own dialog and button texts in German
 )
 
 bildwart_install_missing() {

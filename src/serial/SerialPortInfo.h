@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <optional>
 
 // One selectable port of the sidebar. Its identity is the path.
 struct SerialPortInfo {
@@ -18,6 +19,21 @@ struct SerialPortInfo {
     bool looksLikeUSBAdapter() const;
     // Ports that belong to the computer itself and are never the adapter.
     bool isInternalPort() const;
+    // What the sidebar says when such a port is selected.
+    static QString internalPortWarning();
+
+    // Adapter-like ports first, each group ascending by path.
+    static QList<SerialPortInfo> sorted(QList<SerialPortInfo> ports);
+
+    // The selection after a rescan: the old one while it is listed and is not an
+    // internal port passed over for an adapter; otherwise the first adapter-like
+    // port, or none. The simulators are only ever chosen by the user.
+    static QString repairSelection(const QString& selected, const QList<SerialPortInfo>& ports);
+
+    // Whether a built-in UART port is listed. openError is the errno of opening it
+    // (0 if it opened), uartType what TIOCGSERIAL reported (absent if it could not
+    // be asked). The kernel creates such ports whether or not a chip is behind them.
+    static bool keepsBuiltInUart(int openError, std::optional<int> uartType);
 
     // The two built-in simulator entries, listed after the real ports.
     static const QString smartSimulatorPath;
@@ -25,3 +41,5 @@ struct SerialPortInfo {
     static bool isSimulatorPath(const QString& path);
     static QList<SerialPortInfo> simulatorEntries();
 };
+
+size_t qHash(const SerialPortInfo& port, size_t seed = 0) noexcept;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // A plugged-in USB-serial adapter of a known vendor that offers no serial port.
@@ -22,4 +24,15 @@ struct UnboundAdapter {
 
     // Known-vendor adapters without a port; never fails.
     static QList<UnboundAdapter> scan();
+
+    // The USB vendor ids of the adapters the scan looks at.
+    static const QSet<int>& knownVendorIDs();
+
+    // Who holds an adapter, from the drivers bound to its USB interfaces (empty
+    // text for an interface without driver): absent while a serial driver has it
+    // or nothing does, "usbfs" for a user-space program (such as a virtual
+    // machine's USB pass-through), else the foreign kernel driver's name.
+    static std::optional<QString> capturingDriver(const QStringList& interfaceDrivers);
 };
+
+size_t qHash(const UnboundAdapter& adapter, size_t seed = 0) noexcept;

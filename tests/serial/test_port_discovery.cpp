@@ -1,0 +1,120 @@
+// Both scans against a fake device tree; runs under umockdev's preload library.
+#include "MockDeviceTree.h"
+#include "serial/SerialPortInfo.h"
+#include "serial/UnboundAdapter.h"
+
+#include <QtTest>
+#include <memory>
+
+using Expected = std::optional<UnboundAdapter>;
+Q_DECLARE_METATYPE(Expected)
+
+class TestPortDiscovery : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<MockDeviceTree> m_tree;
+
+    // As the kernel shows an adapter: USB device, interface with its driver, tty.
+    QString addAdapter(const QString& bus, const MockDeviceTree::Pairs& attributes,
+                       const QString& driver, const QString& tty, const QStringList& links = {})
+    {
+        const QString device = m_tree->add("usb", bus, {}, "usb_device", {}, attributes);
+        const QString interface = m_tree->add("usb", bus + ":1.0", device, "usb_interface", driver);
+        return tty.isEmpty() ? device : m_tree->addTty(interface, tty, links);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(MockDeviceTree().isSeen(),
+                 "needs umockdev's preload library: run it as umockdev-wrapper <test>");
+    }
+
+    void init() { m_tree = std::make_unique<MockDeviceTree>(); }
+    void cleanup() { m_tree.reset(); }
+
+    void adapterWithTtyIsAPortUnderItsStableName()
+    {
+        const QString byId = "usb-FTDI_FT232R_USB_UART_A10K-if00-port0";
+        addAdapter("1-1",
+                   {{"idVendor", "0403"},
+                    {"idProduct", "6001"},
+                    {"product", "FT232R USB UART"},
+                    {"manufacturer", "FTDI"},
+                    {"serial", "A10K"}},
+                   "ftdi_sio", "ttyUSB0", {"/dev/serial/by-id/" + byId, "/dev/serial/by-path/x"});
+        // udev names the link, but it is not on disk (yet): the node is the path.
+        SerialPortInfo expected{"/dev/ttyUSB0", "FT232R USB UART", "FTDI FT232R USB UART · USB"};
+        QCOMPARE(SerialPortInfo::scan(), QList{expected});
+        QCOMPARE(UnboundAdapter::scan(), QList<UnboundAdapter>());
+
+        m_tree->addByIdLink(byId, "ttyUSB0");
+        expected.path = "/dev/serial/by-id/" + byId;
+        QCOMPARE(SerialPortInfo::scan(), QList{expected});
+    }
+
+    void portsAreDescribedAndSorted()
+    {
+        addAdapter("1-1", {{"idVendor", "0403"}, {"product", "FT232R"}}, "ftdi_sio", "ttyUSB0");
+        addAdapter("1-2", {{"idVendor", "2341"}, {"product", "Uno"}, {"manufacturer", "Arduino"}},
+                   "cdc_acm", "ttyACM0");
+        m_tree->addTty(m_tree->add("pci", "0000:03:00.0", {}, {}, "exar_serial"), "ttyS4");
+        const QList<SerialPortInfo> expected = {
+            {"/dev/ttyACM0", "Uno", "Arduino Uno · USB"},
+            {"/dev/ttyUSB0", "FT232R", "FT232R · USB"},
+            {"/dev/ttyS4", "ttyS4", "/dev/ttyS4"},
+        };
+        QCOMPARE(SerialPortInfo::scan(), expected);
+    }
+
+    void consolesAndEmptyUartsAreLeftOut()
+    {
+        // Virtual consoles and the like hang below no device.
+        for (const char* name : {"console", "tty0", "ptmx"})
+            m_tree->addTty("/sys/devices/virtual/tty", name);
+        // The kernel's ttyS0…31 exist without a chip; this one does not answer TIOCGSERIAL.
+        m_tree->addTty(m_tree->add("platform", "serial8250", {}, {}, "serial8250"), "ttyS1");
+        QCOMPARE(SerialPortInfo::scan(), QList<SerialPortInfo>());
+    }
+
+    void adapterScan_data()
+    {
+        QTest::addColumn<MockDeviceTree::Pairs>("attributes");
+        QTest::addColumn<QString>("driver");
+        QTest::addColumn<Expected>("expected");
+        QTest::newRow("CH340 without driver")
+            << MockDeviceTree::Pairs{{"idVendor", "1a86"},
+                                     {"idProduct", "7523"},
+                                     {"product", "USB Serial"}}
+            << "" << Expected(UnboundAdapter{"USB Serial", 6790, 29987, "", {}});
+        QTest::newRow("held by a user-space program")
+            << MockDeviceTree::Pairs{{"idVendor", "0403"},
+                                     {"idProduct", "6001"},
+                                     {"product", "FT232R"},
+                                     {"serial", "A10K"}}
+            << "usbfs" << Expected(UnboundAdapter{"FT232R", 1027, 24577, "A10K", "usbfs"});
+        QTest::newRow("port on its way")
+            << MockDeviceTree::Pairs{{"idVendor", "067b"}, {"idProduct", "2303"}} << "pl2303"
+            << Expected(UnboundAdapter{"USB-Seriell-Wandler", 1659, 8963, "", {}});
+        QTest::newRow("no product id")
+            << MockDeviceTree::Pairs{{"idVendor", "10c4"}} << ""
+            << Expected(UnboundAdapter{"USB-Seriell-Wandler", 4292, 0, "", {}});
+        QTest::newRow("foreign vendor")
+            << MockDeviceTree::Pairs{{"idVendor", "05ac"}, {"product", "iPhone"}} << ""
+            << Expected();
+    }
+
+    void adapterScan()
+    {
+        QFETCH(MockDeviceTree::Pairs, attributes);
+        QFETCH(QString, driver);
+        QFETCH(Expected, expected);
+        addAdapter("3-1", attributes, driver, {});
+        QCOMPARE(UnboundAdapter::scan(), expected ? QList{*expected} : QList<UnboundAdapter>());
+        QCOMPARE(SerialPortInfo::scan(), QList<SerialPortInfo>());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPortDiscovery)
+#include "test_port_discovery.moc"
