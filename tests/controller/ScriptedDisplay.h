@@ -28,6 +28,8 @@ public:
     }
 
     void setScript(Script script) { m_script = std::move(script); }
+    // A peer that stops reading lets the line's buffer fill up.
+    void setReading(bool on) { m_notifier.setEnabled(on); }
     // Answers after this delay instead of at once (the time the display takes).
     void setAnswerDelay(int milliseconds) { m_answerDelayMs = milliseconds; }
 
