@@ -10,13 +10,13 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <benchmark/benchmark.h>
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <chrono>
-#include <thread>
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -127,9 +127,8 @@ void BM_RawCommandPingPong(benchmark::State& state)
     const int fd = openRaw(simulator.devicePath());
     Samples samples;
     for (auto _ : state)
-        samples.add(state, rawRoundTrip(fd, "get volume\r", [](const QByteArray& a) {
-            return a.endsWith('>');
-        }));
+        samples.add(state, rawRoundTrip(fd, "get volume\r",
+                                        [](const QByteArray& a) { return a.endsWith('>'); }));
     samples.report(state);
     ::close(fd);
 }
@@ -157,8 +156,8 @@ void BM_RawLoopbackPingPong(benchmark::State& state)
     Samples samples;
     for (auto _ : state) {
         samples.add(state, rawRoundTrip(fd, packet, [&](const QByteArray& a) {
-            return a.size() >= packet.size();
-        }));
+                        return a.size() >= packet.size();
+                    }));
         // The same pause as the controller's packets have between them, so both
         // start from an idle line and idle threads.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -182,7 +181,8 @@ void BM_ControllerLoopback(benchmark::State& state)
     }
     samples.report(state);
     bench.controller->stopLoopback();
-    state.counters["faulty"] = double(bench.controller->loopback().faulty + bench.controller->loopback().lost);
+    state.counters["faulty"] =
+        double(bench.controller->loopback().faulty + bench.controller->loopback().lost);
 }
 
 // Wake-ups of a connected controller that has nothing to do, over ten seconds.

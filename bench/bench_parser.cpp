@@ -9,13 +9,20 @@ namespace {
 QByteArray replyStream()
 {
     QByteArray stream;
-    const char* replies[] = {"modelnum=SBID-QX286", "serialnum=SIM0000001",
-                             "partnum=1033157 REV A", "fwversion=1.07.0021",
-                             "powerstate=on",        "input=hdmi1",
-                             "volume=30",            "mute=off",
-                             "micmute=off",          "brightness=80",
-                             "videofreeze=off",      "screenshade=off",
-                             "statereporting=off",   "#volume=31",
+    const char* replies[] = {"modelnum=SBID-QX286",
+                             "serialnum=SIM0000001",
+                             "partnum=1033157 REV A",
+                             "fwversion=1.07.0021",
+                             "powerstate=on",
+                             "input=hdmi1",
+                             "volume=30",
+                             "mute=off",
+                             "micmute=off",
+                             "brightness=80",
+                             "videofreeze=off",
+                             "screenshade=off",
+                             "statereporting=off",
+                             "#volume=31",
                              "invalid cmd"};
     for (int round = 0; round < 20; ++round) {
         for (const char* reply : replies)

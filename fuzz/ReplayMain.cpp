@@ -13,7 +13,8 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     int replayed = 0;
     for (int i = 1; i < argc; ++i) {
-        QDirIterator files(QString::fromLocal8Bit(argv[i]), QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator files(QString::fromLocal8Bit(argv[i]), QDir::Files,
+                           QDirIterator::Subdirectories);
         while (files.hasNext()) {
             QFile file(files.next());
             if (!file.open(QIODevice::ReadOnly))

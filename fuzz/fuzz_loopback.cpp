@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 "incomplete is a true prefix");
         break;
     case Kind::extra:
-        require(received.startsWith(sent) && received.size() > sent.size(), "extra extends the packet");
+        require(received.startsWith(sent) && received.size() > sent.size(),
+                "extra extends the packet");
         break;
     case Kind::corrupt:
         require(result.index() < std::min(sent.size(), received.size()) &&
@@ -40,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     LoopbackStats stats;
     stats.record(result, 0.01);
-    require(stats.sent == 1 && stats.ok + stats.faulty + stats.lost == 1, "one packet counted once");
+    require(stats.sent == 1 && stats.ok + stats.faulty + stats.lost == 1,
+            "one packet counted once");
     require(stats.lastLatency.has_value() == (result.kind() == Kind::ok), "latency only when ok");
     return 0;
 }

@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 1)
         return 0;
     SimulatedDisplay display(data[0] % 2 ? DisplaySeries::rx : DisplaySeries::qx);
-    const auto answers =
-        display.receive(QByteArrayView(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1)));
+    const auto answers = display.receive(
+        QByteArrayView(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1)));
     for (const QByteArray& answer : answers)
         require(answer.endsWith('>'), "every answer ends with the prompt");
     require(display.line().size() < SimulatedDisplay::maxLineLength, "line stays bounded");

@@ -1,21 +1,89 @@
+#include "app/CommandLine.h"
+#include "app/Icons.h"
+#include "app/MainWindow.h"
+#include "app/Screenshots.h"
 #include "controller/DisplayController.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QLibraryInfo>
 #include <QSettings>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTranslator>
+#include <memory>
+#include <optional>
+
+namespace {
+
+// Qt's own texts (standard buttons, file dialogs, command-line help) in German, like the rest of
+// the interface. Without the translation package they stay English; nothing else changes.
+void installGermanQtTexts(QCoreApplication& app)
+{
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QStringLiteral("qtbase_de"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+}
+
+// --help and --version answer without a display, so they are looked at before the GUI starts.
+// Anything else waits for QApplication, which takes its own options (-platform, -style) away.
+std::optional<int> answerWithoutGui(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    installGermanQtTexts(app);
+    CommandLine commandLine;
+    if (!commandLine.parse(QCoreApplication::arguments()))
+        return std::nullopt;
+    if (commandLine.helpRequested()) {
+        QTextStream(stdout) << commandLine.helpText();
+        return 0;
+    }
+    if (commandLine.versionRequested()) {
+        QTextStream(stdout) << "Bildwart " << BILDWART_VERSION << Qt::endl;
+        return 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    if (const auto exitCode = answerWithoutGui(argc, argv))
+        return *exitCode;
+
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Halvorn"));
     QApplication::setApplicationName(QStringLiteral("Bildwart"));
+    QApplication::setApplicationVersion(QStringLiteral(BILDWART_VERSION));
+    installGermanQtTexts(app);
+    installIconSearchPath();
 
-    QSettings store;
-    DisplayController controller(store);
+    CommandLine commandLine;
+    if (!commandLine.parse(QApplication::arguments())) {
+        QTextStream(stderr) << commandLine.errorText() << "\n\n" << commandLine.helpText();
+        return 1;
+    }
+    // The screenshot run must neither read nor change the user's own settings.
+    const QString screenshotDirectory = commandLine.screenshotDirectory();
+    QTemporaryDir scratch;
+    std::unique_ptr<QSettings> store =
+        screenshotDirectory.isEmpty()
+            ? std::make_unique<QSettings>()
+            : std::make_unique<QSettings>(scratch.filePath(QStringLiteral("Bildwart.conf")),
+                                          QSettings::IniFormat);
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Bildwart"));
-    window.resize(1100, 720);
+    if (!screenshotDirectory.isEmpty()) {
+        // The pictures show the terminal with its loopback bar.
+        store->setValue(QStringLiteral("terminalVisible"), true);
+        store->setValue(QStringLiteral("loopbackVisible"), true);
+    }
+
+    DisplayController controller(*store);
+    MainWindow window(controller, *store,
+                      CommandLine::autoConnectPath(commandLine.autoConnect(), *store));
+    if (!screenshotDirectory.isEmpty())
+        return takeScreenshots(window, controller, screenshotDirectory);
     window.show();
     return app.exec();
 }

@@ -84,7 +84,8 @@ void DisplayController::decideStartupConnection()
 void DisplayController::loadStoredSettings()
 {
     if (m_store.contains(keySerialSettings)) {
-        const auto stored = SerialSettings::fromJson(m_store.value(keySerialSettings).toByteArray());
+        const auto stored =
+            SerialSettings::fromJson(m_store.value(keySerialSettings).toByteArray());
         if (stored && *stored != m_settings)
             setSettings(*stored);
     }

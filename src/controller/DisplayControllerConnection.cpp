@@ -211,9 +211,10 @@ void DisplayController::reconnectAttempt(const QString& target, int attempt)
         if (m_connection.is(Case::connected)) {
             m_reconnect.cancel();
             update(m_reconnects, m_reconnects + 1, &DisplayController::reconnectsChanged);
-            appendLog(LogEntry::Kind::info,
-                      QStringLiteral("Wandler wieder da \u2013 automatisch neu verbunden (Versuch ") +
-                          QString::number(attempt) + u')');
+            appendLog(
+                LogEntry::Kind::info,
+                QStringLiteral("Wandler wieder da \u2013 automatisch neu verbunden (Versuch ") +
+                    QString::number(attempt) + u')');
             return;
         }
         setConnection(ConnectionState::waiting());

@@ -181,9 +181,9 @@ void DisplayController::loopbackPacket(qint64 sequence)
     update(m_loopback, stats, &DisplayController::loopbackChanged);
 
     const double baud = double(std::max<qint64>(m_settings.baudRate, 1));
-    const double wait = std::max(double(packet.size()) * bitsPerByte / baud * echoTimeFactor +
-                                     echoSlackSeconds,
-                                 minimumEchoWaitSeconds);
+    const double wait =
+        std::max(double(packet.size()) * bitsPerByte / baud * echoTimeFactor + echoSlackSeconds,
+                 minimumEchoWaitSeconds);
     const double remaining = wait - secondsSince(sentAt);
 
     // The wait ends as soon as the whole echo is there (woken by the receive handling),

@@ -98,7 +98,8 @@ void DisplayController::execute(const SmartCommand& command, std::function<void(
             update(m_timeouts, m_timeouts + 1, &DisplayController::timeoutsChanged);
             const QString shown = command.text.isEmpty() ? QStringLiteral("\u23CE") : command.text;
             appendLog(LogEntry::Kind::error,
-                      QStringLiteral("Keine Antwort auf \u201E") + shown + QStringLiteral("\u201C nach ") +
+                      QStringLiteral("Keine Antwort auf \u201E") + shown +
+                          QStringLiteral("\u201C nach ") +
                           QLocale().toString(timeout, 'g', QLocale::FloatingPointShortest) +
                           QStringLiteral(" s \u2013 Kabel (kein Nullmodem!), Baudrate, "
                                          "Raumsteuerung pr\u00FCfen."));

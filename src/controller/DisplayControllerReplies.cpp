@@ -62,8 +62,8 @@ void DisplayController::handleEvent(const SmartEvent& event)
         break;
     }
     case SmartEvent::Kind::async:
-        appendLog(LogEntry::Kind::async,
-                  QStringLiteral("Am Ger\u00E4t ge\u00E4ndert: ") + event.name + u'=' + event.value);
+        appendLog(LogEntry::Kind::async, QStringLiteral("Am Ger\u00E4t ge\u00E4ndert: ") +
+                                             event.name + u'=' + event.value);
         apply(event.name, event.value, false);
         break;
     case SmartEvent::Kind::text:

@@ -44,8 +44,8 @@ QString LogEntry::symbol(Kind kind)
 
 QString LogEntry::exportLine() const
 {
-    QString line = date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) +
-                   u' ' + symbol(kind) + u' ' + text;
+    QString line = date.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + u' ' +
+                   symbol(kind) + u' ' + text;
     if (!bytes.isEmpty())
         line += QStringLiteral("  [") + hexText() + u']';
     return line;

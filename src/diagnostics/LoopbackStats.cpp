@@ -12,14 +12,16 @@ constexpr qint64 headerLength = 6;
 constexpr qint64 endLength = 2;
 
 // Modulo that stays in 0..modulus-1 for negative values as well.
-qint64 wrapped(qint64 value, qint64 modulus) {
+qint64 wrapped(qint64 value, qint64 modulus)
+{
     const qint64 rest = value % modulus;
     return rest < 0 ? rest + modulus : rest;
 }
 
 } // namespace
 
-QByteArray LoopbackStats::packet(qint64 sequence, qint64 size) {
+QByteArray LoopbackStats::packet(qint64 sequence, qint64 size)
+{
     const qint64 length = std::clamp(size, minPacketSize, maxPacketSize);
     QByteArray bytes;
     bytes.reserve(length);
@@ -39,7 +41,8 @@ QByteArray LoopbackStats::packet(qint64 sequence, qint64 size) {
     return bytes;
 }
 
-LoopbackStats::Result LoopbackStats::evaluate(const QByteArray& sent, const QByteArray& received) {
+LoopbackStats::Result LoopbackStats::evaluate(const QByteArray& sent, const QByteArray& received)
+{
     if (received.isEmpty())
         return Result::lost();
 
@@ -56,7 +59,8 @@ LoopbackStats::Result LoopbackStats::evaluate(const QByteArray& sent, const QByt
     return Result::extra();
 }
 
-void LoopbackStats::record(const Result& result, double latency) {
+void LoopbackStats::record(const Result& result, double latency)
+{
     ++sent;
     lastResult = result;
     switch (result.kind()) {
@@ -79,13 +83,15 @@ void LoopbackStats::record(const Result& result, double latency) {
     }
 }
 
-QString LoopbackStats::summary() const {
+QString LoopbackStats::summary() const
+{
     return QStringLiteral("%1 Pakete, %2 in Ordnung, %3 fehlerhaft, %4 verloren")
         .arg(QString::number(sent), QString::number(ok), QString::number(faulty),
              QString::number(lost));
 }
 
-QString LoopbackStats::Result::text(qint64 expected, qint64 received) const {
+QString LoopbackStats::Result::text(qint64 expected, qint64 received) const
+{
     switch (m_kind) {
     case Kind::corrupt:
         return QStringLiteral("Byte %1 verfälscht – Baudrate/Parität/Masse prüfen")

@@ -33,7 +33,9 @@ struct LoopbackStats {
     private:
         constexpr explicit Result(Kind kind, qsizetype index = 0)
             : m_kind(kind)
-            , m_index(index) {}
+            , m_index(index)
+        {
+        }
 
         Kind m_kind;
         qsizetype m_index;

@@ -29,14 +29,16 @@ constexpr std::array<TestPatternRow, 7> rows{{
      "z. B. „48 61 6C 6C 6F 0D 0A“ oder „0x48,0x61“."},
 }};
 
-const TestPatternRow& rowOf(TestPattern pattern) {
+const TestPatternRow& rowOf(TestPattern pattern)
+{
     return rows[static_cast<std::size_t>(pattern)];
 }
 
 // 64 bytes of 0x55 give a long enough square wave to read the bit time off a scope.
 constexpr qsizetype uPatternLength = 64;
 
-QByteArray byteRange(int first, int last) {
+QByteArray byteRange(int first, int last)
+{
     QByteArray bytes;
     bytes.reserve(last - first + 1);
     for (int value = first; value <= last; ++value)
@@ -44,7 +46,8 @@ QByteArray byteRange(int first, int last) {
     return bytes;
 }
 
-QByteArray counterLine(qint64 counter, const SerialSettings& settings, const QDateTime& date) {
+QByteArray counterLine(qint64 counter, const SerialSettings& settings, const QDateTime& date)
+{
     // printf keeps every digit beyond the fourth and puts a minus sign before the padding.
     const QString number = QString::asprintf("%04lld", static_cast<long long>(counter));
     const QString line = QStringLiteral("Bildwart Test #") + number + QStringLiteral(" | ") +
@@ -56,7 +59,8 @@ QByteArray counterLine(qint64 counter, const SerialSettings& settings, const QDa
 
 // The bytes before any line ending.
 QByteArray patternBody(TestPattern pattern, qint64 counter, const SerialSettings& settings,
-                       const QString& customText, const QString& customHex, const QDateTime& date) {
+                       const QString& customText, const QString& customHex, const QDateTime& date)
+{
     switch (pattern) {
     case TestPattern::counterLine:
         return counterLine(counter, settings, date);
@@ -77,13 +81,15 @@ QByteArray patternBody(TestPattern pattern, qint64 counter, const SerialSettings
 }
 
 // Raw bytes go out exactly as listed; an appended ending would falsify them.
-bool takesLineEnding(TestPattern pattern) {
+bool takesLineEnding(TestPattern pattern)
+{
     return pattern != TestPattern::byteRamp && pattern != TestPattern::customHex;
 }
 
 } // namespace
 
-const QList<TestPattern>& allTestPatterns() {
+const QList<TestPattern>& allTestPatterns()
+{
     static const QList<TestPattern> all = [] {
         QList<TestPattern> list;
         for (const auto& row : rows)
@@ -93,11 +99,13 @@ const QList<TestPattern>& allTestPatterns() {
     return all;
 }
 
-QString rawValue(TestPattern pattern) {
+QString rawValue(TestPattern pattern)
+{
     return QString::fromLatin1(rowOf(pattern).raw);
 }
 
-std::optional<TestPattern> testPatternFromRaw(const QString& raw) {
+std::optional<TestPattern> testPatternFromRaw(const QString& raw)
+{
     for (const auto& row : rows) {
         if (raw == QLatin1String(row.raw))
             return row.pattern;
@@ -105,15 +113,18 @@ std::optional<TestPattern> testPatternFromRaw(const QString& raw) {
     return std::nullopt;
 }
 
-QString label(TestPattern pattern) {
+QString label(TestPattern pattern)
+{
     return QString::fromUtf8(rowOf(pattern).label);
 }
 
-QString hint(TestPattern pattern) {
+QString hint(TestPattern pattern)
+{
     return QString::fromUtf8(rowOf(pattern).hint);
 }
 
-QByteArray testLineEnding(SerialSettings::LineEnding ending) {
+QByteArray testLineEnding(SerialSettings::LineEnding ending)
+{
     switch (ending) {
     case SerialSettings::LineEnding::lf:
         return QByteArrayLiteral("\n");
@@ -126,7 +137,8 @@ QByteArray testLineEnding(SerialSettings::LineEnding ending) {
 
 QByteArray testPatternBytes(TestPattern pattern, qint64 counter, const SerialSettings& settings,
                             const QString& customText, const QString& customHex,
-                            const QDateTime& date) {
+                            const QDateTime& date)
+{
     QByteArray bytes = patternBody(pattern, counter, settings, customText, customHex, date);
     if (takesLineEnding(pattern))
         bytes.append(testLineEnding(settings.lineEnding));

@@ -52,8 +52,8 @@ const QStringList& SmartCommand::cyclicPoll()
 
 const QStringList& SmartCommand::statusQueries()
 {
-    static const QStringList names{"powerstate", "input",       "volume",
-                                   "mute",       "micmute",     "brightness",
+    static const QStringList names{"powerstate",  "input",       "volume",
+                                   "mute",        "micmute",     "brightness",
                                    "videofreeze", "screenshade", "statereporting"};
     return names;
 }

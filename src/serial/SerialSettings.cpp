@@ -136,16 +136,15 @@ std::optional<QByteArray> SerialSettings::toJson() const
     if (!std::isfinite(responseTimeout) || !std::isfinite(interCommandDelay))
         return std::nullopt;
     // Written by hand so that the keys keep the declaration order of the record.
-    const QString json = QStringLiteral(
-                             "{\"baudRate\":%1,\"dataBits\":%2,\"parity\":\"%3\",\"stopBits\":%4,"
-                             "\"flowControl\":\"%5\",\"lineEnding\":\"%6\",\"responseTimeout\":%7,"
-                             "\"interCommandDelay\":%8,\"assertDTR\":%9,\"assertRTS\":%10}")
-                             .arg(QString::number(baudRate), QString::number(rawValue(dataBits)),
-                                  rawValue(parity), QString::number(rawValue(stopBits)),
-                                  rawValue(flowControl), rawValue(lineEnding),
-                                  jsonNumberText(responseTimeout),
-                                  jsonNumberText(interCommandDelay), jsonBool(assertDTR))
-                             .arg(jsonBool(assertRTS));
+    const QString json =
+        QStringLiteral("{\"baudRate\":%1,\"dataBits\":%2,\"parity\":\"%3\",\"stopBits\":%4,"
+                       "\"flowControl\":\"%5\",\"lineEnding\":\"%6\",\"responseTimeout\":%7,"
+                       "\"interCommandDelay\":%8,\"assertDTR\":%9,\"assertRTS\":%10}")
+            .arg(QString::number(baudRate), QString::number(rawValue(dataBits)), rawValue(parity),
+                 QString::number(rawValue(stopBits)), rawValue(flowControl), rawValue(lineEnding),
+                 jsonNumberText(responseTimeout), jsonNumberText(interCommandDelay),
+                 jsonBool(assertDTR))
+            .arg(jsonBool(assertRTS));
     return json.toUtf8();
 }
 

@@ -1,6 +1,10 @@
-// Hot-plug events from udev's netlink socket, read on the main thread's event loop.
+// Hot-plug events from udev's netlink socket, read on the main thread's event loop,
+// and from the device folders where no udev daemon sends any.
 #include "serial/USBSerialWatcher.h"
 
+#include "serial/DeviceDirectoryWatcher.h"
+
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstring>
@@ -20,21 +24,56 @@ bool changesPortList(const char* action)
     return false;
 }
 
+// The udev daemon (systemd-udevd or eudev) listens on this socket while it runs;
+// without it no event reaches udev's netlink group.
+bool udevDaemonRuns()
+{
+    return QFileInfo::exists(QStringLiteral("/run/udev/control"));
+}
+
 } // namespace
 
-USBSerialWatcher::USBSerialWatcher() = default;
+USBSerialWatcher::USBSerialWatcher(DirectoryWatch directoryWatch, QString deviceRoot)
+    : m_directoryWatch(directoryWatch)
+    , m_deviceRoot(std::move(deviceRoot))
+{
+}
 
 USBSerialWatcher::~USBSerialWatcher() = default;
 
 bool USBSerialWatcher::isWatching() const
 {
-    return m_notifier != nullptr;
+    return m_notifier || (m_directories && m_directories->isWatching());
 }
 
 void USBSerialWatcher::start()
 {
-    if (isWatching())
-        return;
+    if (!m_notifier)
+        startMonitor();
+    if (!m_watchesDirectories) {
+        m_watchesDirectories = wantsDirectories();
+        if (*m_watchesDirectories) {
+            m_directories = std::make_unique<DeviceDirectoryWatcher>(m_deviceRoot);
+            m_directories->onChange = [this] { report(); };
+        }
+    }
+}
+
+bool USBSerialWatcher::wantsDirectories() const
+{
+    switch (m_directoryWatch) {
+    case DirectoryWatch::always:
+        return true;
+    case DirectoryWatch::never:
+        return false;
+    case DirectoryWatch::withoutUdevDaemon:
+        break;
+    }
+    return !udevDaemonRuns();
+}
+
+void USBSerialWatcher::startMonitor()
+{
     Udev::Context context = Udev::newContext();
     // "udev": events after udev has created the device nodes and links, so that a
     // rescan triggered by them finds the port under its stable name.
@@ -68,6 +107,12 @@ void USBSerialWatcher::drain()
         }
         changed = changesPortList(udev_device_get_action(device.get())) || changed;
     }
-    if (changed && onChange)
+    if (changed)
+        report();
+}
+
+void USBSerialWatcher::report()
+{
+    if (onChange)
         onChange();
 }

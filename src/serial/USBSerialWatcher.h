@@ -3,27 +3,48 @@
 #include "serial/HotplugSource.h"
 #include "serial/Udev.h"
 
+#include <QString>
 #include <memory>
+#include <optional>
 
+class DeviceDirectoryWatcher;
 class QSocketNotifier;
 
 // Reports ttys and USB devices coming and going, from udev's event stream, on the
-// thread that calls start() (the main thread; it needs a running event loop).
+// thread that calls start() (the main thread; it needs a running event loop). Where
+// no udev daemon runs, that stream stays silent; then the device folders are
+// watched as well.
 class USBSerialWatcher final : public HotplugSource {
 public:
-    USBSerialWatcher();
+    // When the device folders are watched besides udev's event stream.
+    enum class DirectoryWatch {
+        withoutUdevDaemon, // decided once, at the first start()
+        always,
+        never,
+    };
+
+    // deviceRoot is the device folder to watch, "/dev" on a real system.
+    explicit USBSerialWatcher(DirectoryWatch directoryWatch = DirectoryWatch::withoutUdevDaemon,
+                              QString deviceRoot = QStringLiteral("/dev"));
     ~USBSerialWatcher() override;
     USBSerialWatcher(const USBSerialWatcher&) = delete;
     USBSerialWatcher& operator=(const USBSerialWatcher&) = delete;
 
     // Subscribes once; a second call does nothing. Devices already present are not
-    // reported. Without udev the watcher stays idle and a later call tries again.
+    // reported. Without udev's event stream a later call tries again.
     void start() override;
     bool isWatching() const;
 
 private:
+    void startMonitor();
+    bool wantsDirectories() const;
     void drain();
+    void report();
 
+    DirectoryWatch m_directoryWatch;
+    QString m_deviceRoot;
+    std::optional<bool> m_watchesDirectories;
+    std::unique_ptr<DeviceDirectoryWatcher> m_directories;
     // Declared in release order: the notifier goes before the socket it watches.
     Udev::Context m_context;
     Udev::Monitor m_monitor;

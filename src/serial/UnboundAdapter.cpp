@@ -48,19 +48,27 @@ bool isSystemDriver(const QString& driver)
     return driver == QLatin1String("usb") || driver == QLatin1String("hub");
 }
 
-std::optional<QString> captureOf(udev* context, udev_device* device)
+int numberAttribute(udev_device* device, const char* name, int base)
+{
+    bool ok = false;
+    const int value = Udev::sysattr(device, name).toInt(&ok, base);
+    return ok ? value : 0;
+}
+
+std::optional<QString> captureOf(udev* context, udev_device* device, const UsbfsHolder& usbfs)
 {
     QStringList drivers;
     for (const Udev::Device& interface : Udev::devices(context, "usb", "usb_interface", device))
         drivers.append(Udev::driver(interface.get()));
-    return UnboundAdapter::capturingDriver(drivers);
-}
-
-int hexAttribute(udev_device* device, const char* name)
-{
-    bool ok = false;
-    const int value = Udev::sysattr(device, name).toInt(&ok, 16);
-    return ok ? value : 0;
+    const std::optional<QString> driver = UnboundAdapter::capturingDriver(drivers);
+    if (driver != QLatin1String("usbfs"))
+        return driver;
+    // usbfs only says that some program took the adapter; the advice names it.
+    const int bus = numberAttribute(device, "busnum", 10);
+    const int number = numberAttribute(device, "devnum", 10);
+    if (bus <= 0 || number <= 0)
+        return driver;
+    return usbfs.holderOf(bus, number).value_or(*driver);
 }
 
 } // namespace
@@ -119,7 +127,7 @@ std::optional<QString> UnboundAdapter::capturingDriver(const QStringList& interf
     return holder;
 }
 
-QList<UnboundAdapter> UnboundAdapter::scan()
+QList<UnboundAdapter> UnboundAdapter::scan(const UsbfsHolder& usbfs)
 {
     const Udev::Context context = Udev::newContext();
 
@@ -143,9 +151,9 @@ QList<UnboundAdapter> UnboundAdapter::scan()
         if (adapter.name.isEmpty())
             adapter.name = QStringLiteral("USB-Seriell-Wandler");
         adapter.vendorID = vendorID;
-        adapter.productID = hexAttribute(device.get(), "idProduct");
+        adapter.productID = numberAttribute(device.get(), "idProduct", 16);
         adapter.serial = Udev::sysattr(device.get(), "serial");
-        adapter.capturedBy = captureOf(context.get(), device.get());
+        adapter.capturedBy = captureOf(context.get(), device.get(), usbfs);
         adapters.append(adapter);
     }
     return adapters;

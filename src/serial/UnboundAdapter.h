@@ -1,5 +1,7 @@
 #pragma once
 
+#include "serial/UsbfsHolder.h"
+
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -22,8 +24,9 @@ struct UnboundAdapter {
     // German advice for the user.
     QString diagnosis() const;
 
-    // Known-vendor adapters without a port; never fails.
-    static QList<UnboundAdapter> scan();
+    // Known-vendor adapters without a port; never fails. An adapter held through
+    // usbfs is captured by the program that usbfs names, if it can be found.
+    static QList<UnboundAdapter> scan(const UsbfsHolder& usbfs = UsbfsHolder());
 
     // The USB vendor ids of the adapters the scan looks at.
     static const QSet<int>& knownVendorIDs();

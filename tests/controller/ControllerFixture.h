@@ -11,7 +11,10 @@
 // A settings store in a temporary folder, never the user's own.
 class TemporaryStore {
 public:
-    TemporaryStore() : m_settings(m_dir.filePath("Bildwart.conf"), QSettings::IniFormat) {}
+    TemporaryStore()
+        : m_settings(m_dir.filePath("Bildwart.conf"), QSettings::IniFormat)
+    {
+    }
     QSettings& settings() { return m_settings; }
 
 private:

@@ -11,8 +11,8 @@ public:
 
     void list(const QString& path)
     {
-        ports.append({path, QStringLiteral("Testadapter"), path + QStringLiteral(" \u00B7 USB"),
-                      false});
+        ports.append(
+            {path, QStringLiteral("Testadapter"), path + QStringLiteral(" \u00B7 USB"), false});
     }
     void unlist(const QString& path)
     {

@@ -77,13 +77,16 @@ private slots:
         QVERIFY(clock.elapsed() >= 300); // the next command waits for the timeout
         QTRY_COMPARE_WITH_TIMEOUT(c.timeouts(), 2, 5000);
         const QStringList errors = f.logTexts(Kind::error);
-        QCOMPARE(errors.value(0),
-                 QStringLiteral("Keine Antwort auf \u201E\u23CE\u201C nach 0,3 s \u2013 Kabel (kein "
-                                "Nullmodem!), Baudrate, Raumsteuerung pr\u00FCfen."));
-        QCOMPARE(errors.value(1),
-                 QStringLiteral("Keine Antwort auf \u201Eget modelnum\u201C nach 0,3 s \u2013 Kabel "
-                                "(kein Nullmodem!), Baudrate, Raumsteuerung pr\u00FCfen."));
-        QCOMPARE(f.logTexts(Kind::tx).value(0), QStringLiteral("(Zeilenende \u2013 Prompt anfordern)"));
+        QCOMPARE(
+            errors.value(0),
+            QStringLiteral("Keine Antwort auf \u201E\u23CE\u201C nach 0,3 s \u2013 Kabel (kein "
+                           "Nullmodem!), Baudrate, Raumsteuerung pr\u00FCfen."));
+        QCOMPARE(
+            errors.value(1),
+            QStringLiteral("Keine Antwort auf \u201Eget modelnum\u201C nach 0,3 s \u2013 Kabel "
+                           "(kein Nullmodem!), Baudrate, Raumsteuerung pr\u00FCfen."));
+        QCOMPARE(f.logTexts(Kind::tx).value(0),
+                 QStringLiteral("(Zeilenende \u2013 Prompt anfordern)"));
         QVERIFY(c.connection().is(ConnectionState::Case::connected));
     }
 

@@ -39,7 +39,6 @@ QString openFailedText(const QString& path, int errnum)
     return path + QStringLiteral(" lässt sich nicht öffnen: ") + systemText(errnum);
 }
 
-
 int occurrences(const QStringList& texts, const QString& text)
 {
     return int(texts.count(text));

@@ -20,8 +20,8 @@ constexpr int waitMs = 10000;
 
 int countEntries(const QString& directory)
 {
-    return int(QDir(directory).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)
-                   .size());
+    return int(
+        QDir(directory).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
 }
 
 int openDescriptors()
@@ -135,8 +135,8 @@ private slots:
         const qint64 sent = c.testSentCount();
         QTest::qWait(300);
         QCOMPARE(c.testSentCount(), sent); // the output loop has ended
-        QVERIFY(line.f.logTexts(Kind::info).contains(
-            QStringLiteral("Testausgabe gestoppt nach %1 Paketen").arg(sent)));
+        QVERIFY(line.f.logTexts(Kind::info)
+                    .contains(QStringLiteral("Testausgabe gestoppt nach %1 Paketen").arg(sent)));
     }
 
     void pulledWhileTheLoopbackWaits()

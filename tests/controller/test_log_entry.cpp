@@ -27,11 +27,11 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("expected");
         QTest::newRow("hello") << QByteArray("Hello\r\n") << QStringLiteral("Hello\u240D\u240A");
-        QTest::newRow("non-printables") << QByteArray("\x00\x7F\x80\xFF", 4)
-                                        << QStringLiteral("\u00B7\u00B7\u00B7\u00B7");
+        QTest::newRow("non-printables")
+            << QByteArray("\x00\x7F\x80\xFF", 4) << QStringLiteral("\u00B7\u00B7\u00B7\u00B7");
         QTest::newRow("blank") << QByteArray(" ") << QStringLiteral(" ");
-        QTest::newRow("utf-8 is two dots") << QByteArray("\xC3\xA4")
-                                           << QStringLiteral("\u00B7\u00B7");
+        QTest::newRow("utf-8 is two dots")
+            << QByteArray("\xC3\xA4") << QStringLiteral("\u00B7\u00B7");
         QTest::newRow("tab") << QByteArray("\t") << QStringLiteral("\u00B7");
         QTest::newRow("empty") << QByteArray() << QString();
     }

@@ -13,24 +13,60 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected"); // rendering of the property afterwards
-        QTest::newRow("power upper case") << "powerstate" << "STANDBY" << "standby";
-        QTest::newRow("unknown power") << "powerstate" << "sleeping" << "none";
-        QTest::newRow("input lowered") << "input" << "HDMI2" << "hdmi2";
-        QTest::newRow("volume") << "volume" << "40" << "40";
-        QTest::newRow("volume fraction") << "volume" << "40.5" << "40.5";
-        QTest::newRow("volume unreadable") << "volume" << "abc" << "7";
-        QTest::newRow("volume comma") << "volume" << "40,5" << "7";
-        QTest::newRow("volume nan") << "volume" << "nan" << "7";
-        QTest::newRow("volume blank") << "volume" << "" << "7";
-        QTest::newRow("mute ON") << "mute" << "ON" << "true";
-        QTest::newRow("mute misspelt") << "mute" << "onn" << "false";
-        QTest::newRow("micmute") << "micmute" << "on" << "true";
-        QTest::newRow("freeze") << "videofreeze" << "on" << "true";
-        QTest::newRow("shade") << "screenshade" << "on" << "true";
-        QTest::newRow("reporting") << "statereporting" << "on" << "true";
-        QTest::newRow("serial keeps case") << "serialnum" << "Sim01" << "Sim01";
-        QTest::newRow("firmware") << "fwversion" << "1.07" << "1.07";
-        QTest::newRow("part") << "partnum" << "1033157 REV A" << "1033157 REV A";
+        QTest::newRow("power upper case") << "powerstate"
+                                          << "STANDBY"
+                                          << "standby";
+        QTest::newRow("unknown power") << "powerstate"
+                                       << "sleeping"
+                                       << "none";
+        QTest::newRow("input lowered") << "input"
+                                       << "HDMI2"
+                                       << "hdmi2";
+        QTest::newRow("volume") << "volume"
+                                << "40"
+                                << "40";
+        QTest::newRow("volume fraction") << "volume"
+                                         << "40.5"
+                                         << "40.5";
+        QTest::newRow("volume unreadable") << "volume"
+                                           << "abc"
+                                           << "7";
+        QTest::newRow("volume comma") << "volume"
+                                      << "40,5"
+                                      << "7";
+        QTest::newRow("volume nan") << "volume"
+                                    << "nan"
+                                    << "7";
+        QTest::newRow("volume blank") << "volume"
+                                      << ""
+                                      << "7";
+        QTest::newRow("mute ON") << "mute"
+                                 << "ON"
+                                 << "true";
+        QTest::newRow("mute misspelt") << "mute"
+                                       << "onn"
+                                       << "false";
+        QTest::newRow("micmute") << "micmute"
+                                 << "on"
+                                 << "true";
+        QTest::newRow("freeze") << "videofreeze"
+                                << "on"
+                                << "true";
+        QTest::newRow("shade") << "screenshade"
+                               << "on"
+                               << "true";
+        QTest::newRow("reporting") << "statereporting"
+                                   << "on"
+                                   << "true";
+        QTest::newRow("serial keeps case") << "serialnum"
+                                           << "Sim01"
+                                           << "Sim01";
+        QTest::newRow("firmware") << "fwversion"
+                                  << "1.07"
+                                  << "1.07";
+        QTest::newRow("part") << "partnum"
+                              << "1033157 REV A"
+                              << "1033157 REV A";
     }
     void reportedValues()
     {
@@ -43,7 +79,8 @@ private slots:
         c.apply("powerstate", "on", false);
         c.apply(name, value, false);
         const QMap<QString, std::function<QString()>> read{
-            {"powerstate", [&] { return c.power() ? rawValue(*c.power()) : QStringLiteral("none"); }},
+            {"powerstate",
+             [&] { return c.power() ? rawValue(*c.power()) : QStringLiteral("none"); }},
             {"input", [&] { return c.input().value_or("none"); }},
             {"volume", [&] { return QString::number(c.volume()); }},
             {"mute", [&] { return QVariant(c.mute()).toString(); }},
@@ -110,8 +147,8 @@ private slots:
         QVERIFY(f.waitUntilIdle(startupCommandCount + 1));
         f.display.write("\r\n#mute=on\r\ninvalid cmd\r\nUnknown command\r\nhelp: get/set\r\n");
         QTRY_VERIFY(c.mute());
-        QTRY_COMPARE(f.logTexts(Kind::error),
-                     QStringList({"Display meldet: invalid cmd", "Display meldet: Unknown command"}));
+        QTRY_COMPARE(f.logTexts(Kind::error), QStringList({"Display meldet: invalid cmd",
+                                                           "Display meldet: Unknown command"}));
         QCOMPARE(f.logTexts(Kind::async), QStringList{"Am Ger\u00E4t ge\u00E4ndert: mute=on"});
     }
 
@@ -137,8 +174,8 @@ private slots:
         QVERIFY(f.waitUntilIdle(startupCommandCount));
         QTRY_VERIFY_WITH_TIMEOUT(f.display.lines.size() >= startupCommandCount + 5, 5000);
         QCOMPARE(f.display.lines.mid(startupCommandCount, 5),
-                 QStringList({"get powerstate", "get input", "get volume", "get mute",
-                              "get brightness"}));
+                 QStringList(
+                     {"get powerstate", "get input", "get volume", "get mute", "get brightness"}));
 
         c.setPollingEnabled(false);
         QVERIFY(f.waitUntilIdle(startupCommandCount + 5));

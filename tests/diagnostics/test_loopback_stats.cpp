@@ -6,7 +6,8 @@
 using Result = LoopbackStats::Result;
 
 // Readable failures for verdicts; found by QCOMPARE through argument-dependent lookup.
-char* toString(const Result& result) {
+char* toString(const Result& result)
+{
     static const char* const names[] = {"ok", "lost", "incomplete", "extra", "corrupt"};
     QByteArray text = names[static_cast<int>(result.kind())];
     if (result.kind() == Result::Kind::corrupt)
@@ -16,12 +17,14 @@ char* toString(const Result& result) {
 
 namespace {
 
-QByteArray withByteChanged(QByteArray bytes, qsizetype index) {
+QByteArray withByteChanged(QByteArray bytes, qsizetype index)
+{
     bytes[index] = char(bytes.at(index) ^ 0x01);
     return bytes;
 }
 
-QByteArray body(const QByteArray& packet) {
+QByteArray body(const QByteArray& packet)
+{
     return packet.sliced(6, packet.size() - 8);
 }
 
@@ -45,7 +48,8 @@ private slots:
     void record();
 };
 
-void TestLoopbackStats::packet_data() {
+void TestLoopbackStats::packet_data()
+{
     QTest::addColumn<qint64>("sequence");
     QTest::addColumn<qint64>("size");
     QTest::addColumn<QByteArray>("expected");
@@ -75,14 +79,16 @@ void TestLoopbackStats::packet_data() {
     row("sequence maximum", std::numeric_limits<qint64>::max(), 12, "<5807>HIJK\r\n");
 }
 
-void TestLoopbackStats::packet() {
+void TestLoopbackStats::packet()
+{
     QFETCH(qint64, sequence);
     QFETCH(qint64, size);
     QFETCH(QByteArray, expected);
     QCOMPARE(LoopbackStats::packet(sequence, size), expected);
 }
 
-void TestLoopbackStats::packetSizeIsBounded_data() {
+void TestLoopbackStats::packetSizeIsBounded_data()
+{
     QTest::addColumn<qint64>("size");
     QTest::addColumn<qint64>("expectedLength");
     QTest::newRow("largest offered") << qint64(512) << qint64(512);
@@ -91,7 +97,8 @@ void TestLoopbackStats::packetSizeIsBounded_data() {
     QTest::newRow("absurd") << std::numeric_limits<qint64>::max() << LoopbackStats::maxPacketSize;
 }
 
-void TestLoopbackStats::packetSizeIsBounded() {
+void TestLoopbackStats::packetSizeIsBounded()
+{
     QFETCH(qint64, size);
     QFETCH(qint64, expectedLength);
     const QByteArray packet = LoopbackStats::packet(7, size);
@@ -102,7 +109,8 @@ void TestLoopbackStats::packetSizeIsBounded() {
 }
 
 // A stale echo of the previous packet must never pass for the current one.
-void TestLoopbackStats::neighbouringPacketsDifferInEveryBodyByte() {
+void TestLoopbackStats::neighbouringPacketsDifferInEveryBodyByte()
+{
     for (qint64 sequence = 1; sequence <= 40; ++sequence) {
         const QByteArray current = body(LoopbackStats::packet(sequence, 64));
         const QByteArray next = body(LoopbackStats::packet(sequence + 1, 64));
@@ -112,7 +120,8 @@ void TestLoopbackStats::neighbouringPacketsDifferInEveryBodyByte() {
     }
 }
 
-void TestLoopbackStats::evaluate_data() {
+void TestLoopbackStats::evaluate_data()
+{
     QTest::addColumn<QByteArray>("sent");
     QTest::addColumn<QByteArray>("received");
     QTest::addColumn<Result>("expected");
@@ -136,14 +145,16 @@ void TestLoopbackStats::evaluate_data() {
     QTest::newRow("empty packet, nothing back") << QByteArray() << QByteArray() << Result::lost();
 }
 
-void TestLoopbackStats::evaluate() {
+void TestLoopbackStats::evaluate()
+{
     QFETCH(QByteArray, sent);
     QFETCH(QByteArray, received);
     QFETCH(Result, expected);
     QCOMPARE(LoopbackStats::evaluate(sent, received), expected);
 }
 
-void TestLoopbackStats::resultEquality() {
+void TestLoopbackStats::resultEquality()
+{
     QCOMPARE(Result::corrupt(4), Result::corrupt(4));
     QVERIFY(Result::corrupt(4) != Result::corrupt(5));
     QVERIFY(Result::corrupt(0) != Result::ok());
@@ -151,7 +162,8 @@ void TestLoopbackStats::resultEquality() {
     QCOMPARE(Result::corrupt(7).index(), qsizetype(7));
 }
 
-void TestLoopbackStats::resultText_data() {
+void TestLoopbackStats::resultText_data()
+{
     QTest::addColumn<Result>("result");
     QTest::addColumn<qint64>("expected");
     QTest::addColumn<qint64>("received");
@@ -171,7 +183,8 @@ void TestLoopbackStats::resultText_data() {
                            << QStringLiteral("33 statt 32 Bytes zurück");
 }
 
-void TestLoopbackStats::resultText() {
+void TestLoopbackStats::resultText()
+{
     QFETCH(Result, result);
     QFETCH(qint64, expected);
     QFETCH(qint64, received);
@@ -181,7 +194,8 @@ void TestLoopbackStats::resultText() {
     QCOMPARE(result.text(expected, received), text);
 }
 
-void TestLoopbackStats::record_data() {
+void TestLoopbackStats::record_data()
+{
     QTest::addColumn<QList<Result>>("results");
     QTest::addColumn<QList<double>>("latencies");
     QTest::addColumn<LoopbackStats>("expected");
@@ -228,7 +242,8 @@ void TestLoopbackStats::record_data() {
         << QStringLiteral("6 Pakete, 3 in Ordnung, 2 fehlerhaft, 1 verloren");
 }
 
-void TestLoopbackStats::record() {
+void TestLoopbackStats::record()
+{
     QFETCH(QList<Result>, results);
     QFETCH(QList<double>, latencies);
     QFETCH(LoopbackStats, expected);

@@ -11,13 +11,15 @@ namespace {
 using LineEnding = SerialSettings::LineEnding;
 
 // A winter date, so that no daylight-saving change falls near the test times.
-QDateTime localTime(int hours, int minutes, int seconds) {
+QDateTime localTime(int hours, int minutes, int seconds)
+{
     return QDateTime(QDate(2024, 1, 15), QTime(hours, minutes, seconds), Qt::LocalTime);
 }
 
 SerialSettings line(qint64 baudRate, SerialSettings::DataBits dataBits,
                     SerialSettings::Parity parity, SerialSettings::StopBits stopBits,
-                    LineEnding ending) {
+                    LineEnding ending)
+{
     SerialSettings settings;
     settings.baudRate = baudRate;
     settings.dataBits = dataBits;
@@ -27,13 +29,15 @@ SerialSettings line(qint64 baudRate, SerialSettings::DataBits dataBits,
     return settings;
 }
 
-SerialSettings standardLine(LineEnding ending) {
+SerialSettings standardLine(LineEnding ending)
+{
     SerialSettings settings = SerialSettings::smartStandard();
     settings.lineEnding = ending;
     return settings;
 }
 
-QByteArray ascending(int first, int last) {
+QByteArray ascending(int first, int last)
+{
     QByteArray bytes;
     for (int value = first; value <= last; ++value)
         bytes.append(char(value));
@@ -58,7 +62,8 @@ private slots:
     void counterLineUsesLocalTime();
 };
 
-void TestTestPattern::initTestCase() {
+void TestTestPattern::initTestCase()
+{
     // The counter and the baud rate must not pick up the digit grouping of a German desktop.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     // A fixed zone three hours east of UTC without daylight saving, so that the local
@@ -66,7 +71,8 @@ void TestTestPattern::initTestCase() {
     qputenv("TZ", "XST-3");
 }
 
-void TestTestPattern::rawValues() {
+void TestTestPattern::rawValues()
+{
     const QStringList names{QStringLiteral("counterLine"), QStringLiteral("alphabet"),
                             QStringLiteral("quickFox"),    QStringLiteral("uPattern"),
                             QStringLiteral("byteRamp"),    QStringLiteral("customText"),
@@ -81,7 +87,8 @@ void TestTestPattern::rawValues() {
     QCOMPARE(testPatternFromRaw(QString()), std::nullopt);
 }
 
-void TestTestPattern::textsAreDistinct() {
+void TestTestPattern::textsAreDistinct()
+{
     QSet<QString> labels;
     QSet<QString> hints;
     for (TestPattern pattern : allTestPatterns()) {
@@ -95,7 +102,8 @@ void TestTestPattern::textsAreDistinct() {
 }
 
 // The hint quotes a counter line; it must look exactly like one the generator writes.
-void TestTestPattern::counterLineHintShowsARealLine() {
+void TestTestPattern::counterLineHintShowsARealLine()
+{
     const QByteArray generated = testPatternBytes(
         TestPattern::counterLine, 1, standardLine(LineEnding::lf), {}, {}, localTime(14, 3, 22));
     const QString quoted = QString::fromUtf8(generated.chopped(1));
@@ -104,7 +112,8 @@ void TestTestPattern::counterLineHintShowsARealLine() {
 }
 
 // Both examples the hint offers must be accepted when typed in.
-void TestTestPattern::customHexHintExamplesParse() {
+void TestTestPattern::customHexHintExamplesParse()
+{
     const QString text = hint(TestPattern::customHex);
     const QStringList examples = text.split(u'„', Qt::SkipEmptyParts).mid(1);
     QCOMPARE(examples.size(), 2);
@@ -112,7 +121,8 @@ void TestTestPattern::customHexHintExamplesParse() {
     QCOMPARE(parseHexBytes(examples.at(1).section(u'“', 0, 0)), QByteArray("Ha"));
 }
 
-void TestTestPattern::lineEnding_data() {
+void TestTestPattern::lineEnding_data()
+{
     QTest::addColumn<LineEnding>("ending");
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("cr widened") << LineEnding::cr << QByteArray("\r\n");
@@ -120,13 +130,15 @@ void TestTestPattern::lineEnding_data() {
     QTest::newRow("crlf") << LineEnding::crlf << QByteArray("\r\n");
 }
 
-void TestTestPattern::lineEnding() {
+void TestTestPattern::lineEnding()
+{
     QFETCH(LineEnding, ending);
     QFETCH(QByteArray, expected);
     QCOMPARE(testLineEnding(ending), expected);
 }
 
-void TestTestPattern::bytes_data() {
+void TestTestPattern::bytes_data()
+{
     using enum TestPattern;
     using D = SerialSettings::DataBits;
     using P = SerialSettings::Parity;
@@ -196,7 +208,8 @@ void TestTestPattern::bytes_data() {
     fixed("customHex blanks", customHex, LineEnding::cr, text, QStringLiteral("  "), {});
 }
 
-void TestTestPattern::bytes() {
+void TestTestPattern::bytes()
+{
     QFETCH(TestPattern, pattern);
     QFETCH(qint64, counter);
     QFETCH(SerialSettings, settings);
@@ -209,7 +222,8 @@ void TestTestPattern::bytes() {
     QCOMPARE(bytes.toHex(' '), expected.toHex(' '));
 }
 
-void TestTestPattern::counterLineUsesLocalTime() {
+void TestTestPattern::counterLineUsesLocalTime()
+{
     const QDateTime utc(QDate(2024, 1, 15), QTime(11, 3, 22), Qt::UTC);
     const QByteArray bytes =
         testPatternBytes(TestPattern::counterLine, 5, standardLine(LineEnding::lf), {}, {}, utc);

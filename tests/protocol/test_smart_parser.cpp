@@ -42,31 +42,32 @@ private slots:
     {
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<Events>("expected");
-        QTest::newRow("reply and prompt") << QByteArray("volume=40\r\n>")
-                                          << Events{value("volume", "40"), prompt()};
+        QTest::newRow("reply and prompt")
+            << QByteArray("volume=40\r\n>") << Events{value("volume", "40"), prompt()};
         QTest::newRow("bare prompt") << QByteArray("\r\n>") << Events{prompt()};
         QTest::newRow("blank prompt") << QByteArray("  >") << Events{prompt()};
         QTest::newRow("> inside a line") << QByteArray("a>b\r") << Events{text("a>b")};
         QTest::newRow("report, blanks, upper case")
             << QByteArray("#VOLUME = 25\r") << Events{async("volume", "25")};
-        QTest::newRow("value keeps its case") << QByteArray("Mute=ON\r")
-                                              << Events{value("mute", "ON")};
+        QTest::newRow("value keeps its case")
+            << QByteArray("Mute=ON\r") << Events{value("mute", "ON")};
         QTest::newRow("error words") << QByteArray("invalid cmd\r") << Events{text("invalid cmd")};
         QTest::newRow("lone hash") << QByteArray("#\r") << Events{text("#")};
         QTest::newRow("no name") << QByteArray("=5\r") << Events{text("=5")};
-        QTest::newRow("echoed command") << QByteArray("set volume=40\r")
-                                        << Events{text("set volume=40")};
+        QTest::newRow("echoed command")
+            << QByteArray("set volume=40\r") << Events{text("set volume=40")};
         QTest::newRow("empty value") << QByteArray("input=\r") << Events{value("input", "")};
         QTest::newRow("value with =") << QByteArray("a=b=c\n") << Events{value("a", "b=c")};
         QTest::newRow("control bytes dropped")
             << QByteArray("vol\x1bu\x07me=1\r", 11) << Events{value("volume", "1")};
         QTest::newRow("NUL dropped") << QByteArray("mu\0te=on\r", 9) << Events{value("mute", "on")};
-        QTest::newRow("latin-1") << QByteArray("x=\xe4\r") << Events{value("x", QString(QChar(0xE4)))};
-        QTest::newRow("runs of line ends") << QByteArray("\r\n\n\ra=1\n\r") << Events{value("a", "1")};
+        QTest::newRow("latin-1") << QByteArray("x=\xe4\r")
+                                 << Events{value("x", QString(QChar(0xE4)))};
+        QTest::newRow("runs of line ends")
+            << QByteArray("\r\n\n\ra=1\n\r") << Events{value("a", "1")};
         QTest::newRow("tab kept inside, trimmed outside")
             << QByteArray("\tkey\t=\tv 1\t\r") << Events{value("key", "v 1")};
-        QTest::newRow("no-break space trims the line")
-            << QByteArray("\xa0>") << Events{prompt()};
+        QTest::newRow("no-break space trims the line") << QByteArray("\xa0>") << Events{prompt()};
         QTest::newRow("bytes after prompt continue")
             << QByteArray(">mute=off\r>") << Events{prompt(), value("mute", "off"), prompt()};
         QTest::newRow("unfinished line stays") << QByteArray("volume=4") << Events{};
@@ -116,8 +117,8 @@ private slots:
         QCOMPARE(events.size(), 3);
         QCOMPARE(events.first(), text(QString(SmartParser::maxLineLength, u'x')));
         QCOMPARE(parser.pending().size(), 17);
-        QCOMPARE(parser.feed("\rvolume=12\r>"), (Events{text(QString(17, u'x')),
-                                                        value("volume", "12"), prompt()}));
+        QCOMPARE(parser.feed("\rvolume=12\r>"),
+                 (Events{text(QString(17, u'x')), value("volume", "12"), prompt()}));
     }
 };
 

@@ -18,8 +18,8 @@ private slots:
         QTest::newRow("down") << "volume" << qint64(-5) << "set volume-5";
         QTest::newRow("zero is a plus") << "brightness" << qint64(0) << "set brightness+0";
         QTest::newRow("large down") << "volume" << qint64(-100) << "set volume-100";
-        QTest::newRow("smallest 64-bit") << "volume" << std::numeric_limits<qint64>::min()
-                                         << "set volume-9223372036854775808";
+        QTest::newRow("smallest 64-bit")
+            << "volume" << std::numeric_limits<qint64>::min() << "set volume-9223372036854775808";
     }
     void relativeCommand()
     {
@@ -33,13 +33,20 @@ private slots:
     {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("expected"); // null: no setting name
-        QTest::newRow("relative") << "set volume+5" << "volume";
-        QTest::newRow("upper case") << "set VOLUME=40" << "volume";
-        QTest::newRow("blanks around") << "set  volume = 7" << "volume";
-        QTest::newRow("minus") << "set brightness-5" << "brightness";
-        QTest::newRow("mute") << "set mute=on" << "mute";
-        QTest::newRow("no operator") << "set volume" << "volume";
-        QTest::newRow("tab trimmed") << "set \tmute\t=off" << "mute";
+        QTest::newRow("relative") << "set volume+5"
+                                  << "volume";
+        QTest::newRow("upper case") << "set VOLUME=40"
+                                    << "volume";
+        QTest::newRow("blanks around") << "set  volume = 7"
+                                       << "volume";
+        QTest::newRow("minus") << "set brightness-5"
+                               << "brightness";
+        QTest::newRow("mute") << "set mute=on"
+                              << "mute";
+        QTest::newRow("no operator") << "set volume"
+                                     << "volume";
+        QTest::newRow("tab trimmed") << "set \tmute\t=off"
+                                     << "mute";
         QTest::newRow("nothing after space") << "set " << QString();
         QTest::newRow("no space") << "set" << QString();
     }
@@ -67,10 +74,14 @@ private slots:
     {
         QTest::addColumn<QString>("model");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("rx") << "SBID-RX086" << "RX";
-        QTest::newRow("qx") << "SBID-QX286" << "QX";
-        QTest::newRow("lower case") << "sbid-qx286" << "QX";
-        QTest::newRow("both, qx first") << "RX-QX" << "QX";
+        QTest::newRow("rx") << "SBID-RX086"
+                            << "RX";
+        QTest::newRow("qx") << "SBID-QX286"
+                            << "QX";
+        QTest::newRow("lower case") << "sbid-qx286"
+                                    << "QX";
+        QTest::newRow("both, qx first") << "RX-QX"
+                                        << "QX";
         QTest::newRow("neither") << "SBID-MX275" << QString();
         QTest::newRow("empty") << "" << QString();
     }
@@ -109,10 +120,14 @@ private slots:
     {
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("known") << "hdmi3" << "HDMI 3";
-        QTest::newRow("android") << "android" << "iQ / Android";
-        QTest::newRow("no signal") << "none" << "Kein Signal";
-        QTest::newRow("unknown kept") << "HDMI1" << "HDMI1";
+        QTest::newRow("known") << "hdmi3"
+                               << "HDMI 3";
+        QTest::newRow("android") << "android"
+                                 << "iQ / Android";
+        QTest::newRow("no signal") << "none"
+                                   << "Kein Signal";
+        QTest::newRow("unknown kept") << "HDMI1"
+                                      << "HDMI1";
     }
     void inputLabels()
     {

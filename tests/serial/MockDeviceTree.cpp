@@ -4,6 +4,9 @@
 #include "MockDeviceTree.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <fcntl.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace {
@@ -85,16 +88,51 @@ QString MockDeviceTree::addTty(const QString& parent, const QString& name,
     return path;
 }
 
+QString MockDeviceTree::byIdPath(const QString& name) const
+{
+    return takeString(umockdev_testbed_get_root_dir(m_testbed)) + "/dev/serial/by-id/" + name;
+}
+
 void MockDeviceTree::addByIdLink(const QString& name, const QString& node)
 {
-    const QString dir = takeString(umockdev_testbed_get_root_dir(m_testbed)) + "/dev/serial/by-id";
-    QDir().mkpath(dir);
+    const QString link = byIdPath(name);
+    QDir().mkpath(QFileInfo(link).path());
+    removeByIdLink(name);
     const QByteArray target = "../../" + node.toUtf8();
-    if (::symlink(target.constData(), (dir + QLatin1Char('/') + name).toUtf8().constData()) != 0)
+    if (::symlink(target.constData(), link.toUtf8().constData()) != 0)
         qWarning("cannot create the link %s", qPrintable(name));
+}
+
+void MockDeviceTree::removeByIdLink(const QString& name)
+{
+    ::unlink(byIdPath(name).toUtf8().constData());
 }
 
 void MockDeviceTree::uevent(const QString& syspath, const char* action)
 {
     umockdev_testbed_uevent(m_testbed, syspath.toUtf8().constData(), action);
+}
+
+void MockDeviceTree::remove(const QString& syspath)
+{
+    umockdev_testbed_remove_device(m_testbed, syspath.toUtf8().constData());
+}
+
+int MockDeviceTree::deviceEnd(const QString& node) const
+{
+    return umockdev_testbed_get_dev_fd(m_testbed, ("/dev/" + node).toUtf8().constData());
+}
+
+void MockDeviceTree::hangUp(const QString& node)
+{
+    const int end = deviceEnd(node);
+    if (end < 0)
+        return;
+    // The tree closes this descriptor number when it goes; an idle eventfd takes the
+    // number over, so that closes nothing that another part of the test opened since.
+    const int placeholder = ::eventfd(0, EFD_CLOEXEC);
+    if (placeholder < 0 || ::dup3(placeholder, end, O_CLOEXEC) < 0)
+        qWarning("cannot hang up %s", qPrintable(node));
+    if (placeholder >= 0)
+        ::close(placeholder);
 }

@@ -27,11 +27,23 @@ public:
                 const Pairs& attributes = {});
     // A tty with a node in the fake /dev (a pseudo-terminal) and udev's link names.
     QString addTty(const QString& parent, const QString& name, const QStringList& devlinks = {});
-    // /dev/serial/by-id/<name>, pointing to /dev/<node>, on disk.
+    // /dev/serial/by-id/<name>, pointing to /dev/<node>, on disk; replaces an older one.
     void addByIdLink(const QString& name, const QString& node);
+    void removeByIdLink(const QString& name);
 
     void uevent(const QString& syspath, const char* action);
+    // Takes the device out of /sys, with its children; sends no uevent.
+    void remove(const QString& syspath);
+
+    // The far end of a tty's pseudo-terminal (/dev/<node>), where the test plays the
+    // device; -1 if there is none. It belongs to the tree.
+    int deviceEnd(const QString& node) const;
+    // Closes that end, as a pulled adapter's line goes dead: the program's side of the
+    // pseudo-terminal then reads end of file or fails with EIO.
+    void hangUp(const QString& node);
 
 private:
+    QString byIdPath(const QString& name) const;
+
     UMockdevTestbed* m_testbed;
 };

@@ -3,6 +3,7 @@
 #include "serial/SerialPortInfo.h"
 #include "serial/UnboundAdapter.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -22,6 +23,14 @@ private:
         const QString device = m_tree->add("usb", bus, {}, "usb_device", {}, attributes);
         const QString interface = m_tree->add("usb", bus + ":1.0", device, "usb_interface", driver);
         return tty.isEmpty() ? device : m_tree->addTty(interface, tty, links);
+    }
+
+    // A process folder as /proc shows it, with one open descriptor.
+    static bool addProcess(const QString& folder, const QString& comm, const QString& openFile)
+    {
+        QFile file(folder + "/comm");
+        return QDir().mkpath(folder + "/fd") && file.open(QIODevice::WriteOnly) &&
+               file.write(comm.toUtf8() + '\n') > 0 && QFile::link(openFile, folder + "/fd/3");
     }
 
 private slots:
@@ -88,12 +97,6 @@ private slots:
                                      {"idProduct", "7523"},
                                      {"product", "USB Serial"}}
             << "" << Expected(UnboundAdapter{"USB Serial", 6790, 29987, "", {}});
-        QTest::newRow("held by a user-space program")
-            << MockDeviceTree::Pairs{{"idVendor", "0403"},
-                                     {"idProduct", "6001"},
-                                     {"product", "FT232R"},
-                                     {"serial", "A10K"}}
-            << "usbfs" << Expected(UnboundAdapter{"FT232R", 1027, 24577, "A10K", "usbfs"});
         QTest::newRow("port on its way")
             << MockDeviceTree::Pairs{{"idVendor", "067b"}, {"idProduct", "2303"}} << "pl2303"
             << Expected(UnboundAdapter{"USB-Seriell-Wandler", 1659, 8963, "", {}});
@@ -113,6 +116,51 @@ private slots:
         addAdapter("3-1", attributes, driver, {});
         QCOMPARE(UnboundAdapter::scan(), expected ? QList{*expected} : QList<UnboundAdapter>());
         QCOMPARE(SerialPortInfo::scan(), QList<SerialPortInfo>());
+    }
+
+    void adapterHeldThroughUsbfs_data()
+    {
+        QTest::addColumn<QString>("holder"); // the command name of the holding process
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("virtual machine")
+            << "prl_disp_service"
+            << "Parallels hat den Wandler für eine VM übernommen. In Parallels: Geräte → USB & "
+               "Bluetooth → „CP2102N USB to UART“ vom Windows-Gast trennen (bzw. „Mit Mac "
+               "verbinden“). Danach „Neu suchen“.";
+        QTest::newRow("another program")
+            << "VirtualBoxVM"
+            << "Das Programm „VirtualBoxVM“ belegt den Wandler direkt. Programm beenden oder "
+               "Gerät dort freigeben, dann „Neu suchen“.";
+        QTest::newRow("holder not visible")
+            << ""
+            << "Das Programm „usbfs“ belegt den Wandler direkt. Programm beenden oder Gerät "
+               "dort freigeben, dann „Neu suchen“.";
+    }
+
+    void adapterHeldThroughUsbfs()
+    {
+        QFETCH(QString, holder);
+        QFETCH(QString, advice);
+        addAdapter("3-1",
+                   {{"idVendor", "10c4"},
+                    {"idProduct", "ea60"},
+                    {"product", "CP2102N USB to UART"},
+                    {"busnum", "3"},
+                    {"devnum", "5"}},
+                   "usbfs", {});
+        // Processes as /proc shows them: a shell with a terminal, and the holder.
+        QTemporaryDir root;
+        const UsbfsHolder usbfs(root.filePath("proc"), root.filePath("dev"));
+        QVERIFY(addProcess(root.filePath("proc/815"), "bash", "/dev/pts/0"));
+        if (!holder.isEmpty())
+            QVERIFY(addProcess(root.filePath("proc/4711"), holder,
+                               root.filePath("dev/bus/usb/003/005")));
+
+        const QList<UnboundAdapter> adapters = UnboundAdapter::scan(usbfs);
+        QCOMPARE(adapters.size(), 1);
+        QCOMPARE(adapters.first().capturedBy.value_or("(none)"),
+                 holder.isEmpty() ? "usbfs" : holder);
+        QCOMPARE(adapters.first().diagnosis(), advice);
     }
 };
 

@@ -39,7 +39,8 @@ private slots:
         seven.parity = S::Parity::even;
         seven.stopBits = S::StopBits::two;
         seven.flowControl = S::FlowControl::rtsCts;
-        QTest::newRow("9600 7E2, flow control not shown") << seven << QStringLiteral("9600 \u00B7 7E2");
+        QTest::newRow("9600 7E2, flow control not shown")
+            << seven << QStringLiteral("9600 \u00B7 7E2");
     }
     void summary()
     {
@@ -89,9 +90,9 @@ private slots:
         QTest::addColumn<QByteArray>("json");
         QTest::newRow("not json") << QByteArray("baudRate=19200");
         QTest::newRow("array") << QByteArray("[1,2]");
-        for (const char* key : {"baudRate", "dataBits", "parity", "stopBits", "flowControl",
-                                "lineEnding", "responseTimeout", "interCommandDelay", "assertDTR",
-                                "assertRTS"})
+        for (const char* key :
+             {"baudRate", "dataBits", "parity", "stopBits", "flowControl", "lineEnding",
+              "responseTimeout", "interCommandDelay", "assertDTR", "assertRTS"})
             QTest::addRow("missing %s", key) << defaultJsonWith(key, QJsonValue::Undefined);
         QTest::newRow("unknown parity") << defaultJsonWith("parity", "mark");
         QTest::newRow("nine data bits") << defaultJsonWith("dataBits", 9);

@@ -1,6 +1,7 @@
 // Hot-plug events from a fake device tree; runs under umockdev's preload library.
 // Its uevents are in the watcher's socket when uevent() returns, so that one
-// processEvents() handles them.
+// processEvents() handles them. The device folders, watched where no udev daemon
+// runs, are played by a temporary folder.
 #include "MockDeviceTree.h"
 #include "serial/USBSerialWatcher.h"
 
@@ -40,7 +41,8 @@ private slots:
         m_tree->addTty(m_tree->add("usb", "1-1:1.0", m_adapter, "usb_interface", "ftdi_sio"),
                        "ttyUSB0");
         m_changes = 0;
-        m_watcher = std::make_unique<USBSerialWatcher>();
+        // udev's stream alone: this machine may or may not run a udev daemon.
+        m_watcher = std::make_unique<USBSerialWatcher>(USBSerialWatcher::DirectoryWatch::never);
         m_watcher->onChange = [this] { ++m_changes; };
     }
 
@@ -110,6 +112,52 @@ private slots:
         QVERIFY(m_watcher->isWatching());
         m_tree->uevent(m_adapter, "remove");
         QTRY_COMPARE_WITH_TIMEOUT(m_changes, 1, eventTimeoutMs);
+    }
+
+    void withoutUdevDaemonNodesAreReported()
+    {
+        QTemporaryDir dev;
+        QVERIFY(QFile(dev.filePath("ttyS0")).open(QIODevice::WriteOnly)); // present before
+        m_watcher = std::make_unique<USBSerialWatcher>(USBSerialWatcher::DirectoryWatch::always,
+                                                       dev.path());
+        m_watcher->onChange = [this] { ++m_changes; };
+        m_watcher->start();
+        m_watcher->start();
+        QVERIFY(m_watcher->isWatching());
+        QCoreApplication::processEvents();
+        QCOMPARE(m_changes, 0);
+
+        QVERIFY(QFile(dev.filePath("ttyUSB0")).open(QIODevice::WriteOnly));
+        QTRY_VERIFY_WITH_TIMEOUT(m_changes >= 1, eventTimeoutMs);
+        const int afterPlug = m_changes;
+        QVERIFY(QFile::remove(dev.filePath("ttyUSB0")));
+        QTRY_VERIFY_WITH_TIMEOUT(m_changes > afterPlug, eventTimeoutMs);
+    }
+
+    void stableNamesAreWatchedOnceTheirFolderAppears()
+    {
+        QTemporaryDir dev;
+        m_watcher = std::make_unique<USBSerialWatcher>(USBSerialWatcher::DirectoryWatch::always,
+                                                       dev.path());
+        m_watcher->onChange = [this] { ++m_changes; };
+        m_watcher->start();
+        const QString byId = dev.filePath("serial/by-id");
+        const QString link = byId + "/usb-FTDI_FT232R_USB_UART_A10K-if00-port0";
+
+        // Twice: the folder appears, and it comes back after it was removed.
+        for (int round = 0; round < 2; ++round) {
+            int before = m_changes;
+            QVERIFY(QDir().mkpath(byId));
+            QTRY_VERIFY_WITH_TIMEOUT(m_changes > before, eventTimeoutMs);
+
+            before = m_changes;
+            QVERIFY(QFile::link("../../ttyUSB0", link));
+            QTRY_VERIFY_WITH_TIMEOUT(m_changes > before, eventTimeoutMs);
+
+            before = m_changes;
+            QVERIFY(QDir(byId).removeRecursively());
+            QTRY_VERIFY_WITH_TIMEOUT(m_changes > before, eventTimeoutMs);
+        }
     }
 };
 
