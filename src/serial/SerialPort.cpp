@@ -178,6 +178,9 @@ void SerialPort::releaseDescriptor()
     m_reader.stop();
     ++m_generation;
     drainOutput(m_fd);
+    // Exclusive use belongs to the terminal, not to the descriptor: a pseudo-terminal
+    // whose other end stays open (the simulator) would refuse the next opener.
+    [[maybe_unused]] const int shared = ioctl(m_fd, TIOCNXCL);
     ::close(m_fd);
     m_fd = -1;
 }

@@ -1,0 +1,41 @@
+#include "cli/Command.h"
+
+#include "cli/LoopbackCommand.h"
+#include "cli/MonitorCommand.h"
+#include "cli/PortsCommand.h"
+#include "cli/RawCommand.h"
+#include "cli/SendCommand.h"
+#include "cli/Session.h"
+#include "cli/SettingCommand.h"
+#include "cli/SimulateCommand.h"
+#include "cli/StatusCommand.h"
+#include "cli/TestOutCommand.h"
+
+std::unique_ptr<Command> Command::create(Session& session)
+{
+    using C = Invocation::Command;
+    switch (session.invocation().command) {
+    case C::ports:
+        return std::make_unique<PortsCommand>(session);
+    case C::status:
+        return std::make_unique<StatusCommand>(session);
+    case C::get:
+    case C::set:
+        return std::make_unique<SettingCommand>(session);
+    case C::send:
+        return std::make_unique<SendCommand>(session);
+    case C::raw:
+        return std::make_unique<RawCommand>(session);
+    case C::monitor:
+        return std::make_unique<MonitorCommand>(session);
+    case C::loopback:
+        return std::make_unique<LoopbackCommand>(session);
+    case C::testout:
+        return std::make_unique<TestOutCommand>(session);
+    case C::simulate:
+        return std::make_unique<SimulateCommand>(session);
+    case C::help:
+        break;
+    }
+    return nullptr;
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "cli/SetAction.h"
+#include "diagnostics/TestPattern.h"
+#include "protocol/DisplaySeries.h"
+#include "serial/SerialSettings.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// One call of bildwartctl, parsed and checked: the command, its arguments and every
+// option. Options left out are absent, so the stored settings stay in force.
+struct Invocation {
+    enum class Command {
+        help,
+        ports,
+        status,
+        get,
+        set,
+        send,
+        raw,
+        monitor,
+        loopback,
+        testout,
+        simulate
+    };
+
+    Command command = Command::help;
+
+    // Line options
+    std::optional<QString> port;
+    std::optional<qint64> baudRate;
+    std::optional<SerialSettings::DataBits> dataBits;
+    std::optional<SerialSettings::Parity> parity;
+    std::optional<SerialSettings::StopBits> stopBits;
+    std::optional<SerialSettings::FlowControl> flowControl;
+    std::optional<SerialSettings::LineEnding> lineEnding;
+    std::optional<double> responseTimeout;
+
+    // Output
+    bool json = false;
+    bool verbose = false;
+    bool hex = false;
+
+    // Command options
+    std::optional<double> duration;      // monitor
+    std::optional<qint64> count;         // loopback, testout
+    std::optional<qint64> packetSize;    // loopback
+    std::optional<TestPattern> pattern;  // testout
+    std::optional<double> interval;      // testout
+    std::optional<DisplaySeries> series; // simulate
+    bool loopback = false;               // simulate
+    std::optional<QString> link;         // simulate
+
+    // Command arguments
+    QString settingName;             // get, in lower case
+    std::optional<SetAction> action; // set
+    QStringList lines;               // send
+    QByteArray rawData;              // raw: UTF-8 text, or the bytes of the hex text with --hex
+
+    // The stored settings with the line options of this call put over them.
+    SerialSettings applyTo(SerialSettings settings) const;
+};

@@ -1,0 +1,29 @@
+#include "cli/RoundTripTimes.h"
+
+#include <algorithm>
+
+std::optional<double> RoundTripTimes::min() const
+{
+    if (m_seconds.isEmpty())
+        return std::nullopt;
+    return *std::min_element(m_seconds.begin(), m_seconds.end());
+}
+
+std::optional<double> RoundTripTimes::median() const
+{
+    if (m_seconds.isEmpty())
+        return std::nullopt;
+    QList<double> sorted = m_seconds;
+    std::sort(sorted.begin(), sorted.end());
+    const qsizetype middle = sorted.size() / 2;
+    if (sorted.size() % 2 == 1)
+        return sorted.at(middle);
+    return (sorted.at(middle - 1) + sorted.at(middle)) / 2.0;
+}
+
+std::optional<double> RoundTripTimes::max() const
+{
+    if (m_seconds.isEmpty())
+        return std::nullopt;
+    return *std::max_element(m_seconds.begin(), m_seconds.end());
+}

@@ -1,0 +1,176 @@
+#include "cli/Session.h"
+
+#include "cli/LogLine.h"
+#include "cli/SettingsSnapshot.h"
+#include "controller/DisplayController.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+// Errors kept for the report at the end of a phase: the first ones name the cause,
+// and a long run against a dead line must not grow memory with each timeout.
+constexpr qsizetype maxKeptErrors = 20;
+
+} // namespace
+
+Session::Session(Invocation invocation, Console& console)
+    : m_invocation(std::move(invocation))
+    , m_console(console)
+    , m_logOnStderr(m_invocation.verbose)
+{
+}
+
+Session::~Session() = default;
+
+bool Session::prepare(bool keepPolling)
+{
+    m_snapshot = std::make_unique<SettingsSnapshot>();
+    if (!m_snapshot->isValid()) {
+        m_console.err(QStringLiteral("Keine Arbeitskopie der Einstellungen m\u00F6glich: ") +
+                      m_snapshot->errorText());
+        finish(ExitCode::displayFailed);
+        return false;
+    }
+    ControllerOptions options;
+    options.connectAtStartup = false;
+    options.watchHotplug = false;
+    m_controller = std::make_unique<DisplayController>(m_snapshot->store(), options);
+    DisplayController& c = *m_controller;
+    // A one-shot run reports a lost line instead of waiting for the adapter.
+    c.setAutoReconnect(false);
+    if (!keepPolling)
+        c.setPollingEnabled(false);
+    c.setSettings(m_invocation.applyTo(c.settings()));
+
+    QObject::connect(&c, &DisplayController::logAppended, this, &Session::onLogAppended);
+    QObject::connect(&c, &DisplayController::queueChanged, this, &Session::scheduleIdleCheck);
+    QObject::connect(&c, &DisplayController::currentChanged, this, &Session::scheduleIdleCheck);
+    // The timeout's log entry follows the counter's change; look once it is there.
+    QObject::connect(&c, &DisplayController::timeoutsChanged, this,
+                     [this] { post([this] { checkSilence(); }); });
+    QObject::connect(&c, &DisplayController::connectionChanged, this,
+                     [this] { post([this] { checkLine(); }); });
+    return true;
+}
+
+bool Session::connectLine(bool rawMode)
+{
+    DisplayController& c = *m_controller;
+    const QString path = m_invocation.port.value_or(
+        m_snapshot->store().value(QStringLiteral("lastPortPath")).toString());
+    if (path.isEmpty()) {
+        m_console.err(QStringLiteral(
+            "Keine Schnittstelle angegeben und keine zuletzt verbundene bekannt \u2013 mit -p "
+            "angeben, z. B. -p /dev/ttyUSB0 oder -p simulator://smart."));
+        finish(ExitCode::usage);
+        return false;
+    }
+    if (rawMode)
+        c.setRawMode(true);
+    c.setSelectedPath(path);
+    c.connect(false);
+    if (!c.connection().is(ConnectionState::Case::connected)) {
+        m_errors.clear(); // the same text as the state's reason
+        m_console.err(c.connection().reason);
+        finish(ExitCode::portFailed);
+        return false;
+    }
+    m_lineWatched = true;
+    return true;
+}
+
+void Session::whenIdle(std::function<void()> then)
+{
+    m_idleThen = std::move(then);
+    scheduleIdleCheck();
+}
+
+void Session::scheduleIdleCheck()
+{
+    // The pump takes a command off the queue before it sets it current; looking from
+    // the event loop never catches that moment.
+    if (m_idleCheckPending || !m_idleThen)
+        return;
+    m_idleCheckPending = true;
+    post([this] {
+        m_idleCheckPending = false;
+        checkIdle();
+    });
+}
+
+void Session::checkIdle()
+{
+    const DisplayController& c = *m_controller;
+    // A lost line empties the queue too; that is no answer.
+    if (!m_idleThen || m_finishing || !c.connection().is(ConnectionState::Case::connected))
+        return;
+    if (c.queue().isEmpty() && !c.current())
+        std::exchange(m_idleThen, nullptr)();
+}
+
+void Session::checkLine()
+{
+    if (!m_lineWatched || m_finishing ||
+        m_controller->connection().is(ConnectionState::Case::connected))
+        return;
+    // The loss is the last error logged ("Verbindung zum Wandler abgerissen: …").
+    m_console.err(m_lastError.isEmpty() ? m_controller->connection().reason : m_lastError);
+    finish(ExitCode::portFailed);
+}
+
+void Session::checkSilence()
+{
+    if (!m_giveUpOnSilence || m_finishing || m_controller->displayResponding())
+        return;
+    reportErrors(takeErrors());
+    finish(ExitCode::displayFailed);
+}
+
+void Session::onLogAppended(int count)
+{
+    // Copied first: whoever handles an entry may log more, or push old entries out.
+    const LogBuffer& log = m_controller->log();
+    QList<LogEntry> fresh;
+    for (int i = std::max(0, log.size() - count); i < log.size(); ++i)
+        fresh.append(log.at(i));
+    for (const LogEntry& entry : fresh) {
+        if (m_logOnStderr)
+            m_console.err(logLine(entry, m_invocation.hex));
+        if (entry.kind == LogEntry::Kind::error) {
+            m_lastError = entry.text;
+            if (m_errors.size() < maxKeptErrors)
+                m_errors.append(entry.text);
+        }
+        emit entryAppended(entry);
+        if (entry.kind == LogEntry::Kind::rx && !m_controller->rawMode()) {
+            for (const SmartEvent& event : m_parser.feed(entry.bytes)) {
+                m_reported.record(event);
+                emit displayEvent(event);
+            }
+        }
+    }
+}
+
+void Session::reportErrors(const QStringList& errors)
+{
+    for (const QString& error : errors)
+        m_console.err(error);
+}
+
+void Session::finish(ExitCode code)
+{
+    if (m_finishing)
+        return;
+    m_finishing = true;
+    post([this, code] {
+        if (m_controller && m_controller->connection().is(ConnectionState::Case::connected))
+            m_controller->disconnect(false);
+        QCoreApplication::exit(int(code));
+    });
+}
+
+void Session::post(std::function<void()> step)
+{
+    QMetaObject::invokeMethod(this, std::move(step), Qt::QueuedConnection);
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "cli/Console.h"
+#include "cli/ExitCode.h"
+#include "cli/Invocation.h"
+#include "cli/ReportedValues.h"
+#include "controller/LogEntry.h"
+#include "protocol/SmartParser.h"
+
+#include <QObject>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class DisplayController;
+class SettingsSnapshot;
+
+// One run of the tool: the private copy of the settings, the controller on it, the
+// traffic log on stderr with -v, and the waits a command needs (the line idle, the
+// line lost). Everything happens on the event loop; nothing waits by spinning.
+class Session : public QObject {
+    Q_OBJECT
+
+public:
+    Session(Invocation invocation, Console& console);
+    ~Session() override;
+
+    const Invocation& invocation() const { return m_invocation; }
+    Console& console() { return m_console; }
+
+    // Builds the controller on a copy of the user's settings with this call's line
+    // options over them; no start-up connection, no hot-plug reactions, no
+    // reconnection. Polling stays as stored only when `keepPolling` is set. Reports a
+    // failure and ends the run.
+    bool prepare(bool keepPolling);
+    DisplayController& controller() { return *m_controller; }
+
+    // Opens the port given with -p, or else the one connected last. In raw mode no
+    // query goes out. Reports a failure (exit 3; exit 2 when no port is known) and
+    // ends the run; a line lost later ends it the same way.
+    bool connectLine(bool rawMode);
+
+    // Runs `then` once, as soon as the queue is empty and no command waits for its
+    // prompt.
+    void whenIdle(std::function<void()> then);
+
+    // Ends the run with exit 1 when a command times out before the display has sent
+    // a single byte: every further command would only time out as well.
+    void setGiveUpOnSilence(bool on) { m_giveUpOnSilence = on; }
+
+    // The traffic log on stderr; on with -v.
+    void setLogOnStderr(bool on) { m_logOnStderr = on; }
+
+    // What the display has reported so far, by setting.
+    const ReportedValues& reported() const { return m_reported; }
+    void forgetReported() { m_reported.clear(); }
+
+    // The texts of the first error entries logged since the last call.
+    QStringList takeErrors() { return std::exchange(m_errors, {}); }
+    // One line on stderr each.
+    void reportErrors(const QStringList& errors);
+
+    // Ends the run: closes the line and makes the event loop return `code`. Runs
+    // from the event loop, never inside one of the controller's signals. The first
+    // call wins.
+    void finish(ExitCode code);
+    bool isFinishing() const { return m_finishing; }
+
+signals:
+    // Every entry the controller logs.
+    void entryAppended(const LogEntry& entry);
+    // Each piece of display output (value, report, text line, prompt), parsed from
+    // the received bytes outside raw mode.
+    void displayEvent(const SmartEvent& event);
+
+private:
+    void onLogAppended(int count);
+    void scheduleIdleCheck();
+    void checkIdle();
+    void checkLine();
+    void checkSilence();
+    void post(std::function<void()> step);
+
+    Invocation m_invocation;
+    Console& m_console;
+    // Declared before the controller, which keeps a reference to its store.
+    std::unique_ptr<SettingsSnapshot> m_snapshot;
+    std::unique_ptr<DisplayController> m_controller;
+
+    SmartParser m_parser;
+    ReportedValues m_reported;
+    QStringList m_errors;
+    QString m_lastError;
+    std::function<void()> m_idleThen;
+    bool m_idleCheckPending = false;
+    bool m_giveUpOnSilence = false;
+    bool m_logOnStderr = false;
+    bool m_lineWatched = false;
+    bool m_finishing = false;
+};

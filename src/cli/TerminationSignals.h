@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <array>
+#include <csignal>
+#include <memory>
+
+class QSocketNotifier;
+
+// Ctrl+C (SIGINT), SIGTERM and SIGHUP as a Qt signal on the main thread, so that a
+// command that runs until stopped ends cleanly: it prints its summary, closes the
+// port, removes its link. Restores the previous handling when destroyed. At most one
+// instance at a time: a signal handler has no object to talk to.
+class TerminationSignals : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TerminationSignals(QObject* parent = nullptr);
+    ~TerminationSignals() override;
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+    // False when the pipe could not be made; the signals then keep their default
+    // effect and end the process.
+    bool isValid() const { return m_notifier != nullptr; }
+
+signals:
+    void received(int signalNumber);
+
+private:
+    void drain();
+
+    std::array<int, 2> m_pipe{-1, -1};
+    std::array<struct sigaction, 3> m_previous{};
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};

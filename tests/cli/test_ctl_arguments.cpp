@@ -1,0 +1,240 @@
+// bildwartctl's argument grammar, without starting anything.
+#include "cli/CommandLine.h"
+
+#include <QTest>
+
+using Command = Invocation::Command;
+
+namespace {
+
+Invocation parsed(const QStringList& arguments)
+{
+    auto result = CommandLine::parse(arguments);
+    if (const QString* error = std::get_if<QString>(&result))
+        qWarning("unexpected usage error: %s", qPrintable(*error));
+    return std::get_if<Invocation>(&result) ? std::get<Invocation>(result) : Invocation{};
+}
+
+QString usageError(const QStringList& arguments)
+{
+    const auto result = CommandLine::parse(arguments);
+    const QString* error = std::get_if<QString>(&result);
+    return error ? *error : QString();
+}
+
+} // namespace
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void optionsAnywhere()
+    {
+        const Invocation before = parsed({"-p", "/dev/ttyUSB0", "--json", "status"});
+        const Invocation after = parsed({"status", "--json", "-p", "/dev/ttyUSB0"});
+        QCOMPARE(before.command, Command::status);
+        QCOMPARE(after.command, Command::status);
+        QCOMPARE(before.port, std::optional<QString>("/dev/ttyUSB0"));
+        QCOMPARE(after.port, before.port);
+        QVERIFY(before.json && after.json);
+    }
+
+    void optionSpellings()
+    {
+        QCOMPARE(parsed({"--baud=9600", "status"}).baudRate, std::optional<qint64>(9600));
+        QCOMPARE(parsed({"-psimulator://smart", "status"}).port,
+                 std::optional<QString>("simulator://smart"));
+        QCOMPARE(parsed({"--flow", "RtsCts", "status"}).flowControl,
+                 std::optional(SerialSettings::FlowControl::rtsCts));
+        QCOMPARE(parsed({"--timeout", "1,5", "status"}).responseTimeout, std::optional(1.5));
+        QCOMPARE(parsed({"--pattern", "uPattern", "testout"}).pattern,
+                 std::optional(TestPattern::uPattern));
+        QCOMPARE(parsed({"simulate", "--series", "rx"}).series, std::optional(DisplaySeries::rx));
+    }
+
+    void lineOptionsOverTheStoredSettings()
+    {
+        SerialSettings stored;
+        stored.baudRate = 9600;
+        stored.lineEnding = SerialSettings::LineEnding::crlf;
+        const SerialSettings applied =
+            parsed({"--parity", "even", "--timeout", "3", "status"}).applyTo(stored);
+        QCOMPARE(applied.baudRate, qint64(9600));
+        QCOMPARE(applied.lineEnding, SerialSettings::LineEnding::crlf);
+        QCOMPARE(applied.parity, SerialSettings::Parity::even);
+        QCOMPARE(applied.responseTimeout, 3.0);
+    }
+
+    void negativeStepIsAnArgument()
+    {
+        const Invocation invocation = parsed({"set", "volume", "-5"});
+        QCOMPARE(invocation.command, Command::set);
+        QVERIFY(invocation.action);
+        QCOMPARE(invocation.action->kind, SetAction::Kind::levelStep);
+        QCOMPARE(invocation.action->step, qint64(-5));
+    }
+
+    void doubleDashEndsOptions()
+    {
+        const Invocation invocation = parsed({"send", "--", "--json", "get volume"});
+        QCOMPARE(invocation.lines, QStringList({"--json", "get volume"}));
+        QVERIFY(!invocation.json);
+    }
+
+    void rawData()
+    {
+        QCOMPARE(parsed({"raw", "--hex", "0x55,0xAA"}).rawData, QByteArray("\x55\xAA"));
+        QCOMPARE(parsed({"raw", "get volume"}).rawData, QByteArray("get volume"));
+    }
+
+    void help()
+    {
+        QCOMPARE(parsed({"status", "--help"}).command, Command::help);
+        QCOMPARE(parsed({"help"}).command, Command::help);
+        const QString text = CommandLine::helpText();
+        for (const char* word : {"--port", "--stop-bits", "--duration", "loopback", "simulate"})
+            QVERIFY2(text.contains(QLatin1String(word)), word);
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("nothing") << QStringList{} << "Kein Befehl angegeben";
+        QTest::newRow("unknown command") << QStringList{"reboot"} << "Unbekannter Befehl „reboot“";
+        QTest::newRow("unknown option") << QStringList{"-x", "status"} << "Unbekannte Option „-x“";
+        QTest::newRow("value missing")
+            << QStringList{"status", "--baud"} << "Option „--baud“ braucht einen Wert (N).";
+        QTest::newRow("switch with value")
+            << QStringList{"--json=yes", "status"} << "Option „--json“ nimmt keinen Wert.";
+        QTest::newRow("option of another command")
+            << QStringList{"status", "--size", "64"} << "Option „--size“ gilt nicht für „status“.";
+        QTest::newRow("baud zero")
+            << QStringList{"--baud", "0", "status"} << "Ungültiger Wert „0“ für --baud";
+        QTest::newRow("data bits")
+            << QStringList{"--data-bits", "9", "status"} << "Ungültiger Wert „9“ für --data-bits";
+        QTest::newRow("stop bits") << QStringList{"--stop-bits", "1.5", "status"}
+                                   << "Ungültiger Wert „1.5“ für --stop-bits";
+        QTest::newRow("negative timeout")
+            << QStringList{"--timeout", "-1", "status"} << "Ungültiger Wert „-1“ für --timeout";
+        QTest::newRow("packet too small")
+            << QStringList{"loopback", "--size", "4"} << "Ungültiger Wert „4“ für --size";
+        QTest::newRow("count zero")
+            << QStringList{"testout", "--count", "0"} << "Ungültiger Wert „0“ für --count";
+        QTest::newRow("pattern") << QStringList{"testout", "--pattern", "zebra"}
+                                 << "Ungültiger Wert „zebra“ für --pattern";
+        QTest::newRow("get without name") << QStringList{"get"} << "„get“ braucht NAME.";
+        QTest::newRow("name with blank") << QStringList{"get", "volume mute"}
+                                         << "„volume mute“ ist kein Name einer Einstellung.";
+        QTest::newRow("too many") << QStringList{"status", "now"}
+                                  << "Zu viele Argumente für „status“: „now“.";
+        QTest::newRow("line break in a line") << QStringList{"send", "get volume\nset mute=on"}
+                                              << "Eine Befehlszeile enthält einen Zeilenumbruch";
+        QTest::newRow("hex") << QStringList{"raw", "--hex", "4G"} << "Ungültige Hex-Eingabe: 4G";
+        QTest::newRow("set unknown")
+            << QStringList{"set", "contrast", "5"} << "Unbekannte Einstellung „contrast“";
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        const QString text = usageError(arguments);
+        QVERIFY2(text.startsWith(error), qPrintable(text));
+        QVERIFY(!text.contains(u'\n'));
+    }
+
+    void setActions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<qint64>("number"); // level or step
+        QTest::addColumn<bool>("on");
+
+        using K = SetAction::Kind;
+        QTest::newRow("power") << "power"
+                               << "standby"
+                               << "powerstate" << int(K::power) << qint64(0) << false;
+        QTest::newRow("powerstate, upper case")
+            << "PowerState"
+            << "ON"
+            << "powerstate" << int(K::power) << qint64(0) << false;
+        QTest::newRow("input") << "input"
+                               << "HDMI2"
+                               << "input" << int(K::input) << qint64(0) << false;
+        QTest::newRow("volume") << "volume"
+                                << "40"
+                                << "volume" << int(K::level) << qint64(40) << false;
+        QTest::newRow("volume 0") << "volume"
+                                  << "0"
+                                  << "volume" << int(K::level) << qint64(0) << false;
+        QTest::newRow("volume up") << "volume"
+                                   << "+5"
+                                   << "volume" << int(K::levelStep) << qint64(5) << false;
+        QTest::newRow("brightness down")
+            << "brightness"
+            << "-100"
+            << "brightness" << int(K::levelStep) << qint64(-100) << false;
+        QTest::newRow("mute") << "mute"
+                              << "on"
+                              << "mute" << int(K::toggle) << qint64(0) << true;
+        QTest::newRow("statereporting") << "statereporting"
+                                        << "Off"
+                                        << "statereporting" << int(K::toggle) << qint64(0) << false;
+    }
+
+    void setActions()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QFETCH(QString, setting);
+        QFETCH(int, kind);
+        QFETCH(qint64, number);
+        QFETCH(bool, on);
+
+        const auto result = SetAction::parse(name, value);
+        QVERIFY(std::holds_alternative<SetAction>(result));
+        const SetAction action = std::get<SetAction>(result);
+        QCOMPARE(action.setting, setting);
+        QCOMPARE(int(action.kind), kind);
+        QCOMPARE(action.kind == SetAction::Kind::levelStep ? action.step : action.level, number);
+        QCOMPARE(action.on, on);
+        if (action.kind == SetAction::Kind::input)
+            QCOMPARE(action.input, QString("hdmi2"));
+    }
+
+    void refusedSetValues_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("volume above 100") << "volume"
+                                          << "101";
+        QTest::newRow("step above 100") << "volume"
+                                        << "+101";
+        QTest::newRow("fraction") << "brightness"
+                                  << "40.5";
+        QTest::newRow("word") << "volume"
+                              << "loud";
+        QTest::newRow("update state") << "power"
+                                      << "updateon";
+        QTest::newRow("unknown input") << "input"
+                                       << "hdmi9";
+        QTest::newRow("switch") << "mute"
+                                << "yes";
+    }
+
+    void refusedSetValues()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        const auto result = SetAction::parse(name, value);
+        QVERIFY(std::holds_alternative<QString>(result));
+        QVERIFY2(std::get<QString>(result).contains(u'\u201E' + value + u'\u201C'),
+                 qPrintable(std::get<QString>(result)));
+    }
+};
+
+QTEST_GUILESS_MAIN(CommandLineTest)
+#include "test_ctl_arguments.moc"
