@@ -8,6 +8,7 @@ BILDWART_PACKAGES=(
     umockdev libumockdev-dev   # fake device tree for the port discovery and hot-plug tests
     libqt6svg6 adwaita-icon-theme   # the symbolic icons of the user interface (SVG)
     qt6-translations-l10n   # Qt's own dialog and button texts in German
+    fonts-freefont-ttf   # a monospaced font with the CR/LF control pictures of the terminal
 )
 
 bildwart_install_missing() {
