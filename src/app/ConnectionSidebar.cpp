@@ -1,0 +1,73 @@
+#include "app/ConnectionSidebar.h"
+
+#include "app/FormSection.h"
+#include "app/PortSection.h"
+#include "app/SerialParameterSection.h"
+#include "app/StatisticsSection.h"
+#include "app/Style.h"
+#include "app/widgets/SegmentedControl.h"
+#include "controller/DisplayController.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+// Column width of the sidebar.
+constexpr int columnMinimumWidth = 280;
+constexpr int columnMaximumWidth = 360;
+
+} // namespace
+
+ConnectionSidebar::ConnectionSidebar(DisplayController& controller, QWidget* parent)
+    : QScrollArea(parent)
+    , m_controller(controller)
+{
+    setObjectName(QStringLiteral("connectionSidebar"));
+    setMinimumWidth(columnMinimumWidth);
+    setMaximumWidth(columnMaximumWidth);
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    auto* content = new QWidget(this);
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setSpacing(18);
+    layout->addWidget(new PortSection(controller, content));
+    layout->addWidget(new SerialParameterSection(controller, content));
+    layout->addWidget(makeSeriesSection());
+    layout->addWidget(new StatisticsSection(controller, content));
+    layout->addStretch(1);
+    setWidget(content);
+}
+
+QWidget* ConnectionSidebar::makeSeriesSection()
+{
+    auto* section = new FormSection(QStringLiteral("Display"));
+    section->setObjectName(QStringLiteral("seriesSection"));
+
+    const QList<DisplaySeries> series{DisplaySeries::qx, DisplaySeries::rx};
+    QStringList labels;
+    for (const DisplaySeries each : series)
+        labels.append(QStringLiteral("SMART ") + rawValue(each));
+    auto* segments = new SegmentedControl(labels, section);
+    segments->setObjectName(QStringLiteral("seriesPicker"));
+    section->addRow(QStringLiteral("Reihe"), segments);
+
+    auto* hint = new QLabel(
+        QStringLiteral("Wird beim Verbinden aus \u201Eget modelnum\u201C automatisch erkannt."),
+        section);
+    hint->setWordWrap(true);
+    Style::makeCaption(hint, Style::secondaryText(section));
+    section->addWidget(hint);
+
+    QObject::connect(segments, &SegmentedControl::activated, this,
+                     [this, series](int index) { m_controller.setSeries(series.at(index)); });
+    const auto showSeries = [this, segments, series] {
+        segments->setCurrentIndex(series.indexOf(m_controller.series()));
+    };
+    QObject::connect(&m_controller, &DisplayController::seriesChanged, this, showSeries);
+    showSeries();
+    return section;
+}

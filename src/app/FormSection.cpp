@@ -1,0 +1,88 @@
+#include "app/FormSection.h"
+
+#include "app/Style.h"
+
+#include <QFormLayout>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString panelName = QStringLiteral("formPanel");
+
+} // namespace
+
+FormSection::FormSection(const QString& title, QWidget* parent)
+    : QWidget(parent)
+    , m_title(new QLabel(title, this))
+    , m_header(new QHBoxLayout)
+    , m_panel(new QFrame(this))
+    , m_form(new QFormLayout(m_panel))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+
+    m_title->setFont(Style::headline());
+    m_title->setVisible(!title.isEmpty());
+    m_header->setContentsMargins(4, 0, 4, 0);
+    m_header->addWidget(m_title);
+    m_header->addStretch(1);
+    layout->addLayout(m_header);
+
+    m_panel->setObjectName(panelName);
+    m_panel->setStyleSheet(Style::cardStyleSheet(panelName, 8));
+    m_form->setContentsMargins(12, 10, 12, 10);
+    m_form->setHorizontalSpacing(12);
+    m_form->setVerticalSpacing(8);
+    m_form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    m_form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    layout->addWidget(m_panel);
+}
+
+void FormSection::setHeaderAccessory(QWidget* widget)
+{
+    m_header->addWidget(widget);
+}
+
+void FormSection::setFooter(const QString& text, Qt::TextFormat format)
+{
+    if (!m_footer) {
+        m_footer = new QLabel(this);
+        m_footer->setWordWrap(true);
+        m_footer->setContentsMargins(4, 0, 4, 0);
+        Style::makeCaption(m_footer, Style::secondaryText(this));
+        layout()->addWidget(m_footer);
+    }
+    m_footer->setTextFormat(format);
+    m_footer->setText(text);
+}
+
+QLabel* FormSection::addRow(const QString& label, QWidget* field)
+{
+    auto* labelWidget = new QLabel(label, m_panel);
+    m_form->addRow(labelWidget, field);
+    return labelWidget;
+}
+
+void FormSection::addRow(QWidget* label, QWidget* field)
+{
+    m_form->addRow(label, field);
+}
+
+void FormSection::addWidget(QWidget* widget)
+{
+    m_form->addRow(widget);
+}
+
+void FormSection::setRowVisible(QWidget* field, bool visible)
+{
+    m_form->setRowVisible(field, visible);
+}
+
+void FormSection::setLabelsAbove(bool above)
+{
+    m_form->setRowWrapPolicy(above ? QFormLayout::WrapAllRows : QFormLayout::DontWrapRows);
+}

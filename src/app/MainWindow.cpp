@@ -1,0 +1,215 @@
+#include "app/MainWindow.h"
+
+#include "app/ConnectionBadge.h"
+#include "app/ConnectionSidebar.h"
+#include "app/Icons.h"
+#include "app/SettingsWindow.h"
+#include "app/dashboard/DashboardView.h"
+#include "app/terminal/TerminalView.h"
+#include "controller/DisplayController.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+
+const QString terminalVisibleKey = QStringLiteral("terminalVisible");
+
+// Window and pane sizes.
+constexpr int defaultWidth = 1360;
+constexpr int defaultHeight = 900;
+constexpr int sidebarIdealWidth = 300;
+constexpr int dashboardMinimumHeight = 380;
+constexpr int terminalMinimumHeight = 170;
+constexpr int terminalIdealHeight = 260;
+
+QAction* makeAction(const QString& text, const QKeySequence& shortcut, const QString& objectName,
+                    QObject* parent)
+{
+    auto* action = new QAction(text, parent);
+    action->setObjectName(objectName);
+    action->setShortcut(shortcut);
+    // The shortcuts work whichever pane has the focus.
+    action->setShortcutContext(Qt::WindowShortcut);
+    return action;
+}
+
+} // namespace
+
+MainWindow::MainWindow(DisplayController& controller, QSettings& store,
+                       const QString& autoConnectPath, QWidget* parent)
+    : QMainWindow(parent)
+    , m_controller(controller)
+    , m_store(store)
+    , m_autoConnectPath(autoConnectPath)
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("Bildwart"));
+    resize(defaultWidth, defaultHeight);
+    buildMenu();
+    buildToolBar();
+    buildPanes();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildMenu()
+{
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("&Display"));
+    menu->setObjectName(QStringLiteral("displayMenu"));
+
+    // Always enabled: what each does in the current state is the controller's decision.
+    QAction* connectAction =
+        makeAction(QStringLiteral("Verbinden"), QKeySequence(Qt::CTRL | Qt::Key_K),
+                   QStringLiteral("connectAction"), this);
+    QAction* disconnectAction =
+        makeAction(QStringLiteral("Trennen"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K),
+                   QStringLiteral("disconnectAction"), this);
+    QAction* refreshAllAction =
+        makeAction(QStringLiteral("Status abfragen"), QKeySequence(Qt::CTRL | Qt::Key_R),
+                   QStringLiteral("refreshAllAction"), this);
+    QAction* refreshPortsAction = makeAction(QStringLiteral("Ports neu suchen"),
+                                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+                                             QStringLiteral("refreshPortsAction"), this);
+    menu->addAction(connectAction);
+    menu->addAction(disconnectAction);
+    menu->addSeparator();
+    menu->addAction(refreshAllAction);
+    menu->addAction(refreshPortsAction);
+
+    QObject::connect(connectAction, &QAction::triggered, this,
+                     [this] { m_controller.connect(false); });
+    QObject::connect(disconnectAction, &QAction::triggered, this,
+                     [this] { m_controller.disconnect(false); });
+    QObject::connect(refreshAllAction, &QAction::triggered, &m_controller,
+                     &DisplayController::refreshAll);
+    QObject::connect(refreshPortsAction, &QAction::triggered, &m_controller,
+                     &DisplayController::refreshPorts);
+}
+
+void MainWindow::buildToolBar()
+{
+    QToolBar* toolBar = addToolBar(QStringLiteral("Werkzeuge"));
+    toolBar->setObjectName(QStringLiteral("mainToolBar"));
+    toolBar->setMovable(false);
+    toolBar->setFloatable(false);
+    toolBar->toggleViewAction()->setEnabled(false);
+    // The texts stay even where the icon theme lacks a picture.
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+
+    m_badge = new ConnectionBadge(m_controller, toolBar);
+    toolBar->addWidget(m_badge);
+    toolBar->addSeparator();
+
+    // Unlike the menu item, the button is only offered while there is a line to ask.
+    m_refreshAllButton = new QAction(symbolIcon(QStringLiteral("arrow.clockwise")),
+                                     QStringLiteral("Status abfragen"), this);
+    m_refreshAllButton->setObjectName(QStringLiteral("refreshAllButton"));
+    m_refreshAllButton->setToolTip(
+        QStringLiteral("Alle Werte und Ger\u00E4teinfos neu abfragen (Strg+R)"));
+    QObject::connect(m_refreshAllButton, &QAction::triggered, &m_controller,
+                     &DisplayController::refreshAll);
+    const auto enableRefresh = [this] {
+        m_refreshAllButton->setEnabled(
+            m_controller.connection().is(ConnectionState::Case::connected));
+    };
+    QObject::connect(&m_controller, &DisplayController::connectionChanged, this, enableRefresh);
+    enableRefresh();
+    toolBar->addAction(m_refreshAllButton);
+
+    m_terminalToggle =
+        new QAction(symbolIcon(QStringLiteral("terminal")), QStringLiteral("Terminal"), this);
+    m_terminalToggle->setObjectName(QStringLiteral("terminalToggle"));
+    m_terminalToggle->setCheckable(true);
+    m_terminalToggle->setToolTip(QStringLiteral("Terminal mit gesendeten und empfangenen Bytes"));
+    m_terminalToggle->setChecked(m_store.value(terminalVisibleKey, true).toBool());
+    QObject::connect(m_terminalToggle, &QAction::toggled, this, &MainWindow::setTerminalVisible);
+    toolBar->addAction(m_terminalToggle);
+
+    m_settingsAction =
+        new QAction(symbolIcon(QStringLiteral("gearshape")), QStringLiteral("Einstellungen"), this);
+    m_settingsAction->setObjectName(QStringLiteral("settingsAction"));
+    m_settingsAction->setToolTip(
+        QStringLiteral("Schnittstelle, Testausgabe, Abfrage-Takt (Strg+,)"));
+    // Set by hand: QKeySequence::Preferences is empty on most Linux desktops.
+    m_settingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    m_settingsAction->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(m_settingsAction, &QAction::triggered, this, &MainWindow::showSettings);
+    toolBar->addAction(m_settingsAction);
+}
+
+void MainWindow::buildPanes()
+{
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setObjectName(QStringLiteral("mainSplit"));
+    split->setChildrenCollapsible(false);
+
+    auto* sidebar = new ConnectionSidebar(m_controller, split);
+    split->addWidget(sidebar);
+
+    m_detail = new QSplitter(Qt::Vertical, split);
+    m_detail->setObjectName(QStringLiteral("detailSplit"));
+    m_detail->setChildrenCollapsible(false);
+    m_detail->setAutoFillBackground(true);
+    m_detail->setBackgroundRole(QPalette::Window);
+
+    auto* dashboard = new DashboardView(m_controller, m_detail);
+    dashboard->setObjectName(QStringLiteral("dashboardView"));
+    dashboard->setMinimumHeight(dashboardMinimumHeight);
+    m_detail->addWidget(dashboard);
+
+    m_terminal = new TerminalView(m_controller, m_store, m_detail);
+    m_terminal->setObjectName(QStringLiteral("terminalView"));
+    m_terminal->setMinimumHeight(terminalMinimumHeight);
+    m_detail->addWidget(m_terminal);
+    m_detail->setStretchFactor(0, 1);
+    m_detail->setStretchFactor(1, 0);
+    m_detail->setSizes({defaultHeight - terminalIdealHeight, terminalIdealHeight});
+    m_terminal->setVisible(m_terminalToggle->isChecked());
+
+    split->addWidget(m_detail);
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
+    split->setSizes({sidebarIdealWidth, defaultWidth - sidebarIdealWidth});
+    setCentralWidget(split);
+}
+
+void MainWindow::setTerminalVisible(bool visible)
+{
+    m_store.setValue(terminalVisibleKey, visible);
+    m_terminal->setVisible(visible);
+}
+
+SettingsWindow* MainWindow::showSettings()
+{
+    if (!m_settings)
+        m_settings = new SettingsWindow(m_controller, m_store, this);
+    m_settings->show();
+    m_settings->raise();
+    m_settings->activateWindow();
+    return m_settings;
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_startupDone)
+        return;
+    m_startupDone = true;
+    // After the first paint, so that the window is on screen while the line opens.
+    QTimer::singleShot(0, this, &MainWindow::connectAtStart);
+}
+
+void MainWindow::connectAtStart()
+{
+    if (m_autoConnectPath.isEmpty() ||
+        m_controller.connection().is(ConnectionState::Case::connected))
+        return;
+    m_controller.setSelectedPath(m_autoConnectPath);
+    m_controller.connect(false);
+}

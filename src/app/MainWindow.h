@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+class ConnectionBadge;
+class DisplayController;
+class QAction;
+class QSettings;
+class QSplitter;
+class SettingsWindow;
+
+// The main window: the connection sidebar on the left, the dashboard over the terminal on the
+// right, the menu "Display" and the toolbar with the connection badge.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // autoConnectPath: the port to connect to once the window first appears (empty: none).
+    MainWindow(DisplayController& controller, QSettings& store, const QString& autoConnectPath = {},
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Creates the settings window on first use, shows it and brings it to the front.
+    SettingsWindow* showSettings();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void buildMenu();
+    void buildToolBar();
+    void buildPanes();
+    void setTerminalVisible(bool visible);
+    void connectAtStart();
+
+    DisplayController& m_controller;
+    QSettings& m_store;
+    QString m_autoConnectPath;
+    bool m_startupDone = false;
+
+    ConnectionBadge* m_badge = nullptr;
+    QAction* m_refreshAllButton = nullptr;
+    QAction* m_terminalToggle = nullptr;
+    QAction* m_settingsAction = nullptr;
+    QSplitter* m_detail = nullptr;
+    QWidget* m_terminal = nullptr;
+    QPointer<SettingsWindow> m_settings;
+};

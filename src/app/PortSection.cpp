@@ -1,0 +1,306 @@
+#include "app/PortSection.h"
+
+#include "app/Icons.h"
+#include "app/StatusLine.h"
+#include "app/Style.h"
+#include "controller/DisplayController.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+constexpr int detailRole = Qt::UserRole + 1;
+// Marks the entry added for a selected path that the scan did not list.
+constexpr int unlistedRole = Qt::UserRole + 2;
+
+// Draws a port entry of the open picker as its name with the detail line under it.
+class PortItemDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem background = option;
+        initStyleOption(&background, index);
+        background.text.clear();
+        QApplication::style()->drawControl(QStyle::CE_ItemViewItem, &background, painter,
+                                           option.widget);
+
+        const bool selected = option.state & QStyle::State_Selected;
+        const QRect area = option.rect.adjusted(8, 3, -8, -3);
+        const QFont nameFont = option.font;
+        const QFont detailFont = Style::caption();
+        const int nameHeight = QFontMetrics(nameFont).height();
+
+        painter->save();
+        painter->setPen(
+            option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        painter->setFont(nameFont);
+        painter->drawText(area.adjusted(0, 0, 0, -(area.height() - nameHeight)),
+                          Qt::AlignLeft | Qt::AlignVCenter,
+                          QFontMetrics(nameFont).elidedText(index.data().toString(), Qt::ElideRight,
+                                                            area.width()));
+        painter->setFont(detailFont);
+        painter->setPen(selected ? option.palette.color(QPalette::HighlightedText)
+                                 : Style::secondaryText(option.widget));
+        painter->drawText(
+            area.adjusted(0, nameHeight, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+            QFontMetrics(detailFont)
+                .elidedText(index.data(detailRole).toString(), Qt::ElideRight, area.width()));
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QFontMetrics name(option.font);
+        const QFontMetrics detail(Style::caption());
+        const int width = std::max(name.horizontalAdvance(index.data().toString()),
+                                   detail.horizontalAdvance(index.data(detailRole).toString()));
+        return {width + 16, name.height() + detail.height() + 6};
+    }
+};
+
+QPushButton* makeButton(const QString& text, const QString& symbol, const QString& objectName,
+                        QWidget* parent)
+{
+    auto* button = new QPushButton(symbolIcon(symbol), text, parent);
+    button->setObjectName(objectName);
+    return button;
+}
+
+} // namespace
+
+PortSection::PortSection(DisplayController& controller, QWidget* parent)
+    : FormSection(QStringLiteral("Schnittstelle"), parent)
+    , m_controller(controller)
+    , m_picker(new QComboBox(this))
+{
+    setObjectName(QStringLiteral("portSection"));
+
+    m_picker->setObjectName(QStringLiteral("portPicker"));
+    m_picker->setItemDelegate(new PortItemDelegate(m_picker));
+    // The sidebar is narrow; long adapter names are elided instead of widening it.
+    m_picker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_picker->setMinimumContentsLength(12);
+    m_picker->setPlaceholderText(QStringLiteral("Port w\u00E4hlen \u2026"));
+    // Port names are long ("Simulator (virtuelles SMART-Display)"): the picker gets the width.
+    setLabelsAbove(true);
+    addRow(QStringLiteral("Port"), m_picker);
+    QObject::connect(m_picker, &QComboBox::activated, this, [this](int index) {
+        m_controller.setSelectedPath(m_picker->itemData(index).toString());
+    });
+
+    m_noAdapter = new StatusLine(QStringLiteral("cable.connector.slash"), Style::orange(),
+                                 Style::caption(), this);
+    m_noAdapter->setObjectName(QStringLiteral("noAdapterLine"));
+    m_noAdapter->setText(QStringLiteral("Kein USB-Seriell-Wandler gefunden"));
+    addWidget(m_noAdapter);
+
+    m_internalPort = new StatusLine(QStringLiteral("exclamationmark.triangle"), Style::red(),
+                                    Style::caption(), this);
+    m_internalPort->setObjectName(QStringLiteral("internalPortLine"));
+    m_internalPort->setText(SerialPortInfo::internalPortWarning());
+    addWidget(m_internalPort);
+
+    m_detail = new QLabel(this);
+    m_detail->setObjectName(QStringLiteral("portDetail"));
+    m_detail->setFont(Style::monospace(Style::caption().pointSize()));
+    m_detail->setWordWrap(true);
+    m_detail->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Style::setTextColor(m_detail, Style::secondaryText(this));
+    addWidget(m_detail);
+
+    m_adapters = new QWidget(this);
+    m_adapters->setObjectName(QStringLiteral("unboundAdapters"));
+    m_adapterLayout = new QVBoxLayout(m_adapters);
+    m_adapterLayout->setContentsMargins(0, 0, 0, 0);
+    addWidget(m_adapters);
+
+    m_autoReconnect = new QCheckBox(QStringLiteral("Automatisch verbinden"), this);
+    m_autoReconnect->setObjectName(QStringLiteral("autoReconnectToggle"));
+    auto* autoReconnectHint = new QLabel(
+        QStringLiteral("Beim Start und nach Abziehen/Wackler von selbst wieder verbinden"), this);
+    autoReconnectHint->setWordWrap(true);
+    Style::makeCaption(autoReconnectHint, Style::secondaryText(this));
+    // Under the toggle's text, not under its box.
+    const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
+                          style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+    autoReconnectHint->setContentsMargins(indicator, 0, 0, 0);
+    auto* toggleBlock = new QWidget(this);
+    auto* toggleLayout = new QVBoxLayout(toggleBlock);
+    toggleLayout->setContentsMargins(0, 4, 0, 0);
+    toggleLayout->setSpacing(1);
+    toggleLayout->addWidget(m_autoReconnect);
+    toggleLayout->addWidget(autoReconnectHint);
+    addWidget(toggleBlock);
+    QObject::connect(m_autoReconnect, &QCheckBox::toggled, &controller,
+                     &DisplayController::setAutoReconnect);
+
+    m_waiting =
+        new StatusLine(QStringLiteral("hourglass"), Style::orange(), Style::caption(), this);
+    m_waiting->setObjectName(QStringLiteral("waitingLine"));
+    addWidget(m_waiting);
+    m_failed = new StatusLine(QStringLiteral("exclamationmark.triangle.fill"), Style::red(),
+                              Style::caption(), this);
+    m_failed->setObjectName(QStringLiteral("failedLine"));
+    addWidget(m_failed);
+
+    auto* buttons = new QWidget(this);
+    auto* buttonLayout = new QHBoxLayout(buttons);
+    buttonLayout->setContentsMargins(0, 4, 0, 0);
+    m_refresh =
+        makeButton(QStringLiteral("Neu suchen"), QStringLiteral("arrow.triangle.2.circlepath"),
+                   QStringLiteral("refreshPortsButton"), buttons);
+    m_stopWaiting = makeButton(QStringLiteral("Nicht mehr warten"), QStringLiteral("xmark.circle"),
+                               QStringLiteral("stopWaitingButton"), buttons);
+    m_disconnect = makeButton(QStringLiteral("Trennen"), QStringLiteral("bolt.horizontal.circle"),
+                              QStringLiteral("disconnectButton"), buttons);
+    m_connect =
+        makeButton(QStringLiteral("Verbinden"), QStringLiteral("bolt.horizontal.circle.fill"),
+                   QStringLiteral("connectButton"), buttons);
+    Style::makeDestructive(m_stopWaiting);
+    Style::makeDestructive(m_disconnect);
+    Style::makeProminent(m_connect);
+    m_connect->setDefault(true);
+    buttonLayout->addWidget(m_refresh);
+    buttonLayout->addStretch(1);
+    buttonLayout->addWidget(m_stopWaiting);
+    buttonLayout->addWidget(m_disconnect);
+    buttonLayout->addWidget(m_connect);
+    addWidget(buttons);
+
+    QObject::connect(m_refresh, &QPushButton::clicked, &controller,
+                     &DisplayController::refreshPorts);
+    QObject::connect(m_stopWaiting, &QPushButton::clicked, this,
+                     [this] { m_controller.disconnect(false); });
+    QObject::connect(m_disconnect, &QPushButton::clicked, this,
+                     [this] { m_controller.disconnect(false); });
+    QObject::connect(m_connect, &QPushButton::clicked, this,
+                     [this] { m_controller.connect(false); });
+
+    QObject::connect(&controller, &DisplayController::portsChanged, this,
+                     &PortSection::refreshPorts);
+    QObject::connect(&controller, &DisplayController::selectedPathChanged, this,
+                     &PortSection::refreshSelection);
+    QObject::connect(&controller, &DisplayController::unboundAdaptersChanged, this,
+                     &PortSection::refreshAdapters);
+    QObject::connect(&controller, &DisplayController::connectionChanged, this,
+                     &PortSection::refreshConnection);
+    QObject::connect(&controller, &DisplayController::wantedPathChanged, this,
+                     &PortSection::refreshConnection);
+    QObject::connect(&controller, &DisplayController::autoReconnectChanged, this,
+                     [this] { m_autoReconnect->setChecked(m_controller.autoReconnect()); });
+
+    m_autoReconnect->setChecked(controller.autoReconnect());
+    refreshPorts();
+    refreshAdapters();
+    refreshConnection();
+}
+
+void PortSection::refreshPorts()
+{
+    m_picker->clear();
+    for (const SerialPortInfo& port : m_controller.ports()) {
+        m_picker->addItem(port.name, port.path);
+        m_picker->setItemData(m_picker->count() - 1, port.detail, detailRole);
+        m_picker->setItemData(m_picker->count() - 1, port.path, Qt::ToolTipRole);
+    }
+    // The open list may be wider than the sidebar, so that names and details stay whole.
+    m_picker->view()->setMinimumWidth(m_picker->view()->sizeHintForColumn(0) +
+                                      m_picker->view()->verticalScrollBar()->sizeHint().width());
+    refreshSelection();
+    refreshHints();
+}
+
+void PortSection::refreshSelection()
+{
+    const QString& path = m_controller.selectedPath();
+    // A path given at launch may not be listed; it is shown rather than an empty picker.
+    const int unlisted = m_picker->findData(true, unlistedRole);
+    if (unlisted >= 0 && m_picker->itemData(unlisted) != path)
+        m_picker->removeItem(unlisted);
+    int index = m_picker->findData(path);
+    if (index < 0 && !path.isEmpty()) {
+        m_picker->addItem(path, path);
+        index = m_picker->count() - 1;
+        m_picker->setItemData(index, true, unlistedRole);
+    }
+    m_picker->setCurrentIndex(index);
+    m_connect->setEnabled(!path.isEmpty());
+    refreshHints();
+}
+
+void PortSection::refreshHints()
+{
+    const QList<SerialPortInfo>& ports = m_controller.ports();
+    const bool anyAdapter = std::any_of(ports.begin(), ports.end(), [](const SerialPortInfo& port) {
+        return port.looksLikeUSBAdapter();
+    });
+    setRowVisible(m_noAdapter, !anyAdapter && m_controller.unboundAdapters().isEmpty());
+
+    const auto selected =
+        std::find_if(ports.begin(), ports.end(), [this](const SerialPortInfo& port) {
+            return port.path == m_controller.selectedPath();
+        });
+    const bool listed = selected != ports.end();
+    setRowVisible(m_internalPort, listed && selected->isInternalPort());
+    m_detail->setText(listed ? selected->detail : QString());
+    setRowVisible(m_detail, listed && !selected->detail.isEmpty());
+}
+
+void PortSection::refreshAdapters()
+{
+    while (QLayoutItem* item = m_adapterLayout->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    for (const UnboundAdapter& adapter : m_controller.unboundAdapters()) {
+        QFont headlineFont = Style::callout();
+        headlineFont.setWeight(QFont::DemiBold);
+        auto* headline = new StatusLine(QStringLiteral("exclamationmark.triangle.fill"),
+                                        Style::orange(), headlineFont, m_adapters);
+        const QString serial =
+            adapter.serial.isEmpty() ? QString() : QStringLiteral(" \u00B7 ") + adapter.serial;
+        headline->setText(adapter.name + QStringLiteral(" (") + adapter.vendorLabel() + serial +
+                          QStringLiteral(") steckt, hat aber keinen Port"));
+        auto* diagnosis = new QLabel(adapter.diagnosis(), m_adapters);
+        diagnosis->setWordWrap(true);
+        diagnosis->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        Style::makeCaption(diagnosis, Style::secondaryText(this));
+        m_adapterLayout->addWidget(headline);
+        m_adapterLayout->addWidget(diagnosis);
+    }
+    setRowVisible(m_adapters, !m_controller.unboundAdapters().isEmpty());
+    refreshHints();
+}
+
+void PortSection::refreshConnection()
+{
+    using Case = ConnectionState::Case;
+    const ConnectionState& state = m_controller.connection();
+
+    m_waiting->setText(QStringLiteral("Warte auf ") +
+                       m_controller.wantedPath().value_or(QStringLiteral("Wandler")) +
+                       QStringLiteral(" \u2013 verbindet sich selbst, sobald er wieder da ist."));
+    setRowVisible(m_waiting, state.is(Case::waiting));
+    m_failed->setText(state.reason);
+    setRowVisible(m_failed, state.is(Case::failed));
+
+    m_refresh->setEnabled(!state.is(Case::connected));
+    m_stopWaiting->setVisible(state.is(Case::waiting));
+    m_disconnect->setVisible(state.is(Case::connected));
+    m_connect->setVisible(!state.is(Case::waiting) && !state.is(Case::connected));
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/FormSection.h"
+
+class DisplayController;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+class StatusLine;
+
+// The sidebar's "Schnittstelle" section: the port picker with its hints, the adapters that have
+// no port, automatic reconnection, and the connect/disconnect buttons.
+class PortSection : public FormSection {
+    Q_OBJECT
+
+public:
+    explicit PortSection(DisplayController& controller, QWidget* parent = nullptr);
+
+private:
+    void refreshPorts();
+    void refreshSelection();
+    void refreshAdapters();
+    void refreshConnection();
+    void refreshHints();
+
+    DisplayController& m_controller;
+    QComboBox* m_picker;
+    StatusLine* m_noAdapter;
+    StatusLine* m_internalPort;
+    QLabel* m_detail;
+    QWidget* m_adapters;
+    QVBoxLayout* m_adapterLayout;
+    QCheckBox* m_autoReconnect;
+    StatusLine* m_waiting;
+    StatusLine* m_failed;
+    QPushButton* m_refresh;
+    QPushButton* m_stopWaiting;
+    QPushButton* m_disconnect;
+    QPushButton* m_connect;
+};

@@ -1,0 +1,117 @@
+#include "app/SerialParameterSection.h"
+
+#include "app/Style.h"
+#include "controller/DisplayController.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <algorithm>
+
+namespace {
+
+// The picker's entries carry the enumeration's integer value.
+template <typename Enum>
+void fillCases(QComboBox* picker)
+{
+    for (const Enum value : allCases(Enum{}))
+        picker->addItem(label(value), static_cast<int>(value));
+}
+
+template <typename Enum>
+Enum chosen(const QComboBox* picker)
+{
+    return static_cast<Enum>(picker->currentData().toInt());
+}
+
+void select(QComboBox* picker, const QVariant& value)
+{
+    picker->setCurrentIndex(picker->findData(value));
+}
+
+} // namespace
+
+SerialParameterSection::SerialParameterSection(DisplayController& controller, QWidget* parent)
+    : FormSection(QStringLiteral("Parameter"), parent)
+    , m_controller(controller)
+    , m_summary(new QLabel(this))
+{
+    setObjectName(QStringLiteral("serialParameterSection"));
+    m_summary->setObjectName(QStringLiteral("settingsSummary"));
+    Style::setTextColor(m_summary, Style::secondaryText(this));
+    setHeaderAccessory(m_summary);
+
+    m_baudRate = addPicker(QStringLiteral("Baudrate"), QStringLiteral("baudRatePicker"));
+    m_dataBits = addPicker(QStringLiteral("Datenbits"), QStringLiteral("dataBitsPicker"));
+    m_parity = addPicker(QStringLiteral("Parit\u00E4t"), QStringLiteral("parityPicker"));
+    m_stopBits = addPicker(QStringLiteral("Stoppbits"), QStringLiteral("stopBitsPicker"));
+    m_flowControl =
+        addPicker(QStringLiteral("Flusssteuerung"), QStringLiteral("flowControlPicker"));
+    m_lineEnding = addPicker(QStringLiteral("Zeilenende"), QStringLiteral("lineEndingPicker"));
+
+    fillCases<SerialSettings::DataBits>(m_dataBits);
+    fillCases<SerialSettings::Parity>(m_parity);
+    fillCases<SerialSettings::StopBits>(m_stopBits);
+    fillCases<SerialSettings::FlowControl>(m_flowControl);
+    fillCases<SerialSettings::LineEnding>(m_lineEnding);
+
+    m_standard =
+        new QPushButton(QStringLiteral("SMART-Standard (19200 \u00B7 8N1 \u00B7 CR)"), this);
+    m_standard->setObjectName(QStringLiteral("smartStandardButton"));
+    addWidget(m_standard);
+    QObject::connect(m_standard, &QPushButton::clicked, this,
+                     [this] { m_controller.setSettings(SerialSettings::smartStandard()); });
+
+    setFooter(QStringLiteral("\u00C4nderungen gelten sofort, auch bei offener Verbindung."));
+
+    QObject::connect(&controller, &DisplayController::settingsChanged, this,
+                     &SerialParameterSection::refresh);
+    refresh();
+}
+
+QComboBox* SerialParameterSection::addPicker(const QString& label, const QString& objectName)
+{
+    auto* picker = new QComboBox(this);
+    picker->setObjectName(objectName);
+    addRow(label, picker);
+    QObject::connect(picker, &QComboBox::activated, this, &SerialParameterSection::applyPickers);
+    return picker;
+}
+
+void SerialParameterSection::refresh()
+{
+    const SerialSettings& settings = m_controller.settings();
+    m_summary->setText(settings.summary());
+
+    m_baudRate->clear();
+    QList<qint64> rates = SerialSettings::offeredBaudRates();
+    // A rate stored by hand or by an older version stays visible instead of an empty picker.
+    if (!rates.contains(settings.baudRate)) {
+        rates.append(settings.baudRate);
+        std::sort(rates.begin(), rates.end());
+    }
+    for (const qint64 rate : rates)
+        m_baudRate->addItem(QString::number(rate), rate);
+    select(m_baudRate, settings.baudRate);
+
+    select(m_dataBits, static_cast<int>(settings.dataBits));
+    select(m_parity, static_cast<int>(settings.parity));
+    select(m_stopBits, static_cast<int>(settings.stopBits));
+    select(m_flowControl, static_cast<int>(settings.flowControl));
+    select(m_lineEnding, static_cast<int>(settings.lineEnding));
+
+    setRowVisible(m_standard, settings != SerialSettings::smartStandard());
+}
+
+void SerialParameterSection::applyPickers()
+{
+    // Only the six line fields change; timing and control-line flags are kept.
+    SerialSettings settings = m_controller.settings();
+    settings.baudRate = m_baudRate->currentData().toLongLong();
+    settings.dataBits = chosen<SerialSettings::DataBits>(m_dataBits);
+    settings.parity = chosen<SerialSettings::Parity>(m_parity);
+    settings.stopBits = chosen<SerialSettings::StopBits>(m_stopBits);
+    settings.flowControl = chosen<SerialSettings::FlowControl>(m_flowControl);
+    settings.lineEnding = chosen<SerialSettings::LineEnding>(m_lineEnding);
+    m_controller.setSettings(settings);
+}

@@ -1,0 +1,68 @@
+#include "app/SettingsWindow.h"
+
+#include "app/Icons.h"
+#include "app/SerialSettingsTab.h"
+#include "app/TestOutputTab.h"
+
+#include <QSettings>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString tabKey = QStringLiteral("settingsTab");
+const QString serialTag = QStringLiteral("serial");
+const QString testTag = QStringLiteral("test");
+
+// A fixed window, large enough for the longest tab.
+constexpr int windowWidth = 620;
+constexpr int windowHeight = 640;
+
+} // namespace
+
+SettingsWindow::SettingsWindow(DisplayController& controller, QSettings& store, QWidget* parent)
+    : QDialog(parent)
+    , m_store(store)
+    , m_tabs(new QTabWidget(this))
+{
+    setObjectName(QStringLiteral("settingsWindow"));
+    setWindowTitle(QStringLiteral("Einstellungen"));
+    setFixedSize(windowWidth, windowHeight);
+
+    m_tabs->setObjectName(QStringLiteral("settingsTabs"));
+    m_tabs->setDocumentMode(true);
+    const int serial = m_tabs->addTab(new SerialSettingsTab(controller, m_tabs),
+                                      symbolIcon(QStringLiteral("cable.connector")),
+                                      QStringLiteral("Schnittstelle"));
+    m_tabs->tabBar()->setTabData(serial, serialTag);
+    const int test =
+        m_tabs->addTab(new TestOutputTab(controller, m_tabs),
+                       symbolIcon(QStringLiteral("waveform.path")), QStringLiteral("Testausgabe"));
+    m_tabs->tabBar()->setTabData(test, testTag);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 6, 0, 0);
+    layout->addWidget(m_tabs);
+
+    setCurrentTab(m_store.value(tabKey, testTag).toString());
+    QObject::connect(m_tabs, &QTabWidget::currentChanged, this,
+                     [this] { m_store.setValue(tabKey, currentTab()); });
+}
+
+QString SettingsWindow::currentTab() const
+{
+    return m_tabs->tabBar()->tabData(m_tabs->currentIndex()).toString();
+}
+
+void SettingsWindow::setCurrentTab(const QString& tag)
+{
+    for (int index = 0; index < m_tabs->count(); ++index) {
+        if (m_tabs->tabBar()->tabData(index).toString() == tag) {
+            m_tabs->setCurrentIndex(index);
+            return;
+        }
+    }
+    // An unknown stored tag opens the default tab.
+    setCurrentTab(testTag);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "app/FormSection.h"
+
+#include <QTimer>
+
+class DisplayController;
+class QLabel;
+class QPushButton;
+class StatusLine;
+
+// The sidebar's "Statistik": byte counters, timeouts, adapter dropouts and the age of the last
+// reply, which are kept current once a second while the section is on screen.
+class StatisticsSection : public FormSection {
+    Q_OBJECT
+
+public:
+    explicit StatisticsSection(DisplayController& controller, QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void refreshCounters();
+    void refreshDropouts();
+    void refreshLastReply();
+    void updateTicking();
+
+    DisplayController& m_controller;
+    QLabel* m_sent;
+    QLabel* m_received;
+    QLabel* m_timeouts;
+    QWidget* m_dropoutsRow;
+    QLabel* m_dropouts;
+    QLabel* m_latestDropout;
+    StatusLine* m_repeatedDropouts;
+    QPushButton* m_resetDropouts;
+    QLabel* m_lastReply;
+    QTimer m_tick;
+};

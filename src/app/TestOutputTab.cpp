@@ -1,0 +1,322 @@
+#include "app/TestOutputTab.h"
+
+#include "app/FormSection.h"
+#include "app/Icons.h"
+#include "app/Style.h"
+#include "controller/DisplayController.h"
+#include "serial/HexBytes.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+// The preview shows at most this many lines and scrolls beyond.
+constexpr int previewLines = 3;
+// The counter line's clock is shown to the second.
+constexpr int previewClockMs = 1000;
+constexpr double intervalMinimum = 0.1;
+constexpr double intervalMaximum = 10.0;
+constexpr double intervalStep = 0.1;
+
+QLabel* caption(const QString& text, const QColor& color, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    Style::makeCaption(label, color);
+    return label;
+}
+
+// Replaces a line edit's text only when it differs, so that typing keeps the cursor.
+void showText(QLineEdit* edit, const QString& text)
+{
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+} // namespace
+
+TestOutputTab::TestOutputTab(DisplayController& controller, QWidget* parent)
+    : QWidget(parent)
+    , m_controller(controller)
+{
+    setObjectName(QStringLiteral("testOutputTab"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 16, 20, 16);
+    layout->setSpacing(16);
+    layout->addWidget(makeConnectionSection());
+    layout->addWidget(makePatternSection());
+    layout->addWidget(makeOutputSection());
+    layout->addStretch(1);
+
+    m_previewClock.setInterval(previewClockMs);
+    QObject::connect(&m_previewClock, &QTimer::timeout, this, &TestOutputTab::refreshPreview);
+
+    const auto on = [this](auto signal, auto slot) {
+        QObject::connect(&m_controller, signal, this, slot);
+    };
+    on(&DisplayController::connectionChanged, &TestOutputTab::refreshConnection);
+    on(&DisplayController::portsChanged, &TestOutputTab::refreshConnection);
+    on(&DisplayController::selectedPathChanged, &TestOutputTab::refreshConnection);
+    on(&DisplayController::settingsChanged, &TestOutputTab::refreshConnection);
+    on(&DisplayController::settingsChanged, &TestOutputTab::refreshPreview);
+    on(&DisplayController::testPatternChanged, &TestOutputTab::refreshPattern);
+    on(&DisplayController::testCustomTextChanged, &TestOutputTab::refreshPattern);
+    on(&DisplayController::testCustomHexChanged, &TestOutputTab::refreshPattern);
+    on(&DisplayController::testSentCountChanged, &TestOutputTab::refreshPreview);
+    on(&DisplayController::testSentCountChanged, &TestOutputTab::refreshOutput);
+    on(&DisplayController::testRepeatChanged, &TestOutputTab::refreshOutput);
+    on(&DisplayController::testIntervalChanged, &TestOutputTab::refreshOutput);
+    on(&DisplayController::testRunningChanged, &TestOutputTab::refreshOutput);
+    on(&DisplayController::connectionChanged, &TestOutputTab::refreshOutput);
+
+    refreshConnection();
+    refreshPattern();
+    refreshOutput();
+}
+
+FormSection* TestOutputTab::makeConnectionSection()
+{
+    auto* section = new FormSection(QString(), this);
+
+    auto* value = new QWidget(section);
+    auto* valueLayout = new QVBoxLayout(value);
+    valueLayout->setContentsMargins(0, 0, 0, 0);
+    valueLayout->setSpacing(1);
+    m_portName = new QLabel(value);
+    m_portName->setObjectName(QStringLiteral("testPortName"));
+    m_portState = new QLabel(value);
+    m_portState->setObjectName(QStringLiteral("testPortState"));
+    m_portState->setFont(Style::caption());
+    valueLayout->addWidget(m_portName);
+    valueLayout->addWidget(m_portState);
+    section->addRow(QStringLiteral("Schnittstelle"), value);
+
+    m_connect = new QPushButton(QStringLiteral("Jetzt verbinden"), section);
+    m_connect->setObjectName(QStringLiteral("connectNowButton"));
+    m_connect->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+    section->addWidget(m_connect);
+    QObject::connect(m_connect, &QPushButton::clicked, this,
+                     [this] { m_controller.connect(false); });
+
+    section->setFooter(
+        QStringLiteral("Dieser Rechner \u2192 USB-Seriell-Adapter \u2192 <b>Nullmodem-Kabel</b> \u2192 "
+                       "zweiter Rechner mit PuTTY (Connection type \u201ESerial\u201C, gleiche "
+                       "Baudrate/Parameter, Flow control passend). F\u00FCr das Display selbst "
+                       "wieder das gerade Kabel verwenden."),
+        Qt::RichText);
+    return section;
+}
+
+FormSection* TestOutputTab::makePatternSection()
+{
+    auto* section = new FormSection(QStringLiteral("Muster"), this);
+    m_patternSection = section;
+
+    m_pattern = new QComboBox(section);
+    m_pattern->setObjectName(QStringLiteral("testPatternPicker"));
+    for (const TestPattern pattern : allTestPatterns())
+        m_pattern->addItem(label(pattern), static_cast<int>(pattern));
+    section->addRow(QStringLiteral("Testmuster"), m_pattern);
+    QObject::connect(m_pattern, &QComboBox::activated, this, [this](int index) {
+        m_controller.setTestPattern(static_cast<TestPattern>(m_pattern->itemData(index).toInt()));
+    });
+
+    m_hint = caption(QString(), Style::secondaryText(this), section);
+    m_hint->setObjectName(QStringLiteral("testPatternHint"));
+    section->addWidget(m_hint);
+
+    m_customText = new QLineEdit(section);
+    m_customText->setObjectName(QStringLiteral("testCustomText"));
+    m_customText->setFont(Style::monospace());
+    section->addRow(QStringLiteral("Text"), m_customText);
+    QObject::connect(m_customText, &QLineEdit::textEdited, &m_controller,
+                     &DisplayController::setTestCustomText);
+
+    m_customHex = new QLineEdit(section);
+    m_customHex->setObjectName(QStringLiteral("testCustomHex"));
+    m_customHex->setFont(Style::monospace());
+    section->addRow(QStringLiteral("Hex-Bytes"), m_customHex);
+    QObject::connect(m_customHex, &QLineEdit::textEdited, &m_controller,
+                     &DisplayController::setTestCustomHex);
+    m_invalidHex = caption(QStringLiteral("Ung\u00FCltige Hex-Eingabe"), Style::red(), section);
+    m_invalidHex->setObjectName(QStringLiteral("invalidHexLine"));
+    section->addRow(new QWidget(section), m_invalidHex);
+
+    m_preview = new QPlainTextEdit(section);
+    m_preview->setObjectName(QStringLiteral("testPreview"));
+    m_preview->setReadOnly(true);
+    m_preview->setFrameShape(QFrame::NoFrame);
+    m_preview->setFont(Style::monospace(Style::caption().pointSize()));
+    m_preview->setWordWrapMode(QTextOption::WordWrap);
+    m_preview->viewport()->setAutoFillBackground(false);
+    const int lineHeight = QFontMetrics(m_preview->font()).lineSpacing();
+    m_preview->setFixedHeight(previewLines * lineHeight +
+                              2 * static_cast<int>(m_preview->document()->documentMargin()) +
+                              2 * m_preview->frameWidth() + 2);
+    m_previewLabel = section->addRow(QString(), m_preview);
+    m_previewLabel->setObjectName(QStringLiteral("testPreviewLabel"));
+    m_previewLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    section->addWidget(caption(QStringLiteral("Zeilen enden in der Testausgabe immer mindestens "
+                                              "mit CR+LF, damit PuTTY jede Zeile neu beginnt."),
+                               Style::secondaryText(this), section));
+    return section;
+}
+
+FormSection* TestOutputTab::makeOutputSection()
+{
+    auto* section = new FormSection(QStringLiteral("Ausgabe"), this);
+    m_outputSection = section;
+
+    m_repeat = new QCheckBox(QStringLiteral("Fortlaufend wiederholen"), section);
+    m_repeat->setObjectName(QStringLiteral("testRepeatToggle"));
+    section->addWidget(m_repeat);
+    QObject::connect(m_repeat, &QCheckBox::toggled, &m_controller,
+                     &DisplayController::setTestRepeat);
+
+    m_interval = new QDoubleSpinBox(section);
+    m_interval->setObjectName(QStringLiteral("testIntervalStepper"));
+    m_interval->setRange(intervalMinimum, intervalMaximum);
+    m_interval->setSingleStep(intervalStep);
+    m_interval->setDecimals(1);
+    m_interval->setSuffix(QStringLiteral(" s"));
+    m_interval->setKeyboardTracking(false);
+    m_interval->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    section->addRow(QStringLiteral("Intervall"), m_interval);
+    QObject::connect(m_interval, &QDoubleSpinBox::valueChanged, &m_controller,
+                     &DisplayController::setTestInterval);
+
+    m_pollingPaused = caption(QStringLiteral("Der Abfrage-Takt pausiert, solange die "
+                                             "Testausgabe l\u00E4uft."),
+                              Style::secondaryText(this), section);
+    m_pollingPaused->setObjectName(QStringLiteral("pollingPausedLine"));
+    section->addWidget(m_pollingPaused);
+
+    auto* row = new QWidget(section);
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 4, 0, 0);
+    m_send = new QPushButton(symbolIcon(QStringLiteral("paperplane.fill")), QString(), row);
+    m_send->setObjectName(QStringLiteral("testSendButton"));
+    Style::makeProminent(m_send);
+    m_stop = new QPushButton(symbolIcon(QStringLiteral("stop.fill")), QStringLiteral("Stopp"), row);
+    m_stop->setObjectName(QStringLiteral("testStopButton"));
+    Style::makeProminent(m_stop, Style::red());
+    m_sentCount = new QLabel(row);
+    m_sentCount->setObjectName(QStringLiteral("testSentCount"));
+    Style::setTextColor(m_sentCount, Style::secondaryText(this));
+    m_resetCount = new QPushButton(QStringLiteral("Z\u00E4hler auf 0"), row);
+    m_resetCount->setObjectName(QStringLiteral("testResetCountButton"));
+    rowLayout->addWidget(m_send);
+    rowLayout->addWidget(m_stop);
+    rowLayout->addWidget(m_sentCount);
+    rowLayout->addStretch(1);
+    rowLayout->addWidget(m_resetCount);
+    section->addWidget(row);
+
+    QObject::connect(m_send, &QPushButton::clicked, this, [this] {
+        if (m_controller.testRepeat())
+            m_controller.startTest();
+        else
+            m_controller.sendTestOnce();
+    });
+    QObject::connect(m_stop, &QPushButton::clicked, &m_controller, &DisplayController::stopTest);
+    QObject::connect(m_resetCount, &QPushButton::clicked, this, [this] {
+        if (m_controller.testSentCount() != 0)
+            m_controller.setTestSentCount(0);
+    });
+    return section;
+}
+
+void TestOutputTab::refreshConnection()
+{
+    const QList<SerialPortInfo>& ports = m_controller.ports();
+    const auto port = std::find_if(ports.begin(), ports.end(), [this](const SerialPortInfo& p) {
+        return p.path == m_controller.selectedPath();
+    });
+    m_portName->setText(port != ports.end() ? port->name : QStringLiteral("\u2013"));
+
+    const bool connected = m_controller.connection().is(ConnectionState::Case::connected);
+    if (connected) {
+        m_portState->setText(QStringLiteral("verbunden \u00B7 ") +
+                             m_controller.settings().summary());
+        Style::setTextColor(m_portState, Style::green());
+    } else {
+        m_portState->setText(QStringLiteral("nicht verbunden"));
+        Style::setTextColor(m_portState, Style::orange());
+    }
+    m_connect->setVisible(!connected);
+    m_connect->setEnabled(!m_controller.selectedPath().isEmpty());
+}
+
+void TestOutputTab::refreshPattern()
+{
+    const TestPattern pattern = m_controller.testPattern();
+    m_pattern->setCurrentIndex(m_pattern->findData(static_cast<int>(pattern)));
+    m_hint->setText(hint(pattern));
+
+    showText(m_customText, m_controller.testCustomText());
+    showText(m_customHex, m_controller.testCustomHex());
+    m_patternSection->setRowVisible(m_customText, pattern == TestPattern::customText);
+    m_patternSection->setRowVisible(m_customHex, pattern == TestPattern::customHex);
+    m_patternSection->setRowVisible(m_invalidHex, pattern == TestPattern::customHex &&
+                                                      !parseHexBytes(m_controller.testCustomHex()));
+    refreshPreview();
+}
+
+void TestOutputTab::refreshPreview()
+{
+    const QByteArray bytes = m_controller.currentTestBytes();
+    m_previewLabel->setText(QStringLiteral("Vorschau (") + QLocale().toString(bytes.size()) +
+                            QStringLiteral(" Bytes)"));
+    const QString text = hexText(bytes);
+    // Rewriting the same text would drop the user's selection every second.
+    if (m_preview->toPlainText() != text)
+        m_preview->setPlainText(text);
+}
+
+void TestOutputTab::refreshOutput()
+{
+    const bool running = m_controller.testRunning();
+    const bool repeat = m_controller.testRepeat();
+    {
+        const QSignalBlocker blockRepeat(m_repeat);
+        const QSignalBlocker blockInterval(m_interval);
+        m_repeat->setChecked(repeat);
+        m_interval->setValue(m_controller.testInterval());
+    }
+    m_outputSection->setRowVisible(m_interval, repeat);
+    m_outputSection->setRowVisible(m_pollingPaused, running);
+
+    m_send->setText(repeat ? QStringLiteral("Testausgabe starten")
+                           : QStringLiteral("Einmal senden"));
+    m_send->setVisible(!running);
+    m_send->setEnabled(m_controller.connection().is(ConnectionState::Case::connected));
+    m_stop->setVisible(running);
+    m_sentCount->setText(QLocale().toString(m_controller.testSentCount()) +
+                         QStringLiteral(" gesendet"));
+    m_resetCount->setEnabled(!running);
+}
+
+void TestOutputTab::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    refreshPreview();
+    m_previewClock.start();
+}
+
+void TestOutputTab::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    m_previewClock.stop();
+}

@@ -1,0 +1,65 @@
+#include "app/dashboard/InputCard.h"
+
+#include "app/Icons.h"
+#include "app/Style.h"
+#include "app/widgets/AdaptiveGridLayout.h"
+#include "app/widgets/TileButton.h"
+#include "controller/DisplayController.h"
+#include "protocol/InputSource.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int tileMinimumWidth = 92;
+constexpr int tileSpacing = 10;
+
+} // namespace
+
+InputCard::InputCard(DisplayController& controller, QWidget* parent)
+    : Card(QStringLiteral("Quelle"), QStringLiteral("rectangle.connected.to.line.below"), parent)
+    , m_controller(controller)
+    , m_noSignal(new QWidget(this))
+{
+    auto* grid =
+        new AdaptiveGridLayout(tileMinimumWidth, AdaptiveGridLayout::unbounded, tileSpacing);
+    grid->setStretchToRowHeight(true);
+    for (const InputSource& source : InputSource::all()) {
+        auto* tile = new TileButton(source.label, source.symbol, Style::tint(), this);
+        connect(tile, &TileButton::clicked, this,
+                [this, id = source.id] { m_controller.setInput(id); });
+        grid->addWidget(tile);
+        m_tiles.append(tile);
+    }
+    contentLayout()->addLayout(grid);
+
+    auto* icon = new QLabel(m_noSignal);
+    const int captionHeight = QFontMetrics(Style::caption()).height();
+    icon->setPixmap(
+        symbolPixmap(QStringLiteral("exclamationmark.triangle"), captionHeight, Style::orange()));
+    auto* text = new QLabel(
+        QStringLiteral("Display meldet: kein Signal an der gew\u00E4hlten Quelle"), m_noSignal);
+    text->setWordWrap(true);
+    Style::makeCaption(text, Style::orange());
+    auto* row = new QHBoxLayout(m_noSignal);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    row->addWidget(icon, 0, Qt::AlignTop);
+    row->addWidget(text, 1);
+    contentLayout()->addWidget(m_noSignal);
+
+    connect(&controller, &DisplayController::inputChanged, this, &InputCard::refresh);
+    refresh();
+}
+
+void InputCard::refresh()
+{
+    const auto& input = m_controller.input();
+    const QList<InputSource>& sources = InputSource::all();
+    for (int i = 0; i < m_tiles.size(); ++i)
+        m_tiles.at(i)->setActive(input && *input == sources.at(i).id);
+    // Only the display's explicit "none", not an input that was never reported.
+    m_noSignal->setVisible(input && *input == QStringLiteral("none"));
+}

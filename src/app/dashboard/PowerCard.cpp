@@ -1,0 +1,99 @@
+#include "app/dashboard/PowerCard.h"
+
+#include "app/Style.h"
+#include "app/dashboard/ConfirmationDialog.h"
+#include "app/widgets/AdaptiveGridLayout.h"
+#include "app/widgets/TileButton.h"
+#include "app/widgets/ViewStyle.h"
+#include "controller/DisplayController.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int tileMinimumWidth = 92;
+constexpr int tileSpacing = 10;
+
+QColor tintOf(PowerState state)
+{
+    return state == PowerState::on ? Style::green() : ViewStyle::indigo();
+}
+
+} // namespace
+
+PowerCard::PowerCard(DisplayController& controller, QWidget* parent)
+    : Card(QStringLiteral("Betrieb"), QStringLiteral("power"), parent)
+    , m_controller(controller)
+    , m_grid(new AdaptiveGridLayout(tileMinimumWidth, AdaptiveGridLayout::unbounded, tileSpacing))
+{
+    m_grid->setStretchToRowHeight(true);
+    contentLayout()->addLayout(m_grid);
+    auto* note = new QLabel(QStringLiteral("Jeder RS-232-Befehl weckt das Display aus "
+                                           "\u201EStandby (Netzwerk)\u201C."),
+                            this);
+    note->setWordWrap(true);
+    Style::makeCaption(note, Style::secondaryText(this));
+    contentLayout()->addWidget(note);
+
+    connect(&controller, &DisplayController::seriesChanged, this, &PowerCard::rebuildTiles);
+    connect(&controller, &DisplayController::powerChanged, this, &PowerCard::refreshActive);
+    rebuildTiles();
+}
+
+void PowerCard::rebuildTiles()
+{
+    // Old tiles go later: the series may change while a tile's click is still being handled.
+    for (const auto& [state, tile] : m_tiles) {
+        m_grid->removeWidget(tile);
+        tile->hide();
+        tile->deleteLater();
+    }
+    m_tiles.clear();
+    for (PowerState state : availablePowerStates(m_controller.series())) {
+        auto* tile = new TileButton(::label(state), ::symbol(state), tintOf(state), this);
+        connect(tile, &TileButton::clicked, this, [this, state] { choose(state); });
+        m_grid->addWidget(tile);
+        m_tiles.append({state, tile});
+    }
+    refreshActive();
+}
+
+void PowerCard::refreshActive()
+{
+    const auto& power = m_controller.power();
+    for (const auto& [state, tile] : m_tiles)
+        tile->setActive(power && *power == state);
+}
+
+void PowerCard::choose(PowerState state)
+{
+    if (state == PowerState::powersave || state == PowerState::off) {
+        askFor(state);
+        return;
+    }
+    m_controller.setPower(state);
+}
+
+void PowerCard::askFor(PowerState state)
+{
+    if (m_dialog)
+        m_dialog->close(); // a newer choice replaces an open question
+    m_confirm = state;
+    const QString name = ::label(state);
+    const Confirmation confirmation{
+        QStringLiteral("Display auf \u201E") + name + QStringLiteral("\u201C schalten?"),
+        state == PowerState::powersave
+            ? QStringLiteral("Aus \u201EEnergiesparen\u201C weckt nur der Netzschalter am "
+                             "Ger\u00E4t \u2013 nicht RS-232.")
+            : QStringLiteral("Aus \u201EAus\u201C l\u00E4sst sich das Display nur am Netzschalter "
+                             "des Ger\u00E4ts wieder einschalten."),
+        QStringLiteral("Trotzdem \u201E") + name + QStringLiteral("\u201C")};
+    m_dialog = openConfirmation(
+        this, confirmation, [this, state] { m_controller.setPower(state); },
+        [this, state] {
+            if (m_confirm == state)
+                m_confirm.reset();
+        });
+}

@@ -1,0 +1,116 @@
+#include "app/terminal/LogRowDelegate.h"
+
+#include "app/Style.h"
+#include "app/terminal/LogModel.h"
+#include "app/widgets/ViewStyle.h"
+#include "controller/LogEntry.h"
+
+#include <QAbstractItemView>
+#include <QHelpEvent>
+#include <QPainter>
+#include <QTime>
+#include <QToolTip>
+
+namespace {
+
+constexpr int sideMargin = 14;
+constexpr int columnGap = 8;
+constexpr int symbolBoxWidth = 14;
+constexpr int rowGap = 1;
+// A tooltip is for a glance; a line of several thousand characters belongs in the export.
+constexpr int tooltipCharacters = 1000;
+
+} // namespace
+
+LogRowDelegate::LogRowDelegate(QObject* parent)
+    : QStyledItemDelegate(parent)
+    , m_font(Style::monospace())
+{
+    m_font.setPixelSize(pixelSize);
+    // Wide enough for the longest time of the day in the user's locale.
+    const QFontMetrics metrics(m_font);
+    const QLocale locale;
+    const QString format = LogModel::timeFormat(locale);
+    m_timeWidth = qMax(metrics.horizontalAdvance(locale.toString(QTime(23, 59, 59, 999), format)),
+                       metrics.horizontalAdvance(locale.toString(QTime(11, 59, 59, 999), format)));
+    m_symbolWidth = qMax(symbolBoxWidth, metrics.horizontalAdvance(QStringLiteral("M")));
+}
+
+QColor LogRowDelegate::kindColor(int kind, const QWidget* widget)
+{
+    switch (LogEntry::Kind(kind)) {
+    case LogEntry::Kind::tx:
+        return ViewStyle::blue();
+    case LogEntry::Kind::rx:
+        return Style::green();
+    case LogEntry::Kind::info:
+        return Style::secondaryText(widget);
+    case LogEntry::Kind::async:
+        return ViewStyle::purple();
+    case LogEntry::Kind::error:
+        return Style::red();
+    }
+    return Style::secondaryText(widget);
+}
+
+QSize LogRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const
+{
+    // Every row is one line high, so the view can treat all rows as equal (uniform sizes).
+    // No width of its own: a list in this mode stretches its rows to the viewport's width, and
+    // a wider hint would push the row's end out of sight.
+    return {1, QFontMetrics(m_font).height() + rowGap};
+}
+
+QRect LogRowDelegate::bodyRect(const QRect& row) const
+{
+    const int left = row.left() + sideMargin + m_timeWidth + columnGap + m_symbolWidth + columnGap;
+    return {left, row.top(), qMax(0, row.right() - sideMargin - left), row.height() - rowGap};
+}
+
+void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                           const QModelIndex& index) const
+{
+    const QWidget* widget = option.widget;
+    const bool selected = option.state & QStyle::State_Selected;
+    if (selected)
+        painter->fillRect(option.rect, option.palette.color(QPalette::Highlight));
+    const QColor selectedText = option.palette.color(QPalette::HighlightedText);
+    const QColor kind =
+        selected ? selectedText : kindColor(index.data(LogModel::KindRole).toInt(), widget);
+
+    painter->save();
+    painter->setFont(m_font);
+    const QRect line = option.rect.adjusted(0, 0, 0, -rowGap);
+    QRect time(line.left() + sideMargin, line.top(), m_timeWidth, line.height());
+    painter->setPen(selected ? selectedText : ViewStyle::tertiaryText(widget));
+    painter->drawText(time, Qt::AlignLeft | Qt::AlignVCenter,
+                      index.data(LogModel::TimeRole).toString());
+
+    const QRect symbol(time.right() + 1 + columnGap, line.top(), m_symbolWidth, line.height());
+    painter->setPen(kind);
+    painter->drawText(symbol, Qt::AlignCenter, index.data(LogModel::SymbolRole).toString());
+
+    const QRect body = bodyRect(line);
+    const QString text = index.data(LogModel::BodyRole).toString();
+    painter->drawText(body, Qt::AlignLeft | Qt::AlignVCenter,
+                      QFontMetrics(m_font).elidedText(text, Qt::ElideRight, body.width()));
+    painter->restore();
+}
+
+bool LogRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                               const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (event->type() != QEvent::ToolTip || !index.isValid())
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    QString text = index.data(LogModel::BodyRole).toString();
+    const QRect body = bodyRect(option.rect);
+    if (QFontMetrics(m_font).horizontalAdvance(text) <= body.width()) {
+        QToolTip::hideText();
+        return true;
+    }
+    if (text.size() > tooltipCharacters)
+        text = text.left(tooltipCharacters) + QStringLiteral("\u2026");
+    // Plain text even when it looks like markup; long hex lines wrap in the tooltip.
+    QToolTip::showText(event->globalPos(), QStringLiteral("<p>") + text.toHtmlEscaped(), view);
+    return true;
+}

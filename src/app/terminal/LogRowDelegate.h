@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QFont>
+#include <QStyledItemDelegate>
+
+// Draws one log row: the time, the kind's symbol in a narrow box and the text, in the kind's
+// colour, all in the monospaced face. Rows are one line high; a text wider than the row is cut
+// with "…" and shown whole in the tooltip.
+class LogRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+
+public:
+    // 12 points of the platform's layout, taken as pixels like every other size.
+    static constexpr int pixelSize = 12;
+
+    explicit LogRowDelegate(QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+    // The text colour of an entry of this kind (LogEntry::Kind as int).
+    static QColor kindColor(int kind, const QWidget* widget);
+
+private:
+    QRect bodyRect(const QRect& row) const;
+
+    QFont m_font;
+    int m_timeWidth;
+    int m_symbolWidth;
+};

@@ -1,0 +1,342 @@
+#include "app/terminal/TerminalView.h"
+
+#include "app/Icons.h"
+#include "app/Style.h"
+#include "app/terminal/LogModel.h"
+#include "app/terminal/LogRowDelegate.h"
+#include "app/terminal/LoopbackBar.h"
+#include "app/widgets/FlowLayout.h"
+#include "app/widgets/SegmentedControl.h"
+#include "app/widgets/ToggleButton.h"
+#include "controller/DisplayController.h"
+#include "controller/LogExport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString loopbackVisibleKey = QStringLiteral("loopbackVisible");
+constexpr int sideMargin = 14;
+constexpr int rowMargin = 8;
+constexpr int rowSpacing = 12;
+constexpr int modeSelectorWidth = 230;
+constexpr int listVerticalMargin = 6;
+
+QFrame* divider(QWidget* parent)
+{
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    return line;
+}
+
+QString chooseWithDialog(QWidget* parent, const QString& proposedFileName)
+{
+    QFileDialog dialog(parent, QStringLiteral("Terminal-Protokoll sichern"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(QStringLiteral("Textdateien (*.txt)"));
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dialog.selectFile(proposedFileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+TerminalView::TerminalView(DisplayController& controller, QSettings& store, QWidget* parent)
+    : QWidget(parent)
+    , m_controller(controller)
+    , m_store(store)
+    , m_model(new LogModel(controller, this))
+    , m_chooseSaveLocation(chooseWithDialog)
+    , m_loopbackVisible(store.value(loopbackVisibleKey, false).toBool())
+{
+    m_loopbackBar = new LoopbackBar(controller, this);
+    m_loopbackDivider = divider(this);
+
+    m_list = new QListView(this);
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(new LogRowDelegate(m_list));
+    // All rows are one line high: the view need not measure 2000 rows after every batch.
+    m_list->setUniformItemSizes(true);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_list->setFrameShape(QFrame::NoFrame);
+    auto* copy = new QAction(m_list);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, &TerminalView::copySelection);
+    m_list->addAction(copy);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildHeader());
+    column->addWidget(divider(this));
+    column->addWidget(m_loopbackBar);
+    column->addWidget(m_loopbackDivider);
+    // The list's margin above and below, on the list's own background.
+    auto* listArea = new QWidget(this);
+    listArea->setBackgroundRole(QPalette::Base);
+    listArea->setAutoFillBackground(true);
+    auto* listMargins = new QVBoxLayout(listArea);
+    listMargins->setContentsMargins(0, listVerticalMargin, 0, listVerticalMargin);
+    listMargins->addWidget(m_list);
+    column->addWidget(listArea, 1);
+    column->addWidget(divider(this));
+    column->addWidget(buildInputRow());
+
+    connect(m_model, &LogModel::rowsInserted, this, &TerminalView::rowsInserted);
+    connect(m_model, &LogModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int first, int last) { rowsAboutToBeRemoved(first, last); });
+    connect(m_model, &LogModel::rowsRemoved, this, &TerminalView::rowsRemoved);
+    connect(&controller, &DisplayController::rawModeChanged, this, &TerminalView::refreshMode);
+    connect(&controller, &DisplayController::settingsChanged, this, &TerminalView::refreshMode);
+    connect(&controller, &DisplayController::connectionChanged, this,
+            &TerminalView::refreshSendEnabled);
+    connect(&controller, &DisplayController::showHexChanged, this,
+            [this] { m_showHex->setChecked(m_controller.showHex()); });
+
+    m_loopbackToggle->setChecked(m_loopbackVisible);
+    m_loopbackBar->setVisible(m_loopbackVisible);
+    m_loopbackDivider->setVisible(m_loopbackVisible);
+    m_showHex->setChecked(controller.showHex());
+    refreshMode();
+    refreshSendEnabled();
+    if (m_model->rowCount() > 0)
+        m_list->scrollToBottom();
+}
+
+QWidget* TerminalView::buildHeader()
+{
+    auto* header = new QWidget(this);
+    auto* flow = new FlowLayout(header, rowSpacing, 6);
+    flow->setContentsMargins(sideMargin, rowMargin, sideMargin, rowMargin);
+
+    auto* title = new QWidget(header);
+    auto* titleRow = new QHBoxLayout(title);
+    titleRow->setContentsMargins(0, 0, 0, 0);
+    titleRow->setSpacing(6);
+    auto* icon = new QLabel(title);
+    icon->setPixmap(symbolPixmap(QStringLiteral("terminal"),
+                                 QFontMetrics(Style::headline()).height(),
+                                 palette().color(QPalette::WindowText)));
+    auto* name = new QLabel(QStringLiteral("Terminal"), title);
+    name->setFont(Style::headline());
+    titleRow->addWidget(icon);
+    titleRow->addWidget(name);
+    flow->addWidget(title);
+
+    m_mode =
+        new SegmentedControl({QStringLiteral("SMART-Befehle"), QStringLiteral("Rohdaten")}, header);
+    m_mode->setFixedWidth(modeSelectorWidth);
+    m_mode->setToolTip(QStringLiteral(
+        "SMART: Befehle warten auf den Prompt \u201E>\u201C. Rohdaten: alles geht direkt hinaus "
+        "\u2013 f\u00FCr Br\u00FCckenstecker oder PuTTY."));
+    connect(m_mode, &SegmentedControl::activated, this,
+            [this](int index) { m_controller.setRawMode(index == 1); });
+    flow->addWidget(m_mode);
+
+    m_loopbackToggle = new ToggleButton(QStringLiteral("Br\u00FCckentest"),
+                                        QStringLiteral("point.forward.to.point.capsulepath"),
+                                        Style::tint(), header);
+    connect(m_loopbackToggle, &ToggleButton::clicked, this, &TerminalView::setLoopbackVisible);
+    flow->addWidget(m_loopbackToggle);
+
+    m_showHex = new QCheckBox(QStringLiteral("Hex-Anzeige"), header);
+    connect(m_showHex, &QCheckBox::clicked, this, [this](bool on) { m_controller.setShowHex(on); });
+    flow->addWidget(m_showHex);
+
+    m_follow = new QCheckBox(QStringLiteral("Mitlaufen"), header);
+    m_follow->setChecked(m_autoScroll);
+    connect(m_follow, &QCheckBox::clicked, this, &TerminalView::setAutoScroll);
+    flow->addWidget(m_follow);
+
+    auto* save = new QPushButton(QStringLiteral("Sichern \u2026"), header);
+    save->setAutoDefault(false);
+    connect(save, &QPushButton::clicked, this, &TerminalView::exportLog);
+    flow->addWidget(save);
+
+    auto* clear = new QPushButton(QStringLiteral("Leeren"), header);
+    clear->setAutoDefault(false);
+    connect(clear, &QPushButton::clicked, this, [this] { m_controller.clearLog(); });
+    flow->addWidget(clear);
+    return header;
+}
+
+QWidget* TerminalView::buildInputRow()
+{
+    auto* row = new QWidget(this);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(sideMargin, rowMargin, sideMargin, rowMargin);
+    layout->setSpacing(8);
+
+    m_prompt = new QLabel(row);
+    m_prompt->setFont(Style::monospace());
+    Style::setTextColor(m_prompt, Style::secondaryText(this));
+
+    m_input = new QLineEdit(row);
+    m_input->setObjectName(QStringLiteral("terminalInput"));
+    m_input->setFrame(false);
+    m_input->setFont(Style::monospace());
+    connect(m_input, &QLineEdit::textChanged, this, &TerminalView::refreshSendEnabled);
+    // Return sends even while "Senden" is disabled; the controller logs what cannot go out.
+    connect(m_input, &QLineEdit::returnPressed, this, &TerminalView::sendCommand);
+
+    m_hex = new QCheckBox(QStringLiteral("Hex"), row);
+    m_hex->setToolTip(QStringLiteral("Eingabe als Hex-Bytes, z. B. 55 AA 0D 0A \u2013 ohne "
+                                     "angeh\u00E4ngtes Zeilenende"));
+    connect(m_hex, &QCheckBox::clicked, this, &TerminalView::setHexInput);
+
+    m_lineEnding = new QLabel(row);
+    Style::makeCaption(m_lineEnding, Style::secondaryText(this));
+
+    m_send = new QPushButton(QStringLiteral("Senden"), row);
+    m_send->setAutoDefault(false);
+    connect(m_send, &QPushButton::clicked, this, &TerminalView::sendCommand);
+
+    layout->addWidget(m_prompt);
+    layout->addWidget(m_input, 1);
+    layout->addWidget(m_hex);
+    layout->addWidget(m_lineEnding);
+    layout->addWidget(m_send);
+    return row;
+}
+
+QString TerminalView::command() const
+{
+    return m_input->text();
+}
+
+void TerminalView::setCommand(const QString& command)
+{
+    m_input->setText(command);
+}
+
+void TerminalView::setHexInput(bool on)
+{
+    m_hexInput = on;
+    m_hex->setChecked(on);
+    refreshMode();
+}
+
+void TerminalView::setAutoScroll(bool on)
+{
+    // Turning it on does not scroll by itself; the next entry does.
+    m_autoScroll = on;
+    m_follow->setChecked(on);
+}
+
+void TerminalView::setLoopbackVisible(bool on)
+{
+    m_loopbackVisible = on;
+    m_loopbackToggle->setChecked(on);
+    m_loopbackBar->setVisible(on);
+    m_loopbackDivider->setVisible(on);
+    m_store.setValue(loopbackVisibleKey, on);
+}
+
+void TerminalView::setSaveLocationChooser(SaveLocationChooser chooser)
+{
+    m_chooseSaveLocation = std::move(chooser);
+}
+
+void TerminalView::refreshMode()
+{
+    const bool raw = m_controller.rawMode();
+    m_mode->setCurrentIndex(raw ? 1 : 0);
+    m_prompt->setText(raw ? QStringLiteral("\u00BB") : QStringLiteral(">"));
+    if (!raw)
+        m_input->setPlaceholderText(QStringLiteral("Befehl an das Display, z. B. get powerstate"));
+    else if (m_hexInput)
+        m_input->setPlaceholderText(QStringLiteral("Hex-Bytes, z. B. 48 61 6C 6C 6F 0D 0A"));
+    else
+        m_input->setPlaceholderText(
+            QStringLiteral("Text \u2013 geht ungefiltert auf die Schnittstelle"));
+    m_hex->setVisible(raw);
+    m_lineEnding->setText(raw && m_hexInput
+                              ? QStringLiteral("ohne Zeilenende")
+                              : QStringLiteral("+ ") + label(m_controller.settings().lineEnding));
+}
+
+void TerminalView::refreshSendEnabled()
+{
+    m_send->setEnabled(m_controller.connection().is(ConnectionState::Case::connected) &&
+                       !m_input->text().isEmpty());
+}
+
+void TerminalView::sendCommand()
+{
+    const QString text = m_input->text();
+    if (text.isEmpty())
+        return;
+    if (m_controller.rawMode() && m_hexInput)
+        m_controller.sendHex(text);
+    else
+        m_controller.sendCustom(text);
+    // Cleared whether or not the input was valid: an invalid entry is in the log.
+    m_input->clear();
+}
+
+void TerminalView::exportLog()
+{
+    const QString proposed = m_controller.proposedExportFileName();
+    const QPointer<TerminalView> alive(this);
+    const QString path = m_chooseSaveLocation(this, proposed);
+    if (!alive || path.isEmpty())
+        return;
+    // A failed write is not reported: the log is still there to be saved again.
+    writeExportFile(path, m_controller.exportText());
+}
+
+void TerminalView::copySelection() const
+{
+    QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end());
+    QStringList lines;
+    for (const QModelIndex& row : rows)
+        lines.append(row.data(Qt::DisplayRole).toString());
+    if (!lines.isEmpty())
+        QApplication::clipboard()->setText(lines.join(u'\n'));
+}
+
+void TerminalView::rowsInserted()
+{
+    if (m_autoScroll)
+        m_list->scrollToBottom();
+}
+
+void TerminalView::rowsAboutToBeRemoved(int first, int last)
+{
+    m_scrollBeforeRemoval = m_list->verticalScrollBar()->value();
+    m_rowsRemoved = first == 0 ? last + 1 : 0;
+}
+
+void TerminalView::rowsRemoved()
+{
+    // The oldest rows went at the cap. Without following, the rows the user is reading stay
+    // where they are instead of sliding up by the number of trimmed rows.
+    if (!m_autoScroll && m_scrollBeforeRemoval >= 0)
+        m_list->verticalScrollBar()->setValue(qMax(0, m_scrollBeforeRemoval - m_rowsRemoved));
+    m_scrollBeforeRemoval = -1;
+    m_rowsRemoved = 0;
+}

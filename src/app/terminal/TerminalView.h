@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+class DisplayController;
+class LogModel;
+class LoopbackBar;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class QSettings;
+class SegmentedControl;
+class ToggleButton;
+
+// The lower pane of the main window: the live traffic log, SMART or raw mode, the input line,
+// saving and clearing the log, and the bridge-plug test bar. Every effect goes through the
+// controller; the view keeps only the typed text, the hex switch, following the log and
+// whether the test bar is open (the last one survives restarts).
+class TerminalView : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(QString command READ command WRITE setCommand)
+    Q_PROPERTY(bool hexInput READ hexInput WRITE setHexInput)
+    Q_PROPERTY(bool autoScroll READ autoScroll WRITE setAutoScroll)
+    Q_PROPERTY(bool loopbackVisible READ loopbackVisible WRITE setLoopbackVisible)
+
+public:
+    // Asks where to save the log, proposing a file name; an empty answer means cancelled.
+    using SaveLocationChooser =
+        std::function<QString(QWidget* parent, const QString& proposedFileName)>;
+
+    TerminalView(DisplayController& controller, QSettings& store, QWidget* parent = nullptr);
+
+    QString command() const;
+    void setCommand(const QString& command);
+    bool hexInput() const { return m_hexInput; }
+    void setHexInput(bool on);
+    bool autoScroll() const { return m_autoScroll; }
+    void setAutoScroll(bool on);
+    bool loopbackVisible() const { return m_loopbackVisible; }
+    void setLoopbackVisible(bool on);
+
+    // Sends what is typed: hex bytes in raw mode with "Hex" on, else a command or raw text.
+    void sendCommand();
+    // Asks for a file and writes the log there; a cancel or a failed write changes nothing.
+    void exportLog();
+    void setSaveLocationChooser(SaveLocationChooser chooser);
+
+    LogModel* model() const { return m_model; }
+
+private:
+    QWidget* buildHeader();
+    QWidget* buildInputRow();
+    void refreshMode();
+    void refreshSendEnabled();
+    void copySelection() const;
+    void rowsInserted();
+    void rowsAboutToBeRemoved(int first, int last);
+    void rowsRemoved();
+
+    DisplayController& m_controller;
+    QSettings& m_store;
+    LogModel* m_model;
+    SaveLocationChooser m_chooseSaveLocation;
+    bool m_hexInput = false;
+    bool m_autoScroll = true;
+    bool m_loopbackVisible = false;
+    int m_scrollBeforeRemoval = -1;
+    int m_rowsRemoved = 0;
+
+    SegmentedControl* m_mode = nullptr;
+    ToggleButton* m_loopbackToggle = nullptr;
+    QCheckBox* m_showHex = nullptr;
+    QCheckBox* m_follow = nullptr;
+    LoopbackBar* m_loopbackBar = nullptr;
+    QWidget* m_loopbackDivider = nullptr;
+    QListView* m_list = nullptr;
+    QLabel* m_prompt = nullptr;
+    QLineEdit* m_input = nullptr;
+    QCheckBox* m_hex = nullptr;
+    QLabel* m_lineEnding = nullptr;
+    QPushButton* m_send = nullptr;
+};

@@ -1,0 +1,82 @@
+#include "app/widgets/Card.h"
+
+#include "app/Icons.h"
+#include "app/Style.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int padding = 18;
+constexpr int headingGap = 14;
+constexpr int contentSpacing = 10;
+constexpr int headingIconSize = 18;
+
+} // namespace
+
+Card::Card(const QString& title, const QString& symbol, QWidget* parent)
+    : QFrame(parent)
+    , m_title(title)
+    , m_symbol(symbol)
+    , m_heading(new QWidget(this))
+    , m_icon(new QLabel(m_heading))
+    , m_titleLabel(new QLabel(m_heading))
+    , m_content(new QVBoxLayout)
+{
+    setObjectName(QStringLiteral("card"));
+    setStyleSheet(Style::cardStyleSheet());
+
+    auto* headingRow = new QHBoxLayout(m_heading);
+    headingRow->setContentsMargins(0, 0, 0, 0);
+    headingRow->setSpacing(8);
+    headingRow->addWidget(m_icon);
+    headingRow->addWidget(m_titleLabel, 1);
+    m_titleLabel->setFont(Style::headline());
+    m_titleLabel->setWordWrap(true);
+
+    m_content->setContentsMargins(0, 0, 0, 0);
+    m_content->setSpacing(contentSpacing);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(padding, padding, padding, padding);
+    outer->setSpacing(headingGap);
+    outer->addWidget(m_heading);
+    outer->addLayout(m_content);
+    outer->addStretch(1);
+    updateHeading();
+}
+
+void Card::setTitle(const QString& title)
+{
+    if (m_title == title)
+        return;
+    m_title = title;
+    updateHeading();
+}
+
+void Card::setSymbol(const QString& symbol)
+{
+    if (m_symbol == symbol)
+        return;
+    m_symbol = symbol;
+    updateHeading();
+}
+
+void Card::changeEvent(QEvent* event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        updateHeading();
+}
+
+void Card::updateHeading()
+{
+    m_heading->setVisible(!m_title.isEmpty());
+    m_titleLabel->setText(m_title);
+    const QPixmap icon = symbolPixmap(m_symbol, headingIconSize, Style::tint());
+    m_icon->setPixmap(icon);
+    m_icon->setVisible(!icon.isNull());
+}

@@ -1,0 +1,55 @@
+#include "app/widgets/SwitchButton.h"
+
+#include "app/Style.h"
+#include "app/widgets/ViewStyle.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+constexpr int trackWidth = 38;
+constexpr int trackHeight = 22;
+constexpr int knobMargin = 2;
+
+} // namespace
+
+SwitchButton::SwitchButton(QWidget* parent)
+    : QAbstractButton(parent)
+{
+    setCheckable(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+QSize SwitchButton::sizeHint() const
+{
+    return {trackWidth + 2, trackHeight + 2};
+}
+
+void SwitchButton::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF track((width() - trackWidth) / 2.0, (height() - trackHeight) / 2.0, trackWidth,
+                       trackHeight);
+    QColor fill = isChecked() ? Style::tint() : ViewStyle::quietFill(this).darker(110);
+    if (!isChecked())
+        fill.setAlphaF(0.3);
+    if (!isEnabled())
+        fill.setAlphaF(fill.alphaF() * 0.5);
+    QPainterPath pill;
+    pill.addRoundedRect(track, trackHeight / 2.0, trackHeight / 2.0);
+    painter.fillPath(pill, fill);
+    if (hasFocus()) {
+        painter.setPen(QPen(Style::tint().darker(130), 1.5));
+        painter.drawPath(pill);
+    }
+
+    const qreal knob = trackHeight - 2 * knobMargin;
+    const qreal x = isChecked() ? track.right() - knobMargin - knob : track.left() + knobMargin;
+    painter.setPen(QPen(QColor(0, 0, 0, 40), 0.5));
+    painter.setBrush(isEnabled() ? QColor(Qt::white) : QColor(245, 245, 245));
+    painter.drawEllipse(QRectF(x, track.top() + knobMargin, knob, knob));
+}

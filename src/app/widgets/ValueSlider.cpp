@@ -1,0 +1,156 @@
+#include "app/widgets/ValueSlider.h"
+
+#include "app/Icons.h"
+#include "app/Style.h"
+#include "app/widgets/ViewStyle.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <cmath>
+
+namespace {
+
+constexpr int spacing = 12;
+constexpr int figuresWidth = 58;
+constexpr int iconSize = 16;
+
+QPushButton* stepButton(const QString& symbol, const QString& fallback, QWidget* parent)
+{
+    auto* button = new QPushButton(parent);
+    const QIcon icon = symbolIcon(symbol);
+    if (icon.isNull())
+        button->setText(fallback); // a missing icon must not leave an empty button
+    else
+        button->setIcon(icon);
+    button->setAccessibleName(fallback);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+ValueSlider::ValueSlider(const QString& symbolLow, const QString& symbolHigh, QWidget* parent)
+    : QWidget(parent)
+    , m_symbolLow(symbolLow)
+    , m_symbolHigh(symbolHigh)
+    , m_minus(stepButton(QStringLiteral("minus"), QStringLiteral("\u2212"), this))
+    , m_low(new QLabel(this))
+    , m_slider(new QSlider(Qt::Horizontal, this))
+    , m_high(new QLabel(this))
+    , m_plus(stepButton(QStringLiteral("plus"), QStringLiteral("+"), this))
+    , m_figures(new QLabel(this))
+{
+    m_slider->setRange(0, 100);
+    m_slider->setSingleStep(1);
+    m_slider->setPageStep(10);
+    m_slider->setMinimumWidth(60);
+    m_figures->setObjectName(QStringLiteral("figures"));
+    m_figures->setFont(ViewStyle::largeFigures());
+    m_figures->setFixedWidth(figuresWidth);
+    m_figures->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(spacing);
+    row->addWidget(m_minus);
+    row->addWidget(m_low);
+    row->addWidget(m_slider, 1);
+    row->addWidget(m_high);
+    row->addWidget(m_plus);
+    row->addWidget(m_figures);
+
+    connect(m_minus, &QPushButton::clicked, this, [this] { emit stepRequested(-stepSize); });
+    connect(m_plus, &QPushButton::clicked, this, [this] { emit stepRequested(stepSize); });
+    connect(m_slider, &QSlider::sliderMoved, this, &ValueSlider::sliderMovedTo);
+    connect(m_slider, &QSlider::sliderReleased, this, &ValueSlider::sliderReleased);
+    connect(m_slider, &QSlider::valueChanged, this, &ValueSlider::sliderChangedBy);
+
+    updateIcons();
+    showValue();
+}
+
+void ValueSlider::setValue(double value)
+{
+    if (m_value == value)
+        return;
+    m_value = value;
+    showValue();
+}
+
+void ValueSlider::setSymbolLow(const QString& symbol)
+{
+    if (m_symbolLow == symbol)
+        return;
+    m_symbolLow = symbol;
+    updateIcons();
+}
+
+void ValueSlider::setSymbolHigh(const QString& symbol)
+{
+    if (m_symbolHigh == symbol)
+        return;
+    m_symbolHigh = symbol;
+    updateIcons();
+}
+
+void ValueSlider::setDimmed(bool dimmed)
+{
+    if (m_dimmed == dimmed)
+        return;
+    m_dimmed = dimmed;
+    showValue();
+}
+
+void ValueSlider::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        updateIcons();
+        showValue();
+    }
+}
+
+void ValueSlider::showValue()
+{
+    const double shown = shownValue();
+    m_figures->setText(QString::number(std::lround(shown)));
+    Style::setTextColor(m_figures, m_dimmed ? Style::secondaryText(this)
+                                            : palette().color(QPalette::WindowText));
+    if (!m_dragValue) {
+        m_syncing = true;
+        m_slider->setValue(int(std::lround(qBound(0.0, shown, 100.0))));
+        m_syncing = false;
+    }
+}
+
+void ValueSlider::updateIcons()
+{
+    const QColor color = Style::secondaryText(this);
+    m_low->setPixmap(symbolPixmap(m_symbolLow, iconSize, color));
+    m_high->setPixmap(symbolPixmap(m_symbolHigh, iconSize, color));
+}
+
+void ValueSlider::sliderMovedTo(int position)
+{
+    m_dragValue = position;
+    showValue();
+    emit valueRequested(position);
+}
+
+void ValueSlider::sliderReleased()
+{
+    m_dragValue.reset();
+    showValue();
+}
+
+void ValueSlider::sliderChangedBy(int position)
+{
+    // Dragging is handled by sliderMoved; this catches the keyboard, the wheel and clicks
+    // on the groove, which move the slider without a drag.
+    if (m_syncing || m_slider->isSliderDown())
+        return;
+    emit valueRequested(position);
+}

@@ -1,0 +1,85 @@
+#include "app/CommandLine.h"
+#include "controller/ControllerFixture.h"
+
+#include <QTest>
+
+class CommandLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void readsTheAutoConnectArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QString>("autoConnect"); // null: not given
+
+        QTest::newRow("none") << QStringList{} << true << QString();
+        QTest::newRow("single dash, as the launch argument pair")
+            << QStringList{"-autoConnect", "simulator://smart"} << true << "simulator://smart";
+        QTest::newRow("double dash")
+            << QStringList{"--autoConnect", "/dev/ttyUSB0"} << true << "/dev/ttyUSB0";
+        QTest::newRow("with equals sign")
+            << QStringList{"--autoConnect=/dev/ttyUSB0"} << true << "/dev/ttyUSB0";
+        QTest::newRow("value missing") << QStringList{"-autoConnect"} << false << QString();
+        QTest::newRow("unknown option") << QStringList{"--connectNow"} << false << QString();
+    }
+    void readsTheAutoConnectArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, valid);
+        QFETCH(QString, autoConnect);
+        CommandLine commandLine;
+        QCOMPARE(commandLine.parse(QStringList{"bildwart"} + arguments), valid);
+        if (!valid) {
+            QVERIFY(!commandLine.errorText().isEmpty());
+            return;
+        }
+        QCOMPARE(commandLine.autoConnect().has_value(), !autoConnect.isNull());
+        QCOMPARE(commandLine.autoConnect().value_or(QString()), autoConnect);
+    }
+
+    void helpAndVersionAreRecognised()
+    {
+        CommandLine help;
+        QVERIFY(help.parse({"bildwart", "--help"}));
+        QVERIFY(help.helpRequested());
+        QVERIFY(help.helpText().contains("autoConnect"));
+        // The screenshot run is for the developers only.
+        QVERIFY(!help.helpText().contains("screenshot"));
+
+        CommandLine version;
+        QVERIFY(version.parse({"bildwart", "-v"}));
+        QVERIFY(version.versionRequested());
+        QVERIFY(!version.helpRequested());
+    }
+
+    void launchArgumentWinsOverStoredValue_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("argument"); // null: not given
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nothing") << QVariant() << QString() << QString();
+        QTest::newRow("stored only") << QVariant("/dev/ttyUSB1") << QString() << "/dev/ttyUSB1";
+        QTest::newRow("argument only") << QVariant() << "simulator://smart"
+                                       << "simulator://smart";
+        QTest::newRow("both") << QVariant("/dev/ttyUSB1") << "simulator://smart"
+                              << "simulator://smart";
+    }
+    void launchArgumentWinsOverStoredValue()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QString, argument);
+        QFETCH(QString, expected);
+        TemporaryStore store;
+        if (stored.isValid())
+            store.settings().setValue("autoConnect", stored);
+        const std::optional<QString> launch =
+            argument.isNull() ? std::nullopt : std::optional(argument);
+        QCOMPARE(CommandLine::autoConnectPath(launch, store.settings()), expected);
+        // The launch argument is for this launch only.
+        QCOMPARE(store.settings().value("autoConnect"), stored);
+    }
+};
+
+QTEST_MAIN(CommandLineTest)
+#include "test_command_line.moc"
