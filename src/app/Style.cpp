@@ -30,11 +30,37 @@ QColor yellow()
 {
     return QColor(0xD9, 0xA8, 0x00);
 }
+QColor indigo()
+{
+    return QColor(0x58, 0x56, 0xD6);
+}
+QColor purple()
+{
+    return QColor(0x9A, 0x3F, 0xC4);
+}
+QColor blue()
+{
+    return QColor(0x1F, 0x6F, 0xE5);
+}
 
 QColor secondaryText(const QWidget* widget)
 {
     const QPalette palette = widget ? widget->palette() : QApplication::palette();
     return palette.color(QPalette::PlaceholderText);
+}
+
+QColor tertiaryText(const QWidget* widget)
+{
+    QColor color = secondaryText(widget);
+    color.setAlphaF(color.alphaF() * 0.7);
+    return color;
+}
+
+QColor quietFill(const QWidget* widget)
+{
+    QColor color = secondaryText(widget);
+    color.setAlphaF(0.12);
+    return color;
 }
 
 namespace {
@@ -43,6 +69,12 @@ QFont scaled(qreal factor)
 {
     QFont font = QApplication::font();
     font.setPointSizeF(font.pointSizeF() * factor);
+    return font;
+}
+
+QFont weighted(QFont font, QFont::Weight weight)
+{
+    font.setWeight(weight);
     return font;
 }
 
@@ -68,6 +100,29 @@ QFont callout()
 QFont headline()
 {
     QFont font = QApplication::font();
+    font.setWeight(QFont::DemiBold);
+    return font;
+}
+
+QFont title()
+{
+    return weighted(scaled(1.6), QFont::DemiBold);
+}
+
+QFont title3()
+{
+    return weighted(scaled(1.15), QFont::DemiBold);
+}
+
+QFont subheadline()
+{
+    return weighted(scaled(0.92), QFont::Normal);
+}
+
+QFont largeFigures()
+{
+    QFont font = QApplication::font();
+    font.setPixelSize(30);
     font.setWeight(QFont::DemiBold);
     return font;
 }

@@ -18,14 +18,25 @@ QColor green();  // connected, display responding, data arrives
 QColor orange(); // warnings, waiting
 QColor red();    // failures, destructive actions
 QColor yellow(); // connecting
+QColor indigo(); // power tiles other than "on"
+QColor purple(); // changes the display reported by itself
+QColor blue();   // bytes sent
 
 // The dimmed text colour of the widget's palette (labels under labels, hints).
 QColor secondaryText(const QWidget* widget);
+// Fainter than the secondary text: the log's time column.
+QColor tertiaryText(const QWidget* widget);
+// The secondary colour at 12 % opacity: the resting fill of tiles and segments.
+QColor quietFill(const QWidget* widget);
 
 QFont monospace(int pointSize = 0); // 0: the application font's size
 QFont caption();                    // small explanatory lines
 QFont callout();                    // a little smaller than body text (badge, tile titles)
 QFont headline();                   // card and section titles, semibold
+QFont title();                      // the display's name in the dashboard's header
+QFont title3();                     // values of the header's status chips
+QFont subheadline();                // small labels above a control
+QFont largeFigures();               // the slider's value: 30 px semibold
 
 // "#rrggbb" or "rgba(r,g,b,a)" for use inside style sheets.
 QString cssColor(const QColor& color);

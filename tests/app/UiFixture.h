@@ -1,52 +1,38 @@
 #pragma once
 
 #include "controller/ControllerFixture.h"
-#include "serial/SerialPortInfo.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QLocale>
-#include <QTest>
 #include <QWidget>
 
-// The controller of the window tests: a temporary store, ports and hot-plug under the test's
-// control, and the real clock, so that the simulators answer and time goes on.
-struct UiFixture {
-    TemporaryStore store;
-    std::shared_ptr<TestPortScanner> scanner = std::make_shared<TestPortScanner>();
-    std::shared_ptr<TestHotplug> hotplug = std::make_shared<TestHotplug>();
-    std::unique_ptr<DisplayController> controller;
-
-    UiFixture() { make(); }
-
-    DisplayController& make()
+// The controller of the window tests, on the system's clock so that the simulators answer and
+// time goes on.
+struct UiFixture : ControllerFixture {
+    UiFixture()
     {
-        controller.reset();
-        ControllerOptions options;
-        options.connectAtStartup = false;
-        options.scanner = scanner;
-        options.hotplug = hotplug;
-        controller = std::make_unique<DisplayController>(store.settings(), options);
-        return *controller;
+        systemClock = true;
+        make();
     }
 
     // Connects to a built-in simulator and waits until the line is open (and, for the display
     // simulator, until the display has answered).
     bool connectTo(const QString& path)
     {
-        controller->setSelectedPath(path);
-        controller->connect(false);
+        ControllerFixture::connectTo(path);
         const bool waitForAnswer = path == SerialPortInfo::smartSimulatorPath;
         return QTest::qWaitFor(
             [&] {
                 return controller->connection().is(ConnectionState::Case::connected) &&
                        (!waitForAnswer || controller->displayResponding());
             },
-            10000);
+            waitMs);
     }
 };
 
-// A child widget by object name; a missing one ends the test run loudly.
+// A child widget by object name (or, with a text, the first child of the type showing that
+// text); a missing one ends the test run loudly.
 template <typename T = QWidget>
 T* child(const QObject* parent, const QString& name)
 {
@@ -54,6 +40,15 @@ T* child(const QObject* parent, const QString& name)
     if (!found)
         qFatal("no child named %s", qPrintable(name));
     return found;
+}
+template <typename T>
+T* withText(const QObject* parent, const QString& text)
+{
+    for (T* candidate : parent->findChildren<T*>()) {
+        if (candidate->text() == text)
+            return candidate;
+    }
+    qFatal("nothing with the text %s", qPrintable(text));
 }
 
 // Texts with German number formatting, whatever the machine's locale.

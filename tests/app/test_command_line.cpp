@@ -1,8 +1,6 @@
 #include "app/CommandLine.h"
 #include "controller/ControllerFixture.h"
 
-#include <QTest>
-
 class CommandLineTest : public QObject {
     Q_OBJECT
 

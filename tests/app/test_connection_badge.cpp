@@ -2,8 +2,6 @@
 #include "app/ConnectionBadge.h"
 #include "app/Style.h"
 
-#include <QTest>
-
 Q_DECLARE_METATYPE(ConnectionState)
 
 class ConnectionBadgeTest : public QObject {
@@ -48,20 +46,13 @@ private slots:
     {
         UiFixture f;
         ConnectionBadge badge(*f.controller);
-        QCOMPARE(badge.text(), QStringLiteral("Getrennt"));
-
         QVERIFY(f.connectTo(SerialPortInfo::smartSimulatorPath));
-        QTRY_COMPARE_WITH_TIMEOUT(badge.text(), QStringLiteral("Display antwortet"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(badge.text(), QStringLiteral("Display antwortet"), waitMs);
         // The pill grows with its text instead of cutting it.
-        QVERIFY(badge.sizeHint().width() >
-                badge.fontMetrics().horizontalAdvance(QStringLiteral("Display antwortet")));
-
-        f.controller->disconnect(false);
-        QCOMPARE(badge.text(), QStringLiteral("Getrennt"));
-
+        QVERIFY(badge.sizeHint().width() > badge.fontMetrics().horizontalAdvance(badge.text()));
         f.controller->setSelectedPath(QStringLiteral("/dev/bildwart-test-missing"));
-        f.controller->connect(false);
-        QTRY_COMPARE_WITH_TIMEOUT(badge.text(), QStringLiteral("Fehler"), 10000);
+        f.controller->connect();
+        QTRY_COMPARE_WITH_TIMEOUT(badge.text(), QStringLiteral("Fehler"), waitMs);
         // The reason is one hover away.
         QCOMPARE(badge.toolTip(), f.controller->connection().reason);
         QVERIFY(!badge.toolTip().isEmpty());

@@ -6,8 +6,6 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSplitter>
-#include <QTest>
 
 namespace {
 
@@ -67,24 +65,6 @@ private slots:
         QVERIFY(child<QPushButton>(&window, "connectButton")->isVisible());
     }
 
-    void menuItemsCallTheController()
-    {
-        UiFixture f;
-        MainWindow window(*f.controller, f.store.settings());
-        window.show();
-
-        f.controller->setSelectedPath(SerialPortInfo::smartSimulatorPath);
-        action(window, "connectAction")->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(f.controller->connection().is(ConnectionState::Case::connected),
-                                 10000);
-        action(window, "disconnectAction")->trigger();
-        QVERIFY(f.controller->connection().is(ConnectionState::Case::disconnected));
-
-        f.scanner->list("/dev/ttyUSB7");
-        action(window, "refreshPortsAction")->trigger();
-        QCOMPARE(f.controller->ports().first().path, QStringLiteral("/dev/ttyUSB7"));
-    }
-
     void terminalVisibilityIsRemembered()
     {
         UiFixture f;
@@ -112,7 +92,7 @@ private slots:
 
         window.show();
         QTRY_VERIFY_WITH_TIMEOUT(f.controller->connection().is(ConnectionState::Case::connected),
-                                 10000);
+                                 waitMs);
         QCOMPARE(f.controller->selectedPath(), SerialPortInfo::smartSimulatorPath);
         // Showing the window again does not reconnect.
         QSignalSpy transitions(f.controller.get(), &DisplayController::connectionChanged);
@@ -134,7 +114,7 @@ private slots:
 
         QTest::keyClick(&window, Qt::Key_K, Qt::ControlModifier);
         QTRY_VERIFY_WITH_TIMEOUT(f.controller->connection().is(ConnectionState::Case::connected),
-                                 10000);
+                                 waitMs);
         QTest::keyClick(&window, Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
         QVERIFY(f.controller->connection().is(ConnectionState::Case::disconnected));
 

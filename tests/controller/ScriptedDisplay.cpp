@@ -1,23 +1,36 @@
 #include "ScriptedDisplay.h"
 
 #include <QTimer>
+#include <fcntl.h>
 #include <unistd.h>
 
-void ScriptedDisplay::readMaster()
+ScriptedDisplay::ScriptedDisplay(int fd, Script script)
+    : m_fd(fd)
+    , m_script(std::move(script))
+    , m_notifier(fd, QSocketNotifier::Read)
+{
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    QObject::connect(&m_notifier, &QSocketNotifier::activated, this, [this] { readLines(); });
+}
+
+void ScriptedDisplay::write(const QByteArray& bytes)
+{
+    (void)!::write(m_fd, bytes.constData(), size_t(bytes.size()));
+}
+
+void ScriptedDisplay::readLines()
 {
     char buffer[1024];
-    const ssize_t count = ::read(m_pty.master(), buffer, sizeof buffer);
+    const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
     if (count <= 0)
         return;
     received.append(buffer, count);
     for (ssize_t i = 0; i < count; ++i) {
         const char c = buffer[i];
-        if (c == '\r' || c == '\n') {
-            // CR LF ends one line, not two.
-            if (c == '\n' && m_lastWasCr) {
-                m_lastWasCr = false;
-                continue;
-            }
+        // CR LF ends one line, not two.
+        if (c == '\n' && m_lastWasCr) {
+            m_lastWasCr = false;
+        } else if (c == '\r' || c == '\n') {
             m_lastWasCr = c == '\r';
             handleLine(QString::fromUtf8(m_line));
             m_line.clear();
@@ -33,10 +46,7 @@ void ScriptedDisplay::handleLine(const QString& line)
     if (m_pending > 0)
         overlapped = true;
     lines.append(line);
-    emit lineReceived(line);
-    if (!m_script)
-        return;
-    const QByteArray answer = m_script(line);
+    const QByteArray answer = m_script ? m_script(line) : QByteArray();
     if (answer.isEmpty())
         return;
     ++m_pending;

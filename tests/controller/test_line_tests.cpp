@@ -1,20 +1,11 @@
 // The line tests end to end: test output read by a terminal on a pseudo-terminal, and
 // the bridge-plug test against the loopback simulator and against echoes chosen here.
-#include "ControllerFixture.h"
-#include "Pty.h"
-#include "ScriptedDisplay.h"
+#include "LineFixture.h"
 
 #include <QElapsedTimer>
-#include <QLocale>
 #include <QSignalSpy>
-#include <QTest>
-
-using Kind = LogEntry::Kind;
 
 namespace {
-
-// Generous: CI is a noisy two-core machine, also under sanitizers.
-constexpr int waitMs = 10000;
 
 const QString notConnected =
     QStringLiteral("Erst verbinden – Testbytes gehen auf die gewählte Schnittstelle.");
@@ -26,33 +17,8 @@ const QString loopbackStartLine = QStringLiteral(
 // The controller on the system's clock: echo delays must be measured, not frozen.
 DisplayController& makeWithSystemClock(ControllerFixture& f)
 {
-    ControllerOptions options;
-    options.connectAtStartup = false;
-    options.scanner = f.scanner;
-    options.hotplug = f.hotplug;
-    f.controller = std::make_unique<DisplayController>(f.store.settings(), options);
-    return *f.controller;
-}
-
-void connectTo(ControllerFixture& f, const QString& path)
-{
-    if (!SerialPortInfo::isSimulatorPath(path))
-        f.scanner->list(path);
-    f.controller->setSelectedPath(path);
-    f.controller->connect();
-}
-
-// A terminal that shows the display's prompt after every line, so the start-up
-// queries are answered.
-QByteArray promptOnly(const QString&)
-{
-    return QByteArrayLiteral("\r\n>");
-}
-
-bool startupDone(const ControllerFixture& f)
-{
-    return f.logTexts(Kind::tx).size() >= 14 && f.controller->queue().isEmpty() &&
-           !f.controller->current();
+    f.systemClock = true;
+    return f.make();
 }
 
 QByteArray counterLine(qint64 number)
@@ -60,15 +26,6 @@ QByteArray counterLine(qint64 number)
     // The fixture's clock stands at 14:03:22.
     return "Bildwart Test #" + QByteArray::number(number).rightJustified(4, '0') +
            " | 19200 8N1 | 14:03:22\r\n";
-}
-
-const LogEntry* findEntry(const DisplayController& c, const QString& text)
-{
-    for (const LogEntry& entry : c.log()) {
-        if (entry.text == text)
-            return &entry;
-    }
-    return nullptr;
 }
 
 QString stopLine(const LoopbackStats& stats)
@@ -79,27 +36,6 @@ QString stopLine(const LoopbackStats& stats)
         .arg(stats.ok)
         .arg(stats.faulty)
         .arg(stats.lost);
-}
-
-// How the far end of the scripted line returns a packet.
-enum class Echo { none, first20, oneMore, fifthCorrupted };
-
-QByteArray echoOf(Echo echo, const QByteArray& packet)
-{
-    switch (echo) {
-    case Echo::none:
-        return {};
-    case Echo::first20:
-        return packet.left(20);
-    case Echo::oneMore:
-        return packet + 'X';
-    case Echo::fifthCorrupted: {
-        QByteArray corrupted = packet;
-        corrupted[4] = 'X';
-        return corrupted;
-    }
-    }
-    return {};
 }
 
 } // namespace
@@ -114,13 +50,13 @@ private slots:
     {
         Pty pty;
         QVERIFY(pty.isValid());
-        ScriptedDisplay terminal(pty, promptOnly);
+        ScriptedDisplay terminal(pty.master(), promptOnly);
         ControllerFixture f;
         DisplayController& c = f.make();
         c.setPollingInterval(1.0);
         c.setTestInterval(0.05);
-        connectTo(f, pty.slavePath());
-        QTRY_VERIFY_WITH_TIMEOUT(startupDone(f), waitMs);
+        f.connectTo(pty.slavePath());
+        QVERIFY(f.waitUntilIdle());
 
         const qsizetype before = terminal.received.size();
         c.startTest();
@@ -179,11 +115,11 @@ private slots:
     {
         QFETCH(QString, hex);
         Pty pty;
-        ScriptedDisplay terminal(pty, promptOnly);
+        ScriptedDisplay terminal(pty.master(), promptOnly);
         ControllerFixture f;
         DisplayController& c = f.make();
-        connectTo(f, pty.slavePath());
-        QTRY_VERIFY_WITH_TIMEOUT(startupDone(f), waitMs);
+        f.connectTo(pty.slavePath());
+        QVERIFY(f.waitUntilIdle());
         const qint64 txBefore = c.txCount();
         c.setTestPattern(TestPattern::customHex);
         c.setTestCustomHex(hex);
@@ -207,7 +143,7 @@ private slots:
     {
         ControllerFixture f;
         DisplayController& c = makeWithSystemClock(f);
-        connectTo(f, SerialPortInfo::loopbackSimulatorPath);
+        f.connectTo(SerialPortInfo::loopbackSimulatorPath);
         QVERIFY(c.rawMode());
 
         // A test output runs when the loopback test starts; its one packet has come back,
@@ -247,38 +183,29 @@ private slots:
 
     void loopbackVerdicts_data()
     {
-        QTest::addColumn<int>("echoCase"); // Echo
+        QTest::addColumn<bool>("echo"); // the fifth byte corrupted, or nothing at all
         QTest::addColumn<QString>("verdict");
-        QTest::addColumn<bool>("lost");
-        QTest::addColumn<bool>("waitsForDeadline");
-        QTest::newRow("nothing back")
-            << int(Echo::none) << "nichts zurück – Brücke/Kabel/Adapter prüfen" << true << true;
-        QTest::newRow("short echo")
-            << int(Echo::first20) << "nur 20 von 32 Bytes zurück" << false << true;
-        QTest::newRow("one byte more")
-            << int(Echo::oneMore) << "33 statt 32 Bytes zurück" << false << false;
+        QTest::newRow("nothing back") << false << "nichts zurück – Brücke/Kabel/Adapter prüfen";
         QTest::newRow("fifth byte corrupted")
-            << int(Echo::fifthCorrupted) << "Byte 5 verfälscht – Baudrate/Parität/Masse prüfen"
-            << false << false;
+            << true << "Byte 5 verfälscht – Baudrate/Parität/Masse prüfen";
     }
     void loopbackVerdicts()
     {
-        QFETCH(int, echoCase);
+        QFETCH(bool, echo);
         QFETCH(QString, verdict);
-        QFETCH(bool, lost);
-        QFETCH(bool, waitsForDeadline);
         Pty pty;
-        // A display for the start-up queries, and for packets a line with faults of our choice.
-        const auto echo = Echo(echoCase);
-        ScriptedDisplay far(pty, [echo](const QString& line) {
+        // A display for the start-up queries, and for packets a line with a fault.
+        ScriptedDisplay far(pty.master(), [echo](const QString& line) {
             if (!line.startsWith(u'<'))
                 return promptOnly(line);
-            return echoOf(echo, line.toLatin1() + "\r\n");
+            QByteArray packet = line.toLatin1() + "\r\n";
+            packet[4] = 'X';
+            return echo ? packet : QByteArray();
         });
         ControllerFixture f;
         DisplayController& c = makeWithSystemClock(f);
-        connectTo(f, pty.slavePath());
-        QTRY_VERIFY_WITH_TIMEOUT(startupDone(f), waitMs);
+        f.connectTo(pty.slavePath());
+        QVERIFY(f.waitUntilIdle());
         QVERIFY(!c.rawMode());
 
         QElapsedTimer clock;
@@ -291,13 +218,12 @@ private slots:
 
         const LoopbackStats stats = c.loopback();
         QCOMPARE(stats.ok, 0);
-        QCOMPARE(lost ? stats.lost : stats.faulty, stats.sent);
+        QCOMPARE(echo ? stats.faulty : stats.lost, stats.sent);
         QVERIFY(!stats.lastLatency);
-        const LogEntry* entry = findEntry(c, QStringLiteral("Brückentest #1: ") + verdict);
-        QVERIFY(entry);
-        QCOMPARE(entry->kind, Kind::error);
-        QVERIFY(entry->bytes.isEmpty());
-        if (waitsForDeadline)
+        const QString text = QStringLiteral("Brückentest #1: ") + verdict;
+        QCOMPARE(f.logTexts(Kind::error).value(0), text);
+        QVERIFY(c.log().at(f.logTexts().indexOf(text)).bytes.isEmpty());
+        if (!echo) // a lost packet is judged at its deadline
             QVERIFY2(elapsedMs >= 290, qPrintable(QString::number(elapsedMs)));
         QCOMPARE(f.logTexts(Kind::info).last(), stopLine(stats));
     }
@@ -315,7 +241,7 @@ private slots:
         QFETCH(int, echoBytes);
         QFETCH(int, counted);
         Pty pty;
-        ScriptedDisplay silent(pty);
+        ScriptedDisplay silent(pty.master());
         ControllerFixture f;
         DisplayController& c = makeWithSystemClock(f);
         // A slow line: the packet's deadline (1 s) is far off while the test acts.
@@ -323,7 +249,7 @@ private slots:
         slow.baudRate = 1200;
         c.setSettings(slow);
         c.setRawMode(true);
-        connectTo(f, pty.slavePath());
+        f.connectTo(pty.slavePath());
 
         QSignalSpy written(&c, &DisplayController::txCountChanged);
         c.startLoopback();

@@ -11,23 +11,14 @@
 
 namespace {
 
-// umockdev's C API takes NULL-terminated name/value arrays.
-class CStringArray {
-public:
-    explicit CStringArray(const MockDeviceTree::Pairs& pairs)
-    {
-        for (const auto& [name, value] : pairs)
-            m_storage << name << value;
-        for (QByteArray& text : m_storage)
-            m_pointers.append(text.data());
-        m_pointers.append(nullptr);
-    }
-    gchar** get() { return m_pointers.data(); }
-
-private:
-    QList<QByteArray> m_storage;
-    QList<gchar*> m_pointers;
-};
+// umockdev's C API takes NULL-terminated name/value arrays; they point into `pairs`.
+QList<gchar*> cArray(MockDeviceTree::Pairs& pairs)
+{
+    QList<gchar*> pointers;
+    for (auto& [name, value] : pairs)
+        pointers << name.data() << value.data();
+    return pointers << nullptr;
+}
 
 QString takeString(gchar* text)
 {
@@ -58,11 +49,12 @@ QString MockDeviceTree::add(const char* subsystem, const QString& name, const QS
                             const QByteArray& devtype, const QString& driver,
                             const Pairs& attributes)
 {
-    CStringArray attrs(attributes);
-    CStringArray props(devtype.isEmpty() ? Pairs() : Pairs{{"DEVTYPE", devtype}});
-    const QString path = takeString(umockdev_testbed_add_devicev(
-        m_testbed, subsystem, name.toUtf8().constData(),
-        parent.isEmpty() ? nullptr : parent.toUtf8().constData(), attrs.get(), props.get()));
+    Pairs attributeText = attributes;
+    Pairs properties = devtype.isEmpty() ? Pairs() : Pairs{{"DEVTYPE", devtype}};
+    const QString path = takeString(
+        umockdev_testbed_add_devicev(m_testbed, subsystem, name.toUtf8().constData(),
+                                     parent.isEmpty() ? nullptr : parent.toUtf8().constData(),
+                                     cArray(attributeText).data(), cArray(properties).data()));
     // libudev takes the driver's name from the last part of this link's target.
     if (!driver.isEmpty())
         umockdev_testbed_set_attribute_link(m_testbed, path.toUtf8().constData(), "driver",

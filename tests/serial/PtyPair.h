@@ -3,25 +3,21 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QString>
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <termios.h>
 #include <unistd.h>
 
 // A pseudo-terminal for tests: the port under test opens slavePath(), the test plays
-// the device on the master side (non-blocking).
+// the device on the master side (non-blocking). The test keeps its own slave
+// descriptor, for reading the line's attributes and so the pair outlives the port.
 class PtyPair {
 public:
     PtyPair()
     {
         if (openpty(&m_master, &m_slave, nullptr, nullptr, nullptr) != 0)
             return;
-        char name[128];
-        if (ptsname_r(m_master, name, sizeof name) == 0)
-            m_slavePath = QString::fromLocal8Bit(name);
+        m_slavePath = QString::fromLocal8Bit(ttyname(m_slave));
         fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
     }
     ~PtyPair()
@@ -36,9 +32,9 @@ public:
     bool isValid() const { return m_master >= 0 && !m_slavePath.isEmpty(); }
     const QString& slavePath() const { return m_slavePath; }
     int master() const { return m_master; }
-    // The test's own descriptor of the slave, for reading the line's attributes.
     int slave() const { return m_slave; }
 
+    // The device goes away: the port reads end of file or fails with EIO.
     void closeMaster()
     {
         if (m_master >= 0)
@@ -46,27 +42,18 @@ public:
         m_master = -1;
     }
 
-    // Writes everything, waiting while the line is full. False if it stays full
-    // for the whole timeout.
-    bool writeAll(const QByteArray& bytes, int timeoutMs = 10000) const
+    // Writes everything, waiting while the line is full; false after 10 s stuck.
+    bool writeAll(QByteArray bytes) const
     {
-        QDeadlineTimer deadline(timeoutMs);
-        qsizetype offset = 0;
-        while (offset < bytes.size()) {
-            const ssize_t n = ::write(m_master, bytes.constData() + offset,
-                                      static_cast<size_t>(bytes.size() - offset));
-            if (n > 0) {
-                offset += n;
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR)
-                return false;
-            if (deadline.hasExpired())
-                return false;
+        const QDeadlineTimer deadline(10000);
+        while (!bytes.isEmpty() && !deadline.hasExpired()) {
+            const ssize_t n = ::write(m_master, bytes.constData(), size_t(bytes.size()));
+            if (n > 0)
+                bytes.remove(0, n);
             pollfd p{m_master, POLLOUT, 0};
             poll(&p, 1, 50);
         }
-        return true;
+        return bytes.isEmpty();
     }
 
     // Everything the master can read now, without waiting.
@@ -74,38 +61,27 @@ public:
     {
         QByteArray all;
         char buffer[4096];
-        for (;;) {
-            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-            if (n <= 0)
-                return all;
+        for (ssize_t n; (n = ::read(m_master, buffer, sizeof buffer)) > 0;)
             all.append(buffer, n);
-        }
+        return all;
     }
 
-    // Reads until `count` bytes have arrived or the timeout has passed.
-    QByteArray read(qsizetype count, int timeoutMs = 10000) const
+    // Reads until `done(bytes so far)` holds or 10 s have passed.
+    template <typename Done>
+    QByteArray readUntil(Done done) const
     {
-        QDeadlineTimer deadline(timeoutMs);
+        const QDeadlineTimer deadline(10000);
         QByteArray all;
-        while (all.size() < count && !deadline.hasExpired()) {
+        while (!done(all) && !deadline.hasExpired()) {
             pollfd p{m_master, POLLIN, 0};
             poll(&p, 1, 50);
             all += readAvailable();
         }
         return all;
     }
-
-    // Reads until the bytes end with `suffix` or the timeout has passed.
-    QByteArray readUntil(const QByteArray& suffix, int timeoutMs = 10000) const
+    QByteArray read(qsizetype count) const
     {
-        QDeadlineTimer deadline(timeoutMs);
-        QByteArray all;
-        while (!all.endsWith(suffix) && !deadline.hasExpired()) {
-            pollfd p{m_master, POLLIN, 0};
-            poll(&p, 1, 50);
-            all += readAvailable();
-        }
-        return all;
+        return readUntil([count](const QByteArray& b) { return b.size() >= count; });
     }
 
 private:

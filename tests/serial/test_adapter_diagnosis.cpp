@@ -9,25 +9,22 @@ class TestAdapterDiagnosis : public QObject {
     Q_OBJECT
 
 private slots:
-    void vendorLabel_data()
+    void vendorLabelAndIdentity()
     {
-        QTest::addColumn<int>("vendorID");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("FTDI") << 1027 << "FTDI";
-        QTest::newRow("Prolific") << 1659 << "Prolific PL2303";
-        QTest::newRow("Silicon Labs") << 4292 << "Silicon Labs CP210x";
-        QTest::newRow("WCH") << 6790 << "WCH CH34x";
-        QTest::newRow("ATEN, no name") << 1367 << "0557";
-        QTest::newRow("Arduino, no name") << 9025 << "2341";
-        QTest::newRow("unknown, padded") << 0x1A << "001A";
-    }
-
-    void vendorLabel()
-    {
-        QFETCH(int, vendorID);
-        QFETCH(QString, expected);
-        QCOMPARE((UnboundAdapter{{}, vendorID, 0, {}, {}}.vendorLabel()), expected);
-        QVERIFY(UnboundAdapter::knownVendorIDs().contains(vendorID) == (vendorID != 0x1A));
+        const auto labelOf = [](int vendorID) {
+            return UnboundAdapter{{}, vendorID, 0, {}, {}}.vendorLabel();
+        };
+        QCOMPARE(labelOf(1027), QStringLiteral("FTDI"));
+        QCOMPARE(labelOf(4292), QStringLiteral("Silicon Labs CP210x"));
+        QCOMPARE(labelOf(1367), QStringLiteral("0557")); // known (ATEN), no name
+        QCOMPARE(labelOf(0x1A), QStringLiteral("001A"));
+        QVERIFY(UnboundAdapter::knownVendorIDs().contains(1367));
+        QVERIFY(!UnboundAdapter::knownVendorIDs().contains(0x1A));
+        // Decimal, with the serial number.
+        QCOMPARE((UnboundAdapter{"CP2102N", 4292, 0xEA60, "0001", {}}.identity()),
+                 QStringLiteral("4292:60000:0001"));
+        QCOMPARE((UnboundAdapter{"USB Serial", 0x1A86, 0x7523, {}, {}}.identity()),
+                 QStringLiteral("6790:29987:"));
     }
 
     void diagnosis_data()
@@ -47,10 +44,8 @@ private slots:
         QTest::newRow("no driver, named vendor")
             << 1027 << Holder()
             << "Kein Treiber aktiv. FTDI: Wandler ab- und wieder anstecken; ggf. "
-               "Hersteller-Treiber "
-               "installieren und in den Systemeinstellungen erlauben.";
+               "Hersteller-Treiber installieren und in den Systemeinstellungen erlauben.";
     }
-
     void diagnosis()
     {
         QFETCH(int, vendorID);
@@ -60,31 +55,18 @@ private slots:
         QCOMPARE(adapter.diagnosis(), expected);
     }
 
-    void identityIsDecimalWithSerial()
-    {
-        QCOMPARE((UnboundAdapter{"CP2102N", 4292, 0xEA60, "0001", {}}.identity()),
-                 QStringLiteral("4292:60000:0001"));
-        QCOMPARE((UnboundAdapter{"USB Serial", 0x1A86, 0x7523, {}, {}}.identity()),
-                 QStringLiteral("6790:29987:"));
-    }
-
-    void capturingDriver_data()
-    {
-        QTest::addColumn<QStringList>("interfaceDrivers");
-        QTest::addColumn<Holder>("expected");
-        QTest::newRow("no driver bound") << QStringList{""} << Holder();
-        QTest::newRow("serial driver") << QStringList{"ftdi_sio"} << Holder();
-        QTest::newRow("USB core") << QStringList{"hub"} << Holder();
-        QTest::newRow("user-space program") << QStringList{"", "usbfs"} << Holder("usbfs");
-        QTest::newRow("later holder wins") << QStringList{"usbfs", "usbhid"} << Holder("usbhid");
-        QTest::newRow("serial beside held") << QStringList{"usbfs", "cdc_acm"} << Holder();
-    }
-
+    // The drivers bound to the device's interfaces ("" for none).
     void capturingDriver()
     {
-        QFETCH(QStringList, interfaceDrivers);
-        QFETCH(Holder, expected);
-        QCOMPARE(UnboundAdapter::capturingDriver(interfaceDrivers), expected);
+        const auto held = [](const QStringList& drivers) {
+            return UnboundAdapter::capturingDriver(drivers);
+        };
+        QCOMPARE(held({""}), Holder());
+        QCOMPARE(held({"ftdi_sio"}), Holder());
+        QCOMPARE(held({"hub"}), Holder());                     // USB core
+        QCOMPARE(held({"", "usbfs"}), Holder("usbfs"));        // a user-space program
+        QCOMPARE(held({"usbfs", "usbhid"}), Holder("usbhid")); // the later holder wins
+        QCOMPARE(held({"usbfs", "cdc_acm"}), Holder());        // a serial driver beside it
     }
 };
 

@@ -19,66 +19,39 @@ class TestPortClassification : public QObject {
     Q_OBJECT
 
 private slots:
-    void looksLikeUSBAdapter_data()
+    void classify_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("detail");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("macOS FTDI") << "/dev/cu.usbserial-A10K"
-                                    << "" << true;
-        QTest::newRow("macOS CDC") << "/dev/cu.usbmodem14201"
-                                   << "" << true;
-        QTest::newRow("macOS CH34x") << "/dev/cu.wchusbserial1410"
-                                     << "" << true;
-        QTest::newRow("macOS CP210x, upper case") << "/dev/cu.SLAB_USBtoUART"
-                                                  << "" << true;
-        QTest::newRow("macOS PL2303, upper case") << "/dev/cu.PL2303-0000"
-                                                  << "" << true;
-        QTest::newRow("usb-serial node") << "/dev/ttyUSB0"
-                                         << "" << true;
-        QTest::newRow("CDC ACM node") << "/dev/ttyACM1"
-                                      << "" << true;
-        QTest::newRow("stable name") << "/dev/serial/by-id/usb-FTDI_A10K-if00-port0"
-                                     << "" << true;
-        QTest::newRow("USB in the detail") << "/dev/ttyS4"
-                                           << "Exar \u00B7 USB" << true;
-        QTest::newRow("detail case as written") << "/dev/ttyS4"
-                                                << "usb bridge" << false;
-        QTest::newRow("built-in UART") << "/dev/ttyS0"
-                                       << "" << false;
-        QTest::newRow("by-path") << "/dev/serial/by-path/pci-0:14.0-usb-0:2:1.0-port0"
-                                 << "" << false;
-        QTest::newRow("simulator") << "simulator://smart"
-                                   << "Ohne Hardware" << false;
+        QTest::addColumn<bool>("usb");
+        QTest::addColumn<bool>("internal");
+        const auto row = [](const char* tag, const QString& path, const char* detail, bool usb,
+                            bool internal) {
+            QTest::newRow(tag) << path << detail << usb << internal;
+        };
+        row("macOS FTDI", "/dev/cu.usbserial-A10K", "", true, false);
+        row("macOS CP210x, upper case", "/dev/cu.SLAB_USBtoUART", "", true, false);
+        row("usb-serial node", "/dev/ttyUSB0", "", true, false);
+        row("CDC ACM node", "/dev/ttyACM1", "", true, false);
+        row("stable name", "/dev/serial/by-id/usb-FTDI_A10K-if00-port0", "", true, false);
+        row("USB in the detail", "/dev/ttyS4", "Exar \u00B7 USB", true, false);
+        row("detail case as written", "/dev/ttyS4", "usb bridge", false, false);
+        row("by-path", "/dev/serial/by-path/pci-0:14.0-usb-0:2:1.0-port0", "", false, false);
+        row("simulator", "simulator://smart", "Ohne Hardware", false, false);
+        row("macOS Bluetooth", bluetooth, "", false, true);
+        row("internal, case as written", "/dev/cu.bluetooth-incoming-port", "", false, false);
+        row("Bluetooth serial", "/dev/rfcomm0", "", false, true);
+        row("console", "/dev/console", "", false, true);
+        row("USB gadget", "/dev/ttyGS0", "", false, true);
     }
-
-    void looksLikeUSBAdapter()
+    void classify()
     {
         QFETCH(QString, path);
         QFETCH(QString, detail);
-        QFETCH(bool, expected);
-        QCOMPARE(port(path, detail).looksLikeUSBAdapter(), expected);
-    }
-
-    void isInternalPort_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("macOS Bluetooth") << bluetooth << true;
-        QTest::newRow("macOS debug console") << "/dev/cu.debug-console" << true;
-        QTest::newRow("Bluetooth serial") << "/dev/rfcomm0" << true;
-        QTest::newRow("printk") << "/dev/ttyprintk" << true;
-        QTest::newRow("console") << "/dev/console" << true;
-        QTest::newRow("USB gadget") << "/dev/ttyGS0" << true;
-        QTest::newRow("case as written") << "/dev/cu.bluetooth-incoming-port" << false;
-        QTest::newRow("adapter") << "/dev/ttyUSB0" << false;
-    }
-
-    void isInternalPort()
-    {
-        QFETCH(QString, path);
-        QFETCH(bool, expected);
-        QCOMPARE(port(path).isInternalPort(), expected);
+        QFETCH(bool, usb);
+        QFETCH(bool, internal);
+        QCOMPARE(port(path, detail).looksLikeUSBAdapter(), usb);
+        QCOMPARE(port(path, detail).isInternalPort(), internal);
     }
 
     void sortsAdaptersFirstThenByPlainPath()
@@ -110,8 +83,6 @@ private slots:
         const QString loopback = SerialPortInfo::loopbackSimulatorPath;
         QTest::newRow("internal gives way to adapter")
             << bluetooth << QStringList{usb0, bluetooth} << usb0;
-        QTest::newRow("Linux internal gives way")
-            << "/dev/rfcomm0" << QStringList{usb1, "/dev/rfcomm0"} << usb1;
         QTest::newRow("internal stays without adapter")
             << bluetooth << QStringList{uart, bluetooth} << bluetooth;
         QTest::newRow("simulator stays") << loopback << QStringList{usb0} << loopback;
@@ -136,25 +107,14 @@ private slots:
         QCOMPARE(SerialPortInfo::repairSelection(selected, ports), expected);
     }
 
-    void keepsBuiltInUart_data()
-    {
-        QTest::addColumn<int>("openError");
-        QTest::addColumn<int>("uartType"); // -1: could not be asked
-        QTest::addColumn<bool>("expected");
-        QTest::newRow("16550A behind it") << 0 << PORT_16550A << true;
-        QTest::newRow("no chip") << 0 << PORT_UNKNOWN << false;
-        QTest::newRow("does not answer") << 0 << -1 << false;
-        QTest::newRow("held exclusively") << EBUSY << -1 << true;
-        QTest::newRow("no permission") << EACCES << -1 << false;
-    }
-
     void keepsBuiltInUart()
     {
-        QFETCH(int, openError);
-        QFETCH(int, uartType);
-        QFETCH(bool, expected);
-        const auto type = uartType < 0 ? std::nullopt : std::optional(uartType);
-        QCOMPARE(SerialPortInfo::keepsBuiltInUart(openError, type), expected);
+        // The open error, then the UART type behind the port (none: could not be asked).
+        QVERIFY(SerialPortInfo::keepsBuiltInUart(0, PORT_16550A));
+        QVERIFY(!SerialPortInfo::keepsBuiltInUart(0, PORT_UNKNOWN));    // no chip
+        QVERIFY(!SerialPortInfo::keepsBuiltInUart(0, std::nullopt));    // does not answer
+        QVERIFY(SerialPortInfo::keepsBuiltInUart(EBUSY, std::nullopt)); // held exclusively
+        QVERIFY(!SerialPortInfo::keepsBuiltInUart(EACCES, std::nullopt));
     }
 };
 

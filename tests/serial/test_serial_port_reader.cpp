@@ -12,45 +12,17 @@ using S = SerialSettings;
 
 namespace {
 
-// What a port handed to its owner, and on which thread.
-struct Received {
-    QByteArray bytes;
-    int chunks = 0;
-    int offThread = 0;
-    QStringList closeReasons;
-    // Order of events: 'd' for data, 'c' for close.
-    QByteArray sequence;
-
-    void attach(SerialPort& port)
-    {
-        port.onData = [this](const QByteArray& chunk) {
-            bytes += chunk;
-            ++chunks;
-            sequence += 'd';
-            if (QThread::currentThread() != QCoreApplication::instance()->thread())
-                ++offThread;
-        };
-        port.onClose = [this](const QString& reason) {
-            closeReasons.append(reason);
-            sequence += 'c';
-            if (QThread::currentThread() != QCoreApplication::instance()->thread())
-                ++offThread;
-        };
-    }
-};
-
-// Floods a master with bytes from its own thread until told to stop.
+// Floods a master with bytes from its own thread until destroyed.
 class Flooder {
 public:
     explicit Flooder(int master)
         : m_thread([this, master] {
             const QByteArray block(1024, 'x');
-            while (!m_stop.load()) {
+            while (!m_stop.load())
                 if (::write(master, block.constData(), size_t(block.size())) < 0) {
                     pollfd p{master, POLLOUT, 0};
                     poll(&p, 1, 10);
                 }
-            }
         })
     {
     }
@@ -71,125 +43,119 @@ private:
 class SerialPortReaderTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<PtyPair> m_pty;
+    std::unique_ptr<SerialPort> m_port;
+    QByteArray m_received;
+    QStringList m_closeReasons;
+    int m_chunks = 0;
+    int m_offThread = 0;
+
+    void countThread()
+    {
+        if (QThread::currentThread() != QCoreApplication::instance()->thread())
+            ++m_offThread;
+    }
+
 private slots:
+    void init()
+    {
+        m_pty = std::make_unique<PtyPair>();
+        QVERIFY(m_pty->isValid());
+        m_port = std::make_unique<SerialPort>(m_pty->slavePath(), S::smartStandard());
+        m_received.clear();
+        m_closeReasons.clear();
+        m_chunks = m_offThread = 0;
+        m_port->onData = [this](const QByteArray& chunk) {
+            m_received += chunk;
+            ++m_chunks;
+            countThread();
+        };
+        m_port->onClose = [this](const QString& reason) {
+            m_closeReasons.append(reason);
+            countThread();
+        };
+    }
+    void cleanup()
+    {
+        m_port.reset();
+        m_pty.reset();
+    }
+
     void chunksArriveInOrderOnMainThread()
     {
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        SerialPort port(pty.slavePath(), S::smartStandard());
-        Received received;
-        received.attach(port);
-        QVERIFY(!port.open());
-
+        QVERIFY(!m_port->open());
         QByteArray sent;
         for (int i = 0; i < 2000; ++i)
             sent += QByteArray::number(i).rightJustified(6, '0') + "\r\n";
-        QVERIFY(pty.writeAll(sent));
-        QTRY_COMPARE_WITH_TIMEOUT(received.bytes.size(), sent.size(), 10000);
-        QCOMPARE(received.bytes, sent);
-        // A read takes at most 1024 bytes.
-        QVERIFY(received.chunks >= sent.size() / 1024);
-        QCOMPARE(received.offThread, 0);
-        QVERIFY(received.closeReasons.isEmpty());
+        QVERIFY(m_pty->writeAll(sent));
+        QTRY_COMPARE_WITH_TIMEOUT(m_received.size(), sent.size(), 10000);
+        QCOMPARE(m_received, sent);
+        QVERIFY(m_chunks >= sent.size() / 1024); // a read takes at most 1024 bytes
+        QCOMPARE(m_offThread, 0);
+        QVERIFY(m_closeReasons.isEmpty());
     }
 
     void otherSideClosing()
     {
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        SerialPort port(pty.slavePath(), S::smartStandard());
-        Received received;
-        received.attach(port);
-        QVERIFY(!port.open());
-
-        QVERIFY(pty.writeAll("last words"));
-        QTRY_COMPARE_WITH_TIMEOUT(received.bytes, QByteArray("last words"), 10000);
-        pty.closeMaster();
-        QTRY_COMPARE_WITH_TIMEOUT(received.closeReasons.size(), 1, 10000);
-        QCOMPARE(received.closeReasons.first(), QStringLiteral("Gegenstelle getrennt"));
-        // Reading has stopped: no second report, however long one waits.
+        QVERIFY(!m_port->open());
+        QVERIFY(m_pty->writeAll("last words"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_received, QByteArray("last words"), 10000);
+        m_pty->closeMaster();
+        QTRY_COMPARE_WITH_TIMEOUT(m_closeReasons, QStringList{"Gegenstelle getrennt"}, 10000);
+        // Reading has stopped: no second report.
         QTest::qWait(200);
-        QCOMPARE(received.closeReasons.size(), 1);
-        QCOMPARE(received.sequence.back(), 'c');
-        QCOMPARE(received.offThread, 0);
-
+        QCOMPARE(m_closeReasons.size(), 1);
+        QCOMPARE(m_offThread, 0);
         // The descriptor stays until the owner closes the port.
-        QVERIFY(port.isOpen());
-        port.close();
-        QVERIFY(!port.isOpen());
+        QVERIFY(m_port->isOpen());
+        m_port->close();
+        QVERIFY(!m_port->isOpen());
     }
 
     void closeDoesNotReport()
     {
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        SerialPort port(pty.slavePath(), S::smartStandard());
-        Received received;
-        received.attach(port);
-        QVERIFY(!port.open());
-        port.close();
-        pty.closeMaster();
+        QVERIFY(!m_port->open());
+        m_port->close();
+        m_pty->closeMaster();
         QTest::qWait(100);
-        QVERIFY(received.closeReasons.isEmpty());
+        QVERIFY(m_closeReasons.isEmpty());
     }
 
-    void closeUnderHeavyTraffic()
+    // Chunks still queued when the port is closed or destroyed must not reach it.
+    void closeOrDestroyUnderHeavyTraffic_data()
     {
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        Flooder flooder(pty.master());
-        SerialPort port(pty.slavePath(), S::smartStandard());
-        int lateChunks = 0;
-        int chunks = 0;
-        port.onData = [&](const QByteArray&) {
-            ++chunks;
-            if (!port.isOpen())
-                ++lateChunks;
-        };
-        for (int round = 0; round < 20; ++round) {
-            QVERIFY(!port.open());
-            const int before = chunks;
-            QTRY_VERIFY_WITH_TIMEOUT(chunks > before, 10000);
-            port.close();
-            // Chunks still queued for the closed port are dropped.
-            QCoreApplication::processEvents();
-            QCOMPARE(lateChunks, 0);
-        }
+        QTest::addColumn<bool>("destroy");
+        QTest::newRow("close") << false;
+        QTest::newRow("destroy") << true;
     }
-
-    void destroyUnderHeavyTraffic()
+    void closeOrDestroyUnderHeavyTraffic()
     {
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        Flooder flooder(pty.master());
-        int chunks = 0;
+        QFETCH(bool, destroy);
+        Flooder flooder(m_pty->master());
         for (int round = 0; round < 20; ++round) {
-            auto port = std::make_unique<SerialPort>(pty.slavePath(), S::smartStandard());
-            port->onData = [&](const QByteArray&) { ++chunks; };
-            QVERIFY(!port->open());
-            const int before = chunks;
-            QTRY_VERIFY_WITH_TIMEOUT(chunks > before, 10000);
-            port.reset();
-            // Deliveries queued for the destroyed port must not reach it.
-            const int atDestruction = chunks;
+            if (!m_port)
+                m_port = std::make_unique<SerialPort>(m_pty->slavePath(), S::smartStandard());
+            m_port->onData = [this](const QByteArray&) { ++m_chunks; };
+            QVERIFY(!m_port->open());
+            const int before = m_chunks;
+            QTRY_VERIFY_WITH_TIMEOUT(m_chunks > before, 10000);
+            destroy ? m_port.reset() : m_port->close();
+            const int atClose = m_chunks;
             QCoreApplication::processEvents();
-            QCOMPARE(chunks, atDestruction);
+            QCOMPARE(m_chunks, atClose);
         }
     }
 
     void destroyedFromItsOwnCallback()
     {
-        PtyPair pty;
-        QVERIFY(pty.isValid());
-        auto port = std::make_unique<SerialPort>(pty.slavePath(), S::smartStandard());
         QString reason;
-        port->onClose = [&](const QString& r) {
+        m_port->onClose = [this, &reason](const QString& r) {
             reason = r;
-            port.reset(); // as a controller drops the port on loss
+            m_port.reset(); // as a controller drops the port on loss
         };
-        QVERIFY(!port->open());
-        pty.closeMaster();
-        QTRY_VERIFY_WITH_TIMEOUT(!port, 10000);
+        QVERIFY(!m_port->open());
+        m_pty->closeMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_port, 10000);
         QCOMPARE(reason, QStringLiteral("Gegenstelle getrennt"));
     }
 };

@@ -1,7 +1,6 @@
 // Hot-plug events from a fake device tree; runs under umockdev's preload library.
 // Its uevents are in the watcher's socket when uevent() returns, so that one
-// processEvents() handles them. The device folders, watched where no udev daemon
-// runs, are played by a temporary folder.
+// processEvents() handles them.
 #include "MockDeviceTree.h"
 #include "serial/USBSerialWatcher.h"
 
@@ -26,6 +25,23 @@ private:
     QString m_adapter;
     int m_changes = 0;
 
+    // Does the step, then waits until a change is reported.
+    template <typename Step>
+    bool reported(Step step)
+    {
+        const int before = m_changes;
+        step();
+        return QTest::qWaitFor([&] { return m_changes > before; }, eventTimeoutMs);
+    }
+
+    // udev's stream alone (this machine may or may not run a udev daemon), or also
+    // device folders, as where none runs, played by a temporary folder.
+    void watch(USBSerialWatcher::DirectoryWatch directories, const QString& dev = "/dev")
+    {
+        m_watcher = std::make_unique<USBSerialWatcher>(directories, dev);
+        m_watcher->onChange = [this] { ++m_changes; };
+    }
+
 private slots:
     void initTestCase()
     {
@@ -35,49 +51,36 @@ private slots:
 
     void init()
     {
+        m_watcher.reset(); // before the tree it watches; one tree at a time
+        m_tree.reset();
         m_tree = std::make_unique<MockDeviceTree>();
         // Plugged in before the watcher starts.
         m_adapter = m_tree->add("usb", "1-1", {}, "usb_device");
         m_tree->addTty(m_tree->add("usb", "1-1:1.0", m_adapter, "usb_interface", "ftdi_sio"),
                        "ttyUSB0");
         m_changes = 0;
-        // udev's stream alone: this machine may or may not run a udev daemon.
-        m_watcher = std::make_unique<USBSerialWatcher>(USBSerialWatcher::DirectoryWatch::never);
-        m_watcher->onChange = [this] { ++m_changes; };
+        watch(USBSerialWatcher::DirectoryWatch::never);
     }
 
-    void cleanup()
-    {
-        m_watcher.reset();
-        m_tree.reset();
-    }
-
-    void startReportsNothingAndHappensOnce()
+    void startReportsNothingThenPlugAndPull()
     {
         m_watcher->start();
-        m_watcher->start();
+        m_watcher->start(); // happens once
         QVERIFY(m_watcher->isWatching());
         QCoreApplication::processEvents();
         QCOMPARE(m_changes, 0);
 
-        m_tree->uevent(m_adapter, "remove");
-        QTRY_COMPARE_WITH_TIMEOUT(m_changes, 1, eventTimeoutMs);
-        QCoreApplication::processEvents();
-        QCOMPARE(m_changes, 1);
-    }
-
-    void plugAndPullAreReported()
-    {
-        m_watcher->start();
-        const QString device = m_tree->add("usb", "1-2", {}, "usb_device");
-        const QString tty = m_tree->addTty(
-            m_tree->add("usb", "1-2:1.0", device, "usb_interface", "ch341"), "ttyUSB1");
-        QTRY_VERIFY_WITH_TIMEOUT(m_changes >= 1, eventTimeoutMs);
-
-        const int afterPlug = m_changes;
-        m_tree->uevent(tty, "remove");
-        m_tree->uevent(device, "remove");
-        QTRY_VERIFY_WITH_TIMEOUT(m_changes > afterPlug, eventTimeoutMs);
+        QString device;
+        QString tty;
+        QVERIFY(reported([&] {
+            device = m_tree->add("usb", "1-2", {}, "usb_device");
+            tty = m_tree->addTty(m_tree->add("usb", "1-2:1.0", device, "usb_interface", "ch341"),
+                                 "ttyUSB1");
+        }));
+        QVERIFY(reported([&] {
+            m_tree->uevent(tty, "remove");
+            m_tree->uevent(device, "remove");
+        }));
     }
 
     void onlyPresenceAndDriverChangesCount()
@@ -114,49 +117,26 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_changes, 1, eventTimeoutMs);
     }
 
-    void withoutUdevDaemonNodesAreReported()
+    // Nodes and stable names, where no udev daemon runs. The stable names' folder is
+    // watched once it appears, and again when it comes back after it was removed.
+    void withoutUdevDaemonTheDeviceFoldersAreWatched()
     {
         QTemporaryDir dev;
         QVERIFY(QFile(dev.filePath("ttyS0")).open(QIODevice::WriteOnly)); // present before
-        m_watcher = std::make_unique<USBSerialWatcher>(USBSerialWatcher::DirectoryWatch::always,
-                                                       dev.path());
-        m_watcher->onChange = [this] { ++m_changes; };
+        watch(USBSerialWatcher::DirectoryWatch::always, dev.path());
         m_watcher->start();
-        m_watcher->start();
+        m_watcher->start(); // happens once
         QVERIFY(m_watcher->isWatching());
         QCoreApplication::processEvents();
         QCOMPARE(m_changes, 0);
 
-        QVERIFY(QFile(dev.filePath("ttyUSB0")).open(QIODevice::WriteOnly));
-        QTRY_VERIFY_WITH_TIMEOUT(m_changes >= 1, eventTimeoutMs);
-        const int afterPlug = m_changes;
-        QVERIFY(QFile::remove(dev.filePath("ttyUSB0")));
-        QTRY_VERIFY_WITH_TIMEOUT(m_changes > afterPlug, eventTimeoutMs);
-    }
-
-    void stableNamesAreWatchedOnceTheirFolderAppears()
-    {
-        QTemporaryDir dev;
-        m_watcher = std::make_unique<USBSerialWatcher>(USBSerialWatcher::DirectoryWatch::always,
-                                                       dev.path());
-        m_watcher->onChange = [this] { ++m_changes; };
-        m_watcher->start();
+        QVERIFY(reported([&] { QFile(dev.filePath("ttyUSB0")).open(QIODevice::WriteOnly); }));
+        QVERIFY(reported([&] { QFile::remove(dev.filePath("ttyUSB0")); }));
         const QString byId = dev.filePath("serial/by-id");
-        const QString link = byId + "/usb-FTDI_FT232R_USB_UART_A10K-if00-port0";
-
-        // Twice: the folder appears, and it comes back after it was removed.
         for (int round = 0; round < 2; ++round) {
-            int before = m_changes;
-            QVERIFY(QDir().mkpath(byId));
-            QTRY_VERIFY_WITH_TIMEOUT(m_changes > before, eventTimeoutMs);
-
-            before = m_changes;
-            QVERIFY(QFile::link("../../ttyUSB0", link));
-            QTRY_VERIFY_WITH_TIMEOUT(m_changes > before, eventTimeoutMs);
-
-            before = m_changes;
-            QVERIFY(QDir(byId).removeRecursively());
-            QTRY_VERIFY_WITH_TIMEOUT(m_changes > before, eventTimeoutMs);
+            QVERIFY(reported([&] { QDir().mkpath(byId); }));
+            QVERIFY(reported([&] { QFile::link("../../ttyUSB0", byId + "/usb-FTDI_A10K-port0"); }));
+            QVERIFY(reported([&] { QDir(byId).removeRecursively(); }));
         }
     }
 };

@@ -10,20 +10,12 @@ Q_DECLARE_METATYPE(Holder)
 class TestUsbfsHolder : public QObject {
     Q_OBJECT
 
-private:
-    // A process folder as /proc shows it, with one open descriptor.
-    static bool addProcess(const QString& folder, const QString& comm, const QString& openFile)
-    {
-        QFile file(folder + "/comm");
-        return QDir().mkpath(folder + "/fd") && file.open(QIODevice::WriteOnly) &&
-               file.write(comm.toUtf8() + '\n') > 0 && QFile::link(openFile, folder + "/fd/7");
-    }
-
 private slots:
     void nodeIsNamedByBusAndDevice()
     {
         QCOMPARE(UsbfsHolder().nodePath(3, 5), QStringLiteral("/dev/bus/usb/003/005"));
         QCOMPARE(UsbfsHolder("/p", "/d").nodePath(12, 127), QStringLiteral("/d/bus/usb/012/127"));
+        QCOMPARE(UsbfsHolder("/nonexistent/proc").holderOf(1, 1), Holder());
     }
 
     void holderOf_data()
@@ -32,24 +24,15 @@ private slots:
         QTest::addColumn<QString>("comm");
         QTest::addColumn<QString>("openFile"); // below the device root
         QTest::addColumn<Holder>("expected");
-        QTest::newRow("holds the node") << "4711"
-                                        << "prl_disp_service"
-                                        << "/bus/usb/003/005" << Holder("prl_disp_service");
-        QTest::newRow("another device") << "4711"
-                                        << "brltty"
-                                        << "/bus/usb/003/050" << Holder();
-        QTest::newRow("longer name") << "4711"
-                                     << "brltty"
-                                     << "/bus/usb/003/0051" << Holder();
-        QTest::newRow("shorter name") << "4711"
-                                      << "brltty"
-                                      << "/bus/usb/003/00" << Holder();
-        QTest::newRow("not a process") << "net"
-                                       << "brltty"
-                                       << "/bus/usb/003/005" << Holder();
-        QTest::newRow("no command name") << "4711"
-                                         << ""
-                                         << "/bus/usb/003/005" << Holder();
+        const auto row = [](const char* tag, const char* folder, const char* comm, const char* file,
+                            const Holder& expected) {
+            QTest::newRow(tag) << folder << comm << file << expected;
+        };
+        row("holds the node", "4711", "prl_disp_service", "/bus/usb/003/005", "prl_disp_service");
+        row("longer name", "4711", "brltty", "/bus/usb/003/0051", {});
+        row("shorter name", "4711", "brltty", "/bus/usb/003/00", {});
+        row("not a process", "net", "brltty", "/bus/usb/003/005", {});
+        row("no command name", "4711", "", "/bus/usb/003/005", {});
     }
 
     void holderOf()
@@ -68,9 +51,13 @@ private slots:
         QCOMPARE(UsbfsHolder(proc, dev).holderOf(3, 5), expected);
     }
 
-    void missingProcFindsNobody()
+private:
+    // A process folder as /proc shows it, with one open descriptor.
+    static bool addProcess(const QString& folder, const QString& comm, const QString& openFile)
     {
-        QCOMPARE(UsbfsHolder("/nonexistent/proc").holderOf(1, 1), Holder());
+        QFile file(folder + "/comm");
+        return QDir().mkpath(folder + "/fd") && file.open(QIODevice::WriteOnly) &&
+               file.write(comm.toUtf8() + '\n') > 0 && QFile::link(openFile, folder + "/fd/7");
     }
 };
 

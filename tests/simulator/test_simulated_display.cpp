@@ -29,112 +29,74 @@ private slots:
         QTest::addColumn<Answers>("expected");
         const auto qx = DisplaySeries::qx;
         const auto rx = DisplaySeries::rx;
+        const auto row = [](const char* tag, DisplaySeries series, const QByteArray& input,
+                            const Answers& expected) {
+            QTest::newRow(tag) << series << input << expected;
+        };
+        const Answers volume30{value("volume", "30")};
 
         // Queries
-        QTest::newRow("get volume")
-            << qx << QByteArray("get volume\r") << Answers{value("volume", "30")};
-        QTest::newRow("upper case, double space")
-            << qx << QByteArray("GET  VOLUME\r") << Answers{value("volume", "30")};
-        QTest::newRow("three spaces become two")
-            << qx << QByteArray("get   volume\r") << Answers{value("volume", "30")};
-        QTest::newRow("help") << qx << QByteArray("get help\r") << Answers{help};
-        QTest::newRow("unknown name") << qx << QByteArray("get foo\r") << Answers{invalidCmd};
-        QTest::newRow("no verb") << qx << QByteArray("hello\r") << Answers{invalidCmd};
-        QTest::newRow("empty line") << qx << QByteArray("\r") << Answers{prompt};
-        QTest::newRow("CR LF answers twice")
-            << qx << QByteArray("get volume\r\n") << Answers{value("volume", "30"), prompt};
-        QTest::newRow("tab dropped") << qx << QByteArray("get\tvolume\r") << Answers{invalidCmd};
-        QTest::newRow("control bytes dropped")
-            << qx << QByteArray("get vol\x07u\x00me\r", 13) << Answers{value("volume", "30")};
-        QTest::newRow("blanks around the line")
-            << qx << QByteArray("  get mute  \n") << Answers{value("mute", "off")};
-        QTest::newRow("model QX") << qx << QByteArray("get modelnum\r")
-                                  << Answers{value("modelnum", "SBID-QX286")};
-        QTest::newRow("model RX") << rx << QByteArray("get modelnum\r")
-                                  << Answers{value("modelnum", "SBID-RX086")};
-        QTest::newRow("part number")
-            << rx << QByteArray("get partnum\r") << Answers{value("partnum", "1033157 REV A")};
-        QTest::newRow("initial state")
-            << qx
-            << QByteArray("get powerstate\rget input\rget brightness\rget micmute\r"
-                          "get videofreeze\rget screenshade\rget statereporting\r"
-                          "get serialnum\rget fwversion\r")
-            << Answers{value("powerstate", "on"),      value("input", "hdmi1"),
-                       value("brightness", "80"),      value("micmute", "off"),
-                       value("videofreeze", "off"),    value("screenshade", "off"),
-                       value("statereporting", "off"), value("serialnum", "SIM0000001"),
-                       value("fwversion", "1.07.0021")};
-        QTest::newRow("unfinished line waits") << qx << QByteArray("get volume") << Answers{};
+        row("get volume", qx, "get volume\r", volume30);
+        row("upper case, double space", qx, "GET  VOLUME\r", volume30);
+        row("three spaces become two", qx, "get   volume\r", volume30);
+        row("help", qx, "get help\r", {help});
+        row("unknown name", qx, "get foo\r", {invalidCmd});
+        row("no verb", qx, "hello\r", {invalidCmd});
+        row("empty line", qx, "\r", {prompt});
+        row("CR LF answers twice", qx, "get volume\r\n", {value("volume", "30"), prompt});
+        row("tab dropped", qx, "get\tvolume\r", {invalidCmd});
+        row("control bytes dropped", qx, QByteArray("get vol\x07u\x00me\r", 13), volume30);
+        row("blanks around the line", qx, "  get mute  \n", {value("mute", "off")});
+        row("model QX", qx, "get modelnum\r", {value("modelnum", "SBID-QX286")});
+        row("model RX", rx, "get modelnum\r", {value("modelnum", "SBID-RX086")});
+        row("initial state", qx,
+            "get powerstate\rget input\rget brightness\rget micmute\rget videofreeze\r"
+            "get screenshade\rget statereporting\rget serialnum\rget fwversion\rget partnum\r",
+            {value("powerstate", "on"), value("input", "hdmi1"), value("brightness", "80"),
+             value("micmute", "off"), value("videofreeze", "off"), value("screenshade", "off"),
+             value("statereporting", "off"), value("serialnum", "SIM0000001"),
+             value("fwversion", "1.07.0021"), value("partnum", "1033157 REV A")});
+        row("unfinished line waits", qx, "get volume", {});
 
         // Levels
-        QTest::newRow("step up, then far down")
-            << qx << QByteArray("set volume+5\rset volume-50\r")
-            << Answers{value("volume", "35"), value("volume", "0")};
-        QTest::newRow("above 100")
-            << qx << QByteArray("set brightness=250\r") << Answers{value("brightness", "100")};
-        QTest::newRow("not a number")
-            << qx << QByteArray("set volume=abc\r") << Answers{invalidVal};
-        QTest::newRow("sign only") << qx << QByteArray("set volume+\r") << Answers{invalidVal};
-        QTest::newRow("trailing letters")
-            << qx << QByteArray("set volume=5x\r") << Answers{invalidVal};
-        QTest::newRow("spaces around =")
-            << qx << QByteArray("set volume = 40\r") << Answers{value("volume", "40")};
-        QTest::newRow("negative operand adds down")
-            << qx << QByteArray("set volume+-10\r") << Answers{value("volume", "20")};
-        QTest::newRow("stored and read back")
-            << qx << QByteArray("set volume=77\rget volume\r")
-            << Answers{value("volume", "77"), value("volume", "77")};
+        row("step up, then far down", qx, "set volume+5\rset volume-50\r",
+            {value("volume", "35"), value("volume", "0")});
+        row("above 100", qx, "set brightness=250\r", {value("brightness", "100")});
+        row("not a number", qx, "set volume=abc\r", {invalidVal});
+        row("sign only", qx, "set volume+\r", {invalidVal});
+        row("trailing letters", qx, "set volume=5x\r", {invalidVal});
+        row("spaces around =", qx, "set volume = 40\r", {value("volume", "40")});
+        row("negative operand adds down", qx, "set volume+-10\r", {value("volume", "20")});
 
         // The 64-bit edges
-        QTest::newRow("operand beyond 64 bits")
-            << qx << QByteArray("set volume+99999999999999999999\r") << Answers{invalidVal};
-        QTest::newRow("one above the largest")
-            << qx << QByteArray("set volume=9223372036854775808\r") << Answers{invalidVal};
-        QTest::newRow("largest, sum overflows")
-            << qx << QByteArray("set volume+9223372036854775807\r")
-            << Answers{value("volume", "100")};
-        QTest::newRow("minus the smallest overflows")
-            << qx << QByteArray("set brightness--9223372036854775808\r")
-            << Answers{value("brightness", "100")};
-        QTest::newRow("plus the smallest") << qx << QByteArray("set volume+-9223372036854775808\r")
-                                           << Answers{value("volume", "0")};
-        QTest::newRow("smallest assigned") << qx << QByteArray("set volume=-9223372036854775808\r")
-                                           << Answers{value("volume", "0")};
+        row("operand beyond 64 bits", qx, "set volume+99999999999999999999\r", {invalidVal});
+        row("one above the largest", qx, "set volume=9223372036854775808\r", {invalidVal});
+        row("largest, sum overflows", qx, "set volume+9223372036854775807\r",
+            {value("volume", "100")});
+        row("minus the smallest overflows", qx, "set brightness--9223372036854775808\r",
+            {value("brightness", "100")});
+        row("plus the smallest", qx, "set volume+-9223372036854775808\r", {value("volume", "0")});
+        row("smallest assigned", qx, "set volume=-9223372036854775808\r", {value("volume", "0")});
 
         // Power states by series
-        QTest::newRow("ready on QX")
-            << qx << QByteArray("set powerstate=ready\r") << Answers{value("powerstate", "ready")};
-        QTest::newRow("ready on RX")
-            << rx << QByteArray("set powerstate=ready\r") << Answers{invalidVal};
-        QTest::newRow("update state QX")
-            << qx << QByteArray("set powerstate=updateon\r") << Answers{invalidVal};
-        QTest::newRow("update state RX")
-            << rx << QByteArray("set powerstate=updateon\r") << Answers{invalidVal};
-        QTest::newRow("operator not looked at") << rx << QByteArray("set powerstate+standby\r")
-                                                << Answers{value("powerstate", "standby")};
+        row("ready on QX", qx, "set powerstate=ready\r", {value("powerstate", "ready")});
+        row("ready on RX", rx, "set powerstate=ready\r", {invalidVal});
+        row("update state", qx, "set powerstate=updateon\r", {invalidVal});
+        row("operator not looked at", rx, "set powerstate+standby\r",
+            {value("powerstate", "standby")});
 
         // Other settings
-        QTest::newRow("read-only") << qx << QByteArray("set modelnum=x\r") << Answers{invalidCmd};
-        QTest::newRow("lowered value")
-            << qx << QByteArray("set input=HDMI2\r") << Answers{value("input", "hdmi2")};
-        QTest::newRow("no operator") << qx << QByteArray("set mute\r") << Answers{invalidCmd};
-        QTest::newRow("empty value")
-            << qx << QByteArray("set mute=\r") << Answers{value("mute", "")};
-        QTest::newRow("factory reset")
-            << qx << QByteArray("set factoryreset=1\r") << Answers{invalidCmd};
-        QTest::newRow("reporting on, no reports")
-            << qx << QByteArray("set statereporting=on\rset volume=10\r")
-            << Answers{value("statereporting", "on"), value("volume", "10")};
-        QTest::newRow("Latin-1 in, UTF-8 out")
-            << qx << QByteArray("set input=\xc4x\r") << Answers{value("input", "\xc3\xa4x")};
-
-        // The bound on an unended line
+        row("read-only", qx, "set modelnum=x\r", {invalidCmd});
+        row("lowered value", qx, "set input=HDMI2\r", {value("input", "hdmi2")});
+        row("no operator", qx, "set mute\r", {invalidCmd});
+        row("empty value", qx, "set mute=\r", {value("mute", "")});
+        row("factory reset", qx, "set factoryreset=1\r", {invalidCmd});
+        row("reporting on, no reports", qx, "set statereporting=on\rset volume=10\r",
+            {value("statereporting", "on"), value("volume", "10")});
+        row("Latin-1 in, UTF-8 out", qx, "set input=\xc4x\r", {value("input", "\xc3\xa4x")});
+        // An unended line is ended by its length.
         const QByteArray longValue(SimulatedDisplay::maxLineLength - 10, 'h');
-        QTest::newRow("line ended by its length")
-            << qx << QByteArray("set input=" + longValue) << Answers{value("input", longValue)};
-        QTest::newRow("rest of a long line is a line of its own")
-            << qx << QByteArray(SimulatedDisplay::maxLineLength + 5, 'a') + "\r"
-            << Answers{invalidCmd, invalidCmd};
+        row("line ended by its length", qx, "set input=" + longValue, {value("input", longValue)});
     }
 
     void conversation()

@@ -4,7 +4,6 @@
 #include "app/Style.h"
 #include "app/dashboard/StatusChip.h"
 #include "app/widgets/FlowLayout.h"
-#include "app/widgets/ViewStyle.h"
 #include "controller/DisplayController.h"
 #include "protocol/InputSource.h"
 
@@ -60,7 +59,7 @@ HeaderCard::HeaderCard(DisplayController& controller, QWidget* parent)
                                  Style::tint()));
     icon->setAlignment(Qt::AlignTop);
     m_title->setObjectName(QStringLiteral("displayName"));
-    m_title->setFont(ViewStyle::title());
+    m_title->setFont(Style::title());
     m_title->setWordWrap(true);
     m_title->setTextInteractionFlags(Qt::TextSelectableByMouse);
 

@@ -2,7 +2,6 @@
 
 #include "app/Icons.h"
 #include "app/Style.h"
-#include "app/widgets/ViewStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,7 +22,7 @@ NotConnectedHint::NotConnectedHint(QWidget* parent)
 {
     auto* icon = new QLabel(this);
     icon->setPixmap(symbolPixmap(QStringLiteral("cable.connector.slash"),
-                                 QFontMetrics(ViewStyle::title()).height(), Style::orange()));
+                                 QFontMetrics(Style::title()).height(), Style::orange()));
 
     auto* headline = new QLabel(QStringLiteral("Nicht verbunden"), this);
     headline->setFont(Style::headline());

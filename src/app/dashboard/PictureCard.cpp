@@ -4,7 +4,6 @@
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/ToggleButton.h"
 #include "app/widgets/ValueSlider.h"
-#include "app/widgets/ViewStyle.h"
 #include "controller/DisplayController.h"
 
 #include <QLabel>
@@ -20,7 +19,7 @@ PictureCard::PictureCard(DisplayController& controller, QWidget* parent)
                                QStringLiteral("rectangle.inset.filled"), Style::tint(), this))
 {
     auto* caption = new QLabel(QStringLiteral("Helligkeit"), this);
-    caption->setFont(ViewStyle::subheadline());
+    caption->setFont(Style::subheadline());
     contentLayout()->addWidget(caption);
     contentLayout()->addWidget(m_brightness);
     auto* toggles = new FlowLayout(nullptr, 8, 8);

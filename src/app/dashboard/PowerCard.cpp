@@ -4,7 +4,6 @@
 #include "app/dashboard/ConfirmationDialog.h"
 #include "app/widgets/AdaptiveGridLayout.h"
 #include "app/widgets/TileButton.h"
-#include "app/widgets/ViewStyle.h"
 #include "controller/DisplayController.h"
 
 #include <QLabel>
@@ -18,7 +17,7 @@ constexpr int tileSpacing = 10;
 
 QColor tintOf(PowerState state)
 {
-    return state == PowerState::on ? Style::green() : ViewStyle::indigo();
+    return state == PowerState::on ? Style::green() : Style::indigo();
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 
 #include "app/Icons.h"
 #include "app/Style.h"
-#include "app/widgets/ViewStyle.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,7 +22,7 @@ StatusChip::StatusChip(const QString& caption, QWidget* parent)
 {
     setMinimumWidth(chipMinimumWidth);
     Style::makeCaption(m_caption, Style::secondaryText(this));
-    m_value->setFont(ViewStyle::title3());
+    m_value->setFont(Style::title3());
 
     auto* valueRow = new QHBoxLayout;
     valueRow->setContentsMargins(0, 0, 0, 0);

@@ -2,7 +2,6 @@
 
 #include "app/Style.h"
 #include "app/terminal/LogModel.h"
-#include "app/widgets/ViewStyle.h"
 #include "controller/LogEntry.h"
 
 #include <QAbstractItemView>
@@ -40,13 +39,13 @@ QColor LogRowDelegate::kindColor(int kind, const QWidget* widget)
 {
     switch (LogEntry::Kind(kind)) {
     case LogEntry::Kind::tx:
-        return ViewStyle::blue();
+        return Style::blue();
     case LogEntry::Kind::rx:
         return Style::green();
     case LogEntry::Kind::info:
         return Style::secondaryText(widget);
     case LogEntry::Kind::async:
-        return ViewStyle::purple();
+        return Style::purple();
     case LogEntry::Kind::error:
         return Style::red();
     }
@@ -82,7 +81,7 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     painter->setFont(m_font);
     const QRect line = option.rect.adjusted(0, 0, 0, -rowGap);
     QRect time(line.left() + sideMargin, line.top(), m_timeWidth, line.height());
-    painter->setPen(selected ? selectedText : ViewStyle::tertiaryText(widget));
+    painter->setPen(selected ? selectedText : Style::tertiaryText(widget));
     painter->drawText(time, Qt::AlignLeft | Qt::AlignVCenter,
                       index.data(LogModel::TimeRole).toString());
 

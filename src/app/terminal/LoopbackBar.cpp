@@ -5,7 +5,6 @@
 #include "app/terminal/LoopbackBadge.h"
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/Stepper.h"
-#include "app/widgets/ViewStyle.h"
 #include "controller/DisplayController.h"
 
 #include <QFrame>
@@ -77,7 +76,7 @@ LoopbackBar::LoopbackBar(DisplayController& controller, QWidget* parent)
     plugLines->setContentsMargins(0, 0, 0, 0);
     plugLines->setSpacing(2);
     auto* pins = new QLabel(QStringLiteral("Br\u00FCckenstecker: Pin 2 \u2194 Pin 3"), plug);
-    QFont pinsFont = ViewStyle::subheadline();
+    QFont pinsFont = Style::subheadline();
     pinsFont.setWeight(QFont::DemiBold);
     pins->setFont(pinsFont);
     auto* flowPins =

@@ -1,7 +1,6 @@
 #include "app/widgets/SegmentedControl.h"
 
 #include "app/Style.h"
-#include "app/widgets/ViewStyle.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -95,7 +94,7 @@ void SegmentedControl::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath outer;
     outer.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), outerRadius, outerRadius);
-    painter.fillPath(outer, ViewStyle::quietFill(this));
+    painter.fillPath(outer, Style::quietFill(this));
     if (hasFocus()) {
         painter.setPen(QPen(Style::tint(), 1.5));
         painter.drawPath(outer);

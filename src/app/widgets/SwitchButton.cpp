@@ -1,7 +1,6 @@
 #include "app/widgets/SwitchButton.h"
 
 #include "app/Style.h"
-#include "app/widgets/ViewStyle.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -34,7 +33,7 @@ void SwitchButton::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF track((width() - trackWidth) / 2.0, (height() - trackHeight) / 2.0, trackWidth,
                        trackHeight);
-    QColor fill = isChecked() ? Style::tint() : ViewStyle::quietFill(this).darker(110);
+    QColor fill = isChecked() ? Style::tint() : Style::quietFill(this).darker(110);
     if (!isChecked())
         fill.setAlphaF(0.3);
     if (!isEnabled())

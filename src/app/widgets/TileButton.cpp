@@ -2,7 +2,6 @@
 
 #include "app/Icons.h"
 #include "app/Style.h"
-#include "app/widgets/ViewStyle.h"
 
 #include <QFocusEvent>
 #include <QFontMetrics>
@@ -139,7 +138,7 @@ void TileButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
 
-    QColor fill = m_active ? m_tint : ViewStyle::quietFill(this);
+    QColor fill = m_active ? m_tint : Style::quietFill(this);
     if (isDown())
         fill = m_active ? fill.darker(115) : fill.darker(130);
     else if (m_hovered && isEnabled() && !m_active)

@@ -2,7 +2,6 @@
 
 #include "app/Icons.h"
 #include "app/Style.h"
-#include "app/widgets/ViewStyle.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -48,7 +47,7 @@ ValueSlider::ValueSlider(const QString& symbolLow, const QString& symbolHigh, QW
     m_slider->setPageStep(10);
     m_slider->setMinimumWidth(60);
     m_figures->setObjectName(QStringLiteral("figures"));
-    m_figures->setFont(ViewStyle::largeFigures());
+    m_figures->setFont(Style::largeFigures());
     m_figures->setFixedWidth(figuresWidth);
     m_figures->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 

@@ -13,33 +13,30 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSlider>
-#include <QTest>
 
 namespace {
 
-constexpr int waitMs = 10000;
-using Kind = LogEntry::Kind;
+// A connected dashboard with the display simulator behind it.
+struct Connected : UiFixture {
+    DashboardView view{*controller};
 
-QStringList sent(const DisplayController& controller)
-{
-    QStringList texts;
-    for (const LogEntry& entry : controller.log()) {
-        if (entry.kind == Kind::tx)
-            texts.append(entry.text);
+    bool start()
+    {
+        view.resize(900, 800);
+        view.show();
+        // No poll gets in the way of counting what the dashboard sends.
+        controller->setPollingEnabled(false);
+        return connectTo(SerialPortInfo::smartSimulatorPath) && waitUntilIdle();
     }
-    return texts;
-}
-
-// Sent, or still waiting in the queue: either way the command left the dashboard.
-bool handedOn(const DisplayController& controller, const QString& command)
-{
-    for (const SmartCommand& queued : controller.queue()) {
-        if (queued.text == command)
-            return true;
+    bool sent(const QString& command) const { return logTexts(Kind::tx).contains(command); }
+    // Sent, or still waiting in the queue: either way the command left the dashboard.
+    bool handedOn(const QString& command) const
+    {
+        return sent(command) || (controller->current() && controller->current()->text == command) ||
+               std::any_of(controller->queue().begin(), controller->queue().end(),
+                           [&](const SmartCommand& queued) { return queued.text == command; });
     }
-    return (controller.current() && controller.current()->text == command) ||
-           sent(controller).contains(command);
-}
+};
 
 TileButton* tile(const QWidget* parent, const QString& title)
 {
@@ -50,38 +47,15 @@ TileButton* tile(const QWidget* parent, const QString& title)
     qFatal("no tile %s", qPrintable(title));
 }
 
-QPushButton* button(const QWidget* parent, const QString& text)
-{
-    for (QPushButton* candidate : parent->findChildren<QPushButton*>()) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    qFatal("no button %s", qPrintable(text));
-}
-
-// The one open confirmation; the test ends when there is none.
+// The one open confirmation, if any.
 QMessageBox* openDialog(const QWidget* view)
 {
-    QMessageBox* found = nullptr;
     for (QMessageBox* box : view->findChildren<QMessageBox*>()) {
         if (box->isVisible())
-            found = box;
+            return box;
     }
-    return found;
+    return nullptr;
 }
-
-struct Connected {
-    UiFixture f;
-    DashboardView view{*f.controller};
-
-    bool start()
-    {
-        view.resize(900, 800);
-        view.show();
-        return f.connectTo(SerialPortInfo::smartSimulatorPath) &&
-               QTest::qWaitFor([&] { return !f.controller->serialNumber().isEmpty(); }, waitMs);
-    }
-};
 
 } // namespace
 
@@ -94,109 +68,77 @@ private slots:
         QTest::addColumn<QString>("tileTitle");
         QTest::addColumn<QString>("raw");
         QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("confirm");
-        const QString saveMessage = QStringLiteral(
-            "Aus \u201EEnergiesparen\u201C weckt nur der Netzschalter am Ger\u00E4t \u2013 nicht "
-            "RS-232.");
-        const QString offMessage = QStringLiteral(
-            "Aus \u201EAus\u201C l\u00E4sst sich das Display nur am Netzschalter des Ger\u00E4ts "
-            "wieder einschalten.");
-        QTest::newRow("off, cancelled") << "Aus"
-                                        << "off" << offMessage << false;
-        QTest::newRow("off, confirmed") << "Aus"
-                                        << "off" << offMessage << true;
-        QTest::newRow("energy saving, cancelled") << "Energiesparen"
-                                                  << "powersave" << saveMessage << false;
-        QTest::newRow("energy saving, confirmed") << "Energiesparen"
-                                                  << "powersave" << saveMessage << true;
+        QTest::newRow("off") << "Aus"
+                             << "off"
+                             << "Aus \u201EAus\u201C l\u00E4sst sich das Display nur am "
+                                "Netzschalter des Ger\u00E4ts wieder einschalten.";
+        QTest::newRow("energy saving") << "Energiesparen"
+                                       << "powersave"
+                                       << "Aus \u201EEnergiesparen\u201C weckt nur der "
+                                          "Netzschalter am Ger\u00E4t \u2013 nicht RS-232.";
     }
     void irreversiblePowerStatesAskFirst()
     {
         QFETCH(QString, tileTitle);
         QFETCH(QString, raw);
         QFETCH(QString, message);
-        QFETCH(bool, confirm);
         Connected c;
         QVERIFY(c.start());
         const QString command = "set powerstate=" + raw;
         auto* card = c.view.findChild<PowerCard*>();
-
-        tile(card, tileTitle)->click();
-        QVERIFY(!handedOn(*c.f.controller, command));
-        QPointer<QMessageBox> box = openDialog(&c.view);
-        QVERIFY(box);
-        QCOMPARE(card->pendingConfirmation().has_value(), true);
-        QCOMPARE(box->text(), "Display auf \u201E" + tileTitle + "\u201C schalten?");
-        QCOMPARE(box->informativeText(), message);
-        QPushButton* action = button(box, "Trotzdem \u201E" + tileTitle + "\u201C");
-
-        if (confirm) {
-            action->click();
-            QTRY_VERIFY_WITH_TIMEOUT(sent(*c.f.controller).contains(command), waitMs);
-        } else {
-            QTest::keyClick(box, Qt::Key_Escape);
-            QVERIFY(!handedOn(*c.f.controller, command));
+        for (const bool confirm : {false, true}) {
+            tile(card, tileTitle)->click();
+            QPointer<QMessageBox> box = openDialog(&c.view);
+            QVERIFY(box);
+            QVERIFY(card->pendingConfirmation().has_value());
+            QCOMPARE(box->text(), "Display auf \u201E" + tileTitle + "\u201C schalten?");
+            QCOMPARE(box->informativeText(), message);
+            QVERIFY(!c.handedOn(command));
+            if (confirm)
+                withText<QPushButton>(box, "Trotzdem \u201E" + tileTitle + "\u201C")->click();
+            else
+                QTest::keyClick(box, Qt::Key_Escape);
+            QCOMPARE(card->pendingConfirmation(), std::nullopt);
+            QTRY_VERIFY_WITH_TIMEOUT(!box, waitMs);
+            // Cancelled: the dialog is gone and still nothing went out.
+            QCOMPARE(c.handedOn(command), confirm);
         }
-        QCOMPARE(card->pendingConfirmation(), std::nullopt);
-        QTRY_VERIFY_WITH_TIMEOUT(!box, waitMs);
-        if (!confirm) // the dialog is gone and still nothing went out
-            QVERIFY(!handedOn(*c.f.controller, command));
-    }
+        QTRY_VERIFY_WITH_TIMEOUT(c.sent(command), waitMs);
 
-    void otherPowerStatesSendAtOnce()
-    {
-        Connected c;
-        QVERIFY(c.start());
-        tile(c.view.findChild<PowerCard*>(), "Standby (Netzwerk)")->click();
+        // Other states go out at once.
+        tile(card, "Standby (Netzwerk)")->click();
         QVERIFY(!openDialog(&c.view));
-        QVERIFY(handedOn(*c.f.controller, "set powerstate=standby"));
-        QTRY_COMPARE_WITH_TIMEOUT(c.f.controller->power(), std::optional(PowerState::standby),
-                                  waitMs);
+        QVERIFY(c.handedOn("set powerstate=standby"));
     }
 
-    void factoryResetNeedsTheSerialNumberAndConfirmation_data()
-    {
-        QTest::addColumn<bool>("confirm");
-        QTest::newRow("cancelled") << false;
-        QTest::newRow("confirmed") << true;
-    }
     void factoryResetNeedsTheSerialNumberAndConfirmation()
     {
-        QFETCH(bool, confirm);
-        UiFixture f;
-        DashboardView view(*f.controller);
-        view.resize(900, 800);
-        view.show();
-        auto* card = view.findChild<MaintenanceCard*>();
-        QPushButton* reset = button(card, "Werkseinstellungen \u2026");
+        Connected c;
+        auto* card = c.view.findChild<MaintenanceCard*>();
+        auto* reset = withText<QPushButton>(card, "Werkseinstellungen \u2026");
         QCOMPARE(reset->toolTip(), QStringLiteral("set factoryreset=<Seriennummer>"));
-        QVERIFY(f.connectTo(SerialPortInfo::smartSimulatorPath));
-        // Connected, but the serial number has not been read yet: still disabled.
-        if (f.controller->serialNumber().isEmpty())
-            QVERIFY(!reset->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(!f.controller->serialNumber().isEmpty(), waitMs);
-        QVERIFY(reset->isEnabled());
-        const QString serial = f.controller->serialNumber();
+        QVERIFY(!reset->isEnabled());
+        QVERIFY(c.start());
+        QVERIFY(reset->isEnabled()); // the serial number has been read
+        const QString serial = c.controller->serialNumber();
         const QString command = "set factoryreset=" + serial;
 
-        reset->click();
-        QVERIFY(card->isConfirmingReset());
-        QPointer<QMessageBox> box = openDialog(&view);
-        QVERIFY(box);
-        QCOMPARE(box->text(), QStringLiteral("Display auf Werkseinstellungen zur\u00FCcksetzen?"));
-        QCOMPARE(box->informativeText(),
-                 "Sendet \u201Eset factoryreset=" + serial +
-                     "\u201C. Alle Einstellungen des Displays gehen verloren.");
-        QVERIFY(!handedOn(*f.controller, command));
-
-        if (confirm) {
-            button(box, "Zur\u00FCcksetzen")->click();
-            QTRY_VERIFY_WITH_TIMEOUT(sent(*f.controller).contains(command), waitMs);
-        } else {
-            button(box, "Abbrechen")->click();
-            QVERIFY(!handedOn(*f.controller, command));
+        for (const char* answer : {"Abbrechen", "Zur\u00FCcksetzen"}) {
+            reset->click();
+            QVERIFY(card->isConfirmingReset());
+            QPointer<QMessageBox> box = openDialog(&c.view);
+            QVERIFY(box);
+            QCOMPARE(box->text(),
+                     QStringLiteral("Display auf Werkseinstellungen zur\u00FCcksetzen?"));
+            QCOMPARE(box->informativeText(),
+                     "Sendet \u201Eset factoryreset=" + serial +
+                         "\u201C. Alle Einstellungen des Displays gehen verloren.");
+            QVERIFY(!c.handedOn(command));
+            withText<QPushButton>(box, answer)->click();
+            QVERIFY(!card->isConfirmingReset());
+            QTRY_VERIFY_WITH_TIMEOUT(!box, waitMs);
         }
-        QVERIFY(!card->isConfirmingReset());
+        QTRY_VERIFY_WITH_TIMEOUT(c.sent(command), waitMs);
     }
 
     void freeCommandLine_data()
@@ -218,13 +160,11 @@ private slots:
         QFETCH(bool, returnKey);
         Connected c;
         QVERIFY(c.start());
-        QTRY_VERIFY_WITH_TIMEOUT(c.f.controller->queue().isEmpty() && !c.f.controller->current(),
-                                 waitMs);
         auto* card = c.view.findChild<MaintenanceCard*>();
         auto* field = card->findChild<QLineEdit*>();
-        QPushButton* send = button(card, "Senden");
+        QPushButton* send = withText<QPushButton>(card, "Senden");
         QVERIFY(!send->isEnabled());
-        const qsizetype before = sent(*c.f.controller).size();
+        const qsizetype before = c.logTexts(Kind::tx).size();
 
         QTest::keyClicks(field, typed);
         QVERIFY(send->isEnabled());
@@ -234,65 +174,61 @@ private slots:
             send->click();
         QCOMPARE(field->text(), QString());
         QVERIFY(!send->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(sent(*c.f.controller).mid(before).contains(expected), waitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(c.logTexts(Kind::tx).mid(before).contains(expected), waitMs);
 
         // An empty field sends nothing, also by Return.
-        const qsizetype after = sent(*c.f.controller).size();
+        const qsizetype after = c.logTexts(Kind::tx).size();
         QTest::keyClick(field, Qt::Key_Return);
-        QVERIFY(c.f.controller->queue().isEmpty());
-        QCOMPARE(sent(*c.f.controller).size(), after);
+        QVERIFY(c.controller->queue().isEmpty());
+        QCOMPARE(c.logTexts(Kind::tx).size(), after);
     }
 
     void infoAndHelpQueries()
     {
         Connected c;
         QVERIFY(c.start());
-        QTRY_VERIFY_WITH_TIMEOUT(c.f.controller->queue().isEmpty() && !c.f.controller->current(),
-                                 waitMs);
-        const qsizetype before = sent(*c.f.controller).size();
+        const qsizetype before = c.logTexts(Kind::tx).size();
         auto* card = c.view.findChild<MaintenanceCard*>();
-        button(card, "Ger\u00E4teinfo abfragen")->click();
-        button(card, "Hilfe (get help)")->click();
+        withText<QPushButton>(card, "Ger\u00E4teinfo abfragen")->click();
+        withText<QPushButton>(card, "Hilfe (get help)")->click();
         const QStringList expected{"get modelnum", "get serialnum", "get partnum", "get fwversion",
                                    "get help"};
-        QTRY_COMPARE_WITH_TIMEOUT(sent(*c.f.controller).mid(before, 5), expected, waitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(c.logTexts(Kind::tx).mid(before, 5), expected, waitMs);
     }
 
     void volumeSliderAndSteps()
     {
         Connected c;
         QVERIFY(c.start());
-        QTRY_COMPARE_WITH_TIMEOUT(c.f.controller->volume(), 30.0, waitMs);
+        QCOMPARE(c.controller->volume(), 30.0);
         auto* card = c.view.findChild<AudioCard*>();
         auto* row = card->findChild<ValueSlider*>();
         auto* slider = row->findChild<QSlider*>();
         auto* figures = row->findChild<QLabel*>("figures");
 
-        // Dragging from 30 to 60 shows the drag position at once and sets the volume.
+        // Dragging from 30 to 60 sets the volume.
         slider->setSliderDown(true);
         slider->setSliderPosition(60);
-        QCOMPARE(figures->text(), QStringLiteral("60"));
-        QCOMPARE(c.f.controller->volume(), 60.0);
+        QCOMPARE(c.controller->volume(), 60.0);
         slider->setSliderDown(false);
-        QCOMPARE(figures->text(), QStringLiteral("60"));
-        QTRY_VERIFY_WITH_TIMEOUT(sent(*c.f.controller).contains("set volume=60"), waitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(c.sent("set volume=60"), waitMs);
 
         // "−" at 3 sends the full step and shows the limited value.
-        button(card, "0")->click();
+        withText<QPushButton>(card, "0")->click();
         QCOMPARE(figures->text(), QStringLiteral("0"));
-        c.f.controller->setVolume(3);
+        c.controller->setVolume(3);
         QCOMPARE(figures->text(), QStringLiteral("3"));
         row->findChildren<QPushButton*>().constFirst()->click();
         QCOMPARE(figures->text(), QStringLiteral("0"));
-        QTRY_VERIFY_WITH_TIMEOUT(sent(*c.f.controller).contains("set volume-5"), waitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(c.sent("set volume-5"), waitMs);
 
         // Mute dims the figures and follows the controller.
-        auto* mute = button(card, "Stumm");
+        auto* mute = withText<QPushButton>(card, "Stumm");
         mute->click();
-        QVERIFY(c.f.controller->mute());
+        QVERIFY(c.controller->mute());
         QVERIFY(mute->isChecked());
         QVERIFY(row->isDimmed());
-        QTRY_VERIFY_WITH_TIMEOUT(sent(*c.f.controller).contains("set mute=on"), waitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(c.sent("set mute=on"), waitMs);
     }
 };
 

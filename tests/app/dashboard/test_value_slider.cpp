@@ -65,11 +65,8 @@ private slots:
         row.setValue(70);
         QCOMPARE(requested.size(), 1);
         QCOMPARE(slider->value(), 70);
-    }
 
-    void stepButtonsAskForFiveEitherWay()
-    {
-        ValueSlider row("speaker.fill", "speaker.wave.3.fill");
+        // The step buttons ask for five either way.
         QSignalSpy steps(&row, &ValueSlider::stepRequested);
         const QList<QPushButton*> buttons = row.findChildren<QPushButton*>();
         QCOMPARE(buttons.size(), 2);
