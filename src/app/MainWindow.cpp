@@ -1,9 +1,9 @@
 #include "app/MainWindow.h"
 
 #include "app/ConnectionBadge.h"
-#include "app/ConnectionSidebar.h"
+#include "app/sidebar/ConnectionSidebar.h"
 #include "app/Icons.h"
-#include "app/SettingsWindow.h"
+#include "app/settings/SettingsWindow.h"
 #include "app/dashboard/DashboardView.h"
 #include "app/terminal/TerminalView.h"
 #include "controller/DisplayController.h"

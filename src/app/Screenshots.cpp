@@ -1,7 +1,7 @@
 #include "app/Screenshots.h"
 
 #include "app/MainWindow.h"
-#include "app/SettingsWindow.h"
+#include "app/settings/SettingsWindow.h"
 #include "controller/DisplayController.h"
 
 #include <QAbstractItemView>

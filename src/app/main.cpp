@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "app/LaunchOptions.h"
 #include "app/Icons.h"
 #include "app/MainWindow.h"
 #include "app/Screenshots.h"
@@ -31,14 +31,14 @@ std::optional<int> answerWithoutGui(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     installGermanQtTexts(app);
-    CommandLine commandLine;
-    if (!commandLine.parse(QCoreApplication::arguments()))
+    LaunchOptions launchOptions;
+    if (!launchOptions.parse(QCoreApplication::arguments()))
         return std::nullopt;
-    if (commandLine.helpRequested()) {
-        QTextStream(stdout) << commandLine.helpText();
+    if (launchOptions.helpRequested()) {
+        QTextStream(stdout) << launchOptions.helpText();
         return 0;
     }
-    if (commandLine.versionRequested()) {
+    if (launchOptions.versionRequested()) {
         QTextStream(stdout) << "Bildwart " << BILDWART_VERSION << Qt::endl;
         return 0;
     }
@@ -59,13 +59,13 @@ int main(int argc, char* argv[])
     installGermanQtTexts(app);
     installIconSearchPath();
 
-    CommandLine commandLine;
-    if (!commandLine.parse(QApplication::arguments())) {
-        QTextStream(stderr) << commandLine.errorText() << "\n\n" << commandLine.helpText();
+    LaunchOptions launchOptions;
+    if (!launchOptions.parse(QApplication::arguments())) {
+        QTextStream(stderr) << launchOptions.errorText() << "\n\n" << launchOptions.helpText();
         return 1;
     }
     // The screenshot run must neither read nor change the user's own settings.
-    const QString screenshotDirectory = commandLine.screenshotDirectory();
+    const QString screenshotDirectory = launchOptions.screenshotDirectory();
     QTemporaryDir scratch;
     std::unique_ptr<QSettings> store =
         screenshotDirectory.isEmpty()
@@ -81,7 +81,7 @@ int main(int argc, char* argv[])
 
     DisplayController controller(*store);
     MainWindow window(controller, *store,
-                      CommandLine::autoConnectPath(commandLine.autoConnect(), *store));
+                      LaunchOptions::autoConnectPath(launchOptions.autoConnect(), *store));
     if (!screenshotDirectory.isEmpty())
         return takeScreenshots(window, controller, screenshotDirectory);
     window.show();

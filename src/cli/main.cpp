@@ -1,7 +1,7 @@
 // bildwartctl: Bildwart's display control and line tests for scripts, room control
 // set-ups, cron jobs and CI, on the same controller as the application.
 #include "cli/Command.h"
-#include "cli/CommandLine.h"
+#include "cli/InvocationParser.h"
 #include "cli/Console.h"
 #include "cli/Session.h"
 
@@ -13,14 +13,14 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     Console console;
 
-    auto parsed = CommandLine::parse(QCoreApplication::arguments().mid(1));
+    auto parsed = InvocationParser::parse(QCoreApplication::arguments().mid(1));
     if (const QString* error = std::get_if<QString>(&parsed)) {
         console.err(*error);
         return int(ExitCode::usage);
     }
     const Invocation& invocation = std::get<Invocation>(parsed);
     if (invocation.command == Invocation::Command::help) {
-        console.outBytes(CommandLine::helpText().toUtf8());
+        console.outBytes(InvocationParser::helpText().toUtf8());
         return int(ExitCode::success);
     }
 

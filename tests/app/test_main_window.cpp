@@ -1,6 +1,6 @@
 #include "UiFixture.h"
 #include "app/MainWindow.h"
-#include "app/SettingsWindow.h"
+#include "app/settings/SettingsWindow.h"
 
 #include <QAction>
 #include <QApplication>

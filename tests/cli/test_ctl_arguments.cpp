@@ -1,5 +1,5 @@
 // bildwartctl's argument grammar, without starting anything.
-#include "cli/CommandLine.h"
+#include "cli/InvocationParser.h"
 
 #include <QTest>
 
@@ -10,7 +10,7 @@ namespace {
 
 Invocation parsed(const QStringList& arguments)
 {
-    auto result = CommandLine::parse(arguments);
+    auto result = InvocationParser::parse(arguments);
     if (const QString* error = std::get_if<QString>(&result))
         qWarning("unexpected usage error: %s", qPrintable(*error));
     return std::get_if<Invocation>(&result) ? std::get<Invocation>(result) : Invocation{};
@@ -18,14 +18,14 @@ Invocation parsed(const QStringList& arguments)
 
 QString usageError(const QStringList& arguments)
 {
-    const auto result = CommandLine::parse(arguments);
+    const auto result = InvocationParser::parse(arguments);
     const QString* error = std::get_if<QString>(&result);
     return error ? *error : QString();
 }
 
 } // namespace
 
-class CommandLineTest : public QObject {
+class InvocationParserTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -84,7 +84,7 @@ private slots:
     {
         QCOMPARE(parsed({"status", "--help"}).command, Command::help);
         QCOMPARE(parsed({"help"}).command, Command::help);
-        const QString text = CommandLine::helpText();
+        const QString text = InvocationParser::helpText();
         for (const char* word : {"Aufruf:", "Rückgabewerte", "--port", "--stop-bits", "--duration",
                                  "loopback", "simulate"})
             QVERIFY2(text.contains(QString::fromUtf8(word)), word);
@@ -187,5 +187,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(CommandLineTest)
+QTEST_GUILESS_MAIN(InvocationParserTest)
 #include "test_ctl_arguments.moc"

@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "app/LaunchOptions.h"
 
 #include <QSettings>
 
@@ -14,7 +14,7 @@ QCommandLineOption hidden(QCommandLineOption option)
 
 } // namespace
 
-CommandLine::CommandLine()
+LaunchOptions::LaunchOptions()
     : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Zeigt diese Hilfe."))
     , m_version({QStringLiteral("v"), QStringLiteral("version")},
                 QStringLiteral("Zeigt die Versionsnummer."))
@@ -37,19 +37,19 @@ CommandLine::CommandLine()
     m_parser.addOption(m_screenshot);
 }
 
-bool CommandLine::parse(const QStringList& arguments)
+bool LaunchOptions::parse(const QStringList& arguments)
 {
     return m_parser.parse(arguments);
 }
 
-std::optional<QString> CommandLine::autoConnect() const
+std::optional<QString> LaunchOptions::autoConnect() const
 {
     if (!m_parser.isSet(m_autoConnect))
         return std::nullopt;
     return m_parser.value(m_autoConnect);
 }
 
-QString CommandLine::autoConnectPath(const std::optional<QString>& launchArgument,
+QString LaunchOptions::autoConnectPath(const std::optional<QString>& launchArgument,
                                      const QSettings& store)
 {
     if (launchArgument)

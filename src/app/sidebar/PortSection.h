@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FormSection.h"
+#include "app/widgets/FormSection.h"
 
 class DisplayController;
 class QCheckBox;

@@ -1,7 +1,7 @@
-#include "app/StatisticsSection.h"
+#include "app/sidebar/StatisticsSection.h"
 
-#include "app/RelativeTime.h"
-#include "app/StatusLine.h"
+#include "app/sidebar/RelativeTime.h"
+#include "app/widgets/StatusLine.h"
 #include "app/Style.h"
 #include "controller/DisplayController.h"
 

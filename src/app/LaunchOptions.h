@@ -10,9 +10,9 @@ class QSettings;
 
 // The program's arguments: --help, --version, the port to connect to at start
 // (-autoConnect PATH, also written --autoConnect PATH) and the hidden screenshot run.
-class CommandLine {
+class LaunchOptions {
 public:
-    CommandLine();
+    LaunchOptions();
 
     // False for unknown options or a missing value; errorText() then says why.
     bool parse(const QStringList& arguments);

@@ -1,7 +1,7 @@
-#include "UiFixture.h"
-#include "app/ConnectionSidebar.h"
-#include "app/RelativeTime.h"
-#include "app/StatusLine.h"
+#include "app/UiFixture.h"
+#include "app/sidebar/ConnectionSidebar.h"
+#include "app/sidebar/RelativeTime.h"
+#include "app/widgets/StatusLine.h"
 #include "app/widgets/SegmentedControl.h"
 
 #include <QComboBox>

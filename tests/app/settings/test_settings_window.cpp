@@ -1,6 +1,6 @@
-#include "UiFixture.h"
-#include "app/SerialSettingsTab.h"
-#include "app/SettingsWindow.h"
+#include "app/UiFixture.h"
+#include "app/settings/SerialSettingsTab.h"
+#include "app/settings/SettingsWindow.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>

@@ -1,4 +1,4 @@
-#include "app/RelativeTime.h"
+#include "app/sidebar/RelativeTime.h"
 
 QString relativeTimeText(qint64 secondsAgo)
 {

@@ -1,8 +1,8 @@
-#include "app/SettingsWindow.h"
+#include "app/settings/SettingsWindow.h"
 
 #include "app/Icons.h"
-#include "app/SerialSettingsTab.h"
-#include "app/TestOutputTab.h"
+#include "app/settings/SerialSettingsTab.h"
+#include "app/settings/TestOutputTab.h"
 
 #include <QSettings>
 #include <QTabBar>

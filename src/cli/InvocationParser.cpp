@@ -1,4 +1,4 @@
-#include "cli/CommandLine.h"
+#include "cli/InvocationParser.h"
 
 #include "cli/OptionTable.h"
 #include "serial/HexBytes.h"
@@ -109,7 +109,7 @@ QString padded(const QString& text, qsizetype width)
 
 } // namespace
 
-std::variant<Invocation, QString> CommandLine::parse(const QStringList& arguments)
+std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arguments)
 {
     if (isHelpRequest(arguments))
         return Invocation{};
@@ -178,7 +178,7 @@ std::variant<Invocation, QString> CommandLine::parse(const QStringList& argument
     return invocation;
 }
 
-QString CommandLine::helpText()
+QString InvocationParser::helpText()
 {
     // Wide enough for the longest option with its values ("--flow none|rtscts|xonxoff").
     constexpr qsizetype optionColumn = 32;

@@ -1,4 +1,4 @@
-#include "app/SerialParameterSection.h"
+#include "app/sidebar/SerialParameterSection.h"
 
 #include "app/Style.h"
 #include "controller/DisplayController.h"

@@ -1,6 +1,6 @@
-#include "app/SerialSettingsTab.h"
+#include "app/settings/SerialSettingsTab.h"
 
-#include "app/FormSection.h"
+#include "app/widgets/FormSection.h"
 #include "app/Style.h"
 #include "controller/DisplayController.h"
 

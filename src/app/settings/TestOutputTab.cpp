@@ -1,6 +1,6 @@
-#include "app/TestOutputTab.h"
+#include "app/settings/TestOutputTab.h"
 
-#include "app/FormSection.h"
+#include "app/widgets/FormSection.h"
 #include "app/Icons.h"
 #include "app/Style.h"
 #include "controller/DisplayController.h"

@@ -9,7 +9,7 @@
 // Reads bildwartctl's arguments. Options may stand before or after the command;
 // "--" ends them, and a word such as "-5" is an argument, so "set volume -5" works.
 // Pure: no I/O, nothing opened.
-class CommandLine {
+class InvocationParser {
 public:
     // The invocation, or the German one-line text of the usage error. "-h" or
     // "--help" anywhere gives the help command.

@@ -1,7 +1,7 @@
-#include "app/PortSection.h"
+#include "app/sidebar/PortSection.h"
 
 #include "app/Icons.h"
-#include "app/StatusLine.h"
+#include "app/widgets/StatusLine.h"
 #include "app/Style.h"
 #include "controller/DisplayController.h"
 

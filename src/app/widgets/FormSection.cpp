@@ -1,4 +1,4 @@
-#include "app/FormSection.h"
+#include "app/widgets/FormSection.h"
 
 #include "app/Style.h"
 

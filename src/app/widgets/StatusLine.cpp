@@ -1,4 +1,4 @@
-#include "app/StatusLine.h"
+#include "app/widgets/StatusLine.h"
 
 #include "app/Icons.h"
 #include "app/Style.h"

@@ -1,5 +1,5 @@
-#include "UiFixture.h"
-#include "app/SerialParameterSection.h"
+#include "app/UiFixture.h"
+#include "app/sidebar/SerialParameterSection.h"
 
 #include <QLabel>
 #include <QPushButton>

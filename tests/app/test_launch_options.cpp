@@ -1,7 +1,7 @@
-#include "app/CommandLine.h"
+#include "app/LaunchOptions.h"
 #include "controller/ControllerFixture.h"
 
-class CommandLineTest : public QObject {
+class LaunchOptionsTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -26,26 +26,26 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(bool, valid);
         QFETCH(QString, autoConnect);
-        CommandLine commandLine;
-        QCOMPARE(commandLine.parse(QStringList{"bildwart"} + arguments), valid);
+        LaunchOptions launchOptions;
+        QCOMPARE(launchOptions.parse(QStringList{"bildwart"} + arguments), valid);
         if (!valid) {
-            QVERIFY(!commandLine.errorText().isEmpty());
+            QVERIFY(!launchOptions.errorText().isEmpty());
             return;
         }
-        QCOMPARE(commandLine.autoConnect().has_value(), !autoConnect.isNull());
-        QCOMPARE(commandLine.autoConnect().value_or(QString()), autoConnect);
+        QCOMPARE(launchOptions.autoConnect().has_value(), !autoConnect.isNull());
+        QCOMPARE(launchOptions.autoConnect().value_or(QString()), autoConnect);
     }
 
     void helpAndVersionAreRecognised()
     {
-        CommandLine help;
+        LaunchOptions help;
         QVERIFY(help.parse({"bildwart", "--help"}));
         QVERIFY(help.helpRequested());
         QVERIFY(help.helpText().contains("autoConnect"));
         // The screenshot run is for the developers only.
         QVERIFY(!help.helpText().contains("screenshot"));
 
-        CommandLine version;
+        LaunchOptions version;
         QVERIFY(version.parse({"bildwart", "-v"}));
         QVERIFY(version.versionRequested());
         QVERIFY(!version.helpRequested());
@@ -73,11 +73,11 @@ private slots:
             store.settings().setValue("autoConnect", stored);
         const std::optional<QString> launch =
             argument.isNull() ? std::nullopt : std::optional(argument);
-        QCOMPARE(CommandLine::autoConnectPath(launch, store.settings()), expected);
+        QCOMPARE(LaunchOptions::autoConnectPath(launch, store.settings()), expected);
         // The launch argument is for this launch only.
         QCOMPARE(store.settings().value("autoConnect"), stored);
     }
 };
 
-QTEST_MAIN(CommandLineTest)
-#include "test_command_line.moc"
+QTEST_MAIN(LaunchOptionsTest)
+#include "test_launch_options.moc"
