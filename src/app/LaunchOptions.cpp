@@ -50,7 +50,7 @@ std::optional<QString> LaunchOptions::autoConnect() const
 }
 
 QString LaunchOptions::autoConnectPath(const std::optional<QString>& launchArgument,
-                                     const QSettings& store)
+                                       const QSettings& store)
 {
     if (launchArgument)
         return *launchArgument;

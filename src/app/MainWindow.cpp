@@ -1,10 +1,10 @@
 #include "app/MainWindow.h"
 
 #include "app/ConnectionBadge.h"
-#include "app/sidebar/ConnectionSidebar.h"
 #include "app/Icons.h"
-#include "app/settings/SettingsWindow.h"
 #include "app/dashboard/DashboardView.h"
+#include "app/settings/SettingsWindow.h"
+#include "app/sidebar/ConnectionSidebar.h"
 #include "app/terminal/TerminalView.h"
 #include "controller/DisplayController.h"
 

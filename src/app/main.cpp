@@ -1,5 +1,5 @@
-#include "app/LaunchOptions.h"
 #include "app/Icons.h"
+#include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
 #include "app/Screenshots.h"
 #include "controller/DisplayController.h"

@@ -1,8 +1,8 @@
 // bildwartctl: Bildwart's display control and line tests for scripts, room control
 // set-ups, cron jobs and CI, on the same controller as the application.
 #include "cli/Command.h"
-#include "cli/InvocationParser.h"
 #include "cli/Console.h"
+#include "cli/InvocationParser.h"
 #include "cli/Session.h"
 
 #include <QCoreApplication>

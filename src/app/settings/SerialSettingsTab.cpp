@@ -1,7 +1,7 @@
 #include "app/settings/SerialSettingsTab.h"
 
-#include "app/widgets/FormSection.h"
 #include "app/Style.h"
+#include "app/widgets/FormSection.h"
 #include "controller/DisplayController.h"
 
 #include <QCheckBox>

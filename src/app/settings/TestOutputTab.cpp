@@ -1,8 +1,8 @@
 #include "app/settings/TestOutputTab.h"
 
-#include "app/widgets/FormSection.h"
 #include "app/Icons.h"
 #include "app/Style.h"
+#include "app/widgets/FormSection.h"
 #include "controller/DisplayController.h"
 #include "serial/HexBytes.h"
 
@@ -110,10 +110,11 @@ FormSection* TestOutputTab::makeConnectionSection()
                      [this] { m_controller.connect(false); });
 
     section->setFooter(
-        QStringLiteral("Dieser Rechner \u2192 USB-Seriell-Adapter \u2192 <b>Nullmodem-Kabel</b> \u2192 "
-                       "zweiter Rechner mit PuTTY (Connection type \u201ESerial\u201C, gleiche "
-                       "Baudrate/Parameter, Flow control passend). F\u00FCr das Display selbst "
-                       "wieder das gerade Kabel verwenden."),
+        QStringLiteral(
+            "Dieser Rechner \u2192 USB-Seriell-Adapter \u2192 <b>Nullmodem-Kabel</b> \u2192 "
+            "zweiter Rechner mit PuTTY (Connection type \u201ESerial\u201C, gleiche "
+            "Baudrate/Parameter, Flow control passend). F\u00FCr das Display selbst "
+            "wieder das gerade Kabel verwenden."),
         Qt::RichText);
     return section;
 }

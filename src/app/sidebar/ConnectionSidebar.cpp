@@ -1,10 +1,10 @@
 #include "app/sidebar/ConnectionSidebar.h"
 
-#include "app/widgets/FormSection.h"
+#include "app/Style.h"
 #include "app/sidebar/PortSection.h"
 #include "app/sidebar/SerialParameterSection.h"
 #include "app/sidebar/StatisticsSection.h"
-#include "app/Style.h"
+#include "app/widgets/FormSection.h"
 #include "app/widgets/SegmentedControl.h"
 #include "controller/DisplayController.h"
 

@@ -1,8 +1,8 @@
 #include "app/sidebar/PortSection.h"
 
 #include "app/Icons.h"
-#include "app/widgets/StatusLine.h"
 #include "app/Style.h"
+#include "app/widgets/StatusLine.h"
 #include "controller/DisplayController.h"
 
 #include <QAbstractItemView>

@@ -1,8 +1,8 @@
 #include "app/sidebar/StatisticsSection.h"
 
+#include "app/Style.h"
 #include "app/sidebar/RelativeTime.h"
 #include "app/widgets/StatusLine.h"
-#include "app/Style.h"
 #include "controller/DisplayController.h"
 
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #include "app/UiFixture.h"
 #include "app/sidebar/ConnectionSidebar.h"
 #include "app/sidebar/RelativeTime.h"
-#include "app/widgets/StatusLine.h"
 #include "app/widgets/SegmentedControl.h"
+#include "app/widgets/StatusLine.h"
 
 #include <QComboBox>
 #include <QLabel>
