@@ -46,7 +46,7 @@ struct Bench {
         controller->setSettings(settings);
         controller->setPollingEnabled(false);
         controller->setSelectedPath(simulatorPath);
-        controller->connect();
+        controller->connectLine();
     }
 
     bool idle() const { return controller->queue().isEmpty() && !controller->current(); }

@@ -1,10 +1,11 @@
 #include "app/LaunchOptions.h"
+#include "controller/StoreKeys.h"
 
 #include <QSettings>
 
 namespace {
 
-const QString autoConnectKey = QStringLiteral("autoConnect");
+const QString& autoConnectKey = StoreKeys::autoConnect;
 
 QCommandLineOption hidden(QCommandLineOption option)
 {

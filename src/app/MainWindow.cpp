@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "controller/StoreKeys.h"
 
 #include "app/ConnectionBadge.h"
 #include "app/Icons.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-const QString terminalVisibleKey = QStringLiteral("terminalVisible");
+const QString& terminalVisibleKey = StoreKeys::terminalVisible;
 
 // Window and pane sizes.
 constexpr int defaultWidth = 1360;
@@ -82,9 +83,9 @@ void MainWindow::buildMenu()
     menu->addAction(refreshPortsAction);
 
     QObject::connect(connectAction, &QAction::triggered, this,
-                     [this] { m_controller.connect(false); });
+                     [this] { m_controller.connectLine(); });
     QObject::connect(disconnectAction, &QAction::triggered, this,
-                     [this] { m_controller.disconnect(false); });
+                     [this] { m_controller.disconnectLine(); });
     QObject::connect(refreshAllAction, &QAction::triggered, &m_controller,
                      &DisplayController::refreshAll);
     QObject::connect(refreshPortsAction, &QAction::triggered, &m_controller,
@@ -211,5 +212,5 @@ void MainWindow::connectAtStart()
         m_controller.connection().is(ConnectionState::Case::connected))
         return;
     m_controller.setSelectedPath(m_autoConnectPath);
-    m_controller.connect(false);
+    m_controller.connectLine();
 }

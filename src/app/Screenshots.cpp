@@ -72,9 +72,11 @@ int takeScreenshots(MainWindow& window, DisplayController& controller, const QSt
     }
 
     controller.setSelectedPath(SerialPortInfo::smartSimulatorPath);
-    controller.connect(false);
+    controller.connectLine();
     const bool answered = processUntil(
-        [&] { return controller.displayResponding() && !controller.modelNumber().isEmpty(); },
+        [&] {
+            return controller.displayResponding() && !controller.display().modelNumber.isEmpty();
+        },
         settleTimeoutMs);
     if (!answered)
         QTextStream(stderr) << "Der Simulator hat nicht geantwortet." << Qt::endl;
@@ -90,6 +92,6 @@ int takeScreenshots(MainWindow& window, DisplayController& controller, const QSt
     settle(300);
     ok &= save(*settings, dir, QStringLiteral("settings-serial.png"));
 
-    controller.disconnect(true);
+    controller.disconnectLine();
     return ok ? 0 : 1;
 }

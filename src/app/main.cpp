@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/Screenshots.h"
 #include "controller/DisplayController.h"
+#include "controller/StoreKeys.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -75,8 +76,8 @@ int main(int argc, char* argv[])
 
     if (!screenshotDirectory.isEmpty()) {
         // The pictures show the terminal with its loopback bar.
-        store->setValue(QStringLiteral("terminalVisible"), true);
-        store->setValue(QStringLiteral("loopbackVisible"), true);
+        store->setValue(StoreKeys::terminalVisible, true);
+        store->setValue(StoreKeys::loopbackVisible, true);
     }
 
     DisplayController controller(*store);

@@ -7,59 +7,39 @@
 
 namespace {
 
-using Reader = QJsonValue (*)(const DisplayController&);
-
-QJsonValue optionalText(const std::optional<QString>& text)
+QJsonValue toJson(const DisplayState::Value& value)
 {
-    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
-}
-
-// The settings the controller keeps, and how to read each from it.
-const QHash<QString, Reader>& readers()
-{
-    using C = const DisplayController&;
-    static const QHash<QString, Reader> table{
-        {"powerstate",
-         [](C c) {
-             return optionalText(c.power() ? std::optional(rawValue(*c.power())) : std::nullopt);
-         }},
-        {"input", [](C c) { return optionalText(c.input()); }},
-        {"volume", [](C c) { return QJsonValue(c.volume()); }},
-        {"mute", [](C c) { return QJsonValue(c.mute()); }},
-        {"micmute", [](C c) { return QJsonValue(c.micMute()); }},
-        {"brightness", [](C c) { return QJsonValue(c.brightness()); }},
-        {"videofreeze", [](C c) { return QJsonValue(c.videoFreeze()); }},
-        {"screenshade", [](C c) { return QJsonValue(c.screenShade()); }},
-        {"statereporting", [](C c) { return QJsonValue(c.stateReporting()); }},
-        {"modelnum", [](C c) { return QJsonValue(c.modelNumber()); }},
-        {"serialnum", [](C c) { return QJsonValue(c.serialNumber()); }},
-        {"partnum", [](C c) { return QJsonValue(c.partNumber()); }},
-        {"fwversion", [](C c) { return QJsonValue(c.firmware()); }},
-    };
-    return table;
+    if (const bool* on = std::get_if<bool>(&value))
+        return *on;
+    if (const double* number = std::get_if<double>(&value))
+        return *number;
+    if (const QString* text = std::get_if<QString>(&value))
+        return *text;
+    return QJsonValue::Null;
 }
 
 } // namespace
 
-const QStringList& DisplayReport::statusNames()
+QStringList DisplayReport::statusNames()
 {
-    static const QStringList names{"powerstate",     "input",      "volume",      "mute",
-                                   "micmute",        "brightness", "videofreeze", "screenshade",
-                                   "statereporting", "modelnum",   "serialnum",   "partnum",
-                                   "fwversion",      "series"};
+    QStringList names;
+    for (const SettingInfo& row : displaySettings())
+        names.append(row.name);
+    names.append(seriesName());
     return names;
 }
 
 QJsonValue DisplayReport::value(const DisplayController& controller, const ReportedValues& reported,
                                 const QString& name)
 {
-    if (name == u"series")
+    if (name == seriesName())
         return rawValue(controller.series());
     if (!reported.contains(name))
         return QJsonValue::Null;
-    if (const auto reader = readers().constFind(name); reader != readers().constEnd())
-        return (*reader)(controller);
-    return optionalText(reported.value(name));
+    if (const auto setting = settingNamed(name))
+        return toJson(controller.display().value(*setting));
+    const auto text = reported.value(name);
+    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
 }
 
 std::optional<QString> DisplayReport::plainLine(const QString& name, const QJsonValue& value)

@@ -13,11 +13,14 @@ class ReportedValues;
 // "name=value" line each, the switches as on/off like the display writes them.
 class DisplayReport {
 public:
-    // The keys of "status", in the order of its plain output.
-    static const QStringList& statusNames();
+    // The name of the recognised series in the report.
+    static QString seriesName() { return QStringLiteral("series"); }
+    // The keys of "status", in the order of its plain output: every setting, then the
+    // series.
+    static QStringList statusNames();
 
     // The controller's picture for the settings it keeps, the reported text for any
-    // other name; null while the display has not reported the setting. "series" is
+    // other name; null while the display has not reported the setting. The series is
     // always known (recognised from the model number, or the stored one).
     static QJsonValue value(const DisplayController& controller, const ReportedValues& reported,
                             const QString& name);

@@ -36,8 +36,12 @@ LoopbackCommand::LoopbackCommand(Session& session)
 void LoopbackCommand::start()
 {
     // Raw from the start, so that not one query goes out onto the bridge.
-    if (!m_session.prepare(false) || !m_session.connectLine(true))
-        return;
+    if (m_session.prepare(false))
+        m_session.connectLine(true, [this] { run(); });
+}
+
+void LoopbackCommand::run()
+{
     DisplayController& c = m_session.controller();
     c.setLoopbackPacketSize(m_session.invocation().packetSize.value_or(defaultPacketSize));
     QObject::connect(&c, &DisplayController::loopbackChanged, &m_session,

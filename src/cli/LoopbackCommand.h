@@ -15,6 +15,7 @@ public:
     void start() override;
 
 private:
+    void run();
     void onStatsChanged();
     void onRunningChanged();
     void end();

@@ -32,8 +32,7 @@ void MonitorCommand::start()
     m_listening = QObject::connect(
         &m_session, &Session::entryAppended, &m_session,
         [this, hex](const LogEntry& entry) { m_session.console().out(logLine(entry, hex)); });
-    if (!m_session.connectLine(false))
-        return;
+    m_session.connectLine(false, [] {});
     if (const auto duration = m_session.invocation().duration)
         m_duration.start(int(std::ceil(*duration * 1000.0)));
 }

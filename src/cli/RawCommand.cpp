@@ -23,8 +23,12 @@ RawCommand::~RawCommand()
 
 void RawCommand::start()
 {
-    if (!m_session.prepare(false) || !m_session.connectLine(true))
-        return;
+    if (m_session.prepare(false))
+        m_session.connectLine(true, [this] { run(); });
+}
+
+void RawCommand::run()
+{
     DisplayController& c = m_session.controller();
     m_session.takeErrors();
     m_listening = QObject::connect(&m_session, &Session::entryAppended, &m_session,

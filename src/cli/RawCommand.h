@@ -15,6 +15,7 @@ public:
     void start() override;
 
 private:
+    void run();
     void print();
 
     Session& m_session;

@@ -13,14 +13,17 @@ SendCommand::~SendCommand()
 
 void SendCommand::start()
 {
-    if (!m_session.prepare(false) || !m_session.connectLine(false))
+    if (!m_session.prepare(false))
         return;
-    m_session.setGiveUpOnSilence(true);
-    m_session.whenIdle([this] {
-        m_session.takeErrors(); // answers to the connection's own queries
-        m_listening = QObject::connect(&m_session, &Session::displayEvent, &m_session,
-                                       [this](const SmartEvent& event) { onDisplayEvent(event); });
-        sendLine(0);
+    m_session.connectLine(false, [this] {
+        m_session.setGiveUpOnSilence(true);
+        m_session.whenIdle([this] {
+            m_session.takeErrors(); // answers to the connection's own queries
+            m_listening = QObject::connect(
+                &m_session.controller(), &DisplayController::displayEvent, &m_session,
+                [this](const SmartEvent& event) { onDisplayEvent(event); });
+            sendLine(0);
+        });
     });
 }
 

@@ -1,4 +1,5 @@
 #include "cli/Session.h"
+#include "controller/StoreKeys.h"
 
 #include "cli/LogLine.h"
 #include "cli/SettingsSnapshot.h"
@@ -50,34 +51,48 @@ bool Session::prepare(bool keepPolling)
     QObject::connect(&c, &DisplayController::timeoutsChanged, this,
                      [this] { post([this] { checkSilence(); }); });
     QObject::connect(&c, &DisplayController::connectionChanged, this,
-                     [this] { post([this] { checkLine(); }); });
+                     &Session::onConnectionChanged);
+    QObject::connect(&c, &DisplayController::displayEvent, this,
+                     [this](const SmartEvent& event) { m_reported.record(event); });
     return true;
 }
 
-bool Session::connectLine(bool rawMode)
+void Session::connectLine(bool rawMode, std::function<void()> connected)
 {
     DisplayController& c = *m_controller;
-    const QString path = m_invocation.port.value_or(
-        m_snapshot->store().value(QStringLiteral("lastPortPath")).toString());
+    const QString path =
+        m_invocation.port.value_or(m_snapshot->store().value(StoreKeys::lastPortPath).toString());
     if (path.isEmpty()) {
         m_console.err(QStringLiteral(
             "Keine Schnittstelle angegeben und keine zuletzt verbundene bekannt \u2013 mit -p "
             "angeben, z. B. -p /dev/ttyUSB0 oder -p simulator://smart."));
         finish(ExitCode::usage);
-        return false;
+        return;
     }
     if (rawMode)
         c.setRawMode(true);
     c.setSelectedPath(path);
-    c.connect(false);
-    if (!c.connection().is(ConnectionState::Case::connected)) {
-        m_errors.clear(); // the same text as the state's reason
-        m_console.err(c.connection().reason);
-        finish(ExitCode::portFailed);
-        return false;
+    m_connected = std::move(connected);
+    c.connectLine();
+}
+
+void Session::onConnectionChanged()
+{
+    const ConnectionState& state = m_controller->connection();
+    if (m_connected && state.is(ConnectionState::Case::connected)) {
+        m_lineWatched = true;
+        // From the event loop: the controller is still in the middle of connecting.
+        post(std::exchange(m_connected, nullptr));
+        return;
     }
-    m_lineWatched = true;
-    return true;
+    if (m_connected && state.is(ConnectionState::Case::failed)) {
+        m_connected = nullptr;
+        m_errors.clear(); // the same text as the state's reason
+        m_console.err(state.reason);
+        finish(ExitCode::portFailed);
+        return;
+    }
+    post([this] { checkLine(); });
 }
 
 void Session::whenIdle(std::function<void()> then)
@@ -143,12 +158,6 @@ void Session::onLogAppended(int count)
                 m_errors.append(entry.text);
         }
         emit entryAppended(entry);
-        if (entry.kind == LogEntry::Kind::rx && !m_controller->rawMode()) {
-            for (const SmartEvent& event : m_parser.feed(entry.bytes)) {
-                m_reported.record(event);
-                emit displayEvent(event);
-            }
-        }
     }
 }
 
@@ -165,7 +174,7 @@ void Session::finish(ExitCode code)
     m_finishing = true;
     post([this, code] {
         if (m_controller && m_controller->connection().is(ConnectionState::Case::connected))
-            m_controller->disconnect(false);
+            m_controller->disconnectLine();
         QCoreApplication::exit(int(code));
     });
 }

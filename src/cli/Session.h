@@ -5,7 +5,7 @@
 #include "cli/Invocation.h"
 #include "cli/ReportedValues.h"
 #include "controller/LogEntry.h"
-#include "protocol/SmartParser.h"
+#include "protocol/SmartEvent.h"
 
 #include <QObject>
 #include <QStringList>
@@ -35,10 +35,11 @@ public:
     bool prepare(bool keepPolling);
     DisplayController& controller() { return *m_controller; }
 
-    // Opens the port given with -p, or else the one connected last. In raw mode no
-    // query goes out. Reports a failure (exit 3; exit 2 when no port is known) and
-    // ends the run; a line lost later ends it the same way.
-    bool connectLine(bool rawMode);
+    // Opens the port given with -p, or else the one connected last, and runs
+    // `connected` once the line is open. In raw mode no query goes out. Reports a
+    // failure (exit 3; exit 2 when no port is known) and ends the run; a line lost
+    // later ends it the same way.
+    void connectLine(bool rawMode, std::function<void()> connected);
 
     // Runs `then` once, as soon as the queue is empty and no command waits for its
     // prompt.
@@ -69,12 +70,10 @@ public:
 signals:
     // Every entry the controller logs.
     void entryAppended(const LogEntry& entry);
-    // Each piece of display output (value, report, text line, prompt), parsed from
-    // the received bytes outside raw mode.
-    void displayEvent(const SmartEvent& event);
 
 private:
     void onLogAppended(int count);
+    void onConnectionChanged();
     void scheduleIdleCheck();
     void checkIdle();
     void checkLine();
@@ -87,8 +86,8 @@ private:
     std::unique_ptr<SettingsSnapshot> m_snapshot;
     std::unique_ptr<DisplayController> m_controller;
 
-    SmartParser m_parser;
     ReportedValues m_reported;
+    std::function<void()> m_connected;
     QStringList m_errors;
     QString m_lastError;
     std::function<void()> m_idleThen;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "protocol/DisplaySetting.h"
 #include "protocol/PowerState.h"
 
 #include <QString>
+#include <optional>
 #include <variant>
 
 class DisplayController;
@@ -10,22 +12,19 @@ class DisplayController;
 // One display action of "set NAME VALUE", checked before any line is opened, so that
 // a typing error never reaches the display.
 struct SetAction {
-    enum class Kind { power, input, level, levelStep, toggle };
-
-    Kind kind = Kind::power;
-    // The setting the display reports back: "powerstate", "input", "volume", "mute", …
-    QString setting{};
-    PowerState power = PowerState::on;
-    QString input{};
-    qint64 level = 0; // absolute volume or brightness
-    qint64 step = 0;  // relative volume or brightness
-    bool on = false;  // the switches
+    DisplaySetting setting = DisplaySetting::power;
+    PowerState power = PowerState::on; // power
+    QString input{};                   // input
+    qint64 level = 0;                  // a level, absolute
+    std::optional<qint64> step{};      // a level, changed by this many steps instead
+    bool on = false;                   // a switch
 
     bool operator==(const SetAction&) const = default;
 
-    // The action, or the German text that says what is wrong.
+    // The action, or the German text that says what is wrong. NAME is a writable
+    // setting's name, or "power" for short.
     static std::variant<SetAction, QString> parse(const QString& name, const QString& value);
 
-    // Hands the action to the controller's display action of the same name.
+    // Hands the action to the controller's display action for its setting.
     void applyTo(DisplayController& controller) const;
 };

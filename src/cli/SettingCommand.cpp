@@ -9,17 +9,19 @@
 
 SettingCommand::SettingCommand(Session& session)
     : m_session(session)
-    , m_name(session.invocation().action ? session.invocation().action->setting
+    , m_name(session.invocation().action ? settingName(session.invocation().action->setting)
                                          : session.invocation().settingName)
 {
 }
 
 void SettingCommand::start()
 {
-    if (!m_session.prepare(false) || !m_session.connectLine(false))
+    if (!m_session.prepare(false))
         return;
-    m_session.setGiveUpOnSilence(true);
-    m_session.whenIdle([this] { act(); });
+    m_session.connectLine(false, [this] {
+        m_session.setGiveUpOnSilence(true);
+        m_session.whenIdle([this] { act(); });
+    });
 }
 
 void SettingCommand::act()

@@ -9,11 +9,13 @@
 
 void StatusCommand::start()
 {
-    if (!m_session.prepare(false) || !m_session.connectLine(false))
+    if (!m_session.prepare(false))
         return;
-    m_session.setGiveUpOnSilence(true);
-    // Connecting queues the device information and every status query.
-    m_session.whenIdle([this] { print(); });
+    m_session.connectLine(false, [this] {
+        m_session.setGiveUpOnSilence(true);
+        // Connecting queues the device information and every status query.
+        m_session.whenIdle([this] { print(); });
+    });
 }
 
 void StatusCommand::print()

@@ -27,8 +27,12 @@ void TestOutCommand::start()
 {
     // Raw from the start: the far end is a terminal program, not a display, and must
     // see nothing but the test output.
-    if (!m_session.prepare(false) || !m_session.connectLine(true))
-        return;
+    if (m_session.prepare(false))
+        m_session.connectLine(true, [this] { run(); });
+}
+
+void TestOutCommand::run()
+{
     DisplayController& c = m_session.controller();
     const Invocation& invocation = m_session.invocation();
     c.setTestPattern(invocation.pattern.value_or(TestPattern::counterLine));

@@ -15,6 +15,7 @@ public:
     void start() override;
 
 private:
+    void run();
     void onSentCountChanged();
     void onRunningChanged();
     void end(bool stoppedByItself);

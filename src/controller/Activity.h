@@ -1,8 +1,10 @@
 #pragma once
 
+#include "controller/Clock.h"
+
 #include <QObject>
-#include <QTimer>
 #include <functional>
+#include <memory>
 
 // One cancellable background activity of the controller (the pump, the poll, the
 // reconnection series, …), driven by the main event loop: no thread, no busy waiting.
@@ -10,7 +12,8 @@
 // continuation that was already posted finds itself outdated and does nothing.
 class Activity {
 public:
-    explicit Activity(QObject* context);
+    // Sleeps run on `clock`; posted steps run on the event loop of `context`'s thread.
+    Activity(QObject* context, const Clock& clock);
     Activity(const Activity&) = delete;
     Activity& operator=(const Activity&) = delete;
 
@@ -19,7 +22,7 @@ public:
     void cancel();
     bool isRunning() const { return m_running; }
 
-    // Runs `step` after `seconds` (monotonic), unless the run is cancelled first.
+    // Runs `step` after `seconds` on the clock, unless the run is cancelled first.
     // A new sleep replaces a pending one.
     void sleep(double seconds, std::function<void()> step);
     // Runs `step` from the event loop, after the current event, unless cancelled first.
@@ -27,8 +30,7 @@ public:
 
 private:
     QObject* m_context;
-    QTimer m_timer;
-    std::function<void()> m_sleeping;
+    std::unique_ptr<ClockTimer> m_timer;
     quint64 m_run = 0;
     bool m_running = false;
 };

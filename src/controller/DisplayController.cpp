@@ -1,7 +1,11 @@
+// The controller's state: construction, the persisted settings, and the announcement of
+// changes to the display's known values.
 #include "controller/DisplayController.h"
 
 #include "controller/LogExport.h"
+#include "controller/StoreKeys.h"
 #include "serial/HotplugSource.h"
+#include "serial/Line.h"
 #include "serial/PortScanner.h"
 #include "serial/SerialPort.h"
 #include "serial/SystemPortScanner.h"
@@ -9,20 +13,13 @@
 #include "simulator/DisplaySimulator.h"
 
 #include <QPointer>
-#include <QTimer>
 
 namespace {
 
-// Keys of the persisted settings.
-const QString keySerialSettings = QStringLiteral("serialSettings");
-const QString keyLastPortPath = QStringLiteral("lastPortPath");
-const QString keyPollingEnabled = QStringLiteral("pollingEnabled");
-const QString keyPollingInterval = QStringLiteral("pollingInterval");
-const QString keyDisplaySeries = QStringLiteral("displaySeries");
-const QString keyAutoReconnect = QStringLiteral("autoReconnect");
-
-// Two losses within this window point at a loose contact.
-constexpr qint64 repeatedDropoutWindowSeconds = 600;
+std::unique_ptr<Line> openSystemDevice(const QString& device, const SerialSettings& settings)
+{
+    return std::make_unique<SerialPort>(device, settings);
+}
 
 } // namespace
 
@@ -33,14 +30,10 @@ DisplayController::DisplayController(QSettings& store, ControllerOptions options
     , m_clock(m_options.clock ? m_options.clock : std::make_shared<const Clock>())
     , m_scanner(m_options.scanner ? m_options.scanner : std::make_shared<SystemPortScanner>())
     , m_hotplug(m_options.hotplug ? m_options.hotplug : std::make_shared<USBSerialWatcher>())
+    , m_promptTimer(m_clock->makeTimer())
 {
-    m_promptTimer.setSingleShot(true);
-    m_promptTimer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&m_promptTimer, &QTimer::timeout, this, [this] {
-        if (m_promptTimerGeneration == m_waiterGeneration)
-            releaseWaiter(false);
-    });
-
+    if (!m_options.makeLine)
+        m_options.makeLine = openSystemDevice;
     loadStoredSettings();
     refreshPorts();
     if (m_options.watchHotplug) {
@@ -55,9 +48,10 @@ DisplayController::DisplayController(QSettings& store, ControllerOptions options
 
 DisplayController::~DisplayController()
 {
-    // The port and the simulator go first: nothing they deliver may reach a half-destroyed
-    // controller.
-    m_port.reset();
+    // The lines and the simulator go first: nothing they deliver may reach a
+    // half-destroyed controller.
+    m_openingLine.reset();
+    m_line.reset();
     m_simulator.reset();
     if (m_hotplug)
         m_hotplug->onChange = nullptr;
@@ -65,9 +59,8 @@ DisplayController::~DisplayController()
 
 void DisplayController::decideStartupConnection()
 {
-    const QString lastPath = m_store.value(keyLastPortPath).toString();
-    if (!m_options.connectAtStartup || !m_autoReconnect ||
-        qEnvironmentVariableIsSet("XCTestConfigurationFilePath") || lastPath.isEmpty() ||
+    const QString lastPath = m_store.value(StoreKeys::lastPortPath).toString();
+    if (!m_options.connectAtStartup || !m_autoReconnect || lastPath.isEmpty() ||
         SerialPortInfo::isSimulatorPath(lastPath))
         return;
 
@@ -75,7 +68,8 @@ void DisplayController::decideStartupConnection()
     if (isListed(lastPath)) {
         setSelectedPath(lastPath);
         // After construction, so whoever created the controller sees every step.
-        QTimer::singleShot(0, this, [this] { connect(false); });
+        QMetaObject::invokeMethod(
+            this, [this] { openSelected(false); }, Qt::QueuedConnection);
     } else {
         setConnection(ConnectionState::waiting());
     }
@@ -83,35 +77,30 @@ void DisplayController::decideStartupConnection()
 
 void DisplayController::loadStoredSettings()
 {
-    if (m_store.contains(keySerialSettings)) {
+    if (m_store.contains(StoreKeys::serialSettings)) {
         const auto stored =
-            SerialSettings::fromJson(m_store.value(keySerialSettings).toByteArray());
+            SerialSettings::fromJson(m_store.value(StoreKeys::serialSettings).toByteArray());
         if (stored && *stored != m_settings)
             setSettings(*stored);
     }
 
-    const QString lastPath = m_store.value(keyLastPortPath).toString();
+    const QString lastPath = m_store.value(StoreKeys::lastPortPath).toString();
     setSelectedPath(SerialPortInfo::isSimulatorPath(lastPath) ? QString() : lastPath);
 
-    if (m_store.contains(keyPollingEnabled))
-        setPollingEnabled(m_store.value(keyPollingEnabled).toBool());
+    if (m_store.contains(StoreKeys::pollingEnabled))
+        setPollingEnabled(m_store.value(StoreKeys::pollingEnabled).toBool());
 
-    const double interval = m_store.value(keyPollingInterval, 0.0).toDouble();
+    const double interval = m_store.value(StoreKeys::pollingInterval, 0.0).toDouble();
     if (interval > 0)
         setPollingInterval(interval);
 
-    const auto storedSeries = displaySeriesFromRaw(m_store.value(keyDisplaySeries).toString());
+    const auto storedSeries =
+        displaySeriesFromRaw(m_store.value(StoreKeys::displaySeries).toString());
     if (storedSeries)
         update(m_series, *storedSeries, &DisplayController::seriesChanged);
 
-    if (m_store.contains(keyAutoReconnect))
-        setAutoReconnect(m_store.value(keyAutoReconnect).toBool());
-}
-
-void DisplayController::saveSettings()
-{
-    if (const auto json = m_settings.toJson())
-        m_store.setValue(keySerialSettings, *json);
+    if (m_store.contains(StoreKeys::autoReconnect))
+        setAutoReconnect(m_store.value(StoreKeys::autoReconnect).toBool());
 }
 
 void DisplayController::setSelectedPath(const QString& path)
@@ -121,53 +110,40 @@ void DisplayController::setSelectedPath(const QString& path)
 
 void DisplayController::setSettings(const SerialSettings& settings)
 {
+    const SerialSettings before = m_settings;
     if (!update(m_settings, settings, &DisplayController::settingsChanged))
         return;
-    saveSettings();
+    if (const auto json = m_settings.toJson())
+        m_store.setValue(StoreKeys::serialSettings, *json);
     // Changes apply at once, also on an open line; a driver that refuses one keeps
-    // working with what it had.
-    if (m_port)
-        (void)m_port->apply(m_settings);
+    // working with what it had. Reconfiguring flushes the line, so only a change of the
+    // line itself does it: a new timeout must not throw away a reply in flight.
+    if (m_line && !m_settings.sameLine(before))
+        (void)m_line->apply(m_settings);
 }
 
 void DisplayController::setAutoReconnect(bool on)
 {
     update(m_autoReconnect, on, &DisplayController::autoReconnectChanged);
-    m_store.setValue(keyAutoReconnect, on);
+    m_store.setValue(StoreKeys::autoReconnect, on);
 }
 
 void DisplayController::setSeries(DisplaySeries series)
 {
     update(m_series, series, &DisplayController::seriesChanged);
-    m_store.setValue(keyDisplaySeries, rawValue(series));
+    m_store.setValue(StoreKeys::displaySeries, rawValue(series));
 }
 
 void DisplayController::setPollingEnabled(bool on)
 {
     update(m_pollingEnabled, on, &DisplayController::pollingEnabledChanged);
-    m_store.setValue(keyPollingEnabled, on);
+    m_store.setValue(StoreKeys::pollingEnabled, on);
 }
 
 void DisplayController::setPollingInterval(double seconds)
 {
     update(m_pollingInterval, seconds, &DisplayController::pollingIntervalChanged);
-    m_store.setValue(keyPollingInterval, seconds);
-}
-
-void DisplayController::setShowHex(bool on)
-{
-    update(m_showHex, on, &DisplayController::showHexChanged);
-}
-
-bool DisplayController::hasRepeatedDropouts() const
-{
-    const QDateTime windowStart = now().addSecs(-repeatedDropoutWindowSeconds);
-    int recent = 0;
-    for (const QDateTime& time : m_dropouts) {
-        if (time > windowStart)
-            ++recent;
-    }
-    return recent > 1;
+    m_store.setValue(StoreKeys::pollingInterval, seconds);
 }
 
 void DisplayController::resetDropouts()
@@ -178,5 +154,35 @@ void DisplayController::resetDropouts()
 
 QString DisplayController::proposedExportFileName() const
 {
-    return ::proposedExportFileName(now());
+    return ::proposedExportFileName(m_clock->now().toLocalTime());
+}
+
+void DisplayController::changeDisplay(const std::function<void(DisplayState&)>& change)
+{
+    const DisplayState before = m_display;
+    change(m_display);
+    announceDisplayChanges(before);
+}
+
+void DisplayController::announceDisplayChanges(const DisplayState& before)
+{
+    const DisplayState& now = m_display;
+    const auto announce = [this](bool differs, void (DisplayController::*changed)()) {
+        if (differs)
+            emit(this->*changed)();
+    };
+    announce(before.power != now.power, &DisplayController::powerChanged);
+    announce(before.input != now.input, &DisplayController::inputChanged);
+    announce(before.volume != now.volume, &DisplayController::volumeChanged);
+    announce(before.mute != now.mute, &DisplayController::muteChanged);
+    announce(before.micMute != now.micMute, &DisplayController::micMuteChanged);
+    announce(before.brightness != now.brightness, &DisplayController::brightnessChanged);
+    announce(before.videoFreeze != now.videoFreeze, &DisplayController::videoFreezeChanged);
+    announce(before.screenShade != now.screenShade, &DisplayController::screenShadeChanged);
+    announce(before.stateReporting != now.stateReporting,
+             &DisplayController::stateReportingChanged);
+    announce(before.modelNumber != now.modelNumber, &DisplayController::modelNumberChanged);
+    announce(before.serialNumber != now.serialNumber, &DisplayController::serialNumberChanged);
+    announce(before.partNumber != now.partNumber, &DisplayController::partNumberChanged);
+    announce(before.firmware != now.firmware, &DisplayController::firmwareChanged);
 }

@@ -2,47 +2,51 @@
 
 #include "controller/Activity.h"
 #include "controller/Clock.h"
+#include "controller/CommandQueue.h"
 #include "controller/ConnectionState.h"
+#include "controller/DisplayState.h"
+#include "controller/DropoutHistory.h"
 #include "controller/LogBuffer.h"
 #include "controller/LogEntry.h"
 #include "diagnostics/LoopbackStats.h"
+#include "diagnostics/PendingEcho.h"
 #include "diagnostics/TestPattern.h"
-#include "protocol/DisplaySeries.h"
-#include "protocol/PowerState.h"
-#include "protocol/SmartCommand.h"
+#include "protocol/SmartEvent.h"
 #include "protocol/SmartParser.h"
 #include "serial/SerialPortError.h"
 #include "serial/SerialPortInfo.h"
 #include "serial/SerialSettings.h"
 #include "serial/UnboundAdapter.h"
 
-#include <QDateTime>
-#include <QList>
 #include <QObject>
 #include <QSettings>
-#include <QTimer>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
 
 class DisplaySimulator;
 class HotplugSource;
+class Line;
 class PortScanner;
-class SerialPort;
 
 // What the application chooses when it creates the controller; tests and the
 // command-line tool choose differently.
 struct ControllerOptions {
+    using LineMaker =
+        std::function<std::unique_ptr<Line>(const QString& device, const SerialSettings&)>;
+
     // Connect to the remembered adapter after construction (or wait for it).
     bool connectAtStartup = true;
+    // React to hot-plug events (a one-shot command-line run does not need to).
+    bool watchHotplug = true;
+    // The system's clock when not given.
     std::shared_ptr<const Clock> clock;
     // The system's device tree when not given.
     std::shared_ptr<PortScanner> scanner;
     // The system's USB hot-plug events when not given.
     std::shared_ptr<HotplugSource> hotplug;
-    // React to hot-plug events (a one-shot command-line run does not need to).
-    bool watchHotplug = true;
+    // Opens the system's serial devices when not given.
+    LineMaker makeLine;
 };
 
 // The one object that owns the line, the command queue, the known display state,
@@ -53,107 +57,88 @@ class DisplayController : public QObject {
     Q_OBJECT
 
 public:
-    using ConnectionState = ::ConnectionState;
-
     // The store holds the persisted keys; it must outlive the controller.
     explicit DisplayController(QSettings& store, ControllerOptions options = {},
                                QObject* parent = nullptr);
     ~DisplayController() override;
 
     // Ports and connection
-    // Connection lifecycle
-    void refreshPorts();
-    void connect(bool isReconnect = false);
-    void disconnect(bool quiet = false);
-    void handleConnectionLost(const std::optional<QString>& reason);
-    void handleUSBChange();
-    void startReconnectAttempts();
-    void handleWriteError(const SerialPortError& error);
-    bool isReconnecting() const { return m_reconnect.isRunning(); }
-
     const QList<SerialPortInfo>& ports() const { return m_ports; }
     const QList<UnboundAdapter>& unboundAdapters() const { return m_unboundAdapters; }
+    void refreshPorts();
     const QString& selectedPath() const { return m_selectedPath; }
     void setSelectedPath(const QString& path);
     const SerialSettings& settings() const { return m_settings; }
     void setSettings(const SerialSettings& settings);
+    // Opens the selected port or simulator ("Verbinden"); while connected, reopens it.
+    void connectLine();
+    // Closes the line and ends any waiting for the adapter ("Trennen", "Nicht mehr warten").
+    void disconnectLine();
     const ConnectionState& connection() const { return m_connection; }
     bool autoReconnect() const { return m_autoReconnect; }
     void setAutoReconnect(bool on);
     const std::optional<QString>& wantedPath() const { return m_wantedPath; }
-    const QList<QDateTime>& dropouts() const { return m_dropouts; }
+    const DropoutHistory& dropouts() const { return m_dropouts; }
+    bool hasRepeatedDropouts() const { return m_dropouts.hasRepeated(m_clock->now()); }
     int reconnects() const { return m_reconnects; }
-    // At least two connection losses within the last ten minutes.
-    bool hasRepeatedDropouts() const;
     void resetDropouts();
 
-    // Known display state
-    bool displayResponding() const { return m_displayResponding; }
-    const std::optional<QDateTime>& lastReply() const { return m_lastReply; }
+    // The display
+    const DisplayState& display() const { return m_display; }
     DisplaySeries series() const { return m_series; }
     void setSeries(DisplaySeries series);
-    const std::optional<PowerState>& power() const { return m_power; }
-    const std::optional<QString>& input() const { return m_input; }
-    double volume() const { return m_volume; }
-    bool mute() const { return m_mute; }
-    bool micMute() const { return m_micMute; }
-    double brightness() const { return m_brightness; }
-    bool videoFreeze() const { return m_videoFreeze; }
-    bool screenShade() const { return m_screenShade; }
-    bool stateReporting() const { return m_stateReporting; }
-    const QString& modelNumber() const { return m_modelNumber; }
-    const QString& serialNumber() const { return m_serialNumber; }
-    const QString& partNumber() const { return m_partNumber; }
-    const QString& firmware() const { return m_firmware; }
-
-    // Replies and polling
-    void handleReceived(const QByteArray& chunk);
-    void apply(const QString& name, const QString& value, bool fromQuery);
-    void startPolling();
+    bool displayResponding() const { return m_displayResponding; }
+    const std::optional<QDateTime>& lastReply() const { return m_lastReply; }
     void refreshAll();
     void queryDeviceInfo();
-
-    // Display actions: change the local copy at once, then queue the command.
-    void setPower(PowerState state);
-    void setInput(const QString& id);
-    void setVolume(double value);
-    void stepVolume(qint64 steps);
-    void setMute(bool on);
-    void setMicMute(bool on);
-    void setBrightness(double value);
-    void stepBrightness(qint64 steps);
-    void setVideoFreeze(bool on);
-    void setScreenShade(bool on);
-    void setStateReporting(bool on);
-    void factoryReset();
-    void sendCustom(const QString& text);
-
     bool pollingEnabled() const { return m_pollingEnabled; }
     void setPollingEnabled(bool on);
     double pollingInterval() const { return m_pollingInterval; }
     void setPollingInterval(double seconds);
 
+    // Display actions: change the local copy at once, then queue the command.
+    void setPower(PowerState state);
+    void setInput(const QString& id);
+    void setLevel(DisplaySetting setting, double value);
+    void stepLevel(DisplaySetting setting, qint64 steps);
+    void setSwitch(DisplaySetting setting, bool on);
+    void setVolume(double value) { setLevel(DisplaySetting::volume, value); }
+    void stepVolume(qint64 steps) { stepLevel(DisplaySetting::volume, steps); }
+    void setBrightness(double value) { setLevel(DisplaySetting::brightness, value); }
+    void stepBrightness(qint64 steps) { stepLevel(DisplaySetting::brightness, steps); }
+    void setMute(bool on) { setSwitch(DisplaySetting::mute, on); }
+    void setMicMute(bool on) { setSwitch(DisplaySetting::micMute, on); }
+    void setVideoFreeze(bool on) { setSwitch(DisplaySetting::videoFreeze, on); }
+    void setScreenShade(bool on) { setSwitch(DisplaySetting::screenShade, on); }
+    void setStateReporting(bool on) { setSwitch(DisplaySetting::stateReporting, on); }
+    void factoryReset();
+    // A free command line: queued in SMART mode, written unfiltered in raw mode.
+    void sendCustom(const QString& text);
+
+    // Command queue and raw mode
+    // Queues one command; dropped unless connected and in SMART mode.
+    void send(const QString& text);
+    const CommandQueue& queue() const { return m_queue; }
+    // The command on the line, waiting for its prompt.
+    const std::optional<SmartCommand>& current() const { return m_current; }
+    bool rawMode() const { return m_rawMode; }
+    void setRawMode(bool on);
+
     // Traffic log and counters
     const LogBuffer& log() const { return m_log; }
+    void clearLog();
+    QString exportText() const { return m_log.exportText(); }
+    QString proposedExportFileName() const;
     bool showHex() const { return m_showHex; }
     void setShowHex(bool on);
     qint64 txCount() const { return m_txCount; }
     qint64 rxCount() const { return m_rxCount; }
     int timeouts() const { return m_timeouts; }
-    void appendLog(LogEntry::Kind kind, const QString& text, const QByteArray& bytes = {});
-    void clearLog();
-    QString exportText() const { return m_log.exportText(); }
-    QString proposedExportFileName() const;
     // Writes bytes unfiltered; the entry shows `text`, or the bytes' printable text.
     void sendRaw(const QByteArray& bytes, const std::optional<QString>& text = std::nullopt);
     void sendHex(const QString& text);
 
-    // Command queue and raw mode
-    void send(const QString& text);
-    bool rawMode() const { return m_rawMode; }
-    void setRawMode(bool on);
-
-    // Test output
+    // Test output for a terminal program on a second computer
     TestPattern testPattern() const { return m_testPattern; }
     void setTestPattern(TestPattern pattern);
     const QString& testCustomText() const { return m_testCustomText; }
@@ -164,9 +149,9 @@ public:
     void setTestRepeat(bool on);
     double testInterval() const { return m_testInterval; }
     void setTestInterval(double seconds);
-    bool testRunning() const { return m_testRunning; }
     qint64 testSentCount() const { return m_testSentCount; }
     void setTestSentCount(qint64 count);
+    bool testRunning() const { return m_testRunning; }
     QByteArray currentTestBytes() const;
     void sendTestOnce();
     void startTest();
@@ -182,12 +167,6 @@ public:
     void startLoopback();
     void stopLoopback();
 
-    // Line machinery, observable for the terminal's status line.
-    const QList<SmartCommand>& queue() const { return m_queue; }
-    const std::optional<SmartCommand>& current() const { return m_current; }
-
-    void saveSettings();
-
 signals:
     void portsChanged();
     void unboundAdaptersChanged();
@@ -199,9 +178,9 @@ signals:
     void dropoutsChanged();
     void reconnectsChanged();
 
+    void seriesChanged();
     void displayRespondingChanged();
     void lastReplyChanged();
-    void seriesChanged();
     void powerChanged();
     void inputChanged();
     void volumeChanged();
@@ -215,9 +194,14 @@ signals:
     void serialNumberChanged();
     void partNumberChanged();
     void firmwareChanged();
-
+    // Every piece of display output, as parsed outside raw mode.
+    void displayEvent(const SmartEvent& event);
     void pollingEnabledChanged();
     void pollingIntervalChanged();
+
+    void queueChanged();
+    void currentChanged();
+    void rawModeChanged();
 
     // The log changes in three ways only, so a view never re-reads 2000 rows per entry.
     void logAppended(int count);
@@ -228,20 +212,18 @@ signals:
     void rxCountChanged();
     void timeoutsChanged();
 
-    void rawModeChanged();
     void testPatternChanged();
     void testCustomTextChanged();
     void testCustomHexChanged();
     void testRepeatChanged();
     void testIntervalChanged();
-    void testRunningChanged();
     void testSentCountChanged();
+    void testRunningChanged();
+
     void loopbackChanged();
     void loopbackRunningChanged();
     void loopbackPacketSizeChanged();
     void loopbackIntervalChanged();
-    void queueChanged();
-    void currentChanged();
 
 private:
     // Compare, assign, announce; returns whether the value changed.
@@ -254,43 +236,61 @@ private:
         emit(this->*changed)();
         return true;
     }
+    // Changes the display state and announces every property that differs.
+    void changeDisplay(const std::function<void(DisplayState&)>& change);
+    void announceDisplayChanges(const DisplayState& before);
 
+    // State and persistence
     void loadStoredSettings();
     void decideStartupConnection();
-    QDateTime now() const { return m_clock->now(); }
     void setConnection(const ConnectionState& state);
+
+    // Traffic log
+    void appendLog(LogEntry::Kind kind, const QString& text, const QByteArray& bytes = {},
+                   bool poll = false);
     void addTxCount(qint64 bytes);
 
     // Command queue and prompt handshake
+    void queueCommand(SmartCommand command);
     void pumpStep();
     void afterCommand();
-    void execute(const SmartCommand& command, std::function<void()> done);
+    void execute(const SmartCommand& command);
     void waitForPrompt(double timeout, std::function<void()> resume);
     void releaseWaiter(bool onlyIfIdle);
     void promptArrived();
+    void setCurrent(const std::optional<SmartCommand>& command);
 
     // Connection
-    std::optional<SerialPortError> openLine(const QString& selected);
-    void recordDropout();
+    void openSelected(bool isReconnect, std::function<void()> after = {});
+    void finishOpening(const QString& selected, std::optional<SerialPortError> error);
+    void tearDownLine(bool quiet);
+    void handleConnectionLost(const std::optional<QString>& reason);
+    void handleUSBChange();
+    void startReconnectAttempts();
     void reconnectAttempt(const QString& target, int attempt);
+    void afterReconnectAttempt(const QString& target, int attempt, bool listed);
+    void handleWriteError(const SerialPortError& error);
     bool isListed(const QString& path) const;
 
     // Replies and polling
+    void handleReceived(const QByteArray& chunk);
+    void handleEvent(const SmartEvent& event);
+    void startPolling();
     void schedulePoll();
     void pollCycle();
-    void handleEvent(const SmartEvent& event);
-    void openHoldOff();
+    void holdOffLevelQueries();
 
     // Test output and loopback
     void scheduleTestPacket();
     void loopbackPacket(qint64 sequence);
     void finishLoopbackPacket();
-    void wakeLoopbackWait();
-    double secondsSince(std::chrono::steady_clock::time_point start) const;
+    void recordLoopback(const std::function<void(LoopbackStats&)>& change);
 
     QSettings& m_store;
     ControllerOptions m_options;
     std::shared_ptr<const Clock> m_clock;
+    std::shared_ptr<PortScanner> m_scanner;
+    std::shared_ptr<HotplugSource> m_hotplug;
 
     QList<SerialPortInfo> m_ports;
     QList<UnboundAdapter> m_unboundAdapters;
@@ -299,26 +299,13 @@ private:
     ConnectionState m_connection;
     bool m_autoReconnect = true;
     std::optional<QString> m_wantedPath;
-    QList<QDateTime> m_dropouts;
+    DropoutHistory m_dropouts;
     int m_reconnects = 0;
 
+    DisplayState m_display;
+    DisplaySeries m_series = DisplaySeries::qx;
     bool m_displayResponding = false;
     std::optional<QDateTime> m_lastReply;
-    DisplaySeries m_series = DisplaySeries::qx;
-    std::optional<PowerState> m_power;
-    std::optional<QString> m_input;
-    double m_volume = 0;
-    bool m_mute = false;
-    bool m_micMute = false;
-    double m_brightness = 0;
-    bool m_videoFreeze = false;
-    bool m_screenShade = false;
-    bool m_stateReporting = false;
-    QString m_modelNumber;
-    QString m_serialNumber;
-    QString m_partNumber;
-    QString m_firmware;
-
     bool m_pollingEnabled = true;
     double m_pollingInterval = 5.0;
 
@@ -335,37 +322,29 @@ private:
     double m_testInterval = 1.0;
     bool m_testRunning = false;
     qint64 m_testSentCount = 0;
-    Activity m_testTask{this};
 
     bool m_rawMode = false;
     LoopbackStats m_loopback;
     bool m_loopbackRunning = false;
     qint64 m_loopbackPacketSize = 32;
     double m_loopbackInterval = 0.2;
-    Activity m_loopbackTask{this};
-    QByteArray m_loopbackReceived;
-    // The packet that waits for its echo; the wait is woken early by arriving bytes.
-    struct PendingEcho {
-        qint64 sequence = 0;
-        QByteArray packet;
-        std::chrono::steady_clock::time_point sentAt;
-    };
+    // The packet that waits for its echo; its wait ends early when the echo is whole.
     std::optional<PendingEcho> m_pendingEcho;
-    Activity m_loopbackWait{this};
 
-    std::shared_ptr<PortScanner> m_scanner;
-    std::shared_ptr<HotplugSource> m_hotplug;
+    // The line: opening while connecting, open while connected.
     std::unique_ptr<DisplaySimulator> m_simulator;
-    std::unique_ptr<SerialPort> m_port;
+    std::unique_ptr<Line> m_openingLine;
+    std::unique_ptr<Line> m_line;
     SmartParser m_parser;
-    QList<SmartCommand> m_queue;
+    CommandQueue m_queue;
     std::optional<SmartCommand> m_current;
     std::function<void()> m_promptWaiter;
-    quint64 m_waiterGeneration = 0;
-    quint64 m_promptTimerGeneration = 0;
-    QTimer m_promptTimer;
-    Activity m_pump{this};
-    Activity m_poll{this};
-    Activity m_reconnect{this};
-    std::chrono::steady_clock::time_point m_suppressPollUntil{};
+    std::unique_ptr<ClockTimer> m_promptTimer;
+
+    Activity m_pump{this, *m_clock};
+    Activity m_poll{this, *m_clock};
+    Activity m_reconnect{this, *m_clock};
+    Activity m_testTask{this, *m_clock};
+    Activity m_loopbackTask{this, *m_clock};
+    Activity m_loopbackWait{this, *m_clock};
 };

@@ -6,14 +6,6 @@
 
 namespace {
 
-// Poll answers asked before a set action must not move a slider back for this long.
-constexpr auto holdOff = std::chrono::milliseconds(2000);
-
-double clampLevel(double value)
-{
-    return std::clamp(value, 0.0, 100.0);
-}
-
 // Rounded half away from zero, kept within what a 64-bit integer can hold.
 qint64 roundedLevel(double value)
 {
@@ -24,102 +16,60 @@ qint64 roundedLevel(double value)
 
 } // namespace
 
-void DisplayController::openHoldOff()
+void DisplayController::holdOffLevelQueries()
 {
-    m_suppressPollUntil = m_clock->monotonic() + holdOff;
+    m_display.holdOffLevelQueries(m_clock->monotonic());
 }
 
 void DisplayController::setPower(PowerState state)
 {
-    openHoldOff();
+    holdOffLevelQueries();
     // The power state changes only when the display reports it.
-    send(SmartCommand::set(QStringLiteral("powerstate"), rawValue(state)));
+    send(SmartCommand::set(DisplaySetting::power, rawValue(state)));
 }
 
 void DisplayController::setInput(const QString& id)
 {
-    openHoldOff();
-    update(m_input, std::optional(id), &DisplayController::inputChanged);
-    send(SmartCommand::set(QStringLiteral("input"), id));
+    holdOffLevelQueries();
+    changeDisplay([&](DisplayState& display) { display.input = id; });
+    send(SmartCommand::set(DisplaySetting::input, id));
 }
 
-void DisplayController::setVolume(double value)
+void DisplayController::setLevel(DisplaySetting setting, double value)
 {
-    openHoldOff();
+    holdOffLevelQueries();
     const qint64 level = roundedLevel(value);
-    update(m_volume, double(level), &DisplayController::volumeChanged);
-    send(SmartCommand::set(QStringLiteral("volume"), QString::number(level)));
+    changeDisplay([&](DisplayState& display) { display.level(setting) = double(level); });
+    send(SmartCommand::set(setting, QString::number(level)));
 }
 
-void DisplayController::stepVolume(qint64 steps)
+void DisplayController::stepLevel(DisplaySetting setting, qint64 steps)
 {
-    openHoldOff();
-    update(m_volume, clampLevel(m_volume + double(steps)), &DisplayController::volumeChanged);
+    holdOffLevelQueries();
+    changeDisplay([&](DisplayState& display) {
+        double& level = display.level(setting);
+        level = std::clamp(level + double(steps), 0.0, 100.0);
+    });
     // The display does its own limiting; the command carries the full step.
-    send(SmartCommand::relative(QStringLiteral("volume"), steps));
+    send(SmartCommand::relative(setting, steps));
 }
 
-void DisplayController::setMute(bool on)
+void DisplayController::setSwitch(DisplaySetting setting, bool on)
 {
-    openHoldOff();
-    update(m_mute, on, &DisplayController::muteChanged);
-    send(SmartCommand::set(QStringLiteral("mute"), SmartCommand::onOff(on)));
-}
-
-void DisplayController::setMicMute(bool on)
-{
-    openHoldOff();
-    update(m_micMute, on, &DisplayController::micMuteChanged);
-    send(SmartCommand::set(QStringLiteral("micmute"), SmartCommand::onOff(on)));
-}
-
-void DisplayController::setBrightness(double value)
-{
-    openHoldOff();
-    const qint64 level = roundedLevel(value);
-    update(m_brightness, double(level), &DisplayController::brightnessChanged);
-    send(SmartCommand::set(QStringLiteral("brightness"), QString::number(level)));
-}
-
-void DisplayController::stepBrightness(qint64 steps)
-{
-    openHoldOff();
-    update(m_brightness, clampLevel(m_brightness + double(steps)),
-           &DisplayController::brightnessChanged);
-    send(SmartCommand::relative(QStringLiteral("brightness"), steps));
-}
-
-void DisplayController::setVideoFreeze(bool on)
-{
-    openHoldOff();
-    update(m_videoFreeze, on, &DisplayController::videoFreezeChanged);
-    send(SmartCommand::set(QStringLiteral("videofreeze"), SmartCommand::onOff(on)));
-}
-
-void DisplayController::setScreenShade(bool on)
-{
-    openHoldOff();
-    update(m_screenShade, on, &DisplayController::screenShadeChanged);
-    send(SmartCommand::set(QStringLiteral("screenshade"), SmartCommand::onOff(on)));
-}
-
-void DisplayController::setStateReporting(bool on)
-{
-    openHoldOff();
-    update(m_stateReporting, on, &DisplayController::stateReportingChanged);
-    send(SmartCommand::set(QStringLiteral("statereporting"), SmartCommand::onOff(on)));
+    holdOffLevelQueries();
+    changeDisplay([&](DisplayState& display) { display.toggle(setting) = on; });
+    send(SmartCommand::set(setting, SmartCommand::onOff(on)));
 }
 
 void DisplayController::factoryReset()
 {
-    // The display accepts the reset only together with its own serial number.
-    if (m_serialNumber.isEmpty()) {
+    if (m_display.serialNumber.isEmpty()) {
         appendLog(LogEntry::Kind::error,
                   QStringLiteral("Werksreset braucht die Seriennummer \u2013 erst "
                                  "\u201EGer\u00E4teinfo abfragen\u201C."));
         return;
     }
-    send(SmartCommand::set(QStringLiteral("factoryreset"), m_serialNumber));
+    send(SmartCommand::factoryReset(m_display.serialNumber));
 }
 
 void DisplayController::sendCustom(const QString& text)

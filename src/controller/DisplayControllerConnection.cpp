@@ -2,15 +2,13 @@
 // reconnection attempts when it comes back.
 #include "controller/DisplayController.h"
 
-#include "serial/HotplugSource.h"
+#include "controller/StoreKeys.h"
+#include "serial/Line.h"
 #include "serial/PortScanner.h"
-#include "serial/SerialPort.h"
 #include "simulator/DisplaySimulator.h"
 
 namespace {
 
-// Losses kept for the sidebar's statistics; the oldest goes first.
-constexpr int maxDropouts = 50;
 // A replugged adapter needs a moment before its device node can be opened; then
 // the attempts come every 0.8 s, six in about 4.4 s.
 constexpr double firstReconnectDelaySeconds = 0.4;
@@ -19,9 +17,15 @@ constexpr int reconnectAttempts = 6;
 
 using Case = ConnectionState::Case;
 
-QString flowControlText(SerialSettings::FlowControl flow)
+// A line is destroyed from the event loop: the call that ends it may come from inside
+// one of its own callbacks.
+void retire(QObject* context, std::unique_ptr<Line> line)
 {
-    return label(flow);
+    if (!line)
+        return;
+    line->close();
+    QMetaObject::invokeMethod(
+        context, [retired = std::shared_ptr<Line>(std::move(line))] {}, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -47,12 +51,22 @@ void DisplayController::refreshPorts()
     setSelectedPath(SerialPortInfo::repairSelection(m_selectedPath, m_ports));
 }
 
-void DisplayController::connect(bool isReconnect)
+void DisplayController::connectLine()
+{
+    openSelected(false);
+}
+
+void DisplayController::disconnectLine()
+{
+    tearDownLine(false);
+}
+
+void DisplayController::openSelected(bool isReconnect, std::function<void()> after)
 {
     if (m_selectedPath.isEmpty())
         return;
     const QString selected = m_selectedPath;
-    disconnect(true);
+    tearDownLine(true);
     if (!isReconnect)
         m_reconnect.cancel();
     update(m_wantedPath,
@@ -60,7 +74,41 @@ void DisplayController::connect(bool isReconnect)
            &DisplayController::wantedPathChanged);
     setConnection(ConnectionState::connecting());
 
-    if (const auto error = openLine(selected)) {
+    QString device = selected;
+    if (SerialPortInfo::isSimulatorPath(selected)) {
+        const bool loopback = selected == SerialPortInfo::loopbackSimulatorPath;
+        if (loopback)
+            setRawMode(true);
+        auto simulator = std::make_unique<DisplaySimulator>(m_series, loopback);
+        if (auto error = simulator->start()) {
+            finishOpening(selected, error);
+            if (after)
+                after();
+            return;
+        }
+        m_simulator = std::move(simulator);
+        appendLog(LogEntry::Kind::info,
+                  QStringLiteral("Simulator gestartet auf ") + m_simulator->devicePath());
+        device = m_simulator->devicePath();
+    }
+
+    m_openingLine = m_options.makeLine(device, m_settings);
+    Line* line = m_openingLine.get();
+    line->onData = [this](const QByteArray& chunk) { handleReceived(chunk); };
+    line->onClose = [this](const QString& reason) { handleConnectionLost(reason); };
+    // A line closed before it opened never calls back, so `after` runs only for an
+    // attempt that came to an end by itself.
+    line->open([this, selected, after](std::optional<SerialPortError> error) {
+        finishOpening(selected, std::move(error));
+        if (after)
+            after();
+    });
+}
+
+void DisplayController::finishOpening(const QString& selected, std::optional<SerialPortError> error)
+{
+    if (error) {
+        retire(this, std::move(m_openingLine));
         if (m_simulator) {
             m_simulator->stop();
             m_simulator.reset();
@@ -70,14 +118,15 @@ void DisplayController::connect(bool isReconnect)
         appendLog(LogEntry::Kind::error, text);
         return;
     }
+    m_line = std::move(m_openingLine);
     setConnection(ConnectionState::connected());
     if (!SerialPortInfo::isSimulatorPath(selected))
-        m_store.setValue(QStringLiteral("lastPortPath"), selected);
+        m_store.setValue(StoreKeys::lastPortPath, selected);
 
-    appendLog(LogEntry::Kind::info, QStringLiteral("Verbunden mit ") + m_port->path() +
+    appendLog(LogEntry::Kind::info, QStringLiteral("Verbunden mit ") + m_line->name() +
                                         QStringLiteral(" \u00B7 ") + m_settings.summary() +
                                         QStringLiteral(" \u00B7 Flusssteuerung ") +
-                                        flowControlText(m_settings.flowControl));
+                                        label(m_settings.flowControl));
     m_pump.start();
     pumpStep();
     if (m_rawMode)
@@ -89,50 +138,24 @@ void DisplayController::connect(bool isReconnect)
     startPolling();
 }
 
-std::optional<SerialPortError> DisplayController::openLine(const QString& selected)
-{
-    QString device = selected;
-    if (SerialPortInfo::isSimulatorPath(selected)) {
-        const bool loopback = selected == SerialPortInfo::loopbackSimulatorPath;
-        if (loopback)
-            setRawMode(true);
-        auto simulator = std::make_unique<DisplaySimulator>(m_series, loopback);
-        if (auto error = simulator->start())
-            return error;
-        m_simulator = std::move(simulator);
-        appendLog(LogEntry::Kind::info,
-                  QStringLiteral("Simulator gestartet auf ") + m_simulator->devicePath());
-        device = m_simulator->devicePath();
-    }
-
-    auto port = std::make_unique<SerialPort>(device, m_settings);
-    port->onData = [this](const QByteArray& chunk) { handleReceived(chunk); };
-    port->onClose = [this](const QString& reason) { handleConnectionLost(reason); };
-    if (auto error = port->open())
-        return error;
-    m_port = std::move(port);
-    return std::nullopt;
-}
-
-void DisplayController::disconnect(bool quiet)
+void DisplayController::tearDownLine(bool quiet)
 {
     stopTest();
     stopLoopback();
     m_poll.cancel();
     m_pump.cancel();
     releaseWaiter(false);
-    update(m_queue, {}, &DisplayController::queueChanged);
-    update(m_current, std::optional<SmartCommand>(), &DisplayController::currentChanged);
+    if (!m_queue.isEmpty()) {
+        m_queue.clear();
+        emit queueChanged();
+    }
+    setCurrent(std::nullopt);
 
-    if (m_port) {
+    retire(this, std::move(m_openingLine));
+    if (m_line) {
         if (!quiet)
             appendLog(LogEntry::Kind::info, QStringLiteral("Verbindung getrennt"));
-        m_port->close();
-        // The port may be the one whose callback brought us here: it is destroyed from
-        // the event loop, after that callback has returned.
-        QMetaObject::invokeMethod(
-            this, [retired = std::shared_ptr<SerialPort>(std::move(m_port))] {},
-            Qt::QueuedConnection);
+        retire(this, std::move(m_line));
     }
     if (m_simulator) {
         m_simulator->stop();
@@ -150,23 +173,15 @@ void DisplayController::disconnect(bool quiet)
     }
 }
 
-void DisplayController::recordDropout()
-{
-    QList<QDateTime> dropouts = m_dropouts;
-    dropouts.append(now());
-    while (dropouts.size() > maxDropouts)
-        dropouts.removeFirst();
-    update(m_dropouts, dropouts, &DisplayController::dropoutsChanged);
-}
-
 void DisplayController::handleConnectionLost(const std::optional<QString>& reason)
 {
-    if (!m_port)
+    if (!m_line)
         return; // the same loss reported a second time
-    recordDropout();
+    m_dropouts.record(m_clock->now());
+    emit dropoutsChanged();
     appendLog(LogEntry::Kind::error, QStringLiteral("Verbindung zum Wandler abgerissen: ") +
                                          reason.value_or(QStringLiteral("unbekannt")));
-    disconnect(true);
+    tearDownLine(true);
     refreshPorts();
 
     if (m_autoReconnect && m_wantedPath) {
@@ -201,31 +216,45 @@ void DisplayController::startReconnectAttempts()
 
 void DisplayController::reconnectAttempt(const QString& target, int attempt)
 {
-    // Whoever changed the wanted path has already ended this series.
-    if (m_wantedPath != target)
+    if (m_wantedPath != target) {
+        // Whoever changed the wanted path wants something else: the series ends, so
+        // that a later loss can start one of its own.
+        m_reconnect.cancel();
         return;
-    refreshPorts();
-    if (isListed(target)) {
-        setSelectedPath(target);
-        connect(true);
-        if (m_connection.is(Case::connected)) {
-            m_reconnect.cancel();
-            update(m_reconnects, m_reconnects + 1, &DisplayController::reconnectsChanged);
-            appendLog(
-                LogEntry::Kind::info,
-                QStringLiteral("Wandler wieder da \u2013 automatisch neu verbunden (Versuch ") +
-                    QString::number(attempt) + u')');
-            return;
-        }
-        setConnection(ConnectionState::waiting());
     }
+    refreshPorts();
+    if (!isListed(target)) {
+        afterReconnectAttempt(target, attempt, false);
+        return;
+    }
+    setSelectedPath(target);
+    openSelected(true, [this, target, attempt] {
+        if (m_reconnect.isRunning())
+            afterReconnectAttempt(target, attempt, true);
+    });
+}
+
+void DisplayController::afterReconnectAttempt(const QString& target, int attempt, bool listed)
+{
+    if (listed && m_connection.is(Case::connected)) {
+        m_reconnect.cancel();
+        update(m_reconnects, m_reconnects + 1, &DisplayController::reconnectsChanged);
+        appendLog(LogEntry::Kind::info,
+                  QStringLiteral("Wandler wieder da \u2013 automatisch neu verbunden (Versuch ") +
+                      QString::number(attempt) + u')');
+        return;
+    }
+    if (listed)
+        setConnection(ConnectionState::waiting());
     if (attempt < reconnectAttempts) {
         m_reconnect.sleep(reconnectIntervalSeconds,
                           [this, target, attempt] { reconnectAttempt(target, attempt + 1); });
         return;
     }
     m_reconnect.cancel();
-    if (m_connection.is(Case::waiting))
+    // Only an adapter that is there can be said to refuse; one that is still missing is
+    // simply waited for.
+    if (listed && m_connection.is(Case::waiting))
         appendLog(LogEntry::Kind::error,
                   QStringLiteral("Wandler ist da, l\u00E4sst sich aber nicht \u00F6ffnen \u2013 "
                                  "belegt ein anderes Programm den Port?"));

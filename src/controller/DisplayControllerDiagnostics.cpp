@@ -2,7 +2,7 @@
 // bridge-plug loopback test.
 #include "controller/DisplayController.h"
 
-#include "serial/SerialPort.h"
+#include "serial/Line.h"
 
 #include <QLocale>
 
@@ -12,22 +12,11 @@ namespace {
 constexpr double minimumTestIntervalSeconds = 0.05;
 // Shortest pause between loopback packets.
 constexpr double minimumLoopbackIntervalSeconds = 0.02;
-// An echo gets three times its line time plus 0.2 s, but never less than 0.3 s.
-constexpr double echoTimeFactor = 3.0;
-constexpr double echoSlackSeconds = 0.2;
-constexpr double minimumEchoWaitSeconds = 0.3;
-// Bits on the line per byte with start and stop bit (the estimate behind the deadline).
-constexpr double bitsPerByte = 10.0;
 
 const QString notConnectedForTest =
     QStringLiteral("Erst verbinden \u2013 Testbytes gehen auf die gew\u00E4hlte Schnittstelle.");
 
 } // namespace
-
-double DisplayController::secondsSince(std::chrono::steady_clock::time_point start) const
-{
-    return std::chrono::duration<double>(m_clock->monotonic() - start).count();
-}
 
 void DisplayController::setTestPattern(TestPattern pattern)
 {
@@ -62,12 +51,12 @@ void DisplayController::setTestSentCount(qint64 count)
 QByteArray DisplayController::currentTestBytes() const
 {
     return testPatternBytes(m_testPattern, m_testSentCount + 1, m_settings, m_testCustomText,
-                            m_testCustomHex, now());
+                            m_testCustomHex, m_clock->now().toLocalTime());
 }
 
 void DisplayController::sendTestOnce()
 {
-    if (!m_port) {
+    if (!m_line) {
         appendLog(LogEntry::Kind::error, notConnectedForTest);
         return;
     }
@@ -76,7 +65,7 @@ void DisplayController::sendTestOnce()
         appendLog(LogEntry::Kind::error, QStringLiteral("Ung\u00FCltige Hex-Eingabe."));
         return;
     }
-    if (const auto error = m_port->write(bytes)) {
+    if (const auto error = m_line->write(bytes)) {
         stopTest();
         handleWriteError(*error);
         return;
@@ -142,6 +131,10 @@ void DisplayController::startLoopback()
         appendLog(LogEntry::Kind::error, QStringLiteral("Erst verbinden."));
         return;
     }
+    // A second start would mix an old echo into the new statistics and run two chains
+    // of packets side by side.
+    if (m_loopbackRunning)
+        return;
     stopTest();
     setRawMode(true);
     update(m_loopback, LoopbackStats(), &DisplayController::loopbackChanged);
@@ -155,18 +148,24 @@ void DisplayController::startLoopback()
     m_loopbackTask.post([this] { loopbackPacket(1); });
 }
 
+void DisplayController::recordLoopback(const std::function<void(LoopbackStats&)>& change)
+{
+    LoopbackStats stats = m_loopback;
+    change(stats);
+    update(m_loopback, stats, &DisplayController::loopbackChanged);
+}
+
 void DisplayController::loopbackPacket(qint64 sequence)
 {
     if (!m_loopbackRunning)
         return;
-    if (!m_port) {
+    if (!m_line) {
         stopLoopback();
         return;
     }
     const QByteArray packet = LoopbackStats::packet(sequence, m_loopbackPacketSize);
-    m_loopbackReceived.clear();
     const auto sentAt = m_clock->monotonic();
-    if (const auto error = m_port->write(packet)) {
+    if (const auto error = m_line->write(packet)) {
         stopLoopback();
         handleWriteError(*error);
         return;
@@ -176,31 +175,16 @@ void DisplayController::loopbackPacket(qint64 sequence)
               QStringLiteral("Br\u00FCckentest #") + QString::number(sequence) +
                   QStringLiteral(": ") + LogEntry::printable(packet),
               packet);
-    LoopbackStats stats = m_loopback;
-    stats.bytesSent += packet.size();
-    update(m_loopback, stats, &DisplayController::loopbackChanged);
+    recordLoopback([&](LoopbackStats& stats) { stats.bytesSent += packet.size(); });
 
-    const double baud = double(std::max<qint64>(m_settings.baudRate, 1));
-    const double wait =
-        std::max(double(packet.size()) * bitsPerByte / baud * echoTimeFactor + echoSlackSeconds,
-                 minimumEchoWaitSeconds);
-    const double remaining = wait - secondsSince(sentAt);
-
-    // The wait ends as soon as the whole echo is there (woken by the receive handling),
-    // at the deadline, or when the run stops.
-    m_pendingEcho = PendingEcho{sequence, packet, sentAt};
+    // Bytes that came before this packet went out belong to no packet. The wait ends as
+    // soon as the whole echo is there (the receive handling finishes it), at the
+    // deadline, or when the run stops.
+    m_pendingEcho = PendingEcho{sequence, packet, sentAt, {}};
     m_loopbackWait.start();
-    if (m_loopbackReceived.size() >= packet.size())
-        m_loopbackWait.post([this] { finishLoopbackPacket(); });
-    else
-        m_loopbackWait.sleep(remaining, [this] { finishLoopbackPacket(); });
-}
-
-void DisplayController::wakeLoopbackWait()
-{
-    // Finished right here, so the measured delay is the echo's, not the event loop's.
-    if (m_pendingEcho && m_loopbackReceived.size() >= m_pendingEcho->packet.size())
-        finishLoopbackPacket();
+    const double deadline = PendingEcho::waitSeconds(packet.size(), m_settings.baudRate);
+    const double writing = std::chrono::duration<double>(m_clock->monotonic() - sentAt).count();
+    m_loopbackWait.sleep(deadline - writing, [this] { finishLoopbackPacket(); });
 }
 
 void DisplayController::finishLoopbackPacket()
@@ -209,22 +193,21 @@ void DisplayController::finishLoopbackPacket()
     if (!m_pendingEcho)
         return;
     const PendingEcho echo = *std::exchange(m_pendingEcho, std::nullopt);
-    const QByteArray received = m_loopbackReceived;
-    LoopbackStats stats = m_loopback;
-    stats.bytesReceived += received.size();
     // A run stopped while waiting does not count its last packet as lost.
-    if (!m_loopbackRunning && received.size() < echo.packet.size()) {
-        update(m_loopback, stats, &DisplayController::loopbackChanged);
+    if (!m_loopbackRunning && !echo.isComplete()) {
+        recordLoopback([&](LoopbackStats& stats) { stats.bytesReceived += echo.received.size(); });
         return;
     }
-    const LoopbackStats::Result result = LoopbackStats::evaluate(echo.packet, received);
-    const double delay = secondsSince(echo.sentAt);
-    stats.record(result, delay);
-    update(m_loopback, stats, &DisplayController::loopbackChanged);
+    const LoopbackStats::Result result = LoopbackStats::evaluate(echo.packet, echo.received);
+    const double delay = std::chrono::duration<double>(m_clock->monotonic() - echo.sentAt).count();
+    recordLoopback([&](LoopbackStats& stats) {
+        stats.bytesReceived += echo.received.size();
+        stats.record(result, delay);
+    });
     if (result != LoopbackStats::Result::ok())
         appendLog(LogEntry::Kind::error, QStringLiteral("Br\u00FCckentest #") +
                                              QString::number(echo.sequence) + QStringLiteral(": ") +
-                                             result.text(echo.packet.size(), received.size()));
+                                             result.text(echo.packet.size(), echo.received.size()));
     if (!m_loopbackRunning)
         return;
     const qint64 next = echo.sequence + 1;

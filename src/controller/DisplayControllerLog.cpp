@@ -2,11 +2,13 @@
 #include "controller/DisplayController.h"
 
 #include "serial/HexBytes.h"
-#include "serial/SerialPort.h"
+#include "serial/Line.h"
 
-void DisplayController::appendLog(LogEntry::Kind kind, const QString& text, const QByteArray& bytes)
+void DisplayController::appendLog(LogEntry::Kind kind, const QString& text, const QByteArray& bytes,
+                                  bool poll)
 {
-    const int removed = m_log.append({QUuid::createUuid(), now(), kind, text, bytes});
+    const int removed =
+        m_log.append({QUuid::createUuid(), m_clock->now(), kind, text, bytes, poll});
     if (removed > 0)
         emit logRemovedFromFront(removed);
     emit logAppended(1);
@@ -30,13 +32,13 @@ void DisplayController::addTxCount(qint64 bytes)
 
 void DisplayController::sendRaw(const QByteArray& bytes, const std::optional<QString>& text)
 {
-    if (!m_port) {
+    if (!m_line) {
         appendLog(LogEntry::Kind::error, QStringLiteral("Nicht verbunden."));
         return;
     }
     // Bytes of a failed write are neither counted nor logged as sent, even when part
     // of them went out.
-    if (const auto error = m_port->write(bytes)) {
+    if (const auto error = m_line->write(bytes)) {
         handleWriteError(*error);
         return;
     }
@@ -52,4 +54,9 @@ void DisplayController::sendHex(const QString& text)
         return;
     }
     sendRaw(*bytes);
+}
+
+void DisplayController::setShowHex(bool on)
+{
+    update(m_showHex, on, &DisplayController::showHexChanged);
 }

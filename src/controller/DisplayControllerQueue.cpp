@@ -2,7 +2,7 @@
 // each waiting for the display's ">" or the response timeout.
 #include "controller/DisplayController.h"
 
-#include "serial/SerialPort.h"
+#include "serial/Line.h"
 
 #include <QLocale>
 
@@ -11,42 +11,25 @@ namespace {
 // The idle pump sleeps until send() wakes it, or at most this long.
 constexpr double idlePumpWaitSeconds = 3600;
 
-bool isSetCommand(const QString& text)
-{
-    return text.toLower().startsWith(QStringLiteral("set "));
-}
-
-int timerMilliseconds(double seconds)
-{
-    return seconds > 0 ? int(std::min(std::ceil(seconds * 1000.0), 86'400'000.0)) : 0;
-}
-
 } // namespace
 
 void DisplayController::send(const QString& text)
 {
+    queueCommand({text});
+}
+
+void DisplayController::queueCommand(SmartCommand command)
+{
     if (!m_connection.is(ConnectionState::Case::connected) || m_rawMode)
         return;
-
-    // Dragging a slider must not pile up commands: a waiting set command of the same
-    // setting takes the new value in its place.
-    bool merged = false;
-    if (isSetCommand(text)) {
-        if (const auto name = SmartCommand::settingName(text)) {
-            for (qsizetype i = m_queue.size() - 1; i >= 0; --i) {
-                const QString& queued = m_queue[i].text;
-                if (isSetCommand(queued) && SmartCommand::settingName(queued) == name) {
-                    m_queue[i].text = text;
-                    merged = true;
-                    break;
-                }
-            }
-        }
-    }
-    if (!merged)
-        m_queue.append({text});
+    m_queue.add(std::move(command));
     emit queueChanged();
     releaseWaiter(true);
+}
+
+void DisplayController::setCurrent(const std::optional<SmartCommand>& command)
+{
+    update(m_current, command, &DisplayController::currentChanged);
 }
 
 void DisplayController::pumpStep()
@@ -59,7 +42,7 @@ void DisplayController::pumpStep()
     }
     const SmartCommand command = m_queue.takeFirst();
     emit queueChanged();
-    execute(command, [this] { afterCommand(); });
+    execute(command);
 }
 
 void DisplayController::afterCommand()
@@ -71,29 +54,29 @@ void DisplayController::afterCommand()
         pumpStep();
 }
 
-void DisplayController::execute(const SmartCommand& command, std::function<void()> done)
+void DisplayController::execute(const SmartCommand& command)
 {
-    if (!m_port) {
-        done();
+    if (!m_line) {
+        afterCommand();
         return;
     }
-    update(m_current, std::optional(command), &DisplayController::currentChanged);
+    setCurrent(command);
 
     const QByteArray bytes = command.text.toUtf8() + lineEndingBytes(m_settings.lineEnding);
-    if (const auto error = m_port->write(bytes)) {
-        update(m_current, std::optional<SmartCommand>(), &DisplayController::currentChanged);
+    if (const auto error = m_line->write(bytes)) {
+        setCurrent(std::nullopt);
         handleWriteError(*error);
-        done();
+        afterCommand();
         return;
     }
     addTxCount(bytes.size());
     appendLog(LogEntry::Kind::tx,
               command.text.isEmpty() ? QStringLiteral("(Zeilenende \u2013 Prompt anfordern)")
                                      : command.text,
-              bytes);
+              bytes, command.poll);
 
     const double timeout = m_settings.responseTimeout;
-    waitForPrompt(timeout, [this, command, timeout, done = std::move(done)] {
+    waitForPrompt(timeout, [this, command, timeout] {
         if (m_current) {
             update(m_timeouts, m_timeouts + 1, &DisplayController::timeoutsChanged);
             const QString shown = command.text.isEmpty() ? QStringLiteral("\u23CE") : command.text;
@@ -102,28 +85,27 @@ void DisplayController::execute(const SmartCommand& command, std::function<void(
                           QStringLiteral("\u201C nach ") +
                           QLocale().toString(timeout, 'g', QLocale::FloatingPointShortest) +
                           QStringLiteral(" s \u2013 Kabel (kein Nullmodem!), Baudrate, "
-                                         "Raumsteuerung pr\u00FCfen."));
-            update(m_current, std::optional<SmartCommand>(), &DisplayController::currentChanged);
+                                         "Raumsteuerung pr\u00FCfen."),
+                      {}, command.poll);
+            setCurrent(std::nullopt);
         }
-        done();
+        afterCommand();
     });
 }
 
 void DisplayController::waitForPrompt(double timeout, std::function<void()> resume)
 {
-    ++m_waiterGeneration;
     m_promptWaiter = std::move(resume);
-    // One timer serves every wait: restarting it for a new wait is what keeps a late
+    // One timer serves every wait: starting it for a new wait is what keeps a late
     // timeout from releasing a later command's wait.
-    m_promptTimerGeneration = m_waiterGeneration;
-    m_promptTimer.start(timerMilliseconds(timeout));
+    m_promptTimer->start(timeout, [this] { releaseWaiter(false); });
 }
 
 void DisplayController::releaseWaiter(bool onlyIfIdle)
 {
     if (onlyIfIdle && m_current)
         return;
-    m_promptTimer.stop();
+    m_promptTimer->stop();
     if (auto waiter = std::exchange(m_promptWaiter, nullptr))
         m_pump.post(std::move(waiter));
 }
@@ -132,10 +114,8 @@ void DisplayController::promptArrived()
 {
     if (!m_current)
         return; // a late prompt after a timeout must not wake the idle pump
-    update(m_current, std::optional<SmartCommand>(), &DisplayController::currentChanged);
-    m_promptTimer.stop();
-    if (auto waiter = std::exchange(m_promptWaiter, nullptr))
-        m_pump.post(std::move(waiter));
+    setCurrent(std::nullopt);
+    releaseWaiter(false);
 }
 
 void DisplayController::setRawMode(bool on)
@@ -144,8 +124,11 @@ void DisplayController::setRawMode(bool on)
         return;
     m_rawMode = on;
     if (on) {
-        update(m_queue, {}, &DisplayController::queueChanged);
-        update(m_current, std::optional<SmartCommand>(), &DisplayController::currentChanged);
+        if (!m_queue.isEmpty()) {
+            m_queue.clear();
+            emit queueChanged();
+        }
+        setCurrent(std::nullopt);
         releaseWaiter(false);
     }
     emit rawModeChanged();

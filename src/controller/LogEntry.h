@@ -10,10 +10,12 @@ struct LogEntry {
     enum class Kind { tx, rx, info, error, async };
 
     QUuid id;
-    QDateTime date;
+    QDateTime date; // in UTC; shown in local time
     Kind kind = Kind::info;
     QString text;
     QByteArray bytes;
+    // A poll query, its answer or its timeout: the terminal can hide these.
+    bool poll = false;
 
     bool operator==(const LogEntry&) const = default;
 

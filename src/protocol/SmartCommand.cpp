@@ -16,12 +16,17 @@ QString trimSpacesAndTabs(QStringView text)
 
 } // namespace
 
-QString SmartCommand::relative(const QString& name, qint64 n)
+QString SmartCommand::relative(DisplaySetting setting, qint64 n)
 {
     const QChar sign = n < 0 ? u'-' : u'+';
     // Negating the smallest 64-bit value would overflow; its magnitude fits unsigned.
     const quint64 magnitude = n < 0 ? quint64(0) - quint64(n) : quint64(n);
-    return QStringLiteral("set ") + name + sign + QString::number(magnitude);
+    return QStringLiteral("set ") + ::settingName(setting) + sign + QString::number(magnitude);
+}
+
+bool SmartCommand::isSet(const QString& text)
+{
+    return text.startsWith(QStringLiteral("set "), Qt::CaseInsensitive);
 }
 
 std::optional<QString> SmartCommand::settingName(const QString& text)
@@ -44,22 +49,31 @@ std::optional<QString> SmartCommand::settingName(const QString& text)
     return trimSpacesAndTabs(remainder.first(cut)).toLower();
 }
 
-const QStringList& SmartCommand::cyclicPoll()
+namespace {
+
+QList<DisplaySetting> settingsWhere(bool (*keep)(const SettingInfo&))
 {
-    static const QStringList names{"powerstate", "input", "volume", "mute", "brightness"};
-    return names;
+    QList<DisplaySetting> settings;
+    for (const SettingInfo& row : displaySettings()) {
+        if (keep(row))
+            settings.append(row.setting);
+    }
+    return settings;
 }
 
-const QStringList& SmartCommand::statusQueries()
+} // namespace
+
+QList<DisplaySetting> SmartCommand::cyclicPoll()
 {
-    static const QStringList names{"powerstate",  "input",       "volume",
-                                   "mute",        "micmute",     "brightness",
-                                   "videofreeze", "screenshade", "statereporting"};
-    return names;
+    return settingsWhere([](const SettingInfo& row) { return row.polled; });
 }
 
-const QStringList& SmartCommand::infoQueries()
+QList<DisplaySetting> SmartCommand::statusQueries()
 {
-    static const QStringList names{"modelnum", "serialnum", "partnum", "fwversion"};
-    return names;
+    return settingsWhere([](const SettingInfo& row) { return row.writable(); });
+}
+
+QList<DisplaySetting> SmartCommand::infoQueries()
+{
+    return settingsWhere([](const SettingInfo& row) { return !row.writable(); });
 }

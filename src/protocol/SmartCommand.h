@@ -1,31 +1,46 @@
 #pragma once
 
+#include "protocol/DisplaySetting.h"
+
+#include <QList>
 #include <QString>
-#include <QStringList>
 #include <optional>
 
 // One command line as written to the display, without its line ending.
 struct SmartCommand {
     QString text;
+    // Sent by the periodic poll. The terminal can hide these and their replies; the log
+    // keeps them.
+    bool poll = false;
 
     bool operator==(const SmartCommand&) const = default;
 
+    // "get volume"; any name, for settings the display knows and this program does not.
     static QString query(const QString& name) { return QStringLiteral("get ") + name; }
-    static QString set(const QString& name, const QString& value)
+    static QString query(DisplaySetting setting) { return query(::settingName(setting)); }
+    static QString set(DisplaySetting setting, const QString& value)
     {
-        return QStringLiteral("set ") + name + u'=' + value;
+        return QStringLiteral("set ") + ::settingName(setting) + u'=' + value;
     }
     static QString onOff(bool on) { return on ? QStringLiteral("on") : QStringLiteral("off"); }
+    // The display accepts the reset only together with its own serial number.
+    static QString factoryReset(const QString& serialNumber)
+    {
+        return QStringLiteral("set ") + factoryResetName() + u'=' + serialNumber;
+    }
+    static QString help() { return QStringLiteral("get help"); }
 
     // "set volume+5" / "set volume-5"; n = 0 gives "set volume+0".
-    static QString relative(const QString& name, qint64 n);
+    static QString relative(DisplaySetting setting, qint64 n);
 
+    // Whether the text is a "set" command, in any letter case.
+    static bool isSet(const QString& text);
     // The setting a "set" command writes ("set VOLUME = 7" -> "volume"); the caller
     // has already checked that the text starts with "set ".
     static std::optional<QString> settingName(const QString& text);
 
-    // Setting names of the fixed query lists, in sending order.
-    static const QStringList& cyclicPoll();
-    static const QStringList& statusQueries();
-    static const QStringList& infoQueries();
+    // The fixed query lists, in sending order.
+    static QList<DisplaySetting> cyclicPoll();
+    static QList<DisplaySetting> statusQueries();
+    static QList<DisplaySetting> infoQueries();
 };

@@ -3,7 +3,7 @@
 #include "serial/LineAttributes.h"
 #include "serial/TermiosSpeed.h"
 
-#include <QMetaObject>
+#include <QSocketNotifier>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
@@ -18,8 +18,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// One read delivers at most this much; whatever is there is delivered at once.
-constexpr std::size_t readBufferSize = 1024;
+// One wake-up reads at most this much and delivers it at once. What is left waits in the
+// kernel's buffer for the next turn of the event loop, so timers, the window and the
+// other lines get their turn even while a peer floods the line, and the peer is held
+// back once that buffer is full. A pseudo-terminal hands over at most 4 KiB per read.
+constexpr std::size_t readChunkSize = 4096;
 
 // A full output buffer is retried this often per write() call, with this pause in
 // between: 0.4 s in all, short enough for the main thread, long enough for a slow
@@ -82,12 +85,18 @@ void drainOutput(int fd)
     [[maybe_unused]] const int flushed = tcflush(fd, TCOFLUSH);
 }
 
+// The far end has hung up (a pseudo-terminal's master closed, an adapter pulled).
+bool isHungUp(int fd)
+{
+    pollfd state{fd, POLLIN, 0};
+    return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR)) != 0;
+}
+
 } // namespace
 
 SerialPort::SerialPort(QString path, SerialSettings settings)
     : m_path(std::move(path))
     , m_settings(std::move(settings))
-    , m_receiver(std::make_unique<QObject>())
 {
 }
 
@@ -121,14 +130,15 @@ std::optional<SerialPortError> SerialPort::open()
         return error;
     }
 
-    const quint64 generation = m_generation;
-    const auto started = m_reader.start(
-        fd, [this, fd, generation](short revents) { return readChunk(fd, revents, generation); });
-    if (started) {
-        releaseDescriptor();
-        return SerialPortError::openFailed(m_path, *started);
-    }
+    m_reader = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    QObject::connect(m_reader.get(), &QSocketNotifier::activated, m_reader.get(),
+                     [this] { readAvailable(); });
     return std::nullopt;
+}
+
+void SerialPort::open(OpenDone done)
+{
+    done(open());
 }
 
 std::optional<SerialPortError> SerialPort::apply(const SerialSettings& settings)
@@ -173,10 +183,7 @@ void SerialPort::close()
 
 void SerialPort::releaseDescriptor()
 {
-    // The reader has been joined (or never started), so no read can hit the
-    // descriptor after it is closed, or after its number is reused.
-    m_reader.stop();
-    ++m_generation;
+    m_reader.reset();
     drainOutput(m_fd);
     // Exclusive use belongs to the terminal, not to the descriptor: a pseudo-terminal
     // whose other end stays open (the simulator) would refuse the next opener.
@@ -185,56 +192,28 @@ void SerialPort::releaseDescriptor()
     m_fd = -1;
 }
 
-// On the reader thread.
-bool SerialPort::readChunk(int fd, short revents, quint64 generation)
+void SerialPort::readAvailable()
 {
-    char buffer[readBufferSize];
-    const ssize_t count = ::read(fd, buffer, sizeof buffer);
+    char buffer[readChunkSize];
+    const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
     if (count > 0) {
-        QByteArray chunk(buffer, count);
-        QMetaObject::invokeMethod(
-            m_receiver.get(),
-            [this, generation, chunk = std::move(chunk)] { deliverData(generation, chunk); },
-            Qt::QueuedConnection);
-        return true;
+        // A copy, because the callback may destroy this port (and with it onData);
+        // nothing here touches the port after the call.
+        if (const auto callback = onData)
+            callback(QByteArray(buffer, count));
+        return;
     }
 
     const int error = count < 0 ? errno : 0;
-    const bool hungUp = (revents & (POLLHUP | POLLERR)) != 0;
-    QString reason;
-    if (count == 0) {
-        reason = remoteGoneReason();
-    } else if (error == EAGAIN || error == EINTR) {
-        if (!hungUp)
-            return true;
-        // Hung up with nothing left to read; poll would report it forever.
-        reason = remoteGoneReason();
-    } else if (error == EIO && hungUp) {
-        // A pseudo-terminal whose master has just closed answers EIO until the
-        // hang-up is complete; the user should read the same reason either way.
-        reason = remoteGoneReason();
-    } else {
-        reason = systemErrorText(error);
-    }
-    QMetaObject::invokeMethod(
-        m_receiver.get(), [this, generation, reason] { deliverClose(generation, reason); },
-        Qt::QueuedConnection);
-    return false;
-}
-
-void SerialPort::deliverData(quint64 generation, const QByteArray& chunk)
-{
-    if (generation != m_generation || !onData)
+    const bool transient = count < 0 && (error == EAGAIN || error == EINTR);
+    if (transient && !isHungUp(m_fd))
         return;
-    // A copy, because the callback may destroy this port (and with it onData).
-    const auto callback = onData;
-    callback(chunk);
-}
-
-void SerialPort::deliverClose(quint64 generation, const QString& reason)
-{
-    if (generation != m_generation || !onClose)
-        return;
-    const auto callback = onClose;
-    callback(reason);
+    // End of file, a hang-up with nothing left to read, or the EIO a pseudo-terminal
+    // answers while its master closes: the user reads the same reason for all of them.
+    const bool remoteGone = count == 0 || transient || (error == EIO && isHungUp(m_fd));
+    const QString reason = remoteGone ? remoteGoneReason() : systemErrorText(error);
+    // Reading ends here; the descriptor stays open until close().
+    m_reader->setEnabled(false);
+    if (const auto callback = onClose)
+        callback(reason);
 }

@@ -125,6 +125,13 @@ QString SerialSettings::frameText() const
            QString::number(rawValue(stopBits));
 }
 
+bool SerialSettings::sameLine(const SerialSettings& other) const
+{
+    return baudRate == other.baudRate && dataBits == other.dataBits && parity == other.parity &&
+           stopBits == other.stopBits && flowControl == other.flowControl &&
+           assertDTR == other.assertDTR && assertRTS == other.assertRTS;
+}
+
 QString SerialSettings::summary() const
 {
     return QString::number(baudRate) + QStringLiteral(" \u00B7 ") + frameText();

@@ -33,6 +33,10 @@ struct SerialSettings {
     // The rates the pickers offer; the record itself takes any non-negative rate.
     static const QList<qint64>& offeredBaudRates();
 
+    // Whether both drive the line alike: speed, frame, flow control and the control
+    // lines. The line ending and the two timings are the program's own business.
+    bool sameLine(const SerialSettings& other) const;
+
     // "19200 · 8N1"
     QString summary() const;
     // "8N1": data bits, parity letter, stop bits.

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "protocol/DisplaySeries.h"
-#include "serial/FdReader.h"
 #include "serial/SerialPortError.h"
+#include "simulator/FdReader.h"
 #include "simulator/SimulatedDisplay.h"
 
 #include <QString>
@@ -10,8 +10,11 @@
 
 // A pseudo-terminal that behaves like a QX/RX display, or in loopback mode like a
 // bridge plug that returns every byte. The program opens devicePath() with an
-// ordinary SerialPort. Reading, emulation and answering run on the simulator's own
-// reader thread; creation, start() and stop() belong to the main thread.
+// ordinary SerialPort. Reading, emulation and answering run on a thread of the
+// simulator's own, because it stands for a device at the far end of the line: it must
+// go on answering while the program's main thread waits in a write (a loopback packet
+// larger than the pseudo-terminal's buffer). It shares nothing with the program but the
+// pseudo-terminal; creation, start() and stop() belong to the main thread.
 class DisplaySimulator {
 public:
     DisplaySimulator(DisplaySeries series, bool loopback);

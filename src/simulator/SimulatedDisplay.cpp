@@ -1,9 +1,9 @@
 #include "simulator/SimulatedDisplay.h"
 
+#include "protocol/DisplaySetting.h"
 #include "protocol/PowerState.h"
 
 #include <algorithm>
-#include <array>
 #include <limits>
 #include <optional>
 
@@ -12,10 +12,6 @@ namespace {
 const QByteArray prompt = QByteArrayLiteral("\r\n>");
 const QByteArray invalidCommand = QByteArrayLiteral("\r\ninvalid cmd\r\n>");
 const QByteArray invalidValue = QByteArrayLiteral("\r\ninvalid val\r\n>");
-const QByteArray helpAnswer =
-    QByteArrayLiteral("\r\nget/set powerstate input volume mute brightness ...\r\n>");
-
-constexpr std::array<const char*, 4> readOnlyKeys{"modelnum", "serialnum", "partnum", "fwversion"};
 
 constexpr qint64 minimumLevel = 0;
 constexpr qint64 maximumLevel = 100;
@@ -34,10 +30,22 @@ QString trimmedBlanks(QStringView text)
     return text.toString();
 }
 
-bool isReadOnly(const QString& key)
+// A display's help is long; the simulator names the settings of the periodic poll.
+QByteArray helpAnswer()
 {
-    return std::any_of(readOnlyKeys.begin(), readOnlyKeys.end(),
-                       [&key](const char* name) { return key == QLatin1String(name); });
+    QStringList names;
+    for (const SettingInfo& row : displaySettings()) {
+        if (row.polled)
+            names.append(row.name);
+    }
+    return QByteArrayLiteral("\r\nget/set ") + names.join(u' ').toUtf8() +
+           QByteArrayLiteral(" ...\r\n>");
+}
+
+QString modelNumber(DisplaySeries series)
+{
+    return series == DisplaySeries::qx ? QStringLiteral("SBID-QX286")
+                                       : QStringLiteral("SBID-RX086");
 }
 
 QByteArray valueAnswer(const QString& name, const QString& value)
@@ -92,23 +100,10 @@ qint64 adjustedLevel(qint64 current, QChar operation, qint64 operand)
 
 SimulatedDisplay::SimulatedDisplay(DisplaySeries series)
     : m_series(series)
-    , m_state{
-          {QStringLiteral("powerstate"), QStringLiteral("on")},
-          {QStringLiteral("input"), QStringLiteral("hdmi1")},
-          {QStringLiteral("volume"), QStringLiteral("30")},
-          {QStringLiteral("mute"), QStringLiteral("off")},
-          {QStringLiteral("micmute"), QStringLiteral("off")},
-          {QStringLiteral("brightness"), QStringLiteral("80")},
-          {QStringLiteral("videofreeze"), QStringLiteral("off")},
-          {QStringLiteral("screenshade"), QStringLiteral("off")},
-          {QStringLiteral("statereporting"), QStringLiteral("off")},
-          {QStringLiteral("modelnum"), series == DisplaySeries::qx ? QStringLiteral("SBID-QX286")
-                                                                   : QStringLiteral("SBID-RX086")},
-          {QStringLiteral("serialnum"), QStringLiteral("SIM0000001")},
-          {QStringLiteral("partnum"), QStringLiteral("1033157 REV A")},
-          {QStringLiteral("fwversion"), QStringLiteral("1.07.0021")},
-      }
 {
+    for (const SettingInfo& row : displaySettings())
+        m_state.insert(row.name, row.simulatedValue);
+    m_state.insert(settingName(DisplaySetting::modelNumber), modelNumber(series));
 }
 
 QList<QByteArray> SimulatedDisplay::receive(QByteArrayView bytes)
@@ -140,7 +135,7 @@ QByteArray SimulatedDisplay::handleLine(const QString& line)
     if (command.startsWith(QStringLiteral("get "))) {
         const QString name = trimmedBlanks(QStringView(command).sliced(4));
         if (name == QStringLiteral("help"))
-            return helpAnswer;
+            return helpAnswer();
         const auto found = m_state.constFind(name);
         if (found == m_state.constEnd())
             return invalidCommand;
@@ -162,17 +157,19 @@ QByteArray SimulatedDisplay::handleSet(const QString& command)
     const QChar operation = command.at(operatorAt);
     QString value = command.sliced(operatorAt + 1);
 
-    const auto stored = m_state.find(name);
-    if (stored == m_state.end() || isReadOnly(name))
+    const auto setting = settingNamed(name);
+    if (!setting || !info(*setting).writable())
         return invalidCommand;
+    const auto stored = m_state.find(name);
 
-    if (name == QStringLiteral("volume") || name == QStringLiteral("brightness")) {
+    const SettingKind kind = info(*setting).kind;
+    if (kind == SettingKind::level) {
         const auto operand = parseDecimal(value);
         if (!operand)
             return invalidValue;
         const qint64 current = parseDecimal(*stored).value_or(0);
         value = QString::number(adjustedLevel(current, operation, *operand));
-    } else if (name == QStringLiteral("powerstate")) {
+    } else if (kind == SettingKind::powerState) {
         const QList<PowerState> offered = availablePowerStates(m_series);
         const bool known = std::any_of(offered.begin(), offered.end(), [&value](PowerState state) {
             return rawValue(state) == value;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controller/ControllerFixture.h"
+#include "ControllerFixture.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -12,7 +12,7 @@
 struct UiFixture : ControllerFixture {
     UiFixture()
     {
-        systemClock = true;
+        realTime = true;
         make();
     }
 
@@ -49,12 +49,6 @@ T* withText(const QObject* parent, const QString& text)
             return candidate;
     }
     qFatal("nothing with the text %s", qPrintable(text));
-}
-
-// Texts with German number formatting, whatever the machine's locale.
-inline void useGermanLocale()
-{
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
 }
 
 // Chooses an entry of a picker the way the user does (the picker reports "activated"),

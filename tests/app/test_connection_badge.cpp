@@ -51,7 +51,7 @@ private slots:
         // The pill grows with its text instead of cutting it.
         QVERIFY(badge.sizeHint().width() > badge.fontMetrics().horizontalAdvance(badge.text()));
         f.controller->setSelectedPath(QStringLiteral("/dev/bildwart-test-missing"));
-        f.controller->connect();
+        f.controller->connectLine();
         QTRY_COMPARE_WITH_TIMEOUT(badge.text(), QStringLiteral("Fehler"), waitMs);
         // The reason is one hover away.
         QCOMPARE(badge.toolTip(), f.controller->connection().reason);

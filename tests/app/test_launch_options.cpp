@@ -1,5 +1,5 @@
+#include "ControllerFixture.h"
 #include "app/LaunchOptions.h"
-#include "controller/ControllerFixture.h"
 
 class LaunchOptionsTest : public QObject {
     Q_OBJECT

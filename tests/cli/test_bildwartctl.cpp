@@ -1,7 +1,7 @@
 // bildwartctl end to end: the built binary against its own simulator, started in the
 // background with "simulate --link". The child processes see a private
 // XDG_CONFIG_HOME, so the user's settings are never read or touched.
-#include "controller/Pty.h"
+#include "Pty.h"
 
 #include <QDir>
 #include <QFile>

@@ -71,8 +71,8 @@ private slots:
         // A negative step is an argument, not an option; "--" ends the options.
         const Invocation set = parsed({"set", "volume", "-5"});
         QCOMPARE(set.command, Command::set);
-        QVERIFY(set.action && set.action->kind == SetAction::Kind::levelStep);
-        QCOMPARE(set.action->step, qint64(-5));
+        QVERIFY(set.action && set.action->setting == DisplaySetting::volume);
+        QCOMPARE(set.action->step, std::optional<qint64>(-5));
         const Invocation send = parsed({"send", "--", "--json", "get volume"});
         QCOMPARE(send.lines, QStringList({"--json", "get volume"}));
         QVERIFY(!send.json);
@@ -137,20 +137,20 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("value");
         QTest::addColumn<SetAction>("expected");
-        using K = SetAction::Kind;
+        using S = DisplaySetting;
         using enum PowerState;
         const auto row = [](const char* name, const char* value, const SetAction& expected) {
             QTest::addRow("%s %s", name, value) << QString(name) << QString(value) << expected;
         };
-        row("power", "standby", {K::power, "powerstate", standby});
-        row("PowerState", "ON", {K::power, "powerstate", on});
-        row("input", "HDMI2", {K::input, "input", on, "hdmi2"});
-        row("volume", "40", {K::level, "volume", on, {}, 40});
-        row("volume", "0", {K::level, "volume", on, {}, 0});
-        row("volume", "+5", {K::levelStep, "volume", on, {}, 0, 5});
-        row("brightness", "-100", {K::levelStep, "brightness", on, {}, 0, -100});
-        row("mute", "on", {K::toggle, "mute", on, {}, 0, 0, true});
-        row("statereporting", "Off", {K::toggle, "statereporting", on, {}, 0, 0, false});
+        row("power", "standby", {.setting = S::power, .power = standby});
+        row("PowerState", "ON", {.setting = S::power, .power = on});
+        row("input", "HDMI2", {.setting = S::input, .input = "hdmi2"});
+        row("volume", "40", {.setting = S::volume, .level = 40});
+        row("volume", "0", {.setting = S::volume, .level = 0});
+        row("volume", "+5", {.setting = S::volume, .step = 5});
+        row("brightness", "-100", {.setting = S::brightness, .step = -100});
+        row("mute", "on", {.setting = S::mute, .on = true});
+        row("statereporting", "Off", {.setting = S::stateReporting, .on = false});
     }
     void setActions()
     {

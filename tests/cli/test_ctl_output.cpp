@@ -1,21 +1,29 @@
 // What bildwartctl prints: the display's values, log lines and round-trip times.
+#include "ControllerFixture.h"
 #include "cli/DisplayReport.h"
 #include "cli/LogLine.h"
 #include "cli/ReportedValues.h"
 #include "cli/RoundTripTimes.h"
-#include "controller/ControllerFixture.h"
 
 #include <QTest>
 
 namespace {
 
-// The reply as the controller and the tool's own parser both see it.
-void report(DisplayController& controller, ReportedValues& reported, const QString& name,
-            const QString& value)
-{
-    controller.apply(name, value, false);
-    reported.record(SmartEvent::makeValue(name, value));
-}
+// A connected controller whose replies are recorded as the tool records them.
+struct ReportFixture : ControllerFixture {
+    ReportedValues reported;
+
+    ReportFixture()
+    {
+        connected(promptOnly);
+        QObject::connect(controller.get(), &DisplayController::displayEvent,
+                         [this](const SmartEvent& event) { reported.record(event); });
+    }
+    void reply(const QString& name, const QString& value)
+    {
+        lines.receive(("\r\n" + name + u'=' + value + "\r\n").toUtf8());
+    }
+};
 
 } // namespace
 
@@ -26,14 +34,12 @@ private slots:
     // The controller starts at volume 0 and mute off; nothing reported is null.
     void unreportedIsNull()
     {
-        TemporaryStore store;
-        const auto controller = makeController(store.settings());
-        const ReportedValues reported;
+        ReportFixture f;
         for (const QString& name : DisplayReport::statusNames()) {
-            const QJsonValue value = DisplayReport::value(*controller, reported, name);
+            const QJsonValue value = DisplayReport::value(*f.controller, f.reported, name);
             QCOMPARE(value.isNull(), name != u"series");
         }
-        QCOMPARE(DisplayReport::value(*controller, reported, "series"), QJsonValue("QX"));
+        QCOMPARE(DisplayReport::value(*f.controller, f.reported, "series"), QJsonValue("QX"));
     }
 
     void reportedValues_data()
@@ -63,11 +69,9 @@ private slots:
         QFETCH(QString, reply);
         QFETCH(QString, key);
         QFETCH(QJsonValue, expected);
-        TemporaryStore store;
-        const auto controller = makeController(store.settings());
-        ReportedValues reported;
-        report(*controller, reported, name, reply);
-        QCOMPARE(DisplayReport::value(*controller, reported, key), expected);
+        ReportFixture f;
+        f.reply(name, reply);
+        QCOMPARE(DisplayReport::value(*f.controller, f.reported, key), expected);
     }
 
     void plainLines()

@@ -89,9 +89,9 @@ private slots:
         DisplayController& controller = *fixture.controller;
 
         QCOMPARE(controller.selectedPath(), byIdPath);
-        controller.connect();
+        controller.connectLine();
         QCOMPARE(controller.connection(), ConnectionState::connected());
-        QTRY_COMPARE_WITH_TIMEOUT(controller.volume(), 30.0, waitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(controller.display().volume, 30.0, waitMs);
 
         display.reset();
         pull(tree, first);
@@ -105,7 +105,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(controller.connection(), ConnectionState::connected(), waitMs);
         QCOMPARE(controller.reconnects(), 1);
         // The commands now reach the display behind the new node.
-        QTRY_COMPARE_WITH_TIMEOUT(controller.volume(), 40.0, waitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(controller.display().volume, 40.0, waitMs);
         QCOMPARE(controller.dropouts().size(), 1);
     }
 };

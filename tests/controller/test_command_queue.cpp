@@ -1,24 +1,42 @@
-#include "LineFixture.h"
+// The prompt handshake, timeouts, raw mode and the poll, on a fake line and a clock moved
+// by hand: every step in time is exact, and nothing waits.
+#include "ControllerFixture.h"
 
-#include <QElapsedTimer>
+#include <QSignalSpy>
 
 namespace {
 
-SerialSettings withTiming(double responseTimeout, double interCommandDelay)
+const QString advice =
+    QStringLiteral(" s – Kabel (kein Nullmodem!), Baudrate, Raumsteuerung prüfen.");
+
+SerialSettings timing(double timeout, double pause)
 {
     SerialSettings settings;
-    settings.responseTimeout = responseTimeout;
-    settings.interCommandDelay = interCommandDelay;
+    settings.responseTimeout = timeout;
+    settings.interCommandDelay = pause;
     return settings;
 }
 
-QStringList texts(const QList<SmartCommand>& commands)
+QStringList startupLines()
 {
-    QStringList list;
-    for (const SmartCommand& command : commands)
-        list.append(command.text);
-    return list;
+    return {"",
+            "get modelnum",
+            "get serialnum",
+            "get partnum",
+            "get fwversion",
+            "get powerstate",
+            "get input",
+            "get volume",
+            "get mute",
+            "get micmute",
+            "get brightness",
+            "get videofreeze",
+            "get screenshade",
+            "get statereporting"};
 }
+
+const QStringList pollLines{"get powerstate", "get input", "get volume", "get mute",
+                            "get brightness"};
 
 } // namespace
 
@@ -26,107 +44,202 @@ class CommandQueueTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+    void initTestCase() { useGermanLocale(); }
 
-    void oneCommandAtATime()
+    void startupQueriesOneAfterTheOther()
     {
-        LineFixture f;
-        f.display.setScript(answerEverything);
-        f.display.setAnswerDelay(15); // a display that takes its time
-        f.connect(withTiming(5.0, 0.0));
-        QVERIFY(f.waitUntilIdle());
-
-        QStringList expected{""};
-        for (const QString& name : SmartCommand::infoQueries() + SmartCommand::statusQueries())
-            expected.append(SmartCommand::query(name));
-        QCOMPARE(f.display.lines, expected);
-        QVERIFY2(!f.display.overlapped, "a command went out before the prompt of the last one");
-        QCOMPARE(f.controller->timeouts(), 0);
-        QCOMPARE(f.controller->volume(), 30.0);
+        ControllerFixture f;
+        DisplayController& c = f.connected();
+        QCOMPARE(f.lines.lines, startupLines());
+        QCOMPARE(f.logTexts(Kind::tx).first(), QStringLiteral("(Zeilenende – Prompt anfordern)"));
+        QCOMPARE(c.timeouts(), 0);
+        QCOMPARE(c.display().volume, 30.0);
+        QVERIFY(f.idle());
     }
 
-    void setCommandsMergeInPlace()
+    // The next command goes out after the prompt and the pause, not a moment before.
+    void promptThenPause()
     {
-        LineFixture f; // silent: the first command stays on the line, the rest waits
-        DisplayController& c = f.connect(withTiming(30.0, 0.05));
-        QTRY_VERIFY(c.current().has_value());
-        const QStringList startupQueue = texts(c.queue());
-
-        c.send("set volume=10");
-        c.send("set mute=on");
-        c.send("set volume=30");
-        QCOMPARE(texts(c.queue()), startupQueue + QStringList({"set volume=30", "set mute=on"}));
-        c.send("set VOLUME+5"); // same setting, other spelling
-        c.send("set mute=off");
-        QCOMPARE(texts(c.queue()), startupQueue + QStringList({"set VOLUME+5", "set mute=off"}));
-        c.send("get volume");
-        c.send("get volume"); // queries are never merged
-        QCOMPARE(c.queue().size(), startupQueue.size() + 4);
+        ControllerFixture f;
+        DisplayController& c = f.make();
+        c.setSettings(timing(5, 0.05));
+        f.connectTo("/dev/ttyUSB0");
+        f.clock->settle();
+        QCOMPARE(f.lines.lines, QStringList{""});
+        f.clock->advance(4.9);
+        QCOMPARE(f.lines.lines.size(), 1); // nothing goes out before the prompt
+        f.lines.receive("\r\n>");
+        f.clock->advance(0.049);
+        QCOMPARE(f.lines.lines.size(), 1);
+        f.clock->advance(0.001);
+        QCOMPARE(f.lines.lines.size(), 2);
+        QCOMPARE(c.current()->text, QStringLiteral("get modelnum"));
     }
 
     void silentDisplayTimesOut()
     {
-        LineFixture f;
-        DisplayController& c = f.connect(withTiming(0.3, 0.05));
-        QElapsedTimer clock;
-        clock.start();
-        QTRY_COMPARE_WITH_TIMEOUT(f.display.lines.size(), 2, 5000);
-        QVERIFY(clock.elapsed() >= 300); // the next command waits for the timeout
-        QTRY_COMPARE_WITH_TIMEOUT(c.timeouts(), 2, 5000);
-        const QString advice = QStringLiteral(
-            " nach 0,3 s \u2013 Kabel (kein Nullmodem!), Baudrate, Raumsteuerung pr\u00FCfen.");
-        QCOMPARE(f.logTexts(Kind::error).mid(0, 2),
-                 QStringList({"Keine Antwort auf \u201E\u23CE\u201C" + advice,
-                              "Keine Antwort auf \u201Eget modelnum\u201C" + advice}));
-        QCOMPARE(f.logTexts(Kind::tx).value(0),
-                 QStringLiteral("(Zeilenende \u2013 Prompt anfordern)"));
-        QVERIFY(c.connection().is(ConnectionState::Case::connected));
-    }
-
-    void rawModeEndsTheWaitAtOnce()
-    {
-        LineFixture f;
-        DisplayController& c = f.connect(withTiming(30.0, 0.05));
-        QTRY_VERIFY(c.current().has_value());
-        c.setRawMode(true);
-        QVERIFY(!c.current());
-        QVERIFY(c.queue().isEmpty());
-        QTest::qWait(200);
+        ControllerFixture f;
+        DisplayController& c = f.make();
+        c.setSettings(timing(1.5, 0.05));
+        f.connectTo("/dev/ttyUSB0");
+        f.clock->advance(1.499);
         QCOMPARE(c.timeouts(), 0);
-        QCOMPARE(f.display.lines.size(), 1);
-        c.send("get volume"); // dropped in raw mode
-        QVERIFY(c.queue().isEmpty());
+        f.clock->advance(0.001);
+        QCOMPARE(c.timeouts(), 1);
+        QCOMPARE(f.logTexts(Kind::error), QStringList{"Keine Antwort auf „⏎“ nach 1,5" + advice});
+        QCOMPARE(f.lines.lines.size(), 1);
+        f.clock->advance(0.05); // the pause, then the next command
+        QCOMPARE(f.lines.lines.size(), 2);
+        f.clock->advance(1.5);
+        QCOMPARE(f.logTexts(Kind::error).last(),
+                 "Keine Antwort auf „get modelnum“ nach 1,5" + advice);
+        QVERIFY(c.connection().is(ConnectionState::Case::connected));
+        QVERIFY(!c.displayResponding());
+
+        // A prompt that comes after its command timed out wakes nothing.
+        f.lines.receive(">");
+        f.clock->settle();
+        QCOMPARE(f.lines.lines.size(), 2);
     }
 
     void promptWhileIdleChangesNothing()
     {
-        LineFixture f;
-        f.display.setScript(answerEverything);
-        DisplayController& c = f.connect(withTiming(5.0, 0.0));
-        QVERIFY(f.waitUntilIdle());
-        const int sent = f.logTexts(Kind::tx).size();
-        f.display.write("\r\n>");
-        QTRY_COMPARE(f.logTexts(Kind::rx).last(), QStringLiteral("\u240D\u240A>"));
-        QCOMPARE(f.logTexts(Kind::tx).size(), sent);
-        QVERIFY(!c.current());
-        // The pump still works afterwards.
-        c.send("get mute");
-        QTRY_COMPARE(f.display.lines.last(), QStringLiteral("get mute"));
+        ControllerFixture f;
+        DisplayController& c = f.connected();
+        QVERIFY(f.idle());
+        f.lines.receive("\r\n>");
+        f.clock->advance(1);
+        QCOMPARE(f.lines.lines, startupLines());
+        c.send("get mute"); // the pump still works afterwards
+        f.clock->settle();
+        QCOMPARE(f.lines.lines.last(), QStringLiteral("get mute"));
     }
 
-    void settingsApplyToTheOpenLine()
+    void rawModeEndsTheWaitAtOnce()
     {
-        LineFixture f;
-        DisplayController& c = f.connect();
-        QVERIFY(c.connection().is(ConnectionState::Case::connected));
-        SerialSettings twoStopBits = c.settings();
-        twoStopBits.stopBits = SerialSettings::StopBits::two;
-        c.setSettings(twoStopBits);
-        // Both ends of a pseudo-terminal share one set of line attributes (a pseudo-
-        // terminal keeps stop bits, but not parity or character size).
-        termios attributes{};
-        QCOMPARE(tcgetattr(f.pty.master(), &attributes), 0);
-        QVERIFY(attributes.c_cflag & CSTOPB);
+        ControllerFixture f;
+        DisplayController& c = f.make();
+        c.setSettings(timing(30, 0.05));
+        f.connectTo("/dev/ttyUSB0");
+        QVERIFY(c.current().has_value());
+        c.setRawMode(true);
+        QVERIFY(!c.current());
+        QVERIFY(c.queue().isEmpty());
+        f.clock->advance(60);
+        QCOMPARE(c.timeouts(), 0);
+        QCOMPARE(f.lines.lines.size(), 1);
+        c.send("get volume"); // dropped in raw mode
+        QVERIFY(c.queue().isEmpty());
+        QCOMPARE(f.logTexts(Kind::info).last(),
+                 QStringLiteral("Rohdaten-Modus: Eingaben gehen ungefiltert hinaus, keine "
+                                "SMART-Abfragen"));
+        c.setRawMode(true); // no change, no entry
+        c.setRawMode(false);
+        QCOMPARE(f.logTexts(Kind::info).last(),
+                 QStringLiteral("SMART-Modus: Befehle warten auf den Prompt „>“"));
+    }
+
+    // Every interval (never more often than once a second) the five values, while the
+    // line is idle and nothing else has the line.
+    void pollAsksWhenIdle_data()
+    {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<bool>("polled");
+        QTest::newRow("idle") << "" << true;
+        QTest::newRow("polling off") << "off" << false;
+        QTest::newRow("line busy") << "busy" << false;
+        QTest::newRow("raw mode") << "raw" << false;
+        QTest::newRow("test output") << "test" << false;
+    }
+    void pollAsksWhenIdle()
+    {
+        QFETCH(QString, obstacle);
+        QFETCH(bool, polled);
+        ControllerFixture f;
+        DisplayController& c = f.connected();
+        c.setPollingInterval(0.2);
+        f.clock->advance(4.5); // the first round, at the old interval, at 5 s
+        const qsizetype before = f.lines.lines.size();
+        if (obstacle == u"off")
+            c.setPollingEnabled(false);
+        if (obstacle == u"busy") {
+            f.lines.display = {}; // the next command stays on the line
+            c.send("get help");
+        }
+        if (obstacle == u"raw")
+            c.setRawMode(true);
+        if (obstacle == u"test") {
+            c.setTestInterval(60);
+            c.startTest();
+        }
+        f.clock->advance(0.499);
+        QVERIFY(!f.lines.lines.mid(before).contains("get powerstate"));
+        f.clock->advance(0.001); // the next round: a second after the last
+        QCOMPARE(f.lines.lines.mid(before).contains("get powerstate"), polled);
+        if (polled) {
+            f.clock->advance(0.5);
+            QCOMPARE(f.lines.lines.mid(before), pollLines);
+            // Polls and their answers are marked, so the terminal can hide them.
+            const LogEntry& last = c.log().last();
+            QVERIFY(last.poll && last.kind == Kind::rx);
+        }
+    }
+
+    // Reconfiguring flushes the line; only a change of the line itself does it.
+    void settingsReachTheOpenLineOnlyWhenTheLineChanges()
+    {
+        ControllerFixture f;
+        DisplayController& c = f.connected();
+        SerialSettings settings = c.settings();
+        settings.responseTimeout = 3;
+        settings.interCommandDelay = 0.2;
+        settings.lineEnding = SerialSettings::LineEnding::crlf;
+        c.setSettings(settings);
+        QCOMPARE(f.lines.applied, 0);
+        settings.stopBits = SerialSettings::StopBits::two;
+        c.setSettings(settings);
+        QCOMPARE(f.lines.applied, 1);
+        settings.assertDTR = false;
+        c.setSettings(settings);
+        c.setSettings(settings); // equal: nothing at all
+        QCOMPARE(f.lines.applied, 2);
+    }
+
+    void writeErrors_data()
+    {
+        QTest::addColumn<int>("errnum");
+        QTest::addColumn<bool>("deviceGone");
+        QTest::newRow("EIO") << EIO << true;
+        QTest::newRow("ENXIO") << ENXIO << true;
+        QTest::newRow("EAGAIN") << EAGAIN << false;
+    }
+    void writeErrors()
+    {
+        QFETCH(int, errnum);
+        QFETCH(bool, deviceGone);
+        ControllerFixture f;
+        DisplayController& c = f.connected();
+        c.setAutoReconnect(false);
+        const qint64 tx = c.txCount();
+        f.lines.writeFailure = SerialPortError::writeFailed(errnum);
+        c.send("get volume");
+        f.clock->settle();
+        QCOMPARE(c.txCount(), tx); // a failed write is neither counted nor logged as sent
+        QCOMPARE(f.logTexts(Kind::tx).last(), QStringLiteral("get statereporting"));
+        if (deviceGone) {
+            QCOMPARE(f.logTexts(Kind::error),
+                     QStringList{"Verbindung zum Wandler abgerissen: " + systemText(errnum)});
+            QCOMPARE(c.connection(), ConnectionState::failed("Schnittstelle getrennt"));
+            QCOMPARE(c.dropouts().size(), 1);
+        } else {
+            QCOMPARE(f.logTexts(Kind::error),
+                     QStringList{"Senden fehlgeschlagen: " + systemText(errnum)});
+            QCOMPARE(c.connection(), ConnectionState::connected());
+            f.lines.writeFailure.reset();
+            c.send("get mute"); // the pump goes on
+            f.clock->advance(0.1);
+            QCOMPARE(f.lines.lines.last(), QStringLiteral("get mute"));
+        }
     }
 };
 

@@ -1,32 +1,22 @@
-// The connection lifecycle end to end: the simulators, pseudo-terminals standing in for
-// USB adapters, and the stable symlink a udev by-id name gives an adapter.
-#include "LineFixture.h"
+// The connection lifecycle on fake lines and a clock moved by hand: connecting,
+// disconnecting, losses, waiting for the adapter and the bounded series of attempts.
+#include "ControllerFixture.h"
 
-#include <QRegularExpression>
 #include <QSignalSpy>
-#include <cerrno>
-#include <cstring>
 
 namespace {
 
+const QString adapter = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
 const QString lostPrefix = QStringLiteral("Verbindung zum Wandler abgerissen: ");
 const QString waitingText =
     QStringLiteral("Warte auf den Wandler – verbindet sich selbst, sobald er wieder da ist");
 const QString reconnectedText =
-    QStringLiteral("Wandler wieder da – automatisch neu verbunden (Versuch 1)");
+    QStringLiteral("Wandler wieder da – automatisch neu verbunden (Versuch %1)");
 const QString gaveUpText = QStringLiteral(
     "Wandler ist da, lässt sich aber nicht öffnen – belegt ein anderes Programm den Port?");
 const QString lineGone = QStringLiteral("Schnittstelle getrennt");
-
-QString systemText(int errnum)
-{
-    return QString::fromLocal8Bit(std::strerror(errnum));
-}
-
-QString openFailedText(const QString& path, int errnum)
-{
-    return path + QStringLiteral(" lässt sich nicht öffnen: ") + systemText(errnum);
-}
+const QString busyText =
+    adapter + " ist belegt – läuft noch ein Terminalprogramm (screen, PuTTY, CoolTerm)?";
 
 int countStartingWith(const QStringList& texts, const QString& prefix)
 {
@@ -40,124 +30,66 @@ class ConnectionTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
-
-    void smartSimulatorAnswersTheStartupQueries_data()
+    void connectAndDisconnect()
     {
-        QTest::addColumn<bool>("rx");
-        QTest::addColumn<QString>("model");
-        QTest::newRow("QX") << false << "SBID-QX286";
-        QTest::newRow("RX") << true << "SBID-RX086";
-    }
-    void smartSimulatorAnswersTheStartupQueries()
-    {
-        QFETCH(bool, rx);
-        QFETCH(QString, model);
-        const DisplaySeries series = rx ? DisplaySeries::rx : DisplaySeries::qx;
         ControllerFixture f;
         DisplayController& c = f.make();
-        c.setSeries(series);
-        f.connectTo(SerialPortInfo::smartSimulatorPath);
+        QSignalSpy states(&c, &DisplayController::connectionChanged);
+        c.connectLine(); // nothing selected: nothing happens
+        QCOMPARE(states.size(), 0);
+        QVERIFY(c.log().isEmpty());
+
+        f.connectTo(adapter);
         QCOMPARE(c.connection(), ConnectionState::connected());
-        QCOMPARE(c.wantedPath(), std::nullopt);
+        QCOMPARE(states.size(), 2); // connecting, connected
+        QCOMPARE(c.wantedPath(), std::optional(adapter));
+        QCOMPARE(f.store.settings().value("lastPortPath").toString(), adapter);
+        QCOMPARE(f.logTexts(Kind::info),
+                 QStringList{"Verbunden mit " + adapter + " · 19200 · 8N1 · Flusssteuerung Keine"});
 
-        const QStringList info = f.logTexts(Kind::info);
-        QCOMPARE(info.size(), 2);
-        const QString started = QStringLiteral("Simulator gestartet auf ");
-        QVERIFY2(info[0].startsWith(started + "/dev/pts/"), qPrintable(info[0]));
-        const QString device = info[0].mid(started.size());
-        QCOMPARE(info[1], "Verbunden mit " + device + " · 19200 · 8N1 · Flusssteuerung Keine");
-
-        QVERIFY(f.waitUntilIdle());
-        QCOMPARE(f.logTexts(Kind::error), QStringList());
-        QCOMPARE(c.modelNumber(), model);
-        QCOMPARE(c.series(), series);
-        QCOMPARE(c.serialNumber(), QStringLiteral("SIM0000001"));
-        QCOMPARE(c.power(), std::optional(PowerState::on));
-        QCOMPARE(c.volume(), 30.0);
-        QVERIFY(c.displayResponding());
-
-        // A power change shows only when the display's reply says so.
-        c.setPower(PowerState::standby);
-        QCOMPARE(c.power(), std::optional(PowerState::on));
-        QTRY_COMPARE_WITH_TIMEOUT(c.power(), std::optional(PowerState::standby), waitMs);
-    }
-
-    void loopbackSimulatorSendsNoQueries()
-    {
-        ControllerFixture f;
-        DisplayController& c = f.make();
-        f.connectTo(SerialPortInfo::loopbackSimulatorPath);
-        QCOMPARE(c.connection(), ConnectionState::connected());
-        QVERIFY(c.rawMode());
-        QVERIFY(c.queue().isEmpty());
-        QVERIFY(!c.current());
-
-        const QStringList info = f.logTexts(Kind::info);
-        // Whole-line patterns.
-        const auto at = [&](const char* prefix) {
-            return info.indexOf(QRegularExpression(prefix));
-        };
-        const auto started = at("Simulator gestartet auf /dev/pts/.*");
-        const auto connected = at("Verbunden mit /dev/pts/.*");
-        const auto rawNote = at("Rohdaten-Modus aktiv – keine Abfragen an das Display");
-        QVERIFY2(0 <= started && started < connected && connected < rawNote,
-                 qPrintable(info.join(u'\n')));
-
-        // Bytes of our own, echoed: anything the pump had sent before would be in the
-        // log ahead of them.
-        c.sendRaw("ping");
-        QTRY_VERIFY_WITH_TIMEOUT(f.logTexts(Kind::rx).join(QString()).contains("ping"), waitMs);
-        QCOMPARE(f.logTexts(Kind::tx), QStringList{"ping"});
-        QCOMPARE(c.txCount(), 4);
-    }
-
-    void emptySelectionDoesNothing()
-    {
-        ControllerFixture f;
-        DisplayController& c = f.make();
-        QCOMPARE(c.selectedPath(), QString());
-        QSignalSpy logged(&c, &DisplayController::logAppended);
-        QSignalSpy connection(&c, &DisplayController::connectionChanged);
-        QSignalSpy wanted(&c, &DisplayController::wantedPathChanged);
-        c.connect();
-        QCOMPARE(logged.size(), 0);
-        QCOMPARE(connection.size(), 0);
-        QCOMPARE(wanted.size(), 0);
-        QCOMPARE(c.connection(), ConnectionState::disconnected());
-    }
-
-    void portThatCannotBeOpenedFails()
-    {
-        ControllerFixture f;
-        DisplayController& c = f.make();
-        AdapterLink link; // listed, but nothing behind the name
-        f.connectTo(link.path());
-
-        const QString text = openFailedText(link.path(), ENOENT);
-        QCOMPARE(c.connection(), ConnectionState::failed(text));
-        QCOMPARE(f.logTexts(Kind::error), QStringList{text});
-        QCOMPARE(c.wantedPath(), std::optional(link.path()));
-        QVERIFY(!c.isReconnecting()); // no retry after a manual connect
-        QCOMPARE(countStartingWith(f.logTexts(), "Verbunden mit"), 0);
-    }
-
-    void userDisconnects()
-    {
-        Adapter adapter;
-        QVERIFY(adapter.pty.isValid());
-        ControllerFixture f;
-        DisplayController& c = f.make();
-        f.connectTo(adapter.pty.slavePath());
-        QCOMPARE(c.connection(), ConnectionState::connected());
-        QCOMPARE(c.wantedPath(), std::optional(adapter.pty.slavePath()));
-        QCOMPARE(f.store.settings().value("lastPortPath").toString(), adapter.pty.slavePath());
-
-        c.disconnect();
+        c.disconnectLine();
         QCOMPARE(c.connection(), ConnectionState::disconnected());
         QCOMPARE(c.wantedPath(), std::nullopt);
         QCOMPARE(f.logTexts(Kind::info).last(), QStringLiteral("Verbindung getrennt"));
-        QCOMPARE(c.dropouts().size(), 0);
+        QVERIFY(c.dropouts().isEmpty());
+        f.lines.receive("late"); // a closed line delivers nothing
+        QCOMPARE(c.rxCount(), 0);
+    }
+
+    void openThatFails()
+    {
+        ControllerFixture f;
+        DisplayController& c = f.make();
+        f.lines.openFailure = SerialPortError::openFailed(adapter, EBUSY);
+        f.connectTo(adapter);
+        QCOMPARE(c.connection(), ConnectionState::failed(busyText));
+        QCOMPARE(f.logTexts(Kind::error), QStringList{busyText});
+        QCOMPARE(c.wantedPath(), std::optional(adapter));
+        f.clock->advance(10); // no retry after a manual connect
+        QCOMPARE(f.lines.devices.size(), 1);
+        QCOMPARE(countStartingWith(f.logTexts(), "Verbunden mit"), 0);
+    }
+
+    // A line that takes its time to open (a network line) is "connecting" meanwhile;
+    // disconnecting then ends the attempt for good.
+    void openThatTakesItsTime()
+    {
+        ControllerFixture f;
+        DisplayController& c = f.make();
+        f.lines.openLater = true;
+        f.connectTo(adapter);
+        QCOMPARE(c.connection(), ConnectionState::connecting());
+        f.lines.finishOpen();
+        QCOMPARE(c.connection(), ConnectionState::connected());
+        f.clock->settle();
+        QCOMPARE(f.lines.lines, QStringList{""});
+
+        c.connectLine(); // reopen, and give up before it is open
+        QCOMPARE(c.connection(), ConnectionState::connecting());
+        c.disconnectLine();
+        f.lines.finishOpen();
+        QCOMPARE(c.connection(), ConnectionState::disconnected());
+        QCOMPARE(f.logTexts(Kind::info).count("Verbindung getrennt"), 0); // nothing was open
     }
 
     void pulledAdapterIsAwaitedAndReconnected_data()
@@ -166,7 +98,7 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::addColumn<int>("plugEvents"); // hot-plug events when it comes back
         const QString portReason = QStringLiteral("Gegenstelle getrennt");
-        QTest::newRow("port reports first") << false << portReason << 1;
+        QTest::newRow("line reports first") << false << portReason << 1;
         QTest::newRow("watcher reports first") << true << "Wandler vom USB getrennt" << 1;
         QTest::newRow("plug event reported twice") << false << portReason << 2;
     }
@@ -177,48 +109,34 @@ private slots:
         QFETCH(int, plugEvents);
         ControllerFixture f;
         DisplayController& c = f.make();
-        // An idle line: no write can find the loss before the port's own report does.
-        c.setPollingEnabled(false);
-        AdapterLink link;
-        auto adapter = std::make_unique<Adapter>();
-        QVERIFY(link.pointTo(adapter->pty.slavePath()));
-        f.connectTo(link.path());
-        QCOMPARE(c.connection(), ConnectionState::connected());
-        QVERIFY(f.waitUntilIdle());
+        f.connectTo(adapter);
 
-        f.scanner->unlist(link.path());
-        if (watcherFirst) {
+        f.scanner->unlist(adapter);
+        if (watcherFirst)
             f.hotplug->fire();
-            QCOMPARE(c.connection(), ConnectionState::waiting());
-            adapter->pull();
-        } else {
-            adapter->pull();
-            QTRY_COMPARE_WITH_TIMEOUT(c.connection(), ConnectionState::waiting(), waitMs);
-            f.hotplug->fire(); // the watcher's late report of the same loss
-        }
+        f.lines.lose("Gegenstelle getrennt");
+        f.hotplug->fire(); // the other's late report of the same loss
+        QCOMPARE(c.connection(), ConnectionState::waiting());
         QCOMPARE(c.dropouts().size(), 1);
         QCOMPARE(f.logTexts(Kind::error), QStringList{lostPrefix + reason});
         QCOMPARE(f.logTexts(Kind::info).count(waitingText), 1);
-        QCOMPARE(c.connection(), ConnectionState::waiting());
-        QCOMPARE(c.wantedPath(), std::optional(link.path()));
-        QVERIFY(!c.isReconnecting()); // nothing to connect to yet
+        QCOMPARE(c.wantedPath(), std::optional(adapter));
+        f.clock->advance(60); // nothing to connect to yet
+        QCOMPARE(f.lines.devices.size(), 1);
 
-        Adapter replugged;
-        QVERIFY(link.pointTo(replugged.pty.slavePath()));
-        f.scanner->list(link.path());
+        f.scanner->list(adapter);
         for (int i = 0; i < plugEvents; ++i)
             f.hotplug->fire();
-        QVERIFY(c.isReconnecting());
-        QTRY_COMPARE_WITH_TIMEOUT(c.connection(), ConnectionState::connected(), waitMs);
-
-        QCOMPARE(f.logTexts(Kind::info).count(reconnectedText), 1);
+        f.clock->advance(0.399);
+        QCOMPARE(c.connection(), ConnectionState::waiting());
+        f.clock->advance(0.001); // the first attempt, 0.4 s after the plug
+        QCOMPARE(c.connection(), ConnectionState::connected());
+        f.clock->settle();
+        QCOMPARE(f.logTexts(Kind::info).count(reconnectedText.arg(1)), 1);
         QCOMPARE(c.reconnects(), 1);
-        QVERIFY(!c.isReconnecting());
-        QCOMPARE(c.selectedPath(), link.path());
-        QCOMPARE(countStartingWith(f.logTexts(Kind::info), "Verbunden mit " + link.path()), 2);
-        QCOMPARE(c.dropouts().size(), 1);
-        // The new line is live: the start-up queries reach the replugged adapter.
-        QTRY_VERIFY_WITH_TIMEOUT(replugged.display->lines.contains("get modelnum"), waitMs);
+        QCOMPARE(c.selectedPath(), adapter);
+        QCOMPARE(f.lines.devices, QStringList({adapter, adapter}));
+        QCOMPARE(f.lines.lines.count(""), 2); // the new line gets the start-up queries
     }
 
     void lossWithoutWaitingFails_data()
@@ -232,115 +150,139 @@ private slots:
         QFETCH(bool, simulator);
         ControllerFixture f;
         DisplayController& c = f.make();
-        std::optional<Adapter> adapter;
-        if (simulator) {
-            c.setSelectedPath(SerialPortInfo::smartSimulatorPath);
-            c.connect();
-            QCOMPARE(c.connection(), ConnectionState::connected());
-            c.handleConnectionLost(QStringLiteral("Gegenstelle getrennt")); // its port's report
-        } else {
-            c.setAutoReconnect(false);
-            adapter.emplace();
-            f.connectTo(adapter->pty.slavePath());
-            QCOMPARE(c.connection(), ConnectionState::connected());
-            f.scanner->unlist(adapter->pty.slavePath());
-            adapter->pull();
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(c.connection(), ConnectionState::failed(lineGone), waitMs);
-        c.handleConnectionLost(std::nullopt); // a second report of the same loss
+        c.setAutoReconnect(simulator);
+        f.connectTo(simulator ? SerialPortInfo::smartSimulatorPath : adapter);
+        QCOMPARE(c.connection(), ConnectionState::connected());
+        f.lines.lose("Gegenstelle getrennt");
+        QCOMPARE(c.connection(), ConnectionState::failed(lineGone));
+        f.hotplug->fire(); // nothing is awaited
+        f.clock->advance(10);
+        QCOMPARE(c.connection(), ConnectionState::failed(lineGone));
         QCOMPARE(c.dropouts().size(), 1);
         QCOMPARE(countStartingWith(f.logTexts(Kind::error), lostPrefix), 1);
         QCOMPARE(f.logTexts(Kind::info).count(waitingText), 0);
-        QVERIFY(!c.isReconnecting());
-
-        f.hotplug->fire(); // nothing is awaited
-        QCOMPARE(c.connection(), ConnectionState::failed(lineGone));
-        QVERIFY(!c.isReconnecting());
+        QCOMPARE(f.lines.devices.size(), 1);
     }
 
-    void listedAdapterThatCannotBeOpenedEndsTheSeries()
+    // Six attempts 0.4 s, then 0.8 s apart; only an adapter that was listed at the last
+    // attempt earns the message that it cannot be opened.
+    void seriesThatFails_data()
     {
+        QTest::addColumn<bool>("listedAtTheEnd");
+        QTest::newRow("listed but busy") << true;
+        QTest::newRow("gone again") << false;
+    }
+    void seriesThatFails()
+    {
+        QFETCH(bool, listedAtTheEnd);
         ControllerFixture f;
-        AdapterLink link;
-        QVERIFY(link.pointTo(QStringLiteral("/nonexistent/ttyUSB7")));
-        // Remembered and absent at start: the controller waits for it.
-        f.store.settings().setValue("lastPortPath", link.path());
-        DisplayController& c = f.make(true);
+        f.store.settings().setValue("lastPortPath", adapter);
+        DisplayController& c = f.make(true); // remembered and absent: waiting for it
+        f.clock->settle();
         QCOMPARE(c.connection(), ConnectionState::waiting());
 
-        f.scanner->list(link.path());
+        f.lines.openFailure = SerialPortError::openFailed(adapter, EBUSY);
+        f.scanner->list(adapter);
         f.hotplug->fire();
-        QVERIFY(c.isReconnecting());
-        const QString openFailed = openFailedText(link.path(), ENOENT);
-        QTRY_VERIFY_WITH_TIMEOUT(f.logTexts(Kind::error).contains(openFailed), waitMs);
+        f.clock->advance(0.4);
+        QCOMPARE(f.lines.devices.size(), 1);
         f.hotplug->fire(); // a plug event during the series does not start it over
-        // Six attempts take about 4.4 s.
-        QTRY_VERIFY_WITH_TIMEOUT(f.logTexts(Kind::error).contains(gaveUpText), 15000);
-
-        QStringList expected(6, openFailed);
-        expected.append(gaveUpText);
-        QCOMPARE(f.logTexts(Kind::error), expected);
+        f.clock->advance(0.8 * 4);
+        QCOMPARE(f.lines.devices.size(), 5);
+        if (!listedAtTheEnd)
+            f.scanner->unlist(adapter);
+        f.clock->advance(0.8);
+        QCOMPARE(f.lines.devices.size(), listedAtTheEnd ? 6 : 5);
+        QCOMPARE(f.logTexts(Kind::error).count(gaveUpText), listedAtTheEnd ? 1 : 0);
         QCOMPARE(c.connection(), ConnectionState::waiting());
-        QVERIFY(!c.isReconnecting());
-        QCOMPARE(c.reconnects(), 0);
+        f.clock->advance(60);
+        QCOMPARE(f.lines.devices.size(), listedAtTheEnd ? 6 : 5);
 
         // Still waiting, so the next plug event starts a new series, until the user stops
         // waiting ("Nicht mehr warten").
+        f.scanner->list(adapter);
         f.hotplug->fire();
-        QVERIFY(c.isReconnecting());
-        const int entries = int(c.log().size());
-        c.disconnect();
+        f.clock->advance(0.4);
+        QCOMPARE(f.lines.devices.size(), listedAtTheEnd ? 7 : 6);
+        const int entries = c.log().size();
+        c.disconnectLine();
         QCOMPARE(c.connection(), ConnectionState::disconnected());
         QCOMPARE(c.wantedPath(), std::nullopt);
-        QVERIFY(!c.isReconnecting());
-        QCOMPARE(int(c.log().size()), entries); // no port was open: nothing to report
-
-        // The adapter comes back, usable this time: nobody waits for it any more.
-        Adapter adapter;
-        QVERIFY(link.pointTo(adapter.pty.slavePath()));
+        QCOMPARE(c.log().size(), entries); // no line was open: nothing to report
+        f.lines.openFailure.reset();
         f.hotplug->fire();
-        QVERIFY(!c.isReconnecting());
-        QTest::qWait(600); // past the moment of a first attempt
+        f.clock->advance(10); // nobody waits for it any more
         QCOMPARE(c.connection(), ConnectionState::disconnected());
-        QCOMPARE(int(c.log().size()), entries);
     }
 
-    void writeErrors_data()
+    // The user picks another port while a series runs: the series ends at its next step,
+    // and the next loss can start one of its own.
+    void seriesEndsWhenTheTargetChanges()
     {
-        QTest::addColumn<int>("errnum");
-        QTest::addColumn<bool>("deviceGone");
-        QTest::newRow("EIO") << EIO << true;
-        QTest::newRow("ENXIO") << ENXIO << true;
-        QTest::newRow("EAGAIN") << EAGAIN << false;
-    }
-    void writeErrors()
-    {
-        QFETCH(int, errnum);
-        QFETCH(bool, deviceGone);
-        Adapter adapter;
         ControllerFixture f;
         DisplayController& c = f.make();
-        f.connectTo(adapter.pty.slavePath());
-        QVERIFY(f.waitUntilIdle());
-
-        c.handleWriteError(SerialPortError::writeFailed(errnum));
-        if (!deviceGone) {
-            QCOMPARE(f.logTexts(Kind::error),
-                     QStringList{"Senden fehlgeschlagen: " + systemText(errnum)});
-            QCOMPARE(c.connection(), ConnectionState::connected());
-            QCOMPARE(c.dropouts().size(), 0);
-            QVERIFY(!c.isReconnecting());
-            return;
-        }
-        // Handled like a pulled adapter; this one is still listed, so it comes back.
-        QCOMPARE(c.dropouts().size(), 1);
-        QCOMPARE(f.logTexts(Kind::error), QStringList{lostPrefix + systemText(errnum)});
+        f.connectTo(adapter);
+        f.lines.lose("Gegenstelle getrennt"); // still listed: the series starts at once
         QCOMPARE(c.connection(), ConnectionState::waiting());
-        QCOMPARE(f.logTexts(Kind::info).count(waitingText), 1);
-        QVERIFY(c.isReconnecting());
-        QTRY_COMPARE_WITH_TIMEOUT(c.connection(), ConnectionState::connected(), waitMs);
-        QCOMPARE(f.logTexts(Kind::info).count(reconnectedText), 1);
-        QCOMPARE(c.reconnects(), 1);
+        const QString other = QStringLiteral("/dev/ttyUSB1");
+        f.connectTo(other);
+        QCOMPARE(c.connection(), ConnectionState::connected());
+        f.clock->advance(10);
+        QCOMPARE(f.lines.devices, QStringList({adapter, other}));
+
+        f.lines.lose("Gegenstelle getrennt");
+        f.clock->advance(0.4);
+        QCOMPARE(c.connection(), ConnectionState::connected());
+        QCOMPARE(f.lines.devices, QStringList({adapter, other, other}));
+        QCOMPARE(f.logTexts(Kind::info).count(reconnectedText.arg(1)), 1);
+    }
+
+    // Lost while a command waits, the test output runs or a packet waits for its echo:
+    // nothing of that work outlives the line.
+    void lostInTheMiddleOfWork_data()
+    {
+        QTest::addColumn<QString>("work");
+        QTest::newRow("a command waits") << "command";
+        QTest::newRow("test output runs") << "test";
+        QTest::newRow("a loopback packet waits") << "loopback";
+    }
+    void lostInTheMiddleOfWork()
+    {
+        QFETCH(QString, work);
+        ControllerFixture f;
+        DisplayController& c = f.connected();
+        f.lines.display = {}; // silent from now on
+        if (work == u"command") {
+            c.send("get volume");
+            f.clock->settle();
+            QVERIFY(c.current().has_value());
+        } else if (work == u"test") {
+            c.setTestInterval(0.05);
+            c.startTest();
+            f.clock->advance(0.1);
+        } else {
+            c.startLoopback();
+            f.clock->advance(0.1);
+        }
+        f.scanner->unlist("/dev/ttyUSB0"); // pulled: nothing to reconnect to
+        f.lines.lose("Gegenstelle getrennt");
+        QCOMPARE(c.connection(), ConnectionState::waiting());
+        QVERIFY(!c.current());
+        QVERIFY(c.queue().isEmpty());
+        QVERIFY(!c.testRunning());
+        QVERIFY(!c.loopbackRunning());
+        const QByteArray written = f.lines.written;
+        const LoopbackStats stats = c.loopback();
+        const qint64 sent = c.testSentCount();
+        f.clock->advance(10);
+        QCOMPARE(c.timeouts(), 0);
+        QCOMPARE(c.testSentCount(), sent);
+        QCOMPARE(c.loopback(), stats);
+        QCOMPARE(f.lines.written, written);
+        if (work == u"test")
+            QVERIFY(
+                f.logTexts(Kind::info)
+                    .contains(QStringLiteral("Testausgabe gestoppt nach %1 Paketen").arg(sent)));
     }
 };
 

@@ -1,5 +1,5 @@
+// What the controller keeps across launches, and how it starts.
 #include "ControllerFixture.h"
-#include "Pty.h"
 
 #include <QSignalSpy>
 
@@ -49,10 +49,11 @@ private slots:
     {
         QFETCH(QString, key);
         QFETCH(QVariant, value);
-        TemporaryStore store;
+        ControllerFixture f;
+        TemporaryStore& store = f.store;
         if (!key.isEmpty())
             store.settings().setValue(key, value);
-        auto controller = makeController(store.settings());
+        DisplayController* controller = &f.make();
         QCOMPARE(controller->settings(), SerialSettings::smartStandard());
         QCOMPARE(controller->pollingEnabled(), true);
         QCOMPARE(controller->pollingInterval(), 5.0);
@@ -68,10 +69,11 @@ private slots:
 
     void persistence()
     {
-        TemporaryStore store;
-        auto controller = makeController(store.settings());
+        ControllerFixture f;
+        TemporaryStore& store = f.store;
+        DisplayController* controller = &f.make();
         // Equal serial settings: nothing is announced or written.
-        QSignalSpy changed(controller.get(), &DisplayController::settingsChanged);
+        QSignalSpy changed(controller, &DisplayController::settingsChanged);
         controller->setSettings(SerialSettings::smartStandard());
         QCOMPARE(changed.size(), 0);
         QVERIFY(!store.settings().contains("serialSettings"));
@@ -83,43 +85,68 @@ private slots:
                  std::optional(other));
 
         // The plain keys are written on every assignment, equal or not, without a signal.
-        QSignalSpy polling(controller.get(), &DisplayController::pollingEnabledChanged);
+        QSignalSpy polling(controller, &DisplayController::pollingEnabledChanged);
         controller->setPollingEnabled(true);
         controller->setSeries(DisplaySeries::qx);
         QCOMPARE(polling.size(), 0);
         QCOMPARE(store.settings().value("pollingEnabled").toBool(), true);
         QCOMPARE(store.settings().value("displaySeries").toString(), QStringLiteral("QX"));
         controller->setPollingEnabled(false);
-        QCOMPARE(makeController(store.settings())->pollingEnabled(), false);
+        QCOMPARE(f.make().pollingEnabled(), false);
+    }
+
+    // A file damaged on disk: defaults, and the file stays as it was.
+    void damagedSettingsFile_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("truncated") << QByteArray("[General]\nserialSettings=@ByteArray({\\\"baudR");
+        QTest::newRow("garbage") << QByteArray("\x01\xff\xfe[[[=\n\0\0=\n", 12);
+        QTest::newRow("wrong types")
+            << QByteArray("[General]\nserialSettings=17\npollingInterval=schnell\n"
+                          "displaySeries=@Variant(\\0\\0\\0\\x7f)\nlastPortPath=@Invalid()\n");
+    }
+    void damagedSettingsFile()
+    {
+        QFETCH(QByteArray, content);
+        ControllerFixture f;
+        {
+            QFile file(f.store.path());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        f.store.settings().sync();
+        DisplayController& c = f.make();
+        QCOMPARE(c.settings(), SerialSettings::smartStandard());
+        QCOMPARE(c.pollingInterval(), 5.0);
+        QCOMPARE(c.series(), DisplaySeries::qx);
+        f.controller.reset();
+        f.store.settings().sync();
+        QFile file(f.store.path());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
     }
 
     void startupConnection_data()
     {
         QTest::addColumn<bool>("autoReconnect");
         QTest::addColumn<QString>("remembered"); // "listed", "absent" or a stored path
-        QTest::addColumn<bool>("underTestHarness");
-        QTest::addColumn<int>("expected"); // ConnectionState::Case
+        QTest::addColumn<int>("expected");       // ConnectionState::Case
         using C = ConnectionState::Case;
-        QTest::newRow("remembered adapter present")
-            << true << "listed" << false << int(C::connected);
-        QTest::newRow("remembered adapter absent") << true << "absent" << false << int(C::waiting);
-        QTest::newRow("reconnection off") << false << "listed" << false << int(C::disconnected);
+        QTest::newRow("remembered adapter present") << true << "listed" << int(C::connected);
+        QTest::newRow("remembered adapter absent") << true << "absent" << int(C::waiting);
+        QTest::newRow("reconnection off") << false << "listed" << int(C::disconnected);
         QTest::newRow("simulator never restored")
-            << true << "simulator://smart" << false << int(C::disconnected);
-        QTest::newRow("test harness") << true << "listed" << true << int(C::disconnected);
+            << true << "simulator://smart" << int(C::disconnected);
     }
     void startupConnection()
     {
         QFETCH(bool, autoReconnect);
         QFETCH(QString, remembered);
-        QFETCH(bool, underTestHarness);
         QFETCH(int, expected);
-        Pty pty;
-        QVERIFY(pty.isValid());
         ControllerFixture f;
         QString path = remembered;
         if (remembered == u"listed") {
-            path = pty.slavePath();
+            path = QStringLiteral("/dev/ttyUSB0");
             f.scanner->list(path);
         } else if (remembered == u"absent") {
             path = QStringLiteral("/dev/serial/by-id/usb-gone");
@@ -127,44 +154,18 @@ private slots:
         f.store.settings().setValue("lastPortPath", path);
         f.store.settings().setValue("autoReconnect", autoReconnect);
 
-        if (underTestHarness)
-            qputenv("XCTestConfigurationFilePath", "/tmp/x");
         DisplayController& controller = f.make(true);
-        qunsetenv("XCTestConfigurationFilePath");
         // The connection is made after construction, never inside it.
         QVERIFY(!controller.connection().is(ConnectionState::Case::connected));
-        const auto reached = [&] { return int(controller.connection().state) == expected; };
-        QTRY_VERIFY_WITH_TIMEOUT(reached(), 5000);
-        QTest::qWait(50); // nothing further happens on its own
+        f.clock->advance(10);
         QCOMPARE(int(controller.connection().state), expected);
         QCOMPARE(controller.wantedPath(), expected == int(ConnectionState::Case::disconnected)
                                               ? std::nullopt
                                               : std::optional(path));
-    }
-
-    void dropoutWindow()
-    {
-        ControllerFixture f;
-        DisplayController& controller = f.make();
-        // Losses are recorded by the connection; a simulator line serves to lose one.
-        auto loseOnce = [&] {
-            controller.setSelectedPath(SerialPortInfo::smartSimulatorPath);
-            controller.connect();
-            QVERIFY(controller.connection().is(ConnectionState::Case::connected));
-            controller.handleConnectionLost(QStringLiteral("Gegenstelle getrennt"));
-        };
-        loseOnce();
-        QVERIFY(!controller.hasRepeatedDropouts());
-        f.clock->advance(599);
-        loseOnce();
-        QVERIFY(controller.hasRepeatedDropouts());
-        f.clock->advance(2);
-        QVERIFY(!controller.hasRepeatedDropouts()); // the first is now older than ten minutes
-        for (int i = 0; i < 60; ++i)
-            loseOnce();
-        QCOMPARE(controller.dropouts().size(), 50);
-        controller.resetDropouts();
-        QVERIFY(controller.dropouts().isEmpty());
+        // Without the option nothing is connected, whatever is remembered.
+        f.make(false);
+        f.clock->advance(10);
+        QCOMPARE(f.controller->connection(), ConnectionState::disconnected());
     }
 };
 

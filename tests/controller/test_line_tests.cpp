@@ -1,41 +1,35 @@
-// The line tests end to end: test output read by a terminal on a pseudo-terminal, and
-// the bridge-plug test against the loopback simulator and against echoes chosen here.
-#include "LineFixture.h"
+// The line tests on a fake line and a clock moved by hand: the test output for a terminal
+// program, and the bridge-plug test against echoes chosen here.
+#include "ControllerFixture.h"
 
-#include <QElapsedTimer>
-#include <QSignalSpy>
+#include <ctime>
 
 namespace {
 
 const QString notConnected =
     QStringLiteral("Erst verbinden – Testbytes gehen auf die gewählte Schnittstelle.");
 const QString invalidHex = QStringLiteral("Ungültige Hex-Eingabe.");
-const QString loopbackStartLine = QStringLiteral(
-    "Brückentest läuft: 32 Bytes je Paket, 19200 · 8N1. Erwartet: jedes Byte kommt identisch "
-    "zurück.");
 
-// The controller on the system's clock: echo delays must be measured, not frozen.
-DisplayController& makeWithSystemClock(ControllerFixture& f)
+// The packet as sent at `sent`, with its local time.
+QByteArray counterLine(qint64 number, const QDateTime& sent)
 {
-    f.systemClock = true;
-    return f.make();
-}
-
-QByteArray counterLine(qint64 number)
-{
-    // The fixture's clock stands at 14:03:22.
     return "Bildwart Test #" + QByteArray::number(number).rightJustified(4, '0') +
-           " | 19200 8N1 | 14:03:22\r\n";
+           " | 19200 8N1 | " + sent.toLocalTime().toString("HH:mm:ss").toLatin1() + "\r\n";
 }
 
 QString stopLine(const LoopbackStats& stats)
 {
-    return QStringLiteral("Brückentest beendet: %1 Pakete, %2 in Ordnung, %3 fehlerhaft, "
-                          "%4 verloren")
-        .arg(stats.sent)
-        .arg(stats.ok)
-        .arg(stats.faulty)
-        .arg(stats.lost);
+    return QStringLiteral("Brückentest beendet: ") + stats.summary();
+}
+
+// A bridge plug with a fault: what comes back for each packet.
+FakeLines::Display echo(std::function<QByteArray(QByteArray packet)> fault)
+{
+    return [fault](const QString& line) -> QByteArray {
+        if (!line.startsWith(u'<'))
+            return promptOnly(line);
+        return fault(line.toLatin1() + "\r\n");
+    };
 }
 
 } // namespace
@@ -44,230 +38,170 @@ class LineTestsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+    void initTestCase()
+    {
+        useGermanLocale();
+        // Local time one hour off UTC, so that a packet with UTC in it shows.
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        const QDateTime noon(QDate(2026, 12, 5), QTime(12, 0), Qt::UTC);
+        QCOMPARE(noon.toLocalTime().time().hour(), 13);
+    }
 
     void testOutputSendsNumberedLines()
     {
-        Pty pty;
-        QVERIFY(pty.isValid());
-        ScriptedDisplay terminal(pty.master(), promptOnly);
         ControllerFixture f;
-        DisplayController& c = f.make();
+        DisplayController& c = f.connected();
         c.setPollingInterval(1.0);
-        c.setTestInterval(0.05);
-        f.connectTo(pty.slavePath());
-        QVERIFY(f.waitUntilIdle());
-
-        const qsizetype before = terminal.received.size();
+        c.setTestInterval(0.01); // used as 0.05
+        const qsizetype before = f.lines.written.size();
+        const QDateTime start = f.clock->now();
         c.startTest();
-        QVERIFY(c.testRunning());
         QCOMPARE(f.logTexts(Kind::info).last(),
-                 QStringLiteral("Testausgabe läuft: Zählerzeile, alle 0,05 s"));
-        // 32 packets take at least 1.55 s: time for a poll round to come due.
-        QTRY_VERIFY_WITH_TIMEOUT(c.testSentCount() >= 32, waitMs);
+                 QStringLiteral("Testausgabe läuft: Zählerzeile, alle 0,01 s"));
+        f.clock->advance(1.49); // packets at 0, 0.05, …, 1.45: thirty of them
+        QCOMPARE(c.testSentCount(), 30);
         c.stopTest();
-        QVERIFY(!c.testRunning());
-        const qint64 sent = c.testSentCount();
         QCOMPARE(f.logTexts(Kind::info).last(),
-                 QStringLiteral("Testausgabe gestoppt nach %1 Paketen").arg(sent));
+                 QStringLiteral("Testausgabe gestoppt nach 30 Paketen"));
+        f.clock->advance(1);
+        QCOMPARE(c.testSentCount(), 30); // nothing after the stop
 
-        // Every packet arrives in order with CR LF, and no query is mixed in.
+        // Every packet in order with CR LF, the local time in it, no poll mixed in.
         QByteArray expected;
-        for (qint64 n = 1; n <= sent; ++n)
-            expected += counterLine(n);
-        QTRY_VERIFY_WITH_TIMEOUT(terminal.received.size() - before >= expected.size(), waitMs);
-        QCOMPARE(terminal.received.mid(before, expected.size()), expected);
+        for (qint64 n = 1; n <= 30; ++n)
+            expected += counterLine(n, start.addMSecs(50 * (n - 1)));
+        QCOMPARE(f.lines.written.mid(before), expected);
+        QCOMPARE(f.logTexts(Kind::tx).last(),
+                 "Test #30: " + LogEntry::printable(counterLine(30, start.addMSecs(1450))));
 
-        // Nothing goes out after the stop.
-        QTest::qWait(150);
-        QCOMPARE(c.testSentCount(), sent);
-
-        // A second run goes on counting.
-        c.startTest();
-        QTRY_VERIFY_WITH_TIMEOUT(c.testSentCount() > sent, waitMs);
+        c.startTest(); // a second run goes on counting
+        QCOMPARE(c.testSentCount(), 30);
+        f.clock->settle();
+        QCOMPARE(c.testSentCount(), 31);
         c.stopTest();
-        const QByteArray next = counterLine(sent + 1);
-        QVERIFY(f.logTexts(Kind::tx).contains(QStringLiteral("Test #%1: ").arg(sent + 1) +
-                                              LogEntry::printable(next)));
-        QTRY_VERIFY_WITH_TIMEOUT(terminal.received.contains(next), waitMs);
-        QCOMPARE(f.logTexts(Kind::info).last(),
-                 QStringLiteral("Testausgabe gestoppt nach %1 Paketen").arg(c.testSentCount()));
+        c.stopTest(); // nothing runs: nothing logged
+        QCOMPARE(f.logTexts(Kind::info).count("Testausgabe gestoppt nach 31 Paketen"), 1);
     }
 
-    void testOutputNeedsAConnection()
+    void testOutputWithoutLineOrBytes()
     {
         ControllerFixture f;
         DisplayController& c = f.make();
         c.startTest();
-        QVERIFY(!c.testRunning());
         c.sendTestOnce();
         QCOMPARE(f.logTexts(Kind::error), (QStringList{notConnected, notConnected}));
-        QCOMPARE(c.testSentCount(), 0);
-    }
+        QVERIFY(!c.testRunning());
 
-    void invalidHexSendsNothing_data()
-    {
-        QTest::addColumn<QString>("hex");
-        QTest::newRow("not hex") << "48 6G";
-        QTest::newRow("empty") << "";
-    }
-    void invalidHexSendsNothing()
-    {
-        QFETCH(QString, hex);
-        Pty pty;
-        ScriptedDisplay terminal(pty.master(), promptOnly);
-        ControllerFixture f;
-        DisplayController& c = f.make();
-        f.connectTo(pty.slavePath());
-        QVERIFY(f.waitUntilIdle());
-        const qint64 txBefore = c.txCount();
+        f.connectTo("/dev/ttyUSB0");
+        c.setRawMode(true);
         c.setTestPattern(TestPattern::customHex);
-        c.setTestCustomHex(hex);
-
-        c.sendTestOnce();
-        QCOMPARE(f.logTexts(Kind::error), QStringList{invalidHex});
-
-        // A running output keeps running and says so at every interval.
+        c.setTestCustomHex("48 6G");
         c.setTestInterval(0.05);
+        const qint64 tx = c.txCount();
         c.startTest();
-        QTRY_VERIFY_WITH_TIMEOUT(f.logTexts(Kind::error).count(invalidHex) >= 3, waitMs);
+        f.clock->advance(0.1);
+        QCOMPARE(f.logTexts(Kind::error).count(invalidHex), 3); // at 0, 0.05 and 0.1
         QVERIFY(c.testRunning());
-        c.stopTest();
-        QCOMPARE(f.logTexts(Kind::info).last(),
-                 QStringLiteral("Testausgabe gestoppt nach 0 Paketen"));
-        QCOMPARE(c.testSentCount(), 0);
-        QCOMPARE(c.txCount(), txBefore);
+        QCOMPARE(c.txCount(), tx);
     }
 
-    void loopbackSimulatorReturnsEveryPacket()
+    // The loopback test stops the test output, switches raw mode on and judges packets
+    // as soon as their echo is whole.
+    void loopbackRun()
     {
         ControllerFixture f;
-        DisplayController& c = makeWithSystemClock(f);
-        f.connectTo(SerialPortInfo::loopbackSimulatorPath);
-        QVERIFY(c.rawMode());
-
-        // A test output runs when the loopback test starts; its one packet has come back,
-        // so no late echo can fall into the first loopback packet.
+        DisplayController& c = f.connected(echo([](QByteArray packet) { return packet; }));
         c.setTestInterval(60);
         c.startTest();
-        QTRY_VERIFY_WITH_TIMEOUT(c.testSentCount() == 1 && c.rxCount() == c.txCount(), waitMs);
-
         c.startLoopback();
         QVERIFY(!c.testRunning());
-        QVERIFY(c.loopbackRunning());
-        const QStringList info = f.logTexts(Kind::info);
-        const auto testStop = info.indexOf(QStringLiteral("Testausgabe gestoppt nach 1 Paketen"));
-        const auto loopbackStart = info.indexOf(loopbackStartLine);
-        QVERIFY2(testStop >= 0 && testStop < loopbackStart, qPrintable(info.join(u'\n')));
-
-        QTRY_VERIFY_WITH_TIMEOUT(c.loopback().sent >= 5, waitMs);
-        c.stopLoopback();
-        QVERIFY(!c.loopbackRunning());
         QVERIFY(c.rawMode());
+        const QStringList info = f.logTexts(Kind::info);
+        QVERIFY(info.indexOf("Testausgabe gestoppt nach 1 Paketen") <
+                info.indexOf("Brückentest läuft: 32 Bytes je Paket, 19200 · 8N1. Erwartet: "
+                             "jedes Byte kommt identisch zurück."));
 
-        const LoopbackStats stats = c.loopback();
-        QCOMPARE(stats.ok, stats.sent);
-        QCOMPARE(stats.lost, 0);
-        QCOMPARE(stats.faulty, 0);
-        QCOMPARE(stats.lastResult, std::optional(LoopbackStats::Result::ok()));
-        const qint64 packets = f.logTexts(Kind::tx).count() - 1; // minus the test line
-        QCOMPARE(stats.bytesSent, 32 * packets);
-        QVERIFY(stats.lastLatency && stats.minLatency && stats.maxLatency);
-        QVERIFY(*stats.minLatency > 0);
-        QVERIFY(*stats.minLatency <= *stats.maxLatency);
-        // Woken by the echo, not by the 0.3 s deadline.
-        QVERIFY2(*stats.minLatency < 0.25, qPrintable(QString::number(*stats.minLatency)));
-        QCOMPARE(f.logTexts(Kind::error), QStringList());
-        QCOMPARE(f.logTexts(Kind::info).last(), stopLine(stats));
+        f.clock->advance(0.2 * 4); // packets at 0, 0.2, 0.4, 0.6 and 0.8
+        QCOMPARE(c.loopback().sent, 5);
+        QCOMPARE(c.loopback().ok, 5);
+        QCOMPARE(c.loopback().lastLatency, std::optional(0.0)); // judged on arrival
+        c.startLoopback(); // refused while it runs: no second chain, no fresh statistics
+        f.clock->advance(0.2);
+        QCOMPARE(c.loopback().sent, 6);
+        QCOMPARE(f.lines.lines.count(QString::fromLatin1(LoopbackStats::packet(6, 32)).trimmed()),
+                 1);
+        c.stopLoopback();
+        QCOMPARE(f.logTexts(Kind::info).last(), stopLine(c.loopback()));
+        QCOMPARE(c.loopback().bytesSent, 6 * 32);
+        QCOMPARE(c.loopback().bytesReceived, 6 * 32);
+        QVERIFY(c.rawMode()); // stays on after the test
     }
 
     void loopbackVerdicts_data()
     {
-        QTest::addColumn<bool>("echo"); // the fifth byte corrupted, or nothing at all
+        QTest::addColumn<int>("fault");
         QTest::addColumn<QString>("verdict");
-        QTest::newRow("nothing back") << false << "nichts zurück – Brücke/Kabel/Adapter prüfen";
+        QTest::addColumn<double>("judgedAfter"); // seconds after the packet went out
+        QTest::newRow("nothing back") << 0 << "nichts zurück – Brücke/Kabel/Adapter prüfen" << 0.3;
         QTest::newRow("fifth byte corrupted")
-            << true << "Byte 5 verfälscht – Baudrate/Parität/Masse prüfen";
+            << 1 << "Byte 5 verfälscht – Baudrate/Parität/Masse prüfen" << 0.0;
+        QTest::newRow("short") << 2 << "nur 20 von 32 Bytes zurück" << 0.3;
+        QTest::newRow("long") << 3 << "33 statt 32 Bytes zurück" << 0.0;
     }
     void loopbackVerdicts()
     {
-        QFETCH(bool, echo);
+        QFETCH(int, fault);
         QFETCH(QString, verdict);
-        Pty pty;
-        // A display for the start-up queries, and for packets a line with a fault.
-        ScriptedDisplay far(pty.master(), [echo](const QString& line) {
-            if (!line.startsWith(u'<'))
-                return promptOnly(line);
-            QByteArray packet = line.toLatin1() + "\r\n";
-            packet[4] = 'X';
-            return echo ? packet : QByteArray();
-        });
+        QFETCH(double, judgedAfter);
         ControllerFixture f;
-        DisplayController& c = makeWithSystemClock(f);
-        f.connectTo(pty.slavePath());
-        QVERIFY(f.waitUntilIdle());
-        QVERIFY(!c.rawMode());
-
-        QElapsedTimer clock;
-        clock.start();
+        DisplayController& c = f.connected(echo([fault](QByteArray packet) {
+            switch (fault) {
+            case 0:
+                return QByteArray();
+            case 1:
+                packet[4] = 'X';
+                return packet;
+            case 2:
+                return packet.left(20);
+            default:
+                return packet + 'X';
+            }
+        }));
         c.startLoopback();
-        QVERIFY(c.rawMode());
-        QTRY_VERIFY_WITH_TIMEOUT(c.loopback().sent >= 1, waitMs);
-        const qint64 elapsedMs = clock.elapsed();
-        c.stopLoopback();
-
-        const LoopbackStats stats = c.loopback();
-        QCOMPARE(stats.ok, 0);
-        QCOMPARE(echo ? stats.faulty : stats.lost, stats.sent);
-        QVERIFY(!stats.lastLatency);
-        const QString text = QStringLiteral("Brückentest #1: ") + verdict;
-        QCOMPARE(f.logTexts(Kind::error).value(0), text);
-        QVERIFY(c.log().at(f.logTexts().indexOf(text)).bytes.isEmpty());
-        if (!echo) // a lost packet is judged at its deadline
-            QVERIFY2(elapsedMs >= 290, qPrintable(QString::number(elapsedMs)));
-        QCOMPARE(f.logTexts(Kind::info).last(), stopLine(stats));
+        if (judgedAfter > 0) { // at the deadline, not a moment before
+            f.clock->advance(judgedAfter - 0.001);
+            QCOMPARE(c.loopback().sent, 0);
+        }
+        f.clock->advance(0.001);
+        QCOMPARE(c.loopback().sent, 1);
+        QCOMPARE(c.loopback().ok, 0);
+        QVERIFY(!c.loopback().lastLatency);
+        QCOMPARE(f.logTexts(Kind::error), QStringList{"Brückentest #1: " + verdict});
     }
 
+    // A run stopped while a packet waits counts it only if its echo is whole.
     void stoppingWhileAPacketWaits_data()
     {
         QTest::addColumn<int>("echoBytes");
         QTest::addColumn<int>("counted");
         QTest::newRow("nothing back yet") << 0 << 0;
         QTest::newRow("part of the echo") << 20 << 0;
-        QTest::newRow("whole echo") << 32 << 1;
     }
     void stoppingWhileAPacketWaits()
     {
         QFETCH(int, echoBytes);
         QFETCH(int, counted);
-        Pty pty;
-        ScriptedDisplay silent(pty.master());
         ControllerFixture f;
-        DisplayController& c = makeWithSystemClock(f);
-        // A slow line: the packet's deadline (1 s) is far off while the test acts.
-        SerialSettings slow = c.settings();
-        slow.baudRate = 1200;
-        c.setSettings(slow);
-        c.setRawMode(true);
-        f.connectTo(pty.slavePath());
-
-        QSignalSpy written(&c, &DisplayController::txCountChanged);
+        DisplayController& c = f.connected(echo([](QByteArray) { return QByteArray(); }));
         c.startLoopback();
-        QVERIFY(written.wait(waitMs)); // packet 1 is out and waits for its echo
-        const QByteArray packet = LoopbackStats::packet(1, 32);
-        if (echoBytes > 0)
-            c.handleReceived(packet.left(echoBytes)); // as the port delivers it
+        f.clock->advance(0.1);
+        f.lines.receive(LoopbackStats::packet(1, 32).left(echoBytes));
         c.stopLoopback();
-
-        const LoopbackStats stats = c.loopback();
-        QCOMPARE(stats.sent, counted);
-        QCOMPARE(stats.ok, counted);
-        QCOMPARE(stats.lost, 0);
-        QCOMPARE(stats.bytesSent, 32);
-        QCOMPARE(stats.bytesReceived, echoBytes);
+        QCOMPARE(c.loopback().sent, counted);
+        QCOMPARE(c.loopback().bytesReceived, echoBytes);
         QCOMPARE(f.logTexts(Kind::error), QStringList());
-        // The stop line sums up what the statistics show.
-        QCOMPARE(f.logTexts(Kind::info).last(), stopLine(stats));
+        QCOMPARE(f.logTexts(Kind::info).last(), stopLine(c.loopback()));
     }
 };
 

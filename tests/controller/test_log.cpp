@@ -4,13 +4,15 @@
 #include "controller/LogExport.h"
 
 #include <QSignalSpy>
+#include <ctime>
 
 namespace {
 
+// Entries keep UTC; the export shows local time (the test runs an hour east of UTC).
 LogEntry entry(Kind kind, const QString& text, const QByteArray& bytes = {})
 {
-    return {QUuid::createUuid(), QDateTime(QDate(2026, 12, 5), QTime(14, 3, 22, 105)), kind, text,
-            bytes};
+    return {QUuid::createUuid(), QDateTime(QDate(2026, 12, 5), QTime(13, 3, 22, 105), Qt::UTC),
+            kind, text, bytes};
 }
 
 } // namespace
@@ -19,6 +21,12 @@ class LogTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+    }
+
     void printable_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -58,17 +66,17 @@ private slots:
 
     void exportTextAndFile()
     {
-        TemporaryStore store;
-        auto controller = makeController(store.settings());
-        QCOMPARE(controller->exportText(), QString());
-        controller->appendLog(Kind::info, "a");
-        controller->appendLog(Kind::info, "b");
-        const QString text = controller->exportText();
+        ControllerFixture f;
+        DisplayController& c = f.connected(promptOnly);
+        c.clearLog();
+        QCOMPARE(c.exportText(), QString());
+        c.setRawMode(true);
+        c.setRawMode(false);
+        const QString text = c.exportText();
         QCOMPARE(text.count(u'\n'), 1);
-        QVERIFY(text.endsWith(u'b'));
-        // The name comes from the controller's clock.
-        QCOMPARE(controller->proposedExportFileName(),
-                 QStringLiteral("261205_1403_Bildwart_Terminal.txt"));
+        QVERIFY(text.endsWith(u'“'));
+        // The name comes from the controller's clock, in local time.
+        QCOMPARE(c.proposedExportFileName(), QStringLiteral("261205_1503_Bildwart_Terminal.txt"));
 
         // UTF-8, and a longer old file is replaced, not overwritten in part.
         QTemporaryDir dir;
@@ -83,68 +91,37 @@ private slots:
         QVERIFY(!writeExportFile(dir.filePath("missing/log.txt"), "x"));
     }
 
-    void capKeepsTheNewestAndAnnouncesIncrementally()
-    {
-        TemporaryStore store;
-        auto controller = makeController(store.settings());
-        QSignalSpy appended(controller.get(), &DisplayController::logAppended);
-        QSignalSpy removed(controller.get(), &DisplayController::logRemovedFromFront);
-        for (int i = 0; i < LogBuffer::capacity; ++i)
-            controller->appendLog(Kind::info, QString::number(i));
-        QCOMPARE(appended.size(), LogBuffer::capacity);
-        QCOMPARE(removed.size(), 0);
-
-        controller->appendLog(Kind::error, "neu");
-        QCOMPARE(removed.size(), 1);
-        QCOMPARE(removed.first().first().toInt(), 1);
-        QCOMPARE(controller->log().size(), LogBuffer::capacity);
-        QCOMPARE(controller->log().at(0).text, QStringLiteral("1"));
-        QCOMPARE(controller->log().last().kind, Kind::error);
-    }
-
-    void entriesGetFreshIdsAndTheClocksTime()
+    // The cap drops the oldest entry per new one and says so, never the whole log; the
+    // entries carry fresh ids and the clock's time.
+    void capAndAnnouncements()
     {
         ControllerFixture f;
-        DisplayController& c = f.make();
-        c.appendLog(Kind::tx, "a", "a\r");
+        DisplayController& c = f.connected(promptOnly);
+        c.setRawMode(true);
+        c.clearLog();
+        QSignalSpy appended(&c, &DisplayController::logAppended);
+        QSignalSpy removed(&c, &DisplayController::logRemovedFromFront);
+        QSignalSpy cleared(&c, &DisplayController::logCleared);
+        for (int i = 0; i < LogBuffer::capacity; ++i)
+            f.lines.receive(QByteArray::number(i));
+        QCOMPARE(appended.size(), LogBuffer::capacity);
+        QCOMPARE(removed.size(), 0);
         f.clock->advance(1.5);
-        c.appendLog(Kind::tx, "a", "a\r");
+        f.lines.receive("neu");
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(removed.first().first().toInt(), 1);
+        QCOMPARE(c.log().size(), LogBuffer::capacity);
+        QCOMPARE(c.log().at(0).text, QStringLiteral("1"));
+        QCOMPARE(c.log().last().bytes, QByteArray("neu"));
         QVERIFY(c.log().at(0).id != c.log().at(1).id);
-        QCOMPARE(c.log().at(0).date.msecsTo(c.log().at(1).date), 1500);
-        QCOMPARE(c.log().at(1).bytes, QByteArray("a\r"));
-    }
+        QCOMPARE(c.log().at(0).date.msecsTo(c.log().last().date), 1500);
 
-    void clearAnnouncesOnlyARealChange()
-    {
-        TemporaryStore store;
-        auto controller = makeController(store.settings());
-        QSignalSpy cleared(controller.get(), &DisplayController::logCleared);
-        QSignalSpy tx(controller.get(), &DisplayController::txCountChanged);
-        controller->clearLog();
-        QCOMPARE(cleared.size(), 0);
-        controller->appendLog(Kind::info, "x");
-        controller->clearLog();
+        c.clearLog();
+        c.clearLog(); // nothing left: announced once
         QCOMPARE(cleared.size(), 1);
-        QCOMPARE(tx.size(), 0); // the counter was 0 already
-        QVERIFY(controller->log().isEmpty());
-    }
-
-    void rawModeLogsOnlyRealChanges()
-    {
-        TemporaryStore store;
-        auto controller = makeController(store.settings());
-        QSignalSpy changed(controller.get(), &DisplayController::rawModeChanged);
-        controller->setRawMode(false);
-        controller->setRawMode(true);
-        controller->setRawMode(true);
-        controller->setRawMode(false);
-        QCOMPARE(changed.size(), 2);
-        QCOMPARE(controller->log().size(), 2);
-        QCOMPARE(controller->log().at(0).text,
-                 QStringLiteral("Rohdaten-Modus: Eingaben gehen ungefiltert "
-                                "hinaus, keine SMART-Abfragen"));
-        QCOMPARE(controller->log().at(1).text,
-                 QStringLiteral("SMART-Modus: Befehle warten auf den Prompt \u201E>\u201C"));
+        QVERIFY(c.log().isEmpty());
+        QCOMPARE(c.rxCount(), 0);
+        QCOMPARE(c.txCount(), 0);
     }
 };
 

@@ -1,156 +1,95 @@
-#include "LineFixture.h"
+// What the display sends and what the user asks for, through the controller: the reply
+// rules themselves are checked on the plain state (test_display_values).
+#include "ControllerFixture.h"
 
 #include <QSignalSpy>
+
+namespace {
+
+// A display that knows volume 40 and repeats what it is set to.
+QByteArray volume40(const QString& line)
+{
+    if (line == u"get volume")
+        return "\r\nvolume=40\r\n>";
+    if (line.startsWith(u"set volume="))
+        return "\r\n" + line.mid(4).toUtf8() + "\r\n>";
+    return answerEverything(line);
+}
+
+} // namespace
 
 class RepliesActionsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void reportedValues_data()
+    // The poll's answer asked before a slider moved does not move it back; two seconds
+    // later answers count again.
+    void pollAnswerInsideTheHoldOffIsIgnored()
     {
-        QTest::addColumn<QString>("report");   // name=value
-        QTest::addColumn<QString>("expected"); // rendering of the property afterwards
-        const char* rows[][3] = {
-            {"power upper case", "powerstate=STANDBY", "standby"},
-            {"unknown power", "powerstate=sleeping", "none"},
-            {"input lowered", "input=HDMI2", "hdmi2"},
-            {"volume fraction", "volume=40.5", "40.5"},
-            {"volume unreadable", "volume=abc", "7"},
-            {"volume comma", "volume=40,5", "7"},
-            {"volume nan", "volume=nan", "7"},
-            {"volume blank", "volume=", "7"},
-            {"mute ON", "mute=ON", "true"},
-            {"mute misspelt", "mute=onn", "false"},
-            {"micmute", "micmute=on", "true"},
-            {"freeze", "videofreeze=on", "true"},
-            {"shade", "screenshade=on", "true"},
-            {"reporting", "statereporting=on", "true"},
-            {"serial keeps case", "serialnum=Sim01", "Sim01"},
-            {"firmware", "fwversion=1.07", "1.07"},
-            {"part", "partnum=1033157 REV A", "1033157 REV A"},
-        };
-        for (const auto& row : rows)
-            QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]);
-    }
-    void reportedValues()
-    {
-        QFETCH(QString, report);
-        QFETCH(QString, expected);
         ControllerFixture f;
-        DisplayController& c = f.make();
-        c.apply("volume", "7", false);
-        c.apply("powerstate", "on", false);
-        const QString name = report.section(u'=', 0, 0);
-        c.apply(name, report.section(u'=', 1), false);
-        const auto flag = [](bool on) { return QVariant(on).toString(); };
-        const QMap<QString, std::function<QString()>> read{
-            {"powerstate", [&] { return c.power() ? rawValue(*c.power()) : "none"; }},
-            {"input", [&] { return c.input().value_or("none"); }},
-            {"volume", [&] { return QString::number(c.volume()); }},
-            {"mute", [&] { return flag(c.mute()); }},
-            {"micmute", [&] { return flag(c.micMute()); }},
-            {"videofreeze", [&] { return flag(c.videoFreeze()); }},
-            {"screenshade", [&] { return flag(c.screenShade()); }},
-            {"statereporting", [&] { return flag(c.stateReporting()); }},
-            {"serialnum", [&] { return c.serialNumber(); }},
-            {"fwversion", [&] { return c.firmware(); }},
-            {"partnum", [&] { return c.partNumber(); }},
-        };
-        QCOMPARE(read[name](), expected);
+        DisplayController& c = f.connected(volume40);
+        QCOMPARE(c.display().volume, 40.0);
+        c.setVolume(70.4);
+        QCOMPARE(c.display().volume, 70.0); // at once, before any answer
+        c.send("get volume");
+        f.clock->advance(1.9);
+        QCOMPARE(c.display().volume, 70.0);
+        f.clock->advance(0.1); // the window closes
+        c.send("get volume");
+        f.clock->settle();
+        QCOMPARE(c.display().volume, 40.0);
+    }
+
+    void displayMessagesAndEvents()
+    {
+        ControllerFixture f;
+        DisplayController& c = f.connected();
+        QSignalSpy events(&c, &DisplayController::displayEvent);
+        QSignalSpy muted(&c, &DisplayController::muteChanged);
+        c.setMute(false); // opens the hold-off: reports are applied anyway
+        f.clock->settle();
+        f.lines.receive("\r\n#mute=on\r\ninvalid cmd\r\nUnknown command\r\nhelp: get/set\r\n");
+        QVERIFY(c.display().mute);
+        QCOMPARE(muted.size(), 1);
+        QCOMPARE(f.logTexts(Kind::error),
+                 QStringList({"Display meldet: invalid cmd", "Display meldet: Unknown command"}));
+        QCOMPARE(f.logTexts(Kind::async), QStringList{"Am Gerät geändert: mute=on"});
+        QCOMPARE(events.size(), 1 + 4); // the prompt of "set mute=off", then the four lines
+        QCOMPARE(events.last().at(0).value<SmartEvent>(), SmartEvent::makeText("help: get/set"));
+
+        // Raw mode logs what comes, but parses nothing.
+        c.setRawMode(true);
+        const qint64 before = c.rxCount();
+        f.lines.receive("\r\nvolume=99\r\n>");
+        QCOMPARE(c.rxCount(), before + 14);
+        QCOMPARE(c.display().volume, 30.0);
+        QCOMPARE(events.size(), 5);
     }
 
     void seriesIsRecognisedOnce()
     {
         ControllerFixture f;
-        DisplayController& c = f.make();
-        QSignalSpy changed(&c, &DisplayController::seriesChanged);
-        c.apply("modelnum", "SBID-RX086", true);
-        c.apply("modelnum", "SBID-RX086", true);
-        QCOMPARE(c.series(), DisplaySeries::rx);
-        QCOMPARE(c.modelNumber(), QStringLiteral("SBID-RX086"));
-        QCOMPARE(changed.size(), 1);
-        QCOMPARE(f.store.settings().value("displaySeries").toString(), QStringLiteral("RX"));
-        QCOMPARE(f.logTexts(Kind::info), QStringList{"Reihe automatisch erkannt: SMART RX"});
-        c.apply("modelnum", "SBID-MX", true); // no series in it: the series stays
-        QCOMPARE(c.series(), DisplaySeries::rx);
-    }
-
-    void pollAnswerInsideTheHoldOffIsIgnored()
-    {
-        LineFixture f;
-        f.display.setScript([](const QString& line) -> QByteArray {
-            if (line == u"get volume")
-                return "\r\nvolume=40\r\n>";
-            if (line.startsWith(u"set volume="))
-                return "\r\n" + line.mid(4).toUtf8() + "\r\n>";
+        DisplayController& c = f.connected([](const QString& line) -> QByteArray {
+            if (line == u"get modelnum")
+                return "\r\nmodelnum=SBID-RX086\r\n>";
             return answerEverything(line);
         });
-        DisplayController& c = f.connect();
-        QVERIFY(f.waitUntilIdle());
-        QCOMPARE(c.volume(), 40.0);
-
-        c.setVolume(70.4);
-        QCOMPARE(c.volume(), 70.0); // at once, before any answer
-        c.send("get volume");       // what a poll would ask
-        QVERIFY(f.waitUntilIdle(startupCommandCount + 2));
-        QCOMPARE(c.volume(), 70.0);
-
-        f.clock->advance(2.1); // the window has closed
-        c.send("get volume");
-        QVERIFY(f.waitUntilIdle(startupCommandCount + 3));
-        QCOMPARE(c.volume(), 40.0);
-    }
-
-    void displayMessages()
-    {
-        LineFixture f;
-        f.display.setScript(answerEverything);
-        DisplayController& c = f.connect();
-        QVERIFY(f.waitUntilIdle());
-        c.setMute(false); // opens the hold-off: reports are applied anyway
-        QVERIFY(f.waitUntilIdle(startupCommandCount + 1));
-        f.display.write("\r\n#mute=on\r\ninvalid cmd\r\nUnknown command\r\nhelp: get/set\r\n");
-        QTRY_VERIFY(c.mute());
-        QTRY_COMPARE(f.logTexts(Kind::error), QStringList({"Display meldet: invalid cmd",
-                                                           "Display meldet: Unknown command"}));
-        QCOMPARE(f.logTexts(Kind::async), QStringList{"Am Ger\u00E4t ge\u00E4ndert: mute=on"});
-
-        // Raw mode logs what comes, but parses nothing.
-        c.setRawMode(true);
-        const qint64 before = c.rxCount();
-        f.display.write("\r\nvolume=99\r\n>");
-        QTRY_COMPARE(c.rxCount(), before + 14);
-        QCOMPARE(c.volume(), 30.0);
-    }
-
-    void pollAsksTheFiveValuesWhenIdle()
-    {
-        LineFixture f;
-        f.display.setScript(answerEverything);
-        DisplayController& c = f.connect();
-        c.setPollingInterval(0.2); // the poll never runs more often than once a second
-        QVERIFY(f.waitUntilIdle());
-        QTRY_VERIFY_WITH_TIMEOUT(f.display.lines.size() >= startupCommandCount + 5, 5000);
-        QCOMPARE(f.display.lines.mid(startupCommandCount, 5),
-                 QStringList(
-                     {"get powerstate", "get input", "get volume", "get mute", "get brightness"}));
-
-        c.setPollingEnabled(false);
-        QVERIFY(f.waitUntilIdle(startupCommandCount + 5));
-        const qsizetype seen = f.display.lines.size();
-        QTest::qWait(1500);
-        QCOMPARE(f.display.lines.size(), seen);
+        QCOMPARE(c.series(), DisplaySeries::rx);
+        QCOMPARE(c.display().modelNumber, QStringLiteral("SBID-RX086"));
+        QCOMPARE(f.store.settings().value("displaySeries").toString(), QStringLiteral("RX"));
+        c.queryDeviceInfo();
+        f.clock->advance(1);
+        QCOMPARE(f.logTexts(Kind::info).count("Reihe automatisch erkannt: SMART RX"), 1);
     }
 
     void actionsChangeTheLocalCopyAndQueueOneCommand()
     {
-        LineFixture f; // silent: everything after the first command stays queued
-        SerialSettings slow;
-        slow.responseTimeout = 30;
-        DisplayController& c = f.connect(slow);
-        QTRY_VERIFY(c.current().has_value());
-        c.apply("volume", "98", false);
-        c.apply("brightness", "3", false);
+        ControllerFixture f;
+        DisplayController& c = f.connected();
+        f.lines.display = {}; // silent: everything after the first command stays queued
+        c.send("get help");
+        f.clock->settle();
+        f.lines.receive("\r\nvolume=98\r\nbrightness=3\r\npowerstate=on\r\n");
 
         struct Row {
             const char* name;
@@ -158,96 +97,97 @@ private slots:
             QString command;
             std::function<bool()> localCheck;
         };
+        const DisplayState& d = c.display();
         const QList<Row> rows{
-            {"power", [&] { c.setPower(PowerState::standby); }, "set powerstate=standby",
-             [&] { return !c.power().has_value() || *c.power() != PowerState::standby; }},
+            {"power waits for the display", [&] { c.setPower(PowerState::standby); },
+             "set powerstate=standby", [&] { return d.power == PowerState::on; }},
             {"input", [&] { c.setInput("hdmi2"); }, "set input=hdmi2",
-             [&] { return c.input() == "hdmi2"; }},
+             [&] { return d.input == "hdmi2"; }},
             {"volume step up at 98", [&] { c.stepVolume(5); }, "set volume+5",
-             [&] { return c.volume() == 100; }},
+             [&] { return d.volume == 100; }},
             {"volume rounds down", [&] { c.setVolume(40.4); }, "set volume=40",
-             [&] { return c.volume() == 40; }},
+             [&] { return d.volume == 40; }},
             {"volume rounds half up", [&] { c.setVolume(40.5); }, "set volume=41",
-             [&] { return c.volume() == 41; }},
+             [&] { return d.volume == 41; }},
             {"brightness step down at 3", [&] { c.stepBrightness(-5); }, "set brightness-5",
-             [&] { return c.brightness() == 0; }},
-            {"mute", [&] { c.setMute(true); }, "set mute=on", [&] { return c.mute(); }},
+             [&] { return d.brightness == 0; }},
+            {"mute", [&] { c.setMute(true); }, "set mute=on", [&] { return d.mute; }},
+            {"microphone", [&] { c.setMicMute(true); }, "set micmute=on",
+             [&] { return d.micMute; }},
             {"freeze", [&] { c.setVideoFreeze(true); }, "set videofreeze=on",
-             [&] { return c.videoFreeze(); }},
+             [&] { return d.videoFreeze; }},
             {"shade", [&] { c.setScreenShade(false); }, "set screenshade=off",
-             [&] { return !c.screenShade(); }},
+             [&] { return !d.screenShade; }},
+            {"reporting", [&] { c.setStateReporting(true); }, "set statereporting=on",
+             [&] { return d.stateReporting; }},
             {"custom trimmed", [&] { c.sendCustom("  get volume \r\n"); }, "get volume",
              [] { return true; }},
         };
         for (const Row& row : rows) {
             row.action();
-            QVERIFY2(!c.queue().isEmpty() && c.queue().last().text == row.command, row.name);
+            QVERIFY2(!c.queue().isEmpty() && c.queue().commands().last().text == row.command,
+                     row.name);
             QVERIFY2(row.localCheck(), row.name);
         }
-
         // Two quick steps: one waiting command, the local value moved twice.
-        c.apply("volume", "50", false);
+        c.setVolume(50);
         c.stepVolume(5);
         c.stepVolume(5);
-        QCOMPARE(c.volume(), 60.0);
-        int volumeCommands = 0;
-        for (const SmartCommand& command : c.queue())
-            volumeCommands += command.text.startsWith("set volume") ? 1 : 0;
-        QCOMPARE(volumeCommands, 1);
+        QCOMPARE(d.volume, 60.0);
+        QCOMPARE(std::count_if(c.queue().commands().begin(), c.queue().commands().end(),
+                               [](const SmartCommand& command) {
+                                   return command.text.startsWith("set volume");
+                               }),
+                 1);
     }
 
     void factoryResetNeedsTheSerialNumber()
     {
-        LineFixture f;
-        SerialSettings slow;
-        slow.responseTimeout = 30;
-        DisplayController& c = f.connect(slow);
-        QTRY_VERIFY(c.current().has_value());
+        ControllerFixture f;
+        DisplayController& c = f.make();
+        f.connectTo("/dev/ttyUSB0"); // silent: the queue keeps what is sent
         const qsizetype queued = c.queue().size();
         c.factoryReset();
         QCOMPARE(c.queue().size(), queued);
         QCOMPARE(f.logTexts(Kind::error),
-                 QStringList{"Werksreset braucht die Seriennummer \u2013 erst "
-                             "\u201EGer\u00E4teinfo abfragen\u201C."});
-        c.apply("serialnum", "SIM0000001", true);
+                 QStringList{"Werksreset braucht die Seriennummer – erst „Geräteinfo abfragen“."});
+        f.lines.receive("\r\nserialnum=SIM0000001\r\n");
         c.factoryReset();
-        QCOMPARE(c.queue().last().text, QStringLiteral("set factoryreset=SIM0000001"));
+        QCOMPARE(c.queue().commands().last().text, QStringLiteral("set factoryreset=SIM0000001"));
     }
 
     void rawSending()
     {
-        LineFixture f;
-        f.display.setScript(answerEverything);
-        DisplayController& c = f.connect();
-        QVERIFY(f.waitUntilIdle());
+        ControllerFixture f;
+        DisplayController& c = f.connected();
         c.setRawMode(true);
         const qint64 tx = c.txCount();
-        f.display.received.clear();
+        f.lines.written.clear();
 
         c.sendCustom("  get volume \r\n");
-        QTRY_COMPARE(f.display.received, QByteArray("  get volume \r\n\r"));
+        QCOMPARE(f.lines.written, QByteArray("  get volume \r\n\r"));
         QCOMPARE(f.logTexts(Kind::tx).last(), QStringLiteral("  get volume \r\n"));
         QCOMPARE(c.txCount(), tx + 16);
 
         c.sendHex("0x48,0x61");
-        QTRY_VERIFY(f.display.received.endsWith("Ha"));
+        QVERIFY(f.lines.written.endsWith("Ha"));
         QCOMPARE(f.logTexts(Kind::tx).last(), QStringLiteral("Ha"));
 
         c.sendHex("4G");
-        QCOMPARE(f.logTexts(Kind::error).last(), QStringLiteral("Ung\u00FCltige Hex-Eingabe: 4G"));
+        QCOMPARE(f.logTexts(Kind::error).last(), QStringLiteral("Ungültige Hex-Eingabe: 4G"));
 
         c.sendRaw({});
         QCOMPARE(c.txCount(), tx + 18);
         QCOMPARE(f.logTexts(Kind::tx).last(), QString());
     }
 
-    void withoutPort()
+    void withoutLine()
     {
         ControllerFixture f;
         DisplayController& c = f.make();
         // An action only changes the local copy.
         c.setMute(true);
-        QVERIFY(c.mute());
+        QVERIFY(c.display().mute);
         QVERIFY(c.queue().isEmpty());
         QVERIFY(c.log().isEmpty());
         // Raw bytes are refused aloud.

@@ -11,11 +11,15 @@ class VocabularyTest : public QObject {
 private slots:
     void relativeCommand()
     {
-        QCOMPARE(SmartCommand::relative("volume", 5), QStringLiteral("set volume+5"));
-        QCOMPARE(SmartCommand::relative("volume", -100), QStringLiteral("set volume-100"));
-        QCOMPARE(SmartCommand::relative("brightness", 0), QStringLiteral("set brightness+0"));
-        QCOMPARE(SmartCommand::relative("volume", std::numeric_limits<qint64>::min()),
+        using enum DisplaySetting;
+        QCOMPARE(SmartCommand::relative(volume, 5), QStringLiteral("set volume+5"));
+        QCOMPARE(SmartCommand::relative(volume, -100), QStringLiteral("set volume-100"));
+        QCOMPARE(SmartCommand::relative(brightness, 0), QStringLiteral("set brightness+0"));
+        QCOMPARE(SmartCommand::relative(volume, std::numeric_limits<qint64>::min()),
                  QStringLiteral("set volume-9223372036854775808"));
+        QCOMPARE(SmartCommand::set(micMute, "on"), QStringLiteral("set micmute=on"));
+        QCOMPARE(SmartCommand::factoryReset("SIM0000001"),
+                 QStringLiteral("set factoryreset=SIM0000001"));
     }
 
     void settingName_data()
@@ -43,10 +47,26 @@ private slots:
         QCOMPARE(name.has_value(), !expected.isNull());
     }
 
-    void cyclicPoll()
+    // The wire words and the three query lists, in sending order.
+    void settingTable()
     {
-        QCOMPARE(SmartCommand::cyclicPoll(),
-                 QStringList({"powerstate", "input", "volume", "mute", "brightness"}));
+        const auto names = [](const QList<DisplaySetting>& settings) {
+            QStringList words;
+            for (DisplaySetting setting : settings)
+                words.append(::settingName(setting));
+            return words.join(u' ');
+        };
+        QCOMPARE(names(SmartCommand::cyclicPoll()),
+                 QStringLiteral("powerstate input volume mute brightness"));
+        QCOMPARE(names(SmartCommand::statusQueries()),
+                 QStringLiteral("powerstate input volume mute micmute brightness videofreeze "
+                                "screenshade statereporting"));
+        QCOMPARE(names(SmartCommand::infoQueries()),
+                 QStringLiteral("modelnum serialnum partnum fwversion"));
+        for (const SettingInfo& row : displaySettings())
+            QCOMPARE(settingNamed(row.name), std::optional(row.setting));
+        QCOMPARE(settingNamed("VOLUME"), std::nullopt);
+        QCOMPARE(settingNamed("factoryreset"), std::nullopt);
     }
 
     void series()

@@ -1,14 +1,18 @@
-#include "serial/PtyPair.h"
+#include "Pty.h"
+#include "Support.h"
 #include "serial/SerialPort.h"
 #include "serial/TermiosSpeed.h"
 
 #include <QTest>
+#include <QTimer>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <memory>
+#include <poll.h>
+#include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 using S = SerialSettings;
 
@@ -16,8 +20,35 @@ namespace {
 
 QString sys(int errnum)
 {
-    return QString::fromLocal8Bit(std::strerror(errnum));
+    return systemText(errnum);
 }
+
+// Floods a master with bytes from its own thread, as fast as the pseudo-terminal takes
+// them, until destroyed.
+class Flooder {
+public:
+    explicit Flooder(int master)
+        : m_thread([this, master] {
+            const QByteArray block(4096, 'x');
+            while (!m_stop.load()) {
+                if (::write(master, block.constData(), size_t(block.size())) < 0) {
+                    pollfd p{master, POLLOUT, 0};
+                    poll(&p, 1, 10);
+                }
+            }
+        })
+    {
+    }
+    ~Flooder()
+    {
+        m_stop.store(true);
+        m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
 
 // Every byte value, several times over, so that any translation on the way shows.
 QByteArray pattern(qsizetype size)
@@ -30,18 +61,41 @@ QByteArray pattern(qsizetype size)
 
 } // namespace
 
-// Opening, configuring and writing, on real pseudo-terminals. The termios bits for
-// every setting are checked without a device (test_line_attributes).
+// Opening, configuring, writing and reading on the event loop, on real pseudo-terminals.
+// The termios bits for every setting are checked without a device (test_line_attributes).
 class SerialPortTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<PtyPair> m_pty;
+    std::unique_ptr<Pty> m_pty;
+    std::unique_ptr<SerialPort> m_port;
+    QByteArray m_received;
+    QStringList m_closeReasons;
+    qsizetype m_largestChunk = 0;
+
+    void watch(SerialPort& port)
+    {
+        port.onData = [this](const QByteArray& chunk) {
+            m_received += chunk;
+            m_largestChunk = std::max(m_largestChunk, chunk.size());
+        };
+        port.onClose = [this](const QString& reason) { m_closeReasons.append(reason); };
+    }
 
 private slots:
     void init()
     {
-        m_pty = std::make_unique<PtyPair>();
+        m_pty = std::make_unique<Pty>();
         QVERIFY(m_pty->isValid());
+        m_port = std::make_unique<SerialPort>(m_pty->slavePath(), S::smartStandard());
+        watch(*m_port);
+        m_received.clear();
+        m_closeReasons.clear();
+        m_largestChunk = 0;
+    }
+    void cleanup()
+    {
+        m_port.reset();
+        m_pty.reset();
     }
 
     // The exact German texts of every kind of failure are checked here, on the real thing.
@@ -67,7 +121,8 @@ private slots:
         first.close(); // harmless
         QVERIFY(!second.open());
         QVERIFY(!second.write("again"));
-        QCOMPARE(m_pty->read(5), QByteArray("again"));
+        QCOMPARE(m_pty->readUntil([](const QByteArray& b) { return b.size() >= 5; }),
+                 QByteArray("again"));
 
         const QString missing = QStringLiteral("/dev/bildwart-no-such-device");
         error = SerialPort(missing, S::smartStandard()).open();
@@ -143,7 +198,8 @@ private slots:
         const QByteArray bytes = pattern(3000);
         QVERIFY(!port.write(bytes));
         // Nothing came of the empty write, and no byte was translated.
-        QCOMPARE(m_pty->read(bytes.size()), bytes);
+        QCOMPARE(m_pty->readUntil([&](const QByteArray& b) { return b.size() >= bytes.size(); }),
+                 bytes);
     }
 
     // The peer never reads (nothing drained), or keeps taking a little so that every
@@ -188,6 +244,108 @@ private slots:
         arrived.chop(5);
         QVERIFY(arrived.size() > 0 && arrived.size() < bytes.size());
         QCOMPARE(arrived, bytes.first(arrived.size()));
+    }
+
+    // Chunks arrive in order, none larger than one wake-up's share.
+    void readsInOrder()
+    {
+        QVERIFY(!m_port->open());
+        QByteArray sent;
+        for (int i = 0; i < 5000; ++i)
+            sent += QByteArray::number(i).rightJustified(6, '0') + "\r\n";
+        QVERIFY(m_pty->writeAll(sent));
+        QTRY_COMPARE_WITH_TIMEOUT(m_received.size(), sent.size(), waitMs);
+        QCOMPARE(m_received, sent);
+        QVERIFY(m_largestChunk <= 4096);
+        QVERIFY(m_closeReasons.isEmpty());
+    }
+
+    void otherSideClosing()
+    {
+        QVERIFY(!m_port->open());
+        QVERIFY(m_pty->writeAll("last words"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_received, QByteArray("last words"), waitMs);
+        m_pty->closeMaster();
+        QTRY_COMPARE_WITH_TIMEOUT(m_closeReasons, QStringList{"Gegenstelle getrennt"}, waitMs);
+        // Reading has stopped: no second report, however often the loop turns.
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents();
+        QCOMPARE(m_closeReasons.size(), 1);
+        // The descriptor stays until the owner closes the port.
+        QVERIFY(m_port->isOpen());
+        m_port->close();
+        QVERIFY(!m_port->isOpen());
+    }
+
+    void closeDoesNotReport()
+    {
+        QVERIFY(!m_port->open());
+        QVERIFY(m_pty->writeAll("unread"));
+        m_port->close();
+        m_pty->closeMaster();
+        for (int i = 0; i < 20; ++i)
+            QCoreApplication::processEvents();
+        QVERIFY(m_closeReasons.isEmpty());
+        QVERIFY(m_received.isEmpty());
+    }
+
+    // A peer that sends without pause: the event loop keeps turning (a timer gets its
+    // turn), and whatever was read before a close or a destruction is all there is.
+    void floodKeepsTheLoopTurning_data()
+    {
+        QTest::addColumn<bool>("destroy");
+        QTest::newRow("close") << false;
+        QTest::newRow("destroy") << true;
+    }
+    void floodKeepsTheLoopTurning()
+    {
+        QFETCH(bool, destroy);
+        Flooder flooder(m_pty->master());
+        for (int round = 0; round < 10; ++round) {
+            if (!m_port) {
+                m_port = std::make_unique<SerialPort>(m_pty->slavePath(), S::smartStandard());
+                watch(*m_port);
+            }
+            QVERIFY(!m_port->open());
+            const qsizetype before = m_received.size();
+            bool timerRan = false;
+            QTimer::singleShot(0, [&] { timerRan = true; });
+            QTRY_VERIFY_WITH_TIMEOUT(timerRan && m_received.size() > before, waitMs);
+            destroy ? m_port.reset() : m_port->close();
+            const qsizetype atClose = m_received.size();
+            for (int i = 0; i < 20; ++i)
+                QCoreApplication::processEvents();
+            QCOMPARE(m_received.size(), atClose);
+        }
+        QVERIFY(m_largestChunk <= 4096);
+    }
+
+    // As a controller drops the port when it is lost, or while handling a chunk.
+    void destroyedFromItsOwnCallback_data()
+    {
+        QTest::addColumn<bool>("onData");
+        QTest::newRow("data") << true;
+        QTest::newRow("close") << false;
+    }
+    void destroyedFromItsOwnCallback()
+    {
+        QFETCH(bool, onData);
+        QString seen;
+        m_port->onData = [this, &seen](const QByteArray& chunk) {
+            seen = QString::fromLatin1(chunk);
+            m_port.reset();
+        };
+        m_port->onClose = [this, &seen](const QString& reason) {
+            seen = reason;
+            m_port.reset();
+        };
+        QVERIFY(!m_port->open());
+        if (onData)
+            QVERIFY(m_pty->writeAll("hello"));
+        else
+            m_pty->closeMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_port, waitMs);
+        QCOMPARE(seen, onData ? QStringLiteral("hello") : QStringLiteral("Gegenstelle getrennt"));
     }
 };
 

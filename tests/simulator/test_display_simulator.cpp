@@ -7,12 +7,12 @@
 namespace {
 
 // A port on the simulator's slave, as the controller opens it.
-struct Line {
+struct Client {
     SerialPort port;
     QByteArray received;
     QStringList closeReasons;
 
-    explicit Line(const QString& path)
+    explicit Client(const QString& path)
         : port(path, SerialSettings::smartStandard())
     {
         port.onData = [this](const QByteArray& chunk) { received += chunk; };
@@ -44,7 +44,7 @@ private slots:
         QVERIFY(simulator.devicePath().isEmpty());
         QVERIFY(!simulator.start());
         QVERIFY(simulator.devicePath().startsWith(QStringLiteral("/dev/pts/")));
-        Line line(simulator.devicePath());
+        Client line(simulator.devicePath());
         QVERIFY(!line.port.open());
         QByteArray sent;
         for (int i = 0; i < 3 * 256; ++i)
@@ -60,11 +60,11 @@ private slots:
         QVERIFY(!simulator->start());
         const QByteArray answer = "\r\nvolume=12\r\n>";
         {
-            Line line(simulator->devicePath());
+            Client line(simulator->devicePath());
             QVERIFY(!line.port.open());
             QCOMPARE(line.exchange("set volume=12\r", answer.size()), answer);
         }
-        Line again(simulator->devicePath());
+        Client again(simulator->devicePath());
         QVERIFY(!again.port.open());
         QCOMPARE(again.exchange("get volume\r", answer.size()), answer);
         QVERIFY(again.closeReasons.isEmpty());

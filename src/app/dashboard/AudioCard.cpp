@@ -74,9 +74,9 @@ AudioCard::AudioCard(DisplayController& controller, QWidget* parent)
 
 void AudioCard::refresh()
 {
-    m_volume->setValue(m_controller.volume());
-    m_volume->setDimmed(m_controller.mute());
+    m_volume->setValue(m_controller.display().volume);
+    m_volume->setDimmed(m_controller.display().mute);
     // A click has already flipped the button; the controller's value is what counts.
-    m_mute->setChecked(m_controller.mute());
-    m_micMute->setChecked(m_controller.micMute());
+    m_mute->setChecked(m_controller.display().mute);
+    m_micMute->setChecked(m_controller.display().micMute);
 }

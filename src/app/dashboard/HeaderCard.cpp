@@ -107,33 +107,33 @@ HeaderCard::HeaderCard(DisplayController& controller, QWidget* parent)
 
 void HeaderCard::refreshIdentity()
 {
-    const QString model = m_controller.modelNumber();
+    const QString model = m_controller.display().modelNumber;
     m_title->setText(
         model.isEmpty() ? QStringLiteral("SMART Board ") + rawValue(m_controller.series()) : model);
-    m_serialNumber->setText(orDash(m_controller.serialNumber()));
-    m_partNumber->setText(orDash(m_controller.partNumber()));
-    m_firmware->setText(orDash(m_controller.firmware()));
+    m_serialNumber->setText(orDash(m_controller.display().serialNumber));
+    m_partNumber->setText(orDash(m_controller.display().partNumber));
+    m_firmware->setText(orDash(m_controller.display().firmware));
 }
 
 void HeaderCard::refreshChips()
 {
     const QColor secondary = Style::secondaryText(this);
-    if (const auto& power = m_controller.power())
+    if (const auto& power = m_controller.display().power)
         m_power->setContent(::label(*power), ::symbol(*power),
                             *power == PowerState::on ? Style::green() : secondary);
     else
         m_power->setContent(QStringLiteral("\u2013"), QStringLiteral("questionmark.circle"),
                             secondary);
 
-    const auto& input = m_controller.input();
+    const auto& input = m_controller.display().input;
     m_input->setContent(input ? InputSource::labelFor(*input) : QStringLiteral("\u2013"),
                         QStringLiteral("cable.connector.horizontal"), Style::tint());
 
-    if (m_controller.mute())
+    if (m_controller.display().mute)
         m_volume->setContent(QStringLiteral("Stumm"), QStringLiteral("speaker.slash.fill"),
                              Style::red());
     else
-        m_volume->setContent(QString::number(std::lround(m_controller.volume())),
+        m_volume->setContent(QString::number(std::lround(m_controller.display().volume)),
                              QStringLiteral("speaker.wave.2.fill"), Style::tint());
 }
 

@@ -56,7 +56,7 @@ InputCard::InputCard(DisplayController& controller, QWidget* parent)
 
 void InputCard::refresh()
 {
-    const auto& input = m_controller.input();
+    const auto& input = m_controller.display().input;
     const QList<InputSource>& sources = InputSource::all();
     for (int i = 0; i < m_tiles.size(); ++i)
         m_tiles.at(i)->setActive(input && *input == sources.at(i).id);

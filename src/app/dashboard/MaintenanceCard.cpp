@@ -84,7 +84,7 @@ void MaintenanceCard::askForReset()
     m_confirmReset = true;
     const Confirmation confirmation{
         QStringLiteral("Display auf Werkseinstellungen zur\u00FCcksetzen?"),
-        resetMessage(m_controller.serialNumber()), QStringLiteral("Zur\u00FCcksetzen")};
+        resetMessage(m_controller.display().serialNumber), QStringLiteral("Zur\u00FCcksetzen")};
     m_dialog = openConfirmation(
         this, confirmation, [this] { m_controller.factoryReset(); },
         [this] { m_confirmReset = false; });
@@ -92,7 +92,7 @@ void MaintenanceCard::askForReset()
 
 void MaintenanceCard::refreshReset()
 {
-    const QString& serialNumber = m_controller.serialNumber();
+    const QString& serialNumber = m_controller.display().serialNumber;
     m_reset->setEnabled(!serialNumber.isEmpty());
     // The question must quote the number that the reset will send.
     if (m_dialog)

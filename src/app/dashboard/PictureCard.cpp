@@ -48,7 +48,7 @@ PictureCard::PictureCard(DisplayController& controller, QWidget* parent)
 
 void PictureCard::refresh()
 {
-    m_brightness->setValue(m_controller.brightness());
-    m_freeze->setChecked(m_controller.videoFreeze());
-    m_shade->setChecked(m_controller.screenShade());
+    m_brightness->setValue(m_controller.display().brightness);
+    m_freeze->setChecked(m_controller.display().videoFreeze);
+    m_shade->setChecked(m_controller.display().screenShade);
 }

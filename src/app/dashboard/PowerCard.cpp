@@ -61,7 +61,7 @@ void PowerCard::rebuildTiles()
 
 void PowerCard::refreshActive()
 {
-    const auto& power = m_controller.power();
+    const auto& power = m_controller.display().power;
     for (const auto& [state, tile] : m_tiles)
         tile->setActive(power && *power == state);
 }

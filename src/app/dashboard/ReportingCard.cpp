@@ -84,7 +84,7 @@ QWidget* ReportingCard::switchRow(const QString& title, const QString& caption,
 
 void ReportingCard::refresh()
 {
-    m_reporting->setChecked(m_controller.stateReporting());
+    m_reporting->setChecked(m_controller.display().stateReporting);
     m_polling->setChecked(m_controller.pollingEnabled());
     const QSignalBlocker quiet(m_interval);
     m_interval->setValue(int(std::lround(m_controller.pollingInterval())));

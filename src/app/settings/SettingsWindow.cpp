@@ -1,4 +1,5 @@
 #include "app/settings/SettingsWindow.h"
+#include "controller/StoreKeys.h"
 
 #include "app/Icons.h"
 #include "app/settings/SerialSettingsTab.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-const QString tabKey = QStringLiteral("settingsTab");
+const QString& tabKey = StoreKeys::settingsTab;
 const QString serialTag = QStringLiteral("serial");
 const QString testTag = QStringLiteral("test");
 

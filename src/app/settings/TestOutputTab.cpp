@@ -107,7 +107,7 @@ FormSection* TestOutputTab::makeConnectionSection()
     m_connect->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     section->addWidget(m_connect);
     QObject::connect(m_connect, &QPushButton::clicked, this,
-                     [this] { m_controller.connect(false); });
+                     [this] { m_controller.connectLine(); });
 
     section->setFooter(
         QStringLiteral(

@@ -185,11 +185,11 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     QObject::connect(m_refresh, &QPushButton::clicked, &controller,
                      &DisplayController::refreshPorts);
     QObject::connect(m_stopWaiting, &QPushButton::clicked, this,
-                     [this] { m_controller.disconnect(false); });
+                     [this] { m_controller.disconnectLine(); });
     QObject::connect(m_disconnect, &QPushButton::clicked, this,
-                     [this] { m_controller.disconnect(false); });
+                     [this] { m_controller.disconnectLine(); });
     QObject::connect(m_connect, &QPushButton::clicked, this,
-                     [this] { m_controller.connect(false); });
+                     [this] { m_controller.connectLine(); });
 
     QObject::connect(&controller, &DisplayController::portsChanged, this,
                      &PortSection::refreshPorts);

@@ -105,7 +105,7 @@ void StatisticsSection::refreshCounters()
 
 void StatisticsSection::refreshDropouts()
 {
-    const QList<QDateTime>& dropouts = m_controller.dropouts();
+    const QList<QDateTime>& dropouts = m_controller.dropouts().times();
     m_dropouts->setText(QLocale().toString(dropouts.size()));
     const bool any = !dropouts.isEmpty();
     if (any) {

@@ -1,4 +1,5 @@
 #include "app/terminal/TerminalView.h"
+#include "controller/StoreKeys.h"
 
 #include "app/Icons.h"
 #include "app/Style.h"
@@ -30,7 +31,7 @@
 
 namespace {
 
-const QString loopbackVisibleKey = QStringLiteral("loopbackVisible");
+const QString& loopbackVisibleKey = StoreKeys::loopbackVisible;
 constexpr int sideMargin = 14;
 constexpr int rowMargin = 8;
 constexpr int rowSpacing = 12;

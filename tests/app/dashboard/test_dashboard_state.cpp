@@ -171,7 +171,7 @@ private slots:
         QVERIFY(power->isEnabled());
         QVERIFY(!power->parentWidget()->graphicsEffect()->isEnabled());
 
-        f.controller->disconnect();
+        f.controller->disconnectLine();
         QVERIFY(hint->isVisibleTo(&view));
         QVERIFY(!power->isEnabled());
     }

@@ -1,6 +1,6 @@
 // The log as a list model: batched, incremental, consistent with the capped log at all times.
+#include "ControllerFixture.h"
 #include "app/terminal/LogModel.h"
-#include "controller/ControllerFixture.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

@@ -1,4 +1,4 @@
-#include "serial/FdReader.h"
+#include "simulator/FdReader.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,0 +1,188 @@
+// The controller's plain values: the display's known state with its reply rules, the
+// command queue with its merge rule, the dropout history with its window.
+#include "controller/CommandQueue.h"
+#include "controller/DisplayState.h"
+#include "controller/DropoutHistory.h"
+#include "diagnostics/PendingEcho.h"
+
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const DisplayState::TimePoint t0{1000s};
+
+// The property a reply changed, rendered for comparison.
+QString rendered(const DisplayState& state, const QString& name)
+{
+    const auto setting = settingNamed(name);
+    if (!setting)
+        return QStringLiteral("?");
+    const DisplayState::Value value = state.value(*setting);
+    if (const bool* on = std::get_if<bool>(&value))
+        return *on ? QStringLiteral("true") : QStringLiteral("false");
+    if (const double* number = std::get_if<double>(&value))
+        return QString::number(*number);
+    if (const QString* text = std::get_if<QString>(&value))
+        return *text;
+    return QStringLiteral("none");
+}
+
+QStringList texts(const CommandQueue& queue)
+{
+    QStringList result;
+    for (const SmartCommand& command : queue.commands())
+        result.append(command.text);
+    return result;
+}
+
+} // namespace
+
+class DisplayValuesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void replies_data()
+    {
+        QTest::addColumn<QString>("reply"); // name=value, applied to volume 7 and power on
+        QTest::addColumn<QString>("expected");
+        const char* rows[][3] = {
+            {"power upper case", "powerstate=STANDBY", "standby"},
+            {"unknown power", "powerstate=sleeping", "none"},
+            {"input lowered", "input=HDMI2", "hdmi2"},
+            {"volume fraction", "volume=40.5", "40.5"},
+            {"volume unreadable", "volume=abc", "7"},
+            {"volume comma", "volume=40,5", "7"},
+            {"volume nan", "volume=nan", "7"},
+            {"volume inf", "volume=inf", "7"},
+            {"volume blank", "volume=", "7"},
+            {"volume leading blank", "volume= 5", "7"},
+            {"mute ON", "mute=ON", "true"},
+            {"mute misspelt", "mute=onn", "false"},
+            {"micmute", "micmute=on", "true"},
+            {"freeze", "videofreeze=on", "true"},
+            {"shade", "screenshade=on", "true"},
+            {"reporting", "statereporting=on", "true"},
+            {"serial keeps case", "serialnum=Sim01", "Sim01"},
+            {"firmware", "fwversion=1.07", "1.07"},
+            {"part", "partnum=1033157 REV A", "1033157 REV A"},
+            {"model", "modelnum=SBID-QX286", "SBID-QX286"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]);
+    }
+    void replies()
+    {
+        QFETCH(QString, reply);
+        QFETCH(QString, expected);
+        DisplayState state;
+        state.volume = 7;
+        state.power = PowerState::on;
+        const QString name = reply.section(u'=', 0, 0);
+        state.apply(name, reply.section(u'=', 1), false, t0);
+        QCOMPARE(rendered(state, name), expected);
+    }
+
+    void unknownNamesChangeNothing()
+    {
+        DisplayState state;
+        QCOMPARE(state.apply("factoryreset", "x", false, t0), std::nullopt);
+        QCOMPARE(state.apply("VOLUME", "40", false, t0), std::nullopt);
+        QCOMPARE(state, DisplayState());
+    }
+
+    // Query answers for the levels are ignored for two seconds after a set action;
+    // answers to set commands, reports and every other setting are not.
+    void levelHoldOff_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("fromQuery");
+        QTest::addColumn<int>("afterMs");
+        QTest::addColumn<bool>("applied");
+        QTest::newRow("volume query inside") << "volume" << true << 1999 << false;
+        QTest::newRow("brightness query inside") << "brightness" << true << 0 << false;
+        QTest::newRow("volume query at the end") << "volume" << true << 2000 << true;
+        QTest::newRow("volume set answer inside") << "volume" << false << 500 << true;
+        QTest::newRow("mute query inside") << "mute" << true << 500 << true;
+    }
+    void levelHoldOff()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, fromQuery);
+        QFETCH(int, afterMs);
+        QFETCH(bool, applied);
+        DisplayState state;
+        state.holdOffLevelQueries(t0);
+        state.apply(name, name == u"mute" ? "on" : "40", fromQuery,
+                    t0 + std::chrono::milliseconds(afterMs));
+        DisplayState untouched;
+        untouched.holdOffLevelQueries(t0);
+        QCOMPARE(state != untouched, applied);
+    }
+
+    void modelNamesTheSeries()
+    {
+        DisplayState state;
+        QCOMPARE(state.apply("modelnum", "SBID-RX086", true, t0), std::optional(DisplaySeries::rx));
+        QCOMPARE(state.apply("modelnum", "sbid-qx286", true, t0), std::optional(DisplaySeries::qx));
+        QCOMPARE(state.apply("modelnum", "SBID-MX275", true, t0), std::nullopt);
+        QCOMPARE(state.modelNumber, QStringLiteral("SBID-MX275"));
+    }
+
+    // Newest to oldest, in place, set commands of one setting only.
+    void queueMerging_data()
+    {
+        QTest::addColumn<QStringList>("sent");
+        QTest::addColumn<QStringList>("queued");
+        QTest::newRow("replaced in place")
+            << QStringList{"get input", "set volume=10", "set volume=30"}
+            << QStringList{"get input", "set volume=30"};
+        QTest::newRow("other spelling, relative")
+            << QStringList{"set volume=10", "set mute=on", "set VOLUME+5"}
+            << QStringList{"set VOLUME+5", "set mute=on"};
+        QTest::newRow("switch flipped twice")
+            << QStringList{"set mute=on", "set mute=off"} << QStringList{"set mute=off"};
+        QTest::newRow("queries never merge")
+            << QStringList{"get volume", "get volume"} << QStringList{"get volume", "get volume"};
+        QTest::newRow("a query does not replace a set")
+            << QStringList{"set volume=1", "get volume"}
+            << QStringList{"set volume=1", "get volume"};
+        QTest::newRow("no setting name")
+            << QStringList{"set ", "set "} << QStringList{"set ", "set "};
+    }
+    void queueMerging()
+    {
+        QFETCH(QStringList, sent);
+        QFETCH(QStringList, queued);
+        CommandQueue queue;
+        for (const QString& text : sent)
+            queue.add({text});
+        QCOMPARE(texts(queue), queued);
+    }
+
+    void dropoutWindowAndCap()
+    {
+        const QDateTime start(QDate(2026, 12, 5), QTime(14, 0), Qt::UTC);
+        DropoutHistory history;
+        history.record(start);
+        QVERIFY(!history.hasRepeated(start));
+        history.record(start.addSecs(599));
+        QVERIFY(history.hasRepeated(start.addSecs(599)));
+        QVERIFY(!history.hasRepeated(start.addSecs(601))); // the first is older than 10 min
+        for (int i = 0; i < 60; ++i)
+            history.record(start.addSecs(1000 + i));
+        QCOMPARE(history.size(), 50);
+        QCOMPARE(history.times().first(), start.addSecs(1010)); // the oldest went first
+    }
+
+    void echoDeadline()
+    {
+        QCOMPARE(PendingEcho::waitSeconds(32, 19200), 0.3); // 0.25 s, raised to the floor
+        QCOMPARE(PendingEcho::waitSeconds(512, 9600), 1.8);
+        QVERIFY(PendingEcho::waitSeconds(8, 0) > 0); // a rate of 0 is no division by zero
+    }
+};
+
+QTEST_APPLESS_MAIN(DisplayValuesTest)
+#include "test_display_values.moc"

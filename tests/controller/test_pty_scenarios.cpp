@@ -1,0 +1,200 @@
+// The controller on real lines, one scenario per concern: the built-in simulators, an
+// adapter pulled and replugged many times, a peer that floods the line, a peer that
+// never reads. Everything else is checked on fake lines with a clock moved by hand.
+#include "ControllerFixture.h"
+#include "Pty.h"
+#include "ScriptedDisplay.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <atomic>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+int countEntries(const QString& directory)
+{
+    return int(
+        QDir(directory).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System).size());
+}
+
+// The adapter's stable name, as udev's by-id link gives it: it stays the same while the
+// device node behind it changes when the adapter comes back.
+class AdapterLink {
+public:
+    const QString& path() const { return m_path; }
+    bool pointTo(const QString& target)
+    {
+        const QByteArray link = m_path.toLocal8Bit();
+        ::unlink(link.constData());
+        return ::symlink(target.toLocal8Bit().constData(), link.constData()) == 0;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path = m_dir.filePath(QStringLiteral("usb-Test-if00"));
+};
+
+// A stand-in adapter: the pseudo-terminal and the display answering on it.
+struct Adapter {
+    Pty pty;
+    ScriptedDisplay display{pty.master(), answerEverything};
+};
+
+struct RealTimeFixture : ControllerFixture {
+    RealTimeFixture()
+    {
+        realTime = true;
+        make();
+    }
+    bool waitUntil(const std::function<bool()>& done) { return ::waitUntil(done); }
+};
+
+} // namespace
+
+class PtyScenariosTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { useGermanLocale(); }
+
+    void simulatorConversation_data()
+    {
+        QTest::addColumn<bool>("rx");
+        QTest::addColumn<QString>("model");
+        QTest::newRow("QX") << false << "SBID-QX286";
+        QTest::newRow("RX") << true << "SBID-RX086";
+    }
+    void simulatorConversation()
+    {
+        QFETCH(bool, rx);
+        QFETCH(QString, model);
+        RealTimeFixture f;
+        DisplayController& c = *f.controller;
+        c.setSeries(rx ? DisplaySeries::rx : DisplaySeries::qx);
+        f.connectTo(SerialPortInfo::smartSimulatorPath);
+        QCOMPARE(c.connection(), ConnectionState::connected());
+        QCOMPARE(c.wantedPath(), std::nullopt);
+        const QStringList info = f.logTexts(Kind::info);
+        const QString started = QStringLiteral("Simulator gestartet auf ");
+        QVERIFY2(info.value(0).startsWith(started + "/dev/pts/"), qPrintable(info.value(0)));
+        QCOMPARE(info.value(1), "Verbunden mit " + info.value(0).mid(started.size()) +
+                                    " · 19200 · 8N1 · Flusssteuerung Keine");
+
+        QVERIFY(f.waitUntil([&] { return f.idle() && c.display().firmware.size() > 0; }));
+        QCOMPARE(f.logTexts(Kind::error), QStringList());
+        QCOMPARE(c.display().modelNumber, model);
+        QCOMPARE(c.display().volume, 30.0);
+        QCOMPARE(c.display().power, std::optional(PowerState::on));
+        QVERIFY(c.displayResponding());
+        // A power change shows only when the display's reply says so.
+        c.setPower(PowerState::standby);
+        QCOMPARE(c.display().power, std::optional(PowerState::on));
+        QVERIFY(f.waitUntil([&] { return c.display().power == PowerState::standby; }));
+    }
+
+    void loopbackSimulatorEchoesEveryPacket()
+    {
+        RealTimeFixture f;
+        DisplayController& c = *f.controller;
+        f.connectTo(SerialPortInfo::loopbackSimulatorPath);
+        QVERIFY(c.rawMode());
+        QVERIFY(c.queue().isEmpty());
+        c.setLoopbackInterval(0.02);
+        c.startLoopback();
+        QVERIFY(f.waitUntil([&] { return c.loopback().sent >= 5; }));
+        c.stopLoopback();
+        QCOMPARE(c.loopback().ok, c.loopback().sent);
+        QCOMPARE(f.logTexts(Kind::error), QStringList());
+    }
+
+    // Pulled and replugged at random moments (a fixed seed: the same every run), also in
+    // the middle of a reconnection series: in the end connected, with nothing leaked.
+    void manyPullsAndReplugs()
+    {
+        const int descriptorsBefore = countEntries("/proc/self/fd");
+        const int threadsBefore = countEntries("/proc/self/task");
+        {
+            RealTimeFixture f;
+            DisplayController& c = *f.controller;
+            c.setPollingEnabled(false);
+            AdapterLink link;
+            auto adapter = std::make_unique<Adapter>();
+            QVERIFY(link.pointTo(adapter->pty.slavePath()));
+            f.connectTo(link.path());
+            QCOMPARE(c.connection(), ConnectionState::connected());
+            QRandomGenerator random(20261206);
+            for (int cycle = 0; cycle < 30; ++cycle) {
+                f.scanner->unlist(link.path());
+                adapter.reset();
+                f.hotplug->fire();
+                QTest::qWait(int(random.bounded(100)));
+                adapter = std::make_unique<Adapter>();
+                QVERIFY(link.pointTo(adapter->pty.slavePath()));
+                f.scanner->list(link.path());
+                f.hotplug->fire();
+                QTest::qWait(int(random.bounded(100)));
+            }
+            QVERIFY(f.waitUntil([&] { return c.connection() == ConnectionState::connected(); }));
+            QVERIFY(c.dropouts().size() >= 1);
+            QVERIFY(c.reconnects() >= 1);
+            QVERIFY(f.waitUntil([&] { return adapter->display.lines.contains("get modelnum"); }));
+            c.disconnectLine();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        QCOMPARE(countEntries("/proc/self/fd"), descriptorsBefore);
+        QCOMPARE(countEntries("/proc/self/task"), threadsBefore);
+    }
+
+    // 10 MB without a line end as fast as the pseudo-terminal takes it, then a reply:
+    // the log keeps its cap, every byte is counted, and the reply is understood.
+    void floodWithoutLineEnds()
+    {
+        RealTimeFixture f;
+        DisplayController& c = *f.controller;
+        c.setPollingEnabled(false);
+        Pty pty;
+        f.connectTo(pty.slavePath());
+        constexpr qint64 total = 10 * 1024 * 1024;
+        std::thread peer([&pty] {
+            QRandomGenerator random(7);
+            QByteArray chunk(4096, Qt::Uninitialized);
+            for (qint64 sent = 0; sent < total; sent += chunk.size()) {
+                for (char& byte : chunk) {
+                    byte = char(random.bounded(256));
+                    if (byte == '\r' || byte == '\n' || byte == '>')
+                        byte = 'x';
+                }
+                pty.writeAll(chunk);
+            }
+            pty.writeAll("\r\nvolume=40\r\n>");
+        });
+        const bool arrived = f.waitUntil([&] { return c.display().volume == 40.0; });
+        peer.join();
+        QVERIFY(arrived);
+        QCOMPARE(c.log().size(), LogBuffer::capacity);
+        QCOMPARE(c.rxCount(), total + 14);
+    }
+
+    // A peer that stops reading: one error for the full buffer, no dropout.
+    void peerThatNeverReads()
+    {
+        RealTimeFixture f;
+        DisplayController& c = *f.controller;
+        Pty pty;
+        f.connectTo(pty.slavePath());
+        c.setRawMode(true);
+        const QByteArray block(4096, 'x');
+        for (int i = 0; i < 64 && f.logTexts(Kind::error).isEmpty(); ++i)
+            c.sendRaw(block);
+        QCOMPARE(f.logTexts(Kind::error),
+                 QStringList{"Senden fehlgeschlagen: " + systemText(EAGAIN)});
+        QVERIFY(c.connection().is(ConnectionState::Case::connected));
+        QVERIFY(c.dropouts().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(PtyScenariosTest)
+#include "test_pty_scenarios.moc"

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "FakeLines.h"
+#include "Support.h"
+#include "TemporaryStore.h"
+#include "TestClock.h"
+#include "controller/DisplayController.h"
+#include "serial/HotplugSource.h"
+#include "serial/PortScanner.h"
+
+#include <QTest>
+#include <memory>
+
+using Kind = LogEntry::Kind;
+
+// Ports that the test makes appear and vanish.
+class TestPortScanner : public PortScanner {
+public:
+    QList<SerialPortInfo> scanPorts() override { return ports; }
+    QList<UnboundAdapter> scanAdapters() override { return adapters; }
+    void list(const QString& path)
+    {
+        if (std::none_of(ports.begin(), ports.end(), [&](const auto& p) { return p.path == path; }))
+            ports.append(
+                {path, QStringLiteral("Testadapter"), path + QStringLiteral(" \u00B7 USB"), false});
+    }
+    void unlist(const QString& path)
+    {
+        ports.removeIf([&](const SerialPortInfo& port) { return port.path == path; });
+    }
+
+    QList<SerialPortInfo> ports;
+    QList<UnboundAdapter> adapters;
+};
+
+// Hot-plug events on cue.
+class TestHotplug : public HotplugSource {
+public:
+    void start() override {}
+    void fire()
+    {
+        if (onChange)
+            onChange();
+    }
+};
+
+// The controller with a temporary store, and ports, hot-plug, lines and time under the
+// test's control. With `realTime`, the system's clock and serial devices instead: for
+// the scenarios through pseudo-terminals and the built-in simulators.
+struct ControllerFixture {
+    TemporaryStore store;
+    std::shared_ptr<TestClock> clock = std::make_shared<TestClock>();
+    std::shared_ptr<TestPortScanner> scanner = std::make_shared<TestPortScanner>();
+    std::shared_ptr<TestHotplug> hotplug = std::make_shared<TestHotplug>();
+    FakeLines lines;
+    bool realTime = false;
+    std::unique_ptr<DisplayController> controller;
+
+    DisplayController& make(bool connectAtStartup = false)
+    {
+        controller.reset();
+        ControllerOptions options;
+        options.connectAtStartup = connectAtStartup;
+        options.scanner = scanner;
+        options.hotplug = hotplug;
+        if (!realTime) {
+            options.clock = clock;
+            options.makeLine = lines.maker();
+        }
+        controller = std::make_unique<DisplayController>(store.settings(), options);
+        return *controller;
+    }
+
+    // Lists the port, as the scan finds a plugged adapter, and connects to it; on the
+    // test's clock, until the first command is out.
+    DisplayController& connectTo(const QString& path)
+    {
+        if (!SerialPortInfo::isSimulatorPath(path))
+            scanner->list(path);
+        controller->refreshPorts();
+        controller->setSelectedPath(path);
+        controller->connectLine();
+        if (!realTime)
+            clock->settle();
+        return *controller;
+    }
+
+    // A fresh controller on a fake adapter whose display answers with `display`, after
+    // its start-up queries are through.
+    DisplayController& connected(FakeLines::Display display = answerEverything,
+                                 SerialSettings settings = SerialSettings::smartStandard())
+    {
+        lines.display = std::move(display);
+        make().setSettings(settings);
+        connectTo(QStringLiteral("/dev/ttyUSB0"));
+        clock->advance(1); // the fourteen start-up commands take 0.7 s
+        return *controller;
+    }
+
+    bool idle() const { return controller->queue().isEmpty() && !controller->current(); }
+
+    // Texts of the log entries (of one kind), oldest first.
+    QStringList logTexts(std::optional<Kind> kind = std::nullopt) const
+    {
+        QStringList texts;
+        for (const LogEntry& entry : controller->log()) {
+            if (!kind || entry.kind == *kind)
+                texts.append(entry.text);
+        }
+        return texts;
+    }
+};

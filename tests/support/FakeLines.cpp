@@ -1,0 +1,134 @@
+#include "FakeLines.h"
+
+#include <QCoreApplication>
+
+class FakeLine final : public Line {
+public:
+    FakeLine(FakeLines& lines, QString device)
+        : m_lines(lines)
+        , m_device(std::move(device))
+    {
+        m_lines.current = this;
+    }
+    ~FakeLine() override
+    {
+        close();
+        *m_alive = false;
+    }
+
+    void open(OpenDone done) override
+    {
+        if (m_lines.openLater)
+            m_pendingOpen = std::move(done);
+        else
+            finishOpen(std::move(done), m_lines.openFailure);
+    }
+    std::optional<SerialPortError> apply(const SerialSettings&) override
+    {
+        if (m_open)
+            ++m_lines.applied;
+        return std::nullopt;
+    }
+    std::optional<SerialPortError> write(const QByteArray& bytes) override
+    {
+        if (!m_open)
+            return SerialPortError::notOpen();
+        if (m_lines.writeFailure)
+            return m_lines.writeFailure;
+        for (const QString& line : m_lines.record(bytes)) {
+            if (m_lines.display)
+                receiveLater(m_lines.display(line));
+        }
+        return std::nullopt;
+    }
+    void close() override
+    {
+        m_open = false;
+        m_pendingOpen = nullptr;
+        ++m_opening;
+        if (m_lines.current == this)
+            m_lines.current = nullptr;
+    }
+    QString name() const override { return m_device; }
+
+    bool isOpen() const { return m_open; }
+    void finishPendingOpen(std::optional<SerialPortError> error)
+    {
+        if (auto done = std::exchange(m_pendingOpen, nullptr))
+            finishOpen(std::move(done), std::move(error));
+    }
+    // From the event loop, and only while this opening of the line lasts.
+    void receiveLater(const QByteArray& bytes)
+    {
+        if (bytes.isEmpty())
+            return;
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [this, opening = m_opening, alive = m_alive, bytes] {
+                if (*alive && m_open && m_opening == opening && onData)
+                    onData(bytes);
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    void finishOpen(OpenDone done, std::optional<SerialPortError> error)
+    {
+        m_open = !error;
+        done(std::move(error));
+    }
+
+    FakeLines& m_lines;
+    QString m_device;
+    OpenDone m_pendingOpen;
+    bool m_open = false;
+    quint64 m_opening = 0;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+void FakeLines::receive(const QByteArray& bytes)
+{
+    if (current && current->isOpen() && current->onData)
+        current->onData(bytes);
+}
+
+void FakeLines::lose(const QString& reason)
+{
+    if (current && current->isOpen() && current->onClose)
+        current->onClose(reason);
+}
+
+void FakeLines::finishOpen(std::optional<SerialPortError> error)
+{
+    if (current)
+        current->finishPendingOpen(std::move(error));
+}
+
+ControllerOptions::LineMaker FakeLines::maker()
+{
+    return [this](const QString& device, const SerialSettings&) -> std::unique_ptr<Line> {
+        devices.append(device);
+        return std::make_unique<FakeLine>(*this, device);
+    };
+}
+
+QStringList FakeLines::record(const QByteArray& bytes)
+{
+    written += bytes;
+    QStringList completed;
+    for (const char c : bytes) {
+        // CR LF ends one line, not two.
+        if (c == '\n' && m_lastWasCr) {
+            m_lastWasCr = false;
+        } else if (c == '\r' || c == '\n') {
+            m_lastWasCr = c == '\r';
+            completed.append(QString::fromUtf8(m_partial));
+            m_partial.clear();
+        } else {
+            m_lastWasCr = false;
+            m_partial.append(c);
+        }
+    }
+    lines += completed;
+    return completed;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "controller/DisplayController.h"
+#include "serial/Line.h"
+
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class FakeLine;
+
+// The lines a controller opens in a test, and the far end of them that the test plays:
+// no device, no thread, no waiting. Answers of `display` arrive through the event loop,
+// as a display's would.
+class FakeLines {
+public:
+    using Display = std::function<QByteArray(const QString& line)>;
+
+    // How the lines behave (set before the controller opens one).
+    std::optional<SerialPortError> openFailure; // every open fails with this
+    bool openLater = false;                     // opens end when the test calls finishOpen()
+    std::optional<SerialPortError> writeFailure;
+    Display display;
+
+    // What the controller did.
+    QStringList devices;         // the device of every line made, in order
+    QStringList lines;           // the command lines written, without their line ending
+    QByteArray written;          // every byte written
+    int applied = 0;             // reconfigurations of an open line
+    FakeLine* current = nullptr; // the newest line that is not closed
+
+    // The far end sends bytes, or goes away.
+    void receive(const QByteArray& bytes);
+    void lose(const QString& reason);
+    // Ends a pending open (openLater) with this result.
+    void finishOpen(std::optional<SerialPortError> error = std::nullopt);
+
+    ControllerOptions::LineMaker maker();
+
+private:
+    friend class FakeLine;
+    // Keeps the bytes; returns the command lines they complete.
+    QStringList record(const QByteArray& bytes);
+    QByteArray m_partial;
+    bool m_lastWasCr = false;
+};
+
+// A display that shows its prompt after every line, so no command waits for a timeout.
+inline QByteArray promptOnly(const QString&)
+{
+    return QByteArrayLiteral("\r\n>");
+}
+
+// Answers queries like a display: volume 30, every other value 1.
+inline QByteArray answerEverything(const QString& line)
+{
+    if (!line.startsWith(u"get "))
+        return promptOnly(line);
+    const QString name = line.mid(4);
+    return QStringLiteral("\r\n%1=%2\r\n>").arg(name, name == u"volume" ? u"30" : u"1").toUtf8();
+}
