@@ -11,6 +11,8 @@ BILDWART_PACKAGES=(
     fonts-freefont-ttf   # a monospaced font with the CR/LF control pictures of the terminal
     desktop-file-utils appstream   # the install test validates the desktop entry and AppStream data
     bash-completion    # the install test runs the completion on bash-completion's helpers
+    dpkg-dev file      # scripts/package: CPack finds the binaries (file) and their dependencies
+    lintian            # scripts/test checks the Debian package
 )
 
 bildwart_install_missing() {
