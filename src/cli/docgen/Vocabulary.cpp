@@ -29,6 +29,7 @@ bool accepts(const QString& name, const QString& value)
 
 namespace Vocabulary {
 
+// The names "status" reports: the one place the man page and the completion learn them from.
 QStringList settingNames()
 {
     return DisplayReport::statusNames();
