@@ -9,6 +9,10 @@ BILDWART_PACKAGES=(
     libqt6svg6 adwaita-icon-theme   # the symbolic icons of the user interface (SVG)
     qt6-translations-l10n   # Qt's own dialog and button texts in German
     fonts-freefont-ttf   # a monospaced font with the CR/LF control pictures of the terminal
+    desktop-file-utils appstream   # the install test validates the desktop entry and AppStream data
+    bash-completion    # the install test runs the completion on bash-completion's helpers
+    dpkg-dev file      # scripts/package: CPack finds the binaries (file) and their dependencies
+    lintian            # scripts/test checks the Debian package
 )
 
 bildwart_install_missing() {

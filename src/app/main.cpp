@@ -1,3 +1,4 @@
+#include "app/DesktopIdentity.h"
 #include "app/Icons.h"
 #include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
@@ -59,6 +60,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(BILDWART_VERSION));
     installGermanQtTexts(app);
     installIconSearchPath();
+    applyDesktopIdentity();
 
     LaunchOptions launchOptions;
     if (!launchOptions.parse(QApplication::arguments())) {

@@ -210,6 +210,8 @@ QString InvocationParser::helpText()
     }
     text += QStringLiteral("  ") + padded(QStringLiteral("-h, --help"), optionColumn) +
             QStringLiteral("diese Hilfe\n");
+    text += QStringLiteral("  ") + padded(QStringLiteral("    --version"), optionColumn) +
+            QStringLiteral("Versionsnummer ausgeben\n");
 
     QStringList patterns;
     for (TestPattern pattern : allTestPatterns())

@@ -4,6 +4,7 @@
 #include "cli/Console.h"
 #include "cli/InvocationParser.h"
 #include "cli/Session.h"
+#include "cli/VersionRequest.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -13,7 +14,12 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     Console console;
 
-    auto parsed = InvocationParser::parse(QCoreApplication::arguments().mid(1));
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (isVersionRequest(arguments)) {
+        console.out(QStringLiteral("bildwartctl " BILDWART_VERSION));
+        return int(ExitCode::success);
+    }
+    auto parsed = InvocationParser::parse(arguments);
     if (const QString* error = std::get_if<QString>(&parsed)) {
         console.err(*error);
         return int(ExitCode::usage);

@@ -1,0 +1,81 @@
+#include "cli/docgen/Vocabulary.h"
+
+#include "cli/DisplayReport.h"
+#include "cli/SetAction.h"
+#include "protocol/InputSource.h"
+#include "protocol/PowerState.h"
+
+namespace {
+
+// Every fixed word any setting takes; SetAction::parse decides which belong to which name.
+QStringList candidateWords()
+{
+    QStringList words;
+    for (PowerState state : allPowerStates())
+        words.append(rawValue(state));
+    for (const InputSource& input : InputSource::all())
+        words.append(input.id);
+    words.append({QStringLiteral("on"), QStringLiteral("off")});
+    words.removeDuplicates();
+    return words;
+}
+
+bool accepts(const QString& name, const QString& value)
+{
+    return std::holds_alternative<SetAction>(SetAction::parse(name, value));
+}
+
+} // namespace
+
+namespace Vocabulary {
+
+// The names "status" reports: the one place the man page and the completion learn them from.
+QStringList settingNames()
+{
+    return DisplayReport::statusNames();
+}
+
+QList<SettableSetting> settableSettings()
+{
+    const QStringList candidates = candidateWords();
+    QList<SettableSetting> settings;
+    for (const QString& name : settingNames()) {
+        SettableSetting setting{name, {}, accepts(name, QStringLiteral("0"))};
+        for (const QString& word : candidates) {
+            if (accepts(name, word))
+                setting.words.append(word);
+        }
+        if (setting.takesLevel || !setting.words.isEmpty())
+            settings.append(setting);
+    }
+    return settings;
+}
+
+QStringList optionChoices(const OptionDefinition& option, QStringList* rejected)
+{
+    QStringList choices;
+    if (option.longName == u"pattern") {
+        for (TestPattern pattern : allTestPatterns())
+            choices.append(rawValue(pattern));
+    } else if (option.valueName.contains(u'|')) {
+        choices = option.valueName.split(u'|');
+    }
+    for (const QString& choice : std::as_const(choices)) {
+        Invocation scratch;
+        if (option.store(scratch, choice) && rejected)
+            rejected->append(QStringLiteral("--%1 %2").arg(option.longName, choice));
+    }
+    return choices;
+}
+
+bool takesPort(const OptionDefinition& option)
+{
+    return option.longName == u"port";
+}
+
+bool takesNewPath(const OptionDefinition& option)
+{
+    return option.longName == u"link";
+}
+
+} // namespace Vocabulary
