@@ -1,6 +1,6 @@
 #include "cli/docgen/Vocabulary.h"
 
-#include "cli/DisplayReport.h"
+#include "protocol/DisplaySetting.h"
 #include "cli/SetAction.h"
 #include "protocol/InputSource.h"
 #include "protocol/PowerState.h"
@@ -32,7 +32,10 @@ namespace Vocabulary {
 // The names "status" reports: the one place the man page and the completion learn them from.
 QStringList settingNames()
 {
-    return DisplayReport::statusNames();
+    QStringList names;
+    for (const SettingInfo& row : displaySettings())
+        names.append(row.name);
+    return names;
 }
 
 QList<SettableSetting> settableSettings()
