@@ -29,7 +29,7 @@ bool accepts(const QString& name, const QString& value)
 
 namespace Vocabulary {
 
-// The names "status" reports: the one place the man page and the completion learn them from.
+// The display's settings from the protocol's table: what "get" asks for.
 QStringList settingNames()
 {
     QStringList names;
