@@ -38,6 +38,7 @@ struct Invocation {
     std::optional<SerialSettings::FlowControl> flowControl;
     std::optional<SerialSettings::LineEnding> lineEnding;
     std::optional<double> responseTimeout;
+    std::optional<double> interCommandDelay;
 
     // Output
     bool json = false;

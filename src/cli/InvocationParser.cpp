@@ -222,12 +222,17 @@ QString InvocationParser::helpText()
         "\nDie Leitungseinstellungen und die zuletzt verbundene Schnittstelle kommen aus den\n"
         "Einstellungen von Bildwart; Optionen gelten nur f\u00FCr diesen Aufruf, gespeichert wird "
         "nichts.\n"
-        "Fehler stehen als eine deutsche Zeile auf stderr, sonst nichts (au\u00DFer mit -v).\n\n"
+        "Ein Fehler steht als eine deutsche Zeile auf stderr; mit -v steht dar\u00FCber das\n"
+        "Verkehrsprotokoll mit allen Einzelheiten.\n\n"
         "R\u00FCckgabewerte:\n"
         "  0  Erfolg\n"
-        "  1  das Display meldet einen Fehler oder antwortet nicht rechtzeitig,\n"
-        "     oder ein Paket des Br\u00FCckentests kam nicht in Ordnung zur\u00FCck\n"
+        "  1  das Display meldet einen Fehler oder beantwortet nicht alles rechtzeitig,\n"
+        "     ein Paket des Br\u00FCckentests kam nicht in Ordnung zur\u00FCck,\n"
+        "     oder die Ausgabe lie\u00DF sich nicht schreiben\n"
         "  2  falscher Aufruf\n"
-        "  3  die Schnittstelle l\u00E4sst sich nicht \u00F6ffnen oder ist abgerissen\n");
+        "  3  die Schnittstelle l\u00E4sst sich nicht \u00F6ffnen, ist abgerissen oder nimmt\n"
+        "     keine Daten mehr an\n"
+        "  128+N  durch das Signal N beendet (Strg+C: 130), nachdem die Schnittstelle\n"
+        "     geschlossen wurde\n");
     return text;
 }

@@ -20,11 +20,18 @@ Session::Session(Invocation invocation, Console& console)
     , m_console(console)
     , m_logOnStderr(m_invocation.verbose)
 {
+    QObject::connect(&m_signals, &TerminationSignals::received, this, [this](int signalNumber) {
+        if (m_terminationHandler)
+            m_terminationHandler();
+        else
+            finish(128 + signalNumber);
+    });
+    m_console.onOutputFailed = [this] { finish(ExitCode::displayFailed); };
 }
 
 Session::~Session() = default;
 
-bool Session::prepare(bool keepPolling)
+bool Session::prepare(bool keepPolling, bool fullRefresh)
 {
     m_snapshot = std::make_unique<SettingsSnapshot>();
     if (!m_snapshot->isValid()) {
@@ -36,6 +43,7 @@ bool Session::prepare(bool keepPolling)
     ControllerOptions options;
     options.connectAtStartup = false;
     options.watchHotplug = false;
+    options.refreshAtConnect = fullRefresh;
     m_controller = std::make_unique<DisplayController>(m_snapshot->store(), options);
     DisplayController& c = *m_controller;
     // A one-shot run reports a lost line instead of waiting for the adapter.
@@ -163,11 +171,17 @@ void Session::onLogAppended(int count)
 
 void Session::reportErrors(const QStringList& errors)
 {
-    for (const QString& error : errors)
-        m_console.err(error);
+    if (errors.isEmpty())
+        return;
+    QString line = errors.first();
+    if (errors.size() > 1)
+        line += QStringLiteral(" (und %1 weitere Fehler%2)")
+                    .arg(errors.size() - 1)
+                    .arg(m_logOnStderr ? QString() : QStringLiteral(", -v zeigt alle"));
+    m_console.err(line);
 }
 
-void Session::finish(ExitCode code)
+void Session::finish(int code)
 {
     if (m_finishing)
         return;
@@ -175,7 +189,7 @@ void Session::finish(ExitCode code)
     post([this, code] {
         if (m_controller && m_controller->connection().is(ConnectionState::Case::connected))
             m_controller->disconnectLine();
-        QCoreApplication::exit(int(code));
+        QCoreApplication::exit(code);
     });
 }
 

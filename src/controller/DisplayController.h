@@ -39,6 +39,9 @@ struct ControllerOptions {
     bool connectAtStartup = true;
     // React to hot-plug events (a one-shot command-line run does not need to).
     bool watchHotplug = true;
+    // Ask for every value and the device information at each connect; a one-shot
+    // command that asks for one value needs only the fresh prompt.
+    bool refreshAtConnect = true;
     // The system's clock when not given.
     std::shared_ptr<const Clock> clock;
     // The system's device tree when not given.

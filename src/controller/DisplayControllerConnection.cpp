@@ -77,6 +77,12 @@ void DisplayController::openSelected(bool isReconnect, std::function<void()> aft
     QString device = selected;
     if (SerialPortInfo::isSimulatorPath(selected)) {
         const bool loopback = selected == SerialPortInfo::loopbackSimulatorPath;
+        if (!loopback && selected != SerialPortInfo::smartSimulatorPath) {
+            finishOpening(selected, SerialPortError::unknownAddress(selected));
+            if (after)
+                after();
+            return;
+        }
         if (loopback)
             setRawMode(true);
         auto simulator = std::make_unique<DisplaySimulator>(m_series, loopback);
@@ -134,7 +140,8 @@ void DisplayController::finishOpening(const QString& selected, std::optional<Ser
                   QStringLiteral("Rohdaten-Modus aktiv \u2013 keine Abfragen an das Display"));
 
     send(QString()); // the bare line ending makes the display show a fresh prompt
-    refreshAll();
+    if (m_options.refreshAtConnect)
+        refreshAll();
     startPolling();
 }
 

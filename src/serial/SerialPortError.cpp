@@ -40,6 +40,11 @@ SerialPortError SerialPortError::notOpen()
     return {Kind::notOpen, {}, 0, {}};
 }
 
+SerialPortError SerialPortError::unknownAddress(const QString& address)
+{
+    return {Kind::unknownAddress, address, 0, {}};
+}
+
 QString SerialPortError::description() const
 {
     switch (m_kind) {
@@ -55,6 +60,10 @@ QString SerialPortError::description() const
         return QStringLiteral("Senden fehlgeschlagen: ") + systemErrorText(m_errnum);
     case Kind::notOpen:
         return QStringLiteral("Schnittstelle ist nicht geöffnet.");
+    case Kind::unknownAddress:
+        return QStringLiteral("„%1“ ist keine bekannte Adresse – es gibt simulator://smart und "
+                              "simulator://loopback.")
+            .arg(m_path);
     }
     return {};
 }

@@ -59,11 +59,13 @@ private slots:
         stored.baudRate = 9600;
         stored.lineEnding = SerialSettings::LineEnding::crlf;
         const SerialSettings applied =
-            parsed({"--parity", "even", "--timeout", "3", "status"}).applyTo(stored);
+            parsed({"--parity", "even", "--timeout", "3", "--delay", "0,5", "status"})
+                .applyTo(stored);
         QCOMPARE(applied.baudRate, qint64(9600));
         QCOMPARE(applied.lineEnding, SerialSettings::LineEnding::crlf);
         QCOMPARE(applied.parity, SerialSettings::Parity::even);
         QCOMPARE(applied.responseTimeout, 3.0);
+        QCOMPARE(applied.interCommandDelay, 0.5);
     }
 
     void commandArguments()
@@ -103,8 +105,20 @@ private slots:
             << QStringList{"--json=yes", "status"} << "Option „--json“ nimmt keinen Wert.";
         QTest::newRow("option of another command")
             << QStringList{"status", "--size", "64"} << "Option „--size“ gilt nicht für „status“.";
-        QTest::newRow("baud zero")
-            << QStringList{"--baud", "0", "status"} << "Ungültiger Wert „0“ für --baud";
+        // Limits name both of their bounds.
+        QTest::newRow("baud zero") << QStringList{"--baud", "0", "status"}
+                                   << "Ungültiger Wert „0“ für --baud – erwartet eine ganze Zahl "
+                                      "von 50 bis 12000000.";
+        QTest::newRow("timeout zero") << QStringList{"--timeout", "0", "status"}
+                                      << "Ungültiger Wert „0“ für --timeout – erwartet Sekunden "
+                                         "von 0.1 bis 60.";
+        QTest::newRow("pause too long") << QStringList{"--delay", "11", "status"}
+                                        << "Ungültiger Wert „11“ für --delay – erwartet Sekunden "
+                                           "von 0 bis 10.";
+        QTest::newRow("duration beyond a day")
+            << QStringList{"monitor", "--duration", "86401"}
+            << "Ungültiger Wert „86401“ für --duration – erwartet Sekunden über 0 bis höchstens "
+               "86400.";
         QTest::newRow("stop bits") << QStringList{"--stop-bits", "1.5", "status"}
                                    << "Ungültiger Wert „1.5“ für --stop-bits";
         QTest::newRow("packet too small")

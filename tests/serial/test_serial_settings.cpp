@@ -75,6 +75,14 @@ private slots:
         QTest::newRow("baud as text") << defaultJsonWith("baudRate", "19200");
         QTest::newRow("fractional baud") << defaultJsonWith("baudRate", 19200.5);
         QTest::newRow("negative baud") << defaultJsonWith("baudRate", -9600);
+        // Values that would make the tool wait a day, or fail every command at once.
+        QTest::newRow("baud below 50") << defaultJsonWith("baudRate", 49);
+        QTest::newRow("baud above 12 MBd") << defaultJsonWith("baudRate", 12'000'001);
+        QTest::newRow("timeout below 0.1 s") << defaultJsonWith("responseTimeout", 0.09);
+        QTest::newRow("negative timeout") << defaultJsonWith("responseTimeout", -5);
+        QTest::newRow("timeout above a minute") << defaultJsonWith("responseTimeout", 60.5);
+        QTest::newRow("negative pause") << defaultJsonWith("interCommandDelay", -0.01);
+        QTest::newRow("pause of 1e300 s") << defaultJsonWith("interCommandDelay", 1e300);
         QTest::newRow("timeout as text") << defaultJsonWith("responseTimeout", "1.5");
         QTest::newRow("flag as number") << defaultJsonWith("assertDTR", 1);
     }
@@ -82,6 +90,17 @@ private slots:
     {
         QFETCH(QByteArray, json);
         QCOMPARE(S::fromJson(json), std::nullopt);
+    }
+
+    void boundsAreIncluded()
+    {
+        for (const auto& [key, value] : {std::pair{"baudRate", 50.0},
+                                         {"baudRate", 12'000'000.0},
+                                         {"responseTimeout", 0.1},
+                                         {"responseTimeout", 60.0},
+                                         {"interCommandDelay", 0.0},
+                                         {"interCommandDelay", 10.0}})
+            QVERIFY2(S::fromJson(defaultJsonWith(key, value)), key);
     }
 
     void integralDoublesAreIntegers()
