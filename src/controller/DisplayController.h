@@ -69,6 +69,9 @@ public:
     const QList<SerialPortInfo>& ports() const { return m_ports; }
     const QList<UnboundAdapter>& unboundAdapters() const { return m_unboundAdapters; }
     void refreshPorts();
+    // Puts a network address (tcp://…, rfc2217://…) first among the remembered ones, which
+    // the port list shows after the real ports, and selects it. False for any other text.
+    bool rememberNetworkAddress(const QString& address);
     const QString& selectedPath() const { return m_selectedPath; }
     void setSelectedPath(const QString& path);
     const SerialSettings& settings() const { return m_settings; }
@@ -274,6 +277,7 @@ private:
     void afterReconnectAttempt(const QString& target, int attempt, bool listed);
     void handleWriteError(const SerialPortError& error);
     bool isListed(const QString& path) const;
+    QList<SerialPortInfo> networkEntries() const;
 
     // Replies and polling
     void handleReceived(const QByteArray& chunk);

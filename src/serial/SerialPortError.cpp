@@ -45,6 +45,11 @@ SerialPortError SerialPortError::unknownAddress(const QString& address)
     return {Kind::unknownAddress, address, 0, {}};
 }
 
+SerialPortError SerialPortError::connectFailed(const QString& address, const QString& text)
+{
+    return {Kind::connectFailed, address, 0, text};
+}
+
 QString SerialPortError::description() const
 {
     switch (m_kind) {
@@ -64,6 +69,8 @@ QString SerialPortError::description() const
         return QStringLiteral("„%1“ ist keine bekannte Adresse – es gibt simulator://smart und "
                               "simulator://loopback.")
             .arg(m_path);
+    case Kind::connectFailed:
+        return m_detail;
     }
     return {};
 }
