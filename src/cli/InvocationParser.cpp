@@ -116,17 +116,21 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
 
     QList<GivenOption> options;
     QStringList words;
+    QStringList perTarget;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         if (!optionsEnded && argument == u"--") {
             optionsEnded = true;
+            perTarget.append(argument);
             continue;
         }
         if (optionsEnded || !looksLikeOption(argument)) {
             words.append(argument);
+            perTarget.append(argument);
             continue;
         }
+        const qsizetype first = i;
         const bool isShort = !argument.startsWith(u"--");
         QString name = argument.mid(isShort ? 1 : 2);
         std::optional<QString> value;
@@ -148,6 +152,8 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
             return QStringLiteral("Option \u201E%1\u201C nimmt keinen Wert.").arg(spelling);
         }
         options.append({definition, spelling, value.value_or(QString())});
+        if (!definition->forFleet)
+            perTarget += arguments.mid(first, i - first + 1);
     }
 
     if (words.isEmpty())
@@ -175,6 +181,13 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
             .arg(command->name, commandArguments.at(command->maxArguments));
     if (auto error = takeArguments(invocation, commandArguments))
         return *error;
+    if (invocation.targets && invocation.port)
+        return QStringLiteral(
+            "--targets und -p schlie\u00DFen sich aus: die Adressen stehen in der "
+            "Zieldatei.");
+    if (invocation.parallel && !invocation.targets)
+        return QStringLiteral("--parallel gilt nur mit --targets.");
+    invocation.perTargetArguments = perTarget;
     return invocation;
 }
 

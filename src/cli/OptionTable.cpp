@@ -15,6 +15,14 @@ using Command = Invocation::Command;
 constexpr double maxSeconds = 86'400;
 // More packets than anyone waits for at 0.2 s each; keeps the count within a week.
 constexpr qint64 maxCount = 1'000'000;
+// Displays of a fleet served at once: each is a process of its own with one connection.
+constexpr qint64 maxParallel = 256;
+
+// The commands that make sense for many displays at once.
+QList<Command> fleetCommands()
+{
+    return {Command::status, Command::get, Command::set, Command::send, Command::raw};
+}
 
 QString invalid(const QString& option, const QString& value, const QString& expected)
 {
@@ -181,10 +189,34 @@ QList<OptionDefinition> buildOptionTable()
              return checked(i.interCommandDelay.has_value(), "delay", v,
                             secondsBetween(S::minInterCommandDelay, S::maxInterCommandDelay));
          }},
+        {"targets",
+         {},
+         "DATEI",
+         "den Befehl f\u00FCr jedes Display in DATEI ausf\u00FChren: eine Adresse je Zeile,\n"
+         "dahinter wahlweise ein Name; # leitet einen Kommentar ein",
+         fleetCommands(),
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             if (v.isEmpty())
+                 return QStringLiteral("--targets braucht eine Datei.");
+             i.targets = v;
+             return std::nullopt;
+         },
+         true},
+        {"parallel",
+         {},
+         "N",
+         "mit --targets: so viele Displays gleichzeitig (Vorgabe 16)",
+         fleetCommands(),
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.parallel = wholeNumber(v, 1, maxParallel);
+             return checked(i.parallel.has_value(), "parallel", v,
+                            QStringLiteral("eine ganze Zahl von 1 bis %1").arg(maxParallel));
+         },
+         true},
         {"json",
          {},
          {},
-         "Ergebnis als ein JSON-Objekt ausgeben",
+         "Ergebnis als ein JSON-Objekt ausgeben (mit --targets: eines je Display und Zeile)",
          {},
          [](Invocation& i, const QString&) -> std::optional<QString> {
              i.json = true;

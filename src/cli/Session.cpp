@@ -4,10 +4,17 @@
 #include "cli/LogLine.h"
 #include "cli/SettingsSnapshot.h"
 #include "controller/DisplayController.h"
+#include "serial/PortScanner.h"
 
 #include <QCoreApplication>
 
 namespace {
+
+class NoPorts final : public PortScanner {
+public:
+    QList<SerialPortInfo> scanPorts() override { return {}; }
+    QList<UnboundAdapter> scanAdapters() override { return {}; }
+};
 
 // Errors kept for the report at the end of a phase: the first ones name the cause,
 // and a long run against a dead line must not grow memory with each timeout.
@@ -44,6 +51,10 @@ bool Session::prepare(bool keepPolling, bool fullRefresh)
     options.connectAtStartup = false;
     options.watchHotplug = false;
     options.refreshAtConnect = fullRefresh;
+    // Only "ports" needs the system's port list; the others open the port they are given,
+    // without asking udev about every device first.
+    if (m_invocation.command != Invocation::Command::ports)
+        options.scanner = std::make_shared<NoPorts>();
     m_controller = std::make_unique<DisplayController>(m_snapshot->store(), options);
     DisplayController& c = *m_controller;
     // A one-shot run reports a lost line instead of waiting for the adapter.

@@ -3,6 +3,7 @@
 // XDG_CONFIG_HOME, so the user's settings are never read or touched.
 #include "Pty.h"
 #include "ScriptedDisplay.h"
+#include "Ser2net.h"
 #include "Support.h"
 
 #include <QDir>
@@ -479,6 +480,42 @@ private slots:
         Simulator replacing(configHome(), other);
         QVERIFY(replacing.isReady());
         QVERIFY(QFileInfo(other).symLinkTarget() != stranger.slavePath());
+    }
+
+    // Two displays and a gateway that is not there: one line each, in the file's order,
+    // and the exit code of the worst.
+    void fleet()
+    {
+        const QString second = m_dir.filePath("dev2");
+        Simulator one(configHome(), link());
+        Simulator two(configHome(), second, {"--series", "rx"});
+        QVERIFY(one.isReady() && two.isReady());
+        const QString targets = m_dir.filePath("ziele.txt");
+        QFile file(targets);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QString gone = QStringLiteral("tcp://127.0.0.1:%1").arg(Ser2net::freePort());
+        file.write(QStringLiteral("%1 Raum 1\n%2 # ohne Namen\n%3 Raum 3\n")
+                       .arg(link(), gone, second)
+                       .toUtf8());
+        file.close();
+
+        Result result = run({"--targets", targets, "--parallel", "2", "get", "modelnum"});
+        QCOMPARE(result.exitCode, 3);
+        const QStringList lines = result.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.at(0), QString("Raum 1: modelnum=SBID-QX286"));
+        QVERIFY2(lines.at(1).startsWith(gone + ": Fehler – 127.0.0.1:"), qPrintable(lines.at(1)));
+        QCOMPARE(lines.at(2), QString("Raum 3: modelnum=SBID-RX086"));
+        QCOMPARE(result.err,
+                 QString("3 Displays: 2 in Ordnung, 0 mit Fehler, 1 nicht erreichbar.\n"));
+
+        result = run({"--targets", targets, "--json", "get", "foo"});
+        QCOMPARE(result.exitCode, 3);
+        const QJsonObject first = jsonObject(result.out.section('\n', 0, 0));
+        QCOMPARE(first.value("name"), QJsonValue("Raum 1"));
+        QCOMPARE(first.value("ok"), QJsonValue(false));
+        QCOMPARE(first.value("error"), QJsonValue("Display meldet: invalid cmd"));
+        QCOMPARE(jsonObject(result.out.section('\n', 1, 1)).value("name"), QJsonValue());
     }
 };
 

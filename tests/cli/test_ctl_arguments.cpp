@@ -1,5 +1,6 @@
 // bildwartctl's argument grammar, without starting anything.
 #include "cli/InvocationParser.h"
+#include "cli/TargetList.h"
 
 #include <QTest>
 
@@ -198,6 +199,53 @@ private slots:
         QVERIFY(std::holds_alternative<QString>(result));
         QVERIFY2(std::get<QString>(result).contains(u'\u201E' + value + u'\u201C'),
                  qPrintable(std::get<QString>(result)));
+    }
+
+    // Each display of a fleet gets the arguments without the fleet's own options.
+    void fleetArguments()
+    {
+        const Invocation fleet = parsed(
+            {"--targets", "schule.txt", "--parallel=4", "--json", "set", "volume", "--", "-5"});
+        QCOMPARE(fleet.targets, std::optional<QString>("schule.txt"));
+        QCOMPARE(fleet.parallel, std::optional<qint64>(4));
+        QCOMPARE(fleet.perTargetArguments, QStringList({"--json", "set", "volume", "--", "-5"}));
+    }
+
+    void targetFiles_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("targets"); // address|name
+        QTest::addColumn<QString>("error");
+        QTest::newRow("names, comments, blank lines")
+            << "# Schule\n#\ntcp://10.1.2.3:4001 Raum 2.14\n\n  /dev/ttyUSB0  # Lehrerzimmer\n"
+               "rfc2217://[fe80::1]:2001 Aula #1 links\n"
+            << QStringList{"tcp://10.1.2.3:4001|Raum 2.14", "/dev/ttyUSB0|",
+                           "rfc2217://[fe80::1]:2001|Aula #1 links"}
+            << QString();
+        QTest::newRow("not an address")
+            << "tcp://10.1.2.3:4001\nraum-2.14:4001\n"
+            << QStringList() << "Zeile 2: „raum-2.14:4001“ ist keine Adresse";
+        QTest::newRow("port out of range") << "tcp://10.1.2.3:70000" << QStringList()
+                                           << "Zeile 1: „tcp://10.1.2.3:70000“ ist keine Adresse";
+        QTest::newRow("only comments")
+            << "# leer\n\n"
+            << QStringList() << "Die Zieldatei nennt keine einzige Adresse.";
+    }
+    void targetFiles()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, targets);
+        QFETCH(QString, error);
+        const auto result = TargetList::parse(text);
+        if (const QString* message = std::get_if<QString>(&result)) {
+            QVERIFY2(message->startsWith(error), qPrintable(*message));
+            QVERIFY(!error.isEmpty());
+            return;
+        }
+        QStringList found;
+        for (const Target& target : std::get<QList<Target>>(result))
+            found.append(target.address + u'|' + target.name);
+        QCOMPARE(found, targets);
     }
 };
 
