@@ -21,6 +21,7 @@ DisplayController::DisplayController(QSettings& store, ControllerOptions options
     , m_clock(m_options.clock ? m_options.clock : std::make_shared<const Clock>())
     , m_scanner(m_options.scanner ? m_options.scanner : std::make_shared<SystemPortScanner>())
     , m_hotplug(m_options.hotplug ? m_options.hotplug : std::make_shared<USBSerialWatcher>())
+    , m_log(m_options.logCapacity)
     , m_promptTimer(m_clock->makeTimer())
 {
     if (!m_options.makeLine)
