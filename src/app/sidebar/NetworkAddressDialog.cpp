@@ -17,8 +17,8 @@ NetworkAddressDialog::NetworkAddressDialog(QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Netzwerkadresse"));
     auto* layout = new QVBoxLayout(this);
-    auto* intro = new QLabel(
-        QStringLiteral("Adresse eines RS-232-Gateways oder eines ser2net-Ports:"), this);
+    auto* intro =
+        new QLabel(QStringLiteral("Adresse eines RS-232-Gateways oder eines ser2net-Ports:"), this);
     auto* examples = new QLabel(
         QStringLiteral("tcp://HOST:PORT \u2013 roher TCP-Port, die Leitung stellt das Gateway "
                        "ein\nrfc2217://HOST:PORT \u2013 Telnet-COM-Port, die Einstellungen "
