@@ -41,12 +41,12 @@ QVariant LogModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return m_locale.toString(entry->date.time(), m_timeFormat) + u' ' +
-               LogEntry::symbol(entry->kind) + u' ' + bodyText(*entry, m_controller.showHex());
+        return timeText(*entry) + u' ' + LogEntry::symbol(entry->kind) + u' ' +
+               bodyText(*entry, m_controller.showHex());
     case KindRole:
         return int(entry->kind);
     case TimeRole:
-        return m_locale.toString(entry->date.time(), m_timeFormat);
+        return timeText(*entry);
     case SymbolRole:
         return LogEntry::symbol(entry->kind);
     case BodyRole:
@@ -72,6 +72,12 @@ QHash<int, QByteArray> LogModel::roleNames() const
 QString LogModel::bodyText(const LogEntry& entry, bool showHex)
 {
     return showHex && !entry.bytes.isEmpty() ? entry.hexText() : entry.text;
+}
+
+QString LogModel::timeText(const LogEntry& entry) const
+{
+    // Entries keep UTC; the zone is looked up here, for the rows on screen only.
+    return m_locale.toString(entry.date.toLocalTime().time(), m_timeFormat);
 }
 
 QString LogModel::timeFormat(const QLocale& locale)

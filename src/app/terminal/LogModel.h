@@ -55,6 +55,7 @@ private:
     void showHexChanged();
     void scheduleFlush();
     const LogEntry* entryAt(int row) const;
+    QString timeText(const LogEntry& entry) const;
 
     DisplayController& m_controller;
     QString m_timeFormat;
