@@ -12,12 +12,10 @@ private slots:
         QTest::addColumn<QString>("autoConnect"); // null: not given
 
         QTest::newRow("none") << QStringList{} << true << QString();
-        QTest::newRow("single dash, as the launch argument pair")
+        QTest::newRow("single dash")
             << QStringList{"-autoConnect", "simulator://smart"} << true << "simulator://smart";
         QTest::newRow("double dash")
             << QStringList{"--autoConnect", "/dev/ttyUSB0"} << true << "/dev/ttyUSB0";
-        QTest::newRow("with equals sign")
-            << QStringList{"--autoConnect=/dev/ttyUSB0"} << true << "/dev/ttyUSB0";
         QTest::newRow("value missing") << QStringList{"-autoConnect"} << false << QString();
         QTest::newRow("unknown option") << QStringList{"--connectNow"} << false << QString();
     }
@@ -58,8 +56,6 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::newRow("nothing") << QVariant() << QString() << QString();
         QTest::newRow("stored only") << QVariant("/dev/ttyUSB1") << QString() << "/dev/ttyUSB1";
-        QTest::newRow("argument only") << QVariant() << "simulator://smart"
-                                       << "simulator://smart";
         QTest::newRow("both") << QVariant("/dev/ttyUSB1") << "simulator://smart"
                               << "simulator://smart";
     }
