@@ -1,15 +1,18 @@
-// The main window: its menu, tool bar and connection badge, what it remembers, and its one
-// conversation with the display simulator (connecting at start, the shortcuts).
+// The main window: menu, tool bar and connection badge, how large it first opens and what it
+// remembers, and its one conversation with the display simulator (connecting at start, the
+// shortcuts). It runs on a 1920 x 1080 screen (CMakeLists.txt).
 #include "UiFixture.h"
 #include "app/ConnectionBadge.h"
 #include "app/MainWindow.h"
-#include "app/Style.h"
 #include "app/settings/SettingsWindow.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QListView>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
+#include <QSplitter>
 #include <cerrno>
 
 Q_DECLARE_METATYPE(ConnectionState)
@@ -23,30 +26,30 @@ private slots:
         QTest::addColumn<ConnectionState>("state");
         QTest::addColumn<bool>("responding");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QColor>("color");
-        const QColor grey = Style::secondaryText(nullptr);
+        QTest::addColumn<int>("tone");
         using S = ConnectionState;
-        QTest::newRow("disconnected") << S::disconnected() << false << "Getrennt" << grey;
-        QTest::newRow("stale responding flag") << S::disconnected() << true << "Getrennt" << grey;
-        QTest::newRow("connecting")
-            << S::connecting() << false << "Verbinde \u2026" << Style::yellow();
-        QTest::newRow("answering")
-            << S::connected() << true << "Display antwortet" << Style::green();
-        QTest::newRow("silent") << S::connected() << false << "Port offen \u2013 keine Antwort"
-                                << Style::orange();
-        QTest::newRow("waiting") << S::waiting() << false << "Warte auf Wandler \u2026"
-                                 << Style::orange();
-        QTest::newRow("failed") << S::failed("Port belegt") << false << "Fehler" << Style::red();
+        using T = Style::Tone;
+        const std::tuple<const char*, S, bool, const char*, T> rows[] = {
+            {"disconnected", S::disconnected(), false, "Getrennt", T::secondary},
+            {"stale responding flag", S::disconnected(), true, "Getrennt", T::secondary},
+            {"connecting", S::connecting(), false, "Verbinde \u2026", T::yellow},
+            {"answering", S::connected(), true, "Display antwortet", T::green},
+            {"silent", S::connected(), false, "Port offen \u2013 keine Antwort", T::orange},
+            {"waiting", S::waiting(), false, "Warte auf Wandler \u2026", T::orange},
+            {"failed", S::failed("Port belegt"), false, "Fehler", T::red},
+        };
+        for (const auto& [tag, state, responding, text, tone] : rows)
+            QTest::newRow(tag) << state << responding << QString(text) << int(tone);
     }
     void badgeAppearance()
     {
         QFETCH(ConnectionState, state);
         QFETCH(bool, responding);
         QFETCH(QString, text);
-        QFETCH(QColor, color);
-        const auto appearance = ConnectionBadge::appearance(state, responding, nullptr);
+        QFETCH(int, tone);
+        const auto appearance = ConnectionBadge::appearance(state, responding);
         QCOMPARE(appearance.text, text);
-        QCOMPARE(appearance.color, color);
+        QCOMPARE(int(appearance.tone), tone);
     }
 
     void controlsFollowTheConnection()
@@ -67,7 +70,6 @@ private slots:
         f.connect();
         QVERIFY(refreshAll->isEnabled());
         QCOMPARE(badge->text(), QStringLiteral("Display antwortet"));
-        QVERIFY(badge->sizeHint().width() > badge->fontMetrics().horizontalAdvance(badge->text()));
         child<QPushButton>(&window, "disconnectButton")->click();
         QVERIFY(!refreshAll->isEnabled());
         f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EBUSY);
@@ -76,35 +78,41 @@ private slots:
         QCOMPARE(badge->toolTip(), f.controller->connection().reason); // one hover away
     }
 
-    void terminalVisibilityIsRemembered()
-    {
-        UiFixture f;
-        {
-            MainWindow window(*f.controller, f.store.settings());
-            window.show();
-            QVERIFY(child<QWidget>(&window, "terminalView")->isVisible());
-            child<QAction>(&window, "terminalToggle")->trigger();
-            QVERIFY(!child<QWidget>(&window, "terminalView")->isVisible());
-        }
-        MainWindow reopened(*f.controller, f.store.settings());
-        reopened.show();
-        QVERIFY(!child<QAction>(&reopened, "terminalToggle")->isChecked());
-        QVERIFY(!child<QWidget>(&reopened, "terminalView")->isVisible());
-    }
-
-    void settingsOpenAsOneWindow()
+    void firstStartFitsTheScreenAndShowsTwelveLogRows()
     {
         UiFixture f;
         MainWindow window(*f.controller, f.store.settings());
         window.show();
-        QAction* settings = child<QAction>(&window, "settingsAction");
-        settings->trigger();
-        auto* first = window.findChild<SettingsWindow*>();
-        QVERIFY(first && first->isVisible());
-        first->close();
-        settings->trigger();
-        QCOMPARE(window.findChildren<SettingsWindow*>().size(), 1);
-        QVERIFY(first->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QRect screen = window.screen()->availableGeometry();
+        QCOMPARE(screen.size(), QSize(1920, 1080));
+        QVERIFY(window.width() <= screen.width() * 0.9 && window.height() <= screen.height() * 0.9);
+        auto* log = window.findChild<QListView*>();
+        QVERIFY(log->viewport()->height() >= 12 * log->itemDelegate()->sizeHint({}, {}).height());
+    }
+
+    void sizeSplitAndTerminalAreRemembered()
+    {
+        UiFixture f;
+        QList<int> split;
+        {
+            MainWindow window(*f.controller, f.store.settings());
+            window.show();
+            window.resize(1000, 700);
+            child<QSplitter>(&window, "detailSplit")->setSizes({300, 320});
+            split = child<QSplitter>(&window, "detailSplit")->sizes();
+        }
+        {
+            MainWindow reopened(*f.controller, f.store.settings());
+            reopened.show();
+            QCOMPARE(reopened.size(), QSize(1000, 700));
+            QCOMPARE(child<QSplitter>(&reopened, "detailSplit")->sizes(), split);
+            child<QAction>(&reopened, "terminalToggle")->trigger();
+        }
+        MainWindow third(*f.controller, f.store.settings());
+        third.show();
+        QVERIFY(!child<QAction>(&third, "terminalToggle")->isChecked());
+        QVERIFY(!child<QWidget>(&third, "terminalView")->isVisible());
     }
 
     // The window's one conversation with the display simulator.
@@ -118,7 +126,6 @@ private slots:
         QApplication::setActiveWindow(&window);
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTRY_VERIFY_WITH_TIMEOUT(f.controller->displayResponding(), waitMs);
-        QCOMPARE(f.controller->selectedPath(), SerialPortInfo::smartSimulatorPath);
         QSignalSpy transitions(f.controller.get(), &DisplayController::connectionChanged);
         window.hide();
         window.show(); // showing again does not reconnect
@@ -136,7 +143,12 @@ private slots:
         QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(f.controller->ports().first().path, QStringLiteral("/dev/ttyUSB3"));
         QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
-        QVERIFY(window.findChild<SettingsWindow*>()->isVisible());
+        auto* settings = window.findChild<SettingsWindow*>();
+        QVERIFY(settings && settings->isVisible());
+        settings->close();
+        child<QAction>(&window, "settingsAction")->trigger(); // the same window again
+        QVERIFY(settings->isVisible());
+        QCOMPARE(window.findChildren<SettingsWindow*>().size(), 1);
     }
 };
 

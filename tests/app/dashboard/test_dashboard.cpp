@@ -1,5 +1,6 @@
 // What the dashboard shows of the display's values, and what its controls send. The display is
 // a fake line: values arrive through receive(), commands are read off the line.
+#include "app/Style.h"
 #include "app/UiFixture.h"
 #include "app/dashboard/AudioCard.h"
 #include "app/dashboard/DashboardView.h"
@@ -33,14 +34,6 @@ QStringList tiles(const QWidget* card, bool activeOnly = false)
             titles.append(tile->title());
     }
     return titles;
-}
-
-QStringList chips(const QWidget& view)
-{
-    QStringList values;
-    for (const StatusChip* chip : view.findChildren<StatusChip*>())
-        values.append(chip->value());
-    return values;
 }
 
 QString text(const QWidget& view, const QString& name)
@@ -87,28 +80,20 @@ class DashboardTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void headerBeforeAndAfterDeviceInformation_data()
-    {
-        QTest::addColumn<bool>("rx");
-        QTest::addColumn<QStringList>("powerTiles");
-        QTest::newRow("QX") << false
-                            << QStringList{"Ein", "Bereit", "Standby (Netzwerk)", "Energiesparen",
-                                           "Aus"};
-        QTest::newRow("RX") << true << QStringList{"Ein", "Standby (Netzwerk)", "Aus"};
-    }
     void headerBeforeAndAfterDeviceInformation()
     {
-        QFETCH(bool, rx);
-        QFETCH(QStringList, powerTiles);
         Connected c;
-        const DisplaySeries series = rx ? DisplaySeries::rx : DisplaySeries::qx;
-        c.controller->setSeries(series);
-        c.clock->settle(); // new tiles show on the next turn of the event loop
-        QCOMPARE(text(c.view, "displayName"), "SMART Board " + rawValue(series));
-        QCOMPARE(tiles(c.view.findChild<PowerCard*>()), powerTiles);
+        for (const auto& [series, powerTiles] :
+             {std::pair{DisplaySeries::qx,
+                        QStringList{"Ein", "Bereit", "Standby (Netzwerk)", "Energiesparen", "Aus"}},
+              std::pair{DisplaySeries::rx, QStringList{"Ein", "Standby (Netzwerk)", "Aus"}}}) {
+            c.controller->setSeries(series);
+            c.clock->settle(); // new tiles show on the next turn of the event loop
+            QCOMPARE(text(c.view, "displayName"), "SMART Board " + rawValue(series));
+            QCOMPARE(tiles(c.view.findChild<PowerCard*>()), powerTiles);
+        }
         for (const char* pair : {"serialNumber", "partNumber", "firmware"})
             QCOMPARE(text(c.view, pair), QStringLiteral("\u2013"));
-
         c.lines.receive("\r\nmodelnum=SBID-QX286\r\nserialnum=SIM0000001\r\nfwversion=1.07\r\n");
         QCOMPARE(text(c.view, "displayName"), QStringLiteral("SBID-QX286"));
         QCOMPARE(text(c.view, "serialNumber"), QStringLiteral("SIM0000001"));
@@ -119,101 +104,102 @@ private slots:
     void reportedStateIsShown_data()
     {
         QTest::addColumn<QByteArray>("reports");
-        QTest::addColumn<QStringList>("chipValues");
-        QTest::addColumn<QStringList>("activeTiles"); // of the power and input cards
+        QTest::addColumn<QString>("chips");  // power, input, volume
+        QTest::addColumn<QString>("active"); // tiles of the power and input cards
         QTest::addColumn<bool>("noSignal");
-        QTest::newRow("nothing yet")
-            << QByteArray() << QStringList{"\u2013", "\u2013", "0"} << QStringList() << false;
-        QTest::newRow("on, HDMI 2, 40")
-            << QByteArray("powerstate=on\r\ninput=hdmi2\r\nvolume=40\r\n")
-            << QStringList{"Ein", "HDMI 2", "40"} << QStringList{"Ein", "HDMI 2"} << false;
-        QTest::newRow("muted") << QByteArray("volume=40\r\nmute=on\r\n")
-                               << QStringList{"\u2013", "\u2013", "Stumm"} << QStringList()
-                               << false;
-        QTest::newRow("no signal, only for none")
-            << QByteArray("input=none\r\n") << QStringList{"\u2013", "Kein Signal", "0"}
-            << QStringList() << true;
-        QTest::newRow("standby") << QByteArray("powerstate=standby\r\n")
-                                 << QStringList{"Standby (Netzwerk)", "\u2013", "0"}
-                                 << QStringList{"Standby (Netzwerk)"} << false;
-        QTest::newRow("firmware update marks no tile")
-            << QByteArray("powerstate=updateon\r\n")
-            << QStringList{"Firmware-Update", "\u2013", "0"} << QStringList() << false;
+        const std::tuple<const char*, const char*, const char*, const char*, bool> rows[] = {
+            {"nothing yet", "", "\u2013|\u2013|0", "", false},
+            {"on, HDMI 2, 40", "powerstate=on\r\ninput=hdmi2\r\nvolume=40", "Ein|HDMI 2|40",
+             "Ein|HDMI 2", false},
+            {"muted", "volume=40\r\nmute=on", "\u2013|\u2013|Stumm", "", false},
+            {"no signal, only for none", "input=none", "\u2013|Kein Signal|0", "", true},
+            {"standby", "powerstate=standby", "Standby (Netzwerk)|\u2013|0", "Standby (Netzwerk)",
+             false},
+            {"update marks no tile", "powerstate=updateon", "Firmware-Update|\u2013|0", "", false},
+        };
+        for (const auto& [tag, reports, chips, active, noSignal] : rows)
+            QTest::newRow(tag) << QByteArray(reports) << QString(chips) << QString(active)
+                               << noSignal;
     }
     void reportedStateIsShown()
     {
         QFETCH(QByteArray, reports);
-        QFETCH(QStringList, chipValues);
-        QFETCH(QStringList, activeTiles);
+        QFETCH(QString, chips);
+        QFETCH(QString, active);
         QFETCH(bool, noSignal);
         Connected c;
         const qsizetype mark = c.lines.lines.size();
-        c.lines.receive("\r\n" + reports);
+        c.lines.receive("\r\n" + reports + "\r\n");
         c.clock->settle();
         QCOMPARE(c.sentSince(mark), QStringList()); // showing a value asks for nothing
-        QCOMPARE(chips(c.view), chipValues);
+        QStringList values;
+        for (const StatusChip* chip : c.view.findChildren<StatusChip*>())
+            values.append(chip->value());
+        QCOMPARE(values.join('|'), chips);
         auto* input = c.view.findChild<InputCard*>();
-        QCOMPARE(tiles(c.view.findChild<PowerCard*>(), true) + tiles(input, true), activeTiles);
+        QCOMPARE((tiles(c.view.findChild<PowerCard*>(), true) + tiles(input, true)).join('|'),
+                 active);
         QCOMPARE(tiles(input).size(), 9);
         QCOMPARE(withText<QLabel>(input, "Display meldet: kein Signal an der gew\u00E4hlten Quelle")
                      ->isVisibleTo(input),
                  noSignal);
     }
 
-    void withoutConnectionTheCardsAreDimmedAndInert()
+    // Faded, but in the cards' own colours: not the disabled palette under the fading.
+    void withoutConnectionTheCardsAreFadedAndInert()
     {
         UiFixture f;
         DashboardView view(*f.controller);
         view.show();
-        auto* hint = view.findChild<NotConnectedHint*>();
+        auto* tile = view.findChild<TileButton*>();
         QWidget* grid = view.findChild<PowerCard*>()->parentWidget();
+        f.controller->setPollingEnabled(false); // the interval is off by itself, and looks it
         for (const bool connected : {false, true, false}) {
             if (connected)
                 f.connect();
             else
                 f.controller->disconnectLine();
-            QCOMPARE(hint->isVisibleTo(&view), !connected);
-            QCOMPARE(grid->isEnabled(), connected);
+            QCOMPARE(view.findChild<NotConnectedHint*>()->isVisibleTo(&view), !connected);
+            QCOMPARE(tile->isEnabled(), connected);
             QCOMPARE(grid->graphicsEffect()->isEnabled(), !connected);
+            QVERIFY(!Style::looksDisabled(tile));
+            QCOMPARE(tile->palette().color(QPalette::Disabled, QPalette::WindowText) ==
+                         tile->palette().color(QPalette::Active, QPalette::WindowText),
+                     !connected);
+            QVERIFY(Style::looksDisabled(view.findChild<Stepper*>()));
         }
     }
 
-    void irreversiblePowerStatesAskFirst_data()
-    {
-        QTest::addColumn<QString>("tile");
-        QTest::addColumn<QString>("raw");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("off") << "Aus"
-                             << "off"
-                             << "Aus \u201EAus\u201C l\u00E4sst sich das Display nur am "
-                                "Netzschalter des Ger\u00E4ts wieder einschalten.";
-        QTest::newRow("energy saving") << "Energiesparen"
-                                       << "powersave"
-                                       << "Aus \u201EEnergiesparen\u201C weckt nur der "
-                                          "Netzschalter am Ger\u00E4t \u2013 nicht RS-232.";
-    }
     void irreversiblePowerStatesAskFirst()
     {
-        QFETCH(QString, tile);
-        QFETCH(QString, raw);
-        QFETCH(QString, message);
         Connected c;
         auto* card = c.view.findChild<PowerCard*>();
-        for (const bool confirm : {false, true}) {
-            QVERIFY(c.sentBy([&] { withText<TileButton>(card, tile)->click(); }).isEmpty());
-            QPointer<QMessageBox> box = dialog(c.view);
-            QVERIFY(box && card->pendingConfirmation());
-            QCOMPARE(box->text(), "Display auf \u201E" + tile + "\u201C schalten?");
-            QCOMPARE(box->informativeText(), message);
-            const QString sent = c.commandOf([&] {
-                if (confirm)
-                    withText<QPushButton>(box, "Trotzdem \u201E" + tile + "\u201C")->click();
-                else
-                    QTest::keyClick(box, Qt::Key_Escape);
-            });
-            QCOMPARE(card->pendingConfirmation(), std::nullopt);
-            QTRY_VERIFY(!box);
-            QCOMPARE(sent, confirm ? "set powerstate=" + raw : QString());
+        const std::tuple<const char*, const char*, const char*> rows[] = {
+            {"Aus", "off",
+             "Aus \u201EAus\u201C l\u00E4sst sich das Display nur am Netzschalter des "
+             "Ger\u00E4ts wieder einschalten."},
+            {"Energiesparen", "powersave",
+             "Aus \u201EEnergiesparen\u201C weckt nur der Netzschalter am Ger\u00E4t \u2013 "
+             "nicht RS-232."},
+        };
+        for (const auto& [tile, raw, message] : rows) {
+            for (const bool confirm : {false, true}) {
+                QVERIFY(c.sentBy([&] { withText<TileButton>(card, tile)->click(); }).isEmpty());
+                QPointer<QMessageBox> box = dialog(c.view);
+                QVERIFY(box && card->pendingConfirmation());
+                QCOMPARE(box->text(), QString("Display auf \u201E%1\u201C schalten?").arg(tile));
+                QCOMPARE(box->informativeText(), QString(message));
+                const QString sent = c.commandOf([&] {
+                    if (confirm)
+                        withText<QPushButton>(box, QString("Trotzdem \u201E%1\u201C").arg(tile))
+                            ->click();
+                    else
+                        QTest::keyClick(box, Qt::Key_Escape);
+                });
+                QCOMPARE(card->pendingConfirmation(), std::nullopt);
+                QTRY_VERIFY(!box);
+                QCOMPARE(sent, confirm ? QString("set powerstate=") + raw : QString());
+            }
         }
         // Other states go out at once.
         QCOMPARE(c.commandOf([&] { withText<TileButton>(card, "Standby (Netzwerk)")->click(); }),
@@ -229,12 +215,10 @@ private slots:
         QCOMPARE(reset->toolTip(), QStringLiteral("set factoryreset=<Seriennummer>"));
         QVERIFY(!reset->isEnabled());
         c.lines.receive("\r\nserialnum=SIM0000001\r\n");
-        QVERIFY(reset->isEnabled());
         for (const char* answer : {"Abbrechen", "Zur\u00FCcksetzen"}) {
             reset->click();
-            QVERIFY(card->isConfirmingReset());
             QPointer<QMessageBox> box = dialog(c.view);
-            QVERIFY(box);
+            QVERIFY(box && card->isConfirmingReset());
             QCOMPARE(box->informativeText(), QStringLiteral("Sendet \u201Eset factoryreset="
                                                             "SIM0000001\u201C. Alle Einstellungen "
                                                             "des Displays gehen verloren."));
@@ -244,44 +228,31 @@ private slots:
         }
     }
 
-    void freeCommandLine_data()
+    void freeCommandsAndQueries()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("returnKey");
-        QTest::addColumn<QString>("sent");
-        QTest::newRow("button") << "get volume" << false << "get volume";
-        QTest::newRow("return, trimmed") << "  get brightness " << true << "get brightness";
-        QTest::newRow("blanks ask for a prompt") << "   " << true << "";
-    }
-    void freeCommandLine()
-    {
-        QFETCH(QString, typed);
-        QFETCH(bool, returnKey);
-        QFETCH(QString, sent);
         Connected c;
         auto* card = c.view.findChild<MaintenanceCard*>();
         auto* field = card->findChild<QLineEdit*>();
         auto* send = withText<QPushButton>(card, "Senden");
-        QVERIFY(!send->isEnabled());
-        QTest::keyClicks(field, typed);
-        QVERIFY(send->isEnabled());
-        QCOMPARE(c.sentBy([&] {
-            if (returnKey)
-                QTest::keyClick(field, Qt::Key_Return);
-            else
-                send->click();
-        }),
-                 QStringList{sent});
-        QCOMPARE(field->text(), QString());
-        QVERIFY(!send->isEnabled());
-        // An empty field sends nothing, also by Return.
-        QVERIFY(c.sentBy([&] { QTest::keyClick(field, Qt::Key_Return); }).isEmpty());
-    }
-
-    void infoAndHelpQueries()
-    {
-        Connected c;
-        auto* card = c.view.findChild<MaintenanceCard*>();
+        // Typed, then the button or Return; blanks ask for a fresh prompt; empty sends nothing.
+        const std::tuple<const char*, bool, QStringList> rows[] = {
+            {"get volume", false, {"get volume"}},
+            {"  get brightness ", true, {"get brightness"}},
+            {"   ", true, {""}},
+            {"", true, {}},
+        };
+        for (const auto& [typed, returnKey, sent] : rows) {
+            QTest::keyClicks(field, typed);
+            QCOMPARE(send->isEnabled(), !QString(typed).isEmpty());
+            QCOMPARE(c.sentBy([&] {
+                if (returnKey)
+                    QTest::keyClick(field, Qt::Key_Return);
+                else
+                    send->click();
+            }),
+                     sent);
+            QVERIFY(field->text().isEmpty() && !send->isEnabled());
+        }
         QCOMPARE(c.sentBy([&] {
             withText<QPushButton>(card, "Ger\u00E4teinfo abfragen")->click();
             withText<QPushButton>(card, "Hilfe (get help)")->click();
@@ -296,6 +267,7 @@ private slots:
         auto* row = c.view.findChild<AudioCard*>()->findChild<ValueSlider*>();
         auto* slider = row->findChild<QSlider*>();
         auto* figures = row->findChild<QLabel*>("figures");
+        const QList<QPushButton*> steps = row->findChildren<QPushButton*>();
         QCOMPARE(c.sentBy([&] {
             slider->setSliderDown(true);
             slider->setSliderPosition(60);
@@ -304,13 +276,14 @@ private slots:
                  QStringList{"set volume=60"});
         QCOMPARE(c.sentBy([&] { withText<QPushButton>(&c.view, "25")->click(); }),
                  QStringList{"set volume=25"});
-        QCOMPARE(c.sentBy([&] { row->findChildren<QPushButton*>().constFirst()->click(); }),
-                 QStringList{"set volume-5"});
+        QCOMPARE(c.sentBy([&] { steps.first()->click(); }), QStringList{"set volume-5"});
         QCOMPARE(figures->text(), QStringLiteral("20"));
+        QCOMPARE(c.sentBy([&] { steps.last()->click(); }), QStringList{"set volume+5"});
         // Mute dims the figures.
         auto* mute = withText<QPushButton>(&c.view, "Stumm");
         QCOMPARE(c.commandOf([&] { mute->click(); }), QStringLiteral("set mute=on"));
-        QVERIFY(mute->isChecked() && row->isDimmed());
+        QVERIFY(mute->isChecked());
+        QCOMPARE(figures->palette().color(QPalette::WindowText), Style::secondaryText(figures));
     }
 
     void pollingControlsAreBoundToTheSettings()
@@ -326,7 +299,6 @@ private slots:
         QCOMPARE(interval->text(), QStringLiteral("alle 60 s"));
         interval->stepUp();
         QCOMPARE(f.controller->pollingInterval(), 60.0);
-
         polling->click();
         QVERIFY(!f.controller->pollingEnabled() && !interval->isEnabled());
         f.controller->setPollingEnabled(true);

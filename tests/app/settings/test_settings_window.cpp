@@ -32,18 +32,10 @@ private slots:
         QCOMPARE(SettingsWindow(*f.controller, f.store.settings()).currentTab(), "test");
     }
 
-    void delayShowsWholeMilliseconds_data()
-    {
-        QTest::addColumn<double>("seconds");
-        QTest::addColumn<int>("milliseconds");
-        QTest::newRow("cut towards zero") << 0.0129 << 12;
-        QTest::newRow("not exact in binary") << 1.001 << 1001;
-    }
     void delayShowsWholeMilliseconds()
     {
-        QFETCH(double, seconds);
-        QFETCH(int, milliseconds);
-        QCOMPARE(SerialSettingsTab::delayMilliseconds(seconds), milliseconds);
+        QCOMPARE(SerialSettingsTab::delayMilliseconds(0.0129), 12);  // cut towards zero
+        QCOMPARE(SerialSettingsTab::delayMilliseconds(1.001), 1001); // not exact in binary
     }
 
     void timingAndControlLinesChangeTheSettings()
@@ -134,8 +126,12 @@ private slots:
         child<QCheckBox>(&window, "testRepeatToggle")->click();
         QCOMPARE(send->text(), QStringLiteral("Testausgabe starten"));
         QCOMPARE(child<QDoubleSpinBox>(&window, "testIntervalStepper")->text(), "1,0 s");
+        QCoreApplication::processEvents();
+        const int buttonRow = send->mapTo(&window, QPoint()).y();
         send->click();
         QVERIFY(stop->isVisible() && !send->isVisible() && !reset->isEnabled());
+        QCoreApplication::processEvents();
+        QCOMPARE(stop->mapTo(&window, QPoint()).y(), buttonRow); // the pause caption had room
         QVERIFY(child<QLabel>(&window, "pollingPausedLine")->isVisible());
         stop->click();
         QVERIFY(send->isVisible() && reset->isEnabled());

@@ -10,18 +10,6 @@
 #include <QPushButton>
 #include <cerrno>
 
-namespace {
-
-QStringList statusTexts(const QWidget* parent)
-{
-    QStringList texts;
-    for (const StatusLine* line : parent->findChildren<StatusLine*>())
-        texts.append(line->text());
-    return texts;
-}
-
-} // namespace
-
 class SidebarTest : public QObject {
     Q_OBJECT
 
@@ -41,8 +29,8 @@ private slots:
         f.scanner->adapters.append({"USB-Serial Controller", 0x067B, 0x2303, "A12", std::nullopt});
         f.controller->refreshPorts();
         QVERIFY(!noAdapter->isVisible());
-        QCOMPARE(statusTexts(adapters), QStringList{"USB-Serial Controller (Prolific PL2303 "
-                                                    "\u00B7 A12) steckt, hat aber keinen Port"});
+        QCOMPARE(adapters->findChild<StatusLine*>()->text(),
+                 "USB-Serial Controller (Prolific PL2303 \u00B7 A12) steckt, hat aber keinen Port");
         // A port-bearing adapter ends both.
         f.scanner->adapters.clear();
         f.scanner->list("/dev/ttyUSB0");
@@ -62,7 +50,7 @@ private slots:
         auto* warning = child<StatusLine>(&sidebar, "internalPortLine");
         f.controller->setSelectedPath("/dev/ttyUSB0");
         QCOMPARE(picker->currentData().toString(), QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(child<QLabel>(&sidebar, "portDetail")->text(), "/dev/ttyUSB0 \u00B7 USB");
+        QCOMPARE(child<StatusLine>(&sidebar, "portDetail")->text(), "/dev/ttyUSB0 \u00B7 USB");
         QVERIFY(!warning->isVisible());
         chooseInPicker(picker, picker->findData("/dev/rfcomm0"));
         QCOMPARE(f.controller->selectedPath(), QStringLiteral("/dev/rfcomm0"));
@@ -112,15 +100,16 @@ private slots:
         QTest::addColumn<QString>("picker");
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("summary");
-        QTest::newRow("baud rate") << "baudRatePicker"
-                                   << "115200"
-                                   << "115200 \u00B7 8N1";
-        QTest::newRow("parity") << "parityPicker"
-                                << "Gerade (Even)"
-                                << "19200 \u00B7 8E1";
-        QTest::newRow("line ending") << "lineEndingPicker"
-                                     << "CR+LF (\\r\\n)"
-                                     << "19200 \u00B7 8N1";
+        const char* rows[][4] = {
+            {"baud rate", "baudRatePicker", "115200", "115200 \u00B7 8N1"},
+            {"data bits", "dataBitsPicker", "7", "19200 \u00B7 7N1"},
+            {"parity", "parityPicker", "Gerade (Even)", "19200 \u00B7 8E1"},
+            {"stop bits", "stopBitsPicker", "2", "19200 \u00B7 8N2"},
+            {"flow control", "flowControlPicker", "Hardware (RTS/CTS)", "19200 \u00B7 8N1"},
+            {"line ending", "lineEndingPicker", "CR+LF (\\r\\n)", "19200 \u00B7 8N1"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]) << QString(row[3]);
     }
     void parameterPickersChangeTheSettings()
     {
@@ -192,22 +181,14 @@ private slots:
         QVERIFY(child<QWidget>(&sidebar, "resetDropoutsButton")->isVisible());
     }
 
-    void relativeTime_data()
-    {
-        QTest::addColumn<qint64>("seconds");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("clock set back") << qint64(-5) << "gerade eben";
-        QTest::newRow("seconds") << qint64(59) << "vor 59 s";
-        QTest::newRow("minutes cut down") << qint64(179) << "vor 2 min";
-        QTest::newRow("hours") << qint64(2 * 3600 + 59) << "vor 2 h";
-        QTest::newRow("one day") << qint64(86400) << "vor 1 Tag";
-        QTest::newRow("days") << qint64(3 * 86400) << "vor 3 Tagen";
-    }
     void relativeTime()
     {
-        QFETCH(qint64, seconds);
-        QFETCH(QString, text);
-        QCOMPARE(relativeTimeText(seconds), text);
+        const std::pair<qint64, const char*> rows[] = {
+            {-5, "gerade eben"},        {59, "vor 59 s"},     {179, "vor 2 min"},
+            {2 * 3600 + 59, "vor 2 h"}, {86400, "vor 1 Tag"}, {3 * 86400, "vor 3 Tagen"},
+        };
+        for (const auto& [seconds, text] : rows)
+            QCOMPARE(relativeTimeText(seconds), QString(text));
     }
 };
 

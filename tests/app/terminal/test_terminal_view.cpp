@@ -2,6 +2,7 @@
 // the log, saving it, and the bridge-plug bar with its verdicts.
 #include "app/UiFixture.h"
 #include "app/terminal/LogModel.h"
+#include "app/terminal/LogRowDelegate.h"
 #include "app/terminal/LoopbackBadge.h"
 #include "app/terminal/LoopbackBar.h"
 #include "app/terminal/TerminalView.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -40,73 +42,45 @@ class TerminalViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void sendAction_data()
-    {
-        QTest::addColumn<bool>("raw");
-        QTest::addColumn<bool>("hex");
-        QTest::addColumn<bool>("button"); // or Return
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("logged");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("SMART command") << false << false << true << "  get volume "
-                                       << "get volume" << QByteArray("get volume\r");
-        QTest::newRow("raw text as typed") << true << false << false << " hallo "
-                                           << " hallo " << QByteArray(" hallo \r");
-        QTest::newRow("hex bytes") << true << true << false << "48 61 0x6C"
-                                   << "Hal" << QByteArray("Hal");
-        QTest::newRow("hex switch ignored in SMART mode")
-            << false << true << false << "get input"
-            << "get input" << QByteArray("get input\r");
-    }
+    // What goes out for what is typed, by the button or Return. Without a line, Return sends
+    // all the same (the button waits for a connection): SMART drops it, raw logs the refusal.
     void sendAction()
     {
-        QFETCH(bool, raw);
-        QFETCH(bool, hex);
-        QFETCH(bool, button);
-        QFETCH(QString, typed);
-        QFETCH(QString, logged);
-        QFETCH(QByteArray, bytes);
-        UiFixture f;
-        TerminalView view(*f.controller, f.store.settings());
-        auto* send = withText<QPushButton>(&view, "Senden");
-        f.connect(promptOnly);
-        f.controller->setRawMode(raw);
-        view.setHexInput(hex);
-        QVERIFY(!send->isEnabled()); // nothing typed yet
-        const qsizetype mark = f.lines.written.size();
-
-        QTest::keyClicks(input(view), typed);
-        if (button)
-            send->click();
-        else
-            QTest::keyClick(input(view), Qt::Key_Return);
-        QCOMPARE(view.command(), QString());
-        QVERIFY(!send->isEnabled());
-        f.clock->settle();
-        QCOMPARE(f.lines.written.mid(mark), bytes);
-        QCOMPARE(f.logTexts(Kind::tx).last(), logged);
-    }
-
-    void withoutConnection_data()
-    {
-        QTest::addColumn<bool>("raw");
-        QTest::addColumn<QStringList>("errors");
-        QTest::newRow("SMART: dropped silently") << false << QStringList();
-        QTest::newRow("raw") << true << QStringList{"Nicht verbunden."};
-    }
-    void withoutConnection()
-    {
-        QFETCH(bool, raw);
-        QFETCH(QStringList, errors);
-        UiFixture f;
-        TerminalView view(*f.controller, f.store.settings());
-        f.controller->setRawMode(raw);
-        QTest::keyClicks(input(view), "41");
-        // The button needs a connection; Return sends all the same.
-        QVERIFY(!withText<QPushButton>(&view, "Senden")->isEnabled());
-        QTest::keyClick(input(view), Qt::Key_Return);
-        QCOMPARE(view.command(), QString());
-        QCOMPARE(f.logTexts(Kind::error), errors);
+        struct Row {
+            bool connected, raw, hex, button;
+            const char *typed, *logged;
+            QByteArray bytes;
+        };
+        const Row rows[] = {
+            {true, false, false, true, "  get volume ", "get volume", "get volume\r"},
+            {true, true, false, false, " hallo ", " hallo ", " hallo \r"},
+            {true, true, true, false, "48 61 0x6C", "Hal", "Hal"},
+            {true, false, true, false, "get input", "get input", "get input\r"}, // hex: raw only
+            {false, false, false, false, "41", nullptr, ""},
+            {false, true, false, false, "41", "Nicht verbunden.", ""},
+        };
+        for (const Row& row : rows) {
+            UiFixture f;
+            TerminalView view(*f.controller, f.store.settings());
+            auto* send = withText<QPushButton>(&view, "Senden");
+            if (row.connected)
+                f.connect(promptOnly);
+            f.controller->setRawMode(row.raw);
+            view.setHexInput(row.hex);
+            const qsizetype mark = f.lines.written.size();
+            const qsizetype logged = f.controller->log().size();
+            QTest::keyClicks(input(view), row.typed);
+            QCOMPARE(send->isEnabled(), row.connected);
+            if (row.button)
+                send->click();
+            else
+                QTest::keyClick(input(view), Qt::Key_Return);
+            QVERIFY(view.command().isEmpty() && !send->isEnabled());
+            f.clock->settle();
+            QCOMPARE(f.lines.written.mid(mark), row.bytes);
+            const QStringList texts = f.logTexts().mid(logged);
+            QCOMPARE(texts.value(0), row.logged ? QString(row.logged) : QString());
+        }
     }
 
     void inputRowFollowsTheMode_data()
@@ -117,14 +91,13 @@ private slots:
         QTest::addColumn<QString>("placeholder");
         QTest::addColumn<QString>("caption"); // after CR+LF is chosen
         const QString smart = QStringLiteral("Befehl an das Display, z. B. get powerstate");
-        QTest::newRow("SMART") << false << false << ">" << smart << "+ CR+LF (\\r\\n)";
-        QTest::newRow("SMART hides hex") << false << true << ">" << smart << "+ CR+LF (\\r\\n)";
-        QTest::newRow("raw text") << true << false << "\u00BB"
-                                  << "Text \u2013 geht ungefiltert auf die Schnittstelle"
-                                  << "+ CR+LF (\\r\\n)";
-        QTest::newRow("raw hex") << true << true << "\u00BB"
-                                 << "Hex-Bytes, z. B. 48 61 6C 6C 6F 0D 0A"
-                                 << "ohne Zeilenende";
+        const QString raw = QStringLiteral("Text \u2013 geht ungefiltert auf die Schnittstelle");
+        const QString hex = QStringLiteral("Hex-Bytes, z. B. 48 61 6C 6C 6F 0D 0A");
+        const QString crlf = QStringLiteral("+ CR+LF (\\r\\n)");
+        QTest::newRow("SMART") << false << false << ">" << smart << crlf;
+        QTest::newRow("SMART hides hex") << false << true << ">" << smart << crlf;
+        QTest::newRow("raw text") << true << false << "\u00BB" << raw << crlf;
+        QTest::newRow("raw hex") << true << true << "\u00BB" << hex << "ohne Zeilenende";
     }
     void inputRowFollowsTheMode()
     {
@@ -185,31 +158,78 @@ private slots:
         QTRY_VERIFY(bar->value() == bar->maximum());
     }
 
-    void exportLog_data()
+    void pollRowsCanBeHiddenInTheViewOnly()
     {
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("saved") << false;
-        QTest::newRow("cancelled") << true;
+        UiFixture f;
+        f.connect(); // polling every five seconds
+        f.controller->send("get help");
+        f.clock->advance(6);
+        TerminalView view(*f.controller, f.store.settings());
+        auto* rows = view.findChild<QListView*>()->model();
+        const int all = rows->rowCount();
+        child<QCheckBox>(&view, "hidePollsToggle")->click();
+        QVERIFY(rows->rowCount() > 0 && rows->rowCount() <= all - 10); // a cycle: five queries
+        QStringList shown;
+        for (int row = 0; row < rows->rowCount(); ++row) {
+            QVERIFY(!rows->index(row, 0).data(LogModel::PollRole).toBool());
+            shown.append(rows->index(row, 0).data(LogModel::BodyRole).toString());
+        }
+        QVERIFY(shown.contains("get help"));
+        QCOMPARE(view.model()->rowCount(), f.controller->log().size()); // the log keeps all
+        // Remembered, and new poll rows stay hidden.
+        TerminalView again(*f.controller, f.store.settings());
+        f.clock->advance(5);
+        again.model()->flush();
+        QCOMPARE(again.findChild<QListView*>()->model()->rowCount(), rows->rowCount());
     }
-    void exportLog()
+
+    // The log follows the user's font, in the system's fixed-width face, and its line-end
+    // pictures are legible: CR and LF differ in more than a smudge of pixels.
+    void logTextFollowsTheFontAndShowsLineEndsApart()
     {
-        QFETCH(bool, cancel);
         UiFixture f;
         TerminalView view(*f.controller, f.store.settings());
-        f.controller->sendHex("4G");
-        QTemporaryDir dir;
-        const QString path = dir.filePath("log.txt");
-        QString proposed;
-        view.setSaveLocationChooser([&](QWidget*, const QString& name) {
-            proposed = name;
-            return cancel ? QString() : path;
-        });
-        withText<QPushButton>(&view, "Sichern \u2026")->click();
-        QCOMPARE(proposed, f.controller->proposedExportFileName());
-        QFile file(path);
-        QCOMPARE(file.open(QIODevice::ReadOnly), !cancel);
-        if (!cancel)
-            QCOMPARE(QString::fromUtf8(file.readAll()), f.controller->exportText());
+        auto* rows = qobject_cast<LogRowDelegate*>(view.findChild<QListView*>()->itemDelegate());
+        QVERIFY(QFontInfo(rows->font()).fixedPitch());
+        QCOMPARE(rows->font().pointSizeF(), QApplication::font().pointSizeF());
+        const auto ink = [&](const QString& marker) {
+            const QSize size(rows->lineEnds().width(marker), QFontMetrics(rows->font()).height());
+            QImage image(size, QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            rows->lineEnds().draw(painter, image.rect(), marker, Qt::black, Qt::black);
+            return image;
+        };
+        const QImage cr = ink("\u240D");
+        const QImage lf = ink("\u240A");
+        int differing = 0;
+        for (int y = 0; y < cr.height(); ++y) {
+            for (int x = 0; x < cr.width(); ++x)
+                differing += (qAlpha(cr.pixel(x, y)) > 128) != (qAlpha(lf.pixel(x, y)) > 128);
+        }
+        QVERIFY2(differing >= 12, qPrintable(QString::number(differing)));
+    }
+
+    // "Sichern …" writes the export where the user chose; a cancel writes nothing.
+    void exportLog()
+    {
+        for (const bool cancel : {false, true}) {
+            UiFixture f;
+            TerminalView view(*f.controller, f.store.settings());
+            f.controller->sendHex("4G");
+            QTemporaryDir dir;
+            QString proposed;
+            view.setSaveLocationChooser([&](QWidget*, const QString& name) {
+                proposed = name;
+                return cancel ? QString() : dir.filePath("log.txt");
+            });
+            withText<QPushButton>(&view, "Sichern \u2026")->click();
+            QCOMPARE(proposed, f.controller->proposedExportFileName());
+            QFile file(dir.filePath("log.txt"));
+            QCOMPARE(file.open(QIODevice::ReadOnly), !cancel);
+            if (!cancel)
+                QCOMPARE(QString::fromUtf8(file.readAll()), f.controller->exportText());
+        }
     }
 
     // The terminal's one conversation with a simulator: the bridge plug.
@@ -232,9 +252,17 @@ private slots:
         size->stepDown();
         QCOMPARE(f.controller->loopbackPacketSize(), 24);
 
+        view->resize(900, 400);
+        view->show();
         QVERIFY(f.connectToSimulator(SerialPortInfo::loopbackSimulatorPath));
+        const auto badgeAt = [&] {
+            return withText<QLabel>(bar, bar->badgeText())->parentWidget()->pos();
+        };
+        const QPoint before = badgeAt();
         start->click();
         QVERIFY(!size->isEnabled() && stop->isVisibleTo(bar) && !start->isVisibleTo(bar));
+        QCoreApplication::processEvents();
+        QCOMPARE(badgeAt(), before); // "Stopp" takes the place of "Test starten", no re-wrap
         QTRY_VERIFY_WITH_TIMEOUT(f.controller->loopback().ok >= 2, waitMs);
         stop->click();
         QVERIFY(size->isEnabled() && start->isVisibleTo(bar));
@@ -243,38 +271,26 @@ private slots:
         QVERIFY(withText<QLabel>(bar, QString::number(f.controller->loopback().sent)));
     }
 
-    void loopbackVerdict_data()
-    {
-        QTest::addColumn<int>("ok");
-        QTest::addColumn<int>("lost");
-        QTest::addColumn<int>("faulty");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("tone");
-        using Tone = LoopbackBadge::Tone;
-        QTest::newRow("before the first packet") << 0 << 0 << 0 << "bereit" << int(Tone::secondary);
-        QTest::newRow("all back") << 5 << 0 << 0 << "Daten kommen an" << int(Tone::green);
-        QTest::newRow("nothing back") << 0 << 4 << 0 << "nichts zur\u00FCck" << int(Tone::red);
-        QTest::newRow("3 good, 1 lost") << 3 << 1 << 0 << "75 % in Ordnung" << int(Tone::orange);
-        QTest::newRow("2 of 3, cut") << 2 << 1 << 0 << "66 % in Ordnung" << int(Tone::orange);
-        QTest::newRow("29 of 100 stays 29")
-            << 29 << 71 << 0 << "29 % in Ordnung" << int(Tone::orange);
-        QTest::newRow("only faulty") << 0 << 0 << 3 << "0 % in Ordnung" << int(Tone::orange);
-    }
     void loopbackVerdict()
     {
-        QFETCH(int, ok);
-        QFETCH(int, lost);
-        QFETCH(int, faulty);
-        QFETCH(QString, text);
-        QFETCH(int, tone);
-        LoopbackStats stats;
-        stats.ok = ok;
-        stats.lost = lost;
-        stats.faulty = faulty;
-        stats.sent = ok + lost + faulty;
-        const LoopbackBadge badge = LoopbackBadge::of(stats);
-        QCOMPARE(badge.text, text);
-        QCOMPARE(int(badge.tone), tone);
+        using T = Style::Tone;
+        const std::tuple<int, int, int, const char*, T> rows[] = {
+            // ok, lost, faulty
+            {0, 0, 0, "bereit", T::secondary},         {5, 0, 0, "Daten kommen an", T::green},
+            {0, 4, 0, "nichts zur\u00FCck", T::red},   {3, 1, 0, "75 % in Ordnung", T::orange},
+            {2, 1, 0, "66 % in Ordnung", T::orange}, // cut, not rounded
+            {29, 71, 0, "29 % in Ordnung", T::orange}, {0, 0, 3, "0 % in Ordnung", T::orange},
+        };
+        for (const auto& [ok, lost, faulty, text, tone] : rows) {
+            LoopbackStats stats;
+            stats.ok = ok;
+            stats.lost = lost;
+            stats.faulty = faulty;
+            stats.sent = ok + lost + faulty;
+            const LoopbackBadge badge = LoopbackBadge::of(stats);
+            QCOMPARE(badge.text, QString(text));
+            QCOMPARE(badge.tone, tone);
+        }
     }
 
     void loopbackLatency()
