@@ -1,6 +1,6 @@
-// appendLog on a full log (every entry trims one) against appending to a short log:
+// A received chunk logged on a full log (every entry trims one) against a short log:
 // trimming at the cap must not cost O(n).
-#include "controller/DisplayController.h"
+#include "PushedLine.h"
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -9,18 +9,12 @@
 
 namespace {
 
-ControllerOptions quietOptions()
-{
-    ControllerOptions options;
-    options.connectAtStartup = false;
-    options.watchHotplug = false;
-    return options;
-}
-
 struct Fixture {
     QTemporaryDir dir;
     QSettings store{dir.filePath("bench.conf"), QSettings::IniFormat};
-    DisplayController controller{store, quietOptions()};
+    PushedController pushed{store};
+    DisplayController& controller = *pushed.controller;
+    void receive(const QByteArray& bytes) { pushed.line->push(bytes); }
 };
 
 const QByteArray chunk("volume=40\r\n>");
@@ -29,7 +23,7 @@ void BM_AppendToShortLog(benchmark::State& state)
 {
     Fixture f;
     for (auto _ : state) {
-        f.controller.appendLog(LogEntry::Kind::rx, LogEntry::printable(chunk), chunk);
+        f.receive(chunk);
         if (f.controller.log().size() >= 1000) {
             state.PauseTiming();
             f.controller.clearLog();
@@ -42,9 +36,9 @@ void BM_AppendToFullLog(benchmark::State& state)
 {
     Fixture f;
     for (int i = 0; i < LogBuffer::capacity; ++i)
-        f.controller.appendLog(LogEntry::Kind::rx, LogEntry::printable(chunk), chunk);
+        f.receive(chunk);
     for (auto _ : state)
-        f.controller.appendLog(LogEntry::Kind::rx, LogEntry::printable(chunk), chunk);
+        f.receive(chunk);
 }
 
 } // namespace

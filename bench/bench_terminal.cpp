@@ -6,6 +6,7 @@
 // long as with it hidden.
 //
 // Usage: bench_terminal [chunks per pass, default 8]
+#include "PushedLine.h"
 #include "app/terminal/LogModel.h"
 #include "app/terminal/TerminalView.h"
 #include "controller/DisplayController.h"
@@ -22,14 +23,6 @@ namespace {
 
 constexpr int chunkCount = 20000;
 constexpr int maxChunkSize = 64;
-
-ControllerOptions quietOptions()
-{
-    ControllerOptions options;
-    options.connectAtStartup = false;
-    options.watchHotplug = false;
-    return options;
-}
 
 // Printable traffic with line ends, the same for every run.
 QList<QByteArray> makeChunks()
@@ -59,7 +52,8 @@ Result run(bool visible, int perPass, const QList<QByteArray>& chunks)
 {
     QTemporaryDir dir;
     QSettings store(dir.filePath("bench.conf"), QSettings::IniFormat);
-    DisplayController controller(store, quietOptions());
+    PushedController pushed(store);
+    DisplayController& controller = *pushed.controller;
     TerminalView view(controller, store);
     view.resize(900, 500);
     if (visible)
@@ -83,7 +77,7 @@ Result run(bool visible, int perPass, const QList<QByteArray>& chunks)
     feeder.setInterval(0);
     QObject::connect(&feeder, &QTimer::timeout, [&] {
         for (int i = 0; i < perPass && next < chunks.size(); ++i)
-            controller.handleReceived(chunks.at(next++));
+            pushed.line->push(chunks.at(next++));
         // Done when every chunk is in and the list has caught up with the log.
         if (next == chunks.size() && !view.model()->hasPendingChanges())
             loop.quit();

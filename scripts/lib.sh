@@ -5,6 +5,8 @@ BILDWART_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev       # QtCore, QtWidgets, QtTest
     libudev-dev        # port discovery and USB hot-plug
+    libgensio-dev      # network serial ports: raw TCP and RFC 2217 (ser2net, RS-232 gateways)
+    ser2net            # the network peer of the network-line tests
     umockdev libumockdev-dev   # fake device tree for the port discovery and hot-plug tests
     libqt6svg6 adwaita-icon-theme   # the symbolic icons of the user interface (SVG)
     qt6-translations-l10n   # Qt's own dialog and button texts in German

@@ -1,5 +1,6 @@
 #include "cli/Command.h"
 
+#include "cli/FleetCommand.h"
 #include "cli/LoopbackCommand.h"
 #include "cli/MonitorCommand.h"
 #include "cli/PortsCommand.h"
@@ -14,6 +15,8 @@
 std::unique_ptr<Command> Command::create(Session& session)
 {
     using C = Invocation::Command;
+    if (session.invocation().targets)
+        return std::make_unique<FleetCommand>(session);
     switch (session.invocation().command) {
     case C::ports:
         return std::make_unique<PortsCommand>(session);

@@ -13,8 +13,10 @@ public:
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
 
-    // Creates `path` pointing to `target`. An existing file is never replaced.
-    // Returns the German error text on failure.
+    // Creates `path` pointing to `target`. A link left behind by a simulator that was
+    // killed (its pseudo-terminal gone, or taken over by some other program meanwhile)
+    // is replaced; a link that a running simulator uses, or any file that is no link,
+    // is kept. Returns the German error text on failure.
     std::optional<QString> create(const QString& path, const QString& target);
 
 private:

@@ -3,10 +3,11 @@
 // What bildwartctl tells the calling script.
 enum class ExitCode {
     success = 0,
-    // The display answered with an error, did not answer in time, or a loopback packet
-    // was not in order.
+    // The display answered with an error, did not answer in time, a loopback packet was
+    // not in order, or the result could not be written.
     displayFailed = 1,
     usage = 2,
-    // The port cannot be opened, or the line broke while the tool was using it.
+    // The port cannot be opened, the line broke while the tool was using it, or it stopped
+    // taking data.
     portFailed = 3,
 };

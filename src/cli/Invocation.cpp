@@ -9,5 +9,6 @@ SerialSettings Invocation::applyTo(SerialSettings settings) const
     settings.flowControl = flowControl.value_or(settings.flowControl);
     settings.lineEnding = lineEnding.value_or(settings.lineEnding);
     settings.responseTimeout = responseTimeout.value_or(settings.responseTimeout);
+    settings.interCommandDelay = interCommandDelay.value_or(settings.interCommandDelay);
     return settings;
 }

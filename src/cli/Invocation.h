@@ -38,6 +38,13 @@ struct Invocation {
     std::optional<SerialSettings::FlowControl> flowControl;
     std::optional<SerialSettings::LineEnding> lineEnding;
     std::optional<double> responseTimeout;
+    std::optional<double> interCommandDelay;
+
+    // Fleets: the command for every display of a targets file
+    std::optional<QString> targets; // the file
+    std::optional<qint64> parallel; // at most this many at once
+    // The arguments without the fleet's own options: what each display's run gets.
+    QStringList perTargetArguments;
 
     // Output
     bool json = false;

@@ -116,17 +116,21 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
 
     QList<GivenOption> options;
     QStringList words;
+    QStringList perTarget;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         if (!optionsEnded && argument == u"--") {
             optionsEnded = true;
+            perTarget.append(argument);
             continue;
         }
         if (optionsEnded || !looksLikeOption(argument)) {
             words.append(argument);
+            perTarget.append(argument);
             continue;
         }
+        const qsizetype first = i;
         const bool isShort = !argument.startsWith(u"--");
         QString name = argument.mid(isShort ? 1 : 2);
         std::optional<QString> value;
@@ -148,6 +152,8 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
             return QStringLiteral("Option \u201E%1\u201C nimmt keinen Wert.").arg(spelling);
         }
         options.append({definition, spelling, value.value_or(QString())});
+        if (!definition->forFleet)
+            perTarget += arguments.mid(first, i - first + 1);
     }
 
     if (words.isEmpty())
@@ -175,6 +181,13 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
             .arg(command->name, commandArguments.at(command->maxArguments));
     if (auto error = takeArguments(invocation, commandArguments))
         return *error;
+    if (invocation.targets && invocation.port)
+        return QStringLiteral(
+            "--targets und -p schlie\u00DFen sich aus: die Adressen stehen in der "
+            "Zieldatei.");
+    if (invocation.parallel && !invocation.targets)
+        return QStringLiteral("--parallel gilt nur mit --targets.");
+    invocation.perTargetArguments = perTarget;
     return invocation;
 }
 
@@ -222,12 +235,17 @@ QString InvocationParser::helpText()
         "\nDie Leitungseinstellungen und die zuletzt verbundene Schnittstelle kommen aus den\n"
         "Einstellungen von Bildwart; Optionen gelten nur f\u00FCr diesen Aufruf, gespeichert wird "
         "nichts.\n"
-        "Fehler stehen als eine deutsche Zeile auf stderr, sonst nichts (au\u00DFer mit -v).\n\n"
+        "Ein Fehler steht als eine deutsche Zeile auf stderr; mit -v steht dar\u00FCber das\n"
+        "Verkehrsprotokoll mit allen Einzelheiten.\n\n"
         "R\u00FCckgabewerte:\n"
         "  0  Erfolg\n"
-        "  1  das Display meldet einen Fehler oder antwortet nicht rechtzeitig,\n"
-        "     oder ein Paket des Br\u00FCckentests kam nicht in Ordnung zur\u00FCck\n"
+        "  1  das Display meldet einen Fehler oder beantwortet nicht alles rechtzeitig,\n"
+        "     ein Paket des Br\u00FCckentests kam nicht in Ordnung zur\u00FCck,\n"
+        "     oder die Ausgabe lie\u00DF sich nicht schreiben\n"
         "  2  falscher Aufruf\n"
-        "  3  die Schnittstelle l\u00E4sst sich nicht \u00F6ffnen oder ist abgerissen\n");
+        "  3  die Schnittstelle l\u00E4sst sich nicht \u00F6ffnen, ist abgerissen oder nimmt\n"
+        "     keine Daten mehr an\n"
+        "  128+N  durch das Signal N beendet (Strg+C: 130), nachdem die Schnittstelle\n"
+        "     geschlossen wurde\n");
     return text;
 }

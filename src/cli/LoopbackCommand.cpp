@@ -30,7 +30,7 @@ LoopbackCommand::LoopbackCommand(Session& session)
     : m_session(session)
     , m_count(session.invocation().count.value_or(defaultCount))
 {
-    QObject::connect(&m_signals, &TerminationSignals::received, &m_session, [this] { end(); });
+    m_session.setTerminationHandler([this] { end(); });
 }
 
 void LoopbackCommand::start()

@@ -2,7 +2,6 @@
 
 #include "cli/Command.h"
 #include "cli/RoundTripTimes.h"
-#include "cli/TerminationSignals.h"
 
 #include <QtGlobal>
 
@@ -22,7 +21,6 @@ private:
     void printSummary();
 
     Session& m_session;
-    TerminationSignals m_signals;
     RoundTripTimes m_times;
     qint64 m_count = 0;
     qint64 m_evaluated = 0;

@@ -12,8 +12,8 @@ MonitorCommand::MonitorCommand(Session& session)
     m_duration.setSingleShot(true);
     QObject::connect(&m_duration, &QTimer::timeout, &m_session,
                      [this] { m_session.finish(ExitCode::success); });
-    QObject::connect(&m_signals, &TerminationSignals::received, &m_session,
-                     [this] { m_session.finish(ExitCode::success); });
+    // Ending the watch is what Ctrl+C is for here.
+    m_session.setTerminationHandler([this] { m_session.finish(ExitCode::success); });
 }
 
 MonitorCommand::~MonitorCommand()
@@ -26,7 +26,7 @@ void MonitorCommand::start()
     // The log is the output here; on stderr as well it would only come twice.
     m_session.setLogOnStderr(false);
     // Polling as the application does it, so the log shows what the display reports.
-    if (!m_session.prepare(true))
+    if (!m_session.prepare(true, true))
         return;
     const bool hex = m_session.invocation().hex;
     m_listening = QObject::connect(

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "cli/Command.h"
-#include "cli/TerminationSignals.h"
 
 #include <QMetaObject>
 #include <QTimer>
@@ -16,7 +15,6 @@ public:
 
 private:
     Session& m_session;
-    TerminationSignals m_signals;
     QMetaObject::Connection m_listening;
     QTimer m_duration;
 };

@@ -1,6 +1,8 @@
 #include "cli/OptionTable.h"
 
 #include "diagnostics/LoopbackStats.h"
+#include "protocol/DisplaySetting.h"
+#include "protocol/InputSource.h"
 
 #include <QLocale>
 #include <type_traits>
@@ -9,12 +11,18 @@ namespace {
 
 using Command = Invocation::Command;
 
-// The fastest common USB-serial chips (FT232H and the like) run at 12 MBd.
-constexpr qint64 maxBaudRate = 12'000'000;
 // Waits of the tool are bounded to one day; the controller's timers are too.
 constexpr double maxSeconds = 86'400;
 // More packets than anyone waits for at 0.2 s each; keeps the count within a week.
 constexpr qint64 maxCount = 1'000'000;
+// Displays of a fleet served at once: each is a process of its own with one connection.
+constexpr qint64 maxParallel = 256;
+
+// The commands that make sense for many displays at once.
+QList<Command> fleetCommands()
+{
+    return {Command::status, Command::get, Command::set, Command::send, Command::raw};
+}
 
 QString invalid(const QString& option, const QString& value, const QString& expected)
 {
@@ -31,14 +39,34 @@ std::optional<qint64> wholeNumber(const QString& text, qint64 min, qint64 max)
     return number;
 }
 
-// Seconds above 0; a German decimal comma is as good as a point.
-std::optional<double> seconds(QString text)
+// Seconds from `min` (or, not included, above it) up to `max`; a German decimal comma is as
+// good as a point.
+std::optional<double> seconds(QString text, double min, double max, bool minIncluded = true)
 {
     bool ok = false;
     const double number = QLocale::c().toDouble(text.replace(u',', u'.'), &ok);
-    if (!ok || !(number > 0) || number > maxSeconds)
+    const bool aboveMin = minIncluded ? number >= min : number > min;
+    if (!ok || !aboveMin || !(number <= max))
         return std::nullopt;
     return number;
+}
+
+// A duration of the tool: more than nothing, at most a day.
+std::optional<double> duration(const QString& text)
+{
+    return seconds(text, 0, maxSeconds, false);
+}
+
+QString number(double value)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QString secondsBetween(double min, double max)
+{
+    return QStringLiteral("Sekunden von %1 bis %2").arg(number(min), number(max));
 }
 
 // The raw value of an enumeration case, compared without regard to case.
@@ -61,9 +89,9 @@ std::optional<QString> checked(bool ok, const QString& option, const QString& va
     return invalid(option, value, expected);
 }
 
-QString secondsExpected()
+QString durationExpected()
 {
-    return QStringLiteral("Sekunden gr\u00F6\u00DFer als 0");
+    return QStringLiteral("Sekunden \u00FCber 0 bis h\u00F6chstens %1").arg(number(maxSeconds));
 }
 
 QList<OptionDefinition> buildOptionTable()
@@ -88,9 +116,11 @@ QList<OptionDefinition> buildOptionTable()
          "Baudrate (Vorgabe aus den Einstellungen, sonst 19200)",
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
-             i.baudRate = wholeNumber(v, 1, maxBaudRate);
+             i.baudRate = wholeNumber(v, S::minBaudRate, S::maxBaudRate);
              return checked(i.baudRate.has_value(), "baud", v,
-                            "eine ganze Zahl von 1 bis 12000000");
+                            QStringLiteral("eine ganze Zahl von %1 bis %2")
+                                .arg(S::minBaudRate)
+                                .arg(S::maxBaudRate));
          }},
         {"data-bits",
          {},
@@ -145,13 +175,48 @@ QList<OptionDefinition> buildOptionTable()
          "wie lange das Display f\u00FCr seine Antwort bekommt",
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
-             i.responseTimeout = seconds(v);
-             return checked(i.responseTimeout.has_value(), "timeout", v, secondsExpected());
+             i.responseTimeout = seconds(v, S::minResponseTimeout, S::maxResponseTimeout);
+             return checked(i.responseTimeout.has_value(), "timeout", v,
+                            secondsBetween(S::minResponseTimeout, S::maxResponseTimeout));
          }},
+        {"delay",
+         {},
+         "SEKUNDEN",
+         "Pause zwischen zwei Befehlen",
+         {},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.interCommandDelay = seconds(v, S::minInterCommandDelay, S::maxInterCommandDelay);
+             return checked(i.interCommandDelay.has_value(), "delay", v,
+                            secondsBetween(S::minInterCommandDelay, S::maxInterCommandDelay));
+         }},
+        {"targets",
+         {},
+         "DATEI",
+         "den Befehl f\u00FCr jedes Display in DATEI ausf\u00FChren: eine Adresse je Zeile,\n"
+         "dahinter wahlweise ein Name; # leitet einen Kommentar ein",
+         fleetCommands(),
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             if (v.isEmpty())
+                 return QStringLiteral("--targets braucht eine Datei.");
+             i.targets = v;
+             return std::nullopt;
+         },
+         true},
+        {"parallel",
+         {},
+         "N",
+         "mit --targets: so viele Displays gleichzeitig (Vorgabe 16)",
+         fleetCommands(),
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.parallel = wholeNumber(v, 1, maxParallel);
+             return checked(i.parallel.has_value(), "parallel", v,
+                            QStringLiteral("eine ganze Zahl von 1 bis %1").arg(maxParallel));
+         },
+         true},
         {"json",
          {},
          {},
-         "Ergebnis als ein JSON-Objekt ausgeben",
+         "Ergebnis als ein JSON-Objekt ausgeben (mit --targets: eines je Display und Zeile)",
          {},
          [](Invocation& i, const QString&) -> std::optional<QString> {
              i.json = true;
@@ -182,8 +247,8 @@ QList<OptionDefinition> buildOptionTable()
          "monitor: so lange mitschreiben (Vorgabe: bis Strg+C)",
          {Command::monitor},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
-             i.duration = seconds(v);
-             return checked(i.duration.has_value(), "duration", v, secondsExpected());
+             i.duration = duration(v);
+             return checked(i.duration.has_value(), "duration", v, durationExpected());
          }},
         {"count",
          {},
@@ -220,8 +285,8 @@ QList<OptionDefinition> buildOptionTable()
          "testout: Abstand der Pakete (Vorgabe 1)",
          {Command::testout},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
-             i.interval = seconds(v);
-             return checked(i.interval.has_value(), "interval", v, secondsExpected());
+             i.interval = duration(v);
+             return checked(i.interval.has_value(), "interval", v, durationExpected());
          }},
         {"series",
          {},
@@ -255,6 +320,38 @@ QList<OptionDefinition> buildOptionTable()
     };
 }
 
+// What "status" reports, named by the first and the last setting of the table.
+QString statusHelp()
+{
+    const QList<SettingInfo>& settings = displaySettings();
+    return QStringLiteral("verbinden, alle Werte abfragen und ausgeben (%1 \u2026 %2, series)")
+        .arg(settings.first().name, settings.last().name);
+}
+
+// What "set" takes, setting by setting as the table has them.
+QString setHelp()
+{
+    QStringList powerWords;
+    for (PowerState state : availablePowerStates(DisplaySeries::qx))
+        powerWords.append(rawValue(state));
+    QStringList levels;
+    QStringList toggles;
+    QString input;
+    for (const SettingInfo& row : displaySettings()) {
+        if (row.kind == SettingKind::level)
+            levels.append(row.name + QStringLiteral(" 0\u2026100|+N|-N"));
+        else if (row.kind == SettingKind::toggle)
+            toggles.append(row.name);
+        else if (row.kind == SettingKind::input)
+            input = row.name + u' ' + InputSource::all().first().id + u'\u2026' +
+                    InputSource::all().last().id;
+    }
+    return QStringLiteral("eine Einstellung \u00E4ndern und den neuen Wert ausgeben:\n") +
+           QStringLiteral("power ") + powerWords.join(u'|') + QStringLiteral(", ") + input +
+           QStringLiteral(",\n") + levels.join(QStringLiteral(", ")) + QStringLiteral(",\n") +
+           toggles.join(u'|') + QStringLiteral(" on|off");
+}
+
 } // namespace
 
 const QList<OptionDefinition>& optionTable()
@@ -272,19 +369,9 @@ const QList<CommandDefinition>& commandTable()
          "Schnittstellen und Wandler ohne Port mit Rat auflisten",
          0,
          0},
-        {"status",
-         Command::status,
-         {},
-         "verbinden, alle Werte abfragen und ausgeben (powerstate \u2026 fwversion, series)",
-         0,
-         0},
+        {"status", Command::status, {}, statusHelp(), 0, 0},
         {"get", Command::get, "NAME", "einen Wert abfragen, z. B. get volume", 1, 1},
-        {"set", Command::set, "NAME WERT",
-         "eine Einstellung \u00E4ndern und den neuen Wert ausgeben:\n"
-         "power on|ready|standby|powersave|off, input hdmi1\u2026android,\n"
-         "volume 0\u2026100|+N|-N, brightness 0\u2026100|+N|-N,\n"
-         "mute|micmute|videofreeze|screenshade|statereporting on|off",
-         2, 2},
+        {"set", Command::set, "NAME WERT", setHelp(), 2, 2},
         {"send", Command::send, "ZEILE\u2026",
          "freie Befehlszeilen nacheinander senden und jede Antwortzeile ausgeben", 1, -1},
         {"raw", Command::raw, "[--hex] DATEN",

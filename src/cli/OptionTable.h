@@ -17,6 +17,8 @@ struct OptionDefinition {
     QList<Invocation::Command> commands;
     // Stores the value; returns what the caller should be told when it is no good.
     std::optional<QString> (*store)(Invocation& invocation, const QString& value);
+    // Says how a fleet runs (--targets); each display's own run does not get it.
+    bool forFleet = false;
 
     bool takesValue() const { return !valueName.isEmpty(); }
     bool appliesTo(Invocation::Command command) const

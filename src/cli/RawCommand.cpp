@@ -9,6 +9,14 @@
 #include <QLocale>
 #include <cmath>
 
+namespace {
+
+// What the tool keeps of the answer: far more than a display ever says at once, and a
+// peer that floods the line cannot grow memory beyond it.
+constexpr qsizetype maxKeptBytes = 1024 * 1024;
+
+} // namespace
+
 RawCommand::RawCommand(Session& session)
     : m_session(session)
 {
@@ -31,11 +39,14 @@ void RawCommand::run()
 {
     DisplayController& c = m_session.controller();
     m_session.takeErrors();
-    m_listening = QObject::connect(&m_session, &Session::entryAppended, &m_session,
-                                   [this](const LogEntry& entry) {
-                                       if (entry.kind == LogEntry::Kind::rx)
-                                           m_received += entry.bytes;
-                                   });
+    m_listening = QObject::connect(
+        &m_session, &Session::entryAppended, &m_session, [this](const LogEntry& entry) {
+            if (entry.kind != LogEntry::Kind::rx)
+                return;
+            const qsizetype room = maxKeptBytes - m_received.size();
+            m_received += entry.bytes.first(std::min(room, entry.bytes.size()));
+            m_cut = m_cut || entry.bytes.size() > room;
+        });
     const Invocation& invocation = m_session.invocation();
     // Hex bytes go out exactly as given; text gets the line ending, as in the terminal.
     if (invocation.hex)
@@ -60,6 +71,8 @@ void RawCommand::print()
         m_session.finish(ExitCode::displayFailed);
         return;
     }
+    if (m_cut)
+        console.err(QStringLiteral("Es kam mehr zur\u00FCck; ausgegeben ist nur das erste MiB."));
     if (m_session.invocation().json)
         console.out(
             QString::fromUtf8(QJsonDocument(QJsonObject{{"received", hexText(m_received)},

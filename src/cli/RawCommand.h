@@ -21,5 +21,6 @@ private:
     Session& m_session;
     QMetaObject::Connection m_listening;
     QByteArray m_received;
+    bool m_cut = false;
     QTimer m_window;
 };

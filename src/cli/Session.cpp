@@ -4,14 +4,24 @@
 #include "cli/LogLine.h"
 #include "cli/SettingsSnapshot.h"
 #include "controller/DisplayController.h"
+#include "serial/PortScanner.h"
 
 #include <QCoreApplication>
 
 namespace {
 
+class NoPorts final : public PortScanner {
+public:
+    QList<SerialPortInfo> scanPorts() override { return {}; }
+    QList<UnboundAdapter> scanAdapters() override { return {}; }
+};
+
 // Errors kept for the report at the end of a phase: the first ones name the cause,
 // and a long run against a dead line must not grow memory with each timeout.
 constexpr qsizetype maxKeptErrors = 20;
+// The tool writes every log entry out (or looks at it) as it comes and keeps none for
+// later; a short history bounds what a flooding peer can make it hold.
+constexpr int keptLogEntries = 100;
 
 } // namespace
 
@@ -20,11 +30,18 @@ Session::Session(Invocation invocation, Console& console)
     , m_console(console)
     , m_logOnStderr(m_invocation.verbose)
 {
+    QObject::connect(&m_signals, &TerminationSignals::received, this, [this](int signalNumber) {
+        if (m_terminationHandler)
+            m_terminationHandler();
+        else
+            finish(128 + signalNumber);
+    });
+    m_console.onOutputFailed = [this] { finish(ExitCode::displayFailed); };
 }
 
 Session::~Session() = default;
 
-bool Session::prepare(bool keepPolling)
+bool Session::prepare(bool keepPolling, bool fullRefresh)
 {
     m_snapshot = std::make_unique<SettingsSnapshot>();
     if (!m_snapshot->isValid()) {
@@ -36,6 +53,12 @@ bool Session::prepare(bool keepPolling)
     ControllerOptions options;
     options.connectAtStartup = false;
     options.watchHotplug = false;
+    options.refreshAtConnect = fullRefresh;
+    options.logCapacity = keptLogEntries;
+    // Only "ports" needs the system's port list; the others open the port they are given,
+    // without asking udev about every device first.
+    if (m_invocation.command != Invocation::Command::ports)
+        options.scanner = std::make_shared<NoPorts>();
     m_controller = std::make_unique<DisplayController>(m_snapshot->store(), options);
     DisplayController& c = *m_controller;
     // A one-shot run reports a lost line instead of waiting for the adapter.
@@ -163,11 +186,17 @@ void Session::onLogAppended(int count)
 
 void Session::reportErrors(const QStringList& errors)
 {
-    for (const QString& error : errors)
-        m_console.err(error);
+    if (errors.isEmpty())
+        return;
+    QString line = errors.first();
+    if (errors.size() > 1)
+        line += QStringLiteral(" (und %1 weitere Fehler%2)")
+                    .arg(errors.size() - 1)
+                    .arg(m_logOnStderr ? QString() : QStringLiteral(", -v zeigt alle"));
+    m_console.err(line);
 }
 
-void Session::finish(ExitCode code)
+void Session::finish(int code)
 {
     if (m_finishing)
         return;
@@ -175,7 +204,7 @@ void Session::finish(ExitCode code)
     post([this, code] {
         if (m_controller && m_controller->connection().is(ConnectionState::Case::connected))
             m_controller->disconnectLine();
-        QCoreApplication::exit(int(code));
+        QCoreApplication::exit(code);
     });
 }
 

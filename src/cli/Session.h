@@ -5,6 +5,7 @@
 #include "cli/Invocation.h"
 #include "cli/ReportedValues.h"
 #include "controller/LogEntry.h"
+#include "controller/TerminationSignals.h"
 #include "protocol/SmartEvent.h"
 
 #include <QObject>
@@ -30,9 +31,10 @@ public:
 
     // Builds the controller on a copy of the user's settings with this call's line
     // options over them; no start-up connection, no hot-plug reactions, no
-    // reconnection. Polling stays as stored only when `keepPolling` is set. Reports a
+    // reconnection. Polling stays as stored only when `keepPolling` is set. Connecting
+    // asks for the prompt only, and for every value too with `fullRefresh`. Reports a
     // failure and ends the run.
-    bool prepare(bool keepPolling);
+    bool prepare(bool keepPolling, bool fullRefresh = false);
     DisplayController& controller() { return *m_controller; }
 
     // Opens the port given with -p, or else the one connected last, and runs
@@ -58,13 +60,22 @@ public:
 
     // The texts of the first error entries logged since the last call.
     QStringList takeErrors() { return std::exchange(m_errors, {}); }
-    // One line on stderr each.
+    // One line on stderr: the first error and how many followed (with -v the log above
+    // has every one).
     void reportErrors(const QStringList& errors);
+
+    // What Ctrl+C, SIGTERM and SIGHUP do: by default the run ends with 128 + the signal's
+    // number, after the line is closed; a command that runs until stopped ends its own way.
+    void setTerminationHandler(std::function<void()> handler)
+    {
+        m_terminationHandler = std::move(handler);
+    }
 
     // Ends the run: closes the line and makes the event loop return `code`. Runs
     // from the event loop, never inside one of the controller's signals. The first
     // call wins.
-    void finish(ExitCode code);
+    void finish(ExitCode code) { finish(int(code)); }
+    void finish(int code);
     bool isFinishing() const { return m_finishing; }
 
 signals:
@@ -86,6 +97,8 @@ private:
     std::unique_ptr<SettingsSnapshot> m_snapshot;
     std::unique_ptr<DisplayController> m_controller;
 
+    TerminationSignals m_signals;
+    std::function<void()> m_terminationHandler;
     ReportedValues m_reported;
     std::function<void()> m_connected;
     QStringList m_errors;

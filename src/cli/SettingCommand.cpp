@@ -42,17 +42,14 @@ void SettingCommand::act()
 void SettingCommand::print()
 {
     const QStringList errors = m_session.takeErrors();
-    if (!errors.isEmpty()) {
-        m_session.reportErrors(errors);
-        m_session.finish(ExitCode::displayFailed);
-        return;
-    }
     const QJsonValue value =
         DisplayReport::value(m_session.controller(), m_session.reported(), m_name);
     if (value.isNull()) {
-        m_session.console().err(
-            QStringLiteral("Das Display hat keinen Wert f\u00FCr \u201E%1\u201C gemeldet.")
-                .arg(m_name));
+        if (errors.isEmpty())
+            m_session.console().err(
+                QStringLiteral("Das Display hat keinen Wert f\u00FCr \u201E%1\u201C gemeldet.")
+                    .arg(m_name));
+        m_session.reportErrors(errors);
         m_session.finish(ExitCode::displayFailed);
         return;
     }
@@ -61,5 +58,11 @@ void SettingCommand::print()
             QJsonDocument(QJsonObject{{m_name, value}}).toJson(QJsonDocument::Compact)));
     else
         m_session.console().out(DisplayReport::plainLine(m_name, value).value_or(QString()));
+    // The display gave the value; a missing prompt is worth a word, no failure.
+    if (!errors.isEmpty()) {
+        QStringList warnings = errors;
+        warnings.first().prepend(QStringLiteral("Warnung: "));
+        m_session.reportErrors(warnings);
+    }
     m_session.finish(ExitCode::success);
 }

@@ -9,7 +9,7 @@
 SimulateCommand::SimulateCommand(Session& session)
     : m_session(session)
 {
-    QObject::connect(&m_signals, &TerminationSignals::received, &m_session, [this] { stop(); });
+    m_session.setTerminationHandler([this] { stop(); });
 }
 
 SimulateCommand::~SimulateCommand() = default;

@@ -2,7 +2,6 @@
 
 #include "cli/Command.h"
 #include "cli/DeviceLink.h"
-#include "cli/TerminationSignals.h"
 
 #include <memory>
 
@@ -21,7 +20,6 @@ private:
     void stop();
 
     Session& m_session;
-    TerminationSignals m_signals;
     std::unique_ptr<DisplaySimulator> m_simulator;
     // Declared after the simulator: the link goes first, then the device it names.
     DeviceLink m_link;

@@ -9,7 +9,7 @@
 
 void StatusCommand::start()
 {
-    if (!m_session.prepare(false))
+    if (!m_session.prepare(false, true))
         return;
     m_session.connectLine(false, [this] {
         m_session.setGiveUpOnSilence(true);
@@ -36,6 +36,29 @@ void StatusCommand::print()
                 console.out(*line);
         }
     }
-    m_session.reportErrors(errors);
-    m_session.finish(errors.isEmpty() ? ExitCode::success : ExitCode::displayFailed);
+    // Only values the display gave in this run count; the series is known from a stored
+    // default too, and counts only when the model number came.
+    QStringList missing;
+    for (const QString& name : DisplayReport::statusNames()) {
+        const QString answeredBy =
+            name == DisplayReport::seriesName() ? settingName(DisplaySetting::modelNumber) : name;
+        if (!m_session.reported().contains(answeredBy))
+            missing.append(name);
+    }
+    if (missing.isEmpty()) {
+        // A display that wrote boot noise before its first prompt, say: worth a word, but
+        // every value came.
+        if (!errors.isEmpty()) {
+            QStringList warnings = errors;
+            warnings.first().prepend(QStringLiteral("Warnung: "));
+            m_session.reportErrors(warnings);
+        }
+        m_session.finish(ExitCode::success);
+        return;
+    }
+    console.err(QStringLiteral("Keine Antwort des Displays f\u00FCr %1 von %2 Werten: %3.")
+                    .arg(missing.size())
+                    .arg(DisplayReport::statusNames().size())
+                    .arg(missing.join(QStringLiteral(", "))));
+    m_session.finish(ExitCode::displayFailed);
 }

@@ -15,7 +15,7 @@ TestOutCommand::TestOutCommand(Session& session)
     : m_session(session)
     , m_count(session.invocation().count.value_or(defaultCount))
 {
-    QObject::connect(&m_signals, &TerminationSignals::received, &m_session, [this] { end(false); });
+    m_session.setTerminationHandler([this] { end(false); });
 }
 
 TestOutCommand::~TestOutCommand()

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "cli/Command.h"
-#include "cli/TerminationSignals.h"
 
 #include <QMetaObject>
 #include <QtGlobal>
@@ -21,7 +20,6 @@ private:
     void end(bool stoppedByItself);
 
     Session& m_session;
-    TerminationSignals m_signals;
     QMetaObject::Connection m_listening;
     qint64 m_count = 0;
     qint64 m_target = 0;

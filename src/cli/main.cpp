@@ -5,19 +5,55 @@
 #include "cli/InvocationParser.h"
 #include "cli/Session.h"
 #include "cli/VersionRequest.h"
+#include "serial/PathBytes.h"
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// A script may start the tool with stdin, stdout or stderr closed. The next device opened
+// would then get that number, and results would go out on the serial line: such a gap is
+// filled with /dev/null first. Returns whether stdout was open.
+bool occupyStandardDescriptors()
+{
+    const bool stdoutOpen = ::fcntl(STDOUT_FILENO, F_GETFD) != -1;
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1)
+            ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    }
+    return stdoutOpen;
+}
+
+// The exit code, unless a result could not be written: then that is the failure.
+int checkedExit(Console& console, int code)
+{
+    if (console.outputError() == 0)
+        return code;
+    console.err(console.outputErrorText());
+    return int(ExitCode::displayFailed);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    const bool stdoutOpen = occupyStandardDescriptors();
+    // A reader that went away is a failed write to report, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
-    Console console;
+    Console console(stdoutOpen);
 
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    // Decoded byte for byte, so that a device path that is no valid UTF-8 can still be opened.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(decodePath(QByteArray(argv[i])));
     if (isVersionRequest(arguments)) {
         console.out(QStringLiteral("bildwartctl " BILDWART_VERSION));
-        return int(ExitCode::success);
+        return checkedExit(console, int(ExitCode::success));
     }
     auto parsed = InvocationParser::parse(arguments);
     if (const QString* error = std::get_if<QString>(&parsed)) {
@@ -27,12 +63,12 @@ int main(int argc, char* argv[])
     const Invocation& invocation = std::get<Invocation>(parsed);
     if (invocation.command == Invocation::Command::help) {
         console.outBytes(InvocationParser::helpText().toUtf8());
-        return int(ExitCode::success);
+        return checkedExit(console, int(ExitCode::success));
     }
 
     Session session(invocation, console);
     const std::unique_ptr<Command> command = Command::create(session);
     // From the running event loop, so that a command may end the run at once.
     QTimer::singleShot(0, &session, [&command] { command->start(); });
-    return QCoreApplication::exec();
+    return checkedExit(console, QCoreApplication::exec());
 }

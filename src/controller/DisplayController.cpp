@@ -7,21 +7,12 @@
 #include "serial/HotplugSource.h"
 #include "serial/Line.h"
 #include "serial/PortScanner.h"
-#include "serial/SerialPort.h"
+#include "serial/SystemLines.h"
 #include "serial/SystemPortScanner.h"
 #include "serial/USBSerialWatcher.h"
 #include "simulator/DisplaySimulator.h"
 
 #include <QPointer>
-
-namespace {
-
-std::unique_ptr<Line> openSystemDevice(const QString& device, const SerialSettings& settings)
-{
-    return std::make_unique<SerialPort>(device, settings);
-}
-
-} // namespace
 
 DisplayController::DisplayController(QSettings& store, ControllerOptions options, QObject* parent)
     : QObject(parent)
@@ -30,10 +21,11 @@ DisplayController::DisplayController(QSettings& store, ControllerOptions options
     , m_clock(m_options.clock ? m_options.clock : std::make_shared<const Clock>())
     , m_scanner(m_options.scanner ? m_options.scanner : std::make_shared<SystemPortScanner>())
     , m_hotplug(m_options.hotplug ? m_options.hotplug : std::make_shared<USBSerialWatcher>())
+    , m_log(m_options.logCapacity)
     , m_promptTimer(m_clock->makeTimer())
 {
     if (!m_options.makeLine)
-        m_options.makeLine = openSystemDevice;
+        m_options.makeLine = makeSystemLine;
     loadStoredSettings();
     refreshPorts();
     if (m_options.watchHotplug) {

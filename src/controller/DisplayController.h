@@ -39,6 +39,12 @@ struct ControllerOptions {
     bool connectAtStartup = true;
     // React to hot-plug events (a one-shot command-line run does not need to).
     bool watchHotplug = true;
+    // Ask for every value and the device information at each connect; a one-shot
+    // command that asks for one value needs only the fresh prompt.
+    bool refreshAtConnect = true;
+    // Entries the traffic log keeps; a program that writes each entry out as it comes
+    // (the command-line tool) needs few.
+    int logCapacity = LogBuffer::capacity;
     // The system's clock when not given.
     std::shared_ptr<const Clock> clock;
     // The system's device tree when not given.
@@ -66,6 +72,9 @@ public:
     const QList<SerialPortInfo>& ports() const { return m_ports; }
     const QList<UnboundAdapter>& unboundAdapters() const { return m_unboundAdapters; }
     void refreshPorts();
+    // Puts a network address (tcp://…, rfc2217://…) first among the remembered ones, which
+    // the port list shows after the real ports, and selects it. False for any other text.
+    bool rememberNetworkAddress(const QString& address);
     const QString& selectedPath() const { return m_selectedPath; }
     void setSelectedPath(const QString& path);
     const SerialSettings& settings() const { return m_settings; }
@@ -271,6 +280,7 @@ private:
     void afterReconnectAttempt(const QString& target, int attempt, bool listed);
     void handleWriteError(const SerialPortError& error);
     bool isListed(const QString& path) const;
+    QList<SerialPortInfo> networkEntries() const;
 
     // Replies and polling
     void handleReceived(const QByteArray& chunk);

@@ -4,6 +4,7 @@
 
 #include "controller/StoreKeys.h"
 #include "serial/Line.h"
+#include "serial/NetworkAddress.h"
 #include "serial/PortScanner.h"
 #include "simulator/DisplaySimulator.h"
 
@@ -14,6 +15,11 @@ namespace {
 constexpr double firstReconnectDelaySeconds = 0.4;
 constexpr double reconnectIntervalSeconds = 0.8;
 constexpr int reconnectAttempts = 6;
+// A network gateway may be gone for minutes (a reboot, a switch): after a series that
+// found it unreachable, the next starts after this pause, until the user stops waiting.
+constexpr double networkRetryPauseSeconds = 30;
+// Network addresses remembered for the port list.
+constexpr qsizetype maxRecentNetworkAddresses = 10;
 
 using Case = ConnectionState::Case;
 
@@ -28,6 +34,35 @@ void retire(QObject* context, std::unique_ptr<Line> line)
         context, [retired = std::shared_ptr<Line>(std::move(line))] {}, Qt::QueuedConnection);
 }
 
+bool isNetwork(const std::optional<QString>& path)
+{
+    return path && NetworkAddress::parse(*path).has_value();
+}
+
+// The log's words for what the line runs through: an adapter, or a network gateway.
+QString lostText(bool network)
+{
+    return network ? QStringLiteral("Netzwerkverbindung abgerissen: ")
+                   : QStringLiteral("Verbindung zum Wandler abgerissen: ");
+}
+
+QString waitingText(bool network)
+{
+    return network ? QStringLiteral("Warte auf das Gateway \u2013 verbindet sich selbst, sobald "
+                                    "es wieder erreichbar ist")
+                   : QStringLiteral("Warte auf den Wandler \u2013 verbindet sich selbst, sobald "
+                                    "er wieder da ist");
+}
+
+QString backText(bool network, int attempt)
+{
+    return (network
+                ? QStringLiteral("Gateway wieder erreichbar \u2013 automatisch neu verbunden "
+                                 "(Versuch ")
+                : QStringLiteral("Wandler wieder da \u2013 automatisch neu verbunden (Versuch ")) +
+           QString::number(attempt) + u')';
+}
+
 } // namespace
 
 void DisplayController::setConnection(const ConnectionState& state)
@@ -37,13 +72,47 @@ void DisplayController::setConnection(const ConnectionState& state)
 
 bool DisplayController::isListed(const QString& path) const
 {
+    // A network address is always there to be tried; only connecting tells.
+    if (NetworkAddress::parse(path))
+        return true;
     return std::any_of(m_ports.begin(), m_ports.end(),
                        [&](const SerialPortInfo& port) { return port.path == path; });
+}
+
+QList<SerialPortInfo> DisplayController::networkEntries() const
+{
+    QList<SerialPortInfo> entries;
+    for (const QString& text : m_store.value(StoreKeys::recentNetworkAddresses).toStringList()) {
+        const auto address = NetworkAddress::parse(text);
+        if (!address)
+            continue;
+        entries.append({text, text,
+                        address->kind == NetworkAddress::Kind::rfc2217
+                            ? QStringLiteral("Netzwerk \u00B7 RFC 2217 (Einstellungen gehen mit)")
+                            : QStringLiteral("Netzwerk \u00B7 TCP (Einstellungen am Gateway)"),
+                        false});
+    }
+    return entries;
+}
+
+bool DisplayController::rememberNetworkAddress(const QString& address)
+{
+    if (!NetworkAddress::parse(address))
+        return false;
+    QStringList recent = m_store.value(StoreKeys::recentNetworkAddresses).toStringList();
+    recent.removeAll(address);
+    recent.prepend(address);
+    m_store.setValue(StoreKeys::recentNetworkAddresses,
+                     QStringList(recent.first(std::min(recent.size(), maxRecentNetworkAddresses))));
+    refreshPorts();
+    setSelectedPath(address);
+    return true;
 }
 
 void DisplayController::refreshPorts()
 {
     QList<SerialPortInfo> ports = m_scanner->scanPorts();
+    ports += networkEntries();
     ports += SerialPortInfo::simulatorEntries();
     update(m_ports, ports, &DisplayController::portsChanged);
     update(m_unboundAdapters, m_scanner->scanAdapters(),
@@ -77,6 +146,12 @@ void DisplayController::openSelected(bool isReconnect, std::function<void()> aft
     QString device = selected;
     if (SerialPortInfo::isSimulatorPath(selected)) {
         const bool loopback = selected == SerialPortInfo::loopbackSimulatorPath;
+        if (!loopback && selected != SerialPortInfo::smartSimulatorPath) {
+            finishOpening(selected, SerialPortError::unknownAddress(selected));
+            if (after)
+                after();
+            return;
+        }
         if (loopback)
             setRawMode(true);
         auto simulator = std::make_unique<DisplaySimulator>(m_series, loopback);
@@ -96,6 +171,7 @@ void DisplayController::openSelected(bool isReconnect, std::function<void()> aft
     Line* line = m_openingLine.get();
     line->onData = [this](const QByteArray& chunk) { handleReceived(chunk); };
     line->onClose = [this](const QString& reason) { handleConnectionLost(reason); };
+    line->onNotice = [this](const QString& text) { appendLog(LogEntry::Kind::error, text); };
     // A line closed before it opened never calls back, so `after` runs only for an
     // attempt that came to an end by itself.
     line->open([this, selected, after](std::optional<SerialPortError> error) {
@@ -122,6 +198,8 @@ void DisplayController::finishOpening(const QString& selected, std::optional<Ser
     setConnection(ConnectionState::connected());
     if (!SerialPortInfo::isSimulatorPath(selected))
         m_store.setValue(StoreKeys::lastPortPath, selected);
+    if (NetworkAddress::parse(selected))
+        rememberNetworkAddress(selected);
 
     appendLog(LogEntry::Kind::info, QStringLiteral("Verbunden mit ") + m_line->name() +
                                         QStringLiteral(" \u00B7 ") + m_settings.summary() +
@@ -134,7 +212,8 @@ void DisplayController::finishOpening(const QString& selected, std::optional<Ser
                   QStringLiteral("Rohdaten-Modus aktiv \u2013 keine Abfragen an das Display"));
 
     send(QString()); // the bare line ending makes the display show a fresh prompt
-    refreshAll();
+    if (m_options.refreshAtConnect)
+        refreshAll();
     startPolling();
 }
 
@@ -179,16 +258,14 @@ void DisplayController::handleConnectionLost(const std::optional<QString>& reaso
         return; // the same loss reported a second time
     m_dropouts.record(m_clock->now());
     emit dropoutsChanged();
-    appendLog(LogEntry::Kind::error, QStringLiteral("Verbindung zum Wandler abgerissen: ") +
-                                         reason.value_or(QStringLiteral("unbekannt")));
+    appendLog(LogEntry::Kind::error,
+              lostText(isNetwork(m_wantedPath)) + reason.value_or(QStringLiteral("unbekannt")));
     tearDownLine(true);
     refreshPorts();
 
     if (m_autoReconnect && m_wantedPath) {
         setConnection(ConnectionState::waiting());
-        appendLog(LogEntry::Kind::info,
-                  QStringLiteral("Warte auf den Wandler \u2013 verbindet sich selbst, sobald er "
-                                 "wieder da ist"));
+        appendLog(LogEntry::Kind::info, waitingText(isNetwork(m_wantedPath)));
         if (isListed(*m_wantedPath))
             startReconnectAttempts();
     } else {
@@ -239,9 +316,7 @@ void DisplayController::afterReconnectAttempt(const QString& target, int attempt
     if (listed && m_connection.is(Case::connected)) {
         m_reconnect.cancel();
         update(m_reconnects, m_reconnects + 1, &DisplayController::reconnectsChanged);
-        appendLog(LogEntry::Kind::info,
-                  QStringLiteral("Wandler wieder da \u2013 automatisch neu verbunden (Versuch ") +
-                      QString::number(attempt) + u')');
+        appendLog(LogEntry::Kind::info, backText(isNetwork(target), attempt));
         return;
     }
     if (listed)
@@ -249,6 +324,16 @@ void DisplayController::afterReconnectAttempt(const QString& target, int attempt
     if (attempt < reconnectAttempts) {
         m_reconnect.sleep(reconnectIntervalSeconds,
                           [this, target, attempt] { reconnectAttempt(target, attempt + 1); });
+        return;
+    }
+    if (isNetwork(target) && m_connection.is(Case::waiting)) {
+        appendLog(
+            LogEntry::Kind::error,
+            QStringLiteral("\u201E%1\u201C ist nicht erreichbar \u2013 neuer Versuch in %2 s.")
+                .arg(target)
+                .arg(networkRetryPauseSeconds));
+        m_reconnect.sleep(networkRetryPauseSeconds,
+                          [this, target] { reconnectAttempt(target, 1); });
         return;
     }
     m_reconnect.cancel();

@@ -13,6 +13,8 @@ inline const QString pollingEnabled = QStringLiteral("pollingEnabled");
 inline const QString pollingInterval = QStringLiteral("pollingInterval"); // seconds
 inline const QString displaySeries = QStringLiteral("displaySeries");     // "QX" or "RX"
 inline const QString autoReconnect = QStringLiteral("autoReconnect");
+// Network addresses entered lately, newest first, as a list of strings.
+inline const QString recentNetworkAddresses = QStringLiteral("recentNetworkAddresses");
 
 // The window's
 inline const QString terminalVisible = QStringLiteral("terminalVisible");

@@ -36,4 +36,7 @@ public:
     // At most once per opening, when the line goes away by itself; the reason is
     // "Gegenstelle getrennt" or the system's error text. The line's owner closes it.
     std::function<void(const QString& reason)> onClose;
+    // Something the user should know that does not end the line (a network gateway that
+    // did not confirm a setting), as a German sentence.
+    std::function<void(const QString& text)> onNotice;
 };

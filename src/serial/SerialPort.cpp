@@ -1,6 +1,7 @@
 #include "serial/SerialPort.h"
 
 #include "serial/LineAttributes.h"
+#include "serial/PathBytes.h"
 #include "serial/TermiosSpeed.h"
 
 #include <QSocketNotifier>
@@ -110,7 +111,7 @@ std::optional<SerialPortError> SerialPort::open()
     if (m_fd >= 0)
         return std::nullopt;
 
-    const QByteArray nativePath = m_path.toLocal8Bit();
+    const QByteArray nativePath = encodePath(m_path);
     const int fd = ::open(nativePath.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return SerialPortError::openFailed(m_path, errno);

@@ -40,6 +40,16 @@ SerialPortError SerialPortError::notOpen()
     return {Kind::notOpen, {}, 0, {}};
 }
 
+SerialPortError SerialPortError::unknownAddress(const QString& address)
+{
+    return {Kind::unknownAddress, address, 0, {}};
+}
+
+SerialPortError SerialPortError::connectFailed(const QString& address, const QString& text)
+{
+    return {Kind::connectFailed, address, 0, text};
+}
+
 QString SerialPortError::description() const
 {
     switch (m_kind) {
@@ -55,6 +65,12 @@ QString SerialPortError::description() const
         return QStringLiteral("Senden fehlgeschlagen: ") + systemErrorText(m_errnum);
     case Kind::notOpen:
         return QStringLiteral("Schnittstelle ist nicht geöffnet.");
+    case Kind::unknownAddress:
+        return QStringLiteral("„%1“ ist keine bekannte Adresse – es gibt simulator://smart und "
+                              "simulator://loopback.")
+            .arg(m_path);
+    case Kind::connectFailed:
+        return m_detail;
     }
     return {};
 }

@@ -9,15 +9,27 @@ QString systemErrorText(int errnum);
 // description() is the German text the user sees.
 class SerialPortError {
 public:
-    enum class Kind { openFailed, configureFailed, writeFailed, notOpen };
+    enum class Kind {
+        openFailed,
+        configureFailed,
+        writeFailed,
+        notOpen,
+        unknownAddress,
+        connectFailed
+    };
 
     static SerialPortError openFailed(const QString& path, int errnum);
     static SerialPortError configureFailed(const QString& detail);
     static SerialPortError writeFailed(int errnum);
     static SerialPortError notOpen();
+    // A "simulator://" address that names no simulator.
+    static SerialPortError unknownAddress(const QString& address);
+    // A network line that did not come up; `text` says where and why, in German.
+    static SerialPortError connectFailed(const QString& address, const QString& text);
 
     Kind kind() const { return m_kind; }
-    // The device path of openFailed; empty otherwise.
+    // The device path of openFailed, the address of unknownAddress and connectFailed;
+    // empty otherwise.
     const QString& path() const { return m_path; }
     // The errno of openFailed and writeFailed; 0 otherwise.
     int errnum() const { return m_errnum; }

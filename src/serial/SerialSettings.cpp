@@ -177,9 +177,6 @@ std::optional<SerialSettings> SerialSettings::fromJson(const QByteArray& json)
     if (!baud || !dataBitsRaw || !parityRaw || !stopBitsRaw || !flowRaw || !endingRaw ||
         !timeout.isDouble() || !delay.isDouble() || !dtr.isBool() || !rts.isBool())
         return std::nullopt;
-    // A negative rate is no valid line speed.
-    if (*baud < 0)
-        return std::nullopt;
 
     const auto dataBitsValue = dataBitsFromRaw(*dataBitsRaw);
     const auto parityValue = parityFromRaw(*parityRaw);
@@ -200,7 +197,16 @@ std::optional<SerialSettings> SerialSettings::fromJson(const QByteArray& json)
     settings.interCommandDelay = delay.toDouble();
     settings.assertDTR = dtr.toBool();
     settings.assertRTS = rts.toBool();
+    if (!settings.isWithinBounds())
+        return std::nullopt;
     return settings;
+}
+
+bool SerialSettings::isWithinBounds() const
+{
+    return baudRate >= minBaudRate && baudRate <= maxBaudRate &&
+           responseTimeout >= minResponseTimeout && responseTimeout <= maxResponseTimeout &&
+           interCommandDelay >= minInterCommandDelay && interCommandDelay <= maxInterCommandDelay;
 }
 
 // clang-format off

@@ -27,6 +27,17 @@ struct SerialSettings {
 
     bool operator==(const SerialSettings&) const = default;
 
+    // What a record may hold. A stored value outside (a hand-edited file, an old version's
+    // slip) would make the pause a day long or fail every command at once; such a record
+    // is refused like any undecodable one, and the window's fields keep to these bounds.
+    static constexpr qint64 minBaudRate = 50;
+    static constexpr qint64 maxBaudRate = 12'000'000; // the fastest common USB-serial chips
+    static constexpr double minResponseTimeout = 0.1;
+    static constexpr double maxResponseTimeout = 60;
+    static constexpr double minInterCommandDelay = 0;
+    static constexpr double maxInterCommandDelay = 10;
+    bool isWithinBounds() const;
+
     // The display's standard line: 19200 baud, 8N1, no flow control, CR.
     static SerialSettings smartStandard() { return {}; }
 

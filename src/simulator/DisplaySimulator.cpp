@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -11,6 +13,9 @@ namespace {
 
 // What one read of the master takes at most.
 constexpr std::size_t readBufferSize = 512;
+// How often the simulator looks for a client that ended without giving up its exclusive
+// use of the line (killed, say): a second is soon enough for the next client.
+constexpr int staleClientCheckMs = 1000;
 
 } // namespace
 
@@ -56,7 +61,9 @@ std::optional<SerialPortError> DisplaySimulator::start()
     fcntl(slave, F_SETFD, FD_CLOEXEC);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 
-    if (const auto error = m_reader.start(master, [this](short) { return readMaster(); })) {
+    if (const auto error = m_reader.start(
+            master, [this](short) { return readMaster(); }, [this] { releaseStaleExclusiveUse(); },
+            staleClientCheckMs)) {
         closeDescriptors();
         return SerialPortError::openFailed(deviceText, *error);
     }
@@ -104,7 +111,35 @@ bool DisplaySimulator::readMaster()
 
 void DisplaySimulator::answer(const QByteArray& bytes)
 {
-    // A full or short write is the display's loss, as on a real line.
-    [[maybe_unused]] const ssize_t written =
-        ::write(m_master, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    // Everything goes out, waiting while the client has not read the line empty: a bridge
+    // plug loses no byte. A stop ends the wait.
+    for (qsizetype offset = 0; offset < bytes.size();) {
+        const ssize_t written = ::write(m_master, bytes.constData() + offset,
+                                        static_cast<std::size_t>(bytes.size() - offset));
+        if (written > 0) {
+            offset += written;
+        } else if (written < 0 && errno == EINTR) {
+            continue;
+        } else if (written < 0 && errno == EAGAIN) {
+            if (!m_reader.waitWritable(m_master))
+                return;
+        } else {
+            return;
+        }
+    }
+}
+
+void DisplaySimulator::releaseStaleExclusiveUse()
+{
+    // A client takes the line with TIOCEXCL and an exclusive flock, and gives both up when
+    // it closes. One that was killed gives up only the lock (the kernel drops it with the
+    // descriptor); the flag stays on the terminal, which lives on through this simulator's
+    // own descriptor, and would keep every later client out.
+    int exclusive = 0;
+    if (::ioctl(m_slaveKeepAlive, TIOCGEXCL, &exclusive) != 0 || exclusive == 0)
+        return;
+    if (::flock(m_slaveKeepAlive, LOCK_EX | LOCK_NB) != 0)
+        return; // a client is there and holds the line
+    [[maybe_unused]] const int shared = ::ioctl(m_slaveKeepAlive, TIOCNXCL);
+    ::flock(m_slaveKeepAlive, LOCK_UN);
 }

@@ -37,6 +37,7 @@ public:
 private:
     bool readMaster();
     void answer(const QByteArray& bytes);
+    void releaseStaleExclusiveUse();
     void closeDescriptors();
 
     DisplaySeries m_series;

@@ -2,6 +2,9 @@
 // background with "simulate --link". The child processes see a private
 // XDG_CONFIG_HOME, so the user's settings are never read or touched.
 #include "Pty.h"
+#include "ScriptedDisplay.h"
+#include "Ser2net.h"
+#include "Support.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +15,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/ioctl.h>
 
 namespace {
 
@@ -51,6 +56,12 @@ public:
     Simulator& operator=(const Simulator&) = delete;
 
     bool isReady() const { return m_ready; }
+    // As the out-of-memory killer or "kill -9" ends it: no clean-up of any kind.
+    void kill()
+    {
+        m_process.kill();
+        m_process.waitForFinished(processTimeoutMs);
+    }
 
     // SIGTERM, as a service manager sends it; returns the exit code. A simulator that
     // does not end is killed by QProcess.
@@ -86,16 +97,25 @@ private:
     QString configHome() const { return m_dir.filePath(QStringLiteral("config")); }
     QString link() const { return m_dir.filePath(QStringLiteral("dev")); }
 
-    Result run(const QStringList& arguments) const
+    // The tool with these arguments; the event loop runs meanwhile, so that a display
+    // played in this process answers it. `program` runs instead when given (a shell).
+    Result run(const QStringList& arguments, const QString& program = BILDWARTCTL) const
     {
         QProcess process;
         process.setProcessEnvironment(childEnvironment(configHome()));
-        process.start(QStringLiteral(BILDWARTCTL), arguments);
-        if (!process.waitForFinished(processTimeoutMs))
+        process.start(program, arguments);
+        if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, processTimeoutMs))
             return {-1, {}, QStringLiteral("timed out")}; // QProcess kills it
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()),
                 QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    // The tool through the shell, for what QProcess cannot set up: a closed stdout,
+    // a path whose bytes are no UTF-8.
+    Result runInShell(const QString& script) const
+    {
+        return run({"-c", script, BILDWARTCTL}, QStringLiteral("/bin/sh"));
     }
 
     Result runOnLink(const QStringList& arguments) const
@@ -149,7 +169,6 @@ private slots:
         const QStringList qx;
         const QStringList loopback{"--loopback"};
         row("volume up", qx, {"set", "volume", "+5"}, 0, "volume=35\n");
-        row("power", qx, {"set", "power", "standby"}, 0, "powerstate=standby\n");
         row("set as json", qx, {"set", "volume", "+5", "--json"}, 0, "{\"volume\":35}\n");
         row("get", qx, {"get", "volume"}, 0, "volume=30\n");
         row("get unknown", qx, {"get", "foo"}, 1, "", "Display meldet: invalid cmd\n");
@@ -167,7 +186,6 @@ private slots:
         // Text gets the line ending, as typed into the terminal in raw mode; the answer
         // is printed as it came.
         row("raw text", loopback, {"raw", "Hi"}, 0, "Hi\r");
-        row("raw text, CR LF", loopback, {"--line-ending", "crlf", "raw", "Hi"}, 0, "Hi\r\n");
     }
 
     void exchanges()
@@ -319,18 +337,6 @@ private slots:
         QVERIFY(!QFileInfo(link()).isSymLink());
     }
 
-    void simulatorNeverReplacesAFile()
-    {
-        QFile file(link());
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("mine") == 4);
-        file.close();
-        const Result result = run({"simulate", "--link", link()});
-        QCOMPARE(result.exitCode, 3);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("mine"));
-        file.remove();
-    }
-
     void portsAsJson()
     {
         const Result result = run({"ports", "--json"});
@@ -342,6 +348,162 @@ private slots:
         const QJsonObject last = list.last().toObject();
         QCOMPARE(last.value("path"), QJsonValue("simulator://loopback"));
         QCOMPARE(last.value("isSimulator"), QJsonValue(true));
+    }
+
+    // Only what the display answered in this run counts; a one-shot command sends the
+    // prompt request and its own command, nothing else.
+    void answersThatNeverCame()
+    {
+        Pty pty;
+        ScriptedDisplay display(pty.master(), promptOnly);
+        Result result = run({"-p", pty.slavePath(), "status"});
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.out, QString("series=QX\n")); // the stored series, not an answer
+        QVERIFY2(result.err.startsWith("Keine Antwort des Displays für 14 von 14 Werten: "
+                                       "powerstate, input,"),
+                 qPrintable(result.err));
+        QCOMPARE(result.err.count('\n'), 1);
+
+        // Boot noise and values, but never a prompt: the prompt request and "get volume"
+        // time out once each, and nothing else goes out.
+        display.setScript([](const QString& line) -> QByteArray {
+            return line == u"get volume" ? "\r\nvolume=30\r\n" : "\r\nBOOT\r\n";
+        });
+        result = run({"-p", pty.slavePath(), "-v", "--timeout", "0.3", "get", "volume"});
+        QCOMPARE(result.err.count(QStringLiteral(" \u2192 ")), 2);
+        QCOMPARE(result.out, QString("volume=30\n"));
+    }
+
+    // A result that cannot be written is a failure, said in German on stderr.
+    void outputThatCannotBeWritten_data()
+    {
+        QTest::addColumn<QString>("redirection");
+        QTest::addColumn<int>("errnum");
+        QTest::newRow("full disk") << "> /dev/full" << ENOSPC;
+        QTest::newRow("closed stdout") << ">&-" << EBADF;
+    }
+    void outputThatCannotBeWritten()
+    {
+        QFETCH(QString, redirection);
+        QFETCH(int, errnum);
+        Simulator simulator(configHome(), link());
+        QVERIFY(simulator.isReady());
+        const Result result = runInShell(
+            QStringLiteral("exec \"$0\" -p '%1' get volume %2").arg(link(), redirection));
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err, "Die Ausgabe ließ sich nicht schreiben: " + systemText(errnum) + "\n");
+    }
+
+    // Ctrl+C while a command waits: the line is closed properly, exclusive use included,
+    // and the exit code says which signal ended the run.
+    void interruptedRunReleasesTheLine()
+    {
+        Pty pty; // silent: the prompt request waits its full timeout
+        ScriptedDisplay display(pty.master());
+        QProcess process;
+        process.setProcessEnvironment(childEnvironment(configHome()));
+        process.start(BILDWARTCTL, {"-p", pty.slavePath(), "--timeout", "60", "get", "volume"});
+        QVERIFY(waitUntil([&] { return !display.lines.isEmpty(); }, processTimeoutMs));
+        int exclusive = 0;
+        QCOMPARE(ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
+        QCOMPARE(exclusive, 1);
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(
+            waitUntil([&] { return process.state() == QProcess::NotRunning; }, processTimeoutMs));
+        QCOMPARE(process.exitCode(), 128 + SIGINT);
+        QCOMPARE(ioctl(pty.slave(), TIOCGEXCL, &exclusive), 0);
+        QCOMPARE(exclusive, 0);
+    }
+
+    void unknownSimulatorAddress()
+    {
+        const Result result = run({"-p", "simulator://lopback", "loopback"});
+        QCOMPARE(result.exitCode, 3);
+        QCOMPARE(result.err, QString("„simulator://lopback“ ist keine bekannte Adresse – es gibt "
+                                     "simulator://smart und simulator://loopback.\n"));
+    }
+
+    // A device path whose bytes are no UTF-8 still opens.
+    void pathThatIsNoUtf8()
+    {
+        Simulator simulator(configHome(), link());
+        QVERIFY(simulator.isReady());
+        const Result result =
+            runInShell(QStringLiteral("odd=$(printf '%1/ger\\344t'); ln -s '%2' \"$odd\" && "
+                                      "exec \"$0\" -p \"$odd\" get volume")
+                           .arg(m_dir.path(), link()));
+        QCOMPARE(result.err, QString());
+        QCOMPARE(result.out, QString("volume=30\n"));
+    }
+
+    // A link left behind by a killed simulator, or pointing at some other program's
+    // pseudo-terminal, is replaced; a running simulator's link and a plain file stay.
+    void simulatorLinks()
+    {
+        {
+            Simulator killed(configHome(), link());
+            QVERIFY(killed.isReady());
+            killed.kill();
+        }
+        QVERIFY(QFileInfo(link()).isSymLink());
+        Simulator running(configHome(), link());
+        QVERIFY2(running.isReady(), "a leftover link was not replaced");
+        Result result = run({"simulate", "--link", link()});
+        QCOMPARE(result.exitCode, 3);
+        QVERIFY2(result.err.contains("ein laufender Simulator benutzt (bildwartctl, PID "),
+                 qPrintable(result.err));
+        QCOMPARE(run({"-p", link(), "get", "volume"}).out, QString("volume=30\n"));
+
+        const QString file = m_dir.filePath("datei");
+        QFile(file).open(QIODevice::WriteOnly);
+        result = run({"simulate", "--link", file});
+        QCOMPARE(result.exitCode, 3);
+        QCOMPARE(QFileInfo(file).size(), 0);
+        QCOMPARE(result.err, file + " gibt es schon und ist kein Link – er wird nicht "
+                                    "überschrieben.\n");
+
+        Pty stranger; // another program's pseudo-terminal under the old name
+        const QString other = m_dir.filePath("fremd");
+        QVERIFY(QFile::link(stranger.slavePath(), other));
+        Simulator replacing(configHome(), other);
+        QVERIFY(replacing.isReady());
+        QVERIFY(QFileInfo(other).symLinkTarget() != stranger.slavePath());
+    }
+
+    // Two displays and a gateway that is not there: one line each, in the file's order,
+    // and the exit code of the worst.
+    void fleet()
+    {
+        const QString second = m_dir.filePath("dev2");
+        Simulator one(configHome(), link());
+        Simulator two(configHome(), second, {"--series", "rx"});
+        QVERIFY(one.isReady() && two.isReady());
+        const QString targets = m_dir.filePath("ziele.txt");
+        QFile file(targets);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QString gone = QStringLiteral("tcp://127.0.0.1:%1").arg(Ser2net::freePort());
+        file.write(QStringLiteral("%1 Raum 1\n%2 # ohne Namen\n%3 Raum 3\n")
+                       .arg(link(), gone, second)
+                       .toUtf8());
+        file.close();
+
+        Result result = run({"--targets", targets, "--parallel", "2", "get", "modelnum"});
+        QCOMPARE(result.exitCode, 3);
+        const QStringList lines = result.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.at(0), QString("Raum 1: modelnum=SBID-QX286"));
+        QVERIFY2(lines.at(1).startsWith(gone + ": Fehler – 127.0.0.1:"), qPrintable(lines.at(1)));
+        QCOMPARE(lines.at(2), QString("Raum 3: modelnum=SBID-RX086"));
+        QCOMPARE(result.err,
+                 QString("3 Displays: 2 in Ordnung, 0 mit Fehler, 1 nicht erreichbar.\n"));
+
+        result = run({"--targets", targets, "--json", "get", "foo"});
+        QCOMPARE(result.exitCode, 3);
+        const QJsonObject first = jsonObject(result.out.section('\n', 0, 0));
+        QCOMPARE(first.value("name"), QJsonValue("Raum 1"));
+        QCOMPARE(first.value("ok"), QJsonValue(false));
+        QCOMPARE(first.value("error"), QJsonValue("Display meldet: invalid cmd"));
+        QCOMPARE(jsonObject(result.out.section('\n', 1, 1)).value("name"), QJsonValue());
     }
 };
 

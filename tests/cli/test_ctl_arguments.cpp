@@ -1,5 +1,6 @@
 // bildwartctl's argument grammar, without starting anything.
 #include "cli/InvocationParser.h"
+#include "cli/TargetList.h"
 
 #include <QTest>
 
@@ -59,11 +60,13 @@ private slots:
         stored.baudRate = 9600;
         stored.lineEnding = SerialSettings::LineEnding::crlf;
         const SerialSettings applied =
-            parsed({"--parity", "even", "--timeout", "3", "status"}).applyTo(stored);
+            parsed({"--parity", "even", "--timeout", "3", "--delay", "0,5", "status"})
+                .applyTo(stored);
         QCOMPARE(applied.baudRate, qint64(9600));
         QCOMPARE(applied.lineEnding, SerialSettings::LineEnding::crlf);
         QCOMPARE(applied.parity, SerialSettings::Parity::even);
         QCOMPARE(applied.responseTimeout, 3.0);
+        QCOMPARE(applied.interCommandDelay, 0.5);
     }
 
     void commandArguments()
@@ -103,8 +106,20 @@ private slots:
             << QStringList{"--json=yes", "status"} << "Option „--json“ nimmt keinen Wert.";
         QTest::newRow("option of another command")
             << QStringList{"status", "--size", "64"} << "Option „--size“ gilt nicht für „status“.";
-        QTest::newRow("baud zero")
-            << QStringList{"--baud", "0", "status"} << "Ungültiger Wert „0“ für --baud";
+        // Limits name both of their bounds.
+        QTest::newRow("baud zero") << QStringList{"--baud", "0", "status"}
+                                   << "Ungültiger Wert „0“ für --baud – erwartet eine ganze Zahl "
+                                      "von 50 bis 12000000.";
+        QTest::newRow("timeout zero") << QStringList{"--timeout", "0", "status"}
+                                      << "Ungültiger Wert „0“ für --timeout – erwartet Sekunden "
+                                         "von 0.1 bis 60.";
+        QTest::newRow("pause too long") << QStringList{"--delay", "11", "status"}
+                                        << "Ungültiger Wert „11“ für --delay – erwartet Sekunden "
+                                           "von 0 bis 10.";
+        QTest::newRow("duration beyond a day")
+            << QStringList{"monitor", "--duration", "86401"}
+            << "Ungültiger Wert „86401“ für --duration – erwartet Sekunden über 0 bis höchstens "
+               "86400.";
         QTest::newRow("stop bits") << QStringList{"--stop-bits", "1.5", "status"}
                                    << "Ungültiger Wert „1.5“ für --stop-bits";
         QTest::newRow("packet too small")
@@ -184,6 +199,53 @@ private slots:
         QVERIFY(std::holds_alternative<QString>(result));
         QVERIFY2(std::get<QString>(result).contains(u'\u201E' + value + u'\u201C'),
                  qPrintable(std::get<QString>(result)));
+    }
+
+    // Each display of a fleet gets the arguments without the fleet's own options.
+    void fleetArguments()
+    {
+        const Invocation fleet = parsed(
+            {"--targets", "schule.txt", "--parallel=4", "--json", "set", "volume", "--", "-5"});
+        QCOMPARE(fleet.targets, std::optional<QString>("schule.txt"));
+        QCOMPARE(fleet.parallel, std::optional<qint64>(4));
+        QCOMPARE(fleet.perTargetArguments, QStringList({"--json", "set", "volume", "--", "-5"}));
+    }
+
+    void targetFiles_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("targets"); // address|name
+        QTest::addColumn<QString>("error");
+        QTest::newRow("names, comments, blank lines")
+            << "# Schule\n#\ntcp://10.1.2.3:4001 Raum 2.14\n\n  /dev/ttyUSB0  # Lehrerzimmer\n"
+               "rfc2217://[fe80::1]:2001 Aula #1 links\n"
+            << QStringList{"tcp://10.1.2.3:4001|Raum 2.14", "/dev/ttyUSB0|",
+                           "rfc2217://[fe80::1]:2001|Aula #1 links"}
+            << QString();
+        QTest::newRow("not an address")
+            << "tcp://10.1.2.3:4001\nraum-2.14:4001\n"
+            << QStringList() << "Zeile 2: „raum-2.14:4001“ ist keine Adresse";
+        QTest::newRow("port out of range") << "tcp://10.1.2.3:70000" << QStringList()
+                                           << "Zeile 1: „tcp://10.1.2.3:70000“ ist keine Adresse";
+        QTest::newRow("only comments")
+            << "# leer\n\n"
+            << QStringList() << "Die Zieldatei nennt keine einzige Adresse.";
+    }
+    void targetFiles()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, targets);
+        QFETCH(QString, error);
+        const auto result = TargetList::parse(text);
+        if (const QString* message = std::get_if<QString>(&result)) {
+            QVERIFY2(message->startsWith(error), qPrintable(*message));
+            QVERIFY(!error.isEmpty());
+            return;
+        }
+        QStringList found;
+        for (const Target& target : std::get<QList<Target>>(result))
+            found.append(target.address + u'|' + target.name);
+        QCOMPARE(found, targets);
     }
 };
 

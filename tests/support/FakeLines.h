@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Support.h"
 #include "controller/DisplayController.h"
 #include "serial/Line.h"
 
@@ -44,18 +45,3 @@ private:
     QByteArray m_partial;
     bool m_lastWasCr = false;
 };
-
-// A display that shows its prompt after every line, so no command waits for a timeout.
-inline QByteArray promptOnly(const QString&)
-{
-    return QByteArrayLiteral("\r\n>");
-}
-
-// Answers queries like a display: volume 30, every other value 1.
-inline QByteArray answerEverything(const QString& line)
-{
-    if (!line.startsWith(u"get "))
-        return promptOnly(line);
-    const QString name = line.mid(4);
-    return QStringLiteral("\r\n%1=%2\r\n>").arg(name, name == u"volume" ? u"30" : u"1").toUtf8();
-}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QEventLoop>
 #include <QLocale>
 #include <QString>
@@ -40,4 +41,19 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = waitMs)
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
     return done();
+}
+
+// A display that shows its prompt after every line, so no command waits for a timeout.
+inline QByteArray promptOnly(const QString&)
+{
+    return QByteArrayLiteral("\r\n>");
+}
+
+// Answers queries like a display: volume 30, every other value 1.
+inline QByteArray answerEverything(const QString& line)
+{
+    if (!line.startsWith(u"get "))
+        return promptOnly(line);
+    const QString name = line.mid(4);
+    return QStringLiteral("\r\n%1=%2\r\n>").arg(name, name == u"volume" ? u"30" : u"1").toUtf8();
 }

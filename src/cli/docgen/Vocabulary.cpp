@@ -1,7 +1,7 @@
 #include "cli/docgen/Vocabulary.h"
 
-#include "protocol/DisplaySetting.h"
 #include "cli/SetAction.h"
+#include "protocol/DisplaySetting.h"
 #include "protocol/InputSource.h"
 #include "protocol/PowerState.h"
 

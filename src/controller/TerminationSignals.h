@@ -7,9 +7,9 @@
 
 class QSocketNotifier;
 
-// Ctrl+C (SIGINT), SIGTERM and SIGHUP as a Qt signal on the main thread, so that a
-// command that runs until stopped ends cleanly: it prints its summary, closes the
-// port, removes its link. Restores the previous handling when destroyed. At most one
+// Ctrl+C (SIGINT), SIGTERM and SIGHUP as a Qt signal on the main thread, so that the
+// program ends cleanly: it closes the line (and with it the exclusive use of the device),
+// prints its summary, removes its link. Restores the previous handling when destroyed. At most one
 // instance at a time: a signal handler has no object to talk to.
 class TerminationSignals : public QObject {
     Q_OBJECT

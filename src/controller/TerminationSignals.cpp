@@ -1,7 +1,7 @@
-// The POSIX signal handling of the tool lives here alone: a handler may do next to
+// The POSIX signal handling of both programs lives here alone: a handler may do next to
 // nothing, so it writes the signal's number into a pipe (the self-pipe pattern) and
 // the event loop reads it from there.
-#include "cli/TerminationSignals.h"
+#include "controller/TerminationSignals.h"
 
 #include <QSocketNotifier>
 #include <atomic>

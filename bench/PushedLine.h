@@ -1,0 +1,43 @@
+#pragma once
+
+#include "controller/DisplayController.h"
+#include "serial/Line.h"
+
+// A line that the benchmark feeds by hand: what a display would send arrives through
+// push(), without a device in between, so that only the controller's own work is measured.
+class PushedLine final : public Line {
+public:
+    void open(OpenDone done) override { done(std::nullopt); }
+    std::optional<SerialPortError> apply(const SerialSettings&) override { return std::nullopt; }
+    std::optional<SerialPortError> write(const QByteArray&) override { return std::nullopt; }
+    void close() override { onData = nullptr; }
+    QString name() const override { return QStringLiteral("bench"); }
+
+    void push(const QByteArray& bytes)
+    {
+        if (onData)
+            onData(bytes);
+    }
+};
+
+// A controller on a PushedLine, connected in raw mode (so that nothing is sent).
+struct PushedController {
+    PushedLine* line = nullptr;
+    std::unique_ptr<DisplayController> controller;
+
+    explicit PushedController(QSettings& store)
+    {
+        ControllerOptions options;
+        options.connectAtStartup = false;
+        options.watchHotplug = false;
+        options.makeLine = [this](const QString&, const SerialSettings&) {
+            auto made = std::make_unique<PushedLine>();
+            line = made.get();
+            return std::unique_ptr<Line>(std::move(made));
+        };
+        controller = std::make_unique<DisplayController>(store, options);
+        controller->setRawMode(true);
+        controller->setSelectedPath(QStringLiteral("/dev/bench"));
+        controller->connectLine();
+    }
+};

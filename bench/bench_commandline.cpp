@@ -1,0 +1,115 @@
+// What bildwartctl costs as a whole process, against display simulators on pseudo-terminals:
+//  - one-shot: "bildwartctl get volume" against the minimal raw client (bench_rawclient),
+//    which does the same exchange (prompt, pause, "get volume") and nothing else;
+//  - fleet: "status" for 20 displays with --targets (all at once) against "status" for one.
+// Goals: the one-shot at most 1.5 times the raw client; the fleet at most 1.5 times one.
+//
+// Usage: bench_commandline [runs per measurement, default 15]
+#include "simulator/DisplaySimulator.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int fleetSize = 20;
+constexpr double goal = 1.5;
+
+// Runs a program to its end with stdout to /dev/null; seconds, or -1 when it failed.
+double runSeconds(const QStringList& command)
+{
+    QList<QByteArray> storage;
+    for (const QString& word : command)
+        storage.append(word.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& word : storage)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    const bool spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    if (!spawned)
+        return -1;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+}
+
+double median(const QStringList& command, int runs)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const double seconds = runSeconds(command);
+        if (seconds < 0) {
+            std::fprintf(stderr, "failed: %s\n", qPrintable(command.join(u' ')));
+            return -1;
+        }
+        times.push_back(seconds);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
+    // The tool must not read the user's settings: a store of its own.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+
+    std::vector<std::unique_ptr<DisplaySimulator>> simulators;
+    QTemporaryDir dir;
+    QFile targets(dir.filePath("ziele.txt"));
+    if (!targets.open(QIODevice::WriteOnly))
+        return 2;
+    for (int i = 0; i < fleetSize; ++i) {
+        simulators.push_back(std::make_unique<DisplaySimulator>(DisplaySeries::qx, false));
+        if (simulators.back()->start())
+            return 2;
+        targets.write(simulators.back()->devicePath().toLocal8Bit() + " Raum " +
+                      QByteArray::number(i + 1) + "\n");
+    }
+    targets.close();
+    const QString one = simulators.front()->devicePath();
+
+    const double raw = median({BENCH_RAWCLIENT, one}, runs);
+    const double tool = median({BILDWARTCTL, "-p", one, "get", "volume"}, runs);
+    const double single = median({BILDWARTCTL, "-p", one, "status"}, runs);
+    // All twenty at once: with the default of 16 the last four would wait for a first one.
+    const double fleet = median({BILDWARTCTL, "--targets", targets.fileName(), "--parallel",
+                                 QString::number(fleetSize), "status"},
+                                runs);
+    if (raw < 0 || tool < 0 || single < 0 || fleet < 0)
+        return 1;
+
+    std::printf("one-shot \"get volume\" (whole process, median of %d):\n", runs);
+    std::printf("    raw client %.1f ms, bildwartctl %.1f ms: %.2f x (goal <= %.1f)\n", raw * 1e3,
+                tool * 1e3, tool / raw, goal);
+    std::printf("status for %d displays with --targets against one (median of %d):\n", fleetSize,
+                runs);
+    std::printf("    one %.1f ms, fleet %.1f ms: %.2f x (goal <= %.1f)\n", single * 1e3,
+                fleet * 1e3, fleet / single, goal);
+    const bool met = tool / raw <= goal && fleet / single <= goal;
+    std::printf("%s\n", met ? "goals met" : "GOALS MISSED");
+    return met ? 0 : 1;
+}

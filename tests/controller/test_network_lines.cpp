@@ -1,0 +1,178 @@
+// The controller on network lines against a real ser2net on 127.0.0.1, whose serial
+// device is a pseudo-terminal with a display played on it.
+#include "ControllerFixture.h"
+#include "Pty.h"
+#include "ScriptedDisplay.h"
+#include "Ser2net.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The display behind the gateway, and the gateway.
+struct Gateway {
+    Pty pty;
+    ScriptedDisplay display{pty.master(), answerEverything};
+    Ser2net ser2net{pty.slavePath()};
+};
+
+struct NetworkFixture : ControllerFixture {
+    NetworkFixture()
+    {
+        realTime = true;
+        make();
+        controller->setPollingEnabled(false);
+    }
+    // Connects and waits for the first of the start-up answers.
+    bool connectAndWait(const QString& address)
+    {
+        controller->setSelectedPath(address);
+        controller->connectLine();
+        return waitUntil([&] { return idle() && controller->display().firmware == u"1"; });
+    }
+};
+
+speed_t speedOf(int fd)
+{
+    termios attributes{};
+    tcgetattr(fd, &attributes);
+    return cfgetospeed(&attributes);
+}
+
+} // namespace
+
+class NetworkLinesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startupConversation_data()
+    {
+        QTest::addColumn<bool>("rfc2217");
+        QTest::newRow("raw TCP") << false;
+        QTest::newRow("RFC 2217") << true;
+    }
+    void startupConversation()
+    {
+        QFETCH(bool, rfc2217);
+        Gateway gateway;
+        QVERIFY(gateway.ser2net.start());
+        const QString address =
+            rfc2217 ? gateway.ser2net.rfc2217Address() : gateway.ser2net.rawAddress();
+        NetworkFixture f;
+        QVERIFY2(f.connectAndWait(address), qPrintable(f.logTexts().join(u'\n')));
+        QCOMPARE(f.logTexts(Kind::info).first(),
+                 "Verbunden mit " + address + " · 19200 · 8N1 · Flusssteuerung Keine");
+        QCOMPARE(f.controller->display().volume, 30.0);
+        QCOMPARE(f.logTexts(Kind::error), QStringList());
+        // Remembered for the port list, between the real ports and the simulators.
+        QCOMPARE(f.controller->ports().first().path, address);
+
+        // The line's speed goes to the far port with RFC 2217; the raw port keeps its own.
+        SerialSettings slower = f.controller->settings();
+        slower.baudRate = 9600;
+        f.controller->setSettings(slower);
+        if (rfc2217)
+            QVERIFY(waitUntil([&] { return speedOf(gateway.pty.slave()) == B9600; }));
+        else
+            QCOMPARE(speedOf(gateway.pty.slave()), speed_t(B19200));
+    }
+
+    // The gateway dies in the middle of a command and comes back: one dropout, then the
+    // reconnection series finds it again.
+    void gatewayThatDiesAndComesBack()
+    {
+        Gateway gateway;
+        QVERIFY(gateway.ser2net.start());
+        NetworkFixture f;
+        QVERIFY(f.connectAndWait(gateway.ser2net.rawAddress()));
+        gateway.display.setScript({}); // the next command waits for its answer
+        f.controller->send("get volume");
+        QVERIFY(waitUntil([&] { return gateway.display.lines.contains("get volume"); }));
+        gateway.ser2net.kill();
+        QVERIFY(waitUntil(
+            [&] { return f.controller->connection().is(ConnectionState::Case::waiting); }));
+        QCOMPARE(f.controller->dropouts().size(), 1);
+        QVERIFY2(f.logTexts(Kind::error).first().startsWith("Netzwerkverbindung abgerissen: "),
+                 qPrintable(f.logTexts(Kind::error).join('\n')));
+
+        gateway.display.setScript(answerEverything);
+        QVERIFY(gateway.ser2net.start());
+        QVERIFY(waitUntil(
+            [&] { return f.controller->connection().is(ConnectionState::Case::connected); }));
+        QCOMPARE(f.controller->reconnects(), 1);
+        QCOMPARE(f.controller->dropouts().size(), 1);
+    }
+
+    // Nobody listens: refused at once. A listener whose queue is full lets the connection
+    // hang as a switched-off gateway does: it gives up after its timeout. Either way a
+    // German sentence that names the address.
+    void gatewaysThatDoNotServe_data()
+    {
+        QTest::addColumn<bool>("fullListener");
+        QTest::addColumn<QString>("expected"); // %1: host and port
+        QTest::newRow("nobody listens")
+            << false
+            << "%1 lehnt die Verbindung ab – lauscht dort ein Gateway oder ser2net auf "
+               "diesem Port?";
+        QTest::newRow("never answers")
+            << true << "Keine Antwort von %1 nach 5 s – ist das Gateway eingeschaltet und im Netz?";
+    }
+    void gatewaysThatDoNotServe()
+    {
+        QFETCH(bool, fullListener);
+        QFETCH(QString, expected);
+        const quint16 port = Ser2net::freePort();
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        QList<int> queued;
+        if (fullListener) {
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(port);
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            QCOMPARE(::listen(listener, 0), 0);
+            // Never accepted: they fill the queue, and the kernel drops later attempts.
+            for (int i = 0; i < 3; ++i) {
+                queued.append(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+                ::connect(queued.last(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+            }
+        }
+        NetworkFixture f;
+        f.controller->setSelectedPath(QStringLiteral("rfc2217://127.0.0.1:%1").arg(port));
+        f.controller->connectLine();
+        QVERIFY(
+            waitUntil([&] { return f.controller->connection().is(ConnectionState::Case::failed); },
+                      waitMs + 5000));
+        const QString text = expected.arg(QStringLiteral("127.0.0.1:%1").arg(port));
+        QCOMPARE(f.controller->connection().reason, text);
+        QCOMPARE(f.logTexts(Kind::error), QStringList{text});
+        for (const int fd : queued)
+            ::close(fd);
+        ::close(listener);
+    }
+
+    // Garbage and a megabyte without a line end from the far side: handed over in bounded
+    // chunks, every byte counted, and the reply after it understood.
+    void floodFromTheNetwork()
+    {
+        Gateway gateway;
+        QVERIFY(gateway.ser2net.start());
+        NetworkFixture f;
+        QVERIFY(f.connectAndWait(gateway.ser2net.rawAddress()));
+        const qint64 before = f.controller->rxCount();
+        const QByteArray flood =
+            QByteArray(1024 * 1024, 'x') + "\x01\x02\xff" + "\r\nvolume=40\r\n>";
+        QVERIFY(gateway.pty.writeAll(flood));
+        QVERIFY(waitUntil([&] { return f.controller->display().volume == 40.0; }));
+        QCOMPARE(f.controller->rxCount(), before + flood.size());
+        for (const LogEntry& entry : f.controller->log())
+            QVERIFY(entry.bytes.size() <= 4096);
+    }
+};
+
+QTEST_GUILESS_MAIN(NetworkLinesTest)
+#include "test_network_lines.moc"
