@@ -4,8 +4,8 @@
 
 class DisplayController;
 class QCheckBox;
-class QComboBox;
-class QLabel;
+class FilledButton;
+class Picker;
 class QPushButton;
 class QVBoxLayout;
 class StatusLine;
@@ -26,10 +26,10 @@ private:
     void refreshHints();
 
     DisplayController& m_controller;
-    QComboBox* m_picker;
+    Picker* m_picker;
     StatusLine* m_noAdapter;
     StatusLine* m_internalPort;
-    QLabel* m_detail;
+    StatusLine* m_detail;
     QWidget* m_adapters;
     QVBoxLayout* m_adapterLayout;
     QCheckBox* m_autoReconnect;
@@ -38,5 +38,5 @@ private:
     QPushButton* m_refresh;
     QPushButton* m_stopWaiting;
     QPushButton* m_disconnect;
-    QPushButton* m_connect;
+    FilledButton* m_connect;
 };
