@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/Screenshots.h"
 #include "controller/DisplayController.h"
+#include "controller/TerminationSignals.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -73,5 +74,12 @@ int main(int argc, char* argv[])
     MainWindow window(controller, store,
                       LaunchOptions::autoConnectPath(launchOptions.autoConnect(), store));
     window.show();
+    // Logging out or `kill` ends the program as closing the window does: the window's place is
+    // stored, the line closed and the settings written.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&window] {
+        window.close();
+        QCoreApplication::quit();
+    });
     return app.exec();
 }

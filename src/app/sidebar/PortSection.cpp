@@ -2,6 +2,7 @@
 
 #include "app/Icons.h"
 #include "app/Style.h"
+#include "app/sidebar/NetworkAddressDialog.h"
 #include "app/widgets/FilledButton.h"
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/Picker.h"
@@ -23,6 +24,8 @@ namespace {
 constexpr int detailRole = Qt::UserRole + 1;
 // Marks the entry added for a selected path that the scan did not list.
 constexpr int unlistedRole = Qt::UserRole + 2;
+// Marks the last entry, which asks for a network address instead of naming a port.
+constexpr int asksAddressRole = Qt::UserRole + 3;
 
 // Draws a port entry of the open picker as its name with the detail line under it.
 class PortItemDelegate : public QStyledItemDelegate {
@@ -96,7 +99,10 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     // Port names are long ("Simulator (virtuelles SMART-Display)"): the picker gets the width.
     addRow(QStringLiteral("Port"), m_picker);
     QObject::connect(m_picker, &QComboBox::activated, this, [this](int index) {
-        m_controller.setSelectedPath(m_picker->itemData(index).toString());
+        if (m_picker->itemData(index, asksAddressRole).toBool())
+            askForNetworkAddress();
+        else
+            m_controller.setSelectedPath(m_picker->itemData(index).toString());
     });
 
     using Tone = Style::Tone;
@@ -213,8 +219,24 @@ void PortSection::refreshPorts()
         m_picker->setItemData(m_picker->count() - 1, port.detail, detailRole);
         m_picker->setItemData(m_picker->count() - 1, port.path, Qt::ToolTipRole);
     }
+    m_picker->addItem(QStringLiteral("Netzwerkadresse \u2026"));
+    m_picker->setItemData(m_picker->count() - 1,
+                          QStringLiteral("tcp://\u2026 oder rfc2217://\u2026 (Gateway, ser2net)"),
+                          detailRole);
+    m_picker->setItemData(m_picker->count() - 1, true, asksAddressRole);
     refreshSelection();
     refreshHints();
+}
+
+void PortSection::askForNetworkAddress()
+{
+    // Until an address is accepted the picker shows the port that was selected before.
+    refreshSelection();
+    auto* dialog = new NetworkAddressDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QDialog::accepted, this,
+                     [this, dialog] { m_controller.rememberNetworkAddress(dialog->address()); });
+    dialog->open();
 }
 
 void PortSection::refreshSelection()

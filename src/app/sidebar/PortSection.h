@@ -11,7 +11,8 @@ class QVBoxLayout;
 class StatusLine;
 
 // The sidebar's "Schnittstelle" section: the port picker with its hints, the adapters that have
-// no port, automatic reconnection, and the connect/disconnect buttons.
+// no port, the entry that asks for a network address, automatic reconnection, and the
+// connect/disconnect buttons.
 class PortSection : public FormSection {
     Q_OBJECT
 
@@ -24,6 +25,7 @@ private:
     void refreshAdapters();
     void refreshConnection();
     void refreshHints();
+    void askForNetworkAddress();
 
     DisplayController& m_controller;
     Picker* m_picker;

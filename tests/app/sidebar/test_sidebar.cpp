@@ -2,11 +2,14 @@
 // the series and the statistics, on a controller with fake ports and lines.
 #include "app/UiFixture.h"
 #include "app/sidebar/ConnectionSidebar.h"
+#include "app/sidebar/NetworkAddressDialog.h"
 #include "app/sidebar/RelativeTime.h"
 #include "app/widgets/SegmentedControl.h"
 #include "app/widgets/StatusLine.h"
 
+#include <QDialogButtonBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <cerrno>
 
@@ -61,7 +64,20 @@ private slots:
         QCOMPARE(picker->currentText(), QStringLiteral("/dev/ttyACM9"));
         f.controller->setSelectedPath("/dev/ttyUSB0");
         QCOMPARE(picker->findData("/dev/ttyACM9"), -1);
-        QCOMPARE(picker->count(), f.controller->ports().size());
+        QCOMPARE(picker->count(), f.controller->ports().size() + 1);
+
+        // The last entry asks for a network address; an accepted one is listed and selected.
+        QTest::keyClick(picker, Qt::Key_End);
+        QCOMPARE(picker->currentData().toString(), QStringLiteral("/dev/ttyUSB0"));
+        auto* dialog = child<NetworkAddressDialog>(&sidebar, QString());
+        auto* ok = child<QDialogButtonBox>(dialog, QString())->button(QDialogButtonBox::Ok);
+        QTest::keyClicks(child<QLineEdit>(dialog, "networkAddress"), "tcp://gw");
+        QVERIFY(!ok->isEnabled()); // no port number yet
+        QTest::keyClicks(child<QLineEdit>(dialog, "networkAddress"), ":4001");
+        ok->click();
+        QCOMPARE(f.controller->selectedPath(), QStringLiteral("tcp://gw:4001"));
+        QCOMPARE(picker->currentText(), QStringLiteral("tcp://gw:4001"));
+        QVERIFY(picker->currentIndex() < picker->findData(SerialPortInfo::smartSimulatorPath));
     }
 
     void buttonsAndLinesFollowTheConnection()
