@@ -15,43 +15,10 @@
 #include <QSplitter>
 #include <cerrno>
 
-Q_DECLARE_METATYPE(ConnectionState)
-
 class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void badgeAppearance_data()
-    {
-        QTest::addColumn<ConnectionState>("state");
-        QTest::addColumn<bool>("responding");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("tone");
-        using S = ConnectionState;
-        using T = Style::Tone;
-        const std::tuple<const char*, S, bool, const char*, T> rows[] = {
-            {"disconnected", S::disconnected(), false, "Getrennt", T::secondary},
-            {"stale responding flag", S::disconnected(), true, "Getrennt", T::secondary},
-            {"connecting", S::connecting(), false, "Verbinde \u2026", T::yellow},
-            {"answering", S::connected(), true, "Display antwortet", T::green},
-            {"silent", S::connected(), false, "Port offen \u2013 keine Antwort", T::orange},
-            {"waiting", S::waiting(), false, "Warte auf Wandler \u2026", T::orange},
-            {"failed", S::failed("Port belegt"), false, "Fehler", T::red},
-        };
-        for (const auto& [tag, state, responding, text, tone] : rows)
-            QTest::newRow(tag) << state << responding << QString(text) << int(tone);
-    }
-    void badgeAppearance()
-    {
-        QFETCH(ConnectionState, state);
-        QFETCH(bool, responding);
-        QFETCH(QString, text);
-        QFETCH(int, tone);
-        const auto appearance = ConnectionBadge::appearance(state, responding);
-        QCOMPARE(appearance.text, text);
-        QCOMPARE(int(appearance.tone), tone);
-    }
-
     void controlsFollowTheConnection()
     {
         UiFixture f;
@@ -70,11 +37,13 @@ private slots:
         f.connect();
         QVERIFY(refreshAll->isEnabled());
         QCOMPARE(badge->text(), QStringLiteral("Display antwortet"));
+        QCOMPARE(badge->color(), Style::color(Style::Tone::green, badge));
         child<QPushButton>(&window, "disconnectButton")->click();
         QVERIFY(!refreshAll->isEnabled());
         f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EBUSY);
         f.controller->connectLine();
         QCOMPARE(badge->text(), QStringLiteral("Fehler"));
+        QCOMPARE(badge->color(), Style::color(Style::Tone::red, badge));
         QCOMPARE(badge->toolTip(), f.controller->connection().reason); // one hover away
     }
 
