@@ -27,6 +27,7 @@
 class DisplaySimulator;
 class HotplugSource;
 class Line;
+class PortDoctor;
 class PortScanner;
 
 // What the application chooses when it creates the controller; tests and the
@@ -48,6 +49,8 @@ struct ControllerOptions {
     std::shared_ptr<PortScanner> scanner;
     // The system's USB hot-plug events when not given.
     std::shared_ptr<HotplugSource> hotplug;
+    // Says why a port failed to open; the system's when not given.
+    std::shared_ptr<PortDoctor> doctor;
     // Opens the system's serial devices when not given.
     LineMaker makeLine;
 };
@@ -69,6 +72,8 @@ public:
     const QList<SerialPortInfo>& ports() const { return m_ports; }
     const QList<UnboundAdapter>& unboundAdapters() const { return m_unboundAdapters; }
     void refreshPorts();
+    // Why ports do not work on this computer, for the views and the command line.
+    PortDoctor& doctor() const { return *m_doctor; }
     // Puts a network address (tcp://…, rfc2217://…) first among the remembered ones, which
     // the port list shows after the real ports, and selects it. False for any other text.
     bool rememberNetworkAddress(const QString& address);
@@ -269,6 +274,8 @@ private:
     // Connection
     void openSelected(bool isReconnect, std::function<void()> after = {});
     void finishOpening(const QString& selected, std::optional<SerialPortError> error);
+    // The failure of opening `selected`, with the cause the doctor finds.
+    SerialPortError withCause(const QString& selected, const SerialPortError& error) const;
     void tearDownLine(bool quiet);
     void handleConnectionLost(const std::optional<QString>& reason);
     void handleUSBChange();
@@ -298,6 +305,7 @@ private:
     std::shared_ptr<const Clock> m_clock;
     std::shared_ptr<PortScanner> m_scanner;
     std::shared_ptr<HotplugSource> m_hotplug;
+    std::shared_ptr<PortDoctor> m_doctor;
 
     QList<SerialPortInfo> m_ports;
     QList<UnboundAdapter> m_unboundAdapters;

@@ -3,6 +3,7 @@
 #include "controller/DisplayController.h"
 
 #include "controller/StoreKeys.h"
+#include "diagnostics/PortDoctor.h"
 #include "serial/Line.h"
 #include "serial/NetworkAddress.h"
 #include "serial/PortScanner.h"
@@ -189,7 +190,7 @@ void DisplayController::finishOpening(const QString& selected, std::optional<Ser
             m_simulator->stop();
             m_simulator.reset();
         }
-        const QString text = error->description();
+        const QString text = withCause(selected, *error).description();
         setConnection(ConnectionState::failed(text));
         appendLog(LogEntry::Kind::error, text);
         return;
@@ -215,6 +216,16 @@ void DisplayController::finishOpening(const QString& selected, std::optional<Ser
     if (m_options.refreshAtConnect)
         refreshAll();
     startPolling();
+}
+
+SerialPortError DisplayController::withCause(const QString& selected,
+                                             const SerialPortError& error) const
+{
+    // Simulators and network lines have no device node on this computer to examine.
+    if (error.kind() != SerialPortError::Kind::openFailed || error.errnum() == 0 ||
+        SerialPortInfo::isSimulatorPath(selected) || NetworkAddress::parse(selected))
+        return error;
+    return error.withCause(m_doctor->explainOpenFailure(error.path(), error.errnum()));
 }
 
 void DisplayController::tearDownLine(bool quiet)

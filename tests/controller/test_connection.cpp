@@ -70,6 +70,27 @@ private slots:
         QCOMPARE(countStartingWith(f.logTexts(), "Verbunden mit"), 0);
     }
 
+    // The failure names the cause on this computer, in the log and in the state.
+    void failedOpenSaysWhy()
+    {
+        ControllerFixture f;
+        DisplayController& c = f.make();
+        f.doctor->cause = QStringLiteral("Sie sind nicht in der Gruppe „dialout“.");
+        f.lines.openFailure = SerialPortError::openFailed(adapter, EACCES);
+        f.connectTo(adapter);
+        const QString refused = adapter + " lässt sich nicht öffnen: " + systemText(EACCES) +
+                                " – Sie sind nicht in der Gruppe „dialout“.";
+        QCOMPARE(c.connection(), ConnectionState::failed(refused));
+        QCOMPARE(f.logTexts(Kind::error), QStringList{refused});
+
+        f.doctor->cause = QStringLiteral("picocom (PID 4711) hat den Port geöffnet.");
+        f.lines.openFailure = SerialPortError::openFailed(adapter, EBUSY);
+        c.connectLine();
+        f.clock->settle();
+        QCOMPARE(f.logTexts(Kind::error).last(),
+                 adapter + " ist belegt – picocom (PID 4711) hat den Port geöffnet.");
+    }
+
     // A line that takes its time to open (a network line) is "connecting" meanwhile;
     // disconnecting then ends the attempt for good.
     void openThatTakesItsTime()

@@ -83,6 +83,40 @@ private slots:
         }));
     }
 
+    // What brltty's grab of a CH340 looks like: its tty comes and goes within moments.
+    void ttyThatVanishesAtOnceIsRemembered()
+    {
+        m_watcher->start();
+        QString tty;
+        QVERIFY(reported([&] {
+            const QString device = m_tree->add("usb", "1-3", {}, "usb_device", {},
+                                               {{"idVendor", "1a86"}, {"idProduct", "7523"}});
+            tty = m_tree->addTty(m_tree->add("usb", "1-3:1.0", device, "usb_interface", "ch341"),
+                                 "ttyUSB2");
+        }));
+        QCOMPARE(m_watcher->shortLivedAdapters(), QList<UsbId>());
+        QVERIFY(reported([&] { m_tree->uevent(tty, "remove"); }));
+        QCOMPARE(m_watcher->shortLivedAdapters(), (QList<UsbId>{{0x1a86, 0x7523}}));
+    }
+
+    void ttyLifetimes()
+    {
+        const UsbId ch340{0x1a86, 0x7523};
+        const UsbId ftdi{0x0403, 0x6001};
+        TtyLifetimes lifetimes;
+        lifetimes.appeared("/sys/a", ch340, 10.0);
+        lifetimes.appeared("/sys/b", ftdi, 10.0);
+        lifetimes.vanished("/sys/b", 12.5); // lived long enough
+        lifetimes.vanished("/sys/c", 12.5); // appeared before anyone looked
+        QCOMPARE(lifetimes.shortLived(), QList<UsbId>());
+        lifetimes.vanished("/sys/a", 11.9);
+        lifetimes.appeared("/sys/b", ftdi, 20.0);
+        lifetimes.vanished("/sys/b", 20.1);
+        lifetimes.appeared("/sys/a", ch340, 30.0);
+        lifetimes.vanished("/sys/a", 30.1); // once, latest last
+        QCOMPARE(lifetimes.shortLived(), (QList<UsbId>{ftdi, ch340}));
+    }
+
     void onlyPresenceAndDriverChangesCount()
     {
         m_watcher->start();

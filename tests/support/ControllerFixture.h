@@ -5,6 +5,7 @@
 #include "TemporaryStore.h"
 #include "TestClock.h"
 #include "controller/DisplayController.h"
+#include "diagnostics/PortDoctor.h"
 #include "serial/HotplugSource.h"
 #include "serial/PortScanner.h"
 
@@ -44,6 +45,23 @@ public:
     }
 };
 
+// A doctor that knows one cause for every failed open, and nothing of this machine.
+class TestPortDoctor : public PortDoctor {
+public:
+    QList<PortReport> examineAll() override { return {}; }
+    PortReport examine(const QString& path, Depth, const QByteArray&) override
+    {
+        PortReport report;
+        report.facts.port = path;
+        report.facts.latencyTimerMs = latencyTimerMs;
+        return report;
+    }
+    QString explainOpenFailure(const QString&, int) override { return cause; }
+
+    QString cause;
+    std::optional<int> latencyTimerMs;
+};
+
 // The controller with a temporary store, and ports, hot-plug, lines and time under the
 // test's control. With `realTime`, the system's clock and serial devices instead: for
 // the scenarios through pseudo-terminals and the built-in simulators.
@@ -52,6 +70,7 @@ struct ControllerFixture {
     std::shared_ptr<TestClock> clock = std::make_shared<TestClock>();
     std::shared_ptr<TestPortScanner> scanner = std::make_shared<TestPortScanner>();
     std::shared_ptr<TestHotplug> hotplug = std::make_shared<TestHotplug>();
+    std::shared_ptr<TestPortDoctor> doctor = std::make_shared<TestPortDoctor>();
     FakeLines lines;
     bool realTime = false;
     std::unique_ptr<DisplayController> controller;
@@ -63,6 +82,7 @@ struct ControllerFixture {
         options.connectAtStartup = connectAtStartup;
         options.scanner = scanner;
         options.hotplug = hotplug;
+        options.doctor = doctor;
         if (!realTime) {
             options.clock = clock;
             options.makeLine = lines.maker();
