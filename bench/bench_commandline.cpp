@@ -1,7 +1,7 @@
 // What bildwartctl costs as a whole process, against display simulators on pseudo-terminals:
 //  - one-shot: "bildwartctl get volume" against the minimal raw client (bench_rawclient),
 //    which does the same exchange (prompt, pause, "get volume") and nothing else;
-//  - fleet: "status" for 20 displays with --targets against "status" for one.
+//  - fleet: "status" for 20 displays with --targets (all at once) against "status" for one.
 // Goals: the one-shot at most 1.5 times the raw client; the fleet at most 1.5 times one.
 //
 // Usage: bench_commandline [runs per measurement, default 15]
@@ -95,7 +95,10 @@ int main(int argc, char** argv)
     const double raw = median({BENCH_RAWCLIENT, one}, runs);
     const double tool = median({BILDWARTCTL, "-p", one, "get", "volume"}, runs);
     const double single = median({BILDWARTCTL, "-p", one, "status"}, runs);
-    const double fleet = median({BILDWARTCTL, "--targets", targets.fileName(), "status"}, runs);
+    // All twenty at once: with the default of 16 the last four would wait for a first one.
+    const double fleet = median({BILDWARTCTL, "--targets", targets.fileName(), "--parallel",
+                                 QString::number(fleetSize), "status"},
+                                runs);
     if (raw < 0 || tool < 0 || single < 0 || fleet < 0)
         return 1;
 

@@ -19,6 +19,9 @@ public:
 // Errors kept for the report at the end of a phase: the first ones name the cause,
 // and a long run against a dead line must not grow memory with each timeout.
 constexpr qsizetype maxKeptErrors = 20;
+// The tool writes every log entry out (or looks at it) as it comes and keeps none for
+// later; a short history bounds what a flooding peer can make it hold.
+constexpr int keptLogEntries = 100;
 
 } // namespace
 
@@ -51,6 +54,7 @@ bool Session::prepare(bool keepPolling, bool fullRefresh)
     options.connectAtStartup = false;
     options.watchHotplug = false;
     options.refreshAtConnect = fullRefresh;
+    options.logCapacity = keptLogEntries;
     // Only "ports" needs the system's port list; the others open the port they are given,
     // without asking udev about every device first.
     if (m_invocation.command != Invocation::Command::ports)

@@ -28,6 +28,7 @@ DisplayController::DisplayController(QSettings& store, ControllerOptions options
                          const auto source = hotplug.lock();
                          return source ? source->shortLivedAdapters() : QList<UsbId>();
                      }))
+    , m_log(m_options.logCapacity)
     , m_promptTimer(m_clock->makeTimer())
 {
     if (!m_options.makeLine)

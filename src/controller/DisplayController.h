@@ -43,6 +43,9 @@ struct ControllerOptions {
     // Ask for every value and the device information at each connect; a one-shot
     // command that asks for one value needs only the fresh prompt.
     bool refreshAtConnect = true;
+    // Entries the traffic log keeps; a program that writes each entry out as it comes
+    // (the command-line tool) needs few.
+    int logCapacity = LogBuffer::capacity;
     // The system's clock when not given.
     std::shared_ptr<const Clock> clock;
     // The system's device tree when not given.

@@ -4,7 +4,7 @@ int LogBuffer::append(LogEntry entry)
 {
     m_entries.push_back(std::move(entry));
     int removed = 0;
-    while (m_entries.size() > std::size_t(capacity)) {
+    while (m_entries.size() > std::size_t(m_limit)) {
         m_entries.pop_front();
         ++removed;
     }

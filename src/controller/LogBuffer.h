@@ -11,6 +11,11 @@ public:
     // Bounds memory and the length of the list the terminal lays out.
     static constexpr int capacity = 2000;
 
+    explicit LogBuffer(int limit = capacity)
+        : m_limit(limit)
+    {
+    }
+
     // Appends and returns how many of the oldest entries were removed to keep the cap.
     int append(LogEntry entry);
     void clear() { m_entries.clear(); }
@@ -27,4 +32,5 @@ public:
 
 private:
     std::deque<LogEntry> m_entries;
+    int m_limit;
 };

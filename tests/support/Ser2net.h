@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <sys/types.h>
 
 // A real ser2net serving one serial device on two ports of 127.0.0.1: raw TCP and Telnet
 // COM-PORT-OPTION (RFC 2217). It can be killed and started again on the same ports.
@@ -26,7 +26,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QProcess m_process;
+    pid_t m_pid = -1;
     quint16 m_rawPort = 0;
     quint16 m_rfc2217Port = 0;
 };

@@ -1,0 +1,63 @@
+#include "app/sidebar/NetworkAddressDialog.h"
+
+#include "app/Style.h"
+#include "serial/NetworkAddress.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+NetworkAddressDialog::NetworkAddressDialog(QWidget* parent)
+    : QDialog(parent)
+    , m_address(new QLineEdit(this))
+    , m_problem(new QLabel(this))
+    , m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this))
+{
+    setWindowTitle(QStringLiteral("Netzwerkadresse"));
+    auto* layout = new QVBoxLayout(this);
+    auto* intro =
+        new QLabel(QStringLiteral("Adresse eines RS-232-Gateways oder eines ser2net-Ports:"), this);
+    auto* examples = new QLabel(
+        QStringLiteral("tcp://HOST:PORT \u2013 roher TCP-Port, die Leitung stellt das Gateway "
+                       "ein\nrfc2217://HOST:PORT \u2013 Telnet-COM-Port, die Einstellungen "
+                       "gehen mit\nz. B. ") +
+            NetworkAddress::examples(),
+        this);
+    examples->setFont(Style::caption());
+    examples->setWordWrap(true);
+    m_address->setObjectName(QStringLiteral("networkAddress"));
+    m_address->setPlaceholderText(QStringLiteral("tcp://10.1.2.3:4001"));
+    m_address->setFont(Style::monospace());
+    m_problem->setObjectName(QStringLiteral("networkAddressProblem"));
+    Style::makeCaption(m_problem, Style::red());
+    m_problem->setWordWrap(true);
+    layout->addWidget(intro);
+    layout->addWidget(m_address);
+    layout->addWidget(examples);
+    layout->addWidget(m_problem);
+    layout->addWidget(m_buttons);
+    connect(m_address, &QLineEdit::textChanged, this, &NetworkAddressDialog::check);
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    resize(460, sizeHint().height());
+    check();
+}
+
+QString NetworkAddressDialog::address() const
+{
+    return m_address->text().trimmed();
+}
+
+void NetworkAddressDialog::check()
+{
+    const bool valid = NetworkAddress::parse(address()).has_value();
+    m_buttons->button(QDialogButtonBox::Ok)->setEnabled(valid);
+    // Said only once something is typed: an empty field is no mistake yet.
+    m_problem->setText(valid || address().isEmpty()
+                           ? QString()
+                           : QStringLiteral("Keine g\u00FCltige Adresse \u2013 erwartet "
+                                            "tcp://HOST:PORT oder rfc2217://HOST:PORT, PORT von "
+                                            "1 bis 65535, IPv6 in eckigen Klammern."));
+}
