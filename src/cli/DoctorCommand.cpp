@@ -26,7 +26,8 @@ void DoctorCommand::start()
     QList<PortReport> reports;
     if (port) {
         reports.append(doctor.examine(*port, PortDoctor::Depth::full));
-        if (!reports.first().facts.nodeAttributes) {
+        // A port that is gone may still have a cause to tell (brltty took its adapter).
+        if (!reports.first().facts.nodeAttributes && reports.first().findings.isEmpty()) {
             console.err(QStringLiteral("%1 gibt es nicht \u2013 \u201Ebildwartctl doctor\u201C "
                                        "ohne Port pr\u00FCft alle.")
                             .arg(*port));

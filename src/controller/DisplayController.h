@@ -77,6 +77,10 @@ public:
     void refreshPorts();
     // Why ports do not work on this computer, for the views and the command line.
     PortDoctor& doctor() const { return *m_doctor; }
+    // How long the connected adapter holds received bytes (FTDI's latency_timer, ms):
+    // shown beside the loopback round-trip time, which it lengthens. Absent when the
+    // adapter has no such timer or no adapter is connected.
+    std::optional<int> adapterLatencyTimerMs() const { return m_adapterLatencyTimerMs; }
     // Puts a network address (tcp://…, rfc2217://…) first among the remembered ones, which
     // the port list shows after the real ports, and selects it. False for any other text.
     bool rememberNetworkAddress(const QString& address);
@@ -279,6 +283,10 @@ private:
     void finishOpening(const QString& selected, std::optional<SerialPortError> error);
     // The failure of opening `selected`, with the cause the doctor finds.
     SerialPortError withCause(const QString& selected, const SerialPortError& error) const;
+    // What the doctor tells about the port just opened.
+    void examineOpenedPort(const QString& selected);
+    // ModemManager's AT probes in the first bytes after connecting.
+    void watchForModemProbe(const QByteArray& chunk);
     void tearDownLine(bool quiet);
     void handleConnectionLost(const std::optional<QString>& reason);
     void handleUSBChange();
@@ -309,6 +317,10 @@ private:
     std::shared_ptr<PortScanner> m_scanner;
     std::shared_ptr<HotplugSource> m_hotplug;
     std::shared_ptr<PortDoctor> m_doctor;
+    std::optional<int> m_adapterLatencyTimerMs;
+    // The first bytes received on a serial device since connecting; empty otherwise.
+    QByteArray m_receivedAfterConnect;
+    QString m_examinedPath; // the serial device being watched for probes; empty if none
 
     QList<SerialPortInfo> m_ports;
     QList<UnboundAdapter> m_unboundAdapters;

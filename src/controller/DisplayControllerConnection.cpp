@@ -3,6 +3,7 @@
 #include "controller/DisplayController.h"
 
 #include "controller/StoreKeys.h"
+#include "diagnostics/PortDiagnosis.h"
 #include "diagnostics/PortDoctor.h"
 #include "serial/Line.h"
 #include "serial/NetworkAddress.h"
@@ -196,6 +197,7 @@ void DisplayController::finishOpening(const QString& selected, std::optional<Ser
         return;
     }
     m_line = std::move(m_openingLine);
+    examineOpenedPort(selected);
     setConnection(ConnectionState::connected());
     if (!SerialPortInfo::isSimulatorPath(selected))
         m_store.setValue(StoreKeys::lastPortPath, selected);
@@ -228,8 +230,40 @@ SerialPortError DisplayController::withCause(const QString& selected,
     return error.withCause(m_doctor->explainOpenFailure(error.path(), error.errnum()));
 }
 
+void DisplayController::examineOpenedPort(const QString& selected)
+{
+    m_receivedAfterConnect.clear();
+    m_examinedPath.clear();
+    m_adapterLatencyTimerMs.reset();
+    if (SerialPortInfo::isSimulatorPath(selected) || NetworkAddress::parse(selected))
+        return;
+    m_examinedPath = selected;
+    m_adapterLatencyTimerMs =
+        m_doctor->examine(selected, PortDoctor::Depth::quick).facts.latencyTimerMs;
+}
+
+void DisplayController::watchForModemProbe(const QByteArray& chunk)
+{
+    // A probe comes at once or not at all; later bytes are the display's.
+    constexpr qsizetype watchedBytes = 256;
+    if (m_examinedPath.isEmpty() || m_receivedAfterConnect.size() >= watchedBytes)
+        return;
+    m_receivedAfterConnect += chunk.left(watchedBytes - m_receivedAfterConnect.size());
+    if (!PortDiagnosis::looksLikeModemProbe(m_receivedAfterConnect))
+        return;
+    const PortReport report =
+        m_doctor->examine(m_examinedPath, PortDoctor::Depth::quick, m_receivedAfterConnect);
+    m_examinedPath.clear(); // told once per connection
+    for (const Finding& finding : report.findings) {
+        if (finding.id == QLatin1String("modemmanager"))
+            appendLog(LogEntry::Kind::error, finding.text + u' ' + finding.fix);
+    }
+}
+
 void DisplayController::tearDownLine(bool quiet)
 {
+    m_examinedPath.clear();
+    m_adapterLatencyTimerMs.reset();
     stopTest();
     stopLoopback();
     m_poll.cancel();

@@ -204,19 +204,12 @@ std::optional<Finding> brlttyFinding(const PortFacts& facts)
                    commands};
 }
 
-// What ModemManager sends to find out whether a modem answers: ATZ, ATE0, AT+GCAP …
-bool looksLikeModemProbe(const QByteArray& received)
-{
-    static const QRegularExpression probe(QStringLiteral("AT[A-Z0-9+&]*\\r"));
-    return probe.match(QString::fromLatin1(received)).hasMatch();
-}
-
 std::optional<Finding> modemManagerFinding(const PortFacts& facts)
 {
     const bool heldByIt = holdsNamed(facts.holders, modemManagerCommand);
     const bool isAcm = facts.driver == QLatin1String("cdc_acm") ||
                        QFileInfo(facts.node).fileName().startsWith(QLatin1String("ttyACM"));
-    const bool probed = looksLikeModemProbe(facts.receivedAfterConnect);
+    const bool probed = PortDiagnosis::looksLikeModemProbe(facts.receivedAfterConnect);
     if (!heldByIt && (facts.modemManagerIgnores || !facts.modemManagerRunning))
         return std::nullopt;
     if (!heldByIt && !isAcm && !probed)
@@ -272,7 +265,8 @@ std::optional<Finding> byIdFinding(const PortFacts& facts)
         QStringLiteral("Ein zweiter Wandler meldet sich mit derselben Kennung (%1): ohne "
                        "eigene Seriennummer sind beide nicht zu unterscheiden. Bildwart "
                        "f\u00FChrt diesen Port deshalb unter %2.")
-            .arg(QFileInfo(facts.sharedById).fileName(), facts.port),
+            .arg(QFileInfo(facts.sharedById).fileName(),
+                 facts.listedAs.isEmpty() ? facts.node : facts.listedAs),
         QStringLiteral("Zwei Wandler haben dieselbe Kennung."),
         QStringLiteral("Jeden Wandler immer in dieselbe USB-Buchse stecken: der Port ist nach "
                        "der Buchse benannt. Dauerhaft hilft ein Wandler mit eigener "
@@ -344,6 +338,13 @@ int rank(Severity severity)
 } // namespace
 
 namespace PortDiagnosis {
+
+bool looksLikeModemProbe(const QByteArray& received)
+{
+    // A command of its own at the start of a line: a display's "FORMAT" is none.
+    static const QRegularExpression probe(QStringLiteral("(?:^|[\\r\\n>])AT[A-Z0-9+&]*\\r"));
+    return probe.match(QString::fromLatin1(received)).hasMatch();
+}
 
 bool mayReadWrite(const NodeAttributes& node, uint userId, const QList<uint>& groups)
 {

@@ -13,6 +13,9 @@ QList<Finding> findings(const PortFacts& facts);
 // with), or empty when the facts do not tell.
 QString openFailureNote(const PortFacts& facts, int errnum);
 
+// Whether bytes received right after connecting hold ModemManager's probes (ATZ, AT+GCAP …).
+bool looksLikeModemProbe(const QByteArray& received);
+
 // Whether the user may read and write the node with the given groups.
 bool mayReadWrite(const NodeAttributes& node, uint userId, const QList<uint>& groups);
 

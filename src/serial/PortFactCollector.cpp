@@ -124,8 +124,8 @@ QList<PortFacts> PortFactCollector::collectAll(Depth depth) const
     for (const SerialPortInfo& port : SerialPortInfo::scan())
         all.append(collectPort(port.path, depth, survey));
 
-    const ProcessTable processes(m_sources.procRoot);
-    survey.commands = processes.commandNames();
+    if (!survey.commands)
+        survey.commands = ProcessTable(m_sources.procRoot).commandNames();
     for (const UnboundAdapter& adapter :
          UnboundAdapter::scan(UsbfsHolder(m_sources.procRoot, m_sources.devRoot))) {
         PortFacts facts;
@@ -188,13 +188,18 @@ PortFacts PortFactCollector::collectPort(const QString& path, Depth depth, Surve
     facts.brlttyRunning = survey.commands->contains(QStringLiteral("brltty"));
     facts.modemManagerRunning = survey.commands->contains(QStringLiteral("ModemManager"));
 
-    if (!tty)
+    if (!tty) {
+        if (!facts.nodeAttributes)
+            noteVanishedAdapter(facts);
         return facts;
+    }
     facts.driver = driverOf(tty);
     facts.latencyTimerMs = latencyTimerOf(tty);
     facts.modemManagerIgnores = Udev::property(tty, "ID_MM_DEVICE_IGNORE") == QLatin1String("1");
-    facts.sharedById =
-        StableName::choose(facts.node, linksOf(tty), survey.byIdLinksBesides(tty)).sharedById;
+    const StableName name =
+        StableName::choose(facts.node, linksOf(tty), survey.byIdLinksBesides(tty));
+    facts.sharedById = name.sharedById;
+    facts.listedAs = name.path;
     if (udev_device* usb =
             udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_device")) {
         facts.vendorID = hexAttribute(usb, "idVendor").value_or(0);
@@ -208,4 +213,18 @@ PortFacts PortFactCollector::collectPort(const QString& path, Depth depth, Surve
             m_sources.shortLived.contains(UsbId{facts.vendorID, facts.productID});
     }
     return facts;
+}
+
+void PortFactCollector::noteVanishedAdapter(PortFacts& facts) const
+{
+    // The port is gone. When an adapter's tty just came and went, that is the likeliest
+    // reason: the chosen port was (or became) that adapter's, and something took it.
+    if (m_sources.shortLived.isEmpty())
+        return;
+    const UsbId adapter = m_sources.shortLived.last();
+    facts.vendorID = adapter.vendorID;
+    facts.productID = adapter.productID;
+    facts.vanishedQuickly = true;
+    facts.brlttyRule =
+        BrlttyRules(m_sources.rulesRoot).ruleClaiming(adapter.vendorID, adapter.productID);
 }

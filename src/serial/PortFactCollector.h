@@ -41,6 +41,7 @@ public:
 private:
     struct Survey;
     PortFacts collectPort(const QString& path, Depth depth, Survey& survey) const;
+    void noteVanishedAdapter(PortFacts& facts) const;
 
     Sources m_sources;
 };

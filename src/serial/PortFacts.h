@@ -52,6 +52,8 @@ struct PortFacts {
     std::optional<int> latencyTimerMs;
     // A by-id name that this tty shares with another adapter; empty if none.
     QString sharedById;
+    // The name the port list gives the tty: its own by-id link, else by-path, else the node.
+    QString listedAs;
     // The first bytes received after connecting, when the caller was connected.
     QByteArray receivedAfterConnect;
     // The errno of a failed attempt to open the port; 0 when there was none.

@@ -91,6 +91,24 @@ private slots:
                  adapter + " ist belegt – picocom (PID 4711) hat den Port geöffnet.");
     }
 
+    // The adapter's latency timer, and ModemManager's probes among the first bytes.
+    void openedPortExamined()
+    {
+        ControllerFixture f;
+        DisplayController& c = f.make();
+        f.doctor->facts.latencyTimerMs = 16;
+        f.doctor->facts.modemManagerRunning = true;
+        f.connectTo(adapter);
+        QCOMPARE(c.adapterLatencyTimerMs(), std::optional(16));
+        f.lines.receive("\r\nFORMAT\r>");
+        QCOMPARE(f.logTexts(Kind::error), QStringList());
+        f.lines.receive("AT+GCAP\r");
+        f.lines.receive("ATZ\r");
+        QCOMPARE(countStartingWith(f.logTexts(Kind::error), "ModemManager prüft den Port"), 1);
+        c.disconnectLine();
+        QCOMPARE(c.adapterLatencyTimerMs(), std::nullopt);
+    }
+
     // A line that takes its time to open (a network line) is "connecting" meanwhile;
     // disconnecting then ends the attempt for good.
     void openThatTakesItsTime()

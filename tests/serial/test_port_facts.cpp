@@ -1,24 +1,13 @@
-// What the doctor learns from a fake device tree, a fake /proc and fake rule folders;
-// runs under umockdev's preload library. The decisions themselves are checked in
-// test_port_diagnosis; here the facts and that each reaches its finding.
+// What the collector learns from a fake device tree, a fake /proc and fake rule folders;
+// runs under umockdev's preload library. What the facts mean is test_port_diagnosis's.
 #include "FakeUsers.h"
 #include "MockDeviceTree.h"
-#include "diagnostics/PortDiagnosis.h"
 #include "serial/PortFactCollector.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
-#include <memory>
 
 namespace {
-
-QStringList idsOf(const PortFacts& facts)
-{
-    QStringList ids;
-    for (const Finding& finding : PortDiagnosis::findings(facts))
-        ids.append(finding.id);
-    return ids;
-}
 
 bool writeFile(const QString& path, const QByteArray& content)
 {
@@ -32,131 +21,76 @@ bool writeFile(const QString& path, const QByteArray& content)
 class TestPortFacts : public QObject {
     Q_OBJECT
 
-private:
-    std::unique_ptr<MockDeviceTree> m_tree;
-    std::unique_ptr<QTemporaryDir> m_root; // the fake /proc and rule folders
-
-    PortFactCollector collector(const QList<UsbId>& shortLived = {}) const
-    {
-        auto users = std::make_shared<FakeUsers>();
-        users->user = {0, "root", {0}, {0}}; // may open anything: no permission findings
-        return PortFactCollector(
-            {m_root->filePath("proc"), m_root->filePath("dev"), m_root->path(), users, shortLived});
-    }
-
-    QString addUsbDevice(const QString& bus, const char* vendor, const char* product)
-    {
-        return m_tree->add("usb", bus, {}, "usb_device", {},
-                           {{"idVendor", vendor}, {"idProduct", product}, {"product", "Adapter"}});
-    }
-
-    QString addInterface(const QString& device, const QString& driver)
-    {
-        return m_tree->add("usb", QFileInfo(device).fileName() + ":1.0", device, "usb_interface",
-                           driver);
-    }
-
 private slots:
-    void initTestCase()
+    // Two identical FTDI adapters (one with latency_timer 16), an Arduino's ttyACM while
+    // ModemManager runs, and a CH340 without a port that brltty's rule names.
+    void factsOfEachPort()
     {
-        QVERIFY2(MockDeviceTree().isSeen(),
-                 "needs umockdev's preload library: run it as umockdev-wrapper <test>");
-    }
-
-    void init()
-    {
-        m_tree = std::make_unique<MockDeviceTree>();
-        m_root = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir().mkpath(m_root->filePath("proc")));
-    }
-    void cleanup()
-    {
-        m_tree.reset();
-        m_root.reset();
-    }
-
-    // FTDI's driver keeps the timer on the usb-serial device between interface and tty.
-    void ftdiLatencyTimer()
-    {
-        const QString interface = addInterface(addUsbDevice("1-1", "0403", "6001"), "ftdi_sio");
-        const QString port = m_tree->add("usb-serial", "ttyUSB0", interface, {}, "ftdi_sio",
-                                         {{"latency_timer", "16"}});
-        m_tree->addTty(port + "/tty", "ttyUSB0");
-
-        const PortFacts facts =
-            collector().collect("/dev/ttyUSB0", PortFactCollector::Depth::quick);
-        QCOMPARE(facts.latencyTimerMs, std::optional(16));
-        QCOMPARE(facts.driver, QStringLiteral("ftdi_sio"));
-        QCOMPARE(facts.vendorID, 0x0403);
-        QCOMPARE(facts.productID, 0x6001);
-        QCOMPARE(facts.title, QStringLiteral("Adapter"));
-        QCOMPARE(idsOf(facts), QStringList{"latency-timer"});
-    }
-
-    void identicalAdaptersShareTheirById()
-    {
-        const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
-        for (const char* bus : {"1-1", "1-2"}) {
-            const QString tty = qstrcmp(bus, "1-1") == 0 ? "ttyUSB0" : "ttyUSB1";
-            m_tree->addTty(addInterface(addUsbDevice(bus, "0403", "6001"), "ftdi_sio"), tty,
-                           {byId});
-        }
-        m_tree->addByIdLink(QFileInfo(byId).fileName(), "ttyUSB0");
-        for (const char* node : {"/dev/ttyUSB0", "/dev/ttyUSB1"}) {
-            const PortFacts facts = collector().collect(node, PortFactCollector::Depth::quick);
-            QCOMPARE(facts.sharedById, byId);
-            QCOMPARE(idsOf(facts), QStringList{"by-id-collision"});
-        }
-    }
-
-    // brltty runs as its own user: its descriptors stay hidden, so usbfs is all that shows.
-    void ch340TakenByBrltty()
-    {
-        addInterface(addUsbDevice("3-1", "1a86", "7523"), "usbfs");
-        const QString rules = m_root->filePath("usr/lib/udev/rules.d/90-brltty-device.rules");
-        QVERIFY(writeFile(rules,
-                          "# Device: 1A86:7523\n"
-                          "ENV{PRODUCT}==\"1a86/7523/*\", ENV{BRLTTY_BRAILLE_DRIVER}=\"bm\", "
-                          "GOTO=\"brltty_usb_run\"\n"));
-        const auto unboundFacts = [this](const QList<UsbId>& shortLived = {}) {
-            const QList<PortFacts> all =
-                collector(shortLived).collectAll(PortFactCollector::Depth::quick);
-            return all.size() == 1 && all.first().unbound ? all.first() : PortFacts();
+        MockDeviceTree tree;
+        QVERIFY2(tree.isSeen(), "needs umockdev's preload library: run it as umockdev-wrapper");
+        QTemporaryDir root; // the fake /proc, /dev/bus/usb and rule folders
+        const auto usbInterface = [&](const char* bus, const char* vendor, const char* product,
+                                      const char* driver) {
+            const QString device =
+                tree.add("usb", bus, {}, "usb_device", {},
+                         {{"idVendor", vendor}, {"idProduct", product}, {"product", "Adapter"}});
+            return tree.add("usb", QString(bus) + ":1.0", device, "usb_interface", driver);
         };
-        PortFacts facts = unboundFacts();
-        QCOMPARE(facts.capturedBy, std::optional<QString>("usbfs"));
-        QCOMPARE(facts.brlttyRule, QStringLiteral("/usr/lib/udev/rules.d/90-brltty-device.rules"));
-        QCOMPARE(idsOf(facts), QStringList{"brltty"});
+        const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
+        for (const char* tty : {"ttyUSB0", "ttyUSB1"}) {
+            const QString bus = tty == QLatin1String("ttyUSB0") ? "1-1" : "1-2";
+            const QString port = tree.add("usb-serial", tty,
+                                          usbInterface(qPrintable(bus), "0403", "6001", "ftdi_sio"),
+                                          {}, "ftdi_sio", {{"latency_timer", "16"}});
+            tree.addTty(port + "/tty", tty, {byId, "/dev/serial/by-path/usb-0:" + bus + "-port0"});
+            tree.addByPathLink("usb-0:" + bus + "-port0", tty);
+        }
+        tree.addByIdLink(QFileInfo(byId).fileName(), "ttyUSB0");
+        tree.addTty(usbInterface("1-3", "2341", "0043", "cdc_acm"), "ttyACM0");
+        usbInterface("3-1", "1a86", "7523", "usbfs");
+        QVERIFY(writeFile(root.filePath("proc/640/comm"), "ModemManager\n"));
+        const QString rule = "/usr/lib/udev/rules.d/90-brltty-device.rules";
+        QVERIFY(writeFile(root.filePath(rule.mid(1)),
+                          "ENV{PRODUCT}==\"1a86/7523/*\", GOTO=\"brltty_usb_run\"\n"));
 
-        // The rule switched off as the fix says: then it is some program's hold.
-        QVERIFY(QDir().mkpath(m_root->filePath("etc/udev/rules.d")));
-        QVERIFY(
-            QFile::link("/dev/null", m_root->filePath("etc/udev/rules.d/90-brltty-device.rules")));
-        facts = unboundFacts();
-        QCOMPARE(facts.brlttyRule, QString());
-        QCOMPARE(idsOf(facts), QStringList{"held-through-usbfs"});
+        auto users = std::make_shared<FakeUsers>();
+        users->user = {0, "root", {0}, {0}};
+        const PortFactCollector::Sources sources{
+            root.filePath("proc"), root.filePath("dev"), root.path(), users, {{0x1a86, 0x7523}}};
+        QHash<QString, PortFacts> byNode;
+        for (const PortFacts& facts :
+             PortFactCollector(sources).collectAll(PortFactCollector::Depth::quick))
+            byNode.insert(facts.unbound ? QString("unbound") : facts.node, facts);
+        QCOMPARE(byNode.keys().size(), 4);
 
-        // Running, and the watcher saw its tty vanish at once.
-        QVERIFY(writeFile(m_root->filePath("proc/812/comm"), "brltty\n"));
-        facts = unboundFacts({{0x1a86, 0x7523}});
-        QVERIFY(facts.brlttyRunning);
-        QVERIFY(facts.vanishedQuickly);
-        QCOMPARE(idsOf(facts), QStringList{"brltty"});
-    }
+        const PortFacts ftdi = byNode.value("/dev/ttyUSB0");
+        QCOMPARE(ftdi.latencyTimerMs, std::optional(16));
+        QCOMPARE(ftdi.driver, QStringLiteral("ftdi_sio"));
+        QCOMPARE(ftdi.vendorID, 0x0403);
+        QCOMPARE(ftdi.title, QStringLiteral("Adapter"));
+        for (const char* node : {"/dev/ttyUSB0", "/dev/ttyUSB1"}) {
+            QCOMPARE(byNode.value(node).sharedById, byId);
+            QVERIFY(byNode.value(node).listedAs.startsWith("/dev/serial/by-path/"));
+        }
+        const PortFacts acm = byNode.value("/dev/ttyACM0");
+        QVERIFY(acm.modemManagerRunning && !acm.latencyTimerMs);
+        QCOMPARE(acm.driver, QStringLiteral("cdc_acm"));
+        const PortFacts ch340 = byNode.value("unbound");
+        QCOMPARE(ch340.capturedBy, std::optional<QString>("usbfs"));
+        QCOMPARE(ch340.brlttyRule, rule);
+        QVERIFY(ch340.vanishedQuickly && !ch340.brlttyRunning);
 
-    void acmPortWhileModemManagerRuns()
-    {
-        m_tree->addTty(addInterface(addUsbDevice("1-3", "2341", "0043"), "cdc_acm"), "ttyACM0");
-        QVERIFY(writeFile(m_root->filePath("proc/640/comm"), "ModemManager\n"));
-        const PortFacts facts = collector().collect("/dev/ttyACM0", PortFactCollector::Depth::full);
-        QVERIFY(facts.modemManagerRunning);
-        QCOMPARE(facts.driver, QStringLiteral("cdc_acm"));
-        const QList<Finding> findings = PortDiagnosis::findings(facts);
-        QCOMPARE(findings.size(), 1);
-        QCOMPARE(findings.first().id, QStringLiteral("modemmanager"));
-        // The rule names this adapter.
-        QVERIFY(findings.first().commands.first().contains(
-            R"(ATTRS{idVendor}=="2341", ATTRS{idProduct}=="0043", ENV{ID_MM_DEVICE_IGNORE}="1")"));
+        // A port that is gone, just after the CH340's tty came and went.
+        PortFacts gone =
+            PortFactCollector(sources).collect("/dev/ttyUSB7", PortFactCollector::Depth::quick);
+        QVERIFY(gone.vanishedQuickly && !gone.nodeAttributes);
+        QCOMPARE(gone.brlttyRule, rule);
+
+        // The rule switched off the way the fix says.
+        QVERIFY(QDir().mkpath(root.filePath("etc/udev/rules.d")));
+        QVERIFY(QFile::link("/dev/null", root.filePath("etc/udev/rules.d/90-brltty-device.rules")));
+        gone = PortFactCollector(sources).collect("/dev/ttyUSB7", PortFactCollector::Depth::quick);
+        QCOMPARE(gone.brlttyRule, QString());
     }
 };
 

@@ -1,6 +1,6 @@
-// Facts from the running system, on a pseudo-terminal of the test's own: who has it open
-// or locked (a child process), and what its owner and mode mean with a user database of
-// the test's making. Also the readers of /proc/locks and of brltty's rules.
+// Facts from the running system: a pseudo-terminal held by a child process, its node's
+// owner and group named by a user database of the test's making; and the readers of
+// /proc/locks and of brltty's rules.
 #include "FakeUsers.h"
 #include "Pty.h"
 #include "Support.h"
@@ -9,22 +9,11 @@
 #include "serial/PortFactCollector.h"
 
 #include <QProcess>
-#include <QStandardPaths>
 #include <QtTest>
 #include <sys/stat.h>
-#include <unistd.h>
 
 class TestSystemFacts : public QObject {
     Q_OBJECT
-
-private:
-    // A child that has `path` open (on its stdin) until the test ends.
-    static bool startHolder(QProcess& child, const QString& path)
-    {
-        child.setStandardInputFile(path);
-        child.start("sleep", {"600"});
-        return child.waitForStarted(waitMs);
-    }
 
 private slots:
     void childProcessHoldsThePort()
@@ -32,43 +21,36 @@ private slots:
         Pty pty;
         QVERIFY(pty.isValid());
         QProcess child;
-        QVERIFY(startHolder(child, pty.slavePath()));
+        child.setStandardInputFile(pty.slavePath());
+        child.start("sleep", {"600"});
+        QVERIFY(child.waitForStarted(waitMs));
+        struct stat node {};
+        QVERIFY(::stat(pty.slavePath().toLocal8Bit().constData(), &node) == 0);
+        auto users = std::make_shared<FakeUsers>();
+        users->user = {uint(node.st_uid), "erika", {}, {}};
+        users->groups = {{uint(node.st_gid), "zugang"}};
+        PortFactCollector::Sources sources;
+        sources.users = users;
+
         const PortFacts facts =
-            PortFactCollector().collect(pty.slavePath(), PortFactCollector::Depth::full);
-        // The test's own descriptors are not among them.
+            PortFactCollector(sources).collect(pty.slavePath(), PortFactCollector::Depth::full);
+        QCOMPARE(facts.nodeAttributes, (NodeAttributes{uint(node.st_uid), uint(node.st_gid),
+                                                       "zugang", uint(node.st_mode & 07777)}));
+        // The test's own descriptor is not among them.
         QCOMPARE(facts.holders, (QList<ProcessHolder>{{child.processId(), "sleep"}}));
         const QList<Finding> findings = PortDiagnosis::findings(facts);
-        QCOMPARE(findings.value(0).id, QStringLiteral("held-by-process"));
-        QCOMPARE(findings.value(0).text,
+        QCOMPARE(findings.size(), 1);
+        QCOMPARE(findings.first().text,
                  QStringLiteral("sleep (PID %1) hat den Port geöffnet.").arg(child.processId()));
         child.kill();
         child.waitForFinished(waitMs);
     }
 
-    // flock(1) takes the lock and waits for its command; /proc/locks names it.
-    void lockHolderIsFound()
-    {
-        const QString flock = QStandardPaths::findExecutable("flock");
-        if (flock.isEmpty())
-            QSKIP("flock(1) is not installed");
-        Pty pty;
-        QVERIFY(pty.isValid());
-        QProcess child;
-        child.start(flock, {pty.slavePath(), "sleep", "600"});
-        QVERIFY(child.waitForStarted(waitMs));
-        const ProcessTable processes;
-        QVERIFY(waitUntil([&] { return !processes.lockHoldersOf(pty.slavePath()).isEmpty(); }));
-        QCOMPARE(processes.lockHoldersOf(pty.slavePath()),
-                 (QList<ProcessHolder>{{child.processId(), "flock"}}));
-        child.kill();
-        child.waitForFinished(waitMs);
-    }
-
+    // The file is 00:05:87 (devtmpfs, inode 87).
     void lockingProcesses_data()
     {
         QTest::addColumn<QByteArray>("locks");
         QTest::addColumn<QList<qint64>>("expected");
-        // The file is 00:05:87 (devtmpfs, inode 87).
         QTest::newRow("flock") << QByteArray("1: FLOCK  ADVISORY  WRITE 4711 00:05:87 0 EOF\n")
                                << QList<qint64>{4711};
         QTest::newRow("posix and a waiter")
@@ -91,40 +73,6 @@ private slots:
         QFETCH(QByteArray, locks);
         QFETCH(QList<qint64>, expected);
         QCOMPARE(ProcessTable::lockingProcesses(locks, 0, 5, 87), expected);
-    }
-
-    // The node's group from stat(), its name and the user's groups from the fake database.
-    void permissionFromNodeAndDatabase()
-    {
-        Pty pty;
-        QVERIFY(pty.isValid());
-        const QByteArray path = pty.slavePath().toLocal8Bit();
-        struct stat node {};
-        QVERIFY(::chmod(path.constData(), 0660) == 0);
-        QVERIFY(::stat(path.constData(), &node) == 0);
-        // root's group is never one to join; where terminals belong to it, another.
-        if (node.st_gid == 0 && ::chown(path.constData(), uid_t(-1), 4242) != 0)
-            QSKIP("the terminal belongs to the group root and cannot be given another");
-        QVERIFY(::stat(path.constData(), &node) == 0);
-        const uint nodeGroup = node.st_gid;
-        auto users = std::make_shared<FakeUsers>();
-        users->groups = {{nodeGroup, "zugang"}};
-        const uint stranger = uint(node.st_uid) + 1;
-        const auto findings = [&](const QList<uint>& session, const QList<uint>& database) {
-            users->user = {stranger, "erika", session, database};
-            PortFactCollector::Sources sources;
-            sources.users = users;
-            return PortDiagnosis::findings(PortFactCollector(sources).collect(
-                pty.slavePath(), PortFactCollector::Depth::quick));
-        };
-        const uint own = nodeGroup + 1; // a group that is not the node's
-        QCOMPARE(findings({own}, {own}).value(0).text,
-                 QStringLiteral("Keine Berechtigung – Sie sind nicht in der Gruppe „zugang“, der "
-                                "%1 gehört.")
-                     .arg(pty.slavePath()));
-        QCOMPARE(findings({own}, {own, nodeGroup}).value(0).id,
-                 QStringLiteral("not-in-group-session"));
-        QCOMPARE(findings({own, nodeGroup}, {own, nodeGroup}), QList<Finding>());
     }
 
     void brlttyRuleNamesAdapter_data()

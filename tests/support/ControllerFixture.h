@@ -5,6 +5,7 @@
 #include "TemporaryStore.h"
 #include "TestClock.h"
 #include "controller/DisplayController.h"
+#include "diagnostics/PortDiagnosis.h"
 #include "diagnostics/PortDoctor.h"
 #include "serial/HotplugSource.h"
 #include "serial/PortScanner.h"
@@ -45,21 +46,22 @@ public:
     }
 };
 
-// A doctor that knows one cause for every failed open, and nothing of this machine.
+// A doctor that knows one cause for every failed open, and judges every port by the
+// same facts; nothing of this machine.
 class TestPortDoctor : public PortDoctor {
 public:
     QList<PortReport> examineAll() override { return {}; }
-    PortReport examine(const QString& path, Depth, const QByteArray&) override
+    PortReport examine(const QString& path, Depth, const QByteArray& received) override
     {
-        PortReport report;
-        report.facts.port = path;
-        report.facts.latencyTimerMs = latencyTimerMs;
-        return report;
+        PortFacts examined = facts;
+        examined.port = path;
+        examined.receivedAfterConnect = received;
+        return {examined, PortDiagnosis::findings(examined)};
     }
     QString explainOpenFailure(const QString&, int) override { return cause; }
 
     QString cause;
-    std::optional<int> latencyTimerMs;
+    PortFacts facts;
 };
 
 // The controller with a temporary store, and ports, hot-plug, lines and time under the
