@@ -82,13 +82,6 @@ private slots:
                                 " – Sie sind nicht in der Gruppe „dialout“.";
         QCOMPARE(c.connection(), ConnectionState::failed(refused));
         QCOMPARE(f.logTexts(Kind::error), QStringList{refused});
-
-        f.doctor->cause = QStringLiteral("picocom (PID 4711) hat den Port geöffnet.");
-        f.lines.openFailure = SerialPortError::openFailed(adapter, EBUSY);
-        c.connectLine();
-        f.clock->settle();
-        QCOMPARE(f.logTexts(Kind::error).last(),
-                 adapter + " ist belegt – picocom (PID 4711) hat den Port geöffnet.");
     }
 
     // The adapter's latency timer, and ModemManager's probes among the first bytes.

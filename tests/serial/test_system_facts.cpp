@@ -53,17 +53,14 @@ private slots:
         QTest::addColumn<QList<qint64>>("expected");
         QTest::newRow("flock") << QByteArray("1: FLOCK  ADVISORY  WRITE 4711 00:05:87 0 EOF\n")
                                << QList<qint64>{4711};
-        QTest::newRow("posix and a waiter")
-            << QByteArray("1: POSIX  ADVISORY  WRITE 812 00:05:87 0 EOF\n"
-                          "1: -> POSIX  ADVISORY  WRITE 813 00:05:87 0 EOF\n")
-            << QList<qint64>{812};
         QTest::newRow("other inode, other device, longer inode")
             << QByteArray("2: FLOCK  ADVISORY  WRITE 1 00:05:88 0 EOF\n"
                           "3: FLOCK  ADVISORY  WRITE 2 fe:00:87 0 EOF\n"
                           "4: FLOCK  ADVISORY  WRITE 3 00:05:870 0 EOF\n")
             << QList<qint64>{};
-        QTest::newRow("open file description lock, twice one process")
-            << QByteArray("5: OFDLCK ADVISORY  READ  -1 00:05:87 0 EOF\n"
+        QTest::newRow("a waiter, an open file description lock, twice one process")
+            << QByteArray("1: -> POSIX  ADVISORY  WRITE 813 00:05:87 0 EOF\n"
+                          "5: OFDLCK ADVISORY  READ  -1 00:05:87 0 EOF\n"
                           "6: FLOCK  ADVISORY  WRITE 9 00:05:87 0 EOF\n"
                           "7: POSIX  ADVISORY  READ  9 00:05:87 0 10\n")
             << QList<qint64>{9};
