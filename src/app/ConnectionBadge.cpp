@@ -3,7 +3,6 @@
 #include "app/Style.h"
 #include "controller/DisplayController.h"
 
-#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -27,23 +26,23 @@ QFont badgeFont()
 } // namespace
 
 ConnectionBadge::Appearance ConnectionBadge::appearance(const ConnectionState& state,
-                                                        bool displayResponding,
-                                                        const QWidget* widget)
+                                                        bool displayResponding)
 {
     using Case = ConnectionState::Case;
+    using Tone = Style::Tone;
     switch (state.state) {
     case Case::disconnected:
-        return {QStringLiteral("Getrennt"), Style::secondaryText(widget)};
+        return {QStringLiteral("Getrennt"), Tone::secondary};
     case Case::connecting:
-        return {QStringLiteral("Verbinde \u2026"), Style::yellow()};
+        return {QStringLiteral("Verbinde \u2026"), Tone::yellow};
     case Case::connected:
         if (displayResponding)
-            return {QStringLiteral("Display antwortet"), Style::green()};
-        return {QStringLiteral("Port offen \u2013 keine Antwort"), Style::orange()};
+            return {QStringLiteral("Display antwortet"), Tone::green};
+        return {QStringLiteral("Port offen \u2013 keine Antwort"), Tone::orange};
     case Case::waiting:
-        return {QStringLiteral("Warte auf Wandler \u2026"), Style::orange()};
+        return {QStringLiteral("Warte auf Wandler \u2026"), Tone::orange};
     case Case::failed:
-        return {QStringLiteral("Fehler"), Style::red()};
+        return {QStringLiteral("Fehler"), Tone::red};
     }
     return {};
 }
@@ -64,7 +63,7 @@ ConnectionBadge::ConnectionBadge(DisplayController& controller, QWidget* parent)
 
 void ConnectionBadge::refresh()
 {
-    m_appearance = appearance(m_controller.connection(), m_controller.displayResponding(), this);
+    m_appearance = appearance(m_controller.connection(), m_controller.displayResponding());
     setToolTip(m_controller.connection().is(ConnectionState::Case::failed)
                    ? m_controller.connection().reason
                    : QString());
@@ -87,26 +86,18 @@ void ConnectionBadge::paintEvent(QPaintEvent*)
 
     const QSize size = sizeHint();
     const QRectF capsule(0, (height() - size.height()) / 2.0, size.width(), size.height());
-    QColor fill = m_appearance.color;
+    QColor fill = color();
     fill.setAlphaF(capsuleOpacity);
     painter.setPen(Qt::NoPen);
     painter.setBrush(fill);
     painter.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
 
     const QRectF dot(horizontalPadding, capsule.center().y() - dotSize / 2.0, dotSize, dotSize);
-    painter.setBrush(m_appearance.color);
+    painter.setBrush(color());
     painter.drawEllipse(dot);
 
     painter.setPen(palette().color(QPalette::WindowText));
     const QRectF textRect(dot.right() + dotSpacing, capsule.top(),
                           capsule.width() - dot.right() - dotSpacing, capsule.height());
     painter.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, m_appearance.text);
-}
-
-void ConnectionBadge::changeEvent(QEvent* event)
-{
-    // The grey of "Getrennt" follows the palette.
-    if (event->type() == QEvent::PaletteChange)
-        refresh();
-    QWidget::changeEvent(event);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Style.h"
 #include "controller/ConnectionState.h"
 
 #include <QColor>
@@ -17,23 +18,20 @@ class ConnectionBadge : public QWidget {
 public:
     struct Appearance {
         QString text;
-        QColor color;
+        Style::Tone tone;
     };
-    // Grey for "Getrennt" comes from the palette, hence the widget.
-    static Appearance appearance(const ConnectionState& state, bool displayResponding,
-                                 const QWidget* widget);
+    static Appearance appearance(const ConnectionState& state, bool displayResponding);
 
     explicit ConnectionBadge(DisplayController& controller, QWidget* parent = nullptr);
 
     QString text() const { return m_appearance.text; }
-    QColor color() const { return m_appearance.color; }
+    QColor color() const { return Style::color(m_appearance.tone, this); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void refresh();

@@ -1,24 +1,26 @@
 #include "app/Icons.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QHash>
+#include <QIconEngine>
 #include <QPainter>
+#include <QPalette>
+#include <QPixmapCache>
+#include <optional>
 
 namespace {
 
-// The one table from the symbol names used by the views to Adwaita's symbolic icons. Where
-// Adwaita has no matching picture the nearest in meaning is taken (noted at the row).
-const QHash<QString, QString>& themeNames()
+// The one table from the views' symbol names to pictures: Adwaita's symbolic icons by name, or a
+// picture shipped in the resources (":/symbols/…") where Adwaita has none that means the same.
+const QHash<QString, QString>& pictures()
 {
     static const QHash<QString, QString> table{
         // Connection and ports
-        {QStringLiteral("bolt.horizontal.circle.fill"), QStringLiteral("insert-link-symbolic")},
-        {QStringLiteral("bolt.horizontal.circle"),
-         QStringLiteral("network-wired-disconnected-symbolic")},
-        {QStringLiteral("cable.connector"), QStringLiteral("media-removable-symbolic")},
-        {QStringLiteral("cable.connector.horizontal"), QStringLiteral("network-wired-symbolic")},
-        {QStringLiteral("cable.connector.slash"),
-         QStringLiteral("network-wired-disconnected-symbolic")},
+        {QStringLiteral("bolt.horizontal.circle.fill"), QStringLiteral(":/symbols/connect.svg")},
+        {QStringLiteral("bolt.horizontal.circle"), QStringLiteral(":/symbols/disconnect.svg")},
+        {QStringLiteral("cable.connector"), QStringLiteral(":/symbols/serial-port.svg")},
+        {QStringLiteral("cable.connector.slash"), QStringLiteral(":/symbols/adapter-missing.svg")},
         {QStringLiteral("arrow.triangle.2.circlepath"),
          QStringLiteral("emblem-synchronizing-symbolic")},
         {QStringLiteral("arrow.clockwise"), QStringLiteral("view-refresh-symbolic")},
@@ -34,21 +36,25 @@ const QHash<QString, QString>& themeNames()
         {QStringLiteral("paperplane.fill"), QStringLiteral("mail-send-symbolic")},
         {QStringLiteral("stop.fill"), QStringLiteral("media-playback-stop-symbolic")},
         {QStringLiteral("play.fill"), QStringLiteral("media-playback-start-symbolic")},
-        // Power states
-        {QStringLiteral("power.circle.fill"), QStringLiteral("system-shutdown-symbolic")},
+        {QStringLiteral("eye.slash"), QStringLiteral("view-conceal-symbolic")},
+        // Power states: "Ein" and "Aus" differ
+        {QStringLiteral("power.circle.fill"), QStringLiteral(":/symbols/power-on.svg")},
         {QStringLiteral("power"), QStringLiteral("system-shutdown-symbolic")},
         {QStringLiteral("display"), QStringLiteral("video-display-symbolic")},
         {QStringLiteral("moon.fill"), QStringLiteral("weather-clear-night-symbolic")},
         {QStringLiteral("leaf.fill"), QStringLiteral("power-profile-power-saver-symbolic")},
         {QStringLiteral("questionmark.circle"), QStringLiteral("dialog-question-symbolic")},
-        // Inputs
+        // The display and its inputs: video ports, not network cables
+        {QStringLiteral("rectangle.on.rectangle.angled"), QStringLiteral("video-display-symbolic")},
         {QStringLiteral("rectangle.connected.to.line.below"),
-         QStringLiteral("video-single-display-symbolic")},
-        {QStringLiteral("cpu"), QStringLiteral("computer-symbolic")}, // the slot-in PC
-        {QStringLiteral("square.grid.3x3.fill"), QStringLiteral("view-app-grid-symbolic")},
-        {QStringLiteral("rectangle.on.rectangle.angled"),
-         QStringLiteral("video-joined-displays-symbolic")},
-        // Sound and picture
+         QStringLiteral(":/symbols/input-hdmi.svg")},
+        {QStringLiteral("input.hdmi"), QStringLiteral(":/symbols/input-hdmi.svg")},
+        {QStringLiteral("input.usbc"), QStringLiteral(":/symbols/input-usbc.svg")},
+        {QStringLiteral("input.vga"), QStringLiteral(":/symbols/input-vga.svg")},
+        {QStringLiteral("input.ops"), QStringLiteral("computer-symbolic")}, // the slot-in PC
+        {QStringLiteral("input.android"), QStringLiteral("view-app-grid-symbolic")},
+        {QStringLiteral("input.unknown"), QStringLiteral("video-display-symbolic")},
+        // Sound and picture: a small and a large sun
         {QStringLiteral("speaker.fill"), QStringLiteral("audio-volume-low-symbolic")},
         {QStringLiteral("speaker.wave.2.fill"), QStringLiteral("audio-volume-high-symbolic")},
         {QStringLiteral("speaker.wave.3"), QStringLiteral("audio-volume-high-symbolic")},
@@ -56,9 +62,9 @@ const QHash<QString, QString>& themeNames()
         {QStringLiteral("speaker.slash"), QStringLiteral("audio-volume-muted-symbolic")},
         {QStringLiteral("speaker.slash.fill"), QStringLiteral("audio-volume-muted-symbolic")},
         {QStringLiteral("mic.slash"), QStringLiteral("microphone-disabled-symbolic")},
-        {QStringLiteral("sun.min"), QStringLiteral("display-brightness-symbolic")},
-        {QStringLiteral("sun.max"), QStringLiteral("weather-clear-symbolic")},
-        {QStringLiteral("sun.max.fill"), QStringLiteral("weather-clear-symbolic")},
+        {QStringLiteral("sun.min"), QStringLiteral(":/symbols/brightness-low.svg")},
+        {QStringLiteral("sun.max"), QStringLiteral(":/symbols/brightness-high.svg")},
+        {QStringLiteral("sun.max.fill"), QStringLiteral(":/symbols/brightness-high.svg")},
         {QStringLiteral("pause.rectangle"), QStringLiteral("media-playback-pause-symbolic")},
         {QStringLiteral("rectangle.inset.filled"), QStringLiteral("view-conceal-symbolic")},
         {QStringLiteral("minus"), QStringLiteral("list-remove-symbolic")},
@@ -75,44 +81,114 @@ const QHash<QString, QString>& themeNames()
         {QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-ok-symbolic")},
         {QStringLiteral("circle.dashed"), QStringLiteral("content-loading-symbolic")},
         {QStringLiteral("xmark.octagon.fill"), QStringLiteral("dialog-error-symbolic")},
-        // Common terminal actions
-        {QStringLiteral("trash"), QStringLiteral("user-trash-symbolic")},
-        {QStringLiteral("square.and.arrow.up"), QStringLiteral("document-save-as-symbolic")},
-        {QStringLiteral("square.and.arrow.down"), QStringLiteral("document-save-symbolic")},
-        {QStringLiteral("doc.on.doc"), QStringLiteral("edit-copy-symbolic")},
-        {QStringLiteral("arrow.down.to.line"), QStringLiteral("go-bottom-symbolic")},
-        {QStringLiteral("paperplane"), QStringLiteral("mail-send-symbolic")},
-        {QStringLiteral("info.circle"), QStringLiteral("dialog-information-symbolic")},
-        {QStringLiteral("xmark"), QStringLiteral("window-close-symbolic")},
     };
     return table;
 }
 
+QIcon pictureOf(const QString& symbolName)
+{
+    static const bool themeReachable = (installIconSearchPath(), true);
+    Q_UNUSED(themeReachable);
+    const auto it = pictures().constFind(symbolName);
+    if (it == pictures().constEnd())
+        return {};
+    if (it->startsWith(u':'))
+        return QIcon(*it);
+    return QIcon::fromTheme(*it);
+}
+
+// Draws the symbol when asked, in the colour of the moment: a palette change needs no new icon.
+class SymbolIconEngine final : public QIconEngine {
+public:
+    SymbolIconEngine(QString symbol, std::optional<Style::Tone> tone)
+        : m_symbol(std::move(symbol))
+        , m_tone(tone)
+    {
+    }
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override
+    {
+        const QPalette palette = QApplication::palette();
+        QColor color;
+        if (mode == QIcon::Selected)
+            color = palette.color(QPalette::HighlightedText);
+        else if (m_tone)
+            color = Style::color(*m_tone);
+        else
+            color = palette.color(QPalette::Active, QPalette::ButtonText);
+        if (mode == QIcon::Disabled)
+            color = m_tone ? QColor(color.red(), color.green(), color.blue(), 110)
+                           : palette.color(QPalette::Disabled, QPalette::ButtonText);
+        return symbolPixmap(m_symbol, qMin(size.width(), size.height()), color);
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override { return size; }
+    QIconEngine* clone() const override { return new SymbolIconEngine(m_symbol, m_tone); }
+    QString key() const override { return QStringLiteral("BildwartSymbol"); }
+
+private:
+    QString m_symbol;
+    std::optional<Style::Tone> m_tone;
+};
+
 } // namespace
+
+bool hasSymbol(const QString& symbolName)
+{
+    return !pictureOf(symbolName).isNull();
+}
 
 QIcon symbolIcon(const QString& symbolName)
 {
-    const auto it = themeNames().constFind(symbolName);
-    if (it == themeNames().constEnd()) {
-        return {};
-    }
-    return QIcon::fromTheme(*it);
+    return QIcon(new SymbolIconEngine(symbolName, std::nullopt));
+}
+
+QIcon symbolIcon(const QString& symbolName, Style::Tone tone)
+{
+    return QIcon(new SymbolIconEngine(symbolName, tone));
 }
 
 QPixmap symbolPixmap(const QString& symbolName, int size, const QColor& color)
 {
-    const QIcon icon = symbolIcon(symbolName);
-    if (icon.isNull()) {
+    if (size <= 0)
         return {};
-    }
-    QPixmap pixmap = icon.pixmap(size, size);
-    if (pixmap.isNull()) {
+    const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+    const QString key = QStringLiteral("bildwart/%1/%2/%3/%4")
+                            .arg(symbolName)
+                            .arg(size)
+                            .arg(color.rgba(), 0, 16)
+                            .arg(ratio);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
         return pixmap;
+    const QIcon icon = pictureOf(symbolName);
+    if (icon.isNull())
+        return {};
+    const int pixels = qRound(size * ratio);
+    // Drawn onto a transparent square of the full size: the theme may have only smaller ones.
+    QPixmap shape(pixels, pixels);
+    shape.fill(Qt::transparent);
+    {
+        QPainter painter(&shape);
+        icon.paint(&painter, shape.rect());
+        painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        painter.fillRect(shape.rect(), color);
     }
-    QPainter painter(&pixmap);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(pixmap.rect(), color);
-    return pixmap;
+    shape.setDevicePixelRatio(ratio);
+    QPixmapCache::insert(key, shape);
+    return shape;
+}
+
+QString inputSymbol(const QString& inputId)
+{
+    for (const char* kind : {"hdmi", "usbc", "vga", "ops", "android"}) {
+        if (inputId.startsWith(QLatin1String(kind)))
+            return QStringLiteral("input.") + QLatin1String(kind);
+    }
+    return QStringLiteral("input.unknown");
 }
 
 void installIconSearchPath()
@@ -123,7 +199,6 @@ void installIconSearchPath()
         paths.append(systemIcons);
         QIcon::setThemeSearchPaths(paths);
     }
-    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor")) {
+    if (QIcon::themeName().isEmpty() || QIcon::themeName() == QStringLiteral("hicolor"))
         QIcon::setThemeName(QStringLiteral("Adwaita"));
-    }
 }

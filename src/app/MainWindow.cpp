@@ -10,7 +10,9 @@
 #include "controller/DisplayController.h"
 
 #include <QAction>
+#include <QLayout>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QTimer>
@@ -20,13 +22,16 @@ namespace {
 
 const QString& terminalVisibleKey = StoreKeys::terminalVisible;
 
-// Window and pane sizes.
-constexpr int defaultWidth = 1360;
-constexpr int defaultHeight = 900;
+// Window and pane sizes. At the first start the window takes what the dashboard's first two
+// rows of cards and twelve rows of the terminal need, wide enough for three card columns,
+// but no more than this share of the screen's free area.
+constexpr double screenShare = 0.9;
+constexpr int preferredWidth = 1440;
+constexpr int dashboardRows = 2;
+constexpr int terminalRows = 12;
 constexpr int sidebarIdealWidth = 300;
 constexpr int dashboardMinimumHeight = 380;
 constexpr int terminalMinimumHeight = 170;
-constexpr int terminalIdealHeight = 260;
 
 QAction* makeAction(const QString& text, const QKeySequence& shortcut, const QString& objectName,
                     QObject* parent)
@@ -50,13 +55,45 @@ MainWindow::MainWindow(DisplayController& controller, QSettings& store,
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Bildwart"));
-    resize(defaultWidth, defaultHeight);
     buildMenu();
     buildToolBar();
     buildPanes();
+    if (!restoreGeometry(m_store.value(StoreKeys::windowGeometry).toByteArray()))
+        chooseFirstSize();
+    m_splitChosen = m_detail->restoreState(m_store.value(StoreKeys::detailSplit).toByteArray());
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Where the user left the window and the split, for the next start.
+    m_store.setValue(StoreKeys::windowGeometry, saveGeometry());
+    m_store.setValue(StoreKeys::detailSplit, m_detail->saveState());
+}
+
+void MainWindow::chooseFirstSize()
+{
+    const QRect available = screen()->availableGeometry();
+    const int width = qMin(preferredWidth, int(available.width() * screenShare));
+    const int detailWidth = width - sidebarIdealWidth - m_detail->handleWidth();
+    const int dashboard = m_dashboard->heightForCardRows(dashboardRows, detailWidth);
+    const int terminal =
+        qMax(terminalMinimumHeight, m_terminal->heightForRows(terminalRows, detailWidth));
+    const int chrome = menuBar()->sizeHint().height() + m_toolBar->sizeHint().height();
+    resize(width, qMin(int(available.height() * screenShare),
+                       chrome + dashboard + m_detail->handleWidth() + terminal));
+}
+
+void MainWindow::chooseFirstSplit()
+{
+    // At the size the window got (a window manager or the user may have given another): the
+    // terminal its twelve rows, the dashboard the rest.
+    layout()->activate();
+    const int terminal =
+        qMax(terminalMinimumHeight, m_terminal->heightForRows(terminalRows, m_detail->width()));
+    const int dashboard = m_detail->height() - m_detail->handleWidth() - terminal;
+    m_detail->setSizes({qMax(dashboardMinimumHeight, dashboard), terminal});
+    m_splitChosen = true;
+}
 
 void MainWindow::buildMenu()
 {
@@ -95,6 +132,7 @@ void MainWindow::buildMenu()
 void MainWindow::buildToolBar()
 {
     QToolBar* toolBar = addToolBar(QStringLiteral("Werkzeuge"));
+    m_toolBar = toolBar;
     toolBar->setObjectName(QStringLiteral("mainToolBar"));
     toolBar->setMovable(false);
     toolBar->setFloatable(false);
@@ -159,10 +197,10 @@ void MainWindow::buildPanes()
     m_detail->setAutoFillBackground(true);
     m_detail->setBackgroundRole(QPalette::Window);
 
-    auto* dashboard = new DashboardView(m_controller, m_detail);
-    dashboard->setObjectName(QStringLiteral("dashboardView"));
-    dashboard->setMinimumHeight(dashboardMinimumHeight);
-    m_detail->addWidget(dashboard);
+    m_dashboard = new DashboardView(m_controller, m_detail);
+    m_dashboard->setObjectName(QStringLiteral("dashboardView"));
+    m_dashboard->setMinimumHeight(dashboardMinimumHeight);
+    m_detail->addWidget(m_dashboard);
 
     m_terminal = new TerminalView(m_controller, m_store, m_detail);
     m_terminal->setObjectName(QStringLiteral("terminalView"));
@@ -170,13 +208,12 @@ void MainWindow::buildPanes()
     m_detail->addWidget(m_terminal);
     m_detail->setStretchFactor(0, 1);
     m_detail->setStretchFactor(1, 0);
-    m_detail->setSizes({defaultHeight - terminalIdealHeight, terminalIdealHeight});
     m_terminal->setVisible(m_terminalToggle->isChecked());
 
     split->addWidget(m_detail);
     split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
-    split->setSizes({sidebarIdealWidth, defaultWidth - sidebarIdealWidth});
+    split->setSizes({sidebarIdealWidth, preferredWidth - sidebarIdealWidth});
     setCentralWidget(split);
 }
 
@@ -184,6 +221,8 @@ void MainWindow::setTerminalVisible(bool visible)
 {
     m_store.setValue(terminalVisibleKey, visible);
     m_terminal->setVisible(visible);
+    if (visible && !m_splitChosen && isVisible())
+        chooseFirstSplit();
 }
 
 SettingsWindow* MainWindow::showSettings()
@@ -199,6 +238,8 @@ SettingsWindow* MainWindow::showSettings()
 void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    if (!m_splitChosen && m_terminal->isVisibleTo(this))
+        chooseFirstSplit();
     if (m_startupDone)
         return;
     m_startupDone = true;

@@ -8,8 +8,11 @@ class ConnectionBadge;
 class DisplayController;
 class QAction;
 class QSettings;
+class DashboardView;
 class QSplitter;
+class QToolBar;
 class SettingsWindow;
+class TerminalView;
 
 // The main window: the connection sidebar on the left, the dashboard over the terminal on the
 // right, the menu "Display" and the toolbar with the connection badge.
@@ -32,6 +35,8 @@ private:
     void buildMenu();
     void buildToolBar();
     void buildPanes();
+    void chooseFirstSize();
+    void chooseFirstSplit();
     void setTerminalVisible(bool visible);
     void connectAtStart();
 
@@ -39,12 +44,15 @@ private:
     QSettings& m_store;
     QString m_autoConnectPath;
     bool m_startupDone = false;
+    bool m_splitChosen = false;
 
     ConnectionBadge* m_badge = nullptr;
     QAction* m_refreshAllButton = nullptr;
     QAction* m_terminalToggle = nullptr;
     QAction* m_settingsAction = nullptr;
+    QToolBar* m_toolBar = nullptr;
     QSplitter* m_detail = nullptr;
-    QWidget* m_terminal = nullptr;
+    DashboardView* m_dashboard = nullptr;
+    TerminalView* m_terminal = nullptr;
     QPointer<SettingsWindow> m_settings;
 };

@@ -3,21 +3,27 @@
 #include "app/MainWindow.h"
 #include "app/settings/SettingsWindow.h"
 #include "controller/DisplayController.h"
+#include "controller/StoreKeys.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
+#include <QSettings>
+#include <QStyle>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
 #include <functional>
 
 namespace {
 
+// The size the AppStream metadata gives for the README's picture.
+const QSize windowSize(1360, 900);
 // Generous: the simulator answers within milliseconds, but a loaded machine may be slow.
-constexpr int settleTimeoutMs = 10000;
-// How long the event loop runs between two looks at the condition.
+constexpr int answerTimeoutMs = 10000;
 constexpr int pollMs = 50;
 
 // Runs the event loop until the condition holds or the time is up.
@@ -34,7 +40,7 @@ bool processUntil(const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
-// Lets layouts and timers settle for a moment (e.g. the first poll replies).
+// Lets layouts, palette changes and the first poll replies settle.
 void settle(int ms)
 {
     QEventLoop loop;
@@ -50,25 +56,67 @@ bool save(QWidget& widget, const QDir& directory, const QString& name)
     return saved;
 }
 
-} // namespace
-
-int takeScreenshots(MainWindow& window, DisplayController& controller, const QString& directory)
+// A dark palette for Fusion, as dark desktop themes give it.
+QPalette darkPalette()
 {
-    QDir dir(directory);
-    if (!dir.mkpath(QStringLiteral("."))) {
-        QTextStream(stderr) << "Ordner nicht anlegbar: " << directory << Qt::endl;
-        return 1;
-    }
-    bool ok = true;
+    QPalette palette;
+    const QColor window(0x2d, 0x2d, 0x2d);
+    const QColor base(0x1f, 0x1f, 0x1f);
+    const QColor text(0xee, 0xee, 0xee);
+    const QColor muted(0x9a, 0x9a, 0x9a);
+    for (const auto role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
+        palette.setColor(role, window);
+    palette.setColor(QPalette::Base, base);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                            QPalette::ToolTipText, QPalette::BrightText})
+        palette.setColor(role, text);
+    palette.setColor(QPalette::ToolTipBase, window.lighter(130));
+    palette.setColor(QPalette::PlaceholderText, muted);
+    palette.setColor(QPalette::Highlight, QColor(0x2f, 0x6f, 0xc8));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, QColor(0x5e, 0xa1, 0xff));
+    palette.setColor(QPalette::Light, window.lighter(150));
+    palette.setColor(QPalette::Midlight, window.lighter(125));
+    palette.setColor(QPalette::Mid, window.darker(120));
+    palette.setColor(QPalette::Dark, window.darker(150));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, QColor(0x7a, 0x7a, 0x7a));
+    return palette;
+}
+
+// One font size: a fresh store, controller and window, pictured light and dark, connected to
+// the display simulator and not. The palette changes while the window is open, as a desktop
+// switching its theme would.
+bool picturesAt(int points, const QDir& directory)
+{
+    QFont font = QApplication::font();
+    font.setPointSize(points);
+    QApplication::setFont(font);
+    const QPalette light = QApplication::style()->standardPalette();
+    QApplication::setPalette(light);
+
+    QTemporaryDir scratch;
+    QSettings store(scratch.filePath(QStringLiteral("Bildwart.conf")), QSettings::IniFormat);
+    store.setValue(StoreKeys::terminalVisible, true);
+    store.setValue(StoreKeys::loopbackVisible, true);
+    ControllerOptions options;
+    options.connectAtStartup = false;
+    DisplayController controller(store, options);
+    MainWindow window(controller, store);
+    window.resize(windowSize);
     window.show();
     settle(300);
-    ok &= save(window, dir, QStringLiteral("main-disconnected.png"));
 
-    if (auto* picker = window.findChild<QComboBox*>(QStringLiteral("portPicker"))) {
-        picker->showPopup();
-        settle(300);
-        ok &= save(*picker->view()->window(), dir, QStringLiteral("port-list.png"));
-        picker->hidePopup();
+    const QString stem = QStringLiteral("main-%1pt-").arg(points);
+    bool ok = save(window, directory, stem + QStringLiteral("light-disconnected.png"));
+    if (points == 12) {
+        if (auto* picker = window.findChild<QComboBox*>(QStringLiteral("portPicker"))) {
+            picker->showPopup();
+            settle(300);
+            ok &= save(*picker->view()->window(), directory, QStringLiteral("port-list.png"));
+            picker->hidePopup();
+        }
     }
 
     controller.setSelectedPath(SerialPortInfo::smartSimulatorPath);
@@ -77,21 +125,52 @@ int takeScreenshots(MainWindow& window, DisplayController& controller, const QSt
         [&] {
             return controller.displayResponding() && !controller.display().modelNumber.isEmpty();
         },
-        settleTimeoutMs);
+        answerTimeoutMs);
     if (!answered)
         QTextStream(stderr) << "Der Simulator hat nicht geantwortet." << Qt::endl;
     ok &= answered;
     settle(1500);
-    ok &= save(window, dir, QStringLiteral("main-connected.png"));
+    ok &= save(window, directory, stem + QStringLiteral("light-connected.png"));
 
-    SettingsWindow* settings = window.showSettings();
-    settings->setCurrentTab(QStringLiteral("test"));
-    settle(300);
-    ok &= save(*settings, dir, QStringLiteral("settings-test.png"));
-    settings->setCurrentTab(QStringLiteral("serial"));
-    settle(300);
-    ok &= save(*settings, dir, QStringLiteral("settings-serial.png"));
+    if (points == 12) {
+        SettingsWindow* settings = window.showSettings();
+        for (const QString& tab : {QStringLiteral("test"), QStringLiteral("serial")}) {
+            settings->setCurrentTab(tab);
+            settle(300);
+            ok &= save(*settings, directory, QStringLiteral("settings-%1-light.png").arg(tab));
+        }
+        settings->close();
+    }
 
+    QApplication::setPalette(darkPalette());
+    settle(300);
+    ok &= save(window, directory, stem + QStringLiteral("dark-connected.png"));
+    if (points == 12) {
+        SettingsWindow* settings = window.showSettings();
+        settings->setCurrentTab(QStringLiteral("test"));
+        settle(300);
+        ok &= save(*settings, directory, QStringLiteral("settings-test-dark.png"));
+        settings->close();
+    }
     controller.disconnectLine();
+    settle(300);
+    ok &= save(window, directory, stem + QStringLiteral("dark-disconnected.png"));
+    QApplication::setPalette(light);
+    return ok;
+}
+
+} // namespace
+
+int takeScreenshots(const QString& directory)
+{
+    QDir dir(directory);
+    if (!dir.mkpath(QStringLiteral("."))) {
+        QTextStream(stderr) << "Ordner nicht anlegbar: " << directory << Qt::endl;
+        return 1;
+    }
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    bool ok = true;
+    for (const int points : {9, 12})
+        ok &= picturesAt(points, dir);
     return ok ? 0 : 1;
 }

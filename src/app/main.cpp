@@ -4,15 +4,13 @@
 #include "app/MainWindow.h"
 #include "app/Screenshots.h"
 #include "controller/DisplayController.h"
-#include "controller/StoreKeys.h"
+#include "controller/TerminationSignals.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTextStream>
 #include <QTranslator>
-#include <memory>
 #include <optional>
 
 namespace {
@@ -67,26 +65,21 @@ int main(int argc, char* argv[])
         QTextStream(stderr) << launchOptions.errorText() << "\n\n" << launchOptions.helpText();
         return 1;
     }
-    // The screenshot run must neither read nor change the user's own settings.
-    const QString screenshotDirectory = launchOptions.screenshotDirectory();
-    QTemporaryDir scratch;
-    std::unique_ptr<QSettings> store =
-        screenshotDirectory.isEmpty()
-            ? std::make_unique<QSettings>()
-            : std::make_unique<QSettings>(scratch.filePath(QStringLiteral("Bildwart.conf")),
-                                          QSettings::IniFormat);
+    // The screenshot run keeps its own settings, never the user's.
+    if (const QString directory = launchOptions.screenshotDirectory(); !directory.isEmpty())
+        return takeScreenshots(directory);
 
-    if (!screenshotDirectory.isEmpty()) {
-        // The pictures show the terminal with its loopback bar.
-        store->setValue(StoreKeys::terminalVisible, true);
-        store->setValue(StoreKeys::loopbackVisible, true);
-    }
-
-    DisplayController controller(*store);
-    MainWindow window(controller, *store,
-                      LaunchOptions::autoConnectPath(launchOptions.autoConnect(), *store));
-    if (!screenshotDirectory.isEmpty())
-        return takeScreenshots(window, controller, screenshotDirectory);
+    QSettings store;
+    DisplayController controller(store);
+    MainWindow window(controller, store,
+                      LaunchOptions::autoConnectPath(launchOptions.autoConnect(), store));
     window.show();
+    // Logging out or `kill` ends the program as closing the window does: the window's place is
+    // stored, the line closed and the settings written.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app, [&window] {
+        window.close();
+        QCoreApplication::quit();
+    });
     return app.exec();
 }

@@ -68,9 +68,9 @@ void shortenKeepAlive(int localPort, int remotePort)
 class Link {
 public:
     Link(gensio_os_funcs* os, std::shared_ptr<NetworkMailbox> mailbox, NetworkAddress address)
-        : m_os(os)
-        , m_mailbox(std::move(mailbox))
+        : m_mailbox(std::move(mailbox))
         , m_address(std::move(address))
+        , m_os(os)
     {
     }
 

@@ -2,37 +2,47 @@
 
 #include "ControllerFixture.h"
 
-#include <QAbstractButton>
 #include <QComboBox>
-#include <QLocale>
 #include <QWidget>
 
-// The controller of the window tests, on the system's clock so that the simulators answer and
-// time goes on.
+// The window tests' controller: on fake lines and a clock moved by hand, so that values arrive
+// through `lines.receive()` and nothing waits. With `simulators`, on the system's clock and real
+// devices instead: for the one conversation with a built-in simulator per window.
 struct UiFixture : ControllerFixture {
-    UiFixture()
+    explicit UiFixture(bool simulators = false)
     {
-        realTime = true;
+        realTime = simulators;
         make();
     }
 
-    // Connects to a built-in simulator and waits until the line is open (and, for the display
-    // simulator, until the display has answered).
-    bool connectTo(const QString& path)
+    // Connects the existing controller (the views keep theirs) to a fake adapter whose display
+    // answers with `display`, after the start-up queries.
+    void connect(FakeLines::Display display = answerEverything)
     {
-        ControllerFixture::connectTo(path);
-        const bool waitForAnswer = path == SerialPortInfo::smartSimulatorPath;
+        lines.display = std::move(display);
+        connectTo(QStringLiteral("/dev/ttyUSB0"));
+        clock->advance(1);
+    }
+
+    // Connects to a built-in simulator and waits until it answers.
+    bool connectToSimulator(const QString& path)
+    {
+        connectTo(path);
+        const bool display = path == SerialPortInfo::smartSimulatorPath;
         return QTest::qWaitFor(
             [&] {
                 return controller->connection().is(ConnectionState::Case::connected) &&
-                       (!waitForAnswer || controller->displayResponding());
+                       (!display || controller->displayResponding());
             },
             waitMs);
     }
+
+    // The command lines written since the mark.
+    QStringList sentSince(qsizetype mark) const { return lines.lines.mid(mark); }
 };
 
-// A child widget by object name (or, with a text, the first child of the type showing that
-// text); a missing one ends the test run loudly.
+// A child by object name, or the first child of the type that shows the text; a missing one
+// ends the run loudly.
 template <typename T = QWidget>
 T* child(const QObject* parent, const QString& name)
 {
@@ -51,8 +61,7 @@ T* withText(const QObject* parent, const QString& text)
     qFatal("nothing with the text %s", qPrintable(text));
 }
 
-// Chooses an entry of a picker the way the user does (the picker reports "activated"),
-// with the arrow keys.
+// Chooses an entry of a picker as the user does, with the arrow keys.
 inline void chooseInPicker(QComboBox* picker, int index)
 {
     picker->setFocus();

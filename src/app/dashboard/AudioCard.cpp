@@ -20,12 +20,12 @@ AudioCard::AudioCard(DisplayController& controller, QWidget* parent)
     : Card(QStringLiteral("Audio (Lautsprecher + Audio-Out)"), QStringLiteral("speaker.wave.3"),
            parent)
     , m_controller(controller)
-    , m_volume(new ValueSlider(QStringLiteral("speaker.fill"),
+    , m_volume(new ValueSlider(QStringLiteral("Lautst\u00E4rke"), QStringLiteral("speaker.fill"),
                                QStringLiteral("speaker.wave.3.fill"), this))
     , m_mute(new ToggleButton(QStringLiteral("Stumm"), QStringLiteral("speaker.slash"),
-                              Style::red(), this))
+                              Style::Tone::red, this))
     , m_micMute(new ToggleButton(QStringLiteral("Mikrofon stumm"), QStringLiteral("mic.slash"),
-                                 Style::red(), this))
+                                 Style::Tone::red, this))
 {
     contentLayout()->addWidget(m_volume);
 
@@ -51,7 +51,7 @@ AudioCard::AudioCard(DisplayController& controller, QWidget* parent)
                        "Displays fest \u2013 beim ersten Test am Ger\u00E4t pr\u00FCfen."),
         this);
     note->setWordWrap(true);
-    Style::makeCaption(note, Style::secondaryText(this));
+    Style::makeCaption(note);
     contentLayout()->addWidget(note);
 
     connect(m_volume, &ValueSlider::valueRequested, this,

@@ -1,5 +1,6 @@
 #include "app/dashboard/DashboardView.h"
 
+#include "app/Style.h"
 #include "app/dashboard/AudioCard.h"
 #include "app/dashboard/HeaderCard.h"
 #include "app/dashboard/InputCard.h"
@@ -20,8 +21,15 @@ constexpr int margin = 20;
 constexpr int spacing = 16;
 constexpr int minimumColumnWidth = 330;
 constexpr int maximumColumnWidth = 640;
-// The cards stay readable but visibly out of reach while there is no line to the display.
+// The cards stay readable but visibly out of reach while there is no line to the display: their
+// normal colours at this opacity, not the disabled palette on top (grey on grey).
 constexpr qreal disconnectedOpacity = 0.55;
+
+int heightAt(const QWidget* widget, int width)
+{
+    return widget->hasHeightForWidth() ? widget->heightForWidth(width)
+                                       : widget->sizeHint().height();
+}
 
 } // namespace
 
@@ -36,18 +44,19 @@ DashboardView::DashboardView(DisplayController& controller, QWidget* parent)
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(margin, margin, margin, margin);
     column->setSpacing(spacing);
-    column->addWidget(new HeaderCard(controller, content));
+    m_header = new HeaderCard(controller, content);
+    column->addWidget(m_header);
     m_hint = new NotConnectedHint(content);
     column->addWidget(m_hint);
 
     m_grid = new QWidget(content);
-    auto* cards = new AdaptiveGridLayout(minimumColumnWidth, maximumColumnWidth, spacing, m_grid);
-    cards->addWidget(new PowerCard(controller, m_grid));
-    cards->addWidget(new InputCard(controller, m_grid));
-    cards->addWidget(new AudioCard(controller, m_grid));
-    cards->addWidget(new PictureCard(controller, m_grid));
-    cards->addWidget(new ReportingCard(controller, m_grid));
-    cards->addWidget(new MaintenanceCard(controller, m_grid));
+    m_cards = new AdaptiveGridLayout(minimumColumnWidth, maximumColumnWidth, spacing, m_grid);
+    m_cards->addWidget(new PowerCard(controller, m_grid));
+    m_cards->addWidget(new InputCard(controller, m_grid));
+    m_cards->addWidget(new AudioCard(controller, m_grid));
+    m_cards->addWidget(new PictureCard(controller, m_grid));
+    m_cards->addWidget(new ReportingCard(controller, m_grid));
+    m_cards->addWidget(new MaintenanceCard(controller, m_grid));
     column->addWidget(m_grid);
     column->addStretch(1);
     setWidget(content);
@@ -61,11 +70,21 @@ DashboardView::DashboardView(DisplayController& controller, QWidget* parent)
     refreshConnection();
 }
 
+int DashboardView::heightForCardRows(int rows, int width) const
+{
+    const int inner = width - 2 * margin;
+    int height =
+        2 * margin + heightAt(m_header, inner) + spacing + m_cards->heightForRows(inner, rows);
+    if (!m_hint->isHidden())
+        height += heightAt(m_hint, inner) + spacing;
+    return height;
+}
+
 void DashboardView::refreshConnection()
 {
     const bool connected = m_controller.connection().is(ConnectionState::Case::connected);
     m_hint->setVisible(!connected);
-    m_grid->setEnabled(connected);
+    Style::disableKeepingLook(m_grid, !connected);
     // Drawing through the effect costs an extra pass, so it is off at full opacity.
     m_dimming->setEnabled(!connected);
 }

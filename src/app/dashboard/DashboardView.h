@@ -2,7 +2,9 @@
 
 #include <QScrollArea>
 
+class AdaptiveGridLayout;
 class DisplayController;
+class HeaderCard;
 class NotConnectedHint;
 class QGraphicsOpacityEffect;
 
@@ -14,11 +16,17 @@ class DashboardView : public QScrollArea {
 public:
     explicit DashboardView(DisplayController& controller, QWidget* parent = nullptr);
 
+    // The height that shows the header, the hint while there is one, and the first rows of
+    // cards, at this width of the view.
+    int heightForCardRows(int rows, int width) const;
+
 private:
     void refreshConnection();
 
     DisplayController& m_controller;
+    HeaderCard* m_header;
     NotConnectedHint* m_hint;
     QWidget* m_grid;
+    AdaptiveGridLayout* m_cards;
     QGraphicsOpacityEffect* m_dimming;
 };

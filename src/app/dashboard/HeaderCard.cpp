@@ -30,12 +30,10 @@ QLabel* addPair(FlowLayout* pairs, const QString& caption, const QString& name, 
     row->setSpacing(5);
     auto* label = new QLabel(caption, pair);
     label->setFont(Style::callout());
-    Style::setTextColor(label, Style::secondaryText(parent));
+    Style::setTone(label, Style::Tone::secondary);
     auto* value = new QLabel(pair);
     value->setObjectName(name);
-    QFont mono = Style::monospace();
-    mono.setPointSizeF(Style::callout().pointSizeF());
-    value->setFont(mono);
+    value->setFont(Style::monospace(Style::callout().pointSizeF()));
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     value->setCursor(Qt::IBeamCursor);
     row->addWidget(label);
@@ -55,8 +53,8 @@ HeaderCard::HeaderCard(DisplayController& controller, QWidget* parent)
     , m_title(new QLabel(m_identity))
 {
     auto* icon = new QLabel(m_identity);
-    icon->setPixmap(symbolPixmap(QStringLiteral("rectangle.on.rectangle.angled"), displayIconSize,
-                                 Style::tint()));
+    Style::setSymbol(icon, QStringLiteral("rectangle.on.rectangle.angled"), displayIconSize,
+                     Style::Tone::accent);
     icon->setAlignment(Qt::AlignTop);
     m_title->setObjectName(QStringLiteral("displayName"));
     m_title->setFont(Style::title());
@@ -117,24 +115,25 @@ void HeaderCard::refreshIdentity()
 
 void HeaderCard::refreshChips()
 {
-    const QColor secondary = Style::secondaryText(this);
+    using Tone = Style::Tone;
     if (const auto& power = m_controller.display().power)
         m_power->setContent(::label(*power), ::symbol(*power),
-                            *power == PowerState::on ? Style::green() : secondary);
+                            *power == PowerState::on ? Tone::green : Tone::secondary);
     else
         m_power->setContent(QStringLiteral("\u2013"), QStringLiteral("questionmark.circle"),
-                            secondary);
+                            Tone::secondary);
 
+    // The chip pictures the reported input's port.
     const auto& input = m_controller.display().input;
     m_input->setContent(input ? InputSource::labelFor(*input) : QStringLiteral("\u2013"),
-                        QStringLiteral("cable.connector.horizontal"), Style::tint());
+                        inputSymbol(input.value_or(QString())), Tone::accent);
 
     if (m_controller.display().mute)
         m_volume->setContent(QStringLiteral("Stumm"), QStringLiteral("speaker.slash.fill"),
-                             Style::red());
+                             Tone::red);
     else
         m_volume->setContent(QString::number(std::lround(m_controller.display().volume)),
-                             QStringLiteral("speaker.wave.2.fill"), Style::tint());
+                             QStringLiteral("speaker.wave.2.fill"), Tone::accent);
 }
 
 QSize HeaderCard::minimumSizeHint() const

@@ -27,7 +27,8 @@ InputCard::InputCard(DisplayController& controller, QWidget* parent)
         new AdaptiveGridLayout(tileMinimumWidth, AdaptiveGridLayout::unbounded, tileSpacing);
     grid->setStretchToRowHeight(true);
     for (const InputSource& source : InputSource::all()) {
-        auto* tile = new TileButton(source.label, source.symbol, Style::tint(), this);
+        auto* tile =
+            new TileButton(source.label, inputSymbol(source.id), Style::Tone::accent, this);
         connect(tile, &TileButton::clicked, this,
                 [this, id = source.id] { m_controller.setInput(id); });
         grid->addWidget(tile);
@@ -36,13 +37,12 @@ InputCard::InputCard(DisplayController& controller, QWidget* parent)
     contentLayout()->addLayout(grid);
 
     auto* icon = new QLabel(m_noSignal);
-    const int captionHeight = QFontMetrics(Style::caption()).height();
-    icon->setPixmap(
-        symbolPixmap(QStringLiteral("exclamationmark.triangle"), captionHeight, Style::orange()));
+    Style::setSymbol(icon, QStringLiteral("exclamationmark.triangle"),
+                     QFontMetrics(Style::caption()).height(), Style::Tone::orange);
     auto* text = new QLabel(
         QStringLiteral("Display meldet: kein Signal an der gew\u00E4hlten Quelle"), m_noSignal);
     text->setWordWrap(true);
-    Style::makeCaption(text, Style::orange());
+    Style::makeCaption(text, Style::Tone::orange);
     auto* row = new QHBoxLayout(m_noSignal);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);

@@ -28,8 +28,9 @@ MaintenanceCard::MaintenanceCard(DisplayController& controller, QWidget* parent)
     , m_controller(controller)
     , m_command(new QLineEdit(this))
     , m_send(new QPushButton(QStringLiteral("Senden"), this))
-    , m_reset(new QPushButton(symbolIcon(QStringLiteral("exclamationmark.arrow.circlepath")),
-                              QStringLiteral("Werkseinstellungen \u2026"), this))
+    , m_reset(new QPushButton(
+          symbolIcon(QStringLiteral("exclamationmark.arrow.circlepath"), Style::Tone::red),
+          QStringLiteral("Werkseinstellungen \u2026"), this))
 {
     m_command->setFont(Style::monospace());
     m_command->setPlaceholderText(QStringLiteral("z. B. get volume  \u00B7  set volume+5"));
@@ -53,6 +54,7 @@ MaintenanceCard::MaintenanceCard(DisplayController& controller, QWidget* parent)
     actions->addWidget(help);
     actions->addWidget(m_reset);
     contentLayout()->addLayout(actions);
+    QWidget::setTabOrder(help, m_reset); // made first, shown last
 
     connect(m_command, &QLineEdit::textChanged, this,
             [this](const QString& text) { m_send->setEnabled(!text.isEmpty()); });

@@ -21,8 +21,8 @@ NotConnectedHint::NotConnectedHint(QWidget* parent)
     : QWidget(parent)
 {
     auto* icon = new QLabel(this);
-    icon->setPixmap(symbolPixmap(QStringLiteral("cable.connector.slash"),
-                                 QFontMetrics(Style::title()).height(), Style::orange()));
+    Style::setSymbol(icon, QStringLiteral("cable.connector.slash"),
+                     QFontMetrics(Style::title()).height(), Style::Tone::orange);
 
     auto* headline = new QLabel(QStringLiteral("Nicht verbunden"), this);
     headline->setFont(Style::headline());
@@ -34,7 +34,7 @@ NotConnectedHint::NotConnectedHint(QWidget* parent)
         "Ohne Hardware: Port \u201ESimulator\u201C w\u00E4hlen."));
     text->setWordWrap(true);
     text->setFont(Style::callout());
-    Style::setTextColor(text, Style::secondaryText(this));
+    Style::setTone(text, Style::Tone::secondary);
 
     auto* column = new QVBoxLayout;
     column->setSpacing(4);
@@ -52,7 +52,7 @@ void NotConnectedHint::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QColor fill = Style::orange();
+    QColor fill = Style::color(Style::Tone::orange, this);
     fill.setAlphaF(backgroundOpacity);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);

@@ -12,11 +12,12 @@
 PictureCard::PictureCard(DisplayController& controller, QWidget* parent)
     : Card(QStringLiteral("Bild"), QStringLiteral("sun.max"), parent)
     , m_controller(controller)
-    , m_brightness(new ValueSlider(QStringLiteral("sun.min"), QStringLiteral("sun.max.fill"), this))
+    , m_brightness(new ValueSlider(QStringLiteral("Helligkeit"), QStringLiteral("sun.min"),
+                                   QStringLiteral("sun.max.fill"), this))
     , m_freeze(new ToggleButton(QStringLiteral("Bild einfrieren"),
-                                QStringLiteral("pause.rectangle"), Style::tint(), this))
+                                QStringLiteral("pause.rectangle"), Style::Tone::accent, this))
     , m_shade(new ToggleButton(QStringLiteral("Bildschirm abdecken"),
-                               QStringLiteral("rectangle.inset.filled"), Style::tint(), this))
+                               QStringLiteral("rectangle.inset.filled"), Style::Tone::accent, this))
 {
     auto* caption = new QLabel(QStringLiteral("Helligkeit"), this);
     caption->setFont(Style::subheadline());

@@ -15,9 +15,9 @@ namespace {
 constexpr int tileMinimumWidth = 92;
 constexpr int tileSpacing = 10;
 
-QColor tintOf(PowerState state)
+Style::Tone toneOf(PowerState state)
 {
-    return state == PowerState::on ? Style::green() : Style::indigo();
+    return state == PowerState::on ? Style::Tone::green : Style::Tone::indigo;
 }
 
 } // namespace
@@ -33,7 +33,7 @@ PowerCard::PowerCard(DisplayController& controller, QWidget* parent)
                                            "\u201EStandby (Netzwerk)\u201C."),
                             this);
     note->setWordWrap(true);
-    Style::makeCaption(note, Style::secondaryText(this));
+    Style::makeCaption(note);
     contentLayout()->addWidget(note);
 
     connect(&controller, &DisplayController::seriesChanged, this, &PowerCard::rebuildTiles);
@@ -51,7 +51,7 @@ void PowerCard::rebuildTiles()
     }
     m_tiles.clear();
     for (PowerState state : availablePowerStates(m_controller.series())) {
-        auto* tile = new TileButton(::label(state), ::symbol(state), tintOf(state), this);
+        auto* tile = new TileButton(::label(state), ::symbol(state), toneOf(state), this);
         connect(tile, &TileButton::clicked, this, [this, state] { choose(state); });
         m_grid->addWidget(tile);
         m_tiles.append({state, tile});

@@ -36,6 +36,8 @@ ReportingCard::ReportingCard(DisplayController& controller, QWidget* parent)
                                                         "Stumm, Helligkeit"),
                                          m_polling));
 
+    m_interval->setObjectName(QStringLiteral("pollIntervalStepper"));
+    m_interval->setAccessibleName(QStringLiteral("Abfrage-Intervall"));
     auto* intervalRow = new QHBoxLayout;
     intervalRow->addWidget(m_interval);
     intervalRow->addStretch(1);
@@ -67,8 +69,10 @@ QWidget* ReportingCard::switchRow(const QString& title, const QString& caption,
     auto* titleLabel = new QLabel(title, row);
     auto* captionLabel = new QLabel(caption, row);
     captionLabel->setWordWrap(true);
-    Style::makeCaption(captionLabel, Style::secondaryText(this));
+    Style::makeCaption(captionLabel);
+    // The switch has no text of its own: its row's title names it.
     toggle->setAccessibleName(title);
+    toggle->setToolTip(title);
 
     auto* texts = new QVBoxLayout;
     texts->setSpacing(1);

@@ -21,7 +21,7 @@ StatusChip::StatusChip(const QString& caption, QWidget* parent)
     , m_value(new QLabel(this))
 {
     setMinimumWidth(chipMinimumWidth);
-    Style::makeCaption(m_caption, Style::secondaryText(this));
+    Style::makeCaption(m_caption);
     m_value->setFont(Style::title3());
 
     auto* valueRow = new QHBoxLayout;
@@ -38,11 +38,11 @@ StatusChip::StatusChip(const QString& caption, QWidget* parent)
     column->addLayout(valueRow);
 }
 
-void StatusChip::setContent(const QString& value, const QString& symbol, const QColor& color)
+void StatusChip::setContent(const QString& value, const QString& symbol, Style::Tone tone)
 {
     m_value->setText(value);
-    Style::setTextColor(m_value, color);
-    m_icon->setPixmap(symbolPixmap(symbol, iconSize, color));
+    Style::setTone(m_value, tone);
+    Style::setSymbol(m_icon, symbol, iconSize, tone);
 }
 
 QString StatusChip::value() const

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QColor>
+#include "app/Style.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -14,7 +15,7 @@ class StatusChip : public QWidget {
 public:
     explicit StatusChip(const QString& caption, QWidget* parent = nullptr);
 
-    void setContent(const QString& value, const QString& symbol, const QColor& color);
+    void setContent(const QString& value, const QString& symbol, Style::Tone tone);
     QString value() const;
 
 private:

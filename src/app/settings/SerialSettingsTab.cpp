@@ -2,6 +2,7 @@
 
 #include "app/Style.h"
 #include "app/widgets/FormSection.h"
+#include "app/widgets/WheelGuard.h"
 #include "controller/DisplayController.h"
 
 #include <QCheckBox>
@@ -30,6 +31,7 @@ template <typename SpinBox>
 void prepare(SpinBox* box, const QString& objectName)
 {
     box->setObjectName(objectName);
+    takeWheelOnlyWithFocus(box);
     box->setKeyboardTracking(false);
     box->setAlignment(Qt::AlignRight);
     box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -80,7 +82,7 @@ SerialSettingsTab::SerialSettingsTab(DisplayController& controller, QWidget* par
                                            "gesetzt."),
                             this);
     hint->setWordWrap(true);
-    Style::makeCaption(hint, Style::secondaryText(this));
+    Style::makeCaption(hint);
     lines->addWidget(hint);
     layout->addWidget(lines);
     layout->addStretch(1);

@@ -2,12 +2,14 @@
 
 #include "app/Icons.h"
 #include "app/Style.h"
+#include "app/widgets/FilledButton.h"
 #include "app/widgets/FormSection.h"
+#include "app/widgets/Picker.h"
+#include "app/widgets/WheelGuard.h"
 #include "controller/DisplayController.h"
 #include "serial/HexBytes.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,11 +31,11 @@ constexpr double intervalMinimum = 0.1;
 constexpr double intervalMaximum = 10.0;
 constexpr double intervalStep = 0.1;
 
-QLabel* caption(const QString& text, const QColor& color, QWidget* parent)
+QLabel* caption(const QString& text, Style::Tone tone, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setWordWrap(true);
-    Style::makeCaption(label, color);
+    Style::makeCaption(label, tone);
     return label;
 }
 
@@ -124,7 +126,7 @@ FormSection* TestOutputTab::makePatternSection()
     auto* section = new FormSection(QStringLiteral("Muster"), this);
     m_patternSection = section;
 
-    m_pattern = new QComboBox(section);
+    m_pattern = new Picker(section);
     m_pattern->setObjectName(QStringLiteral("testPatternPicker"));
     for (const TestPattern pattern : allTestPatterns())
         m_pattern->addItem(label(pattern), static_cast<int>(pattern));
@@ -133,7 +135,7 @@ FormSection* TestOutputTab::makePatternSection()
         m_controller.setTestPattern(static_cast<TestPattern>(m_pattern->itemData(index).toInt()));
     });
 
-    m_hint = caption(QString(), Style::secondaryText(this), section);
+    m_hint = caption(QString(), Style::Tone::secondary, section);
     m_hint->setObjectName(QStringLiteral("testPatternHint"));
     section->addWidget(m_hint);
 
@@ -150,7 +152,7 @@ FormSection* TestOutputTab::makePatternSection()
     section->addRow(QStringLiteral("Hex-Bytes"), m_customHex);
     QObject::connect(m_customHex, &QLineEdit::textEdited, &m_controller,
                      &DisplayController::setTestCustomHex);
-    m_invalidHex = caption(QStringLiteral("Ung\u00FCltige Hex-Eingabe"), Style::red(), section);
+    m_invalidHex = caption(QStringLiteral("Ung\u00FCltige Hex-Eingabe"), Style::Tone::red, section);
     m_invalidHex->setObjectName(QStringLiteral("invalidHexLine"));
     section->addRow(new QWidget(section), m_invalidHex);
 
@@ -171,7 +173,7 @@ FormSection* TestOutputTab::makePatternSection()
 
     section->addWidget(caption(QStringLiteral("Zeilen enden in der Testausgabe immer mindestens "
                                               "mit CR+LF, damit PuTTY jede Zeile neu beginnt."),
-                               Style::secondaryText(this), section));
+                               Style::Tone::secondary, section));
     return section;
 }
 
@@ -194,28 +196,38 @@ FormSection* TestOutputTab::makeOutputSection()
     m_interval->setSuffix(QStringLiteral(" s"));
     m_interval->setKeyboardTracking(false);
     m_interval->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    takeWheelOnlyWithFocus(m_interval);
     section->addRow(QStringLiteral("Intervall"), m_interval);
     QObject::connect(m_interval, &QDoubleSpinBox::valueChanged, &m_controller,
                      &DisplayController::setTestInterval);
 
     m_pollingPaused = caption(QStringLiteral("Der Abfrage-Takt pausiert, solange die "
                                              "Testausgabe l\u00E4uft."),
-                              Style::secondaryText(this), section);
+                              Style::Tone::secondary, section);
     m_pollingPaused->setObjectName(QStringLiteral("pollingPausedLine"));
-    section->addWidget(m_pollingPaused);
+    // Its line is kept while the caption is hidden, so that "Stopp" does not move down when it
+    // appears (the form's own rows give up the room of what they hide).
+    auto* place = new QWidget(section);
+    auto* placeLayout = new QVBoxLayout(place);
+    placeLayout->setContentsMargins(0, 0, 0, 0);
+    placeLayout->addWidget(m_pollingPaused);
+    QSizePolicy keepRoom = m_pollingPaused->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_pollingPaused->setSizePolicy(keepRoom);
+    section->addWidget(place);
 
     auto* row = new QWidget(section);
     auto* rowLayout = new QHBoxLayout(row);
     rowLayout->setContentsMargins(0, 4, 0, 0);
-    m_send = new QPushButton(symbolIcon(QStringLiteral("paperplane.fill")), QString(), row);
+    m_send =
+        new FilledButton(QString(), QStringLiteral("paperplane.fill"), Style::Tone::accent, row);
     m_send->setObjectName(QStringLiteral("testSendButton"));
-    Style::makeProminent(m_send);
-    m_stop = new QPushButton(symbolIcon(QStringLiteral("stop.fill")), QStringLiteral("Stopp"), row);
+    m_stop = new FilledButton(QStringLiteral("Stopp"), QStringLiteral("stop.fill"),
+                              Style::Tone::red, row);
     m_stop->setObjectName(QStringLiteral("testStopButton"));
-    Style::makeProminent(m_stop, Style::red());
     m_sentCount = new QLabel(row);
     m_sentCount->setObjectName(QStringLiteral("testSentCount"));
-    Style::setTextColor(m_sentCount, Style::secondaryText(this));
+    Style::setTone(m_sentCount, Style::Tone::secondary);
     m_resetCount = new QPushButton(QStringLiteral("Z\u00E4hler auf 0"), row);
     m_resetCount->setObjectName(QStringLiteral("testResetCountButton"));
     rowLayout->addWidget(m_send);
@@ -251,10 +263,10 @@ void TestOutputTab::refreshConnection()
     if (connected) {
         m_portState->setText(QStringLiteral("verbunden \u00B7 ") +
                              m_controller.settings().summary());
-        Style::setTextColor(m_portState, Style::green());
+        Style::setTone(m_portState, Style::Tone::green);
     } else {
         m_portState->setText(QStringLiteral("nicht verbunden"));
-        Style::setTextColor(m_portState, Style::orange());
+        Style::setTone(m_portState, Style::Tone::orange);
     }
     m_connect->setVisible(!connected);
     m_connect->setEnabled(!m_controller.selectedPath().isEmpty());
@@ -297,7 +309,7 @@ void TestOutputTab::refreshOutput()
         m_interval->setValue(m_controller.testInterval());
     }
     m_outputSection->setRowVisible(m_interval, repeat);
-    m_outputSection->setRowVisible(m_pollingPaused, running);
+    m_pollingPaused->setVisible(running);
 
     m_send->setText(repeat ? QStringLiteral("Testausgabe starten")
                            : QStringLiteral("Einmal senden"));

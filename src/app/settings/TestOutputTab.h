@@ -4,9 +4,10 @@
 #include <QWidget>
 
 class DisplayController;
+class FilledButton;
 class FormSection;
+class Picker;
 class QCheckBox;
-class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
@@ -41,7 +42,7 @@ private:
     QPushButton* m_connect = nullptr;
     // Pattern
     FormSection* m_patternSection = nullptr;
-    QComboBox* m_pattern = nullptr;
+    Picker* m_pattern = nullptr;
     QLabel* m_hint = nullptr;
     QLineEdit* m_customText = nullptr;
     QLineEdit* m_customHex = nullptr;
@@ -53,8 +54,8 @@ private:
     QCheckBox* m_repeat = nullptr;
     QDoubleSpinBox* m_interval = nullptr;
     QLabel* m_pollingPaused = nullptr;
-    QPushButton* m_send = nullptr;
-    QPushButton* m_stop = nullptr;
+    FilledButton* m_send = nullptr;
+    FilledButton* m_stop = nullptr;
     QLabel* m_sentCount = nullptr;
     QPushButton* m_resetCount = nullptr;
     // The counter line of the preview carries the time of day.

@@ -28,6 +28,7 @@ ConnectionSidebar::ConnectionSidebar(DisplayController& controller, QWidget* par
     setMaximumWidth(columnMaximumWidth);
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
+    // Never sideways: everything in the column fits its width at any font from 9 to 13 pt.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto* content = new QWidget(this);
@@ -59,7 +60,7 @@ QWidget* ConnectionSidebar::makeSeriesSection()
         QStringLiteral("Wird beim Verbinden aus \u201Eget modelnum\u201C automatisch erkannt."),
         section);
     hint->setWordWrap(true);
-    Style::makeCaption(hint, Style::secondaryText(section));
+    Style::makeCaption(hint);
     section->addWidget(hint);
 
     QObject::connect(segments, &SegmentedControl::activated, this,

@@ -31,7 +31,7 @@ NetworkAddressDialog::NetworkAddressDialog(QWidget* parent)
     m_address->setPlaceholderText(QStringLiteral("tcp://10.1.2.3:4001"));
     m_address->setFont(Style::monospace());
     m_problem->setObjectName(QStringLiteral("networkAddressProblem"));
-    Style::makeCaption(m_problem, Style::red());
+    Style::makeCaption(m_problem, Style::Tone::red);
     m_problem->setWordWrap(true);
     layout->addWidget(intro);
     layout->addWidget(m_address);

@@ -2,18 +2,18 @@
 
 #include "app/Icons.h"
 #include "app/Style.h"
+#include "app/sidebar/NetworkAddressDialog.h"
+#include "app/widgets/FilledButton.h"
+#include "app/widgets/FlowLayout.h"
+#include "app/widgets/Picker.h"
 #include "app/widgets/StatusLine.h"
 #include "controller/DisplayController.h"
 
-#include <QAbstractItemView>
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
@@ -24,6 +24,8 @@ namespace {
 constexpr int detailRole = Qt::UserRole + 1;
 // Marks the entry added for a selected path that the scan did not list.
 constexpr int unlistedRole = Qt::UserRole + 2;
+// Marks the last entry, which asks for a network address instead of naming a port.
+constexpr int asksAddressRole = Qt::UserRole + 3;
 
 // Draws a port entry of the open picker as its name with the detail line under it.
 class PortItemDelegate : public QStyledItemDelegate {
@@ -73,54 +75,52 @@ public:
     }
 };
 
-QPushButton* makeButton(const QString& text, const QString& symbol, const QString& objectName,
+QPushButton* makeButton(const QString& text, const QIcon& icon, const QString& objectName,
                         QWidget* parent)
 {
-    auto* button = new QPushButton(symbolIcon(symbol), text, parent);
+    auto* button = new QPushButton(icon, text, parent);
     button->setObjectName(objectName);
+    button->setAutoDefault(false);
     return button;
 }
 
 } // namespace
 
 PortSection::PortSection(DisplayController& controller, QWidget* parent)
-    : FormSection(QStringLiteral("Schnittstelle"), parent)
+    : FormSection(QStringLiteral("Schnittstelle"), parent, Rows::underLabels)
     , m_controller(controller)
-    , m_picker(new QComboBox(this))
+    , m_picker(new Picker(this))
 {
     setObjectName(QStringLiteral("portSection"));
 
     m_picker->setObjectName(QStringLiteral("portPicker"));
     m_picker->setItemDelegate(new PortItemDelegate(m_picker));
-    // The sidebar is narrow; long adapter names are elided instead of widening it.
-    m_picker->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_picker->setMinimumContentsLength(12);
     m_picker->setPlaceholderText(QStringLiteral("Port w\u00E4hlen \u2026"));
     // Port names are long ("Simulator (virtuelles SMART-Display)"): the picker gets the width.
-    setLabelsAbove(true);
     addRow(QStringLiteral("Port"), m_picker);
     QObject::connect(m_picker, &QComboBox::activated, this, [this](int index) {
-        m_controller.setSelectedPath(m_picker->itemData(index).toString());
+        if (m_picker->itemData(index, asksAddressRole).toBool())
+            askForNetworkAddress();
+        else
+            m_controller.setSelectedPath(m_picker->itemData(index).toString());
     });
 
-    m_noAdapter = new StatusLine(QStringLiteral("cable.connector.slash"), Style::orange(),
+    using Tone = Style::Tone;
+    m_noAdapter = new StatusLine(QStringLiteral("cable.connector.slash"), Tone::orange,
                                  Style::caption(), this);
     m_noAdapter->setObjectName(QStringLiteral("noAdapterLine"));
     m_noAdapter->setText(QStringLiteral("Kein USB-Seriell-Wandler gefunden"));
     addWidget(m_noAdapter);
 
-    m_internalPort = new StatusLine(QStringLiteral("exclamationmark.triangle"), Style::red(),
+    m_internalPort = new StatusLine(QStringLiteral("exclamationmark.triangle"), Tone::red,
                                     Style::caption(), this);
     m_internalPort->setObjectName(QStringLiteral("internalPortLine"));
     m_internalPort->setText(SerialPortInfo::internalPortWarning());
     addWidget(m_internalPort);
 
-    m_detail = new QLabel(this);
+    m_detail = new StatusLine(QString(), Tone::secondary,
+                              Style::monospace(Style::caption().pointSizeF()), this);
     m_detail->setObjectName(QStringLiteral("portDetail"));
-    m_detail->setFont(Style::monospace(Style::caption().pointSize()));
-    m_detail->setWordWrap(true);
-    m_detail->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Style::setTextColor(m_detail, Style::secondaryText(this));
     addWidget(m_detail);
 
     m_adapters = new QWidget(this);
@@ -134,7 +134,7 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     auto* autoReconnectHint = new QLabel(
         QStringLiteral("Beim Start und nach Abziehen/Wackler von selbst wieder verbinden"), this);
     autoReconnectHint->setWordWrap(true);
-    Style::makeCaption(autoReconnectHint, Style::secondaryText(this));
+    Style::makeCaption(autoReconnectHint);
     // Under the toggle's text, not under its box.
     const int indicator = style()->pixelMetric(QStyle::PM_IndicatorWidth) +
                           style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
@@ -149,34 +149,35 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     QObject::connect(m_autoReconnect, &QCheckBox::toggled, &controller,
                      &DisplayController::setAutoReconnect);
 
-    m_waiting =
-        new StatusLine(QStringLiteral("hourglass"), Style::orange(), Style::caption(), this);
+    m_waiting = new StatusLine(QStringLiteral("hourglass"), Tone::orange, Style::caption(), this);
     m_waiting->setObjectName(QStringLiteral("waitingLine"));
     addWidget(m_waiting);
-    m_failed = new StatusLine(QStringLiteral("exclamationmark.triangle.fill"), Style::red(),
+    m_failed = new StatusLine(QStringLiteral("exclamationmark.triangle.fill"), Tone::red,
                               Style::caption(), this);
     m_failed->setObjectName(QStringLiteral("failedLine"));
     addWidget(m_failed);
 
+    // The action at the end of the row; on a second row when the column is too narrow.
     auto* buttons = new QWidget(this);
-    auto* buttonLayout = new QHBoxLayout(buttons);
+    auto* buttonLayout = new FlowLayout(buttons, 8, 6);
     buttonLayout->setContentsMargins(0, 4, 0, 0);
-    m_refresh =
-        makeButton(QStringLiteral("Neu suchen"), QStringLiteral("arrow.triangle.2.circlepath"),
-                   QStringLiteral("refreshPortsButton"), buttons);
-    m_stopWaiting = makeButton(QStringLiteral("Nicht mehr warten"), QStringLiteral("xmark.circle"),
+    buttonLayout->setLastItemTrailing(true);
+    m_refresh = makeButton(QStringLiteral("Neu suchen"),
+                           symbolIcon(QStringLiteral("arrow.triangle.2.circlepath")),
+                           QStringLiteral("refreshPortsButton"), buttons);
+    m_stopWaiting = makeButton(QStringLiteral("Nicht mehr warten"),
+                               symbolIcon(QStringLiteral("xmark.circle"), Tone::red),
                                QStringLiteral("stopWaitingButton"), buttons);
-    m_disconnect = makeButton(QStringLiteral("Trennen"), QStringLiteral("bolt.horizontal.circle"),
+    m_disconnect = makeButton(QStringLiteral("Trennen"),
+                              symbolIcon(QStringLiteral("bolt.horizontal.circle"), Tone::red),
                               QStringLiteral("disconnectButton"), buttons);
     m_connect =
-        makeButton(QStringLiteral("Verbinden"), QStringLiteral("bolt.horizontal.circle.fill"),
-                   QStringLiteral("connectButton"), buttons);
+        new FilledButton(QStringLiteral("Verbinden"), QStringLiteral("bolt.horizontal.circle.fill"),
+                         Tone::accent, buttons);
+    m_connect->setObjectName(QStringLiteral("connectButton"));
     Style::makeDestructive(m_stopWaiting);
     Style::makeDestructive(m_disconnect);
-    Style::makeProminent(m_connect);
-    m_connect->setDefault(true);
     buttonLayout->addWidget(m_refresh);
-    buttonLayout->addStretch(1);
     buttonLayout->addWidget(m_stopWaiting);
     buttonLayout->addWidget(m_disconnect);
     buttonLayout->addWidget(m_connect);
@@ -218,11 +219,24 @@ void PortSection::refreshPorts()
         m_picker->setItemData(m_picker->count() - 1, port.detail, detailRole);
         m_picker->setItemData(m_picker->count() - 1, port.path, Qt::ToolTipRole);
     }
-    // The open list may be wider than the sidebar, so that names and details stay whole.
-    m_picker->view()->setMinimumWidth(m_picker->view()->sizeHintForColumn(0) +
-                                      m_picker->view()->verticalScrollBar()->sizeHint().width());
+    m_picker->addItem(QStringLiteral("Netzwerkadresse \u2026"));
+    m_picker->setItemData(m_picker->count() - 1,
+                          QStringLiteral("tcp://\u2026 oder rfc2217://\u2026 (Gateway, ser2net)"),
+                          detailRole);
+    m_picker->setItemData(m_picker->count() - 1, true, asksAddressRole);
     refreshSelection();
     refreshHints();
+}
+
+void PortSection::askForNetworkAddress()
+{
+    // Until an address is accepted the picker shows the port that was selected before.
+    refreshSelection();
+    auto* dialog = new NetworkAddressDialog(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(dialog, &QDialog::accepted, this,
+                     [this, dialog] { m_controller.rememberNetworkAddress(dialog->address()); });
+    dialog->open();
 }
 
 void PortSection::refreshSelection()
@@ -271,15 +285,14 @@ void PortSection::refreshAdapters()
         QFont headlineFont = Style::callout();
         headlineFont.setWeight(QFont::DemiBold);
         auto* headline = new StatusLine(QStringLiteral("exclamationmark.triangle.fill"),
-                                        Style::orange(), headlineFont, m_adapters);
+                                        Style::Tone::orange, headlineFont, m_adapters);
         const QString serial =
             adapter.serial.isEmpty() ? QString() : QStringLiteral(" \u00B7 ") + adapter.serial;
         headline->setText(adapter.name + QStringLiteral(" (") + adapter.vendorLabel() + serial +
                           QStringLiteral(") steckt, hat aber keinen Port"));
-        auto* diagnosis = new QLabel(adapter.diagnosis(), m_adapters);
-        diagnosis->setWordWrap(true);
-        diagnosis->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        Style::makeCaption(diagnosis, Style::secondaryText(this));
+        auto* diagnosis =
+            new StatusLine(QString(), Style::Tone::secondary, Style::caption(), m_adapters);
+        diagnosis->setText(adapter.diagnosis());
         m_adapterLayout->addWidget(headline);
         m_adapterLayout->addWidget(diagnosis);
     }

@@ -4,14 +4,15 @@
 
 class DisplayController;
 class QCheckBox;
-class QComboBox;
-class QLabel;
+class FilledButton;
+class Picker;
 class QPushButton;
 class QVBoxLayout;
 class StatusLine;
 
 // The sidebar's "Schnittstelle" section: the port picker with its hints, the adapters that have
-// no port, automatic reconnection, and the connect/disconnect buttons.
+// no port, the entry that asks for a network address, automatic reconnection, and the
+// connect/disconnect buttons.
 class PortSection : public FormSection {
     Q_OBJECT
 
@@ -24,12 +25,13 @@ private:
     void refreshAdapters();
     void refreshConnection();
     void refreshHints();
+    void askForNetworkAddress();
 
     DisplayController& m_controller;
-    QComboBox* m_picker;
+    Picker* m_picker;
     StatusLine* m_noAdapter;
     StatusLine* m_internalPort;
-    QLabel* m_detail;
+    StatusLine* m_detail;
     QWidget* m_adapters;
     QVBoxLayout* m_adapterLayout;
     QCheckBox* m_autoReconnect;
@@ -38,5 +40,5 @@ private:
     QPushButton* m_refresh;
     QPushButton* m_stopWaiting;
     QPushButton* m_disconnect;
-    QPushButton* m_connect;
+    FilledButton* m_connect;
 };

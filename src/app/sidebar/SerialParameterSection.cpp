@@ -1,10 +1,11 @@
 #include "app/sidebar/SerialParameterSection.h"
 
 #include "app/Style.h"
+#include "app/widgets/ElidedLabel.h"
+#include "app/widgets/Picker.h"
+#include "app/widgets/WrappingButton.h"
 #include "controller/DisplayController.h"
 
-#include <QComboBox>
-#include <QLabel>
 #include <QPushButton>
 #include <algorithm>
 
@@ -34,11 +35,12 @@ void select(QComboBox* picker, const QVariant& value)
 SerialParameterSection::SerialParameterSection(DisplayController& controller, QWidget* parent)
     : FormSection(QStringLiteral("Parameter"), parent)
     , m_controller(controller)
-    , m_summary(new QLabel(this))
+    , m_summary(new ElidedLabel(this))
 {
     setObjectName(QStringLiteral("serialParameterSection"));
     m_summary->setObjectName(QStringLiteral("settingsSummary"));
-    Style::setTextColor(m_summary, Style::secondaryText(this));
+    m_summary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Style::setTone(m_summary, Style::Tone::secondary);
     setHeaderAccessory(m_summary);
 
     m_baudRate = addPicker(QStringLiteral("Baudrate"), QStringLiteral("baudRatePicker"));
@@ -56,7 +58,7 @@ SerialParameterSection::SerialParameterSection(DisplayController& controller, QW
     fillCases<SerialSettings::LineEnding>(m_lineEnding);
 
     m_standard =
-        new QPushButton(QStringLiteral("SMART-Standard (19200 \u00B7 8N1 \u00B7 CR)"), this);
+        new WrappingButton(QStringLiteral("SMART-Standard (19200 \u00B7 8N1 \u00B7 CR)"), this);
     m_standard->setObjectName(QStringLiteral("smartStandardButton"));
     addWidget(m_standard);
     QObject::connect(m_standard, &QPushButton::clicked, this,
@@ -69,9 +71,9 @@ SerialParameterSection::SerialParameterSection(DisplayController& controller, QW
     refresh();
 }
 
-QComboBox* SerialParameterSection::addPicker(const QString& label, const QString& objectName)
+Picker* SerialParameterSection::addPicker(const QString& label, const QString& objectName)
 {
-    auto* picker = new QComboBox(this);
+    auto* picker = new Picker(this);
     picker->setObjectName(objectName);
     addRow(label, picker);
     QObject::connect(picker, &QComboBox::activated, this, &SerialParameterSection::applyPickers);

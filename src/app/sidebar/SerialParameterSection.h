@@ -3,8 +3,8 @@
 #include "app/widgets/FormSection.h"
 
 class DisplayController;
-class QComboBox;
-class QLabel;
+class ElidedLabel;
+class Picker;
 class QPushButton;
 
 // The sidebar's line parameters: one picker per field of the controller's serial settings, and
@@ -16,17 +16,17 @@ public:
     explicit SerialParameterSection(DisplayController& controller, QWidget* parent = nullptr);
 
 private:
-    QComboBox* addPicker(const QString& label, const QString& objectName);
+    Picker* addPicker(const QString& label, const QString& objectName);
     void refresh();
     void applyPickers();
 
     DisplayController& m_controller;
-    QLabel* m_summary;
-    QComboBox* m_baudRate;
-    QComboBox* m_dataBits;
-    QComboBox* m_parity;
-    QComboBox* m_stopBits;
-    QComboBox* m_flowControl;
-    QComboBox* m_lineEnding;
+    ElidedLabel* m_summary;
+    Picker* m_baudRate;
+    Picker* m_dataBits;
+    Picker* m_parity;
+    Picker* m_stopBits;
+    Picker* m_flowControl;
+    Picker* m_lineEnding;
     QPushButton* m_standard;
 };

@@ -2,11 +2,11 @@
 
 #include "app/Style.h"
 #include "app/sidebar/RelativeTime.h"
+#include "app/widgets/ElidedLabel.h"
 #include "app/widgets/StatusLine.h"
 #include "controller/DisplayController.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QLocale>
 #include <QPushButton>
 #include <algorithm>
@@ -17,9 +17,9 @@ namespace {
 // ten-minute window moves on the same beat.
 constexpr int tickMs = 1000;
 
-QLabel* valueLabel(const QString& objectName, QWidget* parent)
+ElidedLabel* valueLabel(const QString& objectName, QWidget* parent)
 {
-    auto* label = new QLabel(parent);
+    auto* label = new ElidedLabel(parent);
     label->setObjectName(objectName);
     label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     return label;
@@ -48,11 +48,11 @@ StatisticsSection::StatisticsSection(DisplayController& controller, QWidget* par
     dropoutsLayout->addStretch(1);
     dropoutsLayout->addWidget(m_dropouts);
     dropoutsLayout->addWidget(m_latestDropout);
-    Style::setTextColor(m_latestDropout, Style::secondaryText(this));
+    Style::setTone(m_latestDropout, Style::Tone::secondary);
     addRow(QStringLiteral("Wandler-Abrisse"), m_dropoutsRow);
 
     m_repeatedDropouts = new StatusLine(QStringLiteral("exclamationmark.triangle.fill"),
-                                        Style::orange(), Style::caption(), this);
+                                        Style::Tone::orange, Style::caption(), this);
     m_repeatedDropouts->setObjectName(QStringLiteral("repeatedDropoutsLine"));
     m_repeatedDropouts->setText(QStringLiteral(
         "Mehrere Abrisse in 10 Minuten \u2013 Wackelkontakt am USB-C-Stecker oder Kabel "

@@ -5,7 +5,7 @@
 #include <QTimer>
 
 class DisplayController;
-class QLabel;
+class ElidedLabel;
 class QPushButton;
 class StatusLine;
 
@@ -28,14 +28,14 @@ private:
     void updateTicking();
 
     DisplayController& m_controller;
-    QLabel* m_sent;
-    QLabel* m_received;
-    QLabel* m_timeouts;
+    ElidedLabel* m_sent;
+    ElidedLabel* m_received;
+    ElidedLabel* m_timeouts;
     QWidget* m_dropoutsRow;
-    QLabel* m_dropouts;
-    QLabel* m_latestDropout;
+    ElidedLabel* m_dropouts;
+    ElidedLabel* m_latestDropout;
     StatusLine* m_repeatedDropouts;
     QPushButton* m_resetDropouts;
-    QLabel* m_lastReply;
+    ElidedLabel* m_lastReply;
     QTimer m_tick;
 };

@@ -41,18 +41,20 @@ QVariant LogModel::data(const QModelIndex& index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
-        return m_locale.toString(entry->date.time(), m_timeFormat) + u' ' +
-               LogEntry::symbol(entry->kind) + u' ' + bodyText(*entry, m_controller.showHex());
+        return timeText(*entry) + u' ' + LogEntry::symbol(entry->kind) + u' ' +
+               bodyText(*entry, m_controller.showHex());
     case KindRole:
         return int(entry->kind);
     case TimeRole:
-        return m_locale.toString(entry->date.time(), m_timeFormat);
+        return timeText(*entry);
     case SymbolRole:
         return LogEntry::symbol(entry->kind);
     case BodyRole:
         return bodyText(*entry, m_controller.showHex());
     case IdRole:
         return entry->id;
+    case PollRole:
+        return entry->poll;
     default:
         return {};
     }
@@ -66,6 +68,7 @@ QHash<int, QByteArray> LogModel::roleNames() const
     names.insert(SymbolRole, "symbol");
     names.insert(BodyRole, "body");
     names.insert(IdRole, "entryId");
+    names.insert(PollRole, "poll");
     return names;
 }
 
@@ -74,17 +77,60 @@ QString LogModel::bodyText(const LogEntry& entry, bool showHex)
     return showHex && !entry.bytes.isEmpty() ? entry.hexText() : entry.text;
 }
 
+QString LogModel::timeText(const LogEntry& entry) const
+{
+    // Entries keep UTC; the zone is looked up here, for the rows on screen only.
+    return m_locale.toString(entry.date.toLocalTime().time(), m_timeFormat);
+}
+
 QString LogModel::timeFormat(const QLocale& locale)
 {
-    // The locale's short time ("HH:mm", "h:mm AP") with seconds and milliseconds after the
-    // minutes, separated by the locale's decimal sign.
-    QString format = locale.timeFormat(QLocale::ShortFormat);
-    const qsizetype minutes = format.indexOf(QStringLiteral("mm"));
-    if (minutes < 0)
-        return QStringLiteral("HH:mm:ss,zzz");
-    format.insert(minutes + 2,
-                  QStringLiteral(":ss") + locale.decimalPoint() + QStringLiteral("zzz"));
-    return format;
+    // The locale's short time ("HH:mm", "h:mm AP", "HH:mm:ss") read token by token: hours,
+    // minutes, the AM/PM marker and quoted text are kept; seconds, fractions and the time zone
+    // are dropped with the separator before them; after the minutes come the seconds (with the
+    // separator the locale puts between hours and minutes) and the milliseconds (after its
+    // decimal sign).
+    const QString shortFormat = locale.timeFormat(QLocale::ShortFormat);
+    QString format;
+    QString pending; // separators not yet known to be kept
+    QString separator = QStringLiteral(":");
+    bool minutes = false;
+    for (qsizetype i = 0; i < shortFormat.size();) {
+        const QChar c = shortFormat.at(i);
+        if (c == u'\'') { // quoted text, kept as it is
+            const qsizetype end = shortFormat.indexOf(u'\'', i + 1);
+            const qsizetype stop = end < 0 ? shortFormat.size() : end + 1;
+            pending += shortFormat.mid(i, stop - i);
+            i = stop;
+            continue;
+        }
+        if (!c.isLetter()) {
+            pending += c;
+            ++i;
+            continue;
+        }
+        qsizetype run = i;
+        while (run < shortFormat.size() && shortFormat.at(run) == c)
+            ++run;
+        const QString token = shortFormat.mid(i, run - i);
+        i = run;
+        if (c == u's' || c == u'z' || c == u't') {
+            pending.clear();
+            continue;
+        }
+        if (c == u'm') {
+            if (!pending.trimmed().isEmpty() && !pending.contains(u'\''))
+                separator = pending.trimmed();
+            format += pending + QStringLiteral("mm") + separator + QStringLiteral("ss") +
+                      locale.decimalPoint() + QStringLiteral("zzz");
+            minutes = true;
+        } else {
+            format += pending + token;
+        }
+        pending.clear();
+    }
+    format += pending;
+    return minutes ? format : QStringLiteral("HH:mm:ss") + locale.decimalPoint() + "zzz";
 }
 
 void LogModel::appended(int count)

@@ -30,6 +30,7 @@ public:
         SymbolRole,                  // the kind's symbol
         BodyRole,                    // hex text or text, after the controller's showHex
         IdRole,                      // the entry's id
+        PollRole,                    // a row of the poll cycle: query, answer or timeout
     };
 
     explicit LogModel(DisplayController& controller, QObject* parent = nullptr);
@@ -42,8 +43,8 @@ public:
     void flush();
     bool hasPendingChanges() const { return m_dropped > 0 || m_pending > 0; }
 
-    // Hours, minutes, seconds and milliseconds in the locale's style: 14:03:22,105 in German,
-    // 2:03:22.105 PM in American English.
+    // Hours, minutes, seconds and milliseconds in the locale's style, each exactly once:
+    // 14:03:22,105 in German, 2:03:22.105 PM in American English, 14:03:22.105 in C.
     static QString timeFormat(const QLocale& locale);
     // What a row shows as its text: the bytes as hex when asked for and present.
     static QString bodyText(const LogEntry& entry, bool showHex);
@@ -55,6 +56,7 @@ private:
     void showHexChanged();
     void scheduleFlush();
     const LogEntry* entryAt(int row) const;
+    QString timeText(const LogEntry& entry) const;
 
     DisplayController& m_controller;
     QString m_timeFormat;

@@ -24,8 +24,8 @@ constexpr int tooltipCharacters = 1000;
 LogRowDelegate::LogRowDelegate(QObject* parent)
     : QStyledItemDelegate(parent)
     , m_font(Style::monospace())
+    , m_text(m_font)
 {
-    m_font.setPixelSize(pixelSize);
     // Wide enough for the longest time of the day in the user's locale.
     const QFontMetrics metrics(m_font);
     const QLocale locale;
@@ -39,15 +39,15 @@ QColor LogRowDelegate::kindColor(int kind, const QWidget* widget)
 {
     switch (LogEntry::Kind(kind)) {
     case LogEntry::Kind::tx:
-        return Style::blue();
+        return Style::color(Style::Tone::blue, widget);
     case LogEntry::Kind::rx:
-        return Style::green();
+        return Style::color(Style::Tone::green, widget);
     case LogEntry::Kind::info:
         return Style::secondaryText(widget);
     case LogEntry::Kind::async:
-        return Style::purple();
+        return Style::color(Style::Tone::purple, widget);
     case LogEntry::Kind::error:
-        return Style::red();
+        return Style::color(Style::Tone::red, widget);
     }
     return Style::secondaryText(widget);
 }
@@ -89,10 +89,8 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     painter->setPen(kind);
     painter->drawText(symbol, Qt::AlignCenter, index.data(LogModel::SymbolRole).toString());
 
-    const QRect body = bodyRect(line);
-    const QString text = index.data(LogModel::BodyRole).toString();
-    painter->drawText(body, Qt::AlignLeft | Qt::AlignVCenter,
-                      QFontMetrics(m_font).elidedText(text, Qt::ElideRight, body.width()));
+    m_text.draw(*painter, bodyRect(line), index.data(LogModel::BodyRole).toString(), kind,
+                selected ? selectedText : Style::secondaryText(widget));
     painter->restore();
 }
 
@@ -103,7 +101,7 @@ bool LogRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     QString text = index.data(LogModel::BodyRole).toString();
     const QRect body = bodyRect(option.rect);
-    if (QFontMetrics(m_font).horizontalAdvance(text) <= body.width()) {
+    if (m_text.width(text) <= body.width()) {
         QToolTip::hideText();
         return true;
     }

@@ -1,19 +1,21 @@
 #pragma once
 
+#include "app/terminal/LineEndText.h"
+
 #include <QFont>
 #include <QStyledItemDelegate>
 
 // Draws one log row: the time, the kind's symbol in a narrow box and the text, in the kind's
-// colour, all in the monospaced face. Rows are one line high; a text wider than the row is cut
-// with "…" and shown whole in the tooltip.
+// colour, all in the system's fixed-width face at the user's size. Rows are one line high; a
+// text wider than the row is cut with "…" and shown whole in the tooltip.
 class LogRowDelegate : public QStyledItemDelegate {
     Q_OBJECT
 
 public:
-    // 12 points of the platform's layout, taken as pixels like every other size.
-    static constexpr int pixelSize = 12;
-
     explicit LogRowDelegate(QObject* parent = nullptr);
+
+    const QFont& font() const { return m_font; }
+    const LineEndText& lineEnds() const { return m_text; }
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
@@ -28,6 +30,7 @@ private:
     QRect bodyRect(const QRect& row) const;
 
     QFont m_font;
+    LineEndText m_text;
     int m_timeWidth;
     int m_symbolWidth;
 };

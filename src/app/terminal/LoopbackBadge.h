@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Style.h"
 #include "diagnostics/LoopbackStats.h"
 
 #include <QString>
@@ -7,7 +8,7 @@
 
 // The one-glance verdict of the loopback bar on the current run.
 struct LoopbackBadge {
-    enum class Tone { secondary, green, red, orange };
+    using Tone = Style::Tone;
 
     QString text;
     QString symbol;

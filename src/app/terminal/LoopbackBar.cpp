@@ -3,6 +3,7 @@
 #include "app/Icons.h"
 #include "app/Style.h"
 #include "app/terminal/LoopbackBadge.h"
+#include "app/widgets/FilledButton.h"
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/Stepper.h"
 #include "controller/DisplayController.h"
@@ -11,7 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPushButton>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -22,37 +23,9 @@ constexpr int verticalMargin = 10;
 constexpr qreal backgroundOpacity = 0.06;
 constexpr int dividerHeight = 34;
 constexpr int badgeMinimumWidth = 170;
-constexpr int buttonIconSize = 14;
 // The sizes offered: up to 512 bytes in steps of 8, plenty to find a flaky plug or adapter.
 constexpr int largestPacket = 512;
 constexpr int packetStep = 8;
-
-QColor toneColor(LoopbackBadge::Tone tone, const QWidget* widget)
-{
-    switch (tone) {
-    case LoopbackBadge::Tone::green:
-        return Style::green();
-    case LoopbackBadge::Tone::red:
-        return Style::red();
-    case LoopbackBadge::Tone::orange:
-        return Style::orange();
-    case LoopbackBadge::Tone::secondary:
-        break;
-    }
-    return Style::secondaryText(widget);
-}
-
-QPushButton* prominentButton(const QString& text, const QString& symbol, const QColor& color,
-                             QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    const QPixmap icon = symbolPixmap(symbol, buttonIconSize, Qt::white);
-    if (!icon.isNull())
-        button->setIcon(QIcon(icon));
-    button->setAutoDefault(false);
-    Style::makeProminent(button, color);
-    return button;
-}
 
 } // namespace
 
@@ -61,10 +34,11 @@ LoopbackBar::LoopbackBar(DisplayController& controller, QWidget* parent)
     , m_controller(controller)
     , m_packetSize(new Stepper(int(LoopbackStats::minPacketSize), largestPacket, packetStep, {},
                                QStringLiteral(" Bytes"), this))
-    , m_start(prominentButton(QStringLiteral("Test starten"), QStringLiteral("play.fill"),
-                              Style::tint(), this))
-    , m_stop(
-          prominentButton(QStringLiteral("Stopp"), QStringLiteral("stop.fill"), Style::red(), this))
+    , m_startStop(new QStackedWidget(this))
+    , m_start(new FilledButton(QStringLiteral("Test starten"), QStringLiteral("play.fill"),
+                               Style::Tone::accent, m_startStop))
+    , m_stop(new FilledButton(QStringLiteral("Stopp"), QStringLiteral("stop.fill"),
+                              Style::Tone::red, m_startStop))
     , m_badgeIcon(new QLabel(this))
     , m_badgeText(new QLabel(this))
 {
@@ -81,14 +55,18 @@ LoopbackBar::LoopbackBar(DisplayController& controller, QWidget* parent)
     pins->setFont(pinsFont);
     auto* flowPins =
         new QLabel(QStringLiteral("(bei RTS/CTS zus\u00E4tzlich Pin 7 \u2194 8)"), plug);
-    Style::makeCaption(flowPins, Style::secondaryText(this));
+    Style::makeCaption(flowPins);
     plugLines->addWidget(pins);
     plugLines->addWidget(flowPins);
     flow->addWidget(plug);
 
+    m_packetSize->setAccessibleName(QStringLiteral("Paketgr\u00F6\u00DFe"));
     flow->addWidget(m_packetSize);
-    flow->addWidget(m_start);
-    flow->addWidget(m_stop);
+    // One place for both, as wide as the wider: the bar does not re-wrap when a run starts.
+    m_startStop->addWidget(m_start);
+    m_startStop->addWidget(m_stop);
+    m_startStop->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    flow->addWidget(m_startStop);
 
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::VLine);
@@ -135,7 +113,7 @@ QLabel* LoopbackBar::addCell(FlowLayout* flow, const QString& title)
     lines->setContentsMargins(0, 0, 0, 0);
     lines->setSpacing(1);
     auto* caption = new QLabel(title, cell);
-    Style::makeCaption(caption, Style::secondaryText(this));
+    Style::makeCaption(caption);
     auto* value = new QLabel(cell);
     value->setFont(Style::headline());
     lines->addWidget(caption);
@@ -155,40 +133,38 @@ void LoopbackBar::refreshRunning()
     const QSignalBlocker quiet(m_packetSize);
     m_packetSize->setValue(int(m_controller.loopbackPacketSize()));
     m_packetSize->setEnabled(!running);
-    m_start->setVisible(!running);
+    m_startStop->setCurrentWidget(running ? m_stop : m_start);
     m_start->setEnabled(m_controller.connection().is(ConnectionState::Case::connected));
-    m_stop->setVisible(running);
 }
 
 void LoopbackBar::refreshStats()
 {
     const LoopbackStats& stats = m_controller.loopback();
     const LoopbackBadge badge = LoopbackBadge::of(stats);
-    const QColor color = toneColor(badge.tone, this);
     m_badgeText->setText(badge.text);
-    Style::setTextColor(m_badgeText, color);
-    m_badgeIcon->setPixmap(
-        symbolPixmap(badge.symbol, QFontMetrics(Style::headline()).height(), color));
+    Style::setTone(m_badgeText, badge.tone);
+    Style::setSymbol(m_badgeIcon, badge.symbol, QFontMetrics(Style::headline()).height(),
+                     badge.tone);
 
-    const QColor primary = palette().color(QPalette::WindowText);
-    const QColor secondary = Style::secondaryText(this);
-    const auto show = [](QLabel* label, const QString& text, const QColor& color) {
+    using Tone = Style::Tone;
+    const auto show = [](QLabel* label, const QString& text, Tone tone) {
         label->setText(text);
-        Style::setTextColor(label, color);
+        Style::setTone(label, tone);
     };
-    show(m_sent, QString::number(stats.sent), primary);
-    show(m_ok, QString::number(stats.ok), Style::green());
-    show(m_faulty, QString::number(stats.faulty), stats.faulty > 0 ? Style::orange() : secondary);
-    show(m_lost, QString::number(stats.lost), stats.lost > 0 ? Style::red() : secondary);
-    show(m_latency, loopbackLatencyText(stats.lastLatency), primary);
+    show(m_sent, QString::number(stats.sent), Tone::primary);
+    show(m_ok, QString::number(stats.ok), Tone::green);
+    show(m_faulty, QString::number(stats.faulty),
+         stats.faulty > 0 ? Tone::orange : Tone::secondary);
+    show(m_lost, QString::number(stats.lost), stats.lost > 0 ? Tone::red : Tone::secondary);
+    show(m_latency, loopbackLatencyText(stats.lastLatency), Tone::primary);
     show(m_bytes, QString::number(stats.bytesSent) + u'/' + QString::number(stats.bytesReceived),
-         primary);
+         Tone::primary);
 }
 
 void LoopbackBar::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    QColor fill = Style::tint();
+    QColor fill = Style::color(Style::Tone::accent, this);
     fill.setAlphaF(backgroundOpacity);
     painter.fillRect(rect(), fill);
 }

@@ -5,7 +5,8 @@
 class DisplayController;
 class FlowLayout;
 class QLabel;
-class QPushButton;
+class FilledButton;
+class QStackedWidget;
 class Stepper;
 
 // The bridge-plug test: packet size, start and stop, the verdict and the run's figures. The
@@ -28,8 +29,9 @@ private:
 
     DisplayController& m_controller;
     Stepper* m_packetSize;
-    QPushButton* m_start;
-    QPushButton* m_stop;
+    QStackedWidget* m_startStop;
+    FilledButton* m_start;
+    FilledButton* m_stop;
     QLabel* m_badgeIcon;
     QLabel* m_badgeText;
     QLabel* m_sent;

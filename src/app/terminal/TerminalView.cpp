@@ -6,6 +6,7 @@
 #include "app/terminal/LogModel.h"
 #include "app/terminal/LogRowDelegate.h"
 #include "app/terminal/LoopbackBar.h"
+#include "app/terminal/PollFilter.h"
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/SegmentedControl.h"
 #include "app/widgets/ToggleButton.h"
@@ -32,6 +33,7 @@
 namespace {
 
 const QString& loopbackVisibleKey = StoreKeys::loopbackVisible;
+const QString& hidesPollsKey = StoreKeys::terminalHidesPolls;
 constexpr int sideMargin = 14;
 constexpr int rowMargin = 8;
 constexpr int rowSpacing = 12;
@@ -66,14 +68,17 @@ TerminalView::TerminalView(DisplayController& controller, QSettings& store, QWid
     , m_controller(controller)
     , m_store(store)
     , m_model(new LogModel(controller, this))
+    , m_filter(new PollFilter(this))
     , m_chooseSaveLocation(chooseWithDialog)
     , m_loopbackVisible(store.value(loopbackVisibleKey, false).toBool())
 {
     m_loopbackBar = new LoopbackBar(controller, this);
     m_loopbackDivider = divider(this);
 
+    m_filter->setSourceModel(m_model);
+    m_filter->setHidesPolls(store.value(hidesPollsKey, false).toBool());
     m_list = new QListView(this);
-    m_list->setModel(m_model);
+    m_list->setModel(m_filter);
     m_list->setItemDelegate(new LogRowDelegate(m_list));
     // All rows are one line high: the view need not measure 2000 rows after every batch.
     m_list->setUniformItemSizes(true);
@@ -96,20 +101,21 @@ TerminalView::TerminalView(DisplayController& controller, QSettings& store, QWid
     column->addWidget(m_loopbackBar);
     column->addWidget(m_loopbackDivider);
     // The list's margin above and below, on the list's own background.
-    auto* listArea = new QWidget(this);
-    listArea->setBackgroundRole(QPalette::Base);
-    listArea->setAutoFillBackground(true);
-    auto* listMargins = new QVBoxLayout(listArea);
+    m_listArea = new QWidget(this);
+    m_listArea->setBackgroundRole(QPalette::Base);
+    m_listArea->setAutoFillBackground(true);
+    auto* listMargins = new QVBoxLayout(m_listArea);
     listMargins->setContentsMargins(0, listVerticalMargin, 0, listVerticalMargin);
     listMargins->addWidget(m_list);
-    column->addWidget(listArea, 1);
+    column->addWidget(m_listArea, 1);
     column->addWidget(divider(this));
     column->addWidget(buildInputRow());
 
-    connect(m_model, &LogModel::rowsInserted, this, &TerminalView::rowsInserted);
-    connect(m_model, &LogModel::rowsAboutToBeRemoved, this,
+    // The rows as shown: with polls hidden, fewer than the model's.
+    connect(m_filter, &PollFilter::rowsInserted, this, &TerminalView::rowsInserted);
+    connect(m_filter, &PollFilter::rowsAboutToBeRemoved, this,
             [this](const QModelIndex&, int first, int last) { rowsAboutToBeRemoved(first, last); });
-    connect(m_model, &LogModel::rowsRemoved, this, &TerminalView::rowsRemoved);
+    connect(m_filter, &PollFilter::rowsRemoved, this, &TerminalView::rowsRemoved);
     connect(&controller, &DisplayController::rawModeChanged, this, &TerminalView::refreshMode);
     connect(&controller, &DisplayController::settingsChanged, this, &TerminalView::refreshMode);
     connect(&controller, &DisplayController::connectionChanged, this,
@@ -123,7 +129,7 @@ TerminalView::TerminalView(DisplayController& controller, QSettings& store, QWid
     m_showHex->setChecked(controller.showHex());
     refreshMode();
     refreshSendEnabled();
-    if (m_model->rowCount() > 0)
+    if (m_filter->rowCount() > 0)
         m_list->scrollToBottom();
 }
 
@@ -138,9 +144,8 @@ QWidget* TerminalView::buildHeader()
     titleRow->setContentsMargins(0, 0, 0, 0);
     titleRow->setSpacing(6);
     auto* icon = new QLabel(title);
-    icon->setPixmap(symbolPixmap(QStringLiteral("terminal"),
-                                 QFontMetrics(Style::headline()).height(),
-                                 palette().color(QPalette::WindowText)));
+    Style::setSymbol(icon, QStringLiteral("terminal"), QFontMetrics(Style::headline()).height(),
+                     Style::Tone::primary);
     auto* name = new QLabel(QStringLiteral("Terminal"), title);
     name->setFont(Style::headline());
     titleRow->addWidget(icon);
@@ -149,7 +154,7 @@ QWidget* TerminalView::buildHeader()
 
     m_mode =
         new SegmentedControl({QStringLiteral("SMART-Befehle"), QStringLiteral("Rohdaten")}, header);
-    m_mode->setFixedWidth(modeSelectorWidth);
+    m_mode->setMinimumWidth(modeSelectorWidth); // wider when the font needs it
     m_mode->setToolTip(QStringLiteral(
         "SMART: Befehle warten auf den Prompt \u201E>\u201C. Rohdaten: alles geht direkt hinaus "
         "\u2013 f\u00FCr Br\u00FCckenstecker oder PuTTY."));
@@ -159,7 +164,7 @@ QWidget* TerminalView::buildHeader()
 
     m_loopbackToggle = new ToggleButton(QStringLiteral("Br\u00FCckentest"),
                                         QStringLiteral("point.forward.to.point.capsulepath"),
-                                        Style::tint(), header);
+                                        Style::Tone::accent, header);
     connect(m_loopbackToggle, &ToggleButton::clicked, this, &TerminalView::setLoopbackVisible);
     flow->addWidget(m_loopbackToggle);
 
@@ -171,6 +176,20 @@ QWidget* TerminalView::buildHeader()
     m_follow->setChecked(m_autoScroll);
     connect(m_follow, &QCheckBox::clicked, this, &TerminalView::setAutoScroll);
     flow->addWidget(m_follow);
+
+    m_hidePolls = new QCheckBox(QStringLiteral("Abfragen ausblenden"), header);
+    m_hidePolls->setObjectName(QStringLiteral("hidePollsToggle"));
+    m_hidePolls->setToolTip(QStringLiteral(
+        "Zeilen des Abfrage-Takts und ihre Antworten hier nicht zeigen \u2013 das Protokoll und "
+        "\u201ESichern \u2026\u201C behalten alles."));
+    m_hidePolls->setChecked(m_filter->hidesPolls());
+    connect(m_hidePolls, &QCheckBox::toggled, this, [this](bool on) {
+        m_filter->setHidesPolls(on);
+        m_store.setValue(hidesPollsKey, on);
+        if (m_autoScroll)
+            m_list->scrollToBottom();
+    });
+    flow->addWidget(m_hidePolls);
 
     auto* save = new QPushButton(QStringLiteral("Sichern \u2026"), header);
     save->setAutoDefault(false);
@@ -193,7 +212,7 @@ QWidget* TerminalView::buildInputRow()
 
     m_prompt = new QLabel(row);
     m_prompt->setFont(Style::monospace());
-    Style::setTextColor(m_prompt, Style::secondaryText(this));
+    Style::setTone(m_prompt, Style::Tone::secondary);
 
     m_input = new QLineEdit(row);
     m_input->setObjectName(QStringLiteral("terminalInput"));
@@ -209,7 +228,7 @@ QWidget* TerminalView::buildInputRow()
     connect(m_hex, &QCheckBox::clicked, this, &TerminalView::setHexInput);
 
     m_lineEnding = new QLabel(row);
-    Style::makeCaption(m_lineEnding, Style::secondaryText(this));
+    Style::makeCaption(m_lineEnding);
 
     m_send = new QPushButton(QStringLiteral("Senden"), row);
     m_send->setAutoDefault(false);
@@ -221,6 +240,19 @@ QWidget* TerminalView::buildInputRow()
     layout->addWidget(m_lineEnding);
     layout->addWidget(m_send);
     return row;
+}
+
+int TerminalView::heightForRows(int rows, int width) const
+{
+    int height = 2 * listVerticalMargin + rows * m_list->itemDelegate()->sizeHint({}, {}).height();
+    for (int i = 0; i < layout()->count(); ++i) {
+        const QLayoutItem* item = layout()->itemAt(i);
+        if (item->widget() == m_listArea || item->isEmpty())
+            continue;
+        height +=
+            item->hasHeightForWidth() ? item->heightForWidth(width) : item->sizeHint().height();
+    }
+    return height;
 }
 
 QString TerminalView::command() const

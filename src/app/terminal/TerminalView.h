@@ -7,6 +7,7 @@
 class DisplayController;
 class LogModel;
 class LoopbackBar;
+class PollFilter;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -50,6 +51,8 @@ public:
     void setSaveLocationChooser(SaveLocationChooser chooser);
 
     LogModel* model() const { return m_model; }
+    // The height that shows this many log rows, with the pane's bars, at this width.
+    int heightForRows(int rows, int width) const;
 
 private:
     QWidget* buildHeader();
@@ -64,6 +67,7 @@ private:
     DisplayController& m_controller;
     QSettings& m_store;
     LogModel* m_model;
+    PollFilter* m_filter;
     SaveLocationChooser m_chooseSaveLocation;
     bool m_hexInput = false;
     bool m_autoScroll = true;
@@ -75,9 +79,11 @@ private:
     ToggleButton* m_loopbackToggle = nullptr;
     QCheckBox* m_showHex = nullptr;
     QCheckBox* m_follow = nullptr;
+    QCheckBox* m_hidePolls = nullptr;
     LoopbackBar* m_loopbackBar = nullptr;
     QWidget* m_loopbackDivider = nullptr;
     QListView* m_list = nullptr;
+    QWidget* m_listArea = nullptr;
     QLabel* m_prompt = nullptr;
     QLineEdit* m_input = nullptr;
     QCheckBox* m_hex = nullptr;

@@ -36,16 +36,26 @@ int AdaptiveGridLayout::columnsFor(int width, int minimumColumnWidth, int spacin
     return qMax(1, (width + spacing) / (minimumColumnWidth + spacing));
 }
 
+int AdaptiveGridLayout::minimumColumnWidth() const
+{
+    int width = m_minimumColumnWidth;
+    for (const QLayoutItem* item : m_items) {
+        if (!item->isEmpty())
+            width = qMax(width, item->minimumSize().width());
+    }
+    return width;
+}
+
 int AdaptiveGridLayout::columnsFor(int width) const
 {
-    return columnsFor(width, m_minimumColumnWidth, m_spacing);
+    return columnsFor(width, minimumColumnWidth(), m_spacing);
 }
 
 int AdaptiveGridLayout::columnWidthFor(int width) const
 {
     const int columns = columnsFor(width);
     const int shared = (width - (columns - 1) * m_spacing) / columns;
-    return qMax(1, qMin(shared, m_maximumColumnWidth));
+    return qMax(1, qMin(shared, qMax(m_maximumColumnWidth, minimumColumnWidth())));
 }
 
 void AdaptiveGridLayout::setStretchToRowHeight(bool on)
@@ -81,15 +91,16 @@ int AdaptiveGridLayout::heightForWidth(int width) const
     return arrange(QRect(0, 0, width, 0), false);
 }
 
+int AdaptiveGridLayout::heightForRows(int width, int rows) const
+{
+    return arrange(QRect(0, 0, width, 0), false, rows);
+}
+
 QSize AdaptiveGridLayout::minimumSize() const
 {
     // One column; no minimum height of its own, as the height follows from the width
     // (a minimum taken at one column would leave a gap under a wide, two-column grid).
-    int width = m_minimumColumnWidth;
-    for (const QLayoutItem* item : m_items) {
-        if (!item->isEmpty())
-            width = qMax(width, item->minimumSize().width());
-    }
+    const int width = minimumColumnWidth();
     const QMargins margins = contentsMargins();
     return {width + margins.left() + margins.right(), margins.top() + margins.bottom()};
 }
@@ -101,7 +112,7 @@ QSize AdaptiveGridLayout::sizeHint() const
         visible += item->isEmpty() ? 0 : 1;
     const int columns = qBound(1, visible, 2);
     const QMargins margins = contentsMargins();
-    const int width = columns * m_minimumColumnWidth + (columns - 1) * m_spacing + margins.left() +
+    const int width = columns * minimumColumnWidth() + (columns - 1) * m_spacing + margins.left() +
                       margins.right();
     return {width, heightForWidth(width)};
 }
@@ -112,7 +123,7 @@ void AdaptiveGridLayout::setGeometry(const QRect& rect)
     arrange(rect, true);
 }
 
-int AdaptiveGridLayout::arrange(const QRect& rect, bool apply) const
+int AdaptiveGridLayout::arrange(const QRect& rect, bool apply, int rowLimit) const
 {
     const QMargins margins = contentsMargins();
     const QRect area = rect.marginsRemoved(margins);
@@ -128,7 +139,8 @@ int AdaptiveGridLayout::arrange(const QRect& rect, bool apply) const
     }
 
     int y = area.top();
-    for (int rowStart = 0; rowStart < visible.size(); rowStart += columns) {
+    for (int rowStart = 0; rowStart < visible.size() && rowLimit != 0;
+         rowStart += columns, --rowLimit) {
         const int rowEnd = qMin<int>(rowStart + columns, visible.size());
         int rowHeight = 0;
         for (int i = rowStart; i < rowEnd; ++i)
@@ -142,7 +154,7 @@ int AdaptiveGridLayout::arrange(const QRect& rect, bool apply) const
             }
         }
         y += rowHeight;
-        if (rowEnd < visible.size())
+        if (rowEnd < visible.size() && rowLimit != 1)
             y += m_spacing;
     }
     return y - area.top() + margins.top() + margins.bottom();

@@ -5,9 +5,9 @@
 #include <QWidget>
 
 // A grid whose number of columns follows the available width: as many columns of at least
-// `minimumColumnWidth` as fit, sharing the width equally but never wider than
-// `maximumColumnWidth` (the columns are then centred). Items keep their order, row by row.
-// Used for the dashboard's cards and for the power and input tiles.
+// `minimumColumnWidth` (or the widest item's minimum width, for larger fonts) as fit, sharing the
+// width equally but never wider than `maximumColumnWidth` (the columns are then centred). Items
+// keep their order, row by row. Used for the dashboard's cards and for the power and input tiles.
 class AdaptiveGridLayout : public QLayout {
 public:
     static constexpr int unbounded = QWIDGETSIZE_MAX;
@@ -33,12 +33,15 @@ public:
     Qt::Orientations expandingDirections() const override { return Qt::Horizontal; }
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
+    // The height of the first `rows` rows at this width.
+    int heightForRows(int width, int rows) const;
     QSize minimumSize() const override;
     QSize sizeHint() const override;
     void setGeometry(const QRect& rect) override;
 
 private:
-    int arrange(const QRect& rect, bool apply) const;
+    int arrange(const QRect& rect, bool apply, int rowLimit = -1) const;
+    int minimumColumnWidth() const;
 
     QList<QLayoutItem*> m_items;
     int m_minimumColumnWidth;

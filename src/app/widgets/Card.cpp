@@ -3,7 +3,6 @@
 #include "app/Icons.h"
 #include "app/Style.h"
 
-#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -13,12 +12,11 @@ namespace {
 constexpr int padding = 18;
 constexpr int headingGap = 14;
 constexpr int contentSpacing = 10;
-constexpr int headingIconSize = 18;
 
 } // namespace
 
 Card::Card(const QString& title, const QString& symbol, QWidget* parent)
-    : QFrame(parent)
+    : Panel(14, parent)
     , m_title(title)
     , m_symbol(symbol)
     , m_heading(new QWidget(this))
@@ -27,7 +25,6 @@ Card::Card(const QString& title, const QString& symbol, QWidget* parent)
     , m_content(new QVBoxLayout)
 {
     setObjectName(QStringLiteral("card"));
-    setStyleSheet(Style::cardStyleSheet());
 
     auto* headingRow = new QHBoxLayout(m_heading);
     headingRow->setContentsMargins(0, 0, 0, 0);
@@ -65,18 +62,11 @@ void Card::setSymbol(const QString& symbol)
     updateHeading();
 }
 
-void Card::changeEvent(QEvent* event)
-{
-    QFrame::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange)
-        updateHeading();
-}
-
 void Card::updateHeading()
 {
     m_heading->setVisible(!m_title.isEmpty());
     m_titleLabel->setText(m_title);
-    const QPixmap icon = symbolPixmap(m_symbol, headingIconSize, Style::tint());
-    m_icon->setPixmap(icon);
-    m_icon->setVisible(!icon.isNull());
+    Style::setSymbol(m_icon, m_symbol, QFontMetrics(Style::headline()).height(),
+                     Style::Tone::accent);
+    m_icon->setVisible(hasSymbol(m_symbol));
 }

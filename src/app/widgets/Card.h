@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QFrame>
+#include "app/widgets/Panel.h"
+
 #include <QString>
 
 class QLabel;
@@ -8,7 +9,7 @@ class QVBoxLayout;
 
 // A rounded panel with a faint outline: a heading (icon and title) and below it the card's
 // controls. Without a title the heading is left out.
-class Card : public QFrame {
+class Card : public Panel {
     Q_OBJECT
     Q_PROPERTY(QString title READ title WRITE setTitle)
     Q_PROPERTY(QString symbol READ symbol WRITE setSymbol)
@@ -23,9 +24,6 @@ public:
 
     // Where the card's controls go, left-aligned under the heading.
     QVBoxLayout* contentLayout() const { return m_content; }
-
-protected:
-    void changeEvent(QEvent* event) override;
 
 private:
     void updateHeading();

@@ -1,6 +1,7 @@
 #include "app/widgets/FormSection.h"
 
 #include "app/Style.h"
+#include "app/widgets/Panel.h"
 
 #include <QFormLayout>
 #include <QFrame>
@@ -14,12 +15,11 @@ const QString panelName = QStringLiteral("formPanel");
 
 } // namespace
 
-FormSection::FormSection(const QString& title, QWidget* parent)
+FormSection::FormSection(const QString& title, QWidget* parent, Rows rows)
     : QWidget(parent)
     , m_title(new QLabel(title, this))
     , m_header(new QHBoxLayout)
-    , m_panel(new QFrame(this))
-    , m_form(new QFormLayout(m_panel))
+    , m_panel(new Panel(8, this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -33,12 +33,21 @@ FormSection::FormSection(const QString& title, QWidget* parent)
     layout->addLayout(m_header);
 
     m_panel->setObjectName(panelName);
-    m_panel->setStyleSheet(Style::cardStyleSheet(panelName, 8));
-    m_form->setContentsMargins(12, 10, 12, 10);
-    m_form->setHorizontalSpacing(12);
-    m_form->setVerticalSpacing(8);
-    m_form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    m_form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // One column is a plain box layout: QFormLayout's rows under their labels mis-share the
+    // height when a row flows onto more lines (the port section's buttons).
+    if (rows == Rows::underLabels) {
+        m_column = new QVBoxLayout(m_panel);
+        m_column->setContentsMargins(12, 10, 12, 10);
+        m_column->setSpacing(8);
+    } else {
+        m_form = new QFormLayout(m_panel);
+        m_form->setContentsMargins(12, 10, 12, 10);
+        m_form->setHorizontalSpacing(12);
+        m_form->setVerticalSpacing(8);
+        m_form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+        m_form->setRowWrapPolicy(QFormLayout::WrapLongRows);
+        m_form->setLabelAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    }
     layout->addWidget(m_panel);
 }
 
@@ -53,7 +62,7 @@ void FormSection::setFooter(const QString& text, Qt::TextFormat format)
         m_footer = new QLabel(this);
         m_footer->setWordWrap(true);
         m_footer->setContentsMargins(4, 0, 4, 0);
-        Style::makeCaption(m_footer, Style::secondaryText(this));
+        Style::makeCaption(m_footer);
         layout()->addWidget(m_footer);
     }
     m_footer->setTextFormat(format);
@@ -63,26 +72,36 @@ void FormSection::setFooter(const QString& text, Qt::TextFormat format)
 QLabel* FormSection::addRow(const QString& label, QWidget* field)
 {
     auto* labelWidget = new QLabel(label, m_panel);
-    m_form->addRow(labelWidget, field);
+    addRow(labelWidget, field);
     return labelWidget;
 }
 
 void FormSection::addRow(QWidget* label, QWidget* field)
 {
-    m_form->addRow(label, field);
+    if (m_form) {
+        m_form->addRow(label, field);
+        return;
+    }
+    m_labels.insert(field, label);
+    m_column->addWidget(label);
+    m_column->addWidget(field);
 }
 
 void FormSection::addWidget(QWidget* widget)
 {
-    m_form->addRow(widget);
+    if (m_form)
+        m_form->addRow(widget);
+    else
+        m_column->addWidget(widget);
 }
 
 void FormSection::setRowVisible(QWidget* field, bool visible)
 {
-    m_form->setRowVisible(field, visible);
-}
-
-void FormSection::setLabelsAbove(bool above)
-{
-    m_form->setRowWrapPolicy(above ? QFormLayout::WrapAllRows : QFormLayout::DontWrapRows);
+    if (m_form) {
+        m_form->setRowVisible(field, visible);
+        return;
+    }
+    field->setVisible(visible);
+    if (QWidget* label = m_labels.value(field))
+        label->setVisible(visible);
 }

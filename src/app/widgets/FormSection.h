@@ -1,10 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 #include <QWidget>
 
+class Panel;
 class QFormLayout;
-class QFrame;
 class QHBoxLayout;
 class QLabel;
 class QVBoxLayout;
@@ -15,7 +16,13 @@ class FormSection : public QWidget {
     Q_OBJECT
 
 public:
-    explicit FormSection(const QString& title, QWidget* parent = nullptr);
+    enum class Rows {
+        besideLabels, // a label column and a field column; a field too wide goes under its label
+        underLabels,  // one column, each label over its field: for fields that need the width
+    };
+
+    explicit FormSection(const QString& title, QWidget* parent = nullptr,
+                         Rows rows = Rows::besideLabels);
 
     QLabel* titleLabel() const { return m_title; }
     // Shown at the right end of the header line.
@@ -28,13 +35,13 @@ public:
     // A line across the whole width.
     void addWidget(QWidget* widget);
     void setRowVisible(QWidget* field, bool visible);
-    // Labels over their fields instead of beside them, for fields that need the full width.
-    void setLabelsAbove(bool above);
 
 private:
     QLabel* m_title;
     QHBoxLayout* m_header;
-    QFrame* m_panel;
-    QFormLayout* m_form;
+    Panel* m_panel;
+    QFormLayout* m_form = nullptr;   // beside labels
+    QVBoxLayout* m_column = nullptr; // under labels
+    QHash<QWidget*, QWidget*> m_labels;
     QLabel* m_footer = nullptr;
 };

@@ -39,12 +39,14 @@ QSize SegmentedControl::sizeHint() const
     int widest = 0;
     for (const QString& segment : m_segments)
         widest = qMax(widest, fontMetrics().horizontalAdvance(segment));
-    return {int(m_segments.size()) * (widest + 2 * segmentPadding), controlHeight};
+    return {int(m_segments.size()) * (widest + 2 * segmentPadding),
+            qMax(controlHeight, fontMetrics().height() + 10)};
 }
 
 QSize SegmentedControl::minimumSizeHint() const
 {
-    return {int(m_segments.size()) * 2 * segmentPadding, controlHeight};
+    // Never narrower than its labels: a segment that reads "SMART-Bef…" tells nothing.
+    return sizeHint();
 }
 
 QRect SegmentedControl::segmentRect(int index) const
@@ -96,7 +98,7 @@ void SegmentedControl::paintEvent(QPaintEvent*)
     outer.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), outerRadius, outerRadius);
     painter.fillPath(outer, Style::quietFill(this));
     if (hasFocus()) {
-        painter.setPen(QPen(Style::tint(), 1.5));
+        painter.setPen(QPen(Style::color(Style::Tone::accent, this), 1.5));
         painter.drawPath(outer);
     }
 
@@ -107,12 +109,12 @@ void SegmentedControl::paintEvent(QPaintEvent*)
             QPainterPath fill;
             fill.addRoundedRect(QRectF(area).adjusted(inset, inset, -inset, -inset), innerRadius,
                                 innerRadius);
-            QColor color = Style::tint();
-            if (!isEnabled())
+            QColor color = Style::fill(Style::Tone::accent);
+            if (Style::looksDisabled(this))
                 color.setAlphaF(0.45);
             painter.fillPath(fill, color);
         } else if (i > 0 && i - 1 != m_current) {
-            painter.setPen(Style::secondaryText(this));
+            painter.setPen(Style::secondaryText(this)); // the divider between two unselected
             painter.drawLine(area.left(), area.top() + 6, area.left(), area.bottom() - 6);
         }
         painter.setPen(selected ? QColor(Qt::white) : palette().color(QPalette::WindowText));

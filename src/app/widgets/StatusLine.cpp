@@ -1,14 +1,28 @@
 #include "app/widgets/StatusLine.h"
 
 #include "app/Icons.h"
-#include "app/Style.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 
-StatusLine::StatusLine(const QString& symbol, const QColor& color, const QFont& font,
-                       QWidget* parent)
+namespace {
+
+// Break chances inside long words, where a path may wrap: a zero-width space after each
+// separator.
+QString withPathBreaks(QString text)
+{
+    for (const QChar separator : {u'/', u'_', u'-'})
+        text.replace(separator, QString(separator) + QChar(0x200B));
+    return text;
+}
+
+} // namespace
+
+StatusLine::StatusLine(const QString& symbol, Style::Tone tone, const QFont& font, QWidget* parent)
     : QWidget(parent)
     , m_icon(new QLabel(this))
     , m_text(new QLabel(this))
@@ -17,25 +31,32 @@ StatusLine::StatusLine(const QString& symbol, const QColor& color, const QFont& 
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(5);
 
-    const int size = QFontMetrics(font).height();
-    m_icon->setPixmap(symbolPixmap(symbol, size, color));
-    m_icon->setFixedWidth(size);
-    m_icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
-    layout->addWidget(m_icon, 0, Qt::AlignTop);
+    if (!symbol.isEmpty()) {
+        const int size = QFontMetrics(font).height();
+        Style::setSymbol(m_icon, symbol, size, tone);
+        m_icon->setFixedWidth(size);
+        m_icon->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+        layout->addWidget(m_icon, 0, Qt::AlignTop);
+    } else {
+        m_icon->hide();
+    }
 
     m_text->setFont(font);
+    m_text->setTextFormat(Qt::PlainText);
     m_text->setWordWrap(true);
-    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Style::setTextColor(m_text, color);
+    Style::setTone(m_text, tone);
     layout->addWidget(m_text, 1);
-}
 
-QString StatusLine::text() const
-{
-    return m_text->text();
+    // The shown text carries break chances; what is copied is the text itself.
+    auto* copy = new QAction(QStringLiteral("Kopieren"), this);
+    connect(copy, &QAction::triggered, this,
+            [this] { QApplication::clipboard()->setText(m_full); });
+    m_text->addAction(copy);
+    m_text->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void StatusLine::setText(const QString& text)
 {
-    m_text->setText(text);
+    m_full = text;
+    m_text->setText(withPathBreaks(text));
 }

@@ -1,5 +1,7 @@
 #include "app/widgets/Stepper.h"
 
+#include "app/widgets/WheelGuard.h"
+
 #include <QLineEdit>
 
 Stepper::Stepper(int minimum, int maximum, int step, const QString& prefix, const QString& suffix,
@@ -11,5 +13,5 @@ Stepper::Stepper(int minimum, int maximum, int step, const QString& prefix, cons
     setPrefix(prefix);
     setSuffix(suffix);
     lineEdit()->setReadOnly(true);
-    setFocusPolicy(Qt::StrongFocus);
+    takeWheelOnlyWithFocus(this);
 }

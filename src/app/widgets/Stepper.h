@@ -2,7 +2,8 @@
 
 #include <QSpinBox>
 
-// A value changed only in fixed steps (arrows, Up/Down keys, wheel), showing a label around
+// A value changed only in fixed steps (arrows, Up/Down keys, the wheel once it has the focus),
+// showing a label around
 // the number ("alle 5 s", "32 Bytes"). The text itself cannot be typed into, so the value
 // never leaves the step grid.
 class Stepper : public QSpinBox {

@@ -24,7 +24,7 @@ SwitchButton::SwitchButton(QWidget* parent)
 
 QSize SwitchButton::sizeHint() const
 {
-    return {trackWidth + 2, trackHeight + 2};
+    return {trackWidth + 6, trackHeight + 6}; // room for the focus ring around the track
 }
 
 void SwitchButton::paintEvent(QPaintEvent*)
@@ -33,22 +33,24 @@ void SwitchButton::paintEvent(QPaintEvent*)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF track((width() - trackWidth) / 2.0, (height() - trackHeight) / 2.0, trackWidth,
                        trackHeight);
-    QColor fill = isChecked() ? Style::tint() : Style::quietFill(this).darker(110);
+    const bool disabled = Style::looksDisabled(this);
+    QColor fill = isChecked() ? Style::fill(Style::Tone::accent) : Style::secondaryText(this);
     if (!isChecked())
-        fill.setAlphaF(0.3);
-    if (!isEnabled())
+        fill.setAlphaF(0.35);
+    if (disabled)
         fill.setAlphaF(fill.alphaF() * 0.5);
     QPainterPath pill;
     pill.addRoundedRect(track, trackHeight / 2.0, trackHeight / 2.0);
     painter.fillPath(pill, fill);
     if (hasFocus()) {
-        painter.setPen(QPen(Style::tint().darker(130), 1.5));
-        painter.drawPath(pill);
+        painter.setPen(QPen(Style::color(Style::Tone::accent, this), 1.5));
+        painter.drawRoundedRect(track.adjusted(-2, -2, 2, 2), trackHeight / 2.0 + 2,
+                                trackHeight / 2.0 + 2);
     }
 
     const qreal knob = trackHeight - 2 * knobMargin;
     const qreal x = isChecked() ? track.right() - knobMargin - knob : track.left() + knobMargin;
     painter.setPen(QPen(QColor(0, 0, 0, 40), 0.5));
-    painter.setBrush(isEnabled() ? QColor(Qt::white) : QColor(245, 245, 245));
+    painter.setBrush(disabled ? QColor(245, 245, 245) : QColor(Qt::white));
     painter.drawEllipse(QRectF(x, track.top() + knobMargin, knob, knob));
 }

@@ -5,6 +5,7 @@
 
 #include <QFocusEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -29,12 +30,12 @@ constexpr int titleFlags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
 
 } // namespace
 
-TileButton::TileButton(const QString& title, const QString& symbol, const QColor& tint,
+TileButton::TileButton(const QString& title, const QString& symbol, Style::Tone tone,
                        QWidget* parent)
     : QAbstractButton(parent)
     , m_title(title)
     , m_symbol(symbol)
-    , m_tint(tint)
+    , m_tone(tone)
 {
     setText(title); // for accessibility and for finding the tile by its text
     setFocusPolicy(Qt::StrongFocus);
@@ -70,14 +71,6 @@ void TileButton::setActive(bool active)
     update();
 }
 
-void TileButton::setTint(const QColor& tint)
-{
-    if (m_tint == tint)
-        return;
-    m_tint = tint;
-    update();
-}
-
 QRect TileButton::titleRect(int width) const
 {
     const QFontMetrics metrics(titleFont());
@@ -96,13 +89,18 @@ QSize TileButton::sizeHint() const
 {
     const QFontMetrics metrics(titleFont());
     const int width =
-        qMax(tileMinimumWidth, metrics.horizontalAdvance(m_title) + 2 * horizontalPadding);
+        qMax(minimumSizeHint().width(), metrics.horizontalAdvance(m_title) + 2 * horizontalPadding);
     return {width, heightForWidth(width)};
 }
 
 QSize TileButton::minimumSizeHint() const
 {
-    return {tileMinimumWidth / 2, tileMinimumHeight};
+    // The title may wrap between words, but never inside one.
+    const QFontMetrics metrics(titleFont());
+    int widest = 0;
+    for (const QString& word : m_title.split(u' '))
+        widest = qMax(widest, metrics.horizontalAdvance(word));
+    return {qMax(tileMinimumWidth, widest + 2 * horizontalPadding), tileMinimumHeight};
 }
 
 void TileButton::enterEvent(QEnterEvent* event)
@@ -133,15 +131,59 @@ void TileButton::focusOutEvent(QFocusEvent* event)
     QAbstractButton::focusOutEvent(event);
 }
 
+TileButton* TileButton::neighbour(int key) const
+{
+    // The nearest tile of the same grid in the arrow's direction, by the tiles' centres.
+    const QPoint from = geometry().center();
+    TileButton* best = nullptr;
+    int bestDistance = 0;
+    for (TileButton* tile : parentWidget()->findChildren<TileButton*>(Qt::FindDirectChildrenOnly)) {
+        if (tile == this || !tile->isVisible() || !tile->isEnabled())
+            continue;
+        const QPoint delta = tile->geometry().center() - from;
+        const bool ahead = (key == Qt::Key_Left && delta.x() < 0 && delta.y() == 0) ||
+                           (key == Qt::Key_Right && delta.x() > 0 && delta.y() == 0) ||
+                           (key == Qt::Key_Up && delta.y() < 0) ||
+                           (key == Qt::Key_Down && delta.y() > 0);
+        const int distance =
+            4 * qAbs(key == Qt::Key_Up || key == Qt::Key_Down ? delta.y() : delta.x()) +
+            qAbs(key == Qt::Key_Up || key == Qt::Key_Down ? delta.x() : delta.y());
+        if (ahead && (!best || distance < bestDistance)) {
+            best = tile;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+void TileButton::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        animateClick();
+        return;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (TileButton* next = neighbour(event->key()))
+            next->setFocus(Qt::TabFocusReason);
+        return;
+    default:
+        QAbstractButton::keyPressEvent(event);
+    }
+}
+
 void TileButton::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
 
-    QColor fill = m_active ? m_tint : Style::quietFill(this);
+    QColor fill = m_active ? Style::fill(m_tone) : Style::quietFill(this);
     if (isDown())
         fill = m_active ? fill.darker(115) : fill.darker(130);
-    else if (m_hovered && isEnabled() && !m_active)
+    else if (m_hovered && !Style::looksDisabled(this) && !m_active)
         fill.setAlphaF(qMin(1.0, fill.alphaF() * 1.6));
     const QColor foreground = m_active ? QColor(Qt::white) : palette().color(QPalette::WindowText);
 
@@ -149,8 +191,11 @@ void TileButton::paintEvent(QPaintEvent*)
     shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
     painter.fillPath(shape, fill);
     if (hasFocus() && m_keyboardFocus) {
-        painter.setPen(QPen(m_active ? m_tint.darker(140) : Style::tint(), 2));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), cornerRadius, cornerRadius);
+        painter.setPen(
+            QPen(m_active ? QColor(Qt::white) : Style::color(Style::Tone::accent, this), 2));
+        const qreal inset = m_active ? 3 : 1; // inside the fill, where the white ring shows
+        painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset),
+                                cornerRadius - inset + 1, cornerRadius - inset + 1);
     }
 
     // Icon and title as one block, centred vertically when the tile is taller than needed.

@@ -1,21 +1,22 @@
 #pragma once
 
+#include "app/Style.h"
+
 #include <QAbstractButton>
-#include <QColor>
 #include <QString>
 
 // A large square-ish button of a tile grid: an icon above a short title. `active` marks the
-// state the display is in; it is drawn filled with `tint`. A click only emits clicked(); the
+// state the display is in; it is drawn filled with its tone. A click only emits clicked(); the
 // tile never changes `active` by itself, the owner sets it from what the display reports.
+// Space and Return press it; the arrow keys move the focus to the neighbouring tile of its grid.
 class TileButton : public QAbstractButton {
     Q_OBJECT
     Q_PROPERTY(QString title READ title WRITE setTitle)
     Q_PROPERTY(QString symbol READ symbol WRITE setSymbol)
     Q_PROPERTY(bool active READ isActive WRITE setActive)
-    Q_PROPERTY(QColor tint READ tint WRITE setTint)
 
 public:
-    explicit TileButton(const QString& title, const QString& symbol, const QColor& tint,
+    explicit TileButton(const QString& title, const QString& symbol, Style::Tone tone,
                         QWidget* parent = nullptr);
 
     const QString& title() const { return m_title; }
@@ -24,8 +25,6 @@ public:
     void setSymbol(const QString& symbol);
     bool isActive() const { return m_active; }
     void setActive(bool active);
-    const QColor& tint() const { return m_tint; }
-    void setTint(const QColor& tint);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -38,13 +37,15 @@ protected:
     void leaveEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QRect titleRect(int width) const;
+    TileButton* neighbour(int key) const;
 
     QString m_title;
     QString m_symbol;
-    QColor m_tint;
+    Style::Tone m_tone;
     bool m_active = false;
     bool m_hovered = false;
     bool m_keyboardFocus = false; // the focus ring only helps those who move by keyboard

@@ -3,7 +3,8 @@
 #include "app/Icons.h"
 #include "app/Style.h"
 
-#include <QEvent>
+#include "app/widgets/WheelGuard.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -13,42 +14,49 @@
 namespace {
 
 constexpr int spacing = 12;
-constexpr int figuresWidth = 58;
 constexpr int iconSize = 16;
 
-QPushButton* stepButton(const QString& symbol, const QString& fallback, QWidget* parent)
+QPushButton* stepButton(const QString& symbol, const QString& fallback, const QString& name,
+                        QWidget* parent)
 {
     auto* button = new QPushButton(parent);
-    const QIcon icon = symbolIcon(symbol);
-    if (icon.isNull())
-        button->setText(fallback); // a missing icon must not leave an empty button
+    if (hasSymbol(symbol))
+        button->setIcon(symbolIcon(symbol));
     else
-        button->setIcon(icon);
-    button->setAccessibleName(fallback);
+        button->setText(fallback); // a missing icon must not leave an empty button
+    button->setAccessibleName(name);
+    button->setToolTip(name);
     button->setAutoDefault(false);
     return button;
 }
 
 } // namespace
 
-ValueSlider::ValueSlider(const QString& symbolLow, const QString& symbolHigh, QWidget* parent)
+ValueSlider::ValueSlider(const QString& name, const QString& symbolLow, const QString& symbolHigh,
+                         QWidget* parent)
     : QWidget(parent)
     , m_symbolLow(symbolLow)
     , m_symbolHigh(symbolHigh)
-    , m_minus(stepButton(QStringLiteral("minus"), QStringLiteral("\u2212"), this))
+    , m_minus(stepButton(QStringLiteral("minus"), QStringLiteral("\u2212"),
+                         name + QStringLiteral(" \u2212") + QString::number(stepSize), this))
     , m_low(new QLabel(this))
     , m_slider(new QSlider(Qt::Horizontal, this))
     , m_high(new QLabel(this))
-    , m_plus(stepButton(QStringLiteral("plus"), QStringLiteral("+"), this))
+    , m_plus(stepButton(QStringLiteral("plus"), QStringLiteral("+"),
+                        name + QStringLiteral(" +") + QString::number(stepSize), this))
     , m_figures(new QLabel(this))
 {
     m_slider->setRange(0, 100);
     m_slider->setSingleStep(1);
     m_slider->setPageStep(10);
     m_slider->setMinimumWidth(60);
+    m_slider->setAccessibleName(name);
+    takeWheelOnlyWithFocus(m_slider);
     m_figures->setObjectName(QStringLiteral("figures"));
     m_figures->setFont(Style::largeFigures());
-    m_figures->setFixedWidth(figuresWidth);
+    // Wide enough for the widest value, so that the slider does not move as the value changes.
+    m_figures->setFixedWidth(
+        QFontMetrics(m_figures->font()).horizontalAdvance(QStringLiteral("100")) + 4);
     m_figures->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     auto* row = new QHBoxLayout(this);
@@ -103,21 +111,11 @@ void ValueSlider::setDimmed(bool dimmed)
     showValue();
 }
 
-void ValueSlider::changeEvent(QEvent* event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange) {
-        updateIcons();
-        showValue();
-    }
-}
-
 void ValueSlider::showValue()
 {
     const double shown = shownValue();
     m_figures->setText(QString::number(std::lround(shown)));
-    Style::setTextColor(m_figures, m_dimmed ? Style::secondaryText(this)
-                                            : palette().color(QPalette::WindowText));
+    Style::setTone(m_figures, m_dimmed ? Style::Tone::secondary : Style::Tone::primary);
     if (!m_dragValue) {
         m_syncing = true;
         m_slider->setValue(int(std::lround(qBound(0.0, shown, 100.0))));
@@ -127,9 +125,8 @@ void ValueSlider::showValue()
 
 void ValueSlider::updateIcons()
 {
-    const QColor color = Style::secondaryText(this);
-    m_low->setPixmap(symbolPixmap(m_symbolLow, iconSize, color));
-    m_high->setPixmap(symbolPixmap(m_symbolHigh, iconSize, color));
+    Style::setSymbol(m_low, m_symbolLow, iconSize, Style::Tone::secondary);
+    Style::setSymbol(m_high, m_symbolHigh, iconSize, Style::Tone::secondary);
 }
 
 void ValueSlider::sliderMovedTo(int position)

@@ -10,7 +10,8 @@ class QSlider;
 
 // One row for a value from 0 to 100: "−" (a step of −5), a slider between two icons, "+"
 // (+5) and the value in large figures. While the user drags, the row shows the drag position
-// and asks for every new position at once; after the drag it follows `value` again.
+// and asks for every new position at once; after the drag it follows `value` again. `name`
+// ("Lautstärke") names the slider and the step buttons for screen readers and tooltips.
 class ValueSlider : public QWidget {
     Q_OBJECT
     Q_PROPERTY(double value READ value WRITE setValue)
@@ -21,7 +22,8 @@ class ValueSlider : public QWidget {
 public:
     static constexpr int stepSize = 5;
 
-    ValueSlider(const QString& symbolLow, const QString& symbolHigh, QWidget* parent = nullptr);
+    ValueSlider(const QString& name, const QString& symbolLow, const QString& symbolHigh,
+                QWidget* parent = nullptr);
 
     double value() const { return m_value; }
     void setValue(double value);
@@ -42,9 +44,6 @@ signals:
     void valueRequested(double value);
     // The user pressed "−" (−5) or "+" (+5).
     void stepRequested(int delta);
-
-protected:
-    void changeEvent(QEvent* event) override;
 
 private:
     void showValue();

@@ -1,7 +1,9 @@
-// The terminal pane's actions: sending in SMART, raw and hex mode, the mode-dependent input
-// row, following the log, saving it, and the bridge-plug bar.
+// The terminal pane: sending in SMART, raw and hex mode, the mode-dependent input row, following
+// the log, saving it, and the bridge-plug bar with its verdicts.
 #include "app/UiFixture.h"
 #include "app/terminal/LogModel.h"
+#include "app/terminal/LogRowDelegate.h"
+#include "app/terminal/LoopbackBadge.h"
 #include "app/terminal/LoopbackBar.h"
 #include "app/terminal/TerminalView.h"
 #include "app/widgets/SegmentedControl.h"
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -39,83 +42,45 @@ class TerminalViewTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void sendAction_data()
-    {
-        QTest::addColumn<bool>("raw");
-        QTest::addColumn<bool>("hex");
-        QTest::addColumn<bool>("button"); // or Return
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("logged");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("SMART command") << false << false << true << "  get volume "
-                                       << "get volume" << QByteArray("get volume\r");
-        QTest::newRow("raw text as typed") << true << false << false << " hallo "
-                                           << " hallo " << QByteArray(" hallo \r");
-        QTest::newRow("hex bytes") << true << true << false << "48 61 0x6C"
-                                   << "Hal" << QByteArray("Hal");
-        QTest::newRow("hex switch ignored in SMART mode")
-            << false << true << false << "get input"
-            << "get input" << QByteArray("get input\r");
-    }
+    // What goes out for what is typed, by the button or Return. Without a line, Return sends
+    // all the same (the button waits for a connection): SMART drops it, raw logs the refusal.
     void sendAction()
     {
-        QFETCH(bool, raw);
-        QFETCH(bool, hex);
-        QFETCH(bool, button);
-        QFETCH(QString, typed);
-        QFETCH(QString, logged);
-        QFETCH(QByteArray, bytes);
-        UiFixture f;
-        TerminalView view(*f.controller, f.store.settings());
-        auto* send = withText<QPushButton>(&view, "Senden");
-        f.controller->setPollingEnabled(false);
-        QVERIFY(f.connectTo(SerialPortInfo::smartSimulatorPath));
-        QVERIFY(f.waitUntilIdle());
-        f.controller->setRawMode(raw);
-        view.setHexInput(hex);
-        QVERIFY(!send->isEnabled()); // nothing typed yet
-        const int before = f.controller->log().size();
-
-        QTest::keyClicks(input(view), typed);
-        if (button)
-            send->click();
-        else
-            QTest::keyClick(input(view), Qt::Key_Return);
-        QCOMPARE(view.command(), QString());
-        QVERIFY(!send->isEnabled());
-        const auto entry = [&]() -> std::optional<LogEntry> {
-            for (int i = before; i < f.controller->log().size(); ++i) {
-                const LogEntry& e = f.controller->log().at(i);
-                if (e.kind == Kind::tx && e.text == logged)
-                    return e;
-            }
-            return std::nullopt;
+        struct Row {
+            bool connected, raw, hex, button;
+            const char *typed, *logged;
+            QByteArray bytes;
         };
-        QTRY_VERIFY_WITH_TIMEOUT(entry().has_value(), waitMs);
-        QCOMPARE(entry()->bytes, bytes);
-    }
-
-    void withoutConnection_data()
-    {
-        QTest::addColumn<bool>("raw");
-        QTest::addColumn<QStringList>("errors");
-        QTest::newRow("SMART: dropped silently") << false << QStringList();
-        QTest::newRow("raw") << true << QStringList{"Nicht verbunden."};
-    }
-    void withoutConnection()
-    {
-        QFETCH(bool, raw);
-        QFETCH(QStringList, errors);
-        UiFixture f;
-        TerminalView view(*f.controller, f.store.settings());
-        f.controller->setRawMode(raw);
-        QTest::keyClicks(input(view), "41");
-        // The button needs a connection; Return sends all the same.
-        QVERIFY(!withText<QPushButton>(&view, "Senden")->isEnabled());
-        QTest::keyClick(input(view), Qt::Key_Return);
-        QCOMPARE(view.command(), QString());
-        QCOMPARE(f.logTexts(Kind::error), errors);
-        QCOMPARE(f.logTexts(Kind::tx), QStringList());
+        const Row rows[] = {
+            {true, false, false, true, "  get volume ", "get volume", "get volume\r"},
+            {true, true, false, false, " hallo ", " hallo ", " hallo \r"},
+            {true, true, true, false, "48 61 0x6C", "Hal", "Hal"},
+            {true, false, true, false, "get input", "get input", "get input\r"}, // hex: raw only
+            {false, false, false, false, "41", nullptr, ""},
+            {false, true, false, false, "41", "Nicht verbunden.", ""},
+        };
+        for (const Row& row : rows) {
+            UiFixture f;
+            TerminalView view(*f.controller, f.store.settings());
+            auto* send = withText<QPushButton>(&view, "Senden");
+            if (row.connected)
+                f.connect(promptOnly);
+            f.controller->setRawMode(row.raw);
+            view.setHexInput(row.hex);
+            const qsizetype mark = f.lines.written.size();
+            const qsizetype logged = f.controller->log().size();
+            QTest::keyClicks(input(view), row.typed);
+            QCOMPARE(send->isEnabled(), row.connected);
+            if (row.button)
+                send->click();
+            else
+                QTest::keyClick(input(view), Qt::Key_Return);
+            QVERIFY(view.command().isEmpty() && !send->isEnabled());
+            f.clock->settle();
+            QCOMPARE(f.lines.written.mid(mark), row.bytes);
+            const QStringList texts = f.logTexts().mid(logged);
+            QCOMPARE(texts.value(0), row.logged ? QString(row.logged) : QString());
+        }
     }
 
     void inputRowFollowsTheMode_data()
@@ -124,18 +89,15 @@ private slots:
         QTest::addColumn<bool>("hex");
         QTest::addColumn<QString>("prompt");
         QTest::addColumn<QString>("placeholder");
-        QTest::addColumn<bool>("hexVisible");
-        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("caption"); // after CR+LF is chosen
         const QString smart = QStringLiteral("Befehl an das Display, z. B. get powerstate");
-        QTest::newRow("SMART") << false << false << ">" << smart << false << "+ CR (\\r)";
-        QTest::newRow("SMART keeps hex hidden")
-            << false << true << ">" << smart << false << "+ CR (\\r)";
-        QTest::newRow("raw text") << true << false << "\u00BB"
-                                  << "Text \u2013 geht ungefiltert auf die Schnittstelle" << true
-                                  << "+ CR (\\r)";
-        QTest::newRow("raw hex") << true << true << "\u00BB"
-                                 << "Hex-Bytes, z. B. 48 61 6C 6C 6F 0D 0A" << true
-                                 << "ohne Zeilenende";
+        const QString raw = QStringLiteral("Text \u2013 geht ungefiltert auf die Schnittstelle");
+        const QString hex = QStringLiteral("Hex-Bytes, z. B. 48 61 6C 6C 6F 0D 0A");
+        const QString crlf = QStringLiteral("+ CR+LF (\\r\\n)");
+        QTest::newRow("SMART") << false << false << ">" << smart << crlf;
+        QTest::newRow("SMART hides hex") << false << true << ">" << smart << crlf;
+        QTest::newRow("raw text") << true << false << "\u00BB" << raw << crlf;
+        QTest::newRow("raw hex") << true << true << "\u00BB" << hex << "ohne Zeilenende";
     }
     void inputRowFollowsTheMode()
     {
@@ -143,28 +105,24 @@ private slots:
         QFETCH(bool, hex);
         QFETCH(QString, prompt);
         QFETCH(QString, placeholder);
-        QFETCH(bool, hexVisible);
         QFETCH(QString, caption);
         UiFixture f;
         TerminalView view(*f.controller, f.store.settings());
+        QCOMPARE(lineEndingCaption(view), QStringLiteral("+ CR (\\r)"));
         view.setHexInput(hex);
-        // The mode selector is the way the user switches.
         auto* mode = view.findChild<SegmentedControl*>();
         mode->setFocus();
         if (raw)
             QTest::keyClick(mode, Qt::Key_Right);
         QCOMPARE(f.controller->rawMode(), raw);
-        QVERIFY(withText<QLabel>(&view, prompt));
-        QCOMPARE(input(view)->placeholderText(), placeholder);
-        QCOMPARE(withText<QCheckBox>(&view, "Hex")->isVisibleTo(&view), hexVisible);
-        QCOMPARE(lineEndingCaption(view), caption);
-        QCOMPARE(view.hexInput(), hex); // kept while hidden
-
         SerialSettings settings = f.controller->settings();
         settings.lineEnding = SerialSettings::LineEnding::crlf;
         f.controller->setSettings(settings);
-        if (!hex || !raw)
-            QCOMPARE(lineEndingCaption(view), QStringLiteral("+ CR+LF (\\r\\n)"));
+        QVERIFY(withText<QLabel>(&view, prompt));
+        QCOMPARE(input(view)->placeholderText(), placeholder);
+        QCOMPARE(withText<QCheckBox>(&view, "Hex")->isVisibleTo(&view), raw);
+        QCOMPARE(lineEndingCaption(view), caption);
+        QCOMPARE(view.hexInput(), hex); // kept while hidden
     }
 
     void followingTheLog()
@@ -173,84 +131,118 @@ private slots:
         TerminalView view(*f.controller, f.store.settings());
         view.resize(800, 400);
         view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
         auto* list = view.findChild<QListView*>();
         QScrollBar* bar = list->verticalScrollBar();
-        const auto append = [&](int count, const QString& prefix) {
+        const auto append = [&](int count) {
             for (int i = 0; i < count; ++i)
-                f.controller->appendLog(Kind::info, prefix + QString::number(i));
+                f.controller->sendHex(QString::number(i) + u'z');
             view.model()->flush();
             QCoreApplication::processEvents();
         };
-
-        append(300, "a");
-        QTRY_VERIFY_WITH_TIMEOUT(bar->maximum() > 0 && bar->value() == bar->maximum(), waitMs);
+        const auto topRow = [&] { return list->indexAt(QPoint(5, 2)).data(LogModel::IdRole); };
+        append(300);
+        QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
 
         // Not following: the view stays where the user left it, even when the cap trims
         // rows above.
         view.setAutoScroll(false);
         bar->setValue(100);
-        const QUuid top = list->indexAt(QPoint(5, 2)).data(LogModel::IdRole).toUuid();
-        append(LogBuffer::capacity - 300 + 50, "b");
-        QTRY_COMPARE_WITH_TIMEOUT(list->indexAt(QPoint(5, 2)).data(LogModel::IdRole).toUuid(), top,
-                                  waitMs);
-        QVERIFY(bar->value() < bar->maximum());
-
+        const QVariant top = topRow();
+        append(LogBuffer::capacity - 300 + 50);
+        QTRY_COMPARE(topRow(), top);
         // Turning following on does not scroll by itself; the next entry does.
         view.setAutoScroll(true);
         QCoreApplication::processEvents();
-        QCOMPARE(list->indexAt(QPoint(5, 2)).data(LogModel::IdRole).toUuid(), top);
-        append(1, "c");
-        QTRY_VERIFY_WITH_TIMEOUT(bar->value() == bar->maximum(), waitMs);
-
-        f.controller->clearLog();
-        QCOMPARE(list->model()->rowCount(), 0);
+        QCOMPARE(topRow(), top);
+        append(1);
+        QTRY_VERIFY(bar->value() == bar->maximum());
     }
 
-    void exportLog_data()
+    void pollRowsCanBeHiddenInTheViewOnly()
     {
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("saved") << false;
-        QTest::newRow("cancelled") << true;
+        UiFixture f;
+        f.connect(); // polling every five seconds
+        f.controller->send("get help");
+        f.clock->advance(6);
+        TerminalView view(*f.controller, f.store.settings());
+        auto* rows = view.findChild<QListView*>()->model();
+        const int all = rows->rowCount();
+        child<QCheckBox>(&view, "hidePollsToggle")->click();
+        QVERIFY(rows->rowCount() > 0 && rows->rowCount() <= all - 10); // a cycle: five queries
+        QStringList shown;
+        for (int row = 0; row < rows->rowCount(); ++row) {
+            QVERIFY(!rows->index(row, 0).data(LogModel::PollRole).toBool());
+            shown.append(rows->index(row, 0).data(LogModel::BodyRole).toString());
+        }
+        QVERIFY(shown.contains("get help"));
+        QCOMPARE(view.model()->rowCount(), f.controller->log().size()); // the log keeps all
+        // Remembered, and new poll rows stay hidden.
+        TerminalView again(*f.controller, f.store.settings());
+        f.clock->advance(5);
+        again.model()->flush();
+        QCOMPARE(again.findChild<QListView*>()->model()->rowCount(), rows->rowCount());
     }
-    void exportLog()
+
+    // The log follows the user's font, in the system's fixed-width face, and its line-end
+    // pictures are legible: CR and LF differ in more than a smudge of pixels.
+    void logTextFollowsTheFontAndShowsLineEndsApart()
     {
-        QFETCH(bool, cancel);
         UiFixture f;
         TerminalView view(*f.controller, f.store.settings());
-        f.controller->appendLog(Kind::tx, "get volume", "get volume\r");
-        f.controller->appendLog(Kind::info, "Hinweis");
-        QTemporaryDir dir;
-        const QString path = dir.filePath("log.txt");
-        QString proposed;
-        view.setSaveLocationChooser([&](QWidget*, const QString& name) {
-            proposed = name;
-            return cancel ? QString() : path;
-        });
-        withText<QPushButton>(&view, "Sichern \u2026")->click();
-        QCOMPARE(proposed, f.controller->proposedExportFileName());
-        QVERIFY(proposed.endsWith("_Bildwart_Terminal.txt"));
-        QFile file(path);
-        if (cancel) {
-            QVERIFY(!file.exists());
-            return;
+        auto* rows = qobject_cast<LogRowDelegate*>(view.findChild<QListView*>()->itemDelegate());
+        QVERIFY(QFontInfo(rows->font()).fixedPitch());
+        QCOMPARE(rows->font().pointSizeF(), QApplication::font().pointSizeF());
+        const auto ink = [&](const QString& marker) {
+            const QSize size(rows->lineEnds().width(marker), QFontMetrics(rows->font()).height());
+            QImage image(size, QImage::Format_ARGB32);
+            image.fill(Qt::transparent);
+            QPainter painter(&image);
+            rows->lineEnds().draw(painter, image.rect(), marker, Qt::black, Qt::black);
+            return image;
+        };
+        const QImage cr = ink("\u240D");
+        const QImage lf = ink("\u240A");
+        int differing = 0;
+        for (int y = 0; y < cr.height(); ++y) {
+            for (int x = 0; x < cr.width(); ++x)
+                differing += (qAlpha(cr.pixel(x, y)) > 128) != (qAlpha(lf.pixel(x, y)) > 128);
         }
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()), f.controller->exportText());
+        QVERIFY2(differing >= 12, qPrintable(QString::number(differing)));
     }
 
+    // "Sichern …" writes the export where the user chose; a cancel writes nothing.
+    void exportLog()
+    {
+        for (const bool cancel : {false, true}) {
+            UiFixture f;
+            TerminalView view(*f.controller, f.store.settings());
+            f.controller->sendHex("4G");
+            QTemporaryDir dir;
+            QString proposed;
+            view.setSaveLocationChooser([&](QWidget*, const QString& name) {
+                proposed = name;
+                return cancel ? QString() : dir.filePath("log.txt");
+            });
+            withText<QPushButton>(&view, "Sichern \u2026")->click();
+            QCOMPARE(proposed, f.controller->proposedExportFileName());
+            QFile file(dir.filePath("log.txt"));
+            QCOMPARE(file.open(QIODevice::ReadOnly), !cancel);
+            if (!cancel)
+                QCOMPARE(QString::fromUtf8(file.readAll()), f.controller->exportText());
+        }
+    }
+
+    // The terminal's one conversation with a simulator: the bridge plug.
     void loopbackRunThroughTheBar()
     {
-        UiFixture f;
+        UiFixture f(true);
         auto view = std::make_unique<TerminalView>(*f.controller, f.store.settings());
         auto* bar = view->findChild<LoopbackBar*>();
         QVERIFY(!bar->isVisibleTo(view.get()));
         withText<QPushButton>(view.get(), "Br\u00FCckentest")->click();
-        QVERIFY(bar->isVisibleTo(view.get()));
-        // Remembered for the next view.
         view = std::make_unique<TerminalView>(*f.controller, f.store.settings());
         bar = view->findChild<LoopbackBar*>();
-        QVERIFY(bar->isVisibleTo(view.get()));
+        QVERIFY(bar->isVisibleTo(view.get())); // remembered
         auto* start = withText<QPushButton>(bar, "Test starten");
         auto* stop = withText<QPushButton>(bar, "Stopp");
         auto* size = bar->findChild<Stepper*>();
@@ -260,20 +252,52 @@ private slots:
         size->stepDown();
         QCOMPARE(f.controller->loopbackPacketSize(), 24);
 
-        QVERIFY(f.connectTo(SerialPortInfo::loopbackSimulatorPath));
-        QVERIFY(start->isEnabled());
+        view->resize(900, 400);
+        view->show();
+        QVERIFY(f.connectToSimulator(SerialPortInfo::loopbackSimulatorPath));
+        const auto badgeAt = [&] {
+            return withText<QLabel>(bar, bar->badgeText())->parentWidget()->pos();
+        };
+        const QPoint before = badgeAt();
         start->click();
-        QVERIFY(f.controller->loopbackRunning());
-        QVERIFY(!size->isEnabled());
-        QVERIFY(stop->isVisibleTo(bar));
-        QVERIFY(!start->isVisibleTo(bar));
+        QVERIFY(!size->isEnabled() && stop->isVisibleTo(bar) && !start->isVisibleTo(bar));
+        QCoreApplication::processEvents();
+        QCOMPARE(badgeAt(), before); // "Stopp" takes the place of "Test starten", no re-wrap
         QTRY_VERIFY_WITH_TIMEOUT(f.controller->loopback().ok >= 2, waitMs);
         stop->click();
-        QVERIFY(!f.controller->loopbackRunning());
-        QVERIFY(size->isEnabled());
+        QVERIFY(size->isEnabled() && start->isVisibleTo(bar));
         // The figures of the finished run stay.
         QCOMPARE(bar->badgeText(), QStringLiteral("Daten kommen an"));
         QVERIFY(withText<QLabel>(bar, QString::number(f.controller->loopback().sent)));
+    }
+
+    void loopbackVerdict()
+    {
+        using T = Style::Tone;
+        const std::tuple<int, int, int, const char*, T> rows[] = {
+            // ok, lost, faulty
+            {0, 0, 0, "bereit", T::secondary},         {5, 0, 0, "Daten kommen an", T::green},
+            {0, 4, 0, "nichts zur\u00FCck", T::red},   {3, 1, 0, "75 % in Ordnung", T::orange},
+            {2, 1, 0, "66 % in Ordnung", T::orange}, // cut, not rounded
+            {29, 71, 0, "29 % in Ordnung", T::orange}, {0, 0, 3, "0 % in Ordnung", T::orange},
+        };
+        for (const auto& [ok, lost, faulty, text, tone] : rows) {
+            LoopbackStats stats;
+            stats.ok = ok;
+            stats.lost = lost;
+            stats.faulty = faulty;
+            stats.sent = ok + lost + faulty;
+            const LoopbackBadge badge = LoopbackBadge::of(stats);
+            QCOMPARE(badge.text, QString(text));
+            QCOMPARE(badge.tone, tone);
+        }
+    }
+
+    void loopbackLatency()
+    {
+        QCOMPARE(loopbackLatencyText(std::nullopt), QStringLiteral("\u2013"));
+        QCOMPARE(loopbackLatencyText(0.0126), QStringLiteral("12 ms")); // cut, not rounded
+        QCOMPARE(loopbackLatencyText(0.029), QStringLiteral("29 ms"));
     }
 };
 

@@ -1,0 +1,212 @@
+// The connection sidebar: port hints, the picker, connect and disconnect, the line parameters,
+// the series and the statistics, on a controller with fake ports and lines.
+#include "app/UiFixture.h"
+#include "app/sidebar/ConnectionSidebar.h"
+#include "app/sidebar/NetworkAddressDialog.h"
+#include "app/sidebar/RelativeTime.h"
+#include "app/widgets/SegmentedControl.h"
+#include "app/widgets/StatusLine.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cerrno>
+
+class SidebarTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { useGermanLocale(); }
+
+    void noAdapterHintGivesWayToUnboundAdapters()
+    {
+        UiFixture f;
+        ConnectionSidebar sidebar(*f.controller);
+        sidebar.show();
+        auto* noAdapter = child<StatusLine>(&sidebar, "noAdapterLine");
+        auto* adapters = child<QWidget>(&sidebar, "unboundAdapters");
+        QVERIFY(noAdapter->isVisible()); // the simulators are listed, but they are no adapter
+        QVERIFY(!adapters->isVisible());
+
+        f.scanner->adapters.append({"USB-Serial Controller", 0x067B, 0x2303, "A12", std::nullopt});
+        f.controller->refreshPorts();
+        QVERIFY(!noAdapter->isVisible());
+        QCOMPARE(adapters->findChild<StatusLine*>()->text(),
+                 "USB-Serial Controller (Prolific PL2303 \u00B7 A12) steckt, hat aber keinen Port");
+        // A port-bearing adapter ends both.
+        f.scanner->adapters.clear();
+        f.scanner->list("/dev/ttyUSB0");
+        f.controller->refreshPorts();
+        QVERIFY(!noAdapter->isVisible() && !adapters->isVisible());
+    }
+
+    void pickerSelectsAndShowsTheSelection()
+    {
+        UiFixture f;
+        f.scanner->list("/dev/ttyUSB0");
+        f.scanner->ports.append({"/dev/rfcomm0", "rfcomm0", "/dev/rfcomm0", false});
+        f.controller->refreshPorts();
+        ConnectionSidebar sidebar(*f.controller);
+        sidebar.show();
+        auto* picker = child<QComboBox>(&sidebar, "portPicker");
+        auto* warning = child<StatusLine>(&sidebar, "internalPortLine");
+        f.controller->setSelectedPath("/dev/ttyUSB0");
+        QCOMPARE(picker->currentData().toString(), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(child<StatusLine>(&sidebar, "portDetail")->text(), "/dev/ttyUSB0 \u00B7 USB");
+        QVERIFY(!warning->isVisible());
+        chooseInPicker(picker, picker->findData("/dev/rfcomm0"));
+        QCOMPARE(f.controller->selectedPath(), QStringLiteral("/dev/rfcomm0"));
+        QVERIFY(warning->isVisible());
+
+        // A path that is not listed is shown rather than a blank picker, and only while chosen.
+        f.controller->setSelectedPath("/dev/ttyACM9");
+        QCOMPARE(picker->currentText(), QStringLiteral("/dev/ttyACM9"));
+        f.controller->setSelectedPath("/dev/ttyUSB0");
+        QCOMPARE(picker->findData("/dev/ttyACM9"), -1);
+        QCOMPARE(picker->count(), f.controller->ports().size() + 1);
+
+        // The last entry asks for a network address; an accepted one is listed and selected.
+        QTest::keyClick(picker, Qt::Key_End);
+        QCOMPARE(picker->currentData().toString(), QStringLiteral("/dev/ttyUSB0"));
+        auto* dialog = child<NetworkAddressDialog>(&sidebar, QString());
+        auto* ok = child<QDialogButtonBox>(dialog, QString())->button(QDialogButtonBox::Ok);
+        QTest::keyClicks(child<QLineEdit>(dialog, "networkAddress"), "tcp://gw");
+        QVERIFY(!ok->isEnabled()); // no port number yet
+        QTest::keyClicks(child<QLineEdit>(dialog, "networkAddress"), ":4001");
+        ok->click();
+        QCOMPARE(f.controller->selectedPath(), QStringLiteral("tcp://gw:4001"));
+        QCOMPARE(picker->currentText(), QStringLiteral("tcp://gw:4001"));
+        QVERIFY(picker->currentIndex() < picker->findData(SerialPortInfo::smartSimulatorPath));
+    }
+
+    void buttonsAndLinesFollowTheConnection()
+    {
+        UiFixture f;
+        ConnectionSidebar sidebar(*f.controller);
+        sidebar.show();
+        const auto shown = [&](const char* name) {
+            return child<QWidget>(&sidebar, name)->isVisible();
+        };
+        auto* connect = child<QPushButton>(&sidebar, "connectButton");
+        QVERIFY(shown("connectButton") && !connect->isEnabled()); // nothing selected
+        f.connect();
+        QVERIFY(shown("disconnectButton") && !shown("connectButton"));
+        QVERIFY(!child<QWidget>(&sidebar, "refreshPortsButton")->isEnabled());
+
+        f.scanner->unlist("/dev/ttyUSB0"); // pulled: waiting for it to come back
+        f.lines.lose("weg");
+        QVERIFY(shown("stopWaitingButton") && shown("waitingLine"));
+        QCOMPARE(child<StatusLine>(&sidebar, "waitingLine")->text(),
+                 "Warte auf /dev/ttyUSB0 \u2013 verbindet sich selbst, sobald er wieder da ist.");
+        child<QPushButton>(&sidebar, "stopWaitingButton")->click();
+        QVERIFY(shown("connectButton") && !shown("waitingLine"));
+
+        f.scanner->list("/dev/ttyUSB0");
+        f.controller->refreshPorts();
+        f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EBUSY);
+        connect->click();
+        QVERIFY(shown("failedLine") && shown("connectButton")); // and one can try again
+        QCOMPARE(child<StatusLine>(&sidebar, "failedLine")->text(),
+                 f.controller->connection().reason);
+    }
+
+    void parameterPickersChangeTheSettings_data()
+    {
+        QTest::addColumn<QString>("picker");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("summary");
+        const char* rows[][4] = {
+            {"baud rate", "baudRatePicker", "115200", "115200 \u00B7 8N1"},
+            {"data bits", "dataBitsPicker", "7", "19200 \u00B7 7N1"},
+            {"parity", "parityPicker", "Gerade (Even)", "19200 \u00B7 8E1"},
+            {"stop bits", "stopBitsPicker", "2", "19200 \u00B7 8N2"},
+            {"flow control", "flowControlPicker", "Hardware (RTS/CTS)", "19200 \u00B7 8N1"},
+            {"line ending", "lineEndingPicker", "CR+LF (\\r\\n)", "19200 \u00B7 8N1"},
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QString(row[1]) << QString(row[2]) << QString(row[3]);
+    }
+    void parameterPickersChangeTheSettings()
+    {
+        QFETCH(QString, picker);
+        QFETCH(QString, entry);
+        QFETCH(QString, summary);
+        UiFixture f;
+        SerialSettings timed = SerialSettings::smartStandard();
+        timed.responseTimeout = 3.0; // kept by the pickers
+        f.controller->setSettings(timed);
+        ConnectionSidebar sidebar(*f.controller);
+        sidebar.show();
+        auto* standard = child<QPushButton>(&sidebar, "smartStandardButton");
+        QVERIFY(standard->isVisible()); // the timing differs from the standard
+
+        auto* box = child<QComboBox>(&sidebar, picker);
+        chooseInPicker(box, box->findText(entry));
+        QCOMPARE(child<QLabel>(&sidebar, "settingsSummary")->text(), summary);
+        QCOMPARE(f.controller->settings().responseTimeout, 3.0);
+        QCOMPARE(box->currentText(), entry);
+        standard->click();
+        QCOMPARE(f.controller->settings(), SerialSettings::smartStandard());
+        QVERIFY(!standard->isVisible());
+        QVERIFY(box->currentText() != entry);
+    }
+
+    void unofferedRateStaysVisible()
+    {
+        UiFixture f;
+        SerialSettings odd = SerialSettings::smartStandard();
+        odd.baudRate = 31250;
+        f.controller->setSettings(odd);
+        ConnectionSidebar sidebar(*f.controller);
+        QCOMPARE(child<QComboBox>(&sidebar, "baudRatePicker")->currentText(), "31250");
+    }
+
+    void seriesPickerSetsTheSeries()
+    {
+        UiFixture f;
+        ConnectionSidebar sidebar(*f.controller);
+        sidebar.show();
+        auto* picker = child<SegmentedControl>(&sidebar, "seriesPicker");
+        QCOMPARE(picker->segments(), (QStringList{"SMART QX", "SMART RX"}));
+        QTest::mouseClick(picker, Qt::LeftButton, {},
+                          QPoint(picker->width() * 3 / 4, picker->height() / 2));
+        QCOMPARE(f.controller->series(), DisplaySeries::rx);
+        f.controller->setSeries(DisplaySeries::qx); // recognised from the model number
+        QCOMPARE(picker->currentIndex(), 0);
+    }
+
+    void statisticsFollowTheLine()
+    {
+        UiFixture f;
+        ConnectionSidebar sidebar(*f.controller);
+        sidebar.show();
+        auto* lastReply = child<QLabel>(&sidebar, "lastReplyValue");
+        QCOMPARE(child<QLabel>(&sidebar, "txCountValue")->text(), QStringLiteral("0 Bytes"));
+        QVERIFY(!lastReply->isVisible());
+        QVERIFY(!child<QWidget>(&sidebar, "resetDropoutsButton")->isVisible());
+
+        f.connect();
+        f.lines.receive(QByteArray(1000, 'x'));
+        QCOMPARE(child<QLabel>(&sidebar, "rxCountValue")->text(),
+                 QLocale().toString(f.controller->rxCount()) + " Bytes");
+        QVERIFY(child<QLabel>(&sidebar, "rxCountValue")->text().contains(u'.'));
+        QVERIFY(lastReply->isVisible());
+        f.lines.lose("weg");
+        QCOMPARE(child<QLabel>(&sidebar, "dropoutsValue")->text(), QStringLiteral("1"));
+        QVERIFY(child<QWidget>(&sidebar, "resetDropoutsButton")->isVisible());
+    }
+
+    void relativeTime()
+    {
+        const std::pair<qint64, const char*> rows[] = {
+            {-5, "gerade eben"},        {59, "vor 59 s"},     {179, "vor 2 min"},
+            {2 * 3600 + 59, "vor 2 h"}, {86400, "vor 1 Tag"}, {3 * 86400, "vor 3 Tagen"},
+        };
+        for (const auto& [seconds, text] : rows)
+            QCOMPARE(relativeTimeText(seconds), QString(text));
+    }
+};
+
+QTEST_MAIN(SidebarTest)
+#include "test_sidebar.moc"

@@ -1,0 +1,241 @@
+// The main window on real desktops: at the fonts desktops use (9 to 13 pt) and two window sizes
+// no text is cut and no widget reaches past what its parent shows; a dark palette is followed;
+// the pictures tell apart what they stand for.
+#include "UiFixture.h"
+#include "app/Icons.h"
+#include "app/MainWindow.h"
+#include "app/widgets/ElidedLabel.h"
+#include "app/widgets/Picker.h"
+#include "app/widgets/SegmentedControl.h"
+#include "app/widgets/TileButton.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+
+namespace {
+
+const QString longPath = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5VJ8-if00");
+
+// A display with long values everywhere.
+QByteArray talkative(const QString& line)
+{
+    static const QHash<QString, QByteArray> values{
+        {"modelnum", "SBID-QX286-V3-PW"},
+        {"serialnum", "SIM0000001234567"},
+        {"partnum", "1026587-AB"},
+        {"fwversion", "1.07.0021.4711"},
+        {"powerstate", "updateready"},
+        {"input", "android"},
+        {"volume", "100"},
+    };
+    const QString name = line.mid(4);
+    if (line.startsWith(u"get ") && values.contains(name))
+        return "\r\n" + name.toUtf8() + '=' + values[name] + "\r\n>";
+    return answerEverything(line);
+}
+
+// Why a widget's text does not fit, or an empty string.
+QString cut(QWidget* w)
+{
+    const QFontMetrics metrics = w->fontMetrics();
+    const auto elidedOnPurpose = [&](const QString& text, int room) {
+        const bool elides = qobject_cast<ElidedLabel*>(w) || qobject_cast<Picker*>(w);
+        return metrics.horizontalAdvance(text) <= room || (elides && w->toolTip() == text);
+    };
+    if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
+        if (qobject_cast<ElidedLabel*>(label))
+            return elidedOnPurpose(label->text(), label->contentsRect().width()) ? "" : "elided";
+        if (label->wordWrap())
+            return label->heightForWidth(label->width()) > label->height() ||
+                           label->minimumSizeHint().width() > label->width()
+                       ? "wrapped label too small"
+                       : "";
+        return label->sizeHint().width() > label->width() ? "label too narrow" : "";
+    }
+    if (auto* tile = qobject_cast<TileButton*>(w))
+        return tile->minimumSizeHint().width() > tile->width() ||
+                       tile->heightForWidth(tile->width()) > tile->height()
+                   ? "tile too small"
+                   : "";
+    if (auto* button = qobject_cast<QAbstractButton*>(w); button && !button->text().isEmpty()) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const bool box = qobject_cast<QCheckBox*>(button);
+        const QRect room = w->style()->subElementRect(
+            box ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents, &option, button);
+        const int icon = button->icon().isNull() ? 0 : button->iconSize().width() + 4;
+        const int needed = metrics.size(Qt::TextShowMnemonic, button->text()).width() + icon;
+        return needed > room.width() ? "button text cut" : "";
+    }
+    if (auto* picker = qobject_cast<Picker*>(w)) {
+        QStyleOptionComboBox option;
+        option.initFrom(picker);
+        const QRect room = w->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                      QStyle::SC_ComboBoxEditField, picker);
+        return elidedOnPurpose(picker->currentText(), room.width() - 2) ? "" : "picker cut";
+    }
+    if (auto* segments = qobject_cast<SegmentedControl*>(w))
+        return segments->minimumSizeHint().width() > segments->width() ? "segments cut" : "";
+    return {};
+}
+
+// Why a widget reaches past what its parent shows, or an empty string. A scroll area's content
+// may be taller than the area (it scrolls), never wider.
+QString outside(QWidget* w)
+{
+    QWidget* parent = w->parentWidget();
+    if (auto* area = qobject_cast<QScrollArea*>(parent ? parent->parentWidget() : nullptr);
+        area && area->widget() == w)
+        return w->width() > area->viewport()->width() ? "content wider than its area" : "";
+    return parent && !parent->rect().contains(w->geometry()) ? "outside its parent" : "";
+}
+
+} // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void nothingCutAtDesktopFonts_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("connected"); // or waiting for a pulled adapter
+        for (const int points : {9, 11, 13}) {
+            for (const QSize size : {QSize(1280, 800), QSize(1600, 1000)}) {
+                for (const bool connected : {true, false}) {
+                    const QString tag = QStringLiteral("%1 pt, %2x%3, %4")
+                                            .arg(points)
+                                            .arg(size.width())
+                                            .arg(size.height())
+                                            .arg(connected ? "connected" : "waiting");
+                    QTest::newRow(qPrintable(tag)) << points << size << connected;
+                }
+            }
+        }
+    }
+    void nothingCutAtDesktopFonts()
+    {
+        QFETCH(int, points);
+        QFETCH(QSize, size);
+        QFETCH(bool, connected);
+        const QFont original = QApplication::font();
+        QFont font = original;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        const auto restore = qScopeGuard([&] { QApplication::setFont(original); });
+
+        UiFixture f;
+        f.store.settings().setValue("loopbackVisible", true);
+        f.scanner->adapters.append({"USB-Serial Controller", 0x067B, 0x2303, "A12", std::nullopt});
+        MainWindow window(*f.controller, f.store.settings());
+        window.setFixedSize(size);
+        window.show();
+        f.lines.display = talkative;
+        f.connectTo(longPath);
+        f.clock->advance(1);
+        f.lines.receive(QByteArray(123456, 'x'));
+        if (!connected) { // lost twice: waiting, with the warning about repeated losses
+            f.lines.lose("weg");
+            f.clock->advance(1);
+            f.scanner->unlist(longPath);
+            f.lines.lose("weg");
+        }
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (int i = 0; i < 5; ++i) // layouts settle in a few rounds (scroll bars come and go)
+            QCoreApplication::processEvents();
+
+        QStringList problems;
+        for (const char* region : {"connectionSidebar", "dashboardView", "terminalView"}) {
+            for (QWidget* w : child<QWidget>(&window, region)->findChildren<QWidget*>()) {
+                if (!w->isVisible())
+                    continue;
+                for (const QString& problem : {cut(w), outside(w)}) {
+                    if (!problem.isEmpty())
+                        problems.append(QStringLiteral("%1: %2 %3 \"%4\" %5x%6 (needs %7x%8)")
+                                            .arg(problem, w->metaObject()->className(),
+                                                 w->objectName(), w->property("text").toString())
+                                            .arg(w->width())
+                                            .arg(w->height())
+                                            .arg(w->minimumSizeHint().width())
+                                            .arg(w->hasHeightForWidth()
+                                                     ? w->heightForWidth(w->width())
+                                                     : w->minimumSizeHint().height()));
+                }
+            }
+        }
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+
+        // The sidebar's sections sit with equal margins left and right.
+        auto* sidebar = child<QScrollArea>(&window, "connectionSidebar");
+        const QRect section = child<QWidget>(&window, "portSection")->geometry();
+        QCOMPARE(sidebar->viewport()->width() - section.right() - 1, section.left());
+        QVERIFY(sidebar->width() >= 280 && sidebar->width() <= 360);
+    }
+
+    void darkPaletteIsFollowed()
+    {
+        UiFixture f;
+        MainWindow window(*f.controller, f.store.settings());
+        window.show();
+        const QPalette light = QApplication::palette();
+        QPalette dark = light;
+        for (const auto& [role, color] : {std::pair{QPalette::Window, QColor(0x2b, 0x2b, 0x2b)},
+                                          {QPalette::Base, QColor(0x1e, 0x1e, 0x1e)},
+                                          {QPalette::WindowText, QColor(0xee, 0xee, 0xee)},
+                                          {QPalette::ButtonText, QColor(0xee, 0xee, 0xee)},
+                                          {QPalette::PlaceholderText, QColor(0xa0, 0xa0, 0xa0)}})
+            dark.setColor(role, color);
+        QApplication::setPalette(dark);
+        const auto restore = qScopeGuard([&] { QApplication::setPalette(light); });
+        for (int i = 0; i < 3; ++i) // the widgets hear of it on the next turns
+            QCoreApplication::processEvents();
+
+        // Panels, captions and pictured symbols take the new colours.
+        QWidget* card = child<QWidget>(&window, "card");
+        QVERIFY(card->grab().toImage().pixelColor(card->width() / 2, 4).lightness() < 80);
+        const auto* caption = withText<QLabel>(&window, "Jeder RS-232-Befehl weckt das Display "
+                                                        "aus \u201EStandby (Netzwerk)\u201C.");
+        QCOMPARE(caption->palette().color(QPalette::WindowText), QColor(0xa0, 0xa0, 0xa0));
+        const QImage icon = symbolIcon("gearshape").pixmap(16).toImage();
+        QColor ink;
+        for (int x = 0; x < 16 && !ink.isValid(); ++x) {
+            for (int y = 0; y < 16 && !ink.isValid(); ++y) {
+                if (icon.pixelColor(x, y).alpha() == 255)
+                    ink = icon.pixelColor(x, y);
+            }
+        }
+        QCOMPARE(ink, QColor(0xee, 0xee, 0xee));
+    }
+
+    void picturesTellApartWhatTheyStandFor_data()
+    {
+        QTest::addColumn<QString>("one");
+        QTest::addColumn<QString>("other");
+        QTest::newRow("on and off") << "power.circle.fill"
+                                    << "power";
+        QTest::newRow("low and high brightness") << "sun.min"
+                                                 << "sun.max.fill";
+        QTest::newRow("disconnect and no adapter") << "bolt.horizontal.circle"
+                                                   << "cable.connector.slash";
+        QTest::newRow("HDMI and USB-C") << inputSymbol("hdmi1") << inputSymbol("usbc1");
+    }
+    void picturesTellApartWhatTheyStandFor()
+    {
+        QFETCH(QString, one);
+        QFETCH(QString, other);
+        const QImage a = symbolPixmap(one, 24, Qt::black).toImage();
+        QVERIFY(!a.isNull() && !symbolPixmap(other, 24, Qt::black).isNull());
+        QVERIFY(a != symbolPixmap(other, 24, Qt::black).toImage());
+    }
+};
+
+QTEST_MAIN(LayoutTest)
+#include "test_layout.moc"
