@@ -1,5 +1,6 @@
 #include "cli/Command.h"
 
+#include "cli/DoctorCommand.h"
 #include "cli/FleetCommand.h"
 #include "cli/LoopbackCommand.h"
 #include "cli/MonitorCommand.h"
@@ -37,6 +38,8 @@ std::unique_ptr<Command> Command::create(Session& session)
         return std::make_unique<TestOutCommand>(session);
     case C::simulate:
         return std::make_unique<SimulateCommand>(session);
+    case C::doctor:
+        return std::make_unique<DoctorCommand>(session);
     case C::help:
         break;
     }

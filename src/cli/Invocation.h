@@ -24,7 +24,8 @@ struct Invocation {
         monitor,
         loopback,
         testout,
-        simulate
+        simulate,
+        doctor
     };
 
     Command command = Command::help;

@@ -97,6 +97,16 @@ std::optional<QString> takeArguments(Invocation& invocation, const QStringList& 
             return std::nullopt;
         }
         return QStringLiteral("Ung\u00FCltige Hex-Eingabe: ") + arguments.first();
+    case Command::doctor:
+        if (arguments.isEmpty())
+            return std::nullopt;
+        if (invocation.port && *invocation.port != arguments.first())
+            return QStringLiteral("Zwei Ports angegeben: \u201E%1\u201C und \u201E%2\u201C.")
+                .arg(*invocation.port, arguments.first());
+        if (arguments.first().isEmpty())
+            return QStringLiteral("doctor braucht einen Pfad oder gar nichts.");
+        invocation.port = arguments.first();
+        return std::nullopt;
     default:
         return std::nullopt;
     }
@@ -241,6 +251,7 @@ QString InvocationParser::helpText()
         "  0  Erfolg\n"
         "  1  das Display meldet einen Fehler oder beantwortet nicht alles rechtzeitig,\n"
         "     ein Paket des Br\u00FCckentests kam nicht in Ordnung zur\u00FCck,\n"
+        "     doctor hat etwas gefunden,\n"
         "     oder die Ausgabe lie\u00DF sich nicht schreiben\n"
         "  2  falscher Aufruf\n"
         "  3  die Schnittstelle l\u00E4sst sich nicht \u00F6ffnen, ist abgerissen oder nimmt\n"

@@ -115,6 +115,7 @@ void LoopbackCommand::end()
 void LoopbackCommand::printSummary()
 {
     const LoopbackStats& stats = m_session.controller().loopback();
+    const std::optional<int> latencyTimer = m_session.controller().adapterLatencyTimerMs();
     Console& console = m_session.console();
     if (m_session.invocation().json) {
         const QJsonObject result{{"sent", stats.sent},
@@ -125,7 +126,9 @@ void LoopbackCommand::printSummary()
                                  {"bytesReceived", stats.bytesReceived},
                                  {"minLatency", secondsOrNull(stats.minLatency)},
                                  {"medianLatency", secondsOrNull(m_times.median())},
-                                 {"maxLatency", secondsOrNull(stats.maxLatency)}};
+                                 {"maxLatency", secondsOrNull(stats.maxLatency)},
+                                 {"latencyTimerMs", latencyTimer ? QJsonValue(*latencyTimer)
+                                                                 : QJsonValue(QJsonValue::Null)}};
         console.out(QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Compact)));
         return;
     }
@@ -136,4 +139,12 @@ void LoopbackCommand::printSummary()
                              milliseconds(*stats.maxLatency)));
     else
         console.out(QStringLiteral("Umlaufzeit: \u2013 (kein Paket kam in Ordnung zur\u00FCck)"));
+    // The adapter's own wait is part of every round trip.
+    if (latencyTimer)
+        console.out(QStringLiteral("Wartezeit des Wandlers (latency_timer): %1 ms%2")
+                        .arg(*latencyTimer)
+                        .arg(*latencyTimer > 1 ? QStringLiteral(" \u2013 \u201Ebildwartctl "
+                                                                "doctor\u201C sagt, wie 1 ms "
+                                                                "dauerhaft gilt")
+                                               : QString()));
 }

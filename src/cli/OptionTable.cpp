@@ -386,6 +386,11 @@ const QList<CommandDefinition>& commandTable()
          "Testausgabe f\u00FCr ein Terminalprogramm am anderen Ende", 0, 0},
         {"simulate", Command::simulate, "[--series qx|rx] [--loopback] [--link PFAD]",
          "virtuelles Display auf einem Pseudo-Terminal bis Strg+C oder SIGTERM", 0, 0},
+        {"doctor", Command::doctor, "[PORT]",
+         "sagen, warum eine Schnittstelle nicht geht und was hilft: f\u00FCr jeden Port\n"
+         "und jeden Wandler ohne Port, oder nur f\u00FCr PORT; R\u00FCckgabewert 1, wenn\n"
+         "etwas gefunden wurde",
+         0, 1},
     };
     return table;
 }

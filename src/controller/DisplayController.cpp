@@ -4,6 +4,7 @@
 
 #include "controller/LogExport.h"
 #include "controller/StoreKeys.h"
+#include "diagnostics/SystemPortDoctor.h"
 #include "serial/HotplugSource.h"
 #include "serial/Line.h"
 #include "serial/PortScanner.h"
@@ -21,6 +22,12 @@ DisplayController::DisplayController(QSettings& store, ControllerOptions options
     , m_clock(m_options.clock ? m_options.clock : std::make_shared<const Clock>())
     , m_scanner(m_options.scanner ? m_options.scanner : std::make_shared<SystemPortScanner>())
     , m_hotplug(m_options.hotplug ? m_options.hotplug : std::make_shared<USBSerialWatcher>())
+    , m_doctor(m_options.doctor
+                   ? m_options.doctor
+                   : std::make_shared<SystemPortDoctor>([hotplug = std::weak_ptr(m_hotplug)] {
+                         const auto source = hotplug.lock();
+                         return source ? source->shortLivedAdapters() : QList<UsbId>();
+                     }))
     , m_log(m_options.logCapacity)
     , m_promptTimer(m_clock->makeTimer())
 {

@@ -27,6 +27,7 @@
 class DisplaySimulator;
 class HotplugSource;
 class Line;
+class PortDoctor;
 class PortScanner;
 
 // What the application chooses when it creates the controller; tests and the
@@ -51,6 +52,8 @@ struct ControllerOptions {
     std::shared_ptr<PortScanner> scanner;
     // The system's USB hot-plug events when not given.
     std::shared_ptr<HotplugSource> hotplug;
+    // Says why a port failed to open; the system's when not given.
+    std::shared_ptr<PortDoctor> doctor;
     // Opens the system's serial devices when not given.
     LineMaker makeLine;
 };
@@ -72,6 +75,12 @@ public:
     const QList<SerialPortInfo>& ports() const { return m_ports; }
     const QList<UnboundAdapter>& unboundAdapters() const { return m_unboundAdapters; }
     void refreshPorts();
+    // Why ports do not work on this computer, for the views and the command line.
+    PortDoctor& doctor() const { return *m_doctor; }
+    // How long the connected adapter holds received bytes (FTDI's latency_timer, ms):
+    // shown beside the loopback round-trip time, which it lengthens. Absent when the
+    // adapter has no such timer or no adapter is connected.
+    std::optional<int> adapterLatencyTimerMs() const { return m_adapterLatencyTimerMs; }
     // Puts a network address (tcp://…, rfc2217://…) first among the remembered ones, which
     // the port list shows after the real ports, and selects it. False for any other text.
     bool rememberNetworkAddress(const QString& address);
@@ -272,6 +281,12 @@ private:
     // Connection
     void openSelected(bool isReconnect, std::function<void()> after = {});
     void finishOpening(const QString& selected, std::optional<SerialPortError> error);
+    // The failure of opening `selected`, with the cause the doctor finds.
+    SerialPortError withCause(const QString& selected, const SerialPortError& error) const;
+    // What the doctor tells about the port just opened.
+    void examineOpenedPort(const QString& selected);
+    // ModemManager's AT probes in the first bytes after connecting.
+    void watchForModemProbe(const QByteArray& chunk);
     void tearDownLine(bool quiet);
     void handleConnectionLost(const std::optional<QString>& reason);
     void handleUSBChange();
@@ -301,6 +316,11 @@ private:
     std::shared_ptr<const Clock> m_clock;
     std::shared_ptr<PortScanner> m_scanner;
     std::shared_ptr<HotplugSource> m_hotplug;
+    std::shared_ptr<PortDoctor> m_doctor;
+    std::optional<int> m_adapterLatencyTimerMs;
+    // The first bytes received on a serial device since connecting; empty otherwise.
+    QByteArray m_receivedAfterConnect;
+    QString m_examinedPath; // the serial device being watched for probes; empty if none
 
     QList<SerialPortInfo> m_ports;
     QList<UnboundAdapter> m_unboundAdapters;

@@ -3,6 +3,8 @@
 #include "controller/DisplayController.h"
 
 #include "controller/StoreKeys.h"
+#include "diagnostics/PortDiagnosis.h"
+#include "diagnostics/PortDoctor.h"
 #include "serial/Line.h"
 #include "serial/NetworkAddress.h"
 #include "serial/PortScanner.h"
@@ -189,12 +191,13 @@ void DisplayController::finishOpening(const QString& selected, std::optional<Ser
             m_simulator->stop();
             m_simulator.reset();
         }
-        const QString text = error->description();
+        const QString text = withCause(selected, *error).description();
         setConnection(ConnectionState::failed(text));
         appendLog(LogEntry::Kind::error, text);
         return;
     }
     m_line = std::move(m_openingLine);
+    examineOpenedPort(selected);
     setConnection(ConnectionState::connected());
     if (!SerialPortInfo::isSimulatorPath(selected))
         m_store.setValue(StoreKeys::lastPortPath, selected);
@@ -217,8 +220,50 @@ void DisplayController::finishOpening(const QString& selected, std::optional<Ser
     startPolling();
 }
 
+SerialPortError DisplayController::withCause(const QString& selected,
+                                             const SerialPortError& error) const
+{
+    // Simulators and network lines have no device node on this computer to examine.
+    if (error.kind() != SerialPortError::Kind::openFailed || error.errnum() == 0 ||
+        SerialPortInfo::isSimulatorPath(selected) || NetworkAddress::parse(selected))
+        return error;
+    return error.withCause(m_doctor->explainOpenFailure(error.path(), error.errnum()));
+}
+
+void DisplayController::examineOpenedPort(const QString& selected)
+{
+    m_receivedAfterConnect.clear();
+    m_examinedPath.clear();
+    m_adapterLatencyTimerMs.reset();
+    if (SerialPortInfo::isSimulatorPath(selected) || NetworkAddress::parse(selected))
+        return;
+    m_examinedPath = selected;
+    m_adapterLatencyTimerMs =
+        m_doctor->examine(selected, PortDoctor::Depth::quick).facts.latencyTimerMs;
+}
+
+void DisplayController::watchForModemProbe(const QByteArray& chunk)
+{
+    // A probe comes at once or not at all; later bytes are the display's.
+    constexpr qsizetype watchedBytes = 256;
+    if (m_examinedPath.isEmpty() || m_receivedAfterConnect.size() >= watchedBytes)
+        return;
+    m_receivedAfterConnect += chunk.left(watchedBytes - m_receivedAfterConnect.size());
+    if (!PortDiagnosis::looksLikeModemProbe(m_receivedAfterConnect))
+        return;
+    const PortReport report =
+        m_doctor->examine(m_examinedPath, PortDoctor::Depth::quick, m_receivedAfterConnect);
+    m_examinedPath.clear(); // told once per connection
+    for (const Finding& finding : report.findings) {
+        if (finding.id == QLatin1String("modemmanager"))
+            appendLog(LogEntry::Kind::error, finding.text + u' ' + finding.fix);
+    }
+}
+
 void DisplayController::tearDownLine(bool quiet)
 {
+    m_examinedPath.clear();
+    m_adapterLatencyTimerMs.reset();
     stopTest();
     stopLoopback();
     m_poll.cancel();

@@ -21,6 +21,7 @@ void DisplayController::handleReceived(const QByteArray& chunk)
     update(m_displayResponding, true, &DisplayController::displayRespondingChanged);
     update(m_lastReply, std::optional(m_clock->now()), &DisplayController::lastReplyChanged);
     appendLog(LogEntry::Kind::rx, LogEntry::printable(chunk), chunk, m_current && m_current->poll);
+    watchForModemProbe(chunk);
 
     if (m_loopbackRunning && m_pendingEcho) {
         m_pendingEcho->received += chunk;

@@ -19,10 +19,11 @@ inline const QString recentNetworkAddresses = QStringLiteral("recentNetworkAddre
 // The window's
 inline const QString terminalVisible = QStringLiteral("terminalVisible");
 inline const QString loopbackVisible = QStringLiteral("loopbackVisible");
-inline const QString terminalHidesPolls = QStringLiteral("terminalHidesPolls"); // "Abfragen ausblenden"
+inline const QString terminalHidesPolls =
+    QStringLiteral("terminalHidesPolls");                               // "Abfragen ausblenden"
 inline const QString windowGeometry = QStringLiteral("windowGeometry"); // the main window's place
-inline const QString detailSplit = QStringLiteral("detailSplit"); // dashboard over terminal
-inline const QString settingsTab = QStringLiteral("settingsTab"); // "serial" or "test"
+inline const QString detailSplit = QStringLiteral("detailSplit");       // dashboard over terminal
+inline const QString settingsTab = QStringLiteral("settingsTab");       // "serial" or "test"
 inline const QString autoConnect = QStringLiteral("autoConnect"); // a port to connect to at start
 
 } // namespace StoreKeys

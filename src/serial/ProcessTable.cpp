@@ -4,9 +4,12 @@
 #include "serial/PathBytes.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cstring>
 #include <dirent.h>
 #include <memory>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -50,6 +53,13 @@ bool hasOpen(const QString& fdFolder, const QByteArray& node)
     return false;
 }
 
+// The process's name (/proc/<pid>/comm); empty when it is gone.
+QString commandOf(const QString& processFolder)
+{
+    QFile comm(processFolder + QStringLiteral("/comm"));
+    return comm.open(QIODevice::ReadOnly) ? QString::fromUtf8(comm.readAll()).trimmed() : QString();
+}
+
 } // namespace
 
 ProcessTable::ProcessTable(QString procRoot)
@@ -70,11 +80,68 @@ QList<ProcessHolder> ProcessTable::holdersOf(const QString& node) const
         const QString process = m_procRoot + u'/' + QString::fromLatin1(entry->d_name);
         if (!hasOpen(process + QStringLiteral("/fd"), nodeBytes))
             continue;
-        QFile comm(process + QStringLiteral("/comm"));
-        const QString command = comm.open(QIODevice::ReadOnly)
-                                    ? QString::fromUtf8(comm.readAll()).trimmed()
-                                    : QString();
-        holders.append({QByteArray(entry->d_name).toLongLong(), command});
+        holders.append({QByteArray(entry->d_name).toLongLong(), commandOf(process)});
     }
     return holders;
+}
+
+QList<ProcessHolder> ProcessTable::lockHoldersOf(const QString& node) const
+{
+    struct stat status {};
+    if (::stat(encodePath(node).constData(), &status) != 0)
+        return {};
+    QFile locks(m_procRoot + QStringLiteral("/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return {};
+    QList<ProcessHolder> holders;
+    for (qint64 pid : lockingProcesses(locks.readAll(), major(status.st_dev), minor(status.st_dev),
+                                       status.st_ino))
+        holders.append({pid, commandOf(m_procRoot + u'/' + QString::number(pid))});
+    return holders;
+}
+
+QList<ProcessHolder> ProcessTable::openersOf(const QString& node) const
+{
+    QList<ProcessHolder> holders = holdersOf(node);
+    for (const ProcessHolder& locker : lockHoldersOf(node)) {
+        if (std::none_of(holders.begin(), holders.end(),
+                         [&](const ProcessHolder& h) { return h.pid == locker.pid; }))
+            holders.append(locker);
+    }
+    return holders;
+}
+
+QSet<QString> ProcessTable::commandNames() const
+{
+    QSet<QString> names;
+    const Dir processes = openDir(m_procRoot);
+    if (!processes)
+        return names;
+    while (const dirent* entry = ::readdir(processes.get())) {
+        if (isProcessId(entry->d_name))
+            names.insert(commandOf(m_procRoot + u'/' + QString::fromLatin1(entry->d_name)));
+    }
+    names.remove(QString());
+    return names;
+}
+
+QList<qint64> ProcessTable::lockingProcesses(const QByteArray& locks, unsigned deviceMajor,
+                                             unsigned deviceMinor, quint64 inode)
+{
+    // "1: FLOCK  ADVISORY  WRITE 4711 00:05:87 0 EOF": the file as major:minor (hex) and
+    // inode (decimal).
+    const QByteArray file = QByteArray::number(deviceMajor, 16).rightJustified(2, '0') + ':' +
+                            QByteArray::number(deviceMinor, 16).rightJustified(2, '0') + ':' +
+                            QByteArray::number(inode);
+    QList<qint64> pids;
+    for (const QByteArray& line : locks.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || fields.at(1) == "->" || fields.at(5) != file)
+            continue;
+        bool ok = false;
+        const qint64 pid = fields.at(4).toLongLong(&ok);
+        if (ok && pid > 0 && !pids.contains(pid))
+            pids.append(pid);
+    }
+    return pids;
 }

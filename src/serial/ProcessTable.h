@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 // A process that has a file open.
@@ -22,6 +24,23 @@ public:
     // Every process with a descriptor on `node` (as its link in /proc/<pid>/fd reads), in
     // the order /proc lists them.
     QList<ProcessHolder> holdersOf(const QString& node) const;
+
+    // Every process with a lock (flock, POSIX or open-file-description lock) on `node`,
+    // from /proc/locks. Unlike descriptors, these are visible for every user's processes.
+    QList<ProcessHolder> lockHoldersOf(const QString& node) const;
+
+    // Both kinds, each process once, descriptor holders first.
+    QList<ProcessHolder> openersOf(const QString& node) const;
+
+    // The command names of all processes, for telling which services run. Reads one
+    // small file per process, no descriptors.
+    QSet<QString> commandNames() const;
+
+    // The processes that hold a lock on the file (`device` as major and minor number,
+    // `inode`) in the text of /proc/locks, each once, in the order listed. Waiting
+    // requests ("->") hold nothing; OFD locks name no process (-1).
+    static QList<qint64> lockingProcesses(const QByteArray& locks, unsigned deviceMajor,
+                                          unsigned deviceMinor, quint64 inode);
 
 private:
     QString m_procRoot;

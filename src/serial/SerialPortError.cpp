@@ -25,6 +25,13 @@ SerialPortError SerialPortError::openFailed(const QString& path, int errnum)
     return {Kind::openFailed, path, errnum, {}};
 }
 
+SerialPortError SerialPortError::withCause(const QString& cause) const
+{
+    if (m_kind != Kind::openFailed)
+        return *this;
+    return {m_kind, m_path, m_errnum, cause};
+}
+
 SerialPortError SerialPortError::configureFailed(const QString& detail)
 {
     return {Kind::configureFailed, {}, 0, detail};
@@ -55,10 +62,13 @@ QString SerialPortError::description() const
     switch (m_kind) {
     case Kind::openFailed:
         if (m_errnum == EBUSY)
-            return m_path +
-                   QStringLiteral(
-                       " ist belegt – läuft noch ein Terminalprogramm (screen, PuTTY, CoolTerm)?");
-        return m_path + QStringLiteral(" lässt sich nicht öffnen: ") + systemErrorText(m_errnum);
+            return m_path + QStringLiteral(" ist belegt – ") +
+                   (m_detail.isEmpty()
+                        ? QStringLiteral(
+                              "läuft noch ein Terminalprogramm (screen, PuTTY, CoolTerm)?")
+                        : m_detail);
+        return m_path + QStringLiteral(" lässt sich nicht öffnen: ") + systemErrorText(m_errnum) +
+               (m_detail.isEmpty() ? QString() : QStringLiteral(" – ") + m_detail);
     case Kind::configureFailed:
         return QStringLiteral("Schnittstelle nicht einstellbar: ") + m_detail;
     case Kind::writeFailed:

@@ -19,6 +19,9 @@ public:
     };
 
     static SerialPortError openFailed(const QString& path, int errnum);
+    // The same failure with its cause on this computer ("Sie sind nicht in der Gruppe
+    // „dialout“."), which the description then ends with. Only for openFailed.
+    SerialPortError withCause(const QString& cause) const;
     static SerialPortError configureFailed(const QString& detail);
     static SerialPortError writeFailed(int errnum);
     static SerialPortError notOpen();
@@ -33,7 +36,7 @@ public:
     const QString& path() const { return m_path; }
     // The errno of openFailed and writeFailed; 0 otherwise.
     int errnum() const { return m_errnum; }
-    // The detail of configureFailed; empty otherwise.
+    // The detail of configureFailed, the cause of openFailed; empty otherwise.
     const QString& detail() const { return m_detail; }
 
     QString description() const;

@@ -1,48 +1,19 @@
 // The port list: classification and selection rules, and the scan of the kernel's
-// tty devices through udev. The open() and TIOCGSERIAL below are Linux-only; they
-// ask built-in UART ports whether a chip is behind them.
+// tty devices through udev. The scan opens no device: opening a port raises DTR and
+// RTS, which resets some attached devices.
 #include "serial/SerialPortInfo.h"
 
+#include "serial/StableName.h"
 #include "serial/Udev.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <libudev.h>
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 const QString SerialPortInfo::smartSimulatorPath = QStringLiteral("simulator://smart");
 const QString SerialPortInfo::loopbackSimulatorPath = QStringLiteral("simulator://loopback");
 
 namespace {
-
-// udev's stable name for a USB-serial port: it survives the adapter coming back as
-// ttyUSB1 after a contact break, so reconnecting finds it again.
-const QString byIdPrefix = QStringLiteral("/dev/serial/by-id/");
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 // The legacy 8250 ports that the kernel creates as ttyS0…31 on every PC, with or
 // without a chip behind them. Ports the firmware declares (PNP, PCI cards) have
@@ -57,46 +28,45 @@ bool isBuiltInUart(udev_device* tty)
     return false;
 }
 
-bool uartHasHardware(const QString& node)
+// Whether a built-in UART port is listed, from the chip type the kernel found when it
+// probed the port (sysfs "type", a PORT_* number; 0 is PORT_UNKNOWN: no chip answered).
+bool hasChip(udev_device* tty)
 {
-    // Non-blocking so that a port waiting for carrier cannot stall the scan.
-    const FileDescriptor fd(
-        ::open(QFile::encodeName(node).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (fd.get() < 0)
-        return SerialPortInfo::keepsBuiltInUart(errno, std::nullopt);
-    serial_struct info{};
-    if (::ioctl(fd.get(), TIOCGSERIAL, &info) != 0)
-        return SerialPortInfo::keepsBuiltInUart(0, std::nullopt);
-    return SerialPortInfo::keepsBuiltInUart(0, info.type);
+    bool ok = false;
+    const int type = Udev::sysattr(tty, "type").toInt(&ok);
+    return ok && type > 0;
 }
 
-QString stablePath(udev_device* tty, const QString& node)
+QStringList linksOf(udev_device* tty)
 {
-    const QStringList links =
-        Udev::property(tty, "DEVLINKS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (const QString& link : links) {
-        // udev may list a link that its rules have not created (yet), or that is gone.
-        if (link.startsWith(byIdPrefix) && QFileInfo::exists(link))
-            return link;
-    }
-    return node;
+    return Udev::property(tty, "DEVLINKS").split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
-SerialPortInfo describe(udev_device* tty, const QString& node)
+// What the detail line says when the adapter's by-id name is not its own.
+QString namingNote(const StableName& name)
+{
+    if (name.sharedById.isEmpty())
+        return {};
+    return StableName::isByPath(name.path)
+               ? QStringLiteral(" \u00B7 Kennung doppelt, nach USB-Buchse benannt")
+               : QStringLiteral(" \u00B7 Kennung doppelt, nach Ger\u00E4tedatei benannt");
+}
+
+SerialPortInfo describe(udev_device* tty, const StableName& name)
 {
     SerialPortInfo port;
-    port.path = stablePath(tty, node);
+    port.path = name.path;
     udev_device* usb = udev_device_get_parent_with_subsystem_devtype(tty, "usb", "usb_device");
     const QString product = usb ? Udev::sysattr(usb, "product") : QString();
     if (product.isEmpty()) {
         port.name = Udev::sysname(tty);
-        port.detail = port.path;
+        port.detail = port.path + namingNote(name);
         return port;
     }
     const QString vendor = Udev::sysattr(usb, "manufacturer");
     port.name = product;
     port.detail = (vendor.isEmpty() ? product : vendor + QLatin1Char(' ') + product) +
-                  QStringLiteral(" \u00B7 USB");
+                  QStringLiteral(" \u00B7 USB") + namingNote(name);
     return port;
 }
 
@@ -105,15 +75,35 @@ SerialPortInfo describe(udev_device* tty, const QString& node)
 QList<SerialPortInfo> SerialPortInfo::scan()
 {
     const Udev::Context context = Udev::newContext();
-    QList<SerialPortInfo> ports;
-    for (const Udev::Device& tty : Udev::devices(context.get(), "tty")) {
+    struct Candidate {
+        udev_device* tty;
+        QString node;
+        QStringList links;
+    };
+    const std::vector<Udev::Device> ttys = Udev::devices(context.get(), "tty");
+    QList<Candidate> candidates;
+    for (const Udev::Device& tty : ttys) {
         const QString node = QString::fromUtf8(udev_device_get_devnode(tty.get()));
         // Virtual consoles and pseudo-terminals have no parent device.
         if (node.isEmpty() || !udev_device_get_parent(tty.get()))
             continue;
-        if (isBuiltInUart(tty.get()) && !uartHasHardware(node))
+        if (isBuiltInUart(tty.get()) && !hasChip(tty.get()))
             continue;
-        ports.append(describe(tty.get(), node));
+        candidates.append({tty.get(), node, linksOf(tty.get())});
+    }
+    QList<SerialPortInfo> ports;
+    for (const Candidate& candidate : candidates) {
+        QSet<QString> claimedElsewhere;
+        for (const Candidate& other : candidates) {
+            if (other.tty == candidate.tty)
+                continue;
+            for (const QString& link : other.links) {
+                if (StableName::isById(link))
+                    claimedElsewhere.insert(link);
+            }
+        }
+        ports.append(describe(
+            candidate.tty, StableName::choose(candidate.node, candidate.links, claimedElsewhere)));
     }
     return sorted(ports);
 }
@@ -184,15 +174,6 @@ QString SerialPortInfo::repairSelection(const QString& selected, const QList<Ser
         (!current->isInternalPort() || adapter == ports.end()))
         return selected;
     return adapter == ports.end() ? QString() : adapter->path;
-}
-
-bool SerialPortInfo::keepsBuiltInUart(int openError, std::optional<int> uartType)
-{
-    // Busy means a program (this one, connected to it) holds it exclusively, so there
-    // is hardware; dropping it would also drop the user's selection on every rescan.
-    if (openError == EBUSY)
-        return true;
-    return openError == 0 && uartType && *uartType != PORT_UNKNOWN;
 }
 
 bool SerialPortInfo::isSimulatorPath(const QString& path)

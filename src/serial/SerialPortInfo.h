@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-#include <optional>
 
 // One selectable port of the sidebar. Its identity is the path.
 struct SerialPortInfo {
@@ -29,11 +28,6 @@ struct SerialPortInfo {
     // internal port passed over for an adapter; otherwise the first adapter-like
     // port, or none. The simulators are only ever chosen by the user.
     static QString repairSelection(const QString& selected, const QList<SerialPortInfo>& ports);
-
-    // Whether a built-in UART port is listed. openError is the errno of opening it
-    // (0 if it opened), uartType what TIOCGSERIAL reported (absent if it could not
-    // be asked). The kernel creates such ports whether or not a chip is behind them.
-    static bool keepsBuiltInUart(int openError, std::optional<int> uartType);
 
     // The two built-in simulator entries, listed after the real ports.
     static const QString smartSimulatorPath;

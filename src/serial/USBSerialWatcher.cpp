@@ -37,6 +37,7 @@ USBSerialWatcher::USBSerialWatcher(DirectoryWatch directoryWatch, QString device
     : m_directoryWatch(directoryWatch)
     , m_deviceRoot(std::move(deviceRoot))
 {
+    m_monotonic.start();
 }
 
 USBSerialWatcher::~USBSerialWatcher() = default;
@@ -105,10 +106,34 @@ void USBSerialWatcher::drain()
             changed = changed || errno == ENOBUFS;
             break;
         }
-        changed = changesPortList(udev_device_get_action(device.get())) || changed;
+        const char* action = udev_device_get_action(device.get());
+        track(device.get(), action);
+        changed = changesPortList(action) || changed;
     }
     if (changed)
         report();
+}
+
+void USBSerialWatcher::track(udev_device* device, const char* action)
+{
+    if (!action || qstrcmp(udev_device_get_subsystem(device), "tty") != 0)
+        return;
+    const QString syspath = Udev::syspath(device);
+    const double now = double(m_monotonic.nsecsElapsed()) / 1e9;
+    if (qstrcmp(action, "remove") == 0) {
+        m_lifetimes.vanished(syspath, now);
+        return;
+    }
+    udev_device* usb =
+        qstrcmp(action, "add") == 0
+            ? udev_device_get_parent_with_subsystem_devtype(device, "usb", "usb_device")
+            : nullptr;
+    bool vendorOk = false;
+    bool productOk = false;
+    const UsbId id{usb ? Udev::sysattr(usb, "idVendor").toInt(&vendorOk, 16) : 0,
+                   usb ? Udev::sysattr(usb, "idProduct").toInt(&productOk, 16) : 0};
+    if (vendorOk && productOk)
+        m_lifetimes.appeared(syspath, id, now);
 }
 
 void USBSerialWatcher::report()

@@ -3,6 +3,7 @@
 #include "serial/HotplugSource.h"
 #include "serial/Udev.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -34,17 +35,21 @@ public:
     // reported. Without udev's event stream a later call tries again.
     void start() override;
     bool isWatching() const;
+    QList<UsbId> shortLivedAdapters() const override { return m_lifetimes.shortLived(); }
 
 private:
     void startMonitor();
     bool wantsDirectories() const;
     void drain();
+    void track(udev_device* device, const char* action);
     void report();
 
     DirectoryWatch m_directoryWatch;
     QString m_deviceRoot;
     std::optional<bool> m_watchesDirectories;
     std::unique_ptr<DeviceDirectoryWatcher> m_directories;
+    TtyLifetimes m_lifetimes;
+    QElapsedTimer m_monotonic;
     // Declared in release order: the notifier goes before the socket it watches.
     Udev::Context m_context;
     Udev::Monitor m_monitor;

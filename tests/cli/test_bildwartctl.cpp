@@ -282,6 +282,40 @@ private slots:
         QCOMPARE(result.out, QString());
     }
 
+    // The test holds a file; the tool names the test by its process id, and opens nothing.
+    void doctorNamesWhoHoldsThePort()
+    {
+        QFile port(m_dir.filePath("port"));
+        QVERIFY(port.open(QIODevice::WriteOnly));
+        const QString holder = QStringLiteral("(PID %1) hat den Port geöffnet.")
+                                   .arg(QCoreApplication::applicationPid());
+        const Result plain = run({"doctor", port.fileName()});
+        QCOMPARE(plain.exitCode, 1);
+        QVERIFY2(plain.out.startsWith(port.fileName() + "\n  Fehler [held-by-process]: ") &&
+                     plain.out.contains(holder),
+                 qPrintable(plain.out));
+
+        const Result json = run({"doctor", "--json", port.fileName()});
+        QCOMPARE(json.exitCode, 1);
+        const QJsonArray reports = QJsonDocument::fromJson(json.out.toUtf8()).array();
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(reports.at(0)["port"].toString(), port.fileName());
+        const QJsonObject finding = reports.at(0)["findings"].toArray().at(0).toObject();
+        QCOMPARE(finding["id"].toString(), QStringLiteral("held-by-process"));
+        QCOMPARE(finding["severity"].toString(), QStringLiteral("error"));
+        QVERIFY(finding["text"].toString().endsWith(holder));
+        QVERIFY(!finding["fix"].toString().isEmpty());
+
+        port.close();
+        QCOMPARE(run({"doctor", "--json", port.fileName()}).out.trimmed(),
+                 QString(R"([{"findings":[],"port":"%1"}])").arg(port.fileName()));
+        QCOMPARE(run({"doctor", port.fileName()}).exitCode, 0);
+        const Result missing = run({"doctor", m_dir.filePath("nichts")});
+        QCOMPARE(missing.exitCode, 3);
+        QVERIFY2(missing.err.contains("gibt es nicht"), qPrintable(missing.err));
+        QCOMPARE(run({"doctor", "simulator://smart"}).exitCode, 2);
+    }
+
     void silentLine()
     {
         Pty pty; // nobody answers on the other side

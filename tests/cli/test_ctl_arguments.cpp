@@ -81,6 +81,11 @@ private slots:
         QVERIFY(!send.json);
         QCOMPARE(parsed({"raw", "--hex", "0x55,0xAA"}).rawData, QByteArray("\x55\xAA"));
         QCOMPARE(parsed({"raw", "get volume"}).rawData, QByteArray("get volume"));
+        // doctor's port as an argument or as -p; without either, every port.
+        QCOMPARE(parsed({"doctor", "/dev/ttyUSB0"}).port, std::optional<QString>("/dev/ttyUSB0"));
+        QCOMPARE(parsed({"-p", "/dev/ttyUSB0", "doctor"}).port,
+                 std::optional<QString>("/dev/ttyUSB0"));
+        QCOMPARE(parsed({"doctor", "--json"}).port, std::nullopt);
     }
 
     void help()
@@ -134,6 +139,9 @@ private slots:
         QTest::newRow("line break in a line") << QStringList{"send", "get volume\nset mute=on"}
                                               << "Eine Befehlszeile enthält einen Zeilenumbruch";
         QTest::newRow("hex") << QStringList{"raw", "--hex", "4G"} << "Ungültige Hex-Eingabe: 4G";
+        QTest::newRow("two ports for doctor")
+            << QStringList{"-p", "/dev/ttyUSB0", "doctor", "/dev/ttyUSB1"}
+            << "Zwei Ports angegeben: „/dev/ttyUSB0“ und „/dev/ttyUSB1“.";
         QTest::newRow("set unknown")
             << QStringList{"set", "contrast", "5"} << "Unbekannte Einstellung „contrast“";
     }

@@ -70,6 +70,38 @@ private slots:
         QCOMPARE(countStartingWith(f.logTexts(), "Verbunden mit"), 0);
     }
 
+    // The failure names the cause on this computer, in the log and in the state.
+    void failedOpenSaysWhy()
+    {
+        ControllerFixture f;
+        DisplayController& c = f.make();
+        f.doctor->cause = QStringLiteral("Sie sind nicht in der Gruppe „dialout“.");
+        f.lines.openFailure = SerialPortError::openFailed(adapter, EACCES);
+        f.connectTo(adapter);
+        const QString refused = adapter + " lässt sich nicht öffnen: " + systemText(EACCES) +
+                                " – Sie sind nicht in der Gruppe „dialout“.";
+        QCOMPARE(c.connection(), ConnectionState::failed(refused));
+        QCOMPARE(f.logTexts(Kind::error), QStringList{refused});
+    }
+
+    // The adapter's latency timer, and ModemManager's probes among the first bytes.
+    void openedPortExamined()
+    {
+        ControllerFixture f;
+        DisplayController& c = f.make();
+        f.doctor->facts.latencyTimerMs = 16;
+        f.doctor->facts.modemManagerRunning = true;
+        f.connectTo(adapter);
+        QCOMPARE(c.adapterLatencyTimerMs(), std::optional(16));
+        f.lines.receive("\r\nFORMAT\r>");
+        QCOMPARE(f.logTexts(Kind::error), QStringList());
+        f.lines.receive("AT+GCAP\r");
+        f.lines.receive("ATZ\r");
+        QCOMPARE(countStartingWith(f.logTexts(Kind::error), "ModemManager prüft den Port"), 1);
+        c.disconnectLine();
+        QCOMPARE(c.adapterLatencyTimerMs(), std::nullopt);
+    }
+
     // A line that takes its time to open (a network line) is "connecting" meanwhile;
     // disconnecting then ends the attempt for good.
     void openThatTakesItsTime()

@@ -63,7 +63,7 @@ QString MockDeviceTree::add(const char* subsystem, const QString& name, const QS
 }
 
 QString MockDeviceTree::addTty(const QString& parent, const QString& name,
-                               const QStringList& devlinks)
+                               const QStringList& devlinks, const Pairs& attributes)
 {
     // Only the record format makes device nodes; it wants the path below /sys.
     const QString path = parent + QLatin1Char('/') + name;
@@ -71,6 +71,9 @@ QString MockDeviceTree::addTty(const QString& parent, const QString& name,
                          .arg(path.mid(int(qstrlen("/sys"))), name);
     if (!devlinks.isEmpty())
         record += QStringLiteral("E: DEVLINKS=%1\n").arg(devlinks.join(QLatin1Char(' ')));
+    for (const auto& [attribute, value] : attributes)
+        record += QStringLiteral("A: %1=%2\n")
+                      .arg(QString::fromUtf8(attribute), QString::fromUtf8(value));
     GError* error = nullptr;
     if (!umockdev_testbed_add_from_string(m_testbed, record.toUtf8().constData(), &error)) {
         qWarning("umockdev: %s", error->message);
@@ -87,12 +90,22 @@ QString MockDeviceTree::byIdPath(const QString& name) const
 
 void MockDeviceTree::addByIdLink(const QString& name, const QString& node)
 {
-    const QString link = byIdPath(name);
-    QDir().mkpath(QFileInfo(link).path());
     removeByIdLink(name);
+    addLink(byIdPath(name), node);
+}
+
+void MockDeviceTree::addByPathLink(const QString& name, const QString& node)
+{
+    addLink(takeString(umockdev_testbed_get_root_dir(m_testbed)) + "/dev/serial/by-path/" + name,
+            node);
+}
+
+void MockDeviceTree::addLink(const QString& link, const QString& node)
+{
+    QDir().mkpath(QFileInfo(link).path());
     const QByteArray target = "../../" + node.toUtf8();
     if (::symlink(target.constData(), link.toUtf8().constData()) != 0)
-        qWarning("cannot create the link %s", qPrintable(name));
+        qWarning("cannot create the link %s", qPrintable(link));
 }
 
 void MockDeviceTree::removeByIdLink(const QString& name)

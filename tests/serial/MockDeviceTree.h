@@ -25,11 +25,15 @@ public:
     QString add(const char* subsystem, const QString& name, const QString& parent = {},
                 const QByteArray& devtype = {}, const QString& driver = {},
                 const Pairs& attributes = {});
-    // A tty with a node in the fake /dev (a pseudo-terminal) and udev's link names.
-    QString addTty(const QString& parent, const QString& name, const QStringList& devlinks = {});
+    // A tty with a node in the fake /dev (a pseudo-terminal), udev's link names and sysfs
+    // attributes of its own.
+    QString addTty(const QString& parent, const QString& name, const QStringList& devlinks = {},
+                   const Pairs& attributes = {});
     // /dev/serial/by-id/<name>, pointing to /dev/<node>, on disk; replaces an older one.
     void addByIdLink(const QString& name, const QString& node);
     void removeByIdLink(const QString& name);
+    // The same below /dev/serial/by-path.
+    void addByPathLink(const QString& name, const QString& node);
 
     void uevent(const QString& syspath, const char* action);
     // Takes the device out of /sys, with its children; sends no uevent.
@@ -44,6 +48,7 @@ public:
 
 private:
     QString byIdPath(const QString& name) const;
+    void addLink(const QString& link, const QString& node);
 
     UMockdevTestbed* m_testbed;
 };

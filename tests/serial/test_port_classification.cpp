@@ -1,8 +1,6 @@
 #include "serial/SerialPortInfo.h"
 
 #include <QtTest>
-#include <cerrno>
-#include <linux/serial.h>
 
 namespace {
 
@@ -105,16 +103,6 @@ private slots:
             ports << port(path);
         ports += SerialPortInfo::simulatorEntries();
         QCOMPARE(SerialPortInfo::repairSelection(selected, ports), expected);
-    }
-
-    void keepsBuiltInUart()
-    {
-        // The open error, then the UART type behind the port (none: could not be asked).
-        QVERIFY(SerialPortInfo::keepsBuiltInUart(0, PORT_16550A));
-        QVERIFY(!SerialPortInfo::keepsBuiltInUart(0, PORT_UNKNOWN));    // no chip
-        QVERIFY(!SerialPortInfo::keepsBuiltInUart(0, std::nullopt));    // does not answer
-        QVERIFY(SerialPortInfo::keepsBuiltInUart(EBUSY, std::nullopt)); // held exclusively
-        QVERIFY(!SerialPortInfo::keepsBuiltInUart(EACCES, std::nullopt));
     }
 };
 

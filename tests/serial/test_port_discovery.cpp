@@ -83,9 +83,37 @@ private slots:
         // Virtual consoles and the like hang below no device.
         for (const char* name : {"console", "tty0", "ptmx"})
             m_tree->addTty("/sys/devices/virtual/tty", name);
-        // The kernel's ttyS0…31 exist without a chip; this one does not answer TIOCGSERIAL.
-        m_tree->addTty(m_tree->add("platform", "serial8250", {}, {}, "serial8250"), "ttyS1");
-        QCOMPARE(SerialPortInfo::scan(), QList<SerialPortInfo>());
+        // The kernel makes ttyS0…31 with or without a chip; the chip type it found says
+        // which have one (4: 16550A, 0: none). The scan opens none of them.
+        const QString uarts = m_tree->add("platform", "serial8250", {}, {}, "serial8250");
+        m_tree->addTty(uarts, "ttyS0", {}, {{"type", "4"}});
+        m_tree->addTty(uarts, "ttyS1", {}, {{"type", "0"}});
+        m_tree->addTty(uarts, "ttyS2");
+        QCOMPARE(SerialPortInfo::scan(),
+                 (QList<SerialPortInfo>{{"/dev/ttyS0", "ttyS0", "/dev/ttyS0"}}));
+    }
+
+    // Two adapters without a serial number: udev gives both the same by-id name, and its
+    // link leads to one of them. Neither is listed under it, so that reconnecting can never
+    // take the other one.
+    void identicalAdaptersAreNamedBySocket()
+    {
+        const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART-if00-port0";
+        for (const QString socket : {"1-1", "1-2"}) {
+            const QString tty = socket == "1-1" ? "ttyUSB0" : "ttyUSB1";
+            addAdapter(socket, {{"idVendor", "0403"}, {"product", "FT232R"}}, "ftdi_sio", tty,
+                       {byId, "/dev/serial/by-path/usb-0:" + socket + ":1.0-port0"});
+        }
+        m_tree->addByIdLink(QFileInfo(byId).fileName(), "ttyUSB1");
+        m_tree->addByPathLink("usb-0:1-1:1.0-port0", "ttyUSB0");
+        const QString note = " · Kennung doppelt, ";
+        QCOMPARE(SerialPortInfo::scan(),
+                 (QList<SerialPortInfo>{
+                     {"/dev/serial/by-path/usb-0:1-1:1.0-port0", "FT232R",
+                      "FT232R · USB" + note + "nach USB-Buchse benannt"},
+                     // Its by-path link is not on disk.
+                     {"/dev/ttyUSB1", "FT232R", "FT232R · USB" + note + "nach Gerätedatei benannt"},
+                 }));
     }
 
     void adapterScan_data()

@@ -83,6 +83,32 @@ private slots:
         }));
     }
 
+    // What brltty's grab of a CH340 looks like: its tty comes and goes within moments.
+    void ttyThatVanishesAtOnceIsRemembered()
+    {
+        m_watcher->start();
+        QString tty;
+        QVERIFY(reported([&] {
+            const QString device = m_tree->add("usb", "1-3", {}, "usb_device", {},
+                                               {{"idVendor", "1a86"}, {"idProduct", "7523"}});
+            tty = m_tree->addTty(m_tree->add("usb", "1-3:1.0", device, "usb_interface", "ch341"),
+                                 "ttyUSB2");
+        }));
+        QCOMPARE(m_watcher->shortLivedAdapters(), QList<UsbId>());
+        QVERIFY(reported([&] { m_tree->uevent(tty, "remove"); }));
+        QCOMPARE(m_watcher->shortLivedAdapters(), (QList<UsbId>{{0x1a86, 0x7523}}));
+    }
+
+    void onlyShortLivesCount()
+    {
+        TtyLifetimes lifetimes;
+        lifetimes.appeared("/sys/a", {0x1a86, 0x7523}, 10.0);
+        lifetimes.appeared("/sys/b", {0x0403, 0x6001}, 10.0);
+        lifetimes.vanished("/sys/b", 12.0); // two seconds are a life
+        lifetimes.vanished("/sys/a", 11.9);
+        QCOMPARE(lifetimes.shortLived(), (QList<UsbId>{{0x1a86, 0x7523}}));
+    }
+
     void onlyPresenceAndDriverChangesCount()
     {
         m_watcher->start();

@@ -5,6 +5,8 @@
 #include "TemporaryStore.h"
 #include "TestClock.h"
 #include "controller/DisplayController.h"
+#include "diagnostics/PortDiagnosis.h"
+#include "diagnostics/PortDoctor.h"
 #include "serial/HotplugSource.h"
 #include "serial/PortScanner.h"
 
@@ -44,6 +46,24 @@ public:
     }
 };
 
+// A doctor that knows one cause for every failed open, and judges every port by the
+// same facts; nothing of this machine.
+class TestPortDoctor : public PortDoctor {
+public:
+    QList<PortReport> examineAll() override { return {}; }
+    PortReport examine(const QString& path, Depth, const QByteArray& received) override
+    {
+        PortFacts examined = facts;
+        examined.port = path;
+        examined.receivedAfterConnect = received;
+        return {examined, PortDiagnosis::findings(examined)};
+    }
+    QString explainOpenFailure(const QString&, int) override { return cause; }
+
+    QString cause;
+    PortFacts facts;
+};
+
 // The controller with a temporary store, and ports, hot-plug, lines and time under the
 // test's control. With `realTime`, the system's clock and serial devices instead: for
 // the scenarios through pseudo-terminals and the built-in simulators.
@@ -52,6 +72,7 @@ struct ControllerFixture {
     std::shared_ptr<TestClock> clock = std::make_shared<TestClock>();
     std::shared_ptr<TestPortScanner> scanner = std::make_shared<TestPortScanner>();
     std::shared_ptr<TestHotplug> hotplug = std::make_shared<TestHotplug>();
+    std::shared_ptr<TestPortDoctor> doctor = std::make_shared<TestPortDoctor>();
     FakeLines lines;
     bool realTime = false;
     std::unique_ptr<DisplayController> controller;
@@ -63,6 +84,7 @@ struct ControllerFixture {
         options.connectAtStartup = connectAtStartup;
         options.scanner = scanner;
         options.hotplug = hotplug;
+        options.doctor = doctor;
         if (!realTime) {
             options.clock = clock;
             options.makeLine = lines.maker();

@@ -170,8 +170,8 @@ QString exitCodeMeaning(ExitCode code)
         return QStringLiteral("Erfolg.");
     case ExitCode::displayFailed:
         return QStringLiteral("Das Display meldet einen Fehler oder antwortet nicht rechtzeitig, "
-                              "oder ein Paket des Br\u00FCckentests kam nicht in Ordnung "
-                              "zur\u00FCck.");
+                              "ein Paket des Br\u00FCckentests kam nicht in Ordnung "
+                              "zur\u00FCck, oder doctor hat etwas gefunden.");
     case ExitCode::usage:
         return QStringLiteral("Falscher Aufruf: unbekannter Befehl, unbekannte Option oder "
                               "ung\u00FCltiger Wert.");
