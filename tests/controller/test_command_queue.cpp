@@ -57,44 +57,39 @@ private slots:
         QCOMPARE(f.lines.lines.last(), QStringLiteral("get mute"));
     }
 
-    // The next command goes out after the prompt and the pause, not a moment before.
-    void promptThenPause()
-    {
-        ControllerFixture f;
-        DisplayController& c = silent(f, 5, 0.05);
-        QCOMPARE(f.lines.lines, QStringList{""});
-        f.clock->advance(4.9);
-        QCOMPARE(f.lines.lines.size(), 1); // nothing goes out before the prompt
-        f.lines.receive("\r\n>");
-        f.clock->advance(0.049);
-        QCOMPARE(f.lines.lines.size(), 1);
-        f.clock->advance(0.001);
-        QCOMPARE(f.lines.lines.size(), 2);
-        QCOMPARE(c.current()->text, QStringLiteral("get modelnum"));
-    }
-
-    void silentDisplayTimesOut()
+    // A silent display: each command waits its timeout, then the pause. A prompt that
+    // comes after its command timed out wakes nothing; the next command goes out after
+    // the prompt and the pause, not a moment before.
+    void timeoutsPromptAndPause()
     {
         ControllerFixture f;
         DisplayController& c = silent(f, 1.5, 0.05);
+        QCOMPARE(f.lines.lines, QStringList{""});
         f.clock->advance(1.499);
         QCOMPARE(c.timeouts(), 0);
         f.clock->advance(0.001);
         QCOMPARE(c.timeouts(), 1);
         QCOMPARE(f.logTexts(Kind::error), QStringList{"Keine Antwort auf „⏎“ nach 1,5" + advice});
         QCOMPARE(f.lines.lines.size(), 1);
-        f.clock->advance(0.05); // the pause, then the next command
+        f.clock->advance(0.05);
         QCOMPARE(f.lines.lines.size(), 2);
         f.clock->advance(1.5);
         QCOMPARE(f.logTexts(Kind::error).last(),
                  "Keine Antwort auf „get modelnum“ nach 1,5" + advice);
         QVERIFY(c.connection().is(ConnectionState::Case::connected));
         QVERIFY(!c.displayResponding());
-
-        // A prompt that comes after its command timed out wakes nothing.
         f.lines.receive(">");
         f.clock->settle();
         QCOMPARE(f.lines.lines.size(), 2);
+
+        f.clock->advance(0.05);
+        QCOMPARE(f.lines.lines.size(), 3);
+        f.lines.receive("\r\n>");
+        f.clock->advance(0.049);
+        QCOMPARE(f.lines.lines.size(), 3);
+        f.clock->advance(0.001);
+        QCOMPARE(f.lines.lines.size(), 4);
+        QCOMPARE(c.current()->text, QStringLiteral("get partnum"));
     }
 
     void rawModeEndsTheWaitAtOnce()
