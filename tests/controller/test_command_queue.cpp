@@ -2,41 +2,33 @@
 // by hand: every step in time is exact, and nothing waits.
 #include "ControllerFixture.h"
 
-#include <QSignalSpy>
-
 namespace {
 
 const QString advice =
     QStringLiteral(" s – Kabel (kein Nullmodem!), Baudrate, Raumsteuerung prüfen.");
 
-SerialSettings timing(double timeout, double pause)
+// "get name" for each of the names, in order.
+QStringList queries(const QString& names)
+{
+    QStringList lines = names.split(u' ');
+    for (QString& line : lines)
+        line.prepend(u"get ");
+    return lines;
+}
+
+const QStringList startupLines =
+    QStringList{""} + queries("modelnum serialnum partnum fwversion powerstate input volume mute "
+                              "micmute brightness videofreeze screenshade statereporting");
+
+// A fresh controller on a silent display, with these timings, its first command out.
+DisplayController& silent(ControllerFixture& f, double timeout, double pause)
 {
     SerialSettings settings;
     settings.responseTimeout = timeout;
     settings.interCommandDelay = pause;
-    return settings;
+    f.make().setSettings(settings);
+    return f.connectTo("/dev/ttyUSB0");
 }
-
-QStringList startupLines()
-{
-    return {"",
-            "get modelnum",
-            "get serialnum",
-            "get partnum",
-            "get fwversion",
-            "get powerstate",
-            "get input",
-            "get volume",
-            "get mute",
-            "get micmute",
-            "get brightness",
-            "get videofreeze",
-            "get screenshade",
-            "get statereporting"};
-}
-
-const QStringList pollLines{"get powerstate", "get input", "get volume", "get mute",
-                            "get brightness"};
 
 } // namespace
 
@@ -50,77 +42,60 @@ private slots:
     {
         ControllerFixture f;
         DisplayController& c = f.connected();
-        QCOMPARE(f.lines.lines, startupLines());
+        QCOMPARE(f.lines.lines, startupLines);
         QCOMPARE(f.logTexts(Kind::tx).first(), QStringLiteral("(Zeilenende – Prompt anfordern)"));
         QCOMPARE(c.timeouts(), 0);
         QCOMPARE(c.display().volume, 30.0);
         QVERIFY(f.idle());
-    }
 
-    // The next command goes out after the prompt and the pause, not a moment before.
-    void promptThenPause()
-    {
-        ControllerFixture f;
-        DisplayController& c = f.make();
-        c.setSettings(timing(5, 0.05));
-        f.connectTo("/dev/ttyUSB0");
-        f.clock->settle();
-        QCOMPARE(f.lines.lines, QStringList{""});
-        f.clock->advance(4.9);
-        QCOMPARE(f.lines.lines.size(), 1); // nothing goes out before the prompt
+        // A prompt while nothing waits sends nothing, and the pump still works afterwards.
         f.lines.receive("\r\n>");
-        f.clock->advance(0.049);
-        QCOMPARE(f.lines.lines.size(), 1);
-        f.clock->advance(0.001);
-        QCOMPARE(f.lines.lines.size(), 2);
-        QCOMPARE(c.current()->text, QStringLiteral("get modelnum"));
+        f.clock->advance(1);
+        QCOMPARE(f.lines.lines, startupLines);
+        c.send("get mute");
+        f.clock->settle();
+        QCOMPARE(f.lines.lines.last(), QStringLiteral("get mute"));
     }
 
-    void silentDisplayTimesOut()
+    // A silent display: each command waits its timeout, then the pause. A prompt that
+    // comes after its command timed out wakes nothing; the next command goes out after
+    // the prompt and the pause, not a moment before.
+    void timeoutsPromptAndPause()
     {
         ControllerFixture f;
-        DisplayController& c = f.make();
-        c.setSettings(timing(1.5, 0.05));
-        f.connectTo("/dev/ttyUSB0");
+        DisplayController& c = silent(f, 1.5, 0.05);
+        QCOMPARE(f.lines.lines, QStringList{""});
         f.clock->advance(1.499);
         QCOMPARE(c.timeouts(), 0);
         f.clock->advance(0.001);
         QCOMPARE(c.timeouts(), 1);
         QCOMPARE(f.logTexts(Kind::error), QStringList{"Keine Antwort auf „⏎“ nach 1,5" + advice});
         QCOMPARE(f.lines.lines.size(), 1);
-        f.clock->advance(0.05); // the pause, then the next command
+        f.clock->advance(0.05);
         QCOMPARE(f.lines.lines.size(), 2);
         f.clock->advance(1.5);
         QCOMPARE(f.logTexts(Kind::error).last(),
                  "Keine Antwort auf „get modelnum“ nach 1,5" + advice);
         QVERIFY(c.connection().is(ConnectionState::Case::connected));
         QVERIFY(!c.displayResponding());
-
-        // A prompt that comes after its command timed out wakes nothing.
         f.lines.receive(">");
         f.clock->settle();
         QCOMPARE(f.lines.lines.size(), 2);
-    }
 
-    void promptWhileIdleChangesNothing()
-    {
-        ControllerFixture f;
-        DisplayController& c = f.connected();
-        QVERIFY(f.idle());
+        f.clock->advance(0.05);
+        QCOMPARE(f.lines.lines.size(), 3);
         f.lines.receive("\r\n>");
-        f.clock->advance(1);
-        QCOMPARE(f.lines.lines, startupLines());
-        c.send("get mute"); // the pump still works afterwards
-        f.clock->settle();
-        QCOMPARE(f.lines.lines.last(), QStringLiteral("get mute"));
+        f.clock->advance(0.049);
+        QCOMPARE(f.lines.lines.size(), 3);
+        f.clock->advance(0.001);
+        QCOMPARE(f.lines.lines.size(), 4);
+        QCOMPARE(c.current()->text, QStringLiteral("get partnum"));
     }
 
     void rawModeEndsTheWaitAtOnce()
     {
         ControllerFixture f;
-        DisplayController& c = f.make();
-        c.setSettings(timing(30, 0.05));
-        f.connectTo("/dev/ttyUSB0");
+        DisplayController& c = silent(f, 30, 0.05);
         QVERIFY(c.current().has_value());
         c.setRawMode(true);
         QVERIFY(!c.current());
@@ -178,7 +153,7 @@ private slots:
         QCOMPARE(f.lines.lines.mid(before).contains("get powerstate"), polled);
         if (polled) {
             f.clock->advance(0.5);
-            QCOMPARE(f.lines.lines.mid(before), pollLines);
+            QCOMPARE(f.lines.lines.mid(before), queries("powerstate input volume mute brightness"));
             // Polls and their answers are marked, so the terminal can hide them.
             const LogEntry& last = c.log().last();
             QVERIFY(last.poll && last.kind == Kind::rx);

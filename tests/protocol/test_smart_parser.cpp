@@ -40,13 +40,12 @@ private slots:
         row("report, blanks, upper case", "#VOLUME = 25\r", {async("volume", "25")});
         row("value keeps its case", "Mute=ON\r", {value("mute", "ON")});
         row("error words", "invalid cmd\r", {text("invalid cmd")});
-        row("lone hash", "#\r", {text("#")});
         row("no name", "=5\r", {text("=5")});
         row("echoed command", "set volume=40\r", {text("set volume=40")});
         row("empty value", "input=\r", {value("input", "")});
         row("value with =", "a=b=c\n", {value("a", "b=c")});
-        row("control bytes dropped", QByteArray("vol\x1bu\x07me=1\r", 11), {value("volume", "1")});
-        row("NUL dropped", QByteArray("mu\0te=on\r", 9), {value("mute", "on")});
+        row("control bytes dropped", QByteArray("v\0ol\x1bu\x07me=1\r", 12),
+            {value("volume", "1")});
         row("latin-1", "x=\xe4\r", {value("x", QString(QChar(0xE4)))});
         row("runs of line ends", "\r\n\n\ra=1\n\r", {value("a", "1")});
         row("tab kept inside, trimmed outside", "\tkey\t=\tv 1\t\r", {value("key", "v 1")});

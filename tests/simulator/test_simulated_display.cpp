@@ -38,24 +38,23 @@ private slots:
         // Queries
         row("get volume", qx, "get volume\r", volume30);
         row("upper case, double space", qx, "GET  VOLUME\r", volume30);
-        row("three spaces become two", qx, "get   volume\r", volume30);
         row("help", qx, "get help\r", {help});
         row("unknown name", qx, "get foo\r", {invalidCmd});
         row("no verb", qx, "hello\r", {invalidCmd});
         row("empty line", qx, "\r", {prompt});
         row("CR LF answers twice", qx, "get volume\r\n", {value("volume", "30"), prompt});
-        row("tab dropped", qx, "get\tvolume\r", {invalidCmd});
         row("control bytes dropped", qx, QByteArray("get vol\x07u\x00me\r", 13), volume30);
         row("blanks around the line", qx, "  get mute  \n", {value("mute", "off")});
-        row("model QX", qx, "get modelnum\r", {value("modelnum", "SBID-QX286")});
         row("model RX", rx, "get modelnum\r", {value("modelnum", "SBID-RX086")});
         row("initial state", qx,
             "get powerstate\rget input\rget brightness\rget micmute\rget videofreeze\r"
-            "get screenshade\rget statereporting\rget serialnum\rget fwversion\rget partnum\r",
+            "get screenshade\rget statereporting\rget serialnum\rget fwversion\rget partnum\r"
+            "get modelnum\r",
             {value("powerstate", "on"), value("input", "hdmi1"), value("brightness", "80"),
              value("micmute", "off"), value("videofreeze", "off"), value("screenshade", "off"),
              value("statereporting", "off"), value("serialnum", "SIM0000001"),
-             value("fwversion", "1.07.0021"), value("partnum", "1033157 REV A")});
+             value("fwversion", "1.07.0021"), value("partnum", "1033157 REV A"),
+             value("modelnum", "SBID-QX286")});
         row("unfinished line waits", qx, "get volume", {});
 
         // Levels
@@ -64,7 +63,6 @@ private slots:
         row("above 100", qx, "set brightness=250\r", {value("brightness", "100")});
         row("not a number", qx, "set volume=abc\r", {invalidVal});
         row("sign only", qx, "set volume+\r", {invalidVal});
-        row("trailing letters", qx, "set volume=5x\r", {invalidVal});
         row("spaces around =", qx, "set volume = 40\r", {value("volume", "40")});
         row("negative operand adds down", qx, "set volume+-10\r", {value("volume", "20")});
 
@@ -81,7 +79,6 @@ private slots:
         // Power states by series
         row("ready on QX", qx, "set powerstate=ready\r", {value("powerstate", "ready")});
         row("ready on RX", rx, "set powerstate=ready\r", {invalidVal});
-        row("update state", qx, "set powerstate=updateon\r", {invalidVal});
         row("operator not looked at", rx, "set powerstate+standby\r",
             {value("powerstate", "standby")});
 
@@ -94,9 +91,6 @@ private slots:
         row("reporting on, no reports", qx, "set statereporting=on\rset volume=10\r",
             {value("statereporting", "on"), value("volume", "10")});
         row("Latin-1 in, UTF-8 out", qx, "set input=\xc4x\r", {value("input", "\xc3\xa4x")});
-        // An unended line is ended by its length.
-        const QByteArray longValue(SimulatedDisplay::maxLineLength - 10, 'h');
-        row("line ended by its length", qx, "set input=" + longValue, {value("input", longValue)});
     }
 
     void conversation()

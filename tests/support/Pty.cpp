@@ -30,7 +30,9 @@ Pty::Pty()
 
 Pty::~Pty()
 {
-    closeAll();
+    closeMaster();
+    if (m_slave >= 0)
+        ::close(m_slave);
 }
 
 void Pty::closeMaster()
@@ -38,14 +40,6 @@ void Pty::closeMaster()
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
-}
-
-void Pty::closeAll()
-{
-    closeMaster();
-    if (m_slave >= 0)
-        ::close(m_slave);
-    m_slave = -1;
 }
 
 bool Pty::writeAll(QByteArray bytes) const

@@ -22,7 +22,6 @@ public:
 
     // The device goes away: the port reads end of file or fails with EIO.
     void closeMaster();
-    void closeAll();
 
     // Writes everything, waiting while the line is full (and letting the event loop of the
     // main thread run meanwhile, where the reader may live); false after 10 s stuck.

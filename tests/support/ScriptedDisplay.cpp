@@ -1,6 +1,5 @@
 #include "ScriptedDisplay.h"
 
-#include <QTimer>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -13,18 +12,12 @@ ScriptedDisplay::ScriptedDisplay(int fd, Script script)
     QObject::connect(&m_notifier, &QSocketNotifier::activated, this, [this] { readLines(); });
 }
 
-void ScriptedDisplay::write(const QByteArray& bytes)
-{
-    (void)!::write(m_fd, bytes.constData(), size_t(bytes.size()));
-}
-
 void ScriptedDisplay::readLines()
 {
     char buffer[1024];
     const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
     if (count <= 0)
         return;
-    received.append(buffer, count);
     for (ssize_t i = 0; i < count; ++i) {
         const char c = buffer[i];
         // CR LF ends one line, not two.
@@ -43,15 +36,8 @@ void ScriptedDisplay::readLines()
 
 void ScriptedDisplay::handleLine(const QString& line)
 {
-    if (m_pending > 0)
-        overlapped = true;
     lines.append(line);
     const QByteArray answer = m_script ? m_script(line) : QByteArray();
-    if (answer.isEmpty())
-        return;
-    ++m_pending;
-    QTimer::singleShot(m_answerDelayMs, this, [this, answer] {
-        --m_pending;
-        write(answer);
-    });
+    if (!answer.isEmpty())
+        (void)!::write(m_fd, answer.constData(), size_t(answer.size()));
 }

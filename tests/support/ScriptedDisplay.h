@@ -15,18 +15,9 @@ public:
     explicit ScriptedDisplay(int fd, Script script = {});
 
     void setScript(Script script) { m_script = std::move(script); }
-    // A peer that stops reading lets the line's buffer fill up.
-    void setReading(bool on) { m_notifier.setEnabled(on); }
-    // Answers after this delay instead of at once (the time the display takes).
-    void setAnswerDelay(int milliseconds) { m_answerDelayMs = milliseconds; }
-    void write(const QByteArray& bytes);
 
     // Every command line received, in order (without the line ending).
     QStringList lines;
-    // Raw bytes received.
-    QByteArray received;
-    // A line arrived while the previous one was not yet answered.
-    bool overlapped = false;
 
 private:
     void readLines();
@@ -37,6 +28,4 @@ private:
     QSocketNotifier m_notifier;
     QByteArray m_line;
     bool m_lastWasCr = false;
-    int m_pending = 0;
-    int m_answerDelayMs = 0;
 };

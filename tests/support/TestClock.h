@@ -16,8 +16,6 @@ public:
     void advance(double seconds);
     // Runs what is posted to the event loop, without moving time.
     void settle() const;
-    // Seconds since the clock was made.
-    double elapsed() const { return double(m_elapsedMs) / 1000.0; }
 
 private:
     class Timer;
