@@ -81,6 +81,8 @@ const QHash<QString, QString>& pictures()
         {QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-ok-symbolic")},
         {QStringLiteral("circle.dashed"), QStringLiteral("content-loading-symbolic")},
         {QStringLiteral("xmark.octagon.fill"), QStringLiteral("dialog-error-symbolic")},
+        {QStringLiteral("info.circle"), QStringLiteral("dialog-information-symbolic")},
+        {QStringLiteral("doc.on.doc"), QStringLiteral("edit-copy-symbolic")},
     };
     return table;
 }

@@ -2,8 +2,12 @@
 
 #include "app/MainWindow.h"
 #include "app/settings/SettingsWindow.h"
+#include "app/sidebar/PortDoctorDialog.h"
 #include "controller/DisplayController.h"
 #include "controller/StoreKeys.h"
+#include "diagnostics/PortDiagnosis.h"
+#include "diagnostics/PortDoctor.h"
+#include "serial/PortScanner.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -11,6 +15,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
+#include <QLabel>
 #include <QSettings>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -159,6 +164,77 @@ bool picturesAt(int points, const QDir& directory)
     return ok;
 }
 
+const QString picturedPort =
+    QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5VJ8-if00-port0");
+
+// One FTDI adapter, whatever this computer has plugged in.
+class PicturedScanner final : public PortScanner {
+public:
+    QList<SerialPortInfo> scanPorts() override
+    {
+        return {{picturedPort, QStringLiteral("FT232R USB UART"),
+                 QStringLiteral("FTDI FT232R USB UART \u00B7 USB"), false}};
+    }
+    QList<UnboundAdapter> scanAdapters() override { return {}; }
+};
+
+// The adapter's node belongs to "dialout", which the user is not in, and it holds bytes for
+// 16 ms: what the doctor finds on many a fresh installation, judged by the doctor's own rules.
+class PicturedDoctor final : public PortDoctor {
+public:
+    QList<PortReport> examineAll() override { return {examine(picturedPort, Depth::full, {})}; }
+    PortReport examine(const QString& path, Depth, const QByteArray&) override
+    {
+        PortFacts facts;
+        facts.port = path;
+        facts.title = QStringLiteral("FT232R USB UART");
+        facts.node = QStringLiteral("/dev/ttyUSB0");
+        facts.driver = QStringLiteral("ftdi_sio");
+        facts.vendorID = 0x0403;
+        facts.productID = 0x6001;
+        facts.nodeAttributes = NodeAttributes{0, 20, QStringLiteral("dialout"), 0660};
+        facts.user = {1000, QStringLiteral("anna"), {1000, 27}, {1000, 27}};
+        facts.latencyTimerMs = 16;
+        return {facts, PortDiagnosis::findings(facts)};
+    }
+    QString explainOpenFailure(const QString& path, int errnum) override
+    {
+        return PortDiagnosis::openFailureNote(examine(path, Depth::quick, {}).facts, errnum);
+    }
+};
+
+// The sidebar with the doctor's finding under the selected port, and its details dialog.
+bool doctorPictures(const QDir& directory)
+{
+    QTemporaryDir scratch;
+    QSettings store(scratch.filePath(QStringLiteral("Bildwart.conf")), QSettings::IniFormat);
+    ControllerOptions options;
+    options.connectAtStartup = false;
+    options.scanner = std::make_shared<PicturedScanner>();
+    options.doctor = std::make_shared<PicturedDoctor>();
+    DisplayController controller(store, options);
+    controller.setSelectedPath(picturedPort);
+    MainWindow window(controller, store);
+    window.resize(windowSize);
+    window.show();
+    settle(300);
+
+    QWidget* sidebar = window.findChild<QWidget*>(QStringLiteral("connectionSidebar"));
+    auto* details = window.findChild<QLabel*>(QStringLiteral("portDoctorDetails"));
+    if (!sidebar || !details || !details->isVisible()) {
+        QTextStream(stderr) << "Keine Port-Diagnose in der Seitenleiste." << Qt::endl;
+        return false;
+    }
+    bool ok = save(*sidebar, directory, QStringLiteral("port-doctor-sidebar.png"));
+    emit details->linkActivated(QStringLiteral("details"));
+    settle(300);
+    auto* dialog = window.findChild<PortDoctorDialog*>();
+    ok &= dialog && save(*dialog, directory, QStringLiteral("port-doctor-dialog.png"));
+    if (dialog)
+        dialog->close();
+    return ok;
+}
+
 } // namespace
 
 int takeScreenshots(const QString& directory)
@@ -172,5 +248,9 @@ int takeScreenshots(const QString& directory)
     bool ok = true;
     for (const int points : {9, 12})
         ok &= picturesAt(points, dir);
+    QFont font = QApplication::font();
+    font.setPointSize(12);
+    QApplication::setFont(font);
+    ok &= doctorPictures(dir);
     return ok ? 0 : 1;
 }

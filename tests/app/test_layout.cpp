@@ -135,6 +135,7 @@ private slots:
         UiFixture f;
         f.store.settings().setValue("loopbackVisible", true);
         f.scanner->adapters.append({"USB-Serial Controller", 0x067B, 0x2303, "A12", std::nullopt});
+        f.doctor->facts.latencyTimerMs = 16; // the doctor's line and its link under the port
         MainWindow window(*f.controller, f.store.settings());
         window.setFixedSize(size);
         window.show();

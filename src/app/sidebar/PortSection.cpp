@@ -3,11 +3,13 @@
 #include "app/Icons.h"
 #include "app/Style.h"
 #include "app/sidebar/NetworkAddressDialog.h"
+#include "app/sidebar/PortDoctorDialog.h"
 #include "app/widgets/FilledButton.h"
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/Picker.h"
 #include "app/widgets/StatusLine.h"
 #include "controller/DisplayController.h"
+#include "serial/NetworkAddress.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -123,6 +125,29 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     m_detail->setObjectName(QStringLiteral("portDetail"));
     addWidget(m_detail);
 
+    // The doctor's first finding about the selected port, and the way to all of them.
+    m_doctor = new QWidget(this);
+    m_doctor->setObjectName(QStringLiteral("portDoctor"));
+    auto* doctorLayout = new QVBoxLayout(m_doctor);
+    doctorLayout->setContentsMargins(0, 0, 0, 0);
+    doctorLayout->setSpacing(1);
+    m_doctorDetails =
+        new QLabel(QStringLiteral("<a href=\"details\">Details \u2026</a>"), m_doctor);
+    m_doctorDetails->setObjectName(QStringLiteral("portDoctorDetails"));
+    m_doctorDetails->setTextFormat(Qt::RichText);
+    m_doctorDetails->setFont(Style::caption());
+    m_doctorDetails->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
+                                             Qt::LinksAccessibleByKeyboard);
+    m_doctorDetails->setFocusPolicy(Qt::StrongFocus);
+    m_doctorDetails->setAccessibleName(QStringLiteral("Details zur Port-Diagnose"));
+    m_doctorDetails->setToolTip(QStringLiteral("Alle Befunde zu diesem Port mit ihrer Abhilfe"));
+    // Under the finding's text, not under its symbol.
+    m_doctorDetails->setContentsMargins(QFontMetrics(Style::caption()).height() + 5, 0, 0, 0);
+    doctorLayout->addWidget(m_doctorDetails, 0, Qt::AlignLeft);
+    QObject::connect(m_doctorDetails, &QLabel::linkActivated, this,
+                     &PortSection::showDoctorDetails);
+    addWidget(m_doctor);
+
     m_adapters = new QWidget(this);
     m_adapters->setObjectName(QStringLiteral("unboundAdapters"));
     m_adapterLayout = new QVBoxLayout(m_adapters);
@@ -183,8 +208,11 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     buttonLayout->addWidget(m_connect);
     addWidget(buttons);
 
-    QObject::connect(m_refresh, &QPushButton::clicked, &controller,
-                     &DisplayController::refreshPorts);
+    // A search by hand also asks the doctor again: the user may just have fixed the cause.
+    QObject::connect(m_refresh, &QPushButton::clicked, this, [this] {
+        m_controller.refreshPorts();
+        refreshDoctor();
+    });
     QObject::connect(m_stopWaiting, &QPushButton::clicked, this,
                      [this] { m_controller.disconnectLine(); });
     QObject::connect(m_disconnect, &QPushButton::clicked, this,
@@ -255,6 +283,44 @@ void PortSection::refreshSelection()
     m_picker->setCurrentIndex(index);
     m_connect->setEnabled(!path.isEmpty());
     refreshHints();
+    refreshDoctor();
+}
+
+void PortSection::refreshDoctor(PortDoctor::Depth depth)
+{
+    const QString& path = m_controller.selectedPath();
+    QList<Finding> findings;
+    // Simulators and network lines have no device node on this computer to examine.
+    if (!path.isEmpty() && !SerialPortInfo::isSimulatorPath(path) && !NetworkAddress::parse(path))
+        findings = m_controller.doctor().examine(path, depth).findings;
+
+    // The symbol and tone are the severity's: a new line rather than a recoloured one.
+    delete m_doctorSummary;
+    m_doctorSummary = nullptr;
+    if (!findings.isEmpty()) {
+        const Finding& first = findings.first();
+        m_doctorSummary =
+            new StatusLine(PortDoctorDialog::symbol(first.severity),
+                           PortDoctorDialog::tone(first.severity), Style::caption(), m_doctor);
+        m_doctorSummary->setObjectName(QStringLiteral("portDoctorSummary"));
+        // Some summaries are written to follow a failure's message and start in lower case.
+        QString summary = first.summary.isEmpty() ? first.text : first.summary;
+        if (!summary.isEmpty())
+            summary[0] = summary[0].toUpper();
+        m_doctorSummary->setText(summary);
+        static_cast<QVBoxLayout*>(m_doctor->layout())->insertWidget(0, m_doctorSummary);
+    }
+    setRowVisible(m_doctor, !findings.isEmpty());
+}
+
+void PortSection::showDoctorDetails()
+{
+    // Asked again, now with the processes that hold the port: the user waits for it anyway.
+    const PortReport report =
+        m_controller.doctor().examine(m_controller.selectedPath(), PortDoctor::Depth::full);
+    auto* dialog = new PortDoctorDialog(report, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void PortSection::refreshHints()
@@ -311,6 +377,11 @@ void PortSection::refreshConnection()
     setRowVisible(m_waiting, state.is(Case::waiting));
     m_failed->setText(state.reason);
     setRowVisible(m_failed, state.is(Case::failed));
+    // A failure may have a cause the quick look missed (who holds the port): asked once per
+    // failure, not on every change of the connection.
+    if (state.is(Case::failed) && state.reason != m_failure)
+        refreshDoctor(PortDoctor::Depth::full);
+    m_failure = state.is(Case::failed) ? state.reason : QString();
 
     m_refresh->setEnabled(!state.is(Case::connected));
     m_stopWaiting->setVisible(state.is(Case::waiting));

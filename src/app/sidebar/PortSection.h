@@ -1,9 +1,11 @@
 #pragma once
 
 #include "app/widgets/FormSection.h"
+#include "diagnostics/PortDoctor.h"
 
 class DisplayController;
 class QCheckBox;
+class QLabel;
 class FilledButton;
 class Picker;
 class QPushButton;
@@ -26,12 +28,20 @@ private:
     void refreshConnection();
     void refreshHints();
     void askForNetworkAddress();
+    // Asks the doctor about the selected port; `depth` full also names the processes that
+    // hold it, which takes a moment: only after a failed connection.
+    void refreshDoctor(PortDoctor::Depth depth = PortDoctor::Depth::quick);
+    void showDoctorDetails();
 
     DisplayController& m_controller;
     Picker* m_picker;
     StatusLine* m_noAdapter;
     StatusLine* m_internalPort;
     StatusLine* m_detail;
+    QWidget* m_doctor;
+    StatusLine* m_doctorSummary = nullptr;
+    QLabel* m_doctorDetails;
+    QString m_failure; // the failure the doctor was last asked about
     QWidget* m_adapters;
     QVBoxLayout* m_adapterLayout;
     QCheckBox* m_autoReconnect;

@@ -3,11 +3,14 @@
 #include "app/UiFixture.h"
 #include "app/sidebar/ConnectionSidebar.h"
 #include "app/sidebar/NetworkAddressDialog.h"
+#include "app/sidebar/PortDoctorDialog.h"
 #include "app/sidebar/RelativeTime.h"
 #include "app/widgets/SegmentedControl.h"
 #include "app/widgets/StatusLine.h"
 
+#include <QClipboard>
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -109,6 +112,38 @@ private slots:
         QVERIFY(shown("failedLine") && shown("connectButton")); // and one can try again
         QCOMPARE(child<StatusLine>(&sidebar, "failedLine")->text(),
                  f.controller->connection().reason);
+    }
+
+    void doctorFindingLeadsToItsFixAndCommand()
+    {
+        UiFixture f;
+        f.scanner->list("/dev/ttyUSB0");
+        f.controller->refreshPorts();
+        ConnectionSidebar sidebar(*f.controller);
+        sidebar.show();
+        f.controller->setSelectedPath("/dev/ttyUSB0");
+        auto* doctor = child<QWidget>(&sidebar, "portDoctor");
+        QVERIFY(!doctor->isVisible()); // the doctor finds nothing yet
+
+        // The node is dialout's, the user is not in it: the failed connection asks again.
+        f.doctor->facts.node = "/dev/ttyUSB0";
+        f.doctor->facts.nodeAttributes = NodeAttributes{0, 20, "dialout", 0660};
+        f.doctor->facts.user.userId = 1000;
+        f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EACCES);
+        child<QPushButton>(&sidebar, "connectButton")->click();
+        QVERIFY(doctor->isVisible());
+        QCOMPARE(child<StatusLine>(&sidebar, "portDoctorSummary")->text(),
+                 "Sie sind nicht in der Gruppe \u201Edialout\u201C.");
+
+        auto* link = child<QLabel>(&sidebar, "portDoctorDetails");
+        QTest::mouseClick(link, Qt::LeftButton, {}, link->contentsRect().center());
+        auto* dialog = child<PortDoctorDialog>(&sidebar, "portDoctorDialog");
+        const Finding finding = f.doctor->examine("/dev/ttyUSB0", {}, {}).findings.value(0);
+        QCOMPARE(child<QLabel>(dialog, "findingText")->text(), finding.text);
+        QCOMPARE(child<QLabel>(dialog, "findingFix")->text(), "Abhilfe: " + finding.fix);
+        QCOMPARE(child<QLabel>(dialog, "findingCommand")->text(), "sudo usermod -aG dialout $USER");
+        child<QPushButton>(dialog, "copyCommandButton")->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), "sudo usermod -aG dialout $USER");
     }
 
     void parameterPickersChangeTheSettings_data()
