@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QWidget>
+#include <functional>
 
 // The window tests' controller: on fake lines and a clock moved by hand, so that values arrive
 // through `lines.receive()` and nothing waits. With `simulators`, on the system's clock and real
@@ -37,8 +38,14 @@ struct UiFixture : ControllerFixture {
             waitMs);
     }
 
-    // The command lines written since the mark.
-    QStringList sentSince(qsizetype mark) const { return lines.lines.mid(mark); }
+    // Runs the action and returns the command lines the queue wrote for it.
+    QStringList sentBy(const std::function<void()>& action)
+    {
+        const qsizetype mark = lines.lines.size();
+        action();
+        clock->advance(1);
+        return lines.lines.mid(mark);
+    }
 };
 
 // A child by object name, or the first child of the type that shows the text; a missing one

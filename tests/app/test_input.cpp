@@ -124,10 +124,7 @@ private slots:
             const bool sameLine = b.top() < a.bottom() && a.top() < b.bottom();
             const bool onward = sameLine ? b.left() >= a.right() : b.top() >= a.top();
             const bool nextColumn = b.left() > a.right() && !sameLine;
-            QVERIFY2(onward || nextColumn,
-                     qPrintable(QStringLiteral("%1 \u2192 %2")
-                                    .arg(chain[i - 1]->property("text").toString(),
-                                         chain[i]->property("text").toString())));
+            QVERIFY2(onward || nextColumn, qPrintable(chain[i]->property("text").toString()));
         }
     }
 
@@ -148,11 +145,11 @@ private slots:
         press(Qt::Key_Left);
         QVERIFY(first->hasFocus());
 
-        const qsizetype mark = w.lines.lines.size();
-        press(Qt::Key_Return);
-        QTRY_COMPARE(w.controller->display().input, std::optional<QString>("hdmi1"));
-        w.clock->advance(1);
-        QVERIFY(w.sentSince(mark).contains("set input=hdmi1"));
+        const QStringList sent = w.sentBy([&] {
+            press(Qt::Key_Return); // an animated click
+            QTest::qWaitFor([&] { return w.controller->display().input == "hdmi1"; });
+        });
+        QVERIFY(sent.contains("set input=hdmi1"));
     }
 
     void controlsWithoutTextHaveANameAndATooltip()

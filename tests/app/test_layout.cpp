@@ -110,14 +110,10 @@ private slots:
         QTest::addColumn<bool>("connected"); // or waiting for a pulled adapter
         for (const int points : {9, 11, 13}) {
             for (const QSize size : {QSize(1280, 800), QSize(1600, 1000)}) {
-                for (const bool connected : {true, false}) {
-                    const QString tag = QStringLiteral("%1 pt, %2x%3, %4")
-                                            .arg(points)
-                                            .arg(size.width())
-                                            .arg(size.height())
-                                            .arg(connected ? "connected" : "waiting");
-                    QTest::newRow(qPrintable(tag)) << points << size << connected;
-                }
+                for (const bool connected : {true, false})
+                    QTest::addRow("%d pt, %dx%d, %s", points, size.width(), size.height(),
+                                  connected ? "connected" : "waiting")
+                        << points << size << connected;
             }
         }
     }
@@ -159,16 +155,10 @@ private slots:
                 if (!w->isVisible())
                     continue;
                 for (const QString& problem : {cut(w), outside(w)}) {
-                    if (!problem.isEmpty())
-                        problems.append(QStringLiteral("%1: %2 %3 \"%4\" %5x%6 (needs %7x%8)")
-                                            .arg(problem, w->metaObject()->className(),
-                                                 w->objectName(), w->property("text").toString())
-                                            .arg(w->width())
-                                            .arg(w->height())
-                                            .arg(w->minimumSizeHint().width())
-                                            .arg(w->hasHeightForWidth()
-                                                     ? w->heightForWidth(w->width())
-                                                     : w->minimumSizeHint().height()));
+                    if (!problem.isEmpty()) // what, where, which text, needs, height for width
+                        QDebug(&problems.emplaceBack())
+                            << problem << w << w->property("text") << w->minimumSizeHint()
+                            << w->heightForWidth(w->width());
                 }
             }
         }
@@ -206,13 +196,10 @@ private slots:
                                                         "aus \u201EStandby (Netzwerk)\u201C.");
         QCOMPARE(caption->palette().color(QPalette::WindowText), QColor(0xa0, 0xa0, 0xa0));
         const QImage icon = symbolIcon("gearshape").pixmap(16).toImage();
-        QColor ink;
-        for (int x = 0; x < 16 && !ink.isValid(); ++x) {
-            for (int y = 0; y < 16 && !ink.isValid(); ++y) {
-                if (icon.pixelColor(x, y).alpha() == 255)
-                    ink = icon.pixelColor(x, y);
-            }
-        }
+        QColor ink; // of the first opaque pixel
+        for (int i = 0; i < 16 * 16 && !ink.isValid(); ++i)
+            ink = icon.pixelColor(i % 16, i / 16).alpha() == 255 ? icon.pixelColor(i % 16, i / 16)
+                                                                 : QColor();
         QCOMPARE(ink, QColor(0xee, 0xee, 0xee));
     }
 
@@ -220,13 +207,11 @@ private slots:
     {
         QTest::addColumn<QString>("one");
         QTest::addColumn<QString>("other");
-        QTest::newRow("on and off") << "power.circle.fill"
-                                    << "power";
-        QTest::newRow("low and high brightness") << "sun.min"
-                                                 << "sun.max.fill";
-        QTest::newRow("disconnect and no adapter") << "bolt.horizontal.circle"
-                                                   << "cable.connector.slash";
-        QTest::newRow("HDMI and USB-C") << inputSymbol("hdmi1") << inputSymbol("usbc1");
+        for (const auto& [one, other] : {std::pair<QString, QString>{"power.circle.fill", "power"},
+                                         {"sun.min", "sun.max.fill"},
+                                         {"bolt.horizontal.circle", "cable.connector.slash"},
+                                         {inputSymbol("hdmi1"), inputSymbol("usbc1")}})
+            QTest::addRow("%s, %s", qPrintable(one), qPrintable(other)) << one << other;
     }
     void picturesTellApartWhatTheyStandFor()
     {

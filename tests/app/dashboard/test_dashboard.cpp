@@ -21,7 +21,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QSlider>
 
 namespace {
 
@@ -62,14 +61,6 @@ struct Connected : UiFixture {
         controller->setPollingEnabled(false);
         connect(promptOnly);
     }
-    // Runs the action and returns what the queue wrote for it.
-    QStringList sentBy(const std::function<void()>& action)
-    {
-        const qsizetype mark = lines.lines.size();
-        action();
-        clock->advance(1);
-        return sentSince(mark);
-    }
     // The command an action sent (the controller may ask for the new value after it).
     QString commandOf(const std::function<void()>& action) { return sentBy(action).value(0); }
 };
@@ -82,16 +73,12 @@ class DashboardTest : public QObject {
 private slots:
     void headerBeforeAndAfterDeviceInformation()
     {
-        Connected c;
-        for (const auto& [series, powerTiles] :
-             {std::pair{DisplaySeries::qx,
-                        QStringList{"Ein", "Bereit", "Standby (Netzwerk)", "Energiesparen", "Aus"}},
-              std::pair{DisplaySeries::rx, QStringList{"Ein", "Standby (Netzwerk)", "Aus"}}}) {
-            c.controller->setSeries(series);
-            c.clock->settle(); // new tiles show on the next turn of the event loop
-            QCOMPARE(text(c.view, "displayName"), "SMART Board " + rawValue(series));
-            QCOMPARE(tiles(c.view.findChild<PowerCard*>()), powerTiles);
-        }
+        Connected c; // a QX until told otherwise
+        c.controller->setSeries(DisplaySeries::rx);
+        c.clock->settle(); // new tiles show on the next turn of the event loop
+        QCOMPARE(text(c.view, "displayName"), QStringLiteral("SMART Board RX"));
+        QCOMPARE(tiles(c.view.findChild<PowerCard*>()),
+                 QStringList({"Ein", "Standby (Netzwerk)", "Aus"}));
         for (const char* pair : {"serialNumber", "partNumber", "firmware"})
             QCOMPARE(text(c.view, pair), QStringLiteral("\u2013"));
         c.lines.receive("\r\nmodelnum=SBID-QX286\r\nserialnum=SIM0000001\r\nfwversion=1.07\r\n");
@@ -113,8 +100,6 @@ private slots:
              "Ein|HDMI 2", false},
             {"muted", "volume=40\r\nmute=on", "\u2013|\u2013|Stumm", "", false},
             {"no signal, only for none", "input=none", "\u2013|Kein Signal|0", "", true},
-            {"standby", "powerstate=standby", "Standby (Netzwerk)|\u2013|0", "Standby (Netzwerk)",
-             false},
             {"update marks no tile", "powerstate=updateon", "Firmware-Update|\u2013|0", "", false},
         };
         for (const auto& [tag, reports, chips, active, noSignal] : rows)
@@ -128,10 +113,8 @@ private slots:
         QFETCH(QString, active);
         QFETCH(bool, noSignal);
         Connected c;
-        const qsizetype mark = c.lines.lines.size();
-        c.lines.receive("\r\n" + reports + "\r\n");
-        c.clock->settle();
-        QCOMPARE(c.sentSince(mark), QStringList()); // showing a value asks for nothing
+        const QStringList sent = c.sentBy([&] { c.lines.receive("\r\n" + reports + "\r\n"); });
+        QCOMPARE(sent, QStringList()); // showing a value asks for nothing
         QStringList values;
         for (const StatusChip* chip : c.view.findChildren<StatusChip*>())
             values.append(chip->value());
@@ -139,7 +122,6 @@ private slots:
         auto* input = c.view.findChild<InputCard*>();
         QCOMPARE((tiles(c.view.findChild<PowerCard*>(), true) + tiles(input, true)).join('|'),
                  active);
-        QCOMPARE(tiles(input).size(), 9);
         QCOMPARE(withText<QLabel>(input, "Display meldet: kein Signal an der gew\u00E4hlten Quelle")
                      ->isVisibleTo(input),
                  noSignal);
@@ -174,32 +156,23 @@ private slots:
     {
         Connected c;
         auto* card = c.view.findChild<PowerCard*>();
-        const std::tuple<const char*, const char*, const char*> rows[] = {
-            {"Aus", "off",
-             "Aus \u201EAus\u201C l\u00E4sst sich das Display nur am Netzschalter des "
-             "Ger\u00E4ts wieder einschalten."},
-            {"Energiesparen", "powersave",
-             "Aus \u201EEnergiesparen\u201C weckt nur der Netzschalter am Ger\u00E4t \u2013 "
-             "nicht RS-232."},
-        };
-        for (const auto& [tile, raw, message] : rows) {
-            for (const bool confirm : {false, true}) {
-                QVERIFY(c.sentBy([&] { withText<TileButton>(card, tile)->click(); }).isEmpty());
-                QPointer<QMessageBox> box = dialog(c.view);
-                QVERIFY(box && card->pendingConfirmation());
-                QCOMPARE(box->text(), QString("Display auf \u201E%1\u201C schalten?").arg(tile));
-                QCOMPARE(box->informativeText(), QString(message));
-                const QString sent = c.commandOf([&] {
-                    if (confirm)
-                        withText<QPushButton>(box, QString("Trotzdem \u201E%1\u201C").arg(tile))
-                            ->click();
-                    else
-                        QTest::keyClick(box, Qt::Key_Escape);
-                });
-                QCOMPARE(card->pendingConfirmation(), std::nullopt);
-                QTRY_VERIFY(!box);
-                QCOMPARE(sent, confirm ? QString("set powerstate=") + raw : QString());
-            }
+        for (const auto& [tile, confirm, command] :
+             {std::tuple{"Aus", false, ""}, {"Energiesparen", true, "set powerstate=powersave"}}) {
+            QVERIFY(c.sentBy([&] { withText<TileButton>(card, tile)->click(); }).isEmpty());
+            QPointer<QMessageBox> box = dialog(c.view);
+            QVERIFY(box && card->pendingConfirmation());
+            QCOMPARE(box->text(), QString("Display auf \u201E%1\u201C schalten?").arg(tile));
+            QVERIFY(box->informativeText().startsWith(QString("Aus \u201E%1\u201C").arg(tile)));
+            const QString sent = c.commandOf([&] {
+                if (confirm)
+                    withText<QPushButton>(box, QString("Trotzdem \u201E%1\u201C").arg(tile))
+                        ->click();
+                else
+                    QTest::keyClick(box, Qt::Key_Escape);
+            });
+            QCOMPARE(card->pendingConfirmation(), std::nullopt);
+            QTRY_VERIFY(!box);
+            QCOMPARE(sent, QString(command));
         }
         // Other states go out at once.
         QCOMPARE(c.commandOf([&] { withText<TileButton>(card, "Standby (Netzwerk)")->click(); }),
@@ -212,16 +185,13 @@ private slots:
         Connected c;
         auto* card = c.view.findChild<MaintenanceCard*>();
         auto* reset = withText<QPushButton>(card, "Werkseinstellungen \u2026");
-        QCOMPARE(reset->toolTip(), QStringLiteral("set factoryreset=<Seriennummer>"));
         QVERIFY(!reset->isEnabled());
         c.lines.receive("\r\nserialnum=SIM0000001\r\n");
         for (const char* answer : {"Abbrechen", "Zur\u00FCcksetzen"}) {
             reset->click();
             QPointer<QMessageBox> box = dialog(c.view);
             QVERIFY(box && card->isConfirmingReset());
-            QCOMPARE(box->informativeText(), QStringLiteral("Sendet \u201Eset factoryreset="
-                                                            "SIM0000001\u201C. Alle Einstellungen "
-                                                            "des Displays gehen verloren."));
+            QVERIFY(box->informativeText().contains("set factoryreset=SIM0000001"));
             const QStringList sent = c.sentBy([&] { withText<QPushButton>(box, answer)->click(); });
             QVERIFY(!card->isConfirmingReset());
             QCOMPARE(sent.contains("set factoryreset=SIM0000001"), answer[0] == 'Z');
@@ -237,7 +207,6 @@ private slots:
         // Typed, then the button or Return; blanks ask for a fresh prompt; empty sends nothing.
         const std::tuple<const char*, bool, QStringList> rows[] = {
             {"get volume", false, {"get volume"}},
-            {"  get brightness ", true, {"get brightness"}},
             {"   ", true, {""}},
             {"", true, {}},
         };
@@ -264,16 +233,10 @@ private slots:
     void volumeRow()
     {
         Connected c;
+        // The slider itself: test_input turns it by the wheel.
         auto* row = c.view.findChild<AudioCard*>()->findChild<ValueSlider*>();
-        auto* slider = row->findChild<QSlider*>();
         auto* figures = row->findChild<QLabel*>("figures");
         const QList<QPushButton*> steps = row->findChildren<QPushButton*>();
-        QCOMPARE(c.sentBy([&] {
-            slider->setSliderDown(true);
-            slider->setSliderPosition(60);
-            slider->setSliderDown(false);
-        }),
-                 QStringList{"set volume=60"});
         QCOMPARE(c.sentBy([&] { withText<QPushButton>(&c.view, "25")->click(); }),
                  QStringList{"set volume=25"});
         QCOMPARE(c.sentBy([&] { steps.first()->click(); }), QStringList{"set volume-5"});
@@ -292,9 +255,7 @@ private slots:
         ReportingCard card(*f.controller); // alone: in the dashboard it is inert until connected
         auto* interval = card.findChild<Stepper*>();
         SwitchButton* polling = card.findChildren<SwitchButton*>().at(1);
-        QCOMPARE(interval->text(), QStringLiteral("alle 5 s"));
-        interval->stepUp();
-        QCOMPARE(f.controller->pollingInterval(), 6.0);
+        QCOMPARE(interval->text(), QStringLiteral("alle 5 s")); // test_input turns it by the wheel
         f.controller->setPollingInterval(60);
         QCOMPARE(interval->text(), QStringLiteral("alle 60 s"));
         interval->stepUp();
