@@ -145,11 +145,12 @@ private slots:
         press(Qt::Key_Left);
         QVERIFY(first->hasFocus());
 
+        bool pressed = false;
         const QStringList sent = w.sentBy([&] {
             press(Qt::Key_Return); // an animated click
-            QTest::qWaitFor([&] { return w.controller->display().input == "hdmi1"; });
+            pressed = QTest::qWaitFor([&] { return w.controller->display().input == "hdmi1"; });
         });
-        QVERIFY(sent.contains("set input=hdmi1"));
+        QVERIFY(pressed && sent.contains("set input=hdmi1"));
     }
 
     void controlsWithoutTextHaveANameAndATooltip()
