@@ -8,11 +8,11 @@
 // SIGINT honoured within a second.
 //
 // Usage: bench_flood [flood seconds for (a), default 15]
+#include "LoopGapProbe.h"
 #include "app/terminal/TerminalView.h"
 #include "controller/DisplayController.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -145,24 +145,14 @@ WindowResult floodTheWindow(Flood& flood, int seconds)
 
     WindowResult result;
     result.idleKb = memoryKb("VmRSS:");
-    QElapsedTimer clock;
-    qint64 lastPass = 0;
-    qint64 longestGap = 0;
-    QTimer probe;
-    probe.setInterval(0);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longestGap = std::max(longestGap, now - lastPass);
-        lastPass = now;
-    });
+    LoopGapProbe probe;
     flood.start();
-    clock.start();
     probe.start();
     runEventLoopFor(seconds * 1000);
     probe.stop();
     flood.stop();
     result.peakKb = memoryKb("VmHWM:");
-    result.longestGapMs = double(longestGap) / 1e6;
+    result.longestGapMs = probe.longestGapMs();
     controller.disconnectLine();
     return result;
 }

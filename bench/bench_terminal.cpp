@@ -6,13 +6,13 @@
 // long as with it hidden.
 //
 // Usage: bench_terminal [chunks per pass, default 8]
+#include "LoopGapProbe.h"
 #include "PushedLine.h"
 #include "app/terminal/LogModel.h"
 #include "app/terminal/TerminalView.h"
 #include "controller/DisplayController.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -61,16 +61,7 @@ Result run(bool visible, int perPass, const QList<QByteArray>& chunks)
     QApplication::processEvents();
 
     QEventLoop loop;
-    QElapsedTimer clock;
-    qint64 lastPass = 0;
-    qint64 longestGap = 0;
-    QTimer probe;
-    probe.setInterval(0);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        longestGap = qMax(longestGap, now - lastPass);
-        lastPass = now;
-    });
+    LoopGapProbe probe;
 
     int next = 0;
     QTimer feeder;
@@ -83,12 +74,10 @@ Result run(bool visible, int perPass, const QList<QByteArray>& chunks)
             loop.quit();
     });
 
-    clock.start();
     probe.start();
     feeder.start();
     loop.exec();
-    const qint64 total = clock.nsecsElapsed();
-    return {total / 1e6, longestGap / 1e6};
+    return {probe.elapsedMs(), probe.longestGapMs()};
 }
 
 } // namespace
