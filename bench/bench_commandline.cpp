@@ -5,6 +5,7 @@
 // Goals: the one-shot at most 1.5 times the raw client; the fleet at most 1.5 times one.
 //
 // Usage: bench_commandline [runs per measurement, default 15]
+#include "QuietSpawn.h"
 #include "simulator/DisplaySimulator.h"
 
 #include <QFile>
@@ -31,21 +32,9 @@ constexpr double goal = 1.5;
 // Runs a program to its end with stdout to /dev/null; seconds, or -1 when it failed.
 double runSeconds(const QStringList& command)
 {
-    QList<QByteArray> storage;
-    for (const QString& word : command)
-        storage.append(word.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& word : storage)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     const auto start = Clock::now();
-    pid_t pid = 0;
-    const bool spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    if (!spawned)
+    const pid_t pid = spawnQuietly(command);
+    if (pid < 0)
         return -1;
     int status = 0;
     ::waitpid(pid, &status, 0);

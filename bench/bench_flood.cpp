@@ -9,6 +9,7 @@
 //
 // Usage: bench_flood [flood seconds for (a), default 15]
 #include "LoopGapProbe.h"
+#include "QuietSpawn.h"
 #include "app/terminal/TerminalView.h"
 #include "controller/DisplayController.h"
 
@@ -167,23 +168,11 @@ struct ToolResult {
 // `interruptAfter` seconds when that is above 0.
 ToolResult runTool(const QStringList& arguments, double interruptAfter = 0)
 {
-    QList<QByteArray> storage{QByteArray(BILDWARTCTL)};
-    for (const QString& argument : arguments)
-        storage.append(argument.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& argument : storage)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-
     ToolResult result;
-    pid_t pid = 0;
     const auto start = Clock::now();
-    if (posix_spawn(&pid, BILDWARTCTL, &actions, nullptr, argv.data(), environ) != 0)
+    const pid_t pid = spawnQuietly(QStringList{QStringLiteral(BILDWARTCTL)} + arguments);
+    if (pid < 0)
         return result;
-    posix_spawn_file_actions_destroy(&actions);
     Clock::time_point interruptedAt{};
     if (interruptAfter > 0) {
         std::this_thread::sleep_for(std::chrono::duration<double>(interruptAfter));

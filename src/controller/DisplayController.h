@@ -79,8 +79,9 @@ public:
     PortDoctor& doctor() const { return *m_doctor; }
     // How long the connected adapter holds received bytes (FTDI's latency_timer, ms):
     // shown beside the loopback round-trip time, which it lengthens. Absent when the
-    // adapter has no such timer or no adapter is connected.
-    std::optional<int> adapterLatencyTimerMs() const { return m_adapterLatencyTimerMs; }
+    // adapter has no such timer or no adapter is connected. Read when asked: a one-shot
+    // command should not pay for looking at the adapter.
+    std::optional<int> adapterLatencyTimerMs() const;
     // Puts a network address (tcp://…, rfc2217://…) first among the remembered ones, which
     // the port list shows after the real ports, and selects it. False for any other text.
     bool rememberNetworkAddress(const QString& address);
@@ -317,7 +318,7 @@ private:
     std::shared_ptr<PortScanner> m_scanner;
     std::shared_ptr<HotplugSource> m_hotplug;
     std::shared_ptr<PortDoctor> m_doctor;
-    std::optional<int> m_adapterLatencyTimerMs;
+    QString m_openedDevicePath; // the device node's path while connected to one
     // The first bytes received on a serial device since connecting; empty otherwise.
     QByteArray m_receivedAfterConnect;
     QString m_examinedPath; // the serial device being watched for probes; empty if none

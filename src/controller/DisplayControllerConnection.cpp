@@ -234,12 +234,17 @@ void DisplayController::examineOpenedPort(const QString& selected)
 {
     m_receivedAfterConnect.clear();
     m_examinedPath.clear();
-    m_adapterLatencyTimerMs.reset();
+    m_openedDevicePath.clear();
     if (SerialPortInfo::isSimulatorPath(selected) || NetworkAddress::parse(selected))
         return;
-    m_examinedPath = selected;
-    m_adapterLatencyTimerMs =
-        m_doctor->examine(selected, PortDoctor::Depth::quick).facts.latencyTimerMs;
+    m_examinedPath = m_openedDevicePath = selected;
+}
+
+std::optional<int> DisplayController::adapterLatencyTimerMs() const
+{
+    if (m_openedDevicePath.isEmpty())
+        return std::nullopt;
+    return m_doctor->examine(m_openedDevicePath, PortDoctor::Depth::quick).facts.latencyTimerMs;
 }
 
 void DisplayController::watchForModemProbe(const QByteArray& chunk)
@@ -263,7 +268,7 @@ void DisplayController::watchForModemProbe(const QByteArray& chunk)
 void DisplayController::tearDownLine(bool quiet)
 {
     m_examinedPath.clear();
-    m_adapterLatencyTimerMs.reset();
+    m_openedDevicePath.clear();
     stopTest();
     stopLoopback();
     m_poll.cancel();
