@@ -3,8 +3,10 @@
 #include "ControllerFixture.h"
 
 #include <QComboBox>
+#include <QSettings>
 #include <QWidget>
 #include <functional>
+#include <type_traits>
 
 // The window tests' controller: on fake lines and a clock moved by hand, so that values arrive
 // through `lines.receive()` and nothing waits. With `simulators`, on the system's clock and real
@@ -45,6 +47,28 @@ struct UiFixture : ControllerFixture {
         action();
         clock->advance(1);
         return lines.lines.mid(mark);
+    }
+};
+
+// A shown view (a window, a pane) on the fixture's controller, and on its store if it keeps
+// anything there.
+template <typename View>
+struct With : UiFixture {
+    View view;
+    explicit With(bool simulators = false)
+        : UiFixture(simulators)
+        , view(build())
+    {
+        view.show();
+    }
+
+private:
+    View build()
+    {
+        if constexpr (std::is_constructible_v<View, DisplayController&, QSettings&>)
+            return View(*controller, store.settings());
+        else
+            return View(*controller);
     }
 };
 

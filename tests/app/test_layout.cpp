@@ -1,9 +1,12 @@
 // The main window on real desktops: at the fonts desktops use (9 to 13 pt) and two window sizes
-// no text is cut and no widget reaches past what its parent shows; a dark palette is followed;
-// the pictures tell apart what they stand for.
+// no text is cut, controls without a text have a name, and no widget reaches past what its parent
+// shows; a dark palette is followed; the pictures tell apart what they stand for. By mouse wheel
+// and keyboard: the wheel changes a value only where the user has put the focus, the keyboard
+// reaches the tiles and the sidebar in the order they are seen.
 #include "UiFixture.h"
 #include "app/Icons.h"
 #include "app/MainWindow.h"
+#include "app/dashboard/AudioCard.h"
 #include "app/widgets/ElidedLabel.h"
 #include "app/widgets/Picker.h"
 #include "app/widgets/SegmentedControl.h"
@@ -14,9 +17,13 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QSpontaneKeyEvent>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QStyleOptionComboBox>
+#include <QWheelEvent>
 
 namespace {
 
@@ -40,7 +47,7 @@ QByteArray talkative(const QString& line)
     return answerEverything(line);
 }
 
-// Why a widget's text does not fit, or an empty string.
+// Why a widget's text does not fit (or, without a text, why it has no name), or an empty string.
 QString cut(QWidget* w)
 {
     const QFontMetrics metrics = w->fontMetrics();
@@ -58,6 +65,8 @@ QString cut(QWidget* w)
                        : "";
         return label->sizeHint().width() > label->width() ? "label too narrow" : "";
     }
+    if (auto* button = qobject_cast<QAbstractButton*>(w); button && button->text().isEmpty())
+        return button->accessibleName().isEmpty() || button->toolTip().isEmpty() ? "no name" : "";
     if (auto* tile = qobject_cast<TileButton*>(w))
         return tile->minimumSizeHint().width() > tile->width() ||
                        tile->heightForWidth(tile->width()) > tile->height()
@@ -95,6 +104,42 @@ QString outside(QWidget* w)
         area && area->widget() == w)
         return w->width() > area->viewport()->width() ? "content wider than its area" : "";
     return parent && !parent->rect().contains(w->geometry()) ? "outside its parent" : "";
+}
+
+// A main window on a connected fake display, active, low enough that both columns scroll.
+struct Window : With<MainWindow> {
+    Window()
+    {
+        view.setFixedSize(1100, 700);
+        QApplication::setActiveWindow(&view);
+        connect();
+    }
+};
+
+// A turn of the wheel over the middle of the widget, delivered as the window system does.
+void turnWheel(QWidget* widget, int delta)
+{
+    QWidget* window = widget->window();
+    const QPoint at = widget->mapTo(window, widget->rect().center());
+    QWidget* under = window->childAt(at);
+    QWheelEvent wheel(under->mapFrom(window, at), window->mapToGlobal(at), {}, {0, delta},
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    // Not sendEvent(), which makes every event a synthetic one: those are not passed on.
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    qApp->notify(under, &wheel);
+}
+
+// The widgets Tab visits inside `area`, in the order it visits them.
+QList<QWidget*> tabChain(QWidget* area)
+{
+    QList<QWidget*> chain;
+    QWidget* w = area;
+    while ((w = w->nextInFocusChain()) != area) {
+        if (area->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isVisible() &&
+            w->isEnabled() && !w->focusProxy())
+            chain.append(w);
+    }
+    return chain;
 }
 
 } // namespace
@@ -173,9 +218,7 @@ private slots:
 
     void darkPaletteIsFollowed()
     {
-        UiFixture f;
-        MainWindow window(*f.controller, f.store.settings());
-        window.show();
+        With<MainWindow> f;
         const QPalette light = QApplication::palette();
         QPalette dark = light;
         for (const auto& [role, color] : {std::pair{QPalette::Window, QColor(0x2b, 0x2b, 0x2b)},
@@ -190,9 +233,9 @@ private slots:
             QCoreApplication::processEvents();
 
         // Panels, captions and pictured symbols take the new colours.
-        QWidget* card = child<QWidget>(&window, "card");
+        QWidget* card = child<QWidget>(&f.view, "card");
         QVERIFY(card->grab().toImage().pixelColor(card->width() / 2, 4).lightness() < 80);
-        const auto* caption = withText<QLabel>(&window, "Jeder RS-232-Befehl weckt das Display "
+        const auto* caption = withText<QLabel>(&f.view, "Jeder RS-232-Befehl weckt das Display "
                                                         "aus \u201EStandby (Netzwerk)\u201C.");
         QCOMPARE(caption->palette().color(QPalette::WindowText), QColor(0xa0, 0xa0, 0xa0));
         const QImage icon = symbolIcon("gearshape").pixmap(16).toImage();
@@ -203,23 +246,100 @@ private slots:
         QCOMPARE(ink, QColor(0xee, 0xee, 0xee));
     }
 
-    void picturesTellApartWhatTheyStandFor_data()
+    void picturesTellApartWhatTheyStandFor()
     {
-        QTest::addColumn<QString>("one");
-        QTest::addColumn<QString>("other");
         for (const auto& [one, other] : {std::pair<QString, QString>{"power.circle.fill", "power"},
                                          {"sun.min", "sun.max.fill"},
                                          {"bolt.horizontal.circle", "cable.connector.slash"},
-                                         {inputSymbol("hdmi1"), inputSymbol("usbc1")}})
-            QTest::addRow("%s, %s", qPrintable(one), qPrintable(other)) << one << other;
+                                         {inputSymbol("hdmi1"), inputSymbol("usbc1")}}) {
+            const QImage a = symbolPixmap(one, 24, Qt::black).toImage();
+            QVERIFY2(!a.isNull() && !symbolPixmap(other, 24, Qt::black).isNull(), qPrintable(one));
+            QVERIFY2(a != symbolPixmap(other, 24, Qt::black).toImage(), qPrintable(one));
+        }
     }
-    void picturesTellApartWhatTheyStandFor()
+
+    void wheelChangesOnlyWhatHasTheFocus_data()
     {
-        QFETCH(QString, one);
-        QFETCH(QString, other);
-        const QImage a = symbolPixmap(one, 24, Qt::black).toImage();
-        QVERIFY(!a.isNull() && !symbolPixmap(other, 24, Qt::black).isNull());
-        QVERIFY(a != symbolPixmap(other, 24, Qt::black).toImage());
+        QTest::addColumn<QString>("control");
+        QTest::newRow("slider") << "volume";
+        QTest::newRow("picker") << "baudRatePicker";
+        QTest::newRow("stepper") << "pollIntervalStepper";
+    }
+    void wheelChangesOnlyWhatHasTheFocus()
+    {
+        QFETCH(QString, control);
+        Window w;
+        QVERIFY(QTest::qWaitForWindowActive(&w.view));
+        DisplayController& c = *w.controller;
+        QWidget* target = control == "volume"
+                              ? w.view.findChild<AudioCard*>()->findChild<QSlider*>()
+                              : child<QWidget>(&w.view, control);
+        std::function<double()> value = [&] { return c.pollingInterval(); };
+        if (control == "volume")
+            value = [&] { return c.display().volume; };
+        else if (control == "baudRatePicker")
+            value = [&] { return double(c.settings().baudRate); };
+        auto* page = qobject_cast<QScrollArea*>(target->parentWidget());
+        for (QWidget* p = target; !page; p = p->parentWidget())
+            page = qobject_cast<QScrollArea*>(p);
+        page->ensureWidgetVisible(target);
+        QScrollBar* bar = page->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        const int delta = bar->value() == bar->maximum() ? 120 : -120;
+        const double before = value();
+        const int scrolled = bar->value();
+
+        turnWheel(target, delta);
+        QCOMPARE(value(), before);
+        QVERIFY(bar->value() != scrolled); // the page scrolled instead
+        QVERIFY(!target->hasFocus());
+
+        page->ensureWidgetVisible(target);
+        target->setFocus(Qt::TabFocusReason);
+        turnWheel(target, delta);
+        QVERIFY(value() != before);
+    }
+
+    // Tab follows what is seen; the arrows move within a tile group and Return presses.
+    void keyboardFollowsTheVisualOrder()
+    {
+        Window w;
+        w.view.setFixedSize(1600, 1600); // everything at once on screen
+        QVERIFY(QTest::qWaitForWindowActive(&w.view));
+        for (const char* area : {"connectionSidebar", "dashboardView"}) {
+            QWidget* content = child<QScrollArea>(&w.view, area)->widget();
+            const QList<QWidget*> chain = tabChain(content);
+            QVERIFY(chain.size() >= 8);
+            for (qsizetype i = 1; i < chain.size(); ++i) {
+                const QRect a(chain[i - 1]->mapTo(content, QPoint()), chain[i - 1]->size());
+                const QRect b(chain[i]->mapTo(content, QPoint()), chain[i]->size());
+                // Reading order within a column of cards: below, or right of it on the same
+                // line; the next card may start a new column at the top.
+                const bool sameLine = b.top() < a.bottom() && a.top() < b.bottom();
+                const bool onward = sameLine ? b.left() >= a.right() : b.top() >= a.top();
+                const bool nextColumn = b.left() > a.right() && !sameLine;
+                QVERIFY2(onward || nextColumn, qPrintable(chain[i]->property("text").toString()));
+            }
+        }
+        const auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+        auto* first = withText<TileButton>(&w.view, "HDMI 1");
+        auto* second = withText<TileButton>(&w.view, "HDMI 2");
+        first->setFocus(Qt::TabFocusReason);
+        press(Qt::Key_Right);
+        QVERIFY(second->hasFocus());
+        press(Qt::Key_Down);
+        auto* below = qobject_cast<TileButton*>(QApplication::focusWidget());
+        QVERIFY(below && below->y() > second->y() && below->x() == second->x());
+        press(Qt::Key_Up);
+        press(Qt::Key_Left);
+        QVERIFY(first->hasFocus());
+
+        bool pressed = false;
+        const QStringList sent = w.sentBy([&] {
+            press(Qt::Key_Return); // an animated click
+            pressed = QTest::qWaitFor([&] { return w.controller->display().input == "hdmi1"; });
+        });
+        QVERIFY(pressed && sent.contains("set input=hdmi1"));
     }
 };
 

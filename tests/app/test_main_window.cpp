@@ -1,63 +1,59 @@
-// The main window: menu, tool bar and connection badge, how large it first opens and what it
+// The program's start and its main window: the arguments, the identity a dock matches the
+// window by; menu, tool bar and connection badge, how large the window first opens and what it
 // remembers, and its one conversation with the display simulator (connecting at start, the
 // shortcuts). It runs on a 1920 x 1080 screen (CMakeLists.txt).
 #include "UiFixture.h"
 #include "app/ConnectionBadge.h"
+#include "app/DesktopIdentity.h"
+#include "app/LaunchOptions.h"
 #include "app/MainWindow.h"
 #include "app/settings/SettingsWindow.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
+#include <QIcon>
 #include <QListView>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSplitter>
+#include <QTemporaryDir>
 #include <cerrno>
 
 class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void controlsFollowTheConnection()
+    // The first start fits the screen and shows twelve log rows; the controls follow the line.
+    void firstStartAndControls()
     {
-        UiFixture f;
-        MainWindow window(*f.controller, f.store.settings());
-        window.show();
-        auto* badge = window.findChild<ConnectionBadge*>();
-        QAction* refreshAll = child<QAction>(&window, "refreshAllButton");
+        With<MainWindow> f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+        const QRect screen = f.view.screen()->availableGeometry();
+        QCOMPARE(screen.size(), QSize(1920, 1080));
+        QVERIFY(f.view.width() <= screen.width() * 0.9 && f.view.height() <= screen.height() * 0.9);
+        auto* log = f.view.findChild<QListView*>();
+        QVERIFY(log->viewport()->height() >= 12 * log->itemDelegate()->sizeHint({}, {}).height());
+        auto* badge = f.view.findChild<ConnectionBadge*>();
+        QAction* refreshAll = child<QAction>(&f.view, "refreshAllButton");
         QVERIFY(!refreshAll->isEnabled());
-        // The menu's items never grey out; without a port "Verbinden" does nothing.
+        // The menu's items never grey out.
         for (const char* name :
              {"connectAction", "disconnectAction", "refreshAllAction", "refreshPortsAction"})
-            QVERIFY(child<QAction>(&window, name)->isEnabled());
-        child<QAction>(&window, "connectAction")->trigger();
-        QCOMPARE(f.controller->connection(), ConnectionState::disconnected());
+            QVERIFY(child<QAction>(&f.view, name)->isEnabled());
 
         f.connect();
         QVERIFY(refreshAll->isEnabled());
         QCOMPARE(badge->text(), QStringLiteral("Display antwortet"));
         QCOMPARE(badge->color(), Style::color(Style::Tone::green, badge));
-        child<QPushButton>(&window, "disconnectButton")->click();
+        child<QPushButton>(&f.view, "disconnectButton")->click();
         QVERIFY(!refreshAll->isEnabled());
         f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EBUSY);
         f.controller->connectLine();
         QCOMPARE(badge->text(), QStringLiteral("Fehler"));
         QCOMPARE(badge->color(), Style::color(Style::Tone::red, badge));
         QCOMPARE(badge->toolTip(), f.controller->connection().reason); // one hover away
-    }
-
-    void firstStartFitsTheScreenAndShowsTwelveLogRows()
-    {
-        UiFixture f;
-        MainWindow window(*f.controller, f.store.settings());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QRect screen = window.screen()->availableGeometry();
-        QCOMPARE(screen.size(), QSize(1920, 1080));
-        QVERIFY(window.width() <= screen.width() * 0.9 && window.height() <= screen.height() * 0.9);
-        auto* log = window.findChild<QListView*>();
-        QVERIFY(log->viewport()->height() >= 12 * log->itemDelegate()->sizeHint({}, {}).height());
     }
 
     void sizeSplitAndTerminalAreRemembered()
@@ -118,6 +114,68 @@ private slots:
         child<QAction>(&window, "settingsAction")->trigger(); // the same window again
         QVERIFY(settings->isVisible());
         QCOMPARE(window.findChildren<SettingsWindow*>().size(), 1);
+    }
+
+    void readsTheAutoConnectArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("autoConnect"); // null: not given; "!": the arguments are wrong
+        QTest::newRow("none") << QStringList{} << QString();
+        QTest::newRow("single dash") << QStringList{"-autoConnect", "sim://x"} << "sim://x";
+        QTest::newRow("value missing") << QStringList{"-autoConnect"} << "!";
+    }
+    void readsTheAutoConnectArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, autoConnect);
+        LaunchOptions options;
+        const bool valid = autoConnect != "!";
+        QCOMPARE(options.parse(QStringList{"bildwart"} + arguments), valid);
+        QCOMPARE(options.errorText().isEmpty(), valid);
+        if (valid)
+            QCOMPARE(options.autoConnect(),
+                     autoConnect.isNull() ? std::nullopt : std::optional(autoConnect));
+    }
+
+    void helpAndVersionAreRecognised()
+    {
+        LaunchOptions help;
+        QVERIFY(help.parse({"bildwart", "--help"}) && help.helpRequested());
+        QVERIFY(help.helpText().contains("autoConnect"));
+        QVERIFY(!help.helpText().contains("screenshot")); // for the developers only
+        LaunchOptions version;
+        QVERIFY(version.parse({"bildwart", "-v"}) && version.versionRequested());
+        QVERIFY(!version.helpRequested());
+    }
+
+    // The launch argument wins over the stored port, for this launch only.
+    void launchArgumentWinsOverStoredValue()
+    {
+        TemporaryStore store;
+        QCOMPARE(LaunchOptions::autoConnectPath(std::nullopt, store.settings()), QString());
+        store.settings().setValue("autoConnect", "/dev/ttyUSB1");
+        QCOMPARE(LaunchOptions::autoConnectPath(std::nullopt, store.settings()), "/dev/ttyUSB1");
+        QCOMPARE(LaunchOptions::autoConnectPath(QString("sim://x"), store.settings()), "sim://x");
+        QCOMPARE(store.settings().value("autoConnect").toString(), "/dev/ttyUSB1");
+    }
+
+    // A dock matches windows to the installed desktop entry by its id and shows its icon.
+    // Started from the build folder nothing is installed: the built-in copy must draw (which
+    // needs Qt's SVG plugin), an opaque screen in the middle, nothing in the lower left corner.
+    void identityMatchesTheDesktopEntry()
+    {
+        applyDesktopIdentity();
+        const QString id = QGuiApplication::desktopFileName();
+        QFile entry(QStringLiteral(DATA_DIR "/") + id + QStringLiteral(".desktop"));
+        QVERIFY2(entry.open(QIODevice::ReadOnly | QIODevice::Text), qPrintable(entry.fileName()));
+        QVERIFY(entry.readAll().split('\n').contains("Icon=" + id.toUtf8()));
+        QVERIFY(!QGuiApplication::windowIcon().isNull());
+        QTemporaryDir emptyThemes;
+        QIcon::setThemeSearchPaths({emptyThemes.path()});
+        const QImage small = applicationIcon().pixmap(16, 16).toImage();
+        QCOMPARE(small.size(), QSize(16, 16));
+        QCOMPARE(qAlpha(small.pixel(8, 6)), 255);
+        QCOMPARE(qAlpha(small.pixel(0, 15)), 0);
     }
 };
 

@@ -1,5 +1,6 @@
-// What the dashboard shows of the display's values, and what its controls send. The display is
-// a fake line: values arrive through receive(), commands are read off the line.
+// What the dashboard shows of the display's values, and what its controls send (the display is
+// a fake line: values arrive through receive(), commands are read off the line); and its building
+// blocks: the adaptive grid of cards and tiles, the flowing rows of buttons, the dragged value row.
 #include "app/Style.h"
 #include "app/UiFixture.h"
 #include "app/dashboard/AudioCard.h"
@@ -10,6 +11,8 @@
 #include "app/dashboard/PowerCard.h"
 #include "app/dashboard/ReportingCard.h"
 #include "app/dashboard/StatusChip.h"
+#include "app/widgets/AdaptiveGridLayout.h"
+#include "app/widgets/FlowLayout.h"
 #include "app/widgets/Stepper.h"
 #include "app/widgets/SwitchButton.h"
 #include "app/widgets/TileButton.h"
@@ -21,6 +24,8 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
 
 namespace {
 
@@ -52,18 +57,42 @@ QMessageBox* dialog(const QWidget& view)
 
 // A dashboard on a connected fake display that answers only with its prompt; no poll gets in
 // the way of what the controls send.
-struct Connected : UiFixture {
-    DashboardView view{*controller};
+struct Connected : With<DashboardView> {
     Connected()
     {
         view.resize(900, 800);
-        view.show();
         controller->setPollingEnabled(false);
         connect(promptOnly);
     }
     // The command an action sent (the controller may ask for the new value after it).
     QString commandOf(const std::function<void()>& action) { return sentBy(action).value(0); }
 };
+
+// QWidget has no settable size hint; a subclass gives one.
+class Sized : public QWidget {
+public:
+    Sized(QWidget* parent, QSize hint)
+        : QWidget(parent)
+        , m_hint(hint)
+    {
+    }
+    QSize sizeHint() const override { return m_hint; }
+    QSize minimumSizeHint() const override { return {10, m_hint.height()}; }
+
+private:
+    QSize m_hint;
+};
+
+template <typename Layout>
+QList<QWidget*> fill(QWidget& host, Layout* layout, const QList<QSize>& hints)
+{
+    QList<QWidget*> items;
+    for (const QSize& hint : hints) {
+        items.append(new Sized(&host, hint));
+        layout->addWidget(items.last());
+    }
+    return items;
+}
 
 } // namespace
 
@@ -130,25 +159,23 @@ private slots:
     // Faded, but in the cards' own colours: not the disabled palette under the fading.
     void withoutConnectionTheCardsAreFadedAndInert()
     {
-        UiFixture f;
-        DashboardView view(*f.controller);
-        view.show();
-        auto* tile = view.findChild<TileButton*>();
-        QWidget* grid = view.findChild<PowerCard*>()->parentWidget();
+        With<DashboardView> f;
+        auto* tile = f.view.findChild<TileButton*>();
+        QWidget* grid = f.view.findChild<PowerCard*>()->parentWidget();
         f.controller->setPollingEnabled(false); // the interval is off by itself, and looks it
         for (const bool connected : {false, true, false}) {
             if (connected)
                 f.connect();
             else
                 f.controller->disconnectLine();
-            QCOMPARE(view.findChild<NotConnectedHint*>()->isVisibleTo(&view), !connected);
+            QCOMPARE(f.view.findChild<NotConnectedHint*>()->isVisibleTo(&f.view), !connected);
             QCOMPARE(tile->isEnabled(), connected);
             QCOMPARE(grid->graphicsEffect()->isEnabled(), !connected);
             QVERIFY(!Style::looksDisabled(tile));
             QCOMPARE(tile->palette().color(QPalette::Disabled, QPalette::WindowText) ==
                          tile->palette().color(QPalette::Active, QPalette::WindowText),
                      !connected);
-            QVERIFY(Style::looksDisabled(view.findChild<Stepper*>()));
+            QVERIFY(Style::looksDisabled(f.view.findChild<Stepper*>()));
         }
     }
 
@@ -233,7 +260,7 @@ private slots:
     void volumeRow()
     {
         Connected c;
-        // The slider itself: test_input turns it by the wheel.
+        // The slider itself: test_layout turns it by the wheel.
         auto* row = c.view.findChild<AudioCard*>()->findChild<ValueSlider*>();
         auto* figures = row->findChild<QLabel*>("figures");
         const QList<QPushButton*> steps = row->findChildren<QPushButton*>();
@@ -255,7 +282,7 @@ private slots:
         ReportingCard card(*f.controller); // alone: in the dashboard it is inert until connected
         auto* interval = card.findChild<Stepper*>();
         SwitchButton* polling = card.findChildren<SwitchButton*>().at(1);
-        QCOMPARE(interval->text(), QStringLiteral("alle 5 s")); // test_input turns it by the wheel
+        QCOMPARE(interval->text(), QStringLiteral("alle 5 s")); // test_layout turns it by the wheel
         f.controller->setPollingInterval(60);
         QCOMPARE(interval->text(), QStringLiteral("alle 60 s"));
         interval->stepUp();
@@ -264,6 +291,91 @@ private slots:
         QVERIFY(!f.controller->pollingEnabled() && !interval->isEnabled());
         f.controller->setPollingEnabled(true);
         QVERIFY(polling->isChecked() && interval->isEnabled());
+    }
+
+    // Cards: at least 330, at most 640 wide (then centred), 16 apart, row by row.
+    void gridColumnsFollowTheWidth_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<QRect>("first");
+        QTest::newRow("narrower than a column") << 300 << 1 << QRect(0, 0, 300, 100);
+        QTest::newRow("one column, capped, centred") << 670 << 1 << QRect(15, 0, 640, 100);
+        QTest::newRow("two columns exactly") << 676 << 2 << QRect(0, 0, 330, 100);
+        QTest::newRow("three columns shared") << 1100 << 3 << QRect(0, 0, 356, 100);
+    }
+    void gridColumnsFollowTheWidth()
+    {
+        QFETCH(int, width);
+        QFETCH(int, columns);
+        QFETCH(QRect, first);
+        QWidget host;
+        auto* grid = new AdaptiveGridLayout(330, 640, 16, &host);
+        const QList<QWidget*> items = fill(host, grid, QList<QSize>(6, {200, 100}));
+        grid->setGeometry(QRect(0, 0, width, 1000));
+        QCOMPARE(items[0]->geometry(), first);
+        QCOMPARE(items[columns]->geometry().topLeft(), QPoint(first.left(), 116));
+        const int rows = (6 + columns - 1) / columns;
+        QCOMPARE(grid->heightForWidth(width), rows * 100 + (rows - 1) * 16);
+    }
+
+    void gridRowsKeepOrStretchHeightsAndSkipHiddenItems()
+    {
+        QWidget host;
+        auto* grid = new AdaptiveGridLayout(100, 400, 10, &host);
+        const QList<QWidget*> items = fill(host, grid, {{100, 80}, {100, 30}, {100, 5}, {100, 20}});
+        items[2]->hide();
+        grid->setGeometry(QRect(0, 0, 210, 500));                // two columns
+        QCOMPARE(items[1]->geometry(), QRect(110, 0, 100, 30));  // cards keep their height
+        QCOMPARE(items[3]->geometry().topLeft(), QPoint(0, 90)); // below the taller neighbour
+        grid->setStretchToRowHeight(true);                       // tiles fill their row
+        grid->setGeometry(QRect(0, 0, 210, 500));
+        QCOMPARE(items[1]->height(), 80);
+    }
+
+    void flowWrapsCentresAndEndsWithTheLastItem()
+    {
+        QWidget host;
+        auto* flow = new FlowLayout(&host, 20, 8);
+        const QList<QWidget*> items = fill(host, flow, {{100, 10}, {100, 30}, {100, 30}});
+        flow->setLastItemTrailing(true);
+        const std::tuple<int, int, QPoint> rows[] = {
+            // width, height, where the last item goes
+            {90, 86, {0, 56}},   // one per line, never wider than the line
+            {300, 68, {0, 38}},  // the last wraps, at the start of its line
+            {400, 30, {300, 0}}, // one line: the last at its end, the low item centred
+        };
+        for (const auto& [width, height, lastAt] : rows) {
+            QCOMPARE(flow->heightForWidth(width), height);
+            flow->setGeometry(QRect(0, 0, width, height));
+            QCOMPARE(items[2]->geometry().topLeft(), lastAt);
+            QVERIFY(items[2]->width() <= width);
+        }
+        QCOMPARE(items[0]->geometry().top(), 10);
+    }
+
+    void dragShowsThePositionAndAsksForEveryStep()
+    {
+        ValueSlider row("Lautst\u00E4rke", "speaker.fill", "speaker.wave.3.fill");
+        row.setValue(30);
+        QSignalSpy requested(&row, &ValueSlider::valueRequested);
+        auto* slider = row.findChild<QSlider*>();
+        auto* figures = row.findChild<QLabel*>("figures");
+        slider->setSliderDown(true);
+        slider->setSliderPosition(45);
+        slider->setSliderPosition(60);
+        QCOMPARE(figures->text(), QStringLiteral("60"));
+        QCOMPARE(requested.size(), 2);
+        QCOMPARE(requested.at(1).at(0).toDouble(), 60.0);
+        // The owner's value arriving during the drag does not move the slider under the hand.
+        row.setValue(50);
+        QCOMPARE(slider->value(), 60);
+        QCOMPARE(figures->text(), QStringLiteral("60"));
+        // After the drag the row follows the owner's value again, without asking for it.
+        slider->setSliderDown(false);
+        QCOMPARE(figures->text(), QStringLiteral("50"));
+        QCOMPARE(slider->value(), 50);
+        QCOMPARE(requested.size(), 2);
     }
 };
 

@@ -34,10 +34,9 @@ private slots:
 
     void timingAndControlLinesChangeTheSettings()
     {
-        UiFixture f;
-        SettingsWindow window(*f.controller, f.store.settings());
-        auto* delay = child<QSpinBox>(&window, "interCommandDelayStepper");
-        auto* timeout = child<QDoubleSpinBox>(&window, "responseTimeoutStepper");
+        With<SettingsWindow> f;
+        auto* delay = child<QSpinBox>(&f.view, "interCommandDelayStepper");
+        auto* timeout = child<QDoubleSpinBox>(&f.view, "responseTimeoutStepper");
         QCOMPARE(delay->text(), QStringLiteral("50 ms"));
         QCOMPARE(timeout->text(), QStringLiteral("1,5 s"));
         delay->stepDown();
@@ -59,24 +58,22 @@ private slots:
         QCOMPARE(SerialSettingsTab::delayMilliseconds(0.0129), 12);  // cut towards zero
         QCOMPARE(SerialSettingsTab::delayMilliseconds(1.001), 1001); // not exact in binary
 
-        child<QCheckBox>(&window, "dtrToggle")->click();
+        child<QCheckBox>(&f.view, "dtrToggle")->click();
         QVERIFY(!f.controller->settings().assertDTR && f.controller->settings().assertRTS);
-        child<QCheckBox>(&window, "rtsToggle")->click(); // editable even with RTS/CTS
+        child<QCheckBox>(&f.view, "rtsToggle")->click(); // editable even with RTS/CTS
         QVERIFY(!f.controller->settings().assertRTS);
     }
 
     void invalidHexIsFlaggedAndPreviewsNothing()
     {
-        UiFixture f;
-        SettingsWindow window(*f.controller, f.store.settings());
-        window.show();
-        auto* picker = child<QComboBox>(&window, "testPatternPicker");
+        With<SettingsWindow> f;
+        auto* picker = child<QComboBox>(&f.view, "testPatternPicker");
         chooseInPicker(picker, picker->findData(static_cast<int>(TestPattern::customHex)));
-        auto* hex = child<QLineEdit>(&window, "testCustomHex");
-        auto* invalid = child<QLabel>(&window, "invalidHexLine");
-        auto* count = child<QLabel>(&window, "testPreviewLabel");
-        auto* preview = child<QPlainTextEdit>(&window, "testPreview");
-        QVERIFY(hex->isVisible() && !child<QWidget>(&window, "testCustomText")->isVisible());
+        auto* hex = child<QLineEdit>(&f.view, "testCustomHex");
+        auto* invalid = child<QLabel>(&f.view, "invalidHexLine");
+        auto* count = child<QLabel>(&f.view, "testPreviewLabel");
+        auto* preview = child<QPlainTextEdit>(&f.view, "testPreview");
+        QVERIFY(hex->isVisible() && !child<QWidget>(&f.view, "testCustomText")->isVisible());
         QVERIFY(!invalid->isVisible());
         QCOMPARE(count->text(), QStringLiteral("Vorschau (7 Bytes)"));
         QCOMPARE(preview->toPlainText(), QStringLiteral("48 61 6C 6C 6F 0D 0A"));
@@ -94,18 +91,16 @@ private slots:
 
     void sendControlsFollowRepeatConnectionAndRun()
     {
-        UiFixture f;
-        SettingsWindow window(*f.controller, f.store.settings());
-        window.show();
-        auto* send = child<QPushButton>(&window, "testSendButton");
-        auto* stop = child<QPushButton>(&window, "testStopButton");
-        auto* reset = child<QPushButton>(&window, "testResetCountButton");
-        auto* connectNow = child<QPushButton>(&window, "connectNowButton");
-        auto* state = child<QLabel>(&window, "testPortState");
+        With<SettingsWindow> f;
+        auto* send = child<QPushButton>(&f.view, "testSendButton");
+        auto* stop = child<QPushButton>(&f.view, "testStopButton");
+        auto* reset = child<QPushButton>(&f.view, "testResetCountButton");
+        auto* connectNow = child<QPushButton>(&f.view, "connectNowButton");
+        auto* state = child<QLabel>(&f.view, "testPortState");
         QCOMPARE(send->text(), QStringLiteral("Einmal senden"));
-        QVERIFY(!child<QWidget>(&window, "testIntervalStepper")->isVisible());
+        QVERIFY(!child<QWidget>(&f.view, "testIntervalStepper")->isVisible());
         QVERIFY(!send->isEnabled() && connectNow->isVisible() && !connectNow->isEnabled());
-        QCOMPARE(child<QLabel>(&window, "testPortName")->text(), QStringLiteral("\u2013"));
+        QCOMPARE(child<QLabel>(&f.view, "testPortName")->text(), QStringLiteral("\u2013"));
         QCOMPARE(state->text(), QStringLiteral("nicht verbunden"));
 
         f.scanner->list("/dev/ttyUSB0");
@@ -114,25 +109,25 @@ private slots:
         connectNow->click();
         f.clock->settle();
         QVERIFY(!connectNow->isVisible() && send->isEnabled());
-        QCOMPARE(child<QLabel>(&window, "testPortName")->text(), QStringLiteral("Testadapter"));
+        QCOMPARE(child<QLabel>(&f.view, "testPortName")->text(), QStringLiteral("Testadapter"));
         QCOMPARE(state->text(), QStringLiteral("verbunden \u00B7 19200 \u00B7 8N1"));
         send->click();
-        QCOMPARE(child<QLabel>(&window, "testSentCount")->text(), QStringLiteral("1 gesendet"));
+        QCOMPARE(child<QLabel>(&f.view, "testSentCount")->text(), QStringLiteral("1 gesendet"));
 
-        child<QCheckBox>(&window, "testRepeatToggle")->click();
+        child<QCheckBox>(&f.view, "testRepeatToggle")->click();
         QCOMPARE(send->text(), QStringLiteral("Testausgabe starten"));
-        QCOMPARE(child<QDoubleSpinBox>(&window, "testIntervalStepper")->text(), "1,0 s");
+        QCOMPARE(child<QDoubleSpinBox>(&f.view, "testIntervalStepper")->text(), "1,0 s");
         QCoreApplication::processEvents();
-        const int buttonRow = send->mapTo(&window, QPoint()).y();
+        const int buttonRow = send->mapTo(&f.view, QPoint()).y();
         send->click();
         QVERIFY(stop->isVisible() && !send->isVisible() && !reset->isEnabled());
         QCoreApplication::processEvents();
-        QCOMPARE(stop->mapTo(&window, QPoint()).y(), buttonRow); // the pause caption had room
-        QVERIFY(child<QLabel>(&window, "pollingPausedLine")->isVisible());
+        QCOMPARE(stop->mapTo(&f.view, QPoint()).y(), buttonRow); // the pause caption had room
+        QVERIFY(child<QLabel>(&f.view, "pollingPausedLine")->isVisible());
         stop->click();
         QVERIFY(send->isVisible() && reset->isEnabled());
         reset->click();
-        QCOMPARE(child<QLabel>(&window, "testSentCount")->text(), QStringLiteral("0 gesendet"));
+        QCOMPARE(child<QLabel>(&f.view, "testSentCount")->text(), QStringLiteral("0 gesendet"));
     }
 };
 

@@ -22,16 +22,13 @@ class SidebarTest : public QObject {
 private slots:
     void initTestCase() { useGermanLocale(); }
 
-    void noAdapterHintGivesWayToUnboundAdapters()
+    void adapterHintsAndThePicker()
     {
-        UiFixture f;
-        ConnectionSidebar sidebar(*f.controller);
-        sidebar.show();
-        auto* noAdapter = child<StatusLine>(&sidebar, "noAdapterLine");
-        auto* adapters = child<QWidget>(&sidebar, "unboundAdapters");
+        With<ConnectionSidebar> f;
+        auto* noAdapter = child<StatusLine>(&f.view, "noAdapterLine");
+        auto* adapters = child<QWidget>(&f.view, "unboundAdapters");
         QVERIFY(noAdapter->isVisible()); // the simulators are listed, but they are no adapter
         QVERIFY(!adapters->isVisible());
-
         f.scanner->adapters.append({"USB-Serial Controller", 0x067B, 0x2303, "A12", std::nullopt});
         f.controller->refreshPorts();
         QVERIFY(!noAdapter->isVisible());
@@ -40,23 +37,15 @@ private slots:
         // A port-bearing adapter ends both.
         f.scanner->adapters.clear();
         f.scanner->list("/dev/ttyUSB0");
-        f.controller->refreshPorts();
-        QVERIFY(!noAdapter->isVisible() && !adapters->isVisible());
-    }
-
-    void pickerSelectsAndShowsTheSelection()
-    {
-        UiFixture f;
-        f.scanner->list("/dev/ttyUSB0");
         f.scanner->ports.append({"/dev/rfcomm0", "rfcomm0", "/dev/rfcomm0", false});
         f.controller->refreshPorts();
-        ConnectionSidebar sidebar(*f.controller);
-        sidebar.show();
-        auto* picker = child<QComboBox>(&sidebar, "portPicker");
-        auto* warning = child<StatusLine>(&sidebar, "internalPortLine");
+        QVERIFY(!noAdapter->isVisible() && !adapters->isVisible());
+
+        auto* picker = child<QComboBox>(&f.view, "portPicker");
+        auto* warning = child<StatusLine>(&f.view, "internalPortLine");
         f.controller->setSelectedPath("/dev/ttyUSB0");
         QCOMPARE(picker->currentData().toString(), QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(child<StatusLine>(&sidebar, "portDetail")->text(), "/dev/ttyUSB0 \u00B7 USB");
+        QCOMPARE(child<StatusLine>(&f.view, "portDetail")->text(), "/dev/ttyUSB0 \u00B7 USB");
         QVERIFY(!warning->isVisible());
         chooseInPicker(picker, picker->findData("/dev/rfcomm0"));
         QCOMPARE(f.controller->selectedPath(), QStringLiteral("/dev/rfcomm0"));
@@ -72,7 +61,7 @@ private slots:
         // The last entry asks for a network address; an accepted one is listed and selected.
         QTest::keyClick(picker, Qt::Key_End);
         QCOMPARE(picker->currentData().toString(), QStringLiteral("/dev/ttyUSB0"));
-        auto* dialog = child<NetworkAddressDialog>(&sidebar, QString());
+        auto* dialog = child<NetworkAddressDialog>(&f.view, QString());
         auto* ok = child<QDialogButtonBox>(dialog, QString())->button(QDialogButtonBox::Ok);
         QTest::keyClicks(child<QLineEdit>(dialog, "networkAddress"), "tcp://gw");
         QVERIFY(!ok->isEnabled()); // no port number yet
@@ -85,24 +74,22 @@ private slots:
 
     void buttonsAndLinesFollowTheConnection()
     {
-        UiFixture f;
-        ConnectionSidebar sidebar(*f.controller);
-        sidebar.show();
+        With<ConnectionSidebar> f;
         const auto shown = [&](const char* name) {
-            return child<QWidget>(&sidebar, name)->isVisible();
+            return child<QWidget>(&f.view, name)->isVisible();
         };
-        auto* connect = child<QPushButton>(&sidebar, "connectButton");
+        auto* connect = child<QPushButton>(&f.view, "connectButton");
         QVERIFY(shown("connectButton") && !connect->isEnabled()); // nothing selected
         f.connect();
         QVERIFY(shown("disconnectButton") && !shown("connectButton"));
-        QVERIFY(!child<QWidget>(&sidebar, "refreshPortsButton")->isEnabled());
+        QVERIFY(!child<QWidget>(&f.view, "refreshPortsButton")->isEnabled());
 
         f.scanner->unlist("/dev/ttyUSB0"); // pulled: waiting for it to come back
         f.lines.lose("weg");
         QVERIFY(shown("stopWaitingButton") && shown("waitingLine"));
-        QCOMPARE(child<StatusLine>(&sidebar, "waitingLine")->text(),
+        QCOMPARE(child<StatusLine>(&f.view, "waitingLine")->text(),
                  "Warte auf /dev/ttyUSB0 \u2013 verbindet sich selbst, sobald er wieder da ist.");
-        child<QPushButton>(&sidebar, "stopWaitingButton")->click();
+        child<QPushButton>(&f.view, "stopWaitingButton")->click();
         QVERIFY(shown("connectButton") && !shown("waitingLine"));
 
         f.scanner->list("/dev/ttyUSB0");
@@ -110,19 +97,17 @@ private slots:
         f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EBUSY);
         connect->click();
         QVERIFY(shown("failedLine") && shown("connectButton")); // and one can try again
-        QCOMPARE(child<StatusLine>(&sidebar, "failedLine")->text(),
+        QCOMPARE(child<StatusLine>(&f.view, "failedLine")->text(),
                  f.controller->connection().reason);
     }
 
     void doctorFindingLeadsToItsFixAndCommand()
     {
-        UiFixture f;
+        With<ConnectionSidebar> f;
         f.scanner->list("/dev/ttyUSB0");
         f.controller->refreshPorts();
-        ConnectionSidebar sidebar(*f.controller);
-        sidebar.show();
         f.controller->setSelectedPath("/dev/ttyUSB0");
-        auto* doctor = child<QWidget>(&sidebar, "portDoctor");
+        auto* doctor = child<QWidget>(&f.view, "portDoctor");
         QVERIFY(!doctor->isVisible()); // the doctor finds nothing yet
 
         // The node is dialout's, the user is not in it: the failed connection asks again.
@@ -130,14 +115,14 @@ private slots:
         f.doctor->facts.nodeAttributes = NodeAttributes{0, 20, "dialout", 0660};
         f.doctor->facts.user.userId = 1000;
         f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EACCES);
-        child<QPushButton>(&sidebar, "connectButton")->click();
+        child<QPushButton>(&f.view, "connectButton")->click();
         QVERIFY(doctor->isVisible());
-        QCOMPARE(child<StatusLine>(&sidebar, "portDoctorSummary")->text(),
+        QCOMPARE(child<StatusLine>(&f.view, "portDoctorSummary")->text(),
                  "Sie sind nicht in der Gruppe \u201Edialout\u201C.");
 
-        auto* link = child<QLabel>(&sidebar, "portDoctorDetails");
+        auto* link = child<QLabel>(&f.view, "portDoctorDetails");
         QTest::mouseClick(link, Qt::LeftButton, {}, link->contentsRect().center());
-        auto* dialog = child<PortDoctorDialog>(&sidebar, "portDoctorDialog");
+        auto* dialog = child<PortDoctorDialog>(&f.view, "portDoctorDialog");
         const Finding finding = f.doctor->examine("/dev/ttyUSB0", {}, {}).findings.value(0);
         QCOMPARE(child<QLabel>(dialog, "findingText")->text(), finding.text);
         QCOMPARE(child<QLabel>(dialog, "findingFix")->text(), "Abhilfe: " + finding.fix);
@@ -167,18 +152,16 @@ private slots:
         QFETCH(QString, picker);
         QFETCH(QString, entry);
         QFETCH(QString, summary);
-        UiFixture f;
+        With<ConnectionSidebar> f;
         SerialSettings timed = SerialSettings::smartStandard();
         timed.responseTimeout = 3.0; // kept by the pickers
         f.controller->setSettings(timed);
-        ConnectionSidebar sidebar(*f.controller);
-        sidebar.show();
-        auto* standard = child<QPushButton>(&sidebar, "smartStandardButton");
+        auto* standard = child<QPushButton>(&f.view, "smartStandardButton");
         QVERIFY(standard->isVisible()); // the timing differs from the standard
 
-        auto* box = child<QComboBox>(&sidebar, picker);
+        auto* box = child<QComboBox>(&f.view, picker);
         chooseInPicker(box, box->findText(entry));
-        QCOMPARE(child<QLabel>(&sidebar, "settingsSummary")->text(), summary);
+        QCOMPARE(child<QLabel>(&f.view, "settingsSummary")->text(), summary);
         QCOMPARE(f.controller->settings().responseTimeout, 3.0);
         QCOMPARE(box->currentText(), entry);
         standard->click();
@@ -187,22 +170,14 @@ private slots:
         QVERIFY(box->currentText() != entry);
     }
 
-    void unofferedRateStaysVisible()
+    void seriesAndUnofferedRateFollowTheController()
     {
-        UiFixture f;
+        With<ConnectionSidebar> f;
         SerialSettings odd = SerialSettings::smartStandard();
         odd.baudRate = 31250;
         f.controller->setSettings(odd);
-        ConnectionSidebar sidebar(*f.controller);
-        QCOMPARE(child<QComboBox>(&sidebar, "baudRatePicker")->currentText(), "31250");
-    }
-
-    void seriesPickerSetsTheSeries()
-    {
-        UiFixture f;
-        ConnectionSidebar sidebar(*f.controller);
-        sidebar.show();
-        auto* picker = child<SegmentedControl>(&sidebar, "seriesPicker");
+        QCOMPARE(child<QComboBox>(&f.view, "baudRatePicker")->currentText(), "31250");
+        auto* picker = child<SegmentedControl>(&f.view, "seriesPicker");
         QCOMPARE(picker->segments(), (QStringList{"SMART QX", "SMART RX"}));
         QTest::mouseClick(picker, Qt::LeftButton, {},
                           QPoint(picker->width() * 3 / 4, picker->height() / 2));
@@ -213,23 +188,21 @@ private slots:
 
     void statisticsFollowTheLine()
     {
-        UiFixture f;
-        ConnectionSidebar sidebar(*f.controller);
-        sidebar.show();
-        auto* lastReply = child<QLabel>(&sidebar, "lastReplyValue");
-        QCOMPARE(child<QLabel>(&sidebar, "txCountValue")->text(), QStringLiteral("0 Bytes"));
+        With<ConnectionSidebar> f;
+        auto* lastReply = child<QLabel>(&f.view, "lastReplyValue");
+        QCOMPARE(child<QLabel>(&f.view, "txCountValue")->text(), QStringLiteral("0 Bytes"));
         QVERIFY(!lastReply->isVisible());
-        QVERIFY(!child<QWidget>(&sidebar, "resetDropoutsButton")->isVisible());
+        QVERIFY(!child<QWidget>(&f.view, "resetDropoutsButton")->isVisible());
 
         f.connect();
         f.lines.receive(QByteArray(1000, 'x'));
-        QCOMPARE(child<QLabel>(&sidebar, "rxCountValue")->text(),
+        QCOMPARE(child<QLabel>(&f.view, "rxCountValue")->text(),
                  QLocale().toString(f.controller->rxCount()) + " Bytes");
-        QVERIFY(child<QLabel>(&sidebar, "rxCountValue")->text().contains(u'.'));
+        QVERIFY(child<QLabel>(&f.view, "rxCountValue")->text().contains(u'.'));
         QVERIFY(lastReply->isVisible());
         f.lines.lose("weg");
-        QCOMPARE(child<QLabel>(&sidebar, "dropoutsValue")->text(), QStringLiteral("1"));
-        QVERIFY(child<QWidget>(&sidebar, "resetDropoutsButton")->isVisible());
+        QCOMPARE(child<QLabel>(&f.view, "dropoutsValue")->text(), QStringLiteral("1"));
+        QVERIFY(child<QWidget>(&f.view, "resetDropoutsButton")->isVisible());
     }
 
     void relativeTime()

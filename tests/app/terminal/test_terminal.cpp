@@ -1,5 +1,6 @@
-// The terminal pane: sending in SMART, raw and hex mode, the mode-dependent input row, following
-// the log, saving it, and the bridge-plug bar with its verdicts.
+// The terminal pane: its log model (batched, incremental, consistent with the capped log, times
+// in the user's locale and time zone), sending in SMART, raw and hex mode, the mode-dependent
+// input row, following the log, saving it, and the bridge-plug bar with its verdicts.
 #include "app/UiFixture.h"
 #include "app/terminal/LogModel.h"
 #include "app/terminal/LogRowDelegate.h"
@@ -9,6 +10,7 @@
 #include "app/widgets/SegmentedControl.h"
 #include "app/widgets/Stepper.h"
 
+#include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -17,14 +19,32 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <ctime>
 
 namespace {
+// A model on an unconnected controller's log, checked by Qt's model tester all along. Invalid
+// hex input is the quickest way to a log entry without a line.
+struct Model : UiFixture {
+    LogModel model{*controller};
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::QtTest};
 
-QLineEdit* input(const TerminalView& view)
-{
-    return child<QLineEdit>(&view, "terminalInput");
-}
+    void append(int count, const QString& prefix = {})
+    {
+        for (int i = 0; i < count; ++i)
+            controller->sendHex(prefix + QString::number(i) + u'z');
+    }
+    QString body(int row) const { return model.index(row).data(LogModel::BodyRole).toString(); }
+    bool consistent() const
+    {
+        for (int row = 0; row < model.rowCount(); ++row) {
+            if (body(row) != controller->log().at(row).text)
+                return false;
+        }
+        return model.rowCount() == controller->log().size();
+    }
+};
 
 // The caption after the input line that tells what is appended.
 QString lineEndingCaption(const TerminalView& view)
@@ -38,12 +58,98 @@ QString lineEndingCaption(const TerminalView& view)
 
 } // namespace
 
-class TerminalViewTest : public QObject {
+class TerminalTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        useGermanLocale();
+        qputenv("TZ", "Europe/Berlin"); // an hour east of the entries' UTC
+        tzset();
+    }
+
+    void batchesAndClear()
+    {
+        Model m;
+        QSignalSpy inserted(&m.model, &LogModel::rowsInserted);
+        QSignalSpy reset(&m.model, &LogModel::modelReset);
+        m.append(100);
+        QCOMPARE(m.model.rowCount(), 0); // not yet: the batch is still collecting
+        QTRY_COMPARE(m.model.rowCount(), 100);
+        QCOMPARE(inserted.size(), 1);
+        QVERIFY(m.consistent());
+        // A clear resets once and drops what waits for the next batch.
+        m.append(1, "pending");
+        m.controller->clearLog();
+        QCOMPARE(reset.size(), 1);
+        QCOMPARE(m.model.rowCount(), 0);
+        m.model.flush();
+        QCOMPARE(inserted.size(), 1);
+        m.append(1, "after");
+        QTRY_COMPARE(m.model.rowCount(), 1);
+        QVERIFY(m.consistent());
+    }
+
+    void capRemovesRowsAtTheFrontWithoutReset()
+    {
+        Model m;
+        QSignalSpy reset(&m.model, &LogModel::modelReset);
+        QSignalSpy removed(&m.model, &LogModel::rowsRemoved);
+        m.append(LogBuffer::capacity - 10);
+        m.model.flush();
+        m.append(50, "n"); // 40 of the shown rows go at the front, 50 come at the end
+        // Until the batch comes, trimmed rows show nothing and no row reads a wrong entry.
+        QCOMPARE(m.model.index(0).data(LogModel::BodyRole), QVariant());
+        QCOMPARE(m.body(40), m.controller->log().at(0).text);
+        QTRY_COMPARE(m.model.rowCount(), LogBuffer::capacity);
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(removed.first().at(2).toInt(), 39);
+        QCOMPARE(reset.size(), 0);
+        QVERIFY(m.consistent());
+
+        // A burst larger than the cap between two batches: most entries never become rows.
+        m.append(LogBuffer::capacity + 500, "b");
+        m.model.flush();
+        QVERIFY(m.consistent() && !m.model.hasPendingChanges());
+    }
+
+    void rowsShowHexAndLocalTime()
+    {
+        UiFixture f;
+        f.connect(promptOnly);
+        f.controller->clearLog();
+        LogModel model(*f.controller);
+        f.lines.receive("get\r");
+        f.controller->sendHex("4G");
+        model.flush();
+        QCOMPARE(model.index(0).data().toString(), "15:03:23,105 \u2190 get\u240D");
+        QCOMPARE(model.index(0).data(LogModel::IdRole).toUuid(), f.controller->log().at(0).id);
+        QSignalSpy changed(&model, &LogModel::dataChanged);
+        f.controller->setShowHex(true);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(model.index(0).data(LogModel::BodyRole).toString(), "67 65 74 0D");
+        // An entry without bytes keeps its text.
+        QCOMPARE(model.index(1).data(LogModel::BodyRole).toString(),
+                 "Ung\u00FCltige Hex-Eingabe: 4G");
+    }
+
+    // Hours, minutes, seconds and milliseconds exactly once, also where the short format
+    // already has seconds (C, as minimal systems and containers run).
+    void timeFormatOfTheLocale()
+    {
+        for (const auto& [name, shown] : {std::pair{"de_DE", "14:03:22,105"},
+                                          {"en_US", "2:03:22.105\u202FPM"},
+                                          {"C", "14:03:22.105"}}) {
+            const QLocale locale(name);
+            QString text = locale.toString(QTime(14, 3, 22, 105), LogModel::timeFormat(locale));
+            text.replace(u' ', u'\u202F'); // CLDR versions differ in the blank before AM/PM
+            QCOMPARE(text, QString(shown));
+        }
+    }
+
     // What goes out for what is typed, by the button or Return. Without a line, Return sends
-    // all the same (the button waits for a connection): SMART drops it, raw logs the refusal.
+    // all the same (the button waits for a connection): raw mode logs the refusal.
     void sendAction()
     {
         struct Row {
@@ -56,26 +162,25 @@ private slots:
             {true, true, false, false, " hallo ", " hallo ", " hallo \r"},
             {true, true, true, false, "48 61 0x6C", "Hal", "Hal"},
             {true, false, true, false, "get input", "get input", "get input\r"}, // hex: raw only
-            {false, false, false, false, "41", "", ""},
             {false, true, false, false, "41", "Nicht verbunden.", ""},
         };
         for (const Row& row : rows) {
-            UiFixture f;
-            TerminalView view(*f.controller, f.store.settings());
-            auto* send = withText<QPushButton>(&view, "Senden");
+            With<TerminalView> f;
+            auto* send = withText<QPushButton>(&f.view, "Senden");
+            auto* line = child<QLineEdit>(&f.view, "terminalInput");
             if (row.connected)
                 f.connect(promptOnly);
             f.controller->setRawMode(row.raw);
-            view.setHexInput(row.hex);
+            f.view.setHexInput(row.hex);
             const qsizetype mark = f.lines.written.size();
             const qsizetype logged = f.controller->log().size();
-            QTest::keyClicks(input(view), row.typed);
+            QTest::keyClicks(line, row.typed);
             QCOMPARE(send->isEnabled(), row.connected);
             if (row.button)
                 send->click();
             else
-                QTest::keyClick(input(view), Qt::Key_Return);
-            QVERIFY(view.command().isEmpty() && !send->isEnabled());
+                QTest::keyClick(line, Qt::Key_Return);
+            QVERIFY(f.view.command().isEmpty() && !send->isEnabled());
             f.clock->settle();
             QCOMPARE(f.lines.written.mid(mark), row.bytes);
             QCOMPARE(f.logTexts().mid(logged).value(0), QString(row.logged));
@@ -92,11 +197,10 @@ private slots:
             {true, true, "\u00BB", "Hex-Bytes, z. B. 48 61 6C 6C 6F 0D 0A", "ohne Zeilenende"},
         };
         for (const auto& [raw, hex, prompt, placeholder, caption] : rows) {
-            UiFixture f;
-            TerminalView view(*f.controller, f.store.settings());
-            QCOMPARE(lineEndingCaption(view), QStringLiteral("+ CR (\\r)"));
-            view.setHexInput(hex);
-            auto* mode = view.findChild<SegmentedControl*>();
+            With<TerminalView> f;
+            QCOMPARE(lineEndingCaption(f.view), QStringLiteral("+ CR (\\r)"));
+            f.view.setHexInput(hex);
+            auto* mode = f.view.findChild<SegmentedControl*>();
             mode->setFocus();
             if (raw)
                 QTest::keyClick(mode, Qt::Key_Right);
@@ -104,26 +208,25 @@ private slots:
             SerialSettings settings = f.controller->settings();
             settings.lineEnding = SerialSettings::LineEnding::crlf;
             f.controller->setSettings(settings);
-            QVERIFY(withText<QLabel>(&view, prompt));
-            QCOMPARE(input(view)->placeholderText(), QString(placeholder));
-            QCOMPARE(withText<QCheckBox>(&view, "Hex")->isVisibleTo(&view), raw);
-            QCOMPARE(lineEndingCaption(view), caption);
-            QCOMPARE(view.hexInput(), hex); // kept while hidden
+            QVERIFY(withText<QLabel>(&f.view, prompt));
+            QCOMPARE(child<QLineEdit>(&f.view, "terminalInput")->placeholderText(),
+                     QString(placeholder));
+            QCOMPARE(withText<QCheckBox>(&f.view, "Hex")->isVisibleTo(&f.view), raw);
+            QCOMPARE(lineEndingCaption(f.view), caption);
+            QCOMPARE(f.view.hexInput(), hex); // kept while hidden
         }
     }
 
     void followingTheLog()
     {
-        UiFixture f;
-        TerminalView view(*f.controller, f.store.settings());
-        view.resize(800, 400);
-        view.show();
-        auto* list = view.findChild<QListView*>();
+        With<TerminalView> f;
+        f.view.resize(800, 400);
+        auto* list = f.view.findChild<QListView*>();
         QScrollBar* bar = list->verticalScrollBar();
         const auto append = [&](int count) {
             for (int i = 0; i < count; ++i)
                 f.controller->sendHex(QString::number(i) + u'z');
-            view.model()->flush();
+            f.view.model()->flush();
             QCoreApplication::processEvents();
         };
         const auto topRow = [&] { return list->indexAt(QPoint(5, 2)).data(LogModel::IdRole); };
@@ -132,13 +235,13 @@ private slots:
 
         // Not following: the view stays where the user left it, even when the cap trims
         // rows above.
-        view.setAutoScroll(false);
+        f.view.setAutoScroll(false);
         bar->setValue(100);
         const QVariant top = topRow();
         append(LogBuffer::capacity - 300 + 50);
         QTRY_COMPARE(topRow(), top);
         // Turning following on does not scroll by itself; the next entry does.
-        view.setAutoScroll(true);
+        f.view.setAutoScroll(true);
         QCoreApplication::processEvents();
         QCOMPARE(topRow(), top);
         append(1);
@@ -174,9 +277,8 @@ private slots:
     // pictures are legible: CR and LF differ in more than a smudge of pixels.
     void logTextFollowsTheFontAndShowsLineEndsApart()
     {
-        UiFixture f;
-        TerminalView view(*f.controller, f.store.settings());
-        auto* rows = qobject_cast<LogRowDelegate*>(view.findChild<QListView*>()->itemDelegate());
+        With<TerminalView> f;
+        auto* rows = qobject_cast<LogRowDelegate*>(f.view.findChild<QListView*>()->itemDelegate());
         QVERIFY(QFontInfo(rows->font()).fixedPitch());
         QCOMPARE(rows->font().pointSizeF(), QApplication::font().pointSizeF());
         const auto ink = [&](const QString& marker) {
@@ -201,16 +303,15 @@ private slots:
     void exportLog()
     {
         for (const bool cancel : {false, true}) {
-            UiFixture f;
-            TerminalView view(*f.controller, f.store.settings());
+            With<TerminalView> f;
             f.controller->sendHex("4G");
             QTemporaryDir dir;
             QString proposed;
-            view.setSaveLocationChooser([&](QWidget*, const QString& name) {
+            f.view.setSaveLocationChooser([&](QWidget*, const QString& name) {
                 proposed = name;
                 return cancel ? QString() : dir.filePath("log.txt");
             });
-            withText<QPushButton>(&view, "Sichern \u2026")->click();
+            withText<QPushButton>(&f.view, "Sichern \u2026")->click();
             QCOMPARE(proposed, f.controller->proposedExportFileName());
             QFile file(dir.filePath("log.txt"));
             QCOMPARE(file.open(QIODevice::ReadOnly), !cancel);
@@ -284,5 +385,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TerminalViewTest)
-#include "test_terminal_view.moc"
+QTEST_MAIN(TerminalTest)
+#include "test_terminal.moc"
