@@ -1,6 +1,5 @@
-// What the dashboard shows of the display's values, and what its controls send (the display is
-// a fake line: values arrive through receive(), commands are read off the line); and its building
-// blocks: the adaptive grid of cards and tiles, the flowing rows of buttons, the dragged value row.
+// What the dashboard shows of the display's values and what its controls send, on a fake line;
+// and its building blocks: the adaptive grid, the flowing button rows, the dragged value row.
 #include "app/Style.h"
 #include "app/UiFixture.h"
 #include "app/dashboard/AudioCard.h"
@@ -124,7 +123,6 @@ private slots:
         QTest::addColumn<QString>("active"); // tiles of the power and input cards
         QTest::addColumn<bool>("noSignal");
         const std::tuple<const char*, const char*, const char*, const char*, bool> rows[] = {
-            {"nothing yet", "", "\u2013|\u2013|0", "", false},
             {"on, HDMI 2, 40", "powerstate=on\r\ninput=hdmi2\r\nvolume=40", "Ein|HDMI 2|40",
              "Ein|HDMI 2", false},
             {"muted", "volume=40\r\nmute=on", "\u2013|\u2013|Stumm", "", false},
@@ -260,7 +258,7 @@ private slots:
     void volumeRow()
     {
         Connected c;
-        // The slider itself: test_layout turns it by the wheel.
+        // The slider itself: test_main_window turns it by the wheel.
         auto* row = c.view.findChild<AudioCard*>()->findChild<ValueSlider*>();
         auto* figures = row->findChild<QLabel*>("figures");
         const QList<QPushButton*> steps = row->findChildren<QPushButton*>();
@@ -282,7 +280,7 @@ private slots:
         ReportingCard card(*f.controller); // alone: in the dashboard it is inert until connected
         auto* interval = card.findChild<Stepper*>();
         SwitchButton* polling = card.findChildren<SwitchButton*>().at(1);
-        QCOMPARE(interval->text(), QStringLiteral("alle 5 s")); // test_layout turns it by the wheel
+        QCOMPARE(interval->text(), QStringLiteral("alle 5 s")); // the wheel: test_main_window
         f.controller->setPollingInterval(60);
         QCOMPARE(interval->text(), QStringLiteral("alle 60 s"));
         interval->stepUp();

@@ -1,6 +1,5 @@
-// The terminal pane: its log model (batched, incremental, consistent with the capped log, times
-// in the user's locale and time zone), sending in SMART, raw and hex mode, the mode-dependent
-// input row, following the log, saving it, and the bridge-plug bar with its verdicts.
+// The terminal pane: its log model (batched, capped, times in the user's locale and zone), the
+// input row by mode, sending, following and saving the log, the bridge-plug bar and its verdicts.
 #include "app/UiFixture.h"
 #include "app/terminal/LogModel.h"
 #include "app/terminal/LogRowDelegate.h"
