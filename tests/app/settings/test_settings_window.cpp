@@ -64,7 +64,8 @@ private slots:
         QVERIFY(!f.controller->settings().assertRTS);
     }
 
-    void invalidHexIsFlaggedAndPreviewsNothing()
+    // Invalid hex previews nothing; the send controls follow repeat, connection and run.
+    void testOutputPreviewAndSendControls()
     {
         With<SettingsWindow> f;
         auto* picker = child<QComboBox>(&f.view, "testPatternPicker");
@@ -87,11 +88,7 @@ private slots:
         QTest::keyClick(hex, Qt::Key_Backspace);
         QVERIFY(!invalid->isVisible());
         QCOMPARE(preview->toPlainText(), QStringLiteral("04"));
-    }
 
-    void sendControlsFollowRepeatConnectionAndRun()
-    {
-        With<SettingsWindow> f;
         auto* send = child<QPushButton>(&f.view, "testSendButton");
         auto* stop = child<QPushButton>(&f.view, "testStopButton");
         auto* reset = child<QPushButton>(&f.view, "testResetCountButton");

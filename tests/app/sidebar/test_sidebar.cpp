@@ -72,6 +72,7 @@ private slots:
         QVERIFY(picker->currentIndex() < picker->findData(SerialPortInfo::smartSimulatorPath));
     }
 
+    // Buttons and lines follow the connection; a doctor's finding leads to its fix and command.
     void buttonsAndLinesFollowTheConnection()
     {
         With<ConnectionSidebar> f;
@@ -99,14 +100,6 @@ private slots:
         QVERIFY(shown("failedLine") && shown("connectButton")); // and one can try again
         QCOMPARE(child<StatusLine>(&f.view, "failedLine")->text(),
                  f.controller->connection().reason);
-    }
-
-    void doctorFindingLeadsToItsFixAndCommand()
-    {
-        With<ConnectionSidebar> f;
-        f.scanner->list("/dev/ttyUSB0");
-        f.controller->refreshPorts();
-        f.controller->setSelectedPath("/dev/ttyUSB0");
         auto* doctor = child<QWidget>(&f.view, "portDoctor");
         QVERIFY(!doctor->isVisible()); // the doctor finds nothing yet
 
@@ -115,7 +108,7 @@ private slots:
         f.doctor->facts.nodeAttributes = NodeAttributes{0, 20, "dialout", 0660};
         f.doctor->facts.user.userId = 1000;
         f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EACCES);
-        child<QPushButton>(&f.view, "connectButton")->click();
+        connect->click();
         QVERIFY(doctor->isVisible());
         QCOMPARE(child<StatusLine>(&f.view, "portDoctorSummary")->text(),
                  "Sie sind nicht in der Gruppe \u201Edialout\u201C.");
