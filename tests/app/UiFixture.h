@@ -27,19 +27,6 @@ struct UiFixture : ControllerFixture {
         clock->advance(1);
     }
 
-    // Connects to a built-in simulator and waits until it answers.
-    bool connectToSimulator(const QString& path)
-    {
-        connectTo(path);
-        const bool display = path == SerialPortInfo::smartSimulatorPath;
-        return QTest::qWaitFor(
-            [&] {
-                return controller->connection().is(ConnectionState::Case::connected) &&
-                       (!display || controller->displayResponding());
-            },
-            waitMs);
-    }
-
     // Runs the action and returns the command lines the queue wrote for it.
     QStringList sentBy(const std::function<void()>& action)
     {
@@ -54,13 +41,8 @@ struct UiFixture : ControllerFixture {
 // anything there.
 template <typename View>
 struct With : UiFixture {
-    View view;
-    explicit With(bool simulators = false)
-        : UiFixture(simulators)
-        , view(build())
-    {
-        view.show();
-    }
+    View view = build();
+    With() { view.show(); }
 
 private:
     View build()

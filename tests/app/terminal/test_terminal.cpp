@@ -341,7 +341,9 @@ private slots:
 
         view->resize(900, 400);
         view->show();
-        QVERIFY(f.connectToSimulator(SerialPortInfo::loopbackSimulatorPath));
+        f.connectTo(SerialPortInfo::loopbackSimulatorPath);
+        QTRY_VERIFY_WITH_TIMEOUT(f.controller->connection().is(ConnectionState::Case::connected),
+                                 waitMs);
         const auto badgeAt = [&] {
             return withText<QLabel>(bar, bar->badgeText())->parentWidget()->pos();
         };
