@@ -37,8 +37,7 @@ struct UiFixture : ControllerFixture {
     }
 };
 
-// A shown view (a window, a pane) on the fixture's controller, and on its store if it keeps
-// anything there.
+// A shown view on the fixture's controller, and on its store if the view keeps anything there.
 template <typename View>
 struct With : UiFixture {
     View view = build();
