@@ -30,10 +30,6 @@ struct ReportFixture : ControllerFixture {
         QObject::connect(controller.get(), &DisplayController::displayEvent,
                          [this](const SmartEvent& event) { reported.record(event); });
     }
-    void reply(const QString& name, const QString& value)
-    {
-        lines.receive(("\r\n" + name + u'=' + value + "\r\n").toUtf8());
-    }
 };
 
 } // namespace
@@ -191,20 +187,20 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("targets"); // address|name
         QTest::addColumn<QString>("error");
-        QTest::newRow("names, comments, blank lines")
-            << "# Schule\n#\ntcp://10.1.2.3:4001 Raum 2.14\n\n  /dev/ttyUSB0  # Lehrerzimmer\n"
-               "rfc2217://[fe80::1]:2001 Aula #1 links\n"
-            << QStringList{"tcp://10.1.2.3:4001|Raum 2.14", "/dev/ttyUSB0|",
-                           "rfc2217://[fe80::1]:2001|Aula #1 links"}
-            << QString();
-        QTest::newRow("not an address")
-            << "tcp://10.1.2.3:4001\nraum-2.14:4001\n"
-            << QStringList() << "Zeile 2: „raum-2.14:4001“ ist keine Adresse";
-        QTest::newRow("port out of range") << "tcp://10.1.2.3:70000" << QStringList()
-                                           << "Zeile 1: „tcp://10.1.2.3:70000“ ist keine Adresse";
-        QTest::newRow("only comments")
-            << "# leer\n\n"
-            << QStringList() << "Die Zieldatei nennt keine einzige Adresse.";
+        const auto row = [](const char* tag, const char* text, const QStringList& targets,
+                            const char* error = "") {
+            QTest::newRow(tag) << text << targets << error;
+        };
+        row("names, comments, blank lines",
+            "# Schule\n#\ntcp://10.1.2.3:4001 Raum 2.14\n\n  /dev/ttyUSB0  # Lehrerzimmer\n"
+            "rfc2217://[fe80::1]:2001 Aula #1 links\n",
+            {"tcp://10.1.2.3:4001|Raum 2.14", "/dev/ttyUSB0|",
+             "rfc2217://[fe80::1]:2001|Aula #1 links"});
+        row("not an address", "tcp://10.1.2.3:4001\nraum-2.14:4001\n", {},
+            "Zeile 2: „raum-2.14:4001“ ist keine Adresse");
+        row("port out of range", "tcp://10.1.2.3:70000", {},
+            "Zeile 1: „tcp://10.1.2.3:70000“ ist keine Adresse");
+        row("only comments", "# leer\n\n", {}, "Die Zieldatei nennt keine einzige Adresse.");
     }
     void targetFiles()
     {
@@ -247,7 +243,7 @@ private slots:
         QFETCH(QString, key);
         QFETCH(QJsonValue, expected);
         ReportFixture f;
-        f.reply(name, reply);
+        f.lines.receive(("\r\n" + name + u'=' + reply + "\r\n").toUtf8());
         QCOMPARE(DisplayReport::value(*f.controller, f.reported, key), expected);
     }
 
