@@ -1,0 +1,304 @@
+// bildwartctl's parts, without starting the tool: the argument grammar and what it prints.
+#include "ControllerFixture.h"
+#include "cli/DisplayReport.h"
+#include "cli/InvocationParser.h"
+#include "cli/LogLine.h"
+#include "cli/ReportedValues.h"
+#include "cli/RoundTripTimes.h"
+#include "cli/TargetList.h"
+
+using Command = Invocation::Command;
+Q_DECLARE_METATYPE(std::optional<SetAction>)
+
+namespace {
+
+Invocation parsed(const QStringList& arguments)
+{
+    auto result = InvocationParser::parse(arguments);
+    if (const QString* error = std::get_if<QString>(&result))
+        qWarning("unexpected usage error: %s", qPrintable(*error));
+    return std::get_if<Invocation>(&result) ? std::get<Invocation>(result) : Invocation{};
+}
+
+// A connected controller whose replies are recorded as the tool records them.
+struct ReportFixture : ControllerFixture {
+    ReportedValues reported;
+
+    ReportFixture()
+    {
+        connected(promptOnly);
+        QObject::connect(controller.get(), &DisplayController::displayEvent,
+                         [this](const SmartEvent& event) { reported.record(event); });
+    }
+};
+
+} // namespace
+
+class CtlPartsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void options()
+    {
+        const Invocation before = parsed({"-p", "/dev/ttyUSB0", "--json", "status"});
+        const Invocation after = parsed({"status", "--json", "-p", "/dev/ttyUSB0"});
+        QCOMPARE(before.port, std::optional<QString>("/dev/ttyUSB0"));
+        QCOMPARE(after.port, before.port);
+        QVERIFY(before.json && after.json);
+        QCOMPARE(parsed({"--baud=9600", "status"}).baudRate, std::optional<qint64>(9600));
+        QCOMPARE(parsed({"-psimulator://smart", "status"}).port,
+                 std::optional<QString>("simulator://smart"));
+        QCOMPARE(parsed({"--flow", "RtsCts", "status"}).flowControl,
+                 std::optional(SerialSettings::FlowControl::rtsCts));
+        QCOMPARE(parsed({"--timeout", "1,5", "status"}).responseTimeout, std::optional(1.5));
+        QCOMPARE(parsed({"--pattern", "uPattern", "testout"}).pattern,
+                 std::optional(TestPattern::uPattern));
+        QCOMPARE(parsed({"simulate", "--series", "rx"}).series, std::optional(DisplaySeries::rx));
+        // Line options over the stored settings.
+        SerialSettings stored;
+        stored.baudRate = 9600;
+        stored.lineEnding = SerialSettings::LineEnding::crlf;
+        const SerialSettings applied =
+            parsed({"--parity", "even", "--timeout", "3", "--delay", "0,5", "status"})
+                .applyTo(stored);
+        QCOMPARE(applied.baudRate, qint64(9600));
+        QCOMPARE(applied.lineEnding, SerialSettings::LineEnding::crlf);
+        QCOMPARE(applied.parity, SerialSettings::Parity::even);
+        QCOMPARE(applied.responseTimeout, 3.0);
+        QCOMPARE(applied.interCommandDelay, 0.5);
+    }
+
+    void commandArguments()
+    {
+        // A negative step is an argument, not an option; "--" ends the options.
+        const Invocation set = parsed({"set", "volume", "-5"});
+        QVERIFY(set.action && set.action->setting == DisplaySetting::volume);
+        QCOMPARE(set.action->step, std::optional<qint64>(-5));
+        const Invocation send = parsed({"send", "--", "--json", "get volume"});
+        QCOMPARE(send.lines, QStringList({"--json", "get volume"}));
+        QVERIFY(!send.json);
+        // doctor's port as an argument or as -p; without either, every port.
+        QCOMPARE(parsed({"doctor", "/dev/ttyUSB0"}).port, std::optional<QString>("/dev/ttyUSB0"));
+        QCOMPARE(parsed({"-p", "/dev/ttyUSB0", "doctor"}).port,
+                 std::optional<QString>("/dev/ttyUSB0"));
+        QCOMPARE(parsed({"doctor", "--json"}).port, std::nullopt);
+        // Each display of a fleet gets the arguments without the fleet's own options.
+        const Invocation fleet = parsed(
+            {"--targets", "schule.txt", "--parallel=4", "--json", "set", "volume", "--", "-5"});
+        QCOMPARE(fleet.targets, std::optional<QString>("schule.txt"));
+        QCOMPARE(fleet.parallel, std::optional<qint64>(4));
+        QCOMPARE(fleet.perTargetArguments, QStringList({"--json", "set", "volume", "--", "-5"}));
+    }
+
+    void help()
+    {
+        QCOMPARE(parsed({"status", "--help"}).command, Command::help);
+        QCOMPARE(parsed({"help"}).command, Command::help);
+        const QString text = InvocationParser::helpText();
+        for (const char* word : {"Aufruf:", "Rückgabewerte", "--port", "--stop-bits", "--duration",
+                                 "loopback", "simulate"})
+            QVERIFY2(text.contains(QString::fromUtf8(word)), word);
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error");
+        const auto row = [](const char* tag, const QStringList& arguments, const char* error) {
+            QTest::newRow(tag) << arguments << error;
+        };
+        row("nothing", {}, "Kein Befehl angegeben");
+        row("unknown command", {"reboot"}, "Unbekannter Befehl „reboot“");
+        row("unknown option", {"-x", "status"}, "Unbekannte Option „-x“");
+        row("value missing", {"status", "--baud"}, "Option „--baud“ braucht einen Wert (N).");
+        row("switch with value", {"--json=yes", "status"}, "Option „--json“ nimmt keinen Wert.");
+        row("option of another command", {"status", "--size", "64"},
+            "Option „--size“ gilt nicht für „status“.");
+        // Limits name both of their bounds.
+        row("baud zero", {"--baud", "0", "status"},
+            "Ungültiger Wert „0“ für --baud – erwartet eine ganze Zahl von 50 bis 12000000.");
+        row("pause too long", {"--delay", "11", "status"},
+            "Ungültiger Wert „11“ für --delay – erwartet Sekunden von 0 bis 10.");
+        row("duration beyond a day", {"monitor", "--duration", "86401"},
+            "Ungültiger Wert „86401“ für --duration – erwartet Sekunden über 0 bis höchstens "
+            "86400.");
+        row("stop bits", {"--stop-bits", "1.5", "status"}, "Ungültiger Wert „1.5“ für --stop-bits");
+        row("get without name", {"get"}, "„get“ braucht NAME.");
+        row("name with blank", {"get", "volume mute"},
+            "„volume mute“ ist kein Name einer Einstellung.");
+        row("too many", {"status", "now"}, "Zu viele Argumente für „status“: „now“.");
+        row("line break in a line", {"send", "get volume\nset mute=on"},
+            "Eine Befehlszeile enthält einen Zeilenumbruch");
+        row("hex", {"raw", "--hex", "4G"}, "Ungültige Hex-Eingabe: 4G");
+        row("two ports for doctor", {"-p", "/dev/ttyUSB0", "doctor", "/dev/ttyUSB1"},
+            "Zwei Ports angegeben: „/dev/ttyUSB0“ und „/dev/ttyUSB1“.");
+        row("set unknown", {"set", "contrast", "5"}, "Unbekannte Einstellung „contrast“");
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        const auto result = InvocationParser::parse(arguments);
+        const QString* text = std::get_if<QString>(&result);
+        QVERIFY(text);
+        QVERIFY2(text->startsWith(error), qPrintable(*text));
+        QVERIFY(!text->contains(u'\n'));
+    }
+
+    // What "set NAME WERT" makes of its words; a refused value is named in the message.
+    void setActions_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<std::optional<SetAction>>("expected"); // none: refused
+        using S = DisplaySetting;
+        using enum PowerState;
+        const auto row = [](const char* name, const char* value,
+                            const std::optional<SetAction>& expected) {
+            QTest::addRow("%s %s", name, value) << QString(name) << QString(value) << expected;
+        };
+        row("PowerState", "ON", SetAction{.setting = S::power, .power = on});
+        row("input", "HDMI2", SetAction{.setting = S::input, .input = "hdmi2"});
+        row("volume", "40", SetAction{.setting = S::volume, .level = 40});
+        row("brightness", "-100", SetAction{.setting = S::brightness, .step = -100});
+        row("statereporting", "Off", SetAction{.setting = S::stateReporting, .on = false});
+        row("volume", "101", std::nullopt);
+        row("brightness", "40.5", std::nullopt);
+        row("power", "updateon", std::nullopt);
+        row("input", "hdmi9", std::nullopt);
+        row("mute", "yes", std::nullopt);
+    }
+    void setActions()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QFETCH(std::optional<SetAction>, expected);
+        const auto result = SetAction::parse(name, value);
+        if (const QString* error = std::get_if<QString>(&result))
+            QVERIFY2(!expected && error->contains(u'\u201E' + value + u'\u201C'),
+                     qPrintable(*error));
+        else
+            QVERIFY(expected && std::get<SetAction>(result) == *expected);
+    }
+
+    void targetFiles_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("targets"); // address|name
+        QTest::addColumn<QString>("error");
+        const auto row = [](const char* tag, const char* text, const QStringList& targets,
+                            const char* error = "") {
+            QTest::newRow(tag) << text << targets << error;
+        };
+        row("names, comments, blank lines",
+            "# Schule\n#\ntcp://10.1.2.3:4001 Raum 2.14\n\n  /dev/ttyUSB0  # Lehrerzimmer\n"
+            "rfc2217://[fe80::1]:2001 Aula #1 links\n",
+            {"tcp://10.1.2.3:4001|Raum 2.14", "/dev/ttyUSB0|",
+             "rfc2217://[fe80::1]:2001|Aula #1 links"});
+        row("not an address", "tcp://10.1.2.3:4001\nraum-2.14:4001\n", {},
+            "Zeile 2: „raum-2.14:4001“ ist keine Adresse");
+        row("port out of range", "tcp://10.1.2.3:70000", {},
+            "Zeile 1: „tcp://10.1.2.3:70000“ ist keine Adresse");
+        row("only comments", "# leer\n\n", {}, "Die Zieldatei nennt keine einzige Adresse.");
+    }
+    void targetFiles()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, targets);
+        QFETCH(QString, error);
+        const auto result = TargetList::parse(text);
+        if (const QString* message = std::get_if<QString>(&result)) {
+            QVERIFY2(message->startsWith(error), qPrintable(*message));
+            QVERIFY(!error.isEmpty());
+            return;
+        }
+        QStringList found;
+        for (const Target& target : std::get<QList<Target>>(result))
+            found.append(target.address + u'|' + target.name);
+        QCOMPARE(found, targets);
+    }
+
+    void reportedValues_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("reply");
+        QTest::addColumn<QString>("key"); // the value asked for
+        QTest::addColumn<QJsonValue>("expected");
+        const auto row = [](const char* tag, const char* name, const char* reply,
+                            const QJsonValue& expected, const char* key = nullptr) {
+            QTest::newRow(tag) << name << reply << (key ? key : name) << expected;
+        };
+        row("volume zero is known", "volume", "0", 0);
+        row("power, lower case", "powerstate", "STANDBY", "standby");
+        row("power unknown", "powerstate", "sleeping", {});
+        row("series follows the model", "modelnum", "SBID-RX086", "RX", "series");
+        row("a setting the controller does not keep", "lightsensor", "12", "12");
+    }
+
+    void reportedValues()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, reply);
+        QFETCH(QString, key);
+        QFETCH(QJsonValue, expected);
+        ReportFixture f;
+        f.lines.receive(("\r\n" + name + u'=' + reply + "\r\n").toUtf8());
+        QCOMPARE(DisplayReport::value(*f.controller, f.reported, key), expected);
+    }
+
+    void plainLines()
+    {
+        // Numbers in the C locale, whatever the desktop's.
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const auto line = [](const QJsonValue& value) {
+            return DisplayReport::plainLine("volume", value).value_or("(none)");
+        };
+        QCOMPARE(line(40.5), QStringLiteral("volume=40.5"));
+        QCOMPARE(line(false), QStringLiteral("volume=off"));
+        QCOMPARE(line({}), QStringLiteral("(none)"));
+        QLocale::setDefault(QLocale::c());
+    }
+
+    void reportsAreRemembered()
+    {
+        ReportedValues reported;
+        reported.record(SmartEvent::makeAsync("mute", "on"));
+        reported.record(SmartEvent::makeText("invalid cmd"));
+        reported.record(SmartEvent::makePrompt());
+        QCOMPARE(reported.value("mute"), std::optional<QString>("on"));
+        QVERIFY(!reported.contains(QString())); // text and prompt have no name
+        reported.clear();
+        QVERIFY(!reported.contains("mute"));
+    }
+
+    void logLines()
+    {
+        const QDateTime date(QDate(2026, 12, 5), QTime(14, 3, 22, 105));
+        const LogEntry sent{QUuid::createUuid(), date, LogEntry::Kind::tx, "get volume",
+                            QByteArray("get volume\r")};
+        QCOMPARE(logLine(sent, false), QString("2026-12-05 14:03:22.105 \u2192 get volume"));
+        QCOMPARE(logLine(sent, true),
+                 QString("2026-12-05 14:03:22.105 \u2192 67 65 74 20 76 6F 6C 75 6D 65 0D"));
+        // Notes have no bytes; they stay text in hex mode.
+        const LogEntry note{
+            QUuid::createUuid(), date, LogEntry::Kind::info, "Verbindung getrennt", {}};
+        QCOMPARE(logLine(note, true),
+                 QString("2026-12-05 14:03:22.105 \u2139\uFE0E Verbindung getrennt"));
+    }
+
+    void roundTripTimes()
+    {
+        RoundTripTimes times;
+        QCOMPARE(times.median(), std::nullopt);
+        times.add(0.004);
+        times.add(0.010);
+        times.add(0.001); // odd count, unsorted
+        QCOMPARE(times.median().value_or(-1), 0.004);
+        times.add(0.002); // even count: the mean of the middle two
+        QCOMPARE(times.median().value_or(-1), 0.003);
+    }
+};
+
+QTEST_GUILESS_MAIN(CtlPartsTest)
+#include "test_ctl_parts.moc"
