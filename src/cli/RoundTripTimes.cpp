@@ -2,13 +2,6 @@
 
 #include <algorithm>
 
-std::optional<double> RoundTripTimes::min() const
-{
-    if (m_seconds.isEmpty())
-        return std::nullopt;
-    return *std::min_element(m_seconds.begin(), m_seconds.end());
-}
-
 std::optional<double> RoundTripTimes::median() const
 {
     if (m_seconds.isEmpty())
@@ -19,11 +12,4 @@ std::optional<double> RoundTripTimes::median() const
     if (sorted.size() % 2 == 1)
         return sorted.at(middle);
     return (sorted.at(middle - 1) + sorted.at(middle)) / 2.0;
-}
-
-std::optional<double> RoundTripTimes::max() const
-{
-    if (m_seconds.isEmpty())
-        return std::nullopt;
-    return *std::max_element(m_seconds.begin(), m_seconds.end());
 }

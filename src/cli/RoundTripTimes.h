@@ -10,10 +10,8 @@ public:
     void add(double seconds) { m_seconds.append(seconds); }
     qsizetype count() const { return m_seconds.size(); }
 
-    std::optional<double> min() const;
     // The middle value; with an even count the mean of the two middle ones.
     std::optional<double> median() const;
-    std::optional<double> max() const;
 
 private:
     QList<double> m_seconds;
