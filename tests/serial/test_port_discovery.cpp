@@ -145,7 +145,7 @@ private slots:
         QCOMPARE(SerialPortInfo::scan(), QList<SerialPortInfo>());
     }
 
-    // The advice texts themselves are checked in test_adapter_diagnosis.
+    // The advice texts themselves are checked in test_port_list.
     void adapterHeldThroughUsbfs()
     {
         addAdapter("3-1",

@@ -37,7 +37,7 @@ void turnTheLoop()
 } // namespace
 
 // Opening, configuring, writing and reading on the event loop, on real pseudo-terminals.
-// The termios bits for every setting are checked without a device (test_line_attributes).
+// The termios bits for every setting are checked without a device (test_serial_settings).
 class SerialPortTest : public QObject {
     Q_OBJECT
 
