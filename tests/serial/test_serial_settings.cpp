@@ -154,6 +154,7 @@ private slots:
         QCOMPARE(uint(t.c_iflag & iflagClear), 0u);
         QCOMPARE(uint(t.c_lflag & (ICANON | ECHO | ISIG)), 0u);
         QCOMPARE(uint(t.c_oflag & OPOST), 0u);
+        QVERIFY(t.c_cc[VMIN] == 0 && t.c_cc[VTIME] == 0); // reads return at once
     }
 
     // No step for 250000: the speed stays, the exact rate is set by ioctl afterwards;

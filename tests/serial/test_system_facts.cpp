@@ -4,7 +4,6 @@
 #include "FakeUsers.h"
 #include "Pty.h"
 #include "Support.h"
-#include "diagnostics/PortDiagnosis.h"
 #include "serial/BrlttyRules.h"
 #include "serial/PortFactCollector.h"
 
@@ -38,10 +37,6 @@ private slots:
                                                        "zugang", uint(node.st_mode & 07777)}));
         // The test's own descriptor is not among them.
         QCOMPARE(facts.holders, (QList<ProcessHolder>{{child.processId(), "sleep"}}));
-        const QList<Finding> findings = PortDiagnosis::findings(facts);
-        QCOMPARE(findings.size(), 1);
-        QCOMPARE(findings.first().text,
-                 QStringLiteral("sleep (PID %1) hat den Port geöffnet.").arg(child.processId()));
         child.kill();
         child.waitForFinished(waitMs);
     }

@@ -62,41 +62,33 @@ private slots:
         watch(USBSerialWatcher::DirectoryWatch::never);
     }
 
-    void startReportsNothingThenPlugAndPull()
+    // Presence and driver changes count, "change" events do not. A tty that comes and goes
+    // within moments is what brltty's grab of a CH340 looks like.
+    void plugPullAndDriverChangesAreReported()
     {
         m_watcher->start();
         m_watcher->start(); // happens once
         QVERIFY(m_watcher->isWatching());
+        m_tree->uevent(m_adapter, "change");
         QCoreApplication::processEvents();
         QCOMPARE(m_changes, 0);
 
         QString device;
         QString tty;
         QVERIFY(reported([&] {
-            device = m_tree->add("usb", "1-2", {}, "usb_device");
+            device = m_tree->add("usb", "1-2", {}, "usb_device", {},
+                                 {{"idVendor", "1a86"}, {"idProduct", "7523"}});
             tty = m_tree->addTty(m_tree->add("usb", "1-2:1.0", device, "usb_interface", "ch341"),
                                  "ttyUSB1");
         }));
+        QCOMPARE(m_watcher->shortLivedAdapters(), QList<UsbId>());
         QVERIFY(reported([&] {
             m_tree->uevent(tty, "remove");
             m_tree->uevent(device, "remove");
         }));
-    }
-
-    // What brltty's grab of a CH340 looks like: its tty comes and goes within moments.
-    void ttyThatVanishesAtOnceIsRemembered()
-    {
-        m_watcher->start();
-        QString tty;
-        QVERIFY(reported([&] {
-            const QString device = m_tree->add("usb", "1-3", {}, "usb_device", {},
-                                               {{"idVendor", "1a86"}, {"idProduct", "7523"}});
-            tty = m_tree->addTty(m_tree->add("usb", "1-3:1.0", device, "usb_interface", "ch341"),
-                                 "ttyUSB2");
-        }));
-        QCOMPARE(m_watcher->shortLivedAdapters(), QList<UsbId>());
-        QVERIFY(reported([&] { m_tree->uevent(tty, "remove"); }));
         QCOMPARE(m_watcher->shortLivedAdapters(), (QList<UsbId>{{0x1a86, 0x7523}}));
+        QVERIFY(reported([&] { m_tree->uevent(m_adapter, "unbind"); }));
+        QVERIFY(reported([&] { m_tree->uevent(m_adapter, "bind"); }));
     }
 
     void onlyShortLivesCount()
@@ -107,19 +99,6 @@ private slots:
         lifetimes.vanished("/sys/b", 12.0); // two seconds are a life
         lifetimes.vanished("/sys/a", 11.9);
         QCOMPARE(lifetimes.shortLived(), (QList<UsbId>{{0x1a86, 0x7523}}));
-    }
-
-    void onlyPresenceAndDriverChangesCount()
-    {
-        m_watcher->start();
-        m_tree->uevent(m_adapter, "change");
-        QCoreApplication::processEvents();
-        QCOMPARE(m_changes, 0);
-
-        m_tree->uevent(m_adapter, "unbind");
-        QTRY_COMPARE_WITH_TIMEOUT(m_changes, 1, eventTimeoutMs);
-        m_tree->uevent(m_adapter, "bind");
-        QTRY_COMPARE_WITH_TIMEOUT(m_changes, 2, eventTimeoutMs);
     }
 
     void withoutUdevItStaysIdleAndTriesAgain()
