@@ -133,7 +133,6 @@ private slots:
             QTest::newRow(tag) << input << expected;
         };
         row("reply and prompt", "volume=40\r\n>", {value("volume", "40"), prompt()});
-        row("bare prompt", "\r\n>", {prompt()});
         row("blank prompt", "  >", {prompt()});
         row("> inside a line", "a>b\r", {text("a>b")});
         row("report, blanks, upper case", "#VOLUME = 25\r", {async("volume", "25")});
@@ -151,7 +150,6 @@ private slots:
         row("no-break space trims the line", "\xa0>", {prompt()});
         row("bytes after prompt continue", ">mute=off\r>",
             {prompt(), value("mute", "off"), prompt()});
-        row("unfinished line stays", "volume=4", {});
     }
 
     // The line may arrive in any split; the events must not depend on it.

@@ -85,19 +85,14 @@ private slots:
         const QString usb0 = "/dev/ttyUSB0";
         const QString usb1 = "/dev/ttyUSB1";
         const QString uart = "/dev/ttyS4";
-        const QString loopback = SerialPortInfo::loopbackSimulatorPath;
         QTest::newRow("internal gives way to adapter")
             << bluetooth << QStringList{usb0, bluetooth} << usb0;
         QTest::newRow("internal stays without adapter")
             << bluetooth << QStringList{uart, bluetooth} << bluetooth;
-        QTest::newRow("simulator stays") << loopback << QStringList{usb0} << loopback;
         QTest::newRow("plain port stays") << uart << QStringList{usb0, uart} << uart;
         QTest::newRow("none: first adapter in list order")
             << "" << QStringList{uart, usb1, usb0} << usb1;
-        QTest::newRow("vanished: first adapter")
-            << "/dev/ttyUSB7" << QStringList{uart, usb0} << usb0;
         QTest::newRow("vanished, no adapter") << "/dev/ttyUSB7" << QStringList{uart} << "";
-        QTest::newRow("none, only simulators") << "" << QStringList{} << "";
     }
 
     void repairSelection()
