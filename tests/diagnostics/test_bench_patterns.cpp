@@ -64,8 +64,7 @@ constexpr qint64 maximum = std::numeric_limits<qint64>::max();
 
 } // namespace
 
-// What the serial-line bench sends: the test patterns for a terminal on the far end, and
-// the numbered packets of the loopback test with their verdicts.
+// What the serial-line bench sends: terminal test patterns, loopback packets and verdicts.
 class TestBenchPatterns : public QObject {
     Q_OBJECT
 
@@ -74,8 +73,7 @@ private slots:
     {
         // Counters, rates and byte counts must not pick up a German desktop's digit grouping.
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        // A fixed zone three hours east of UTC without daylight saving, so that the
-        // local time does not depend on the machine's zone.
+        // Three hours east of UTC without daylight saving, whatever the machine's zone.
         qputenv("TZ", "XST-3");
     }
 

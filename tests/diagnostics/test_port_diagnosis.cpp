@@ -1,7 +1,5 @@
-// The doctor's decisions, row by row: facts in, findings out. Then the facts from the
-// running system: a pseudo-terminal held by a child process, its node's owner and group
-// named by a user database of the test's making; and the readers of /proc/locks and of
-// brltty's rules.
+// The port doctor's decisions, row by row (facts in, findings out), then the facts it
+// reads from the running system, with a user database of the test's making.
 #include "Pty.h"
 #include "Support.h"
 #include "diagnostics/PortDiagnosis.h"

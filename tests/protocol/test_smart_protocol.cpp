@@ -26,8 +26,7 @@ Events feedAll(const QList<QByteArray>& chunks)
 
 } // namespace
 
-// The display's vocabulary (commands, settings, series, power states) and the parser of
-// what comes back.
+// The display's vocabulary and the parser of what comes back.
 class SmartProtocolTest : public QObject {
     Q_OBJECT
 
@@ -109,7 +108,6 @@ private slots:
         for (PowerState state : allPowerStates())
             QCOMPARE(powerStateFromRaw(rawValue(state)), std::optional(state));
         QCOMPARE(powerStateFromRaw("On"), std::nullopt);
-        QCOMPARE(powerStateFromRaw("sleeping"), std::nullopt);
         QCOMPARE(label(PowerState::standby), QStringLiteral("Standby (Netzwerk)"));
         using enum PowerState;
         QCOMPARE(availablePowerStates(DisplaySeries::qx),

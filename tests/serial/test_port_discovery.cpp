@@ -64,9 +64,8 @@ private slots:
         QCOMPARE(SerialPortInfo::scan(), QList{expected});
     }
 
-    // Virtual consoles and the like hang below no device. The kernel makes ttyS0…31 with
-    // or without a chip; the chip type it found says which have one (4: 16550A, 0: none).
-    // The scan opens none of them.
+    // Consoles hang below no device; of the UARTs, those with a chip type the kernel found
+    // (4: 16550A, 0: none) are listed. The scan opens none of them.
     void portsAreDescribedAndSorted()
     {
         addAdapter("1-1", {{"idVendor", "0403"}, {"product", "FT232R"}}, "ftdi_sio", "ttyUSB0");

@@ -129,9 +129,8 @@ private slots:
         QCOMPARE(t.c_iflag & (IXON | IXOFF), tcflag_t(0));
     }
 
-    // A peer that keeps taking a little, so that every retry makes some progress: the
-    // retry budget still runs out, so a slow line cannot hold the main thread for long.
-    // What went out stays out, in order.
+    // A peer that keeps taking a little: the retry budget still runs out, so a slow line
+    // cannot hold the main thread for long. What went out stays out, in order.
     void writeGivesUpOnASlowPeer()
     {
         QVERIFY(!m_port->open());

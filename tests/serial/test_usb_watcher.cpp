@@ -34,8 +34,7 @@ private:
         return QTest::qWaitFor([&] { return m_changes > before; }, eventTimeoutMs);
     }
 
-    // udev's stream alone (this machine may or may not run a udev daemon), or also
-    // device folders, as where none runs, played by a temporary folder.
+    // udev's stream alone (whether or not a udev daemon runs here), or also device folders.
     void watch(USBSerialWatcher::DirectoryWatch directories, const QString& dev = "/dev")
     {
         m_watcher = std::make_unique<USBSerialWatcher>(directories, dev);
