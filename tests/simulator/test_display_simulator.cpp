@@ -80,8 +80,14 @@ private slots:
         row("control bytes dropped", qx, QByteArray("get vol\x07u\x00me\r", 13), volume30);
         row("blanks around the line", qx, "  get mute  \n", {value("mute", "off")});
         row("model RX", rx, "get modelnum\r", {value("modelnum", "SBID-RX086")});
-        row("initial state", qx, "get powerstate\rget serialnum\rget modelnum\r",
-            {value("powerstate", "on"), value("serialnum", "SIM0000001"),
+        row("initial state", qx,
+            "get powerstate\rget input\rget brightness\rget micmute\rget videofreeze\r"
+            "get screenshade\rget statereporting\rget serialnum\rget fwversion\rget partnum\r"
+            "get modelnum\r",
+            {value("powerstate", "on"), value("input", "hdmi1"), value("brightness", "80"),
+             value("micmute", "off"), value("videofreeze", "off"), value("screenshade", "off"),
+             value("statereporting", "off"), value("serialnum", "SIM0000001"),
+             value("fwversion", "1.07.0021"), value("partnum", "1033157 REV A"),
              value("modelnum", "SBID-QX286")});
         row("unfinished line waits", qx, "get volume", {});
 
