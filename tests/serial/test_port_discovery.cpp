@@ -1,21 +1,36 @@
-// Both scans against a fake device tree; runs under umockdev's preload library.
+// Both scans and the hot-plug watcher against a fake device tree; runs under umockdev's
+// preload library. Its uevents are in the watcher's socket when uevent() returns, so that
+// one processEvents() handles them.
 #include "MockDeviceTree.h"
 #include "serial/SerialPortInfo.h"
+#include "serial/USBSerialWatcher.h"
 #include "serial/UnboundAdapter.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using Expected = std::optional<UnboundAdapter>;
 Q_DECLARE_METATYPE(Expected)
 using Holder = std::optional<QString>;
+
+namespace {
+
+// Generous: CI is a slow, shared machine, and sanitizers slow it further.
+constexpr int eventTimeoutMs = 10000;
+
+} // namespace
 
 class TestPortDiscovery : public QObject {
     Q_OBJECT
 
 private:
     std::unique_ptr<MockDeviceTree> m_tree;
+    std::unique_ptr<USBSerialWatcher> m_watcher;
+    QString m_adapter;
+    int m_changes = 0;
 
     // As the kernel shows an adapter: USB device, interface with its driver, tty.
     QString addAdapter(const QString& bus, const MockDeviceTree::Pairs& attributes,
@@ -34,6 +49,31 @@ private:
                file.write(comm.toUtf8() + '\n') > 0 && QFile::link(openFile, folder + "/fd/3");
     }
 
+    // Does the step, then waits until a change is reported.
+    template <typename Step>
+    bool reported(Step step)
+    {
+        const int before = m_changes;
+        step();
+        return QTest::qWaitFor([&] { return m_changes > before; }, eventTimeoutMs);
+    }
+
+    // udev's stream alone (whether or not a udev daemon runs here), or also device folders.
+    void watch(USBSerialWatcher::DirectoryWatch directories, const QString& dev = "/dev")
+    {
+        m_watcher = std::make_unique<USBSerialWatcher>(directories, dev);
+        m_watcher->onChange = [this] { ++m_changes; };
+    }
+
+    // An adapter plugged in before the watcher starts on udev's stream.
+    void plugAdapterAndWatch()
+    {
+        m_adapter = m_tree->add("usb", "1-1", {}, "usb_device");
+        m_tree->addTty(m_tree->add("usb", "1-1:1.0", m_adapter, "usb_interface", "ftdi_sio"),
+                       "ttyUSB0");
+        watch(USBSerialWatcher::DirectoryWatch::never);
+    }
+
 private slots:
     void initTestCase()
     {
@@ -41,8 +81,16 @@ private slots:
                  "needs umockdev's preload library: run it as umockdev-wrapper <test>");
     }
 
-    void init() { m_tree = std::make_unique<MockDeviceTree>(); }
-    void cleanup() { m_tree.reset(); }
+    void init()
+    {
+        m_tree = std::make_unique<MockDeviceTree>();
+        m_changes = 0;
+    }
+    void cleanup()
+    {
+        m_watcher.reset(); // before the tree it watches; one tree at a time
+        m_tree.reset();
+    }
 
     void adapterWithTtyIsAPortUnderItsStableName()
     {
@@ -64,33 +112,27 @@ private slots:
         QCOMPARE(SerialPortInfo::scan(), QList{expected});
     }
 
+    // Consoles hang below no device; of the UARTs, those with a chip type the kernel found
+    // (4: 16550A, 0: none) are listed. The scan opens none of them.
     void portsAreDescribedAndSorted()
     {
         addAdapter("1-1", {{"idVendor", "0403"}, {"product", "FT232R"}}, "ftdi_sio", "ttyUSB0");
         addAdapter("1-2", {{"idVendor", "2341"}, {"product", "Uno"}, {"manufacturer", "Arduino"}},
                    "cdc_acm", "ttyACM0");
         m_tree->addTty(m_tree->add("pci", "0000:03:00.0", {}, {}, "exar_serial"), "ttyS4");
-        const QList<SerialPortInfo> expected = {
-            {"/dev/ttyACM0", "Uno", "Arduino Uno · USB"},
-            {"/dev/ttyUSB0", "FT232R", "FT232R · USB"},
-            {"/dev/ttyS4", "ttyS4", "/dev/ttyS4"},
-        };
-        QCOMPARE(SerialPortInfo::scan(), expected);
-    }
-
-    void consolesAndEmptyUartsAreLeftOut()
-    {
-        // Virtual consoles and the like hang below no device.
         for (const char* name : {"console", "tty0", "ptmx"})
             m_tree->addTty("/sys/devices/virtual/tty", name);
-        // The kernel makes ttyS0…31 with or without a chip; the chip type it found says
-        // which have one (4: 16550A, 0: none). The scan opens none of them.
         const QString uarts = m_tree->add("platform", "serial8250", {}, {}, "serial8250");
         m_tree->addTty(uarts, "ttyS0", {}, {{"type", "4"}});
         m_tree->addTty(uarts, "ttyS1", {}, {{"type", "0"}});
         m_tree->addTty(uarts, "ttyS2");
-        QCOMPARE(SerialPortInfo::scan(),
-                 (QList<SerialPortInfo>{{"/dev/ttyS0", "ttyS0", "/dev/ttyS0"}}));
+        const QList<SerialPortInfo> expected = {
+            {"/dev/ttyACM0", "Uno", "Arduino Uno · USB"},
+            {"/dev/ttyUSB0", "FT232R", "FT232R · USB"},
+            {"/dev/ttyS0", "ttyS0", "/dev/ttyS0"},
+            {"/dev/ttyS4", "ttyS4", "/dev/ttyS4"},
+        };
+        QCOMPARE(SerialPortInfo::scan(), expected);
     }
 
     // Two adapters without a serial number: udev gives both the same by-id name, and its
@@ -145,22 +187,106 @@ private slots:
         QCOMPARE(SerialPortInfo::scan(), QList<SerialPortInfo>());
     }
 
-    // The advice texts themselves are checked in test_adapter_diagnosis.
+    // The advice texts themselves are checked in test_port_list.
     void adapterHeldThroughUsbfs()
     {
         addAdapter("3-1",
                    {{"idVendor", "10c4"}, {"product", "CP2102N"}, {"busnum", "3"}, {"devnum", "5"}},
                    "usbfs", {});
-        // Processes as /proc shows them: a shell with a terminal, later the holder.
+        // No program found in /proc at first, later the holder.
         QTemporaryDir root;
         const UsbfsHolder usbfs(root.filePath("proc"), root.filePath("dev"));
-        QVERIFY(addProcess(root.filePath("proc/815"), "bash", "/dev/pts/0"));
         QCOMPARE(UnboundAdapter::scan(usbfs).value(0).capturedBy, Holder("usbfs"));
         QVERIFY(addProcess(root.filePath("proc/4711"), "VirtualBoxVM",
                            root.filePath("dev/bus/usb/003/005")));
         const QList<UnboundAdapter> adapters = UnboundAdapter::scan(usbfs);
         QCOMPARE(adapters.size(), 1);
         QCOMPARE(adapters.first().capturedBy, Holder("VirtualBoxVM"));
+    }
+
+    // Presence and driver changes count, "change" events do not. A tty that comes and goes
+    // within moments is what brltty's grab of a CH340 looks like.
+    void plugPullAndDriverChangesAreReported()
+    {
+        plugAdapterAndWatch();
+        m_watcher->start();
+        m_watcher->start(); // happens once
+        QVERIFY(m_watcher->isWatching());
+        m_tree->uevent(m_adapter, "change");
+        QCoreApplication::processEvents();
+        QCOMPARE(m_changes, 0);
+
+        QString device;
+        QString tty;
+        QVERIFY(reported([&] {
+            device = m_tree->add("usb", "1-2", {}, "usb_device", {},
+                                 {{"idVendor", "1a86"}, {"idProduct", "7523"}});
+            tty = m_tree->addTty(m_tree->add("usb", "1-2:1.0", device, "usb_interface", "ch341"),
+                                 "ttyUSB1");
+        }));
+        QCOMPARE(m_watcher->shortLivedAdapters(), QList<UsbId>());
+        QVERIFY(reported([&] {
+            m_tree->uevent(tty, "remove");
+            m_tree->uevent(device, "remove");
+        }));
+        QCOMPARE(m_watcher->shortLivedAdapters(), (QList<UsbId>{{0x1a86, 0x7523}}));
+        QVERIFY(reported([&] { m_tree->uevent(m_adapter, "unbind"); }));
+        QVERIFY(reported([&] { m_tree->uevent(m_adapter, "bind"); }));
+    }
+
+    void onlyShortLivesCount()
+    {
+        TtyLifetimes lifetimes;
+        lifetimes.appeared("/sys/a", {0x1a86, 0x7523}, 10.0);
+        lifetimes.appeared("/sys/b", {0x0403, 0x6001}, 10.0);
+        lifetimes.vanished("/sys/b", 12.0); // two seconds are a life
+        lifetimes.vanished("/sys/a", 11.9);
+        QCOMPARE(lifetimes.shortLived(), (QList<UsbId>{{0x1a86, 0x7523}}));
+    }
+
+    void withoutUdevItStaysIdleAndTriesAgain()
+    {
+        plugAdapterAndWatch();
+        rlimit limit{};
+        QCOMPARE(getrlimit(RLIMIT_NOFILE, &limit), 0);
+        // No descriptor left for udev's socket: every lower number is taken.
+        const int lowestFree = ::dup(STDIN_FILENO);
+        QVERIFY(lowestFree >= 0);
+        ::close(lowestFree);
+        rlimit exhausted = limit;
+        exhausted.rlim_cur = rlim_t(lowestFree);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &exhausted), 0);
+        m_watcher->start();
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &limit), 0);
+        QVERIFY(!m_watcher->isWatching());
+
+        m_watcher->start();
+        QVERIFY(m_watcher->isWatching());
+        m_tree->uevent(m_adapter, "remove");
+        QTRY_COMPARE_WITH_TIMEOUT(m_changes, 1, eventTimeoutMs);
+    }
+
+    // Nodes and stable names, where no udev daemon runs. The stable names' folder is
+    // watched once it appears, and again when it comes back after it was removed.
+    void withoutUdevDaemonTheDeviceFoldersAreWatched()
+    {
+        QTemporaryDir dev;
+        QVERIFY(QFile(dev.filePath("ttyS0")).open(QIODevice::WriteOnly)); // present before
+        watch(USBSerialWatcher::DirectoryWatch::always, dev.path());
+        m_watcher->start();
+        m_watcher->start(); // happens once
+        QVERIFY(m_watcher->isWatching());
+        QCoreApplication::processEvents();
+        QCOMPARE(m_changes, 0);
+
+        QVERIFY(reported([&] { QFile(dev.filePath("ttyUSB0")).open(QIODevice::WriteOnly); }));
+        QVERIFY(reported([&] { QFile::remove(dev.filePath("ttyUSB0")); }));
+        const QString byId = dev.filePath("serial/by-id");
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(reported([&] { QDir().mkpath(byId); }));
+            QVERIFY(reported([&] { QFile::link("../../ttyUSB0", byId + "/usb-FTDI_A10K-port0"); }));
+            QVERIFY(reported([&] { QDir(byId).removeRecursively(); }));
+        }
     }
 };
 
