@@ -126,8 +126,6 @@ private slots:
         QTest::newRow("other spelling, relative")
             << QStringList{"set volume=10", "set mute=on", "set VOLUME+5"}
             << QStringList{"set VOLUME+5", "set mute=on"};
-        QTest::newRow("switch flipped twice")
-            << QStringList{"set mute=on", "set mute=off"} << QStringList{"set mute=off"};
         QTest::newRow("a query does not replace a set")
             << QStringList{"set volume=1", "get volume"}
             << QStringList{"set volume=1", "get volume"};
