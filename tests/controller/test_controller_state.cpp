@@ -116,8 +116,6 @@ private slots:
         QCOMPARE(polling.size(), 0);
         QCOMPARE(store.settings().value("pollingEnabled").toBool(), true);
         QCOMPARE(store.settings().value("displaySeries").toString(), QStringLiteral("QX"));
-        controller->setPollingEnabled(false);
-        QCOMPARE(f.make().pollingEnabled(), false);
     }
 
     void startupConnection_data()

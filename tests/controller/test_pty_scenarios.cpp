@@ -30,14 +30,6 @@ struct Adapter {
     ScriptedDisplay display{pty.master(), answerEverything};
 };
 
-struct RealTimeFixture : ControllerFixture {
-    RealTimeFixture()
-    {
-        realTime = true;
-        make();
-    }
-};
-
 } // namespace
 
 class PtyScenariosTest : public QObject {
@@ -47,8 +39,9 @@ private slots:
     // The series reaches the simulator: an RX model answers.
     void simulatorConversation()
     {
-        RealTimeFixture f;
-        DisplayController& c = *f.controller;
+        ControllerFixture f;
+        f.realTime = true;
+        DisplayController& c = f.make();
         c.setSeries(DisplaySeries::rx);
         f.connectTo(SerialPortInfo::smartSimulatorPath);
         QCOMPARE(c.connection(), ConnectionState::connected());
@@ -74,8 +67,9 @@ private slots:
         const int descriptorsBefore = countEntries("/proc/self/fd");
         const int threadsBefore = countEntries("/proc/self/task");
         {
-            RealTimeFixture f;
-            DisplayController& c = *f.controller;
+            ControllerFixture f;
+            f.realTime = true;
+            DisplayController& c = f.make();
             c.setPollingEnabled(false);
             QTemporaryDir dir;
             const QString link = dir.filePath(QStringLiteral("usb-Test-if00"));
