@@ -391,11 +391,22 @@ private slots:
         QCOMPARE(c.queue().commands().last().text, QStringLiteral("set factoryreset=SIM0000001"));
     }
 
+    // Without a line an action only changes the local copy, and raw bytes are refused aloud.
     void rawSending()
     {
         ControllerFixture f;
-        DisplayController& c = f.connected();
+        DisplayController& c = f.make();
+        c.setMute(true);
+        QVERIFY(c.display().mute);
+        QVERIFY(c.queue().isEmpty());
+        QVERIFY(c.log().isEmpty());
+        c.sendRaw("x");
         c.setRawMode(true);
+        c.sendCustom("abc");
+        QCOMPARE(f.logTexts(Kind::error), QStringList({"Nicht verbunden.", "Nicht verbunden."}));
+        QCOMPARE(c.txCount(), 0);
+
+        f.connectTo("/dev/ttyUSB0");
         const qint64 tx = c.txCount();
         f.lines.written.clear();
 
@@ -414,23 +425,6 @@ private slots:
         c.sendRaw({});
         QCOMPARE(c.txCount(), tx + 18);
         QCOMPARE(f.logTexts(Kind::tx).last(), QString());
-    }
-
-    void withoutLine()
-    {
-        ControllerFixture f;
-        DisplayController& c = f.make();
-        // An action only changes the local copy.
-        c.setMute(true);
-        QVERIFY(c.display().mute);
-        QVERIFY(c.queue().isEmpty());
-        QVERIFY(c.log().isEmpty());
-        // Raw bytes are refused aloud.
-        c.sendRaw("x");
-        c.setRawMode(true);
-        c.sendCustom("abc");
-        QCOMPARE(f.logTexts(Kind::error), QStringList({"Nicht verbunden.", "Nicht verbunden."}));
-        QCOMPARE(c.txCount(), 0);
     }
 
     void testOutputSendsNumberedLines()
