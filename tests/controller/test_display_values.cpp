@@ -56,31 +56,23 @@ private slots:
 
     // Query answers for the levels are ignored for two seconds after a set action;
     // answers to set commands, reports and every other setting are not.
-    void levelHoldOff_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("fromQuery");
-        QTest::addColumn<int>("afterMs");
-        QTest::addColumn<bool>("applied");
-        QTest::newRow("volume query inside") << "volume" << true << 1999 << false;
-        QTest::newRow("brightness query inside") << "brightness" << true << 0 << false;
-        QTest::newRow("volume query at the end") << "volume" << true << 2000 << true;
-        QTest::newRow("volume set answer inside") << "volume" << false << 500 << true;
-        QTest::newRow("mute query inside") << "mute" << true << 500 << true;
-    }
     void levelHoldOff()
     {
-        QFETCH(QString, name);
-        QFETCH(bool, fromQuery);
-        QFETCH(int, afterMs);
-        QFETCH(bool, applied);
-        DisplayState state;
-        state.holdOffLevelQueries(t0);
-        state.apply(name, name == u"mute" ? "on" : "40", fromQuery,
-                    t0 + std::chrono::milliseconds(afterMs));
-        DisplayState untouched;
-        untouched.holdOffLevelQueries(t0);
-        QCOMPARE(state != untouched, applied);
+        const std::tuple<const char*, bool, int, bool> rows[] = {
+            // name, answer to a query, ms after the set action, applied
+            {"volume", true, 1999, false}, {"brightness", true, 0, false},
+            {"volume", true, 2000, true},  {"volume", false, 500, true},
+            {"mute", true, 500, true},
+        };
+        for (const auto& [name, fromQuery, afterMs, applied] : rows) {
+            DisplayState state;
+            state.holdOffLevelQueries(t0);
+            const DisplayState untouched = state;
+            state.apply(name, qstrcmp(name, "mute") == 0 ? "on" : "40", fromQuery,
+                        t0 + std::chrono::milliseconds(afterMs));
+            QVERIFY2((state != untouched) == applied,
+                     qPrintable(QStringLiteral("%1 after %2 ms").arg(name).arg(afterMs)));
+        }
     }
 
     // An unknown name changes nothing; a model number names the series, if it can.
