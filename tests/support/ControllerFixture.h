@@ -35,15 +35,18 @@ public:
     QList<UnboundAdapter> adapters;
 };
 
-// Hot-plug events on cue.
+// Hot-plug events on cue, once the controller has started listening.
 class TestHotplug : public HotplugSource {
 public:
-    void start() override {}
+    void start() override { m_started = true; }
     void fire()
     {
-        if (onChange)
+        if (m_started && onChange)
             onChange();
     }
+
+private:
+    bool m_started = false;
 };
 
 // A doctor that knows one cause for every failed open, and judges every port by the

@@ -115,20 +115,7 @@ ControllerOptions::LineMaker FakeLines::maker()
 QStringList FakeLines::record(const QByteArray& bytes)
 {
     written += bytes;
-    QStringList completed;
-    for (const char c : bytes) {
-        // CR LF ends one line, not two.
-        if (c == '\n' && m_lastWasCr) {
-            m_lastWasCr = false;
-        } else if (c == '\r' || c == '\n') {
-            m_lastWasCr = c == '\r';
-            completed.append(QString::fromUtf8(m_partial));
-            m_partial.clear();
-        } else {
-            m_lastWasCr = false;
-            m_partial.append(c);
-        }
-    }
+    const QStringList completed = m_commandLines.feed(bytes);
     lines += completed;
     return completed;
 }

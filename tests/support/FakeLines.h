@@ -42,6 +42,5 @@ private:
     friend class FakeLine;
     // Keeps the bytes; returns the command lines they complete.
     QStringList record(const QByteArray& bytes);
-    QByteArray m_partial;
-    bool m_lastWasCr = false;
+    CommandLines m_commandLines;
 };

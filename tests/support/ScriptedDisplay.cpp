@@ -18,20 +18,8 @@ void ScriptedDisplay::readLines()
     const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
     if (count <= 0)
         return;
-    for (ssize_t i = 0; i < count; ++i) {
-        const char c = buffer[i];
-        // CR LF ends one line, not two.
-        if (c == '\n' && m_lastWasCr) {
-            m_lastWasCr = false;
-        } else if (c == '\r' || c == '\n') {
-            m_lastWasCr = c == '\r';
-            handleLine(QString::fromUtf8(m_line));
-            m_line.clear();
-        } else {
-            m_lastWasCr = false;
-            m_line.append(c);
-        }
-    }
+    for (const QString& line : m_commandLines.feed(QByteArrayView(buffer, count)))
+        handleLine(line);
 }
 
 void ScriptedDisplay::handleLine(const QString& line)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Support.h"
+
 #include <QObject>
 #include <QSocketNotifier>
 #include <QStringList>
@@ -26,6 +28,5 @@ private:
     int m_fd;
     Script m_script;
     QSocketNotifier m_notifier;
-    QByteArray m_line;
-    bool m_lastWasCr = false;
+    CommandLines m_commandLines;
 };

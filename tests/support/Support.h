@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <cstring>
 #include <functional>
@@ -42,6 +43,31 @@ inline bool waitUntil(const std::function<bool()>& done, int timeoutMs = waitMs)
     loop.exec();
     return done();
 }
+
+// Cuts what a display receives into command lines; CR LF ends one line, not two.
+class CommandLines {
+public:
+    QStringList feed(QByteArrayView bytes)
+    {
+        QStringList completed;
+        for (const char c : bytes) {
+            if (c == '\n' && m_lastWasCr) {
+                m_lastWasCr = false;
+            } else if (c == '\r' || c == '\n') {
+                m_lastWasCr = c == '\r';
+                completed.append(QString::fromUtf8(std::exchange(m_partial, {})));
+            } else {
+                m_lastWasCr = false;
+                m_partial.append(c);
+            }
+        }
+        return completed;
+    }
+
+private:
+    QByteArray m_partial;
+    bool m_lastWasCr = false;
+};
 
 // A display that shows its prompt after every line, so no command waits for a timeout.
 inline QByteArray promptOnly(const QString&)
