@@ -445,30 +445,17 @@ private slots:
         QVERIFY(pressed && sent.contains("set input=hdmi1"));
     }
 
-    void readsTheAutoConnectArgument_data()
+    // The argument as one word after one dash, help, version; the launch argument wins over
+    // the stored port, for this launch only.
+    void launchOptions()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("autoConnect"); // null: not given; "!": the arguments are wrong
-        QTest::newRow("none") << QStringList{} << QString();
-        QTest::newRow("single dash") << QStringList{"-autoConnect", "sim://x"} << "sim://x";
-        QTest::newRow("value missing") << QStringList{"-autoConnect"} << "!";
-    }
-    void readsTheAutoConnectArgument()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, autoConnect);
-        LaunchOptions options;
-        const bool valid = autoConnect != "!";
-        QCOMPARE(options.parse(QStringList{"bildwart"} + arguments), valid);
-        QCOMPARE(options.errorText().isEmpty(), valid);
-        if (valid)
-            QCOMPARE(options.autoConnect(),
-                     autoConnect.isNull() ? std::nullopt : std::optional(autoConnect));
-    }
-
-    // Help and version; the launch argument wins over the stored port, for this launch only.
-    void helpVersionAndStoredPort()
-    {
+        LaunchOptions none;
+        QVERIFY(none.parse({"bildwart"}) && none.autoConnect() == std::nullopt);
+        LaunchOptions given;
+        QVERIFY(given.parse({"bildwart", "-autoConnect", "sim://x"}));
+        QCOMPARE(given.autoConnect(), std::optional<QString>("sim://x"));
+        LaunchOptions missing;
+        QVERIFY(!missing.parse({"bildwart", "-autoConnect"}) && !missing.errorText().isEmpty());
         LaunchOptions help;
         QVERIFY(help.parse({"bildwart", "--help"}) && help.helpRequested());
         QVERIFY(help.helpText().contains("autoConnect"));
@@ -484,9 +471,8 @@ private slots:
         QCOMPARE(LaunchOptions::autoConnectPath(QString("sim://x"), store.settings()), "sim://x");
     }
 
-    // A dock matches windows to the installed desktop entry by its id and shows its icon.
-    // Started from the build folder nothing is installed: the built-in copy must draw (which
-    // needs Qt's SVG plugin), an opaque screen in the middle, nothing in the lower left corner.
+    // A dock finds the desktop entry by the id; uninstalled, the built-in icon must draw (which
+    // needs Qt's SVG plugin): an opaque screen in the middle, nothing in the lower left corner.
     void identityMatchesTheDesktopEntry()
     {
         applyDesktopIdentity();
