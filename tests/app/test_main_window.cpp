@@ -1,7 +1,5 @@
-// The program's start and its main window: arguments, desktop identity, menu, tool bar and
-// badge, the first size (on the 1920 x 1080 screen of CMakeLists.txt) and what it remembers, the
-// conversation with the display simulator; on real desktops: no text cut at desktop fonts, a dark
-// palette followed, telling pictures, the wheel only where the focus is, Tab in the seen order.
+// The program's start and its main window (on the 1920 x 1080 screen of CMakeLists.txt), and
+// what real desktops do to it: their fonts, a dark palette, the wheel, the keyboard.
 #include "UiFixture.h"
 #include "app/ConnectionBadge.h"
 #include "app/DesktopIdentity.h"
@@ -416,8 +414,7 @@ private slots:
             for (qsizetype i = 1; i < chain.size(); ++i) {
                 const QRect a(chain[i - 1]->mapTo(content, QPoint()), chain[i - 1]->size());
                 const QRect b(chain[i]->mapTo(content, QPoint()), chain[i]->size());
-                // Reading order within a column of cards: below, or right of it on the same
-                // line; the next card may start a new column at the top.
+                // Below, or right of it on the same line, or the top of the next column.
                 const bool sameLine = b.top() < a.bottom() && a.top() < b.bottom();
                 const bool onward = sameLine ? b.left() >= a.right() : b.top() >= a.top();
                 const bool nextColumn = b.left() > a.right() && !sameLine;
@@ -445,8 +442,7 @@ private slots:
         QVERIFY(pressed && sent.contains("set input=hdmi1"));
     }
 
-    // The argument as one word after one dash, help, version; the launch argument wins over
-    // the stored port, for this launch only.
+    // "-autoConnect" is one word; the launch argument wins over the stored port, once.
     void launchOptions()
     {
         LaunchOptions none;
