@@ -8,9 +8,8 @@
 #include <functional>
 #include <type_traits>
 
-// The window tests' controller: on fake lines and a clock moved by hand, so that values arrive
-// through `lines.receive()` and nothing waits. With `simulators`, on the system's clock and real
-// devices instead: for the one conversation with a built-in simulator per window.
+// On fake lines and a clock moved by hand, so that nothing waits; with `simulators`, on the
+// system's clock and real devices, for the one conversation with a built-in simulator.
 struct UiFixture : ControllerFixture {
     explicit UiFixture(bool simulators = false)
     {
@@ -18,8 +17,7 @@ struct UiFixture : ControllerFixture {
         make();
     }
 
-    // Connects the existing controller (the views keep theirs) to a fake adapter whose display
-    // answers with `display`, after the start-up queries.
+    // Connects to a fake adapter whose display answers with `display`, past the start-up queries.
     void connect(FakeLines::Display display = answerEverything)
     {
         lines.display = std::move(display);
@@ -53,8 +51,7 @@ private:
     }
 };
 
-// A child by object name, or the first child of the type that shows the text; a missing one
-// ends the run loudly.
+// A child by object name, or the first of the type that shows the text; missing ends the run.
 template <typename T = QWidget>
 T* child(const QObject* parent, const QString& name)
 {

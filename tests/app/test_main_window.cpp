@@ -1,7 +1,5 @@
-// The program's start and its main window: arguments, desktop identity, menu, tool bar and
-// badge, the first size (on the 1920 x 1080 screen of CMakeLists.txt) and what it remembers, the
-// conversation with the display simulator; on real desktops: no text cut at desktop fonts, a dark
-// palette followed, telling pictures, the wheel only where the focus is, Tab in the seen order.
+// The program's start and its main window (on the 1920 x 1080 screen of CMakeLists.txt), and
+// what real desktops do to it: their fonts, a dark palette, the wheel, the keyboard.
 #include "UiFixture.h"
 #include "app/ConnectionBadge.h"
 #include "app/DesktopIdentity.h"
@@ -416,8 +414,7 @@ private slots:
             for (qsizetype i = 1; i < chain.size(); ++i) {
                 const QRect a(chain[i - 1]->mapTo(content, QPoint()), chain[i - 1]->size());
                 const QRect b(chain[i]->mapTo(content, QPoint()), chain[i]->size());
-                // Reading order within a column of cards: below, or right of it on the same
-                // line; the next card may start a new column at the top.
+                // Below, or right of it on the same line, or the top of the next column.
                 const bool sameLine = b.top() < a.bottom() && a.top() < b.bottom();
                 const bool onward = sameLine ? b.left() >= a.right() : b.top() >= a.top();
                 const bool nextColumn = b.left() > a.right() && !sameLine;
@@ -445,30 +442,16 @@ private slots:
         QVERIFY(pressed && sent.contains("set input=hdmi1"));
     }
 
-    void readsTheAutoConnectArgument_data()
+    // "-autoConnect" is one word; the launch argument wins over the stored port, once.
+    void launchOptions()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<QString>("autoConnect"); // null: not given; "!": the arguments are wrong
-        QTest::newRow("none") << QStringList{} << QString();
-        QTest::newRow("single dash") << QStringList{"-autoConnect", "sim://x"} << "sim://x";
-        QTest::newRow("value missing") << QStringList{"-autoConnect"} << "!";
-    }
-    void readsTheAutoConnectArgument()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, autoConnect);
-        LaunchOptions options;
-        const bool valid = autoConnect != "!";
-        QCOMPARE(options.parse(QStringList{"bildwart"} + arguments), valid);
-        QCOMPARE(options.errorText().isEmpty(), valid);
-        if (valid)
-            QCOMPARE(options.autoConnect(),
-                     autoConnect.isNull() ? std::nullopt : std::optional(autoConnect));
-    }
-
-    // Help and version; the launch argument wins over the stored port, for this launch only.
-    void helpVersionAndStoredPort()
-    {
+        LaunchOptions none;
+        QVERIFY(none.parse({"bildwart"}) && none.autoConnect() == std::nullopt);
+        LaunchOptions given;
+        QVERIFY(given.parse({"bildwart", "-autoConnect", "sim://x"}));
+        QCOMPARE(given.autoConnect(), std::optional<QString>("sim://x"));
+        LaunchOptions missing;
+        QVERIFY(!missing.parse({"bildwart", "-autoConnect"}) && !missing.errorText().isEmpty());
         LaunchOptions help;
         QVERIFY(help.parse({"bildwart", "--help"}) && help.helpRequested());
         QVERIFY(help.helpText().contains("autoConnect"));
@@ -484,9 +467,8 @@ private slots:
         QCOMPARE(LaunchOptions::autoConnectPath(QString("sim://x"), store.settings()), "sim://x");
     }
 
-    // A dock matches windows to the installed desktop entry by its id and shows its icon.
-    // Started from the build folder nothing is installed: the built-in copy must draw (which
-    // needs Qt's SVG plugin), an opaque screen in the middle, nothing in the lower left corner.
+    // A dock finds the desktop entry by the id; uninstalled, the built-in icon must draw (which
+    // needs Qt's SVG plugin): an opaque screen in the middle, nothing in the lower left corner.
     void identityMatchesTheDesktopEntry()
     {
         applyDesktopIdentity();

@@ -1,5 +1,4 @@
-// What the dashboard shows of the display's values and what its controls send, on a fake line;
-// and its building blocks: the adaptive grid, the flowing button rows, the dragged value row.
+// The dashboard's values and controls on a fake line; the grid, flow and slider it is built of.
 #include "app/Style.h"
 #include "app/UiFixture.h"
 #include "app/dashboard/AudioCard.h"
@@ -54,8 +53,7 @@ QMessageBox* dialog(const QWidget& view)
     return nullptr;
 }
 
-// A dashboard on a connected fake display that answers only with its prompt; no poll gets in
-// the way of what the controls send.
+// On a display that answers only with its prompt, and no poll among what the controls send.
 struct Connected : With<DashboardView> {
     Connected()
     {
@@ -107,8 +105,6 @@ private slots:
         QCOMPARE(text(c.view, "displayName"), QStringLiteral("SMART Board RX"));
         QCOMPARE(tiles(c.view.findChild<PowerCard*>()),
                  QStringList({"Ein", "Standby (Netzwerk)", "Aus"}));
-        for (const char* pair : {"serialNumber", "partNumber", "firmware"})
-            QCOMPARE(text(c.view, pair), QStringLiteral("\u2013"));
         c.lines.receive("\r\nmodelnum=SBID-QX286\r\nserialnum=SIM0000001\r\nfwversion=1.07\r\n");
         QCOMPARE(text(c.view, "displayName"), QStringLiteral("SBID-QX286"));
         QCOMPARE(text(c.view, "serialNumber"), QStringLiteral("SIM0000001"));
