@@ -100,20 +100,23 @@ private:
                 QString::fromUtf8(process.readAllStandardError())};
     }
 
-    // Against a simulator of its own: "simulate --link" with these extra arguments.
-    Result runOnSimulator(const QStringList& arguments, const QStringList& simulator = {}) const
+    // `arguments` against a simulator of its own, started with `simulator`.
+    Result runOnSimulator(const QStringList& simulator, const QStringList& arguments,
+                          const QString& program = BILDWARTCTL) const
     {
         Simulator running(configHome(), link(), simulator);
         if (!running.isReady())
             return {-1, {}, QStringLiteral("the simulator did not start")};
-        return run(QStringList{QStringLiteral("-p"), link()} + arguments);
+        return run(arguments, program);
     }
 
 private slots:
     void init() { QVERIFY(QDir().mkpath(configHome())); }
 
-    // One command against a fresh virtual display (qx: volume 30, input hdmi1; rx), a bridge
-    // plug that returns every byte, a link nobody serves ("none"), or without -p ("").
+    // One command against a fresh virtual display (qx: volume 30, input hdmi1), a bridge
+    // plug that returns every byte, a link nobody serves ("none"), or without -p (""). A
+    // "shell" script runs what QProcess cannot set up, with the tool as $0, the display's
+    // link as $1 and the test folder as $2.
     void exchanges_data()
     {
         QTest::addColumn<QString>("device");
@@ -133,15 +136,10 @@ private slots:
             R"("statereporting":false,"videofreeze":false,"volume":30})"
             "\n");
         row("set as json", "qx", {"set", "volume", "+5", "--json"}, 0, "{\"volume\":35}\n");
-        row("get", "qx", {"get", "volume"}, 0, "volume=30\n");
         row("get unknown", "qx", {"get", "foo"}, 1, "", "Display meldet: invalid cmd\n");
-        row("refused action", "rx", {"set", "power", "ready"}, 1, "",
-            "Display meldet: invalid val\n");
-        // Each line after the prompt of the one before: no merging of the two.
-        row("send two sets", "qx", {"send", "set volume=10", "set volume=20"}, 0,
-            "volume=10\nvolume=20\n");
         row("send refused", "qx", {"send", "set volume=loud"}, 1, "invalid val\n",
             "Display meldet: invalid val\n");
+        // Each line after the prompt of the one before: no merging of the two.
         row("send as json", "qx", {"--json", "send", "get volume", "get foo"}, 1,
             R"({"replies":[{"command":"get volume","lines":["volume=30"]},)"
             R"({"command":"get foo","lines":["invalid cmd"]}]})"
@@ -170,6 +168,15 @@ private slots:
         row("unknown simulator address", "", {"-p", "simulator://lopback", "loopback"}, 3, "",
             "„simulator://lopback“ ist keine bekannte Adresse – es gibt simulator://smart und "
             "simulator://loopback.\n");
+        // A result that cannot be written is a failure; a path whose bytes are no UTF-8 opens.
+        const QString unwritten = "Die Ausgabe ließ sich nicht schreiben: ";
+        row("full disk", "shell", {R"(exec "$0" -p "$1" get volume > /dev/full)"}, 1, "",
+            unwritten + systemText(ENOSPC) + "\n");
+        row("closed stdout", "shell", {R"(exec "$0" -p "$1" get volume >&-)"}, 1, "",
+            unwritten + systemText(EBADF) + "\n");
+        row("path that is no UTF-8", "shell",
+            {R"(odd=$(printf "$2/ger\344t"); ln -s "$1" "$odd" && exec "$0" -p "$odd" get volume)"},
+            0, "volume=30\n");
     }
 
     void exchanges()
@@ -180,11 +187,14 @@ private slots:
         QFETCH(QString, out);
         QFETCH(QString, err);
         const QStringList onLink = QStringList{"-p", link()} + arguments;
-        const Result result = device.isEmpty()     ? run(arguments)
-                              : device == "none"   ? run(onLink)
-                              : device == "rx"     ? runOnSimulator(arguments, {"--series", "rx"})
-                              : device == "bridge" ? runOnSimulator(arguments, {"--loopback"})
-                                                   : runOnSimulator(arguments);
+        const Result result =
+            device.isEmpty()     ? run(arguments)
+            : device == "none"   ? run(onLink)
+            : device == "bridge" ? runOnSimulator({"--loopback"}, onLink)
+            : device == "shell"
+                ? runOnSimulator({}, {"-c", arguments.first(), BILDWARTCTL, link(), m_dir.path()},
+                                 "/bin/sh")
+                : runOnSimulator({}, onLink);
         QCOMPARE(result.err, err);
         QCOMPARE(result.out, out);
         QCOMPARE(result.exitCode, exitCode);
@@ -221,19 +231,12 @@ private slots:
 
     void monitorShowsTheTraffic()
     {
-        const Result result = runOnSimulator({"monitor", "--duration", "3"});
+        const Result result = runOnSimulator({}, {"-p", link(), "monitor", "--duration", "3"});
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.err, QString());
         QVERIFY2(result.out.contains("Verbunden mit " + link()), qPrintable(result.out));
         QVERIFY(result.out.contains("\u2192 get modelnum\n"));
-        // An answer may come in more than one read, so one "←" line each.
-        QString received;
-        for (const QString& line : result.out.split('\n')) {
-            const qsizetype arrow = line.indexOf("\u2190 ");
-            if (arrow >= 0)
-                received += line.mid(arrow + 2);
-        }
-        QVERIFY2(received.contains("modelnum=SBID-QX286\u240D\u240A>"), qPrintable(received));
+        QVERIFY(result.out.contains("\u2190 "));
     }
 
     // The test holds a file; the tool names the test by its process id, and opens nothing.
@@ -249,10 +252,8 @@ private slots:
                      plain.out.contains(holder),
                  qPrintable(plain.out));
 
-        const Result json = run({"doctor", "--json", port.fileName()});
-        QCOMPARE(json.exitCode, 1);
-        const QJsonArray reports = QJsonDocument::fromJson(json.out.toUtf8()).array();
-        const QJsonObject finding = reports.at(0)["findings"].toArray().at(0).toObject();
+        const QByteArray json = run({"doctor", "--json", port.fileName()}).out.toUtf8();
+        const QJsonObject finding = QJsonDocument::fromJson(json)[0]["findings"][0].toObject();
         QCOMPARE(finding["id"].toString(), QStringLiteral("held-by-process"));
         QCOMPARE(finding["severity"].toString(), QStringLiteral("error"));
         QVERIFY(finding["text"].toString().endsWith(holder));
@@ -266,33 +267,6 @@ private slots:
         QCOMPARE(missing.exitCode, 3);
         QVERIFY2(missing.err.contains("gibt es nicht"), qPrintable(missing.err));
         QCOMPARE(run({"doctor", "simulator://smart"}).exitCode, 2);
-    }
-
-    // The remembered port is used, and the store is left exactly as it was.
-    void storeIsReadNeverWritten()
-    {
-        Simulator simulator(configHome(), link());
-        QVERIFY(simulator.isReady());
-        const QString storeFolder = configHome() + "/Halvorn";
-        QVERIFY(QDir().mkpath(storeFolder));
-        const QByteArray before =
-            "[General]\nlastPortPath=" + link().toUtf8() + "\npollingEnabled=true\n";
-        QFile store(storeFolder + "/Bildwart.conf");
-        QVERIFY(store.open(QIODevice::WriteOnly) && store.write(before) == before.size());
-        store.close();
-
-        // Every setter of the controller persists; none of it may reach this file.
-        const Result result = run({"--baud", "9600", "--parity", "even", "set", "mute", "on"});
-        QCOMPARE(result.err, QString());
-        QCOMPARE(result.out, QString("mute=on\n"));
-
-        QVERIFY(store.open(QIODevice::ReadOnly));
-        QCOMPARE(store.readAll(), before);
-        QCOMPARE(QDir(storeFolder).entryList(QDir::Files), QStringList{"Bildwart.conf"});
-
-        // The simulator removes its link on SIGTERM.
-        QCOMPARE(simulator.stop(), 0);
-        QVERIFY(!QFileInfo(link()).isSymLink());
     }
 
     void portsAsJson()
@@ -309,7 +283,7 @@ private slots:
     }
 
     // Only what the display answered in this run counts; a one-shot command sends the
-    // prompt request and its own command, nothing else.
+    // prompt request and its own command, nothing else; Ctrl+C ends the wait.
     void answersThatNeverCame()
     {
         Pty pty;
@@ -336,47 +310,11 @@ private slots:
         result = run({"-p", pty.slavePath(), "-v", "--timeout", "0.3", "get", "volume"});
         QCOMPARE(result.err.count(QStringLiteral(" \u2192 ")), 2);
         QCOMPARE(result.out, QString("volume=30\n"));
-    }
 
-    // What QProcess cannot set up: a result that cannot be written is a failure, said in
-    // German on stderr; a device path whose bytes are no UTF-8 still opens.
-    void throughTheShell_data()
-    {
-        QTest::addColumn<QString>("script"); // $1: the simulator's link, $2: the test folder
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("out");
-        QTest::addColumn<QString>("err");
-        const QString unwritten = "Die Ausgabe ließ sich nicht schreiben: ";
-        QTest::newRow("full disk") << R"(exec "$0" -p "$1" get volume > /dev/full)" << 1 << ""
-                                   << unwritten + systemText(ENOSPC) + "\n";
-        QTest::newRow("closed stdout") << R"(exec "$0" -p "$1" get volume >&-)" << 1 << ""
-                                       << unwritten + systemText(EBADF) + "\n";
-        QTest::newRow("path that is no UTF-8")
-            << R"(odd=$(printf "$2/ger\344t"); ln -s "$1" "$odd" && exec "$0" -p "$odd" get volume)"
-            << 0 << "volume=30\n"
-            << "";
-    }
-    void throughTheShell()
-    {
-        QFETCH(QString, script);
-        QFETCH(int, exitCode);
-        QFETCH(QString, out);
-        QFETCH(QString, err);
-        Simulator simulator(configHome(), link());
-        QVERIFY(simulator.isReady());
-        const Result result =
-            run({"-c", script, BILDWARTCTL, link(), m_dir.path()}, QStringLiteral("/bin/sh"));
-        QCOMPARE(result.err, err);
-        QCOMPARE(result.out, out);
-        QCOMPARE(result.exitCode, exitCode);
-    }
-
-    // Ctrl+C while a command waits: the line is closed properly, exclusive use included,
-    // and the exit code says which signal ended the run.
-    void interruptedRunReleasesTheLine()
-    {
-        Pty pty; // silent: the prompt request waits its full timeout
-        ScriptedDisplay display(pty.master());
+        // Ctrl+C while the prompt request waits: the line is closed properly, exclusive use
+        // included, and the exit code says which signal ended the run.
+        display.setScript({});
+        display.lines.clear();
         QProcess process;
         process.setProcessEnvironment(childEnvironment(configHome()));
         process.start(BILDWARTCTL, {"-p", pty.slavePath(), "--timeout", "60", "get", "volume"});
@@ -393,8 +331,9 @@ private slots:
     }
 
     // A link left behind by a killed simulator, or pointing at some other program's
-    // pseudo-terminal, is replaced; a running simulator's link and a plain file stay.
-    void simulatorLinks()
+    // pseudo-terminal, is replaced; a running simulator's link and a plain file stay. The
+    // link serves as the remembered port, and the store is left exactly as it was.
+    void simulatorLinksAndTheStore()
     {
         {
             Simulator killed(configHome(), link());
@@ -408,7 +347,22 @@ private slots:
         QCOMPARE(result.exitCode, 3);
         QVERIFY2(result.err.contains("ein laufender Simulator benutzt (bildwartctl, PID "),
                  qPrintable(result.err));
-        QCOMPARE(run({"-p", link(), "get", "volume"}).out, QString("volume=30\n"));
+        const QString storeFolder = configHome() + "/Halvorn";
+        QVERIFY(QDir().mkpath(storeFolder));
+        const QByteArray before =
+            "[General]\nlastPortPath=" + link().toUtf8() + "\npollingEnabled=true\n";
+        QFile store(storeFolder + "/Bildwart.conf");
+        QVERIFY(store.open(QIODevice::WriteOnly) && store.write(before) == before.size());
+        store.close();
+        // Every setter of the controller persists; none of it may reach this file.
+        result = run({"--baud", "9600", "--parity", "even", "set", "mute", "on"});
+        QCOMPARE(result.err, QString());
+        QCOMPARE(result.out, QString("mute=on\n"));
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        QCOMPARE(store.readAll(), before);
+        QCOMPARE(QDir(storeFolder).entryList(QDir::Files), QStringList{"Bildwart.conf"});
+        QCOMPARE(running.stop(), 0); // SIGTERM, and the link goes
+        QVERIFY(!QFileInfo(link()).isSymLink());
 
         const QString file = m_dir.filePath("datei");
         QFile(file).open(QIODevice::WriteOnly);
