@@ -1,7 +1,9 @@
-// Both scans and the hot-plug watcher against a fake device tree; runs under umockdev's
-// preload library. Its uevents are in the watcher's socket when uevent() returns, so that
-// one processEvents() handles them.
+// Both scans, the hot-plug watcher and the port fact collector against a fake device tree;
+// runs under umockdev's preload library. Its uevents are in the watcher's socket when
+// uevent() returns, so that one processEvents() handles them.
+#include "FakeUsers.h"
 #include "MockDeviceTree.h"
+#include "serial/PortFactCollector.h"
 #include "serial/SerialPortInfo.h"
 #include "serial/USBSerialWatcher.h"
 #include "serial/UnboundAdapter.h"
@@ -21,6 +23,13 @@ namespace {
 // Generous: CI is a slow, shared machine, and sanitizers slow it further.
 constexpr int eventTimeoutMs = 10000;
 
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
 } // namespace
 
 class TestPortDiscovery : public QObject {
@@ -29,24 +38,18 @@ class TestPortDiscovery : public QObject {
 private:
     std::unique_ptr<MockDeviceTree> m_tree;
     std::unique_ptr<USBSerialWatcher> m_watcher;
-    QString m_adapter;
     int m_changes = 0;
 
-    // As the kernel shows an adapter: USB device, interface with its driver, tty.
+    // As the kernel shows an adapter: USB device, interface with its driver (returned), tty.
     QString addAdapter(const QString& bus, const MockDeviceTree::Pairs& attributes,
-                       const QString& driver, const QString& tty, const QStringList& links = {})
+                       const QString& driver, const QString& tty = {},
+                       const QStringList& links = {})
     {
         const QString device = m_tree->add("usb", bus, {}, "usb_device", {}, attributes);
         const QString interface = m_tree->add("usb", bus + ":1.0", device, "usb_interface", driver);
-        return tty.isEmpty() ? device : m_tree->addTty(interface, tty, links);
-    }
-
-    // A process folder as /proc shows it, with one open descriptor.
-    static bool addProcess(const QString& folder, const QString& comm, const QString& openFile)
-    {
-        QFile file(folder + "/comm");
-        return QDir().mkpath(folder + "/fd") && file.open(QIODevice::WriteOnly) &&
-               file.write(comm.toUtf8() + '\n') > 0 && QFile::link(openFile, folder + "/fd/3");
+        if (!tty.isEmpty())
+            m_tree->addTty(interface, tty, links);
+        return interface;
     }
 
     // Does the step, then waits until a change is reported.
@@ -63,15 +66,6 @@ private:
     {
         m_watcher = std::make_unique<USBSerialWatcher>(directories, dev);
         m_watcher->onChange = [this] { ++m_changes; };
-    }
-
-    // An adapter plugged in before the watcher starts on udev's stream.
-    void plugAdapterAndWatch()
-    {
-        m_adapter = m_tree->add("usb", "1-1", {}, "usb_device");
-        m_tree->addTty(m_tree->add("usb", "1-1:1.0", m_adapter, "usb_interface", "ftdi_sio"),
-                       "ttyUSB0");
-        watch(USBSerialWatcher::DirectoryWatch::never);
     }
 
 private slots:
@@ -92,33 +86,16 @@ private slots:
         m_tree.reset();
     }
 
-    void adapterWithTtyIsAPortUnderItsStableName()
-    {
-        const QString byId = "usb-FTDI_FT232R_USB_UART_A10K-if00-port0";
-        addAdapter("1-1",
-                   {{"idVendor", "0403"},
-                    {"idProduct", "6001"},
-                    {"product", "FT232R USB UART"},
-                    {"manufacturer", "FTDI"},
-                    {"serial", "A10K"}},
-                   "ftdi_sio", "ttyUSB0", {"/dev/serial/by-id/" + byId, "/dev/serial/by-path/x"});
-        // udev names the link, but it is not on disk (yet): the node is the path.
-        SerialPortInfo expected{"/dev/ttyUSB0", "FT232R USB UART", "FTDI FT232R USB UART · USB"};
-        QCOMPARE(SerialPortInfo::scan(), QList{expected});
-        QCOMPARE(UnboundAdapter::scan(), QList<UnboundAdapter>());
-
-        m_tree->addByIdLink(byId, "ttyUSB0");
-        expected.path = "/dev/serial/by-id/" + byId;
-        QCOMPARE(SerialPortInfo::scan(), QList{expected});
-    }
-
     // Consoles hang below no device; of the UARTs, those with a chip type the kernel found
-    // (4: 16550A, 0: none) are listed. The scan opens none of them.
+    // (4: 16550A, 0: none) are listed. The scan opens none of them. Adapters with a port
+    // are no unbound ones.
     void portsAreDescribedAndSorted()
     {
-        addAdapter("1-1", {{"idVendor", "0403"}, {"product", "FT232R"}}, "ftdi_sio", "ttyUSB0");
-        addAdapter("1-2", {{"idVendor", "2341"}, {"product", "Uno"}, {"manufacturer", "Arduino"}},
-                   "cdc_acm", "ttyACM0");
+        const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K-if00-port0";
+        addAdapter("1-1",
+                   {{"idVendor", "0403"}, {"product", "FT232R USB UART"}, {"manufacturer", "FTDI"}},
+                   "ftdi_sio", "ttyUSB0", {byId, "/dev/serial/by-path/x"});
+        addAdapter("1-2", {{"idVendor", "2341"}, {"product", "Uno"}}, "cdc_acm", "ttyACM0");
         m_tree->addTty(m_tree->add("pci", "0000:03:00.0", {}, {}, "exar_serial"), "ttyS4");
         for (const char* name : {"console", "tty0", "ptmx"})
             m_tree->addTty("/sys/devices/virtual/tty", name);
@@ -126,12 +103,19 @@ private slots:
         m_tree->addTty(uarts, "ttyS0", {}, {{"type", "4"}});
         m_tree->addTty(uarts, "ttyS1", {}, {{"type", "0"}});
         m_tree->addTty(uarts, "ttyS2");
-        const QList<SerialPortInfo> expected = {
-            {"/dev/ttyACM0", "Uno", "Arduino Uno · USB"},
-            {"/dev/ttyUSB0", "FT232R", "FT232R · USB"},
+        // udev names the links, but they are not on disk (yet): the node is the path.
+        QList<SerialPortInfo> expected = {
+            {"/dev/ttyACM0", "Uno", "Uno · USB"},
+            {"/dev/ttyUSB0", "FT232R USB UART", "FTDI FT232R USB UART · USB"},
             {"/dev/ttyS0", "ttyS0", "/dev/ttyS0"},
             {"/dev/ttyS4", "ttyS4", "/dev/ttyS4"},
         };
+        QCOMPARE(SerialPortInfo::scan(), expected);
+        QCOMPARE(UnboundAdapter::scan(), QList<UnboundAdapter>());
+
+        m_tree->addByIdLink(QFileInfo(byId).fileName(), "ttyUSB0");
+        expected[1].path = byId;
+        expected.move(1, 0);
         QCOMPARE(SerialPortInfo::scan(), expected);
     }
 
@@ -156,6 +140,11 @@ private slots:
                      // Its by-path link is not on disk.
                      {"/dev/ttyUSB1", "FT232R", "FT232R · USB" + note + "nach Gerätedatei benannt"},
                  }));
+        // What the port doctor learns of the first one.
+        const PortFacts facts =
+            PortFactCollector().collect("/dev/ttyUSB0", PortFactCollector::Depth::quick);
+        QCOMPARE(facts.sharedById, byId);
+        QCOMPARE(facts.listedAs, QStringLiteral("/dev/serial/by-path/usb-0:1-1:1.0-port0"));
     }
 
     void adapterScan_data()
@@ -172,8 +161,10 @@ private slots:
             UnboundAdapter{"USB Serial", 6790, 29987, "", {}});
         row("port on its way", {{"idVendor", "067b"}, {"idProduct", "2303"}}, "pl2303",
             UnboundAdapter{"USB-Seriell-Wandler", 1659, 8963, "", {}});
-        row("no product id", {{"idVendor", "10c4"}}, "",
-            UnboundAdapter{"USB-Seriell-Wandler", 4292, 0, "", {}});
+        // No program holds it: the advice can only name usbfs.
+        row("no product id, held through usbfs",
+            {{"idVendor", "10c4"}, {"busnum", "3"}, {"devnum", "5"}}, "usbfs",
+            UnboundAdapter{"USB-Seriell-Wandler", 4292, 0, "", "usbfs"});
         row("foreign vendor", {{"idVendor", "05ac"}, {"product", "iPhone"}}, "", {});
     }
 
@@ -182,37 +173,21 @@ private slots:
         QFETCH(MockDeviceTree::Pairs, attributes);
         QFETCH(QString, driver);
         QFETCH(Expected, expected);
-        addAdapter("3-1", attributes, driver, {});
-        QCOMPARE(UnboundAdapter::scan(), expected ? QList{*expected} : QList<UnboundAdapter>());
+        addAdapter("3-1", attributes, driver);
+        QCOMPARE(UnboundAdapter::scan(UsbfsHolder("/nonexistent/proc")),
+                 expected ? QList{*expected} : QList<UnboundAdapter>());
         QCOMPARE(SerialPortInfo::scan(), QList<SerialPortInfo>());
-    }
-
-    // The advice texts themselves are checked in test_port_list.
-    void adapterHeldThroughUsbfs()
-    {
-        addAdapter("3-1",
-                   {{"idVendor", "10c4"}, {"product", "CP2102N"}, {"busnum", "3"}, {"devnum", "5"}},
-                   "usbfs", {});
-        // No program found in /proc at first, later the holder.
-        QTemporaryDir root;
-        const UsbfsHolder usbfs(root.filePath("proc"), root.filePath("dev"));
-        QCOMPARE(UnboundAdapter::scan(usbfs).value(0).capturedBy, Holder("usbfs"));
-        QVERIFY(addProcess(root.filePath("proc/4711"), "VirtualBoxVM",
-                           root.filePath("dev/bus/usb/003/005")));
-        const QList<UnboundAdapter> adapters = UnboundAdapter::scan(usbfs);
-        QCOMPARE(adapters.size(), 1);
-        QCOMPARE(adapters.first().capturedBy, Holder("VirtualBoxVM"));
     }
 
     // Presence and driver changes count, "change" events do not. A tty that comes and goes
     // within moments is what brltty's grab of a CH340 looks like.
     void plugPullAndDriverChangesAreReported()
     {
-        plugAdapterAndWatch();
+        const QString adapter = m_tree->add("usb", "1-1", {}, "usb_device"); // there before
+        watch(USBSerialWatcher::DirectoryWatch::never);
         m_watcher->start();
-        m_watcher->start(); // happens once
         QVERIFY(m_watcher->isWatching());
-        m_tree->uevent(m_adapter, "change");
+        m_tree->uevent(adapter, "change");
         QCoreApplication::processEvents();
         QCOMPARE(m_changes, 0);
 
@@ -230,8 +205,8 @@ private slots:
             m_tree->uevent(device, "remove");
         }));
         QCOMPARE(m_watcher->shortLivedAdapters(), (QList<UsbId>{{0x1a86, 0x7523}}));
-        QVERIFY(reported([&] { m_tree->uevent(m_adapter, "unbind"); }));
-        QVERIFY(reported([&] { m_tree->uevent(m_adapter, "bind"); }));
+        QVERIFY(reported([&] { m_tree->uevent(adapter, "unbind"); }));
+        QVERIFY(reported([&] { m_tree->uevent(adapter, "bind"); }));
     }
 
     void onlyShortLivesCount()
@@ -246,7 +221,7 @@ private slots:
 
     void withoutUdevItStaysIdleAndTriesAgain()
     {
-        plugAdapterAndWatch();
+        watch(USBSerialWatcher::DirectoryWatch::never);
         rlimit limit{};
         QCOMPARE(getrlimit(RLIMIT_NOFILE, &limit), 0);
         // No descriptor left for udev's socket: every lower number is taken.
@@ -262,8 +237,6 @@ private slots:
 
         m_watcher->start();
         QVERIFY(m_watcher->isWatching());
-        m_tree->uevent(m_adapter, "remove");
-        QTRY_COMPARE_WITH_TIMEOUT(m_changes, 1, eventTimeoutMs);
     }
 
     // Nodes and stable names, where no udev daemon runs. The stable names' folder is
@@ -274,7 +247,6 @@ private slots:
         QVERIFY(QFile(dev.filePath("ttyS0")).open(QIODevice::WriteOnly)); // present before
         watch(USBSerialWatcher::DirectoryWatch::always, dev.path());
         m_watcher->start();
-        m_watcher->start(); // happens once
         QVERIFY(m_watcher->isWatching());
         QCoreApplication::processEvents();
         QCOMPARE(m_changes, 0);
@@ -287,6 +259,70 @@ private slots:
             QVERIFY(reported([&] { QFile::link("../../ttyUSB0", byId + "/usb-FTDI_A10K-port0"); }));
             QVERIFY(reported([&] { QDir(byId).removeRecursively(); }));
         }
+    }
+
+    // An FTDI adapter with latency_timer 16, an Arduino's ttyACM while ModemManager runs,
+    // and a CH340 without a port that brltty's rule names and a VM holds. What the facts
+    // mean is test_port_diagnosis's.
+    void factsOfEachPort()
+    {
+        QTemporaryDir root; // the fake /proc, /dev/bus/usb and rule folders
+        const QString byId = "/dev/serial/by-id/usb-FTDI_FT232R_A10K-if00-port0";
+        const QString interface =
+            addAdapter("1-1", {{"idVendor", "0403"}, {"idProduct", "6001"}, {"product", "Adapter"}},
+                       "ftdi_sio");
+        const QString port = m_tree->add("usb-serial", "ttyUSB0", interface, {}, "ftdi_sio",
+                                         {{"latency_timer", "16"}});
+        m_tree->addTty(port + "/tty", "ttyUSB0", {byId});
+        m_tree->addByIdLink(QFileInfo(byId).fileName(), "ttyUSB0");
+        addAdapter("1-3", {{"idVendor", "2341"}}, "cdc_acm", "ttyACM0");
+        addAdapter("3-1",
+                   {{"idVendor", "1a86"}, {"idProduct", "7523"}, {"busnum", "3"}, {"devnum", "5"}},
+                   "usbfs");
+        QVERIFY(writeFile(root.filePath("proc/640/comm"), "ModemManager\n"));
+        QVERIFY(writeFile(root.filePath("proc/4711/comm"), "VirtualBoxVM\n"));
+        QVERIFY(QDir().mkpath(root.filePath("proc/4711/fd")));
+        QVERIFY(QFile::link(root.filePath("dev/bus/usb/003/005"), root.filePath("proc/4711/fd/3")));
+        const QString rule = "/usr/lib/udev/rules.d/90-brltty-device.rules";
+        QVERIFY(writeFile(root.filePath(rule.mid(1)),
+                          "ENV{PRODUCT}==\"1a86/7523/*\", GOTO=\"brltty_usb_run\"\n"));
+
+        auto users = std::make_shared<FakeUsers>();
+        users->user = {0, "root", {0}, {0}};
+        const PortFactCollector::Sources sources{
+            root.filePath("proc"), root.filePath("dev"), root.path(), users, {{0x1a86, 0x7523}}};
+        QHash<QString, PortFacts> byNode;
+        for (const PortFacts& facts :
+             PortFactCollector(sources).collectAll(PortFactCollector::Depth::quick))
+            byNode.insert(facts.unbound ? QString("unbound") : facts.node, facts);
+        QCOMPARE(byNode.keys().size(), 3);
+
+        const PortFacts ftdi = byNode.value("/dev/ttyUSB0");
+        QCOMPARE(ftdi.latencyTimerMs, std::optional(16));
+        QCOMPARE(ftdi.driver, QStringLiteral("ftdi_sio"));
+        QCOMPARE(ftdi.vendorID, 0x0403);
+        QCOMPARE(ftdi.title, QStringLiteral("Adapter"));
+        QCOMPARE(ftdi.listedAs, byId);
+        QCOMPARE(ftdi.sharedById, QString()); // its own by-id link is no second adapter's
+        const PortFacts acm = byNode.value("/dev/ttyACM0");
+        QVERIFY(acm.modemManagerRunning && !acm.latencyTimerMs);
+        QCOMPARE(acm.driver, QStringLiteral("cdc_acm"));
+        const PortFacts ch340 = byNode.value("unbound");
+        QCOMPARE(ch340.capturedBy, Holder("VirtualBoxVM"));
+        QCOMPARE(ch340.brlttyRule, rule);
+        QVERIFY(ch340.vanishedQuickly && !ch340.brlttyRunning);
+
+        // A port that is gone, just after the CH340's tty came and went.
+        PortFacts gone =
+            PortFactCollector(sources).collect("/dev/ttyUSB7", PortFactCollector::Depth::quick);
+        QVERIFY(gone.vanishedQuickly && !gone.nodeAttributes);
+        QCOMPARE(gone.brlttyRule, rule);
+
+        // The rule switched off the way the fix says.
+        QVERIFY(QDir().mkpath(root.filePath("etc/udev/rules.d")));
+        QVERIFY(QFile::link("/dev/null", root.filePath("etc/udev/rules.d/90-brltty-device.rules")));
+        gone = PortFactCollector(sources).collect("/dev/ttyUSB7", PortFactCollector::Depth::quick);
+        QCOMPARE(gone.brlttyRule, QString());
     }
 };
 

