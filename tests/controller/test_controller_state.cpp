@@ -1,5 +1,4 @@
-// What the controller keeps across launches, how it starts, and its traffic log: how an
-// entry reads and is exported, and how the log keeps its cap and announces each change.
+// What the controller keeps across launches, how it starts, and its traffic log.
 #include "ControllerFixture.h"
 #include "controller/LogExport.h"
 
@@ -121,11 +120,10 @@ private slots:
     void startupConnection_data()
     {
         QTest::addColumn<bool>("autoReconnect");
-        QTest::addColumn<QString>("remembered"); // "listed", "absent" or a stored path
+        QTest::addColumn<QString>("remembered"); // "listed" or a stored path
         QTest::addColumn<int>("expected");       // ConnectionState::Case
         using C = ConnectionState::Case;
         QTest::newRow("remembered adapter present") << true << "listed" << int(C::connected);
-        QTest::newRow("remembered adapter absent") << true << "absent" << int(C::waiting);
         QTest::newRow("reconnection off") << false << "listed" << int(C::disconnected);
         QTest::newRow("simulator never restored")
             << true << "simulator://smart" << int(C::disconnected);
@@ -140,8 +138,6 @@ private slots:
         if (remembered == u"listed") {
             path = QStringLiteral("/dev/ttyUSB0");
             f.scanner->list(path);
-        } else if (remembered == u"absent") {
-            path = QStringLiteral("/dev/serial/by-id/usb-gone");
         }
         f.store.settings().setValue("lastPortPath", path);
         f.store.settings().setValue("autoReconnect", autoReconnect);
@@ -197,7 +193,9 @@ private slots:
         QCOMPARE(entry.exportLine(), expected);
     }
 
-    void exportTextAndFile()
+    // The export, then the cap: it drops the oldest entry per new one and says so, never
+    // the whole log; the entries carry fresh ids and the clock's time.
+    void exportCapAndAnnouncements()
     {
         ControllerFixture f;
         DisplayController& c = f.connected(promptOnly);
@@ -222,14 +220,7 @@ private slots:
         QVERIFY(writeExportFile(path, QString()));
         QCOMPARE(QFileInfo(path).size(), 0);
         QVERIFY(!writeExportFile(dir.filePath("missing/log.txt"), "x"));
-    }
 
-    // The cap drops the oldest entry per new one and says so, never the whole log; the
-    // entries carry fresh ids and the clock's time.
-    void capAndAnnouncements()
-    {
-        ControllerFixture f;
-        DisplayController& c = f.connected(promptOnly);
         c.setRawMode(true);
         c.clearLog();
         QSignalSpy appended(&c, &DisplayController::logAppended);

@@ -1,6 +1,4 @@
-// The controller on real lines, one scenario per concern: the built-in simulator, and an
-// adapter pulled and replugged many times. Everything else is checked on fake lines with
-// a clock moved by hand.
+// The controller on real lines; everything else is checked on fake lines.
 #include "ControllerFixture.h"
 #include "Pty.h"
 #include "ScriptedDisplay.h"
