@@ -94,18 +94,17 @@ private slots:
     void persistence()
     {
         ControllerFixture f;
-        TemporaryStore& store = f.store;
         DisplayController* controller = &f.make();
         // Equal serial settings: nothing is announced or written.
         QSignalSpy changed(controller, &DisplayController::settingsChanged);
         controller->setSettings(SerialSettings::smartStandard());
         QCOMPARE(changed.size(), 0);
-        QVERIFY(!store.settings().contains("serialSettings"));
+        QVERIFY(!f.store.settings().contains("serialSettings"));
         SerialSettings other;
         other.assertRTS = false;
         controller->setSettings(other);
         QCOMPARE(changed.size(), 1);
-        QCOMPARE(SerialSettings::fromJson(store.settings().value("serialSettings").toByteArray()),
+        QCOMPARE(SerialSettings::fromJson(f.store.settings().value("serialSettings").toByteArray()),
                  std::optional(other));
 
         // The plain keys are written on every assignment, equal or not, without a signal.
@@ -113,8 +112,8 @@ private slots:
         controller->setPollingEnabled(true);
         controller->setSeries(DisplaySeries::qx);
         QCOMPARE(polling.size(), 0);
-        QCOMPARE(store.settings().value("pollingEnabled").toBool(), true);
-        QCOMPARE(store.settings().value("displaySeries").toString(), QStringLiteral("QX"));
+        QCOMPARE(f.store.settings().value("pollingEnabled").toBool(), true);
+        QCOMPARE(f.store.settings().value("displaySeries").toString(), QStringLiteral("QX"));
     }
 
     void startupConnection_data()

@@ -94,8 +94,7 @@ struct ControllerFixture {
         return *controller;
     }
 
-    // Lists the port, as the scan finds a plugged adapter, and connects to it; on the
-    // test's clock, until the first command is out.
+    // Lists the port, as a scan finds a plugged adapter, and connects until the first command.
     DisplayController& connectTo(const QString& path)
     {
         if (!SerialPortInfo::isSimulatorPath(path))
