@@ -1,7 +1,5 @@
-// Commands, replies and the line tests on a fake line and a clock moved by hand: the prompt
-// handshake, timeouts, raw mode, the poll, what the display sends and what the user asks
-// for (the reply rules themselves are checked on the plain state, test_display_values), the
-// test output for a terminal program and the bridge-plug test against echoes chosen here.
+// Commands, replies, test output and the bridge-plug test on a fake line and a clock moved
+// by hand; the reply rules themselves are checked on the plain state (test_display_values).
 #include "ControllerFixture.h"
 
 #include <QSignalSpy>
@@ -25,16 +23,6 @@ const QStringList startupLines =
     QStringList{""} + queries("modelnum serialnum partnum fwversion powerstate input volume mute "
                               "micmute brightness videofreeze screenshade statereporting");
 
-// A fresh controller on a silent display, with these timings, its first command out.
-DisplayController& silent(ControllerFixture& f, double timeout, double pause)
-{
-    SerialSettings settings;
-    settings.responseTimeout = timeout;
-    settings.interCommandDelay = pause;
-    f.make().setSettings(settings);
-    return f.connectTo("/dev/ttyUSB0");
-}
-
 // A display that knows volume 40 and repeats what it is set to.
 QByteArray volume40(const QString& line)
 {
@@ -45,20 +33,11 @@ QByteArray volume40(const QString& line)
     return answerEverything(line);
 }
 
-const QString notConnected =
-    QStringLiteral("Erst verbinden – Testbytes gehen auf die gewählte Schnittstelle.");
-const QString invalidHex = QStringLiteral("Ungültige Hex-Eingabe.");
-
 // The packet as sent at `sent`, with its local time.
 QByteArray counterLine(qint64 number, const QDateTime& sent)
 {
     return "Bildwart Test #" + QByteArray::number(number).rightJustified(4, '0') +
            " | 19200 8N1 | " + sent.toLocalTime().toString("HH:mm:ss").toLatin1() + "\r\n";
-}
-
-QString stopLine(const LoopbackStats& stats)
-{
-    return QStringLiteral("Brückentest beendet: ") + stats.summary();
 }
 
 // A bridge plug with a fault: what comes back for each packet.
@@ -87,32 +66,44 @@ private slots:
         QCOMPARE(noon.toLocalTime().time().hour(), 13);
     }
 
-    void startupQueriesOneAfterTheOther()
+    // The start-up queries one after the other; an RX model number names the series, once.
+    void startupQueriesAndSeries()
     {
         ControllerFixture f;
-        DisplayController& c = f.connected();
+        DisplayController& c = f.connected([](const QString& line) -> QByteArray {
+            if (line == u"get modelnum")
+                return "\r\nmodelnum=SBID-RX086\r\n>";
+            return answerEverything(line);
+        });
         QCOMPARE(f.lines.lines, startupLines);
         QCOMPARE(f.logTexts(Kind::tx).first(), QStringLiteral("(Zeilenende – Prompt anfordern)"));
         QCOMPARE(c.timeouts(), 0);
-        QCOMPARE(c.display().volume, 30.0);
         QVERIFY(f.idle());
+        QCOMPARE(c.series(), DisplaySeries::rx);
+        QCOMPARE(c.display().modelNumber, QStringLiteral("SBID-RX086"));
+        QCOMPARE(f.store.settings().value("displaySeries").toString(), QStringLiteral("RX"));
 
         // A prompt while nothing waits sends nothing, and the pump still works afterwards.
         f.lines.receive("\r\n>");
         f.clock->advance(1);
         QCOMPARE(f.lines.lines, startupLines);
-        c.send("get mute");
-        f.clock->settle();
-        QCOMPARE(f.lines.lines.last(), QStringLiteral("get mute"));
+        c.queryDeviceInfo();
+        f.clock->advance(1);
+        QCOMPARE(f.lines.lines.last(), QStringLiteral("get fwversion"));
+        QCOMPARE(f.logTexts(Kind::info).count("Reihe automatisch erkannt: SMART RX"), 1);
     }
 
     // A silent display: each command waits its timeout, then the pause. A prompt that
     // comes after its command timed out wakes nothing; the next command goes out after
-    // the prompt and the pause, not a moment before.
-    void timeoutsPromptAndPause()
+    // the prompt and the pause, not a moment before. Raw mode ends the wait at once.
+    void timeoutsPromptPauseAndRawMode()
     {
         ControllerFixture f;
-        DisplayController& c = silent(f, 1.5, 0.05);
+        SerialSettings settings;
+        settings.responseTimeout = 1.5;
+        settings.interCommandDelay = 0.05;
+        f.make().setSettings(settings);
+        DisplayController& c = f.connectTo("/dev/ttyUSB0");
         QCOMPARE(f.lines.lines, QStringList{""});
         f.clock->advance(1.499);
         QCOMPARE(c.timeouts(), 0);
@@ -139,19 +130,13 @@ private slots:
         f.clock->advance(0.001);
         QCOMPARE(f.lines.lines.size(), 4);
         QCOMPARE(c.current()->text, QStringLiteral("get partnum"));
-    }
 
-    void rawModeEndsTheWaitAtOnce()
-    {
-        ControllerFixture f;
-        DisplayController& c = silent(f, 30, 0.05);
-        QVERIFY(c.current().has_value());
         c.setRawMode(true);
         QVERIFY(!c.current());
         QVERIFY(c.queue().isEmpty());
         f.clock->advance(60);
-        QCOMPARE(c.timeouts(), 0);
-        QCOMPARE(f.lines.lines.size(), 1);
+        QCOMPARE(c.timeouts(), 2);
+        QCOMPARE(f.lines.lines.size(), 4);
         c.send("get volume"); // dropped in raw mode
         QVERIFY(c.queue().isEmpty());
         QCOMPARE(f.logTexts(Kind::info).last(),
@@ -203,9 +188,6 @@ private slots:
         if (polled) {
             f.clock->advance(0.5);
             QCOMPARE(f.lines.lines.mid(before), queries("powerstate input volume mute brightness"));
-            // Polls and their answers are marked, so the terminal can hide them.
-            const LogEntry& last = c.log().last();
-            QVERIFY(last.poll && last.kind == Kind::rx);
         }
     }
 
@@ -274,7 +256,6 @@ private slots:
         DisplayController& c = f.connected(volume40);
         QCOMPARE(c.display().volume, 40.0);
         c.setVolume(70.4);
-        QCOMPARE(c.display().volume, 70.0); // at once, before any answer
         c.send("get volume");
         f.clock->advance(2);
         QCOMPARE(c.display().volume, 70.0);
@@ -299,30 +280,9 @@ private slots:
         QCOMPARE(f.logTexts(Kind::async), QStringList{"Am Gerät geändert: mute=on"});
         QCOMPARE(events.size(), 1 + 4); // the prompt of "set mute=off", then the four lines
         QCOMPARE(events.last().at(0).value<SmartEvent>(), SmartEvent::makeText("help: get/set"));
-
-        // Raw mode logs what comes, but parses nothing.
-        c.setRawMode(true);
-        const qint64 before = c.rxCount();
+        c.setRawMode(true); // parses nothing
         f.lines.receive("\r\nvolume=99\r\n>");
-        QCOMPARE(c.rxCount(), before + 14);
         QCOMPARE(c.display().volume, 30.0);
-        QCOMPARE(events.size(), 5);
-    }
-
-    void seriesIsRecognisedOnce()
-    {
-        ControllerFixture f;
-        DisplayController& c = f.connected([](const QString& line) -> QByteArray {
-            if (line == u"get modelnum")
-                return "\r\nmodelnum=SBID-RX086\r\n>";
-            return answerEverything(line);
-        });
-        QCOMPARE(c.series(), DisplaySeries::rx);
-        QCOMPARE(c.display().modelNumber, QStringLiteral("SBID-RX086"));
-        QCOMPARE(f.store.settings().value("displaySeries").toString(), QStringLiteral("RX"));
-        c.queryDeviceInfo();
-        f.clock->advance(1);
-        QCOMPARE(f.logTexts(Kind::info).count("Reihe automatisch erkannt: SMART RX"), 1);
     }
 
     void actionsChangeTheLocalCopyAndQueueOneCommand()
@@ -386,13 +346,11 @@ private slots:
         QCOMPARE(c.queue().size(), queued);
         QCOMPARE(f.logTexts(Kind::error),
                  QStringList{"Werksreset braucht die Seriennummer – erst „Geräteinfo abfragen“."});
-        f.lines.receive("\r\nserialnum=SIM0000001\r\n");
-        c.factoryReset();
-        QCOMPARE(c.queue().commands().last().text, QStringLiteral("set factoryreset=SIM0000001"));
     }
 
-    // Without a line an action only changes the local copy, and raw bytes are refused aloud.
-    void rawSending()
+    // Without a line an action only changes the local copy, and raw bytes and test output
+    // are refused aloud; test output that makes no bytes sends nothing.
+    void rawSendingAndTestOutputWithoutBytes()
     {
         ControllerFixture f;
         DisplayController& c = f.make();
@@ -403,8 +361,14 @@ private slots:
         c.sendRaw("x");
         c.setRawMode(true);
         c.sendCustom("abc");
-        QCOMPARE(f.logTexts(Kind::error), QStringList({"Nicht verbunden.", "Nicht verbunden."}));
+        c.startTest();
+        c.sendTestOnce();
+        const QString notConnected =
+            QStringLiteral("Erst verbinden – Testbytes gehen auf die gewählte Schnittstelle.");
+        QCOMPARE(f.logTexts(Kind::error),
+                 QStringList({"Nicht verbunden.", "Nicht verbunden.", notConnected, notConnected}));
         QCOMPARE(c.txCount(), 0);
+        QVERIFY(!c.testRunning());
 
         f.connectTo("/dev/ttyUSB0");
         const qint64 tx = c.txCount();
@@ -425,6 +389,15 @@ private slots:
         c.sendRaw({});
         QCOMPARE(c.txCount(), tx + 18);
         QCOMPARE(f.logTexts(Kind::tx).last(), QString());
+
+        c.setTestPattern(TestPattern::customHex);
+        c.setTestCustomHex("48 6G");
+        c.setTestInterval(0.05);
+        c.startTest();
+        f.clock->advance(0.1);
+        QCOMPARE(f.logTexts(Kind::error).count("Ungültige Hex-Eingabe."), 3); // 0, 0.05, 0.1
+        QVERIFY(c.testRunning());
+        QCOMPARE(c.txCount(), tx + 18);
     }
 
     void testOutputSendsNumberedLines()
@@ -463,30 +436,9 @@ private slots:
         QCOMPARE(f.logTexts(Kind::info).count("Testausgabe gestoppt nach 31 Paketen"), 1);
     }
 
-    void testOutputWithoutLineOrBytes()
-    {
-        ControllerFixture f;
-        DisplayController& c = f.make();
-        c.startTest();
-        c.sendTestOnce();
-        QCOMPARE(f.logTexts(Kind::error), (QStringList{notConnected, notConnected}));
-        QVERIFY(!c.testRunning());
-
-        f.connectTo("/dev/ttyUSB0");
-        c.setRawMode(true);
-        c.setTestPattern(TestPattern::customHex);
-        c.setTestCustomHex("48 6G");
-        c.setTestInterval(0.05);
-        const qint64 tx = c.txCount();
-        c.startTest();
-        f.clock->advance(0.1);
-        QCOMPARE(f.logTexts(Kind::error).count(invalidHex), 3); // at 0, 0.05 and 0.1
-        QVERIFY(c.testRunning());
-        QCOMPARE(c.txCount(), tx);
-    }
-
     // The loopback test stops the test output, switches raw mode on and judges packets
-    // as soon as their echo is whole.
+    // as soon as their echo is whole; stopped while a packet waits for the rest of its
+    // echo, it does not count that one.
     void loopbackRun()
     {
         ControllerFixture f;
@@ -510,10 +462,14 @@ private slots:
         QCOMPARE(c.loopback().sent, 6);
         QCOMPARE(f.lines.lines.count(QString::fromLatin1(LoopbackStats::packet(6, 32)).trimmed()),
                  1);
+        f.lines.display = echo([](QByteArray packet) { return packet.left(20); });
+        f.clock->advance(0.2);
         c.stopLoopback();
-        QCOMPARE(f.logTexts(Kind::info).last(), stopLine(c.loopback()));
-        QCOMPARE(c.loopback().bytesSent, 6 * 32);
-        QCOMPARE(c.loopback().bytesReceived, 6 * 32);
+        QCOMPARE(c.loopback().sent, 6);
+        QCOMPARE(f.logTexts(Kind::error), QStringList());
+        QCOMPARE(f.logTexts(Kind::info).last(), "Brückentest beendet: " + c.loopback().summary());
+        QCOMPARE(c.loopback().bytesSent, 7 * 32);
+        QCOMPARE(c.loopback().bytesReceived, 6 * 32 + 20);
         QVERIFY(c.rawMode()); // stays on after the test
     }
 
@@ -545,21 +501,6 @@ private slots:
         QCOMPARE(c.loopback().ok, 0);
         QVERIFY(!c.loopback().lastLatency);
         QCOMPARE(f.logTexts(Kind::error), QStringList{"Brückentest #1: " + verdict});
-    }
-
-    // A run stopped while a packet waits for the rest of its echo does not count it.
-    void stoppingWhileAPacketWaits()
-    {
-        ControllerFixture f;
-        DisplayController& c = f.connected(echo([](QByteArray) { return QByteArray(); }));
-        c.startLoopback();
-        f.clock->advance(0.1);
-        f.lines.receive(LoopbackStats::packet(1, 32).left(20));
-        c.stopLoopback();
-        QCOMPARE(c.loopback().sent, 0);
-        QCOMPARE(c.loopback().bytesReceived, 20);
-        QCOMPARE(f.logTexts(Kind::error), QStringList());
-        QCOMPARE(f.logTexts(Kind::info).last(), stopLine(c.loopback()));
     }
 };
 

@@ -1,5 +1,4 @@
-// What the controller keeps across launches, how it starts, and its traffic log: how an
-// entry reads and is exported, and how the log keeps its cap and announces each change.
+// What the controller keeps across launches, how it starts, and its traffic log.
 #include "ControllerFixture.h"
 #include "controller/LogExport.h"
 
@@ -95,18 +94,17 @@ private slots:
     void persistence()
     {
         ControllerFixture f;
-        TemporaryStore& store = f.store;
         DisplayController* controller = &f.make();
         // Equal serial settings: nothing is announced or written.
         QSignalSpy changed(controller, &DisplayController::settingsChanged);
         controller->setSettings(SerialSettings::smartStandard());
         QCOMPARE(changed.size(), 0);
-        QVERIFY(!store.settings().contains("serialSettings"));
+        QVERIFY(!f.store.settings().contains("serialSettings"));
         SerialSettings other;
         other.assertRTS = false;
         controller->setSettings(other);
         QCOMPARE(changed.size(), 1);
-        QCOMPARE(SerialSettings::fromJson(store.settings().value("serialSettings").toByteArray()),
+        QCOMPARE(SerialSettings::fromJson(f.store.settings().value("serialSettings").toByteArray()),
                  std::optional(other));
 
         // The plain keys are written on every assignment, equal or not, without a signal.
@@ -114,18 +112,17 @@ private slots:
         controller->setPollingEnabled(true);
         controller->setSeries(DisplaySeries::qx);
         QCOMPARE(polling.size(), 0);
-        QCOMPARE(store.settings().value("pollingEnabled").toBool(), true);
-        QCOMPARE(store.settings().value("displaySeries").toString(), QStringLiteral("QX"));
+        QCOMPARE(f.store.settings().value("pollingEnabled").toBool(), true);
+        QCOMPARE(f.store.settings().value("displaySeries").toString(), QStringLiteral("QX"));
     }
 
     void startupConnection_data()
     {
         QTest::addColumn<bool>("autoReconnect");
-        QTest::addColumn<QString>("remembered"); // "listed", "absent" or a stored path
+        QTest::addColumn<QString>("remembered"); // "listed" or a stored path
         QTest::addColumn<int>("expected");       // ConnectionState::Case
         using C = ConnectionState::Case;
         QTest::newRow("remembered adapter present") << true << "listed" << int(C::connected);
-        QTest::newRow("remembered adapter absent") << true << "absent" << int(C::waiting);
         QTest::newRow("reconnection off") << false << "listed" << int(C::disconnected);
         QTest::newRow("simulator never restored")
             << true << "simulator://smart" << int(C::disconnected);
@@ -140,8 +137,6 @@ private slots:
         if (remembered == u"listed") {
             path = QStringLiteral("/dev/ttyUSB0");
             f.scanner->list(path);
-        } else if (remembered == u"absent") {
-            path = QStringLiteral("/dev/serial/by-id/usb-gone");
         }
         f.store.settings().setValue("lastPortPath", path);
         f.store.settings().setValue("autoReconnect", autoReconnect);
@@ -197,7 +192,9 @@ private slots:
         QCOMPARE(entry.exportLine(), expected);
     }
 
-    void exportTextAndFile()
+    // The export, then the cap: it drops the oldest entry per new one and says so, never
+    // the whole log; the entries carry fresh ids and the clock's time.
+    void exportCapAndAnnouncements()
     {
         ControllerFixture f;
         DisplayController& c = f.connected(promptOnly);
@@ -222,14 +219,7 @@ private slots:
         QVERIFY(writeExportFile(path, QString()));
         QCOMPARE(QFileInfo(path).size(), 0);
         QVERIFY(!writeExportFile(dir.filePath("missing/log.txt"), "x"));
-    }
 
-    // The cap drops the oldest entry per new one and says so, never the whole log; the
-    // entries carry fresh ids and the clock's time.
-    void capAndAnnouncements()
-    {
-        ControllerFixture f;
-        DisplayController& c = f.connected(promptOnly);
         c.setRawMode(true);
         c.clearLog();
         QSignalSpy appended(&c, &DisplayController::logAppended);

@@ -1,5 +1,4 @@
-// The controller's plain values: the display's known state with its reply rules, the
-// command queue with its merge rule, the dropout history with its window.
+// The controller's plain values: display state, command queue, dropout history.
 #include "controller/CommandQueue.h"
 #include "controller/DisplayState.h"
 #include "controller/DropoutHistory.h"
@@ -12,14 +11,6 @@ using namespace std::chrono_literals;
 namespace {
 
 const DisplayState::TimePoint t0{1000s};
-
-QStringList texts(const CommandQueue& queue)
-{
-    QStringList result;
-    for (const SmartCommand& command : queue.commands())
-        result.append(command.text);
-    return result;
-}
 
 } // namespace
 
@@ -110,7 +101,10 @@ private slots:
         CommandQueue queue;
         for (const QString& text : sent)
             queue.add({text});
-        QCOMPARE(texts(queue), queued);
+        QStringList texts;
+        for (const SmartCommand& command : queue.commands())
+            texts.append(command.text);
+        QCOMPARE(texts, queued);
     }
 
     void dropoutWindowAndCap()

@@ -1,6 +1,4 @@
-// The controller on real lines, one scenario per concern: the built-in simulator, and an
-// adapter pulled and replugged many times. Everything else is checked on fake lines with
-// a clock moved by hand.
+// The controller on real lines; everything else is checked on fake lines.
 #include "ControllerFixture.h"
 #include "Pty.h"
 #include "ScriptedDisplay.h"
@@ -45,7 +43,6 @@ private slots:
         c.setSeries(DisplaySeries::rx);
         f.connectTo(SerialPortInfo::smartSimulatorPath);
         QCOMPARE(c.connection(), ConnectionState::connected());
-        QCOMPARE(c.wantedPath(), std::nullopt);
         const QStringList info = f.logTexts(Kind::info);
         const QString started = QStringLiteral("Simulator gestartet auf ");
         QVERIFY2(info.value(0).startsWith(started + "/dev/pts/"), qPrintable(info.value(0)));

@@ -49,8 +49,7 @@ private:
     bool m_started = false;
 };
 
-// A doctor that knows one cause for every failed open, and judges every port by the
-// same facts; nothing of this machine.
+// One cause for every failed open, the same facts for every port; nothing of this machine.
 class TestPortDoctor : public PortDoctor {
 public:
     QList<PortReport> examineAll() override { return {}; }
@@ -67,9 +66,8 @@ public:
     PortFacts facts;
 };
 
-// The controller with a temporary store, and ports, hot-plug, lines and time under the
-// test's control. With `realTime`, the system's clock and serial devices instead: for
-// the scenarios through pseudo-terminals and the built-in simulators.
+// The controller with ports, hot-plug, lines and time under the test's control; with
+// `realTime`, the system's clock and serial devices instead.
 struct ControllerFixture {
     TemporaryStore store;
     std::shared_ptr<TestClock> clock = std::make_shared<TestClock>();
@@ -96,8 +94,7 @@ struct ControllerFixture {
         return *controller;
     }
 
-    // Lists the port, as the scan finds a plugged adapter, and connects to it; on the
-    // test's clock, until the first command is out.
+    // Lists the port, as a scan finds a plugged adapter, and connects until the first command.
     DisplayController& connectTo(const QString& path)
     {
         if (!SerialPortInfo::isSimulatorPath(path))
@@ -112,11 +109,10 @@ struct ControllerFixture {
 
     // A fresh controller on a fake adapter whose display answers with `display`, after
     // its start-up queries are through.
-    DisplayController& connected(FakeLines::Display display = answerEverything,
-                                 SerialSettings settings = SerialSettings::smartStandard())
+    DisplayController& connected(FakeLines::Display display = answerEverything)
     {
         lines.display = std::move(display);
-        make().setSettings(settings);
+        make();
         connectTo(QStringLiteral("/dev/ttyUSB0"));
         clock->advance(1); // the fourteen start-up commands take 0.7 s
         return *controller;

@@ -10,9 +10,8 @@
 
 class FakeLine;
 
-// The lines a controller opens in a test, and the far end of them that the test plays:
-// no device, no thread, no waiting. Answers of `display` arrive through the event loop,
-// as a display's would.
+// The lines a controller opens, and their far end played by the test: no device, no
+// thread, no waiting. Answers of `display` arrive through the event loop, as a display's.
 class FakeLines {
 public:
     using Display = std::function<QByteArray(const QString& line)>;

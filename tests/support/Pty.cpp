@@ -1,5 +1,7 @@
 #include "Pty.h"
 
+#include "Support.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
@@ -8,13 +10,6 @@
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
-
-namespace {
-
-// Generous: the tests also run under sanitizers on a busy two-core machine.
-constexpr int stuckMs = 10'000;
-
-} // namespace
 
 Pty::Pty()
 {
@@ -44,7 +39,7 @@ void Pty::closeMaster()
 
 bool Pty::writeAll(QByteArray bytes) const
 {
-    const QDeadlineTimer deadline(stuckMs);
+    const QDeadlineTimer deadline(waitMs);
     while (!bytes.isEmpty() && !deadline.hasExpired()) {
         const ssize_t n = ::write(m_master, bytes.constData(), size_t(bytes.size()));
         if (n > 0)
@@ -71,7 +66,7 @@ QByteArray Pty::readAvailable() const
 
 QByteArray Pty::readUntil(const std::function<bool(const QByteArray&)>& done) const
 {
-    const QDeadlineTimer deadline(stuckMs);
+    const QDeadlineTimer deadline(waitMs);
     QByteArray all;
     while (!done(all) && !deadline.hasExpired()) {
         pollfd p{m_master, POLLIN, 0};

@@ -4,10 +4,8 @@
 #include <QString>
 #include <functional>
 
-// A pseudo-terminal pair for tests: the code under test opens slavePath() like an
-// adapter, the test plays the device on the master side (non-blocking). The test keeps
-// its own slave descriptor, for reading the line's attributes and so that the pair
-// outlives the port.
+// A pseudo-terminal pair: the code under test opens slavePath() like an adapter, the test
+// plays the device on the (non-blocking) master and keeps a slave descriptor of its own.
 class Pty {
 public:
     Pty();

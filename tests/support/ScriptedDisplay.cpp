@@ -18,14 +18,10 @@ void ScriptedDisplay::readLines()
     const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
     if (count <= 0)
         return;
-    for (const QString& line : m_commandLines.feed(QByteArrayView(buffer, count)))
-        handleLine(line);
-}
-
-void ScriptedDisplay::handleLine(const QString& line)
-{
-    lines.append(line);
-    const QByteArray answer = m_script ? m_script(line) : QByteArray();
-    if (!answer.isEmpty())
-        (void)!::write(m_fd, answer.constData(), size_t(answer.size()));
+    for (const QString& line : m_commandLines.feed(QByteArrayView(buffer, count))) {
+        lines.append(line);
+        const QByteArray answer = m_script ? m_script(line) : QByteArray();
+        if (!answer.isEmpty())
+            (void)!::write(m_fd, answer.constData(), size_t(answer.size()));
+    }
 }

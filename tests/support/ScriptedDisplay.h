@@ -7,8 +7,7 @@
 #include <QStringList>
 #include <functional>
 
-// Plays the display on the test's end of a line (a pseudo-terminal's master side), on the main
-// thread: collects the command lines the controller writes and answers them as the test says.
+// Plays the display on a pseudo-terminal's master side: collects command lines, answers them.
 class ScriptedDisplay : public QObject {
 public:
     // The answer to one command line; nothing for a silent display.
@@ -23,7 +22,6 @@ public:
 
 private:
     void readLines();
-    void handleLine(const QString& line);
 
     int m_fd;
     Script m_script;

@@ -9,8 +9,6 @@
 #include <cstring>
 #include <functional>
 
-// Small things many tests need.
-
 // Generous: CI is a noisy two-core machine, also under sanitizers.
 inline constexpr int waitMs = 10'000;
 
