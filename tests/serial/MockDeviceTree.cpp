@@ -5,8 +5,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <fcntl.h>
-#include <sys/eventfd.h>
 #include <unistd.h>
 
 namespace {
@@ -121,23 +119,4 @@ void MockDeviceTree::uevent(const QString& syspath, const char* action)
 void MockDeviceTree::remove(const QString& syspath)
 {
     umockdev_testbed_remove_device(m_testbed, syspath.toUtf8().constData());
-}
-
-int MockDeviceTree::deviceEnd(const QString& node) const
-{
-    return umockdev_testbed_get_dev_fd(m_testbed, ("/dev/" + node).toUtf8().constData());
-}
-
-void MockDeviceTree::hangUp(const QString& node)
-{
-    const int end = deviceEnd(node);
-    if (end < 0)
-        return;
-    // The tree closes this descriptor number when it goes; an idle eventfd takes the
-    // number over, so that closes nothing that another part of the test opened since.
-    const int placeholder = ::eventfd(0, EFD_CLOEXEC);
-    if (placeholder < 0 || ::dup3(placeholder, end, O_CLOEXEC) < 0)
-        qWarning("cannot hang up %s", qPrintable(node));
-    if (placeholder >= 0)
-        ::close(placeholder);
 }

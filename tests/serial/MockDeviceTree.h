@@ -31,7 +31,6 @@ public:
                    const Pairs& attributes = {});
     // /dev/serial/by-id/<name>, pointing to /dev/<node>, on disk; replaces an older one.
     void addByIdLink(const QString& name, const QString& node);
-    void removeByIdLink(const QString& name);
     // The same below /dev/serial/by-path.
     void addByPathLink(const QString& name, const QString& node);
 
@@ -39,14 +38,8 @@ public:
     // Takes the device out of /sys, with its children; sends no uevent.
     void remove(const QString& syspath);
 
-    // The far end of a tty's pseudo-terminal (/dev/<node>), where the test plays the
-    // device; -1 if there is none. It belongs to the tree.
-    int deviceEnd(const QString& node) const;
-    // Closes that end, as a pulled adapter's line goes dead: the program's side of the
-    // pseudo-terminal then reads end of file or fails with EIO.
-    void hangUp(const QString& node);
-
 private:
+    void removeByIdLink(const QString& name);
     QString byIdPath(const QString& name) const;
     void addLink(const QString& link, const QString& node);
 
