@@ -1,7 +1,7 @@
 #pragma once
 
 #include "controller/DisplayController.h"
-#include "serial/Line.h"
+#include "line/Line.h"
 
 // A line that the benchmark feeds by hand: what a display would send arrives through
 // push(), without a device in between, so that only the controller's own work is measured.

@@ -2,7 +2,7 @@
 // of the raw line, for SMART commands and for loopback packets, measured in one run.
 // Also counts how often a connected, idle controller wakes up.
 #include "controller/DisplayController.h"
-#include "serial/PortScanner.h"
+#include "discovery/PortScanner.h"
 #include "simulator/DisplaySimulator.h"
 
 #include <QCoreApplication>

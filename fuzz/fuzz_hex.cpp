@@ -1,7 +1,7 @@
 // The hex grammar: whatever it accepts is non-empty and survives a round trip
 // through its own rendering.
 #include "FuzzCheck.h"
-#include "serial/HexBytes.h"
+#include "protocol/HexBytes.h"
 
 #include <cstdint>
 

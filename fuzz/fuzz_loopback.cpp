@@ -1,7 +1,7 @@
 // The loopback verdict agrees with a plain comparison of what was sent and what came
 // back, and recording it keeps the counters consistent.
 #include "FuzzCheck.h"
-#include "diagnostics/LoopbackStats.h"
+#include "linetest/LoopbackStats.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 // The stored serial settings: a record that decodes encodes again to an equal record,
 // and decoding never yields a value outside the enumerations.
 #include "FuzzCheck.h"
-#include "serial/SerialSettings.h"
+#include "line/SerialSettings.h"
 
 #include <cstdint>
 

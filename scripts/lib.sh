@@ -11,6 +11,7 @@ BILDWART_PACKAGES=(
     libqt6svg6 adwaita-icon-theme   # the symbolic icons of the user interface (SVG)
     qt6-translations-l10n   # Qt's own dialog and button texts in German
     fonts-freefont-ttf   # a monospaced font with the CR/LF control pictures of the terminal
+    fonts-noto-mono fonts-dejavu-core   # the two common monospace defaults, so the terminal's tests meet both
     desktop-file-utils appstream   # the install test validates the desktop entry and AppStream data
     bash-completion    # the install test runs the completion on bash-completion's helpers
     dpkg-dev file      # scripts/package: CPack finds the binaries (file) and their dependencies

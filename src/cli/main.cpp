@@ -1,11 +1,11 @@
 // bildwartctl: Bildwart's display control and line tests for scripts, room control
 // set-ups, cron jobs and CI, on the same controller as the application.
-#include "cli/Command.h"
-#include "cli/Console.h"
-#include "cli/InvocationParser.h"
-#include "cli/Session.h"
-#include "cli/VersionRequest.h"
-#include "serial/PathBytes.h"
+#include "cli/commands/Command.h"
+#include "cli/commands/Session.h"
+#include "cli/invocation/InvocationParser.h"
+#include "cli/invocation/VersionRequest.h"
+#include "cli/output/Console.h"
+#include "line/PathBytes.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -4,13 +4,13 @@
 
 #include "controller/LogExport.h"
 #include "controller/StoreKeys.h"
-#include "diagnostics/SystemPortDoctor.h"
-#include "serial/HotplugSource.h"
-#include "serial/Line.h"
-#include "serial/PortScanner.h"
-#include "serial/SystemLines.h"
-#include "serial/SystemPortScanner.h"
-#include "serial/USBSerialWatcher.h"
+#include "controller/SystemLines.h"
+#include "discovery/HotplugSource.h"
+#include "discovery/PortScanner.h"
+#include "discovery/SystemPortScanner.h"
+#include "discovery/USBSerialWatcher.h"
+#include "doctor/SystemPortDoctor.h"
+#include "line/Line.h"
 #include "simulator/DisplaySimulator.h"
 
 #include <QPointer>

@@ -3,11 +3,11 @@
 #include "controller/DisplayController.h"
 
 #include "controller/StoreKeys.h"
-#include "diagnostics/PortDiagnosis.h"
-#include "diagnostics/PortDoctor.h"
-#include "serial/Line.h"
-#include "serial/NetworkAddress.h"
-#include "serial/PortScanner.h"
+#include "discovery/PortScanner.h"
+#include "doctor/PortDiagnosis.h"
+#include "doctor/PortDoctor.h"
+#include "line/Line.h"
+#include "line/NetworkAddress.h"
 #include "simulator/DisplaySimulator.h"
 
 namespace {

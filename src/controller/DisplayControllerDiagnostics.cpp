@@ -2,7 +2,7 @@
 // bridge-plug loopback test.
 #include "controller/DisplayController.h"
 
-#include "serial/Line.h"
+#include "line/Line.h"
 
 #include <QLocale>
 

@@ -1,8 +1,8 @@
 // The traffic log: appending with its cap, clearing with the counters.
 #include "controller/DisplayController.h"
 
-#include "serial/HexBytes.h"
-#include "serial/Line.h"
+#include "line/Line.h"
+#include "protocol/HexBytes.h"
 
 void DisplayController::appendLog(LogEntry::Kind kind, const QString& text, const QByteArray& bytes,
                                   bool poll)

@@ -2,7 +2,7 @@
 // each waiting for the display's ">" or the response timeout.
 #include "controller/DisplayController.h"
 
-#include "serial/Line.h"
+#include "line/Line.h"
 
 #include <QLocale>
 

@@ -1,6 +1,6 @@
 #include "controller/LogEntry.h"
 
-#include "serial/HexBytes.h"
+#include "protocol/HexBytes.h"
 
 QString LogEntry::printable(const QByteArray& bytes)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "line/SerialPortError.h"
 #include "protocol/DisplaySeries.h"
-#include "serial/SerialPortError.h"
 #include "simulator/FdReader.h"
 #include "simulator/SimulatedDisplay.h"
 

@@ -1,11 +1,11 @@
 // bildwartctl's parts, without starting the tool: the argument grammar and what it prints.
 #include "ControllerFixture.h"
-#include "cli/DisplayReport.h"
-#include "cli/InvocationParser.h"
-#include "cli/LogLine.h"
-#include "cli/ReportedValues.h"
-#include "cli/RoundTripTimes.h"
-#include "cli/TargetList.h"
+#include "cli/invocation/InvocationParser.h"
+#include "cli/invocation/TargetList.h"
+#include "cli/output/DisplayReport.h"
+#include "cli/output/LogLine.h"
+#include "cli/output/ReportedValues.h"
+#include "cli/output/RoundTripTimes.h"
 
 using Command = Invocation::Command;
 Q_DECLARE_METATYPE(std::optional<SetAction>)

@@ -1,8 +1,8 @@
 // The controller's plain values: display state, command queue, dropout history.
-#include "controller/CommandQueue.h"
-#include "controller/DisplayState.h"
-#include "controller/DropoutHistory.h"
-#include "diagnostics/PendingEcho.h"
+#include "controller/values/CommandQueue.h"
+#include "controller/values/DisplayState.h"
+#include "controller/values/DropoutHistory.h"
+#include "linetest/PendingEcho.h"
 
 #include <QTest>
 

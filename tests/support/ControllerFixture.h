@@ -5,10 +5,10 @@
 #include "TemporaryStore.h"
 #include "TestClock.h"
 #include "controller/DisplayController.h"
-#include "diagnostics/PortDiagnosis.h"
-#include "diagnostics/PortDoctor.h"
-#include "serial/HotplugSource.h"
-#include "serial/PortScanner.h"
+#include "discovery/HotplugSource.h"
+#include "discovery/PortScanner.h"
+#include "doctor/PortDiagnosis.h"
+#include "doctor/PortDoctor.h"
 
 #include <QTest>
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "Support.h"
 #include "controller/DisplayController.h"
-#include "serial/Line.h"
+#include "line/Line.h"
 
 #include <QStringList>
 #include <functional>

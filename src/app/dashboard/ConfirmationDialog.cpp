@@ -1,6 +1,6 @@
 #include "app/dashboard/ConfirmationDialog.h"
 
-#include "app/Style.h"
+#include "app/style/Style.h"
 
 #include <QMessageBox>
 #include <QPushButton>

@@ -1,6 +1,5 @@
 #include "app/dashboard/DashboardView.h"
 
-#include "app/Style.h"
 #include "app/dashboard/AudioCard.h"
 #include "app/dashboard/HeaderCard.h"
 #include "app/dashboard/InputCard.h"
@@ -9,6 +8,7 @@
 #include "app/dashboard/PictureCard.h"
 #include "app/dashboard/PowerCard.h"
 #include "app/dashboard/ReportingCard.h"
+#include "app/style/Style.h"
 #include "app/widgets/AdaptiveGridLayout.h"
 #include "controller/DisplayController.h"
 

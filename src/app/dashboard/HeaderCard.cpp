@@ -1,8 +1,8 @@
 #include "app/dashboard/HeaderCard.h"
 
-#include "app/Icons.h"
-#include "app/Style.h"
 #include "app/dashboard/StatusChip.h"
+#include "app/style/Icons.h"
+#include "app/style/Style.h"
 #include "app/widgets/FlowLayout.h"
 #include "controller/DisplayController.h"
 #include "protocol/InputSource.h"

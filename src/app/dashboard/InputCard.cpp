@@ -1,7 +1,7 @@
 #include "app/dashboard/InputCard.h"
 
-#include "app/Icons.h"
-#include "app/Style.h"
+#include "app/style/Icons.h"
+#include "app/style/Style.h"
 #include "app/widgets/AdaptiveGridLayout.h"
 #include "app/widgets/TileButton.h"
 #include "controller/DisplayController.h"

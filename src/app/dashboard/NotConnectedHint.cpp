@@ -1,7 +1,7 @@
 #include "app/dashboard/NotConnectedHint.h"
 
-#include "app/Icons.h"
-#include "app/Style.h"
+#include "app/style/Icons.h"
+#include "app/style/Style.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "app/dashboard/PictureCard.h"
 
-#include "app/Style.h"
+#include "app/style/Style.h"
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/ToggleButton.h"
 #include "app/widgets/ValueSlider.h"

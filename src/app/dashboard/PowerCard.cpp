@@ -1,7 +1,7 @@
 #include "app/dashboard/PowerCard.h"
 
-#include "app/Style.h"
 #include "app/dashboard/ConfirmationDialog.h"
+#include "app/style/Style.h"
 #include "app/widgets/AdaptiveGridLayout.h"
 #include "app/widgets/TileButton.h"
 #include "controller/DisplayController.h"

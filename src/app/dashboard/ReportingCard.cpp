@@ -1,6 +1,6 @@
 #include "app/dashboard/ReportingCard.h"
 
-#include "app/Style.h"
+#include "app/style/Style.h"
 #include "app/widgets/Stepper.h"
 #include "app/widgets/SwitchButton.h"
 #include "controller/DisplayController.h"

@@ -1,6 +1,6 @@
 #include "app/settings/SerialSettingsTab.h"
 
-#include "app/Style.h"
+#include "app/style/Style.h"
 #include "app/widgets/FormSection.h"
 #include "app/widgets/WheelGuard.h"
 #include "controller/DisplayController.h"

@@ -1,9 +1,9 @@
 #include "app/settings/SettingsWindow.h"
 #include "controller/StoreKeys.h"
 
-#include "app/Icons.h"
 #include "app/settings/SerialSettingsTab.h"
 #include "app/settings/TestOutputTab.h"
+#include "app/style/Icons.h"
 
 #include <QSettings>
 #include <QTabBar>

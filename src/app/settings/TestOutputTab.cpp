@@ -1,13 +1,13 @@
 #include "app/settings/TestOutputTab.h"
 
-#include "app/Icons.h"
-#include "app/Style.h"
+#include "app/style/Icons.h"
+#include "app/style/Style.h"
 #include "app/widgets/FilledButton.h"
 #include "app/widgets/FormSection.h"
 #include "app/widgets/Picker.h"
 #include "app/widgets/WheelGuard.h"
 #include "controller/DisplayController.h"
-#include "serial/HexBytes.h"
+#include "protocol/HexBytes.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>

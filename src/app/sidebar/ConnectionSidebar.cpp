@@ -1,9 +1,9 @@
 #include "app/sidebar/ConnectionSidebar.h"
 
-#include "app/Style.h"
 #include "app/sidebar/PortSection.h"
 #include "app/sidebar/SerialParameterSection.h"
 #include "app/sidebar/StatisticsSection.h"
+#include "app/style/Style.h"
 #include "app/widgets/FormSection.h"
 #include "app/widgets/SegmentedControl.h"
 #include "controller/DisplayController.h"

@@ -1,7 +1,7 @@
 #include "app/sidebar/NetworkAddressDialog.h"
 
-#include "app/Style.h"
-#include "serial/NetworkAddress.h"
+#include "app/style/Style.h"
+#include "line/NetworkAddress.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "app/sidebar/PortDoctorDialog.h"
 
-#include "app/Icons.h"
+#include "app/style/Icons.h"
 #include "app/widgets/StatusLine.h"
 
 #include <QClipboard>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Style.h"
-#include "diagnostics/Finding.h"
+#include "app/style/Style.h"
+#include "doctor/Finding.h"
 
 #include <QDialog>
 

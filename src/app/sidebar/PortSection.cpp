@@ -1,15 +1,15 @@
 #include "app/sidebar/PortSection.h"
 
-#include "app/Icons.h"
-#include "app/Style.h"
 #include "app/sidebar/NetworkAddressDialog.h"
 #include "app/sidebar/PortDoctorDialog.h"
+#include "app/style/Icons.h"
+#include "app/style/Style.h"
 #include "app/widgets/FilledButton.h"
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/Picker.h"
 #include "app/widgets/StatusLine.h"
 #include "controller/DisplayController.h"
-#include "serial/NetworkAddress.h"
+#include "line/NetworkAddress.h"
 
 #include <QApplication>
 #include <QCheckBox>

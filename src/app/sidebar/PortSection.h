@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/widgets/FormSection.h"
-#include "diagnostics/PortDoctor.h"
+#include "doctor/PortDoctor.h"
 
 class DisplayController;
 class QCheckBox;

@@ -1,6 +1,6 @@
 #include "app/sidebar/SerialParameterSection.h"
 
-#include "app/Style.h"
+#include "app/style/Style.h"
 #include "app/widgets/ElidedLabel.h"
 #include "app/widgets/Picker.h"
 #include "app/widgets/WrappingButton.h"

@@ -1,7 +1,7 @@
 #include "app/sidebar/StatisticsSection.h"
 
-#include "app/Style.h"
 #include "app/sidebar/RelativeTime.h"
+#include "app/style/Style.h"
 #include "app/widgets/ElidedLabel.h"
 #include "app/widgets/StatusLine.h"
 #include "controller/DisplayController.h"

@@ -1,6 +1,6 @@
 #include "app/terminal/LogRowDelegate.h"
 
-#include "app/Style.h"
+#include "app/style/Style.h"
 #include "app/terminal/LogModel.h"
 #include "controller/LogEntry.h"
 

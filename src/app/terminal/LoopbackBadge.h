@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Style.h"
-#include "diagnostics/LoopbackStats.h"
+#include "app/style/Style.h"
+#include "linetest/LoopbackStats.h"
 
 #include <QString>
 #include <optional>

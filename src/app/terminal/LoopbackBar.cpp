@@ -1,7 +1,7 @@
 #include "app/terminal/LoopbackBar.h"
 
-#include "app/Icons.h"
-#include "app/Style.h"
+#include "app/style/Icons.h"
+#include "app/style/Style.h"
 #include "app/terminal/LoopbackBadge.h"
 #include "app/widgets/FilledButton.h"
 #include "app/widgets/FlowLayout.h"

@@ -1,8 +1,8 @@
 #include "app/terminal/TerminalView.h"
 #include "controller/StoreKeys.h"
 
-#include "app/Icons.h"
-#include "app/Style.h"
+#include "app/style/Icons.h"
+#include "app/style/Style.h"
 #include "app/terminal/LogModel.h"
 #include "app/terminal/LogRowDelegate.h"
 #include "app/terminal/LoopbackBar.h"

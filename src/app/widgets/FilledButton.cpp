@@ -1,6 +1,6 @@
 #include "app/widgets/FilledButton.h"
 
-#include "app/Icons.h"
+#include "app/style/Icons.h"
 
 #include <QPainter>
 #include <QPainterPath>

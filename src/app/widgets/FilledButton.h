@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Style.h"
+#include "app/style/Style.h"
 
 #include <QPushButton>
 #include <QString>

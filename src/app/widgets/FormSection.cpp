@@ -1,6 +1,6 @@
 #include "app/widgets/FormSection.h"
 
-#include "app/Style.h"
+#include "app/style/Style.h"
 #include "app/widgets/Panel.h"
 
 #include <QFormLayout>

@@ -1,6 +1,6 @@
 #include "app/widgets/Panel.h"
 
-#include "app/Style.h"
+#include "app/style/Style.h"
 
 #include <QPainter>
 

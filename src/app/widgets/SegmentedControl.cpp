@@ -1,6 +1,6 @@
 #include "app/widgets/SegmentedControl.h"
 
-#include "app/Style.h"
+#include "app/style/Style.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

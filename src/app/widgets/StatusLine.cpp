@@ -1,6 +1,6 @@
 #include "app/widgets/StatusLine.h"
 
-#include "app/Icons.h"
+#include "app/style/Icons.h"
 
 #include <QAction>
 #include <QApplication>

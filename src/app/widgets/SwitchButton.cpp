@@ -1,6 +1,6 @@
 #include "app/widgets/SwitchButton.h"
 
-#include "app/Style.h"
+#include "app/style/Style.h"
 
 #include <QPainter>
 #include <QPainterPath>

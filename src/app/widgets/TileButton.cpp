@@ -1,7 +1,7 @@
 #include "app/widgets/TileButton.h"
 
-#include "app/Icons.h"
-#include "app/Style.h"
+#include "app/style/Icons.h"
+#include "app/style/Style.h"
 
 #include <QFocusEvent>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
 #include "cli/docgen/BashCompletion.h"
 
-#include "cli/OptionTable.h"
 #include "cli/docgen/Vocabulary.h"
-#include "serial/SerialPortInfo.h"
+#include "cli/invocation/OptionTable.h"
+#include "discovery/SerialPortInfo.h"
 
 namespace {
 

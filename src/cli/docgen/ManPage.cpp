@@ -1,10 +1,10 @@
 #include "cli/docgen/ManPage.h"
 
-#include "cli/ExitCode.h"
-#include "cli/OptionTable.h"
 #include "cli/docgen/Roff.h"
 #include "cli/docgen/Vocabulary.h"
-#include "serial/SerialPortInfo.h"
+#include "cli/invocation/ExitCode.h"
+#include "cli/invocation/OptionTable.h"
+#include "discovery/SerialPortInfo.h"
 
 #include <QList>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/OptionTable.h"
+#include "cli/invocation/OptionTable.h"
 
 #include <QList>
 #include <QString>

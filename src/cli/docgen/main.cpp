@@ -1,9 +1,9 @@
 // bildwart_docgen: writes bildwartctl's man page and bash completion at build time from the
 // tool's own tables, so that neither can fall behind what the tool accepts.
-#include "cli/OptionTable.h"
 #include "cli/docgen/BashCompletion.h"
 #include "cli/docgen/ManPage.h"
 #include "cli/docgen/Vocabulary.h"
+#include "cli/invocation/OptionTable.h"
 
 #include <QFile>
 #include <QTextStream>

@@ -1,5 +1,4 @@
 // The dashboard's values and controls on a fake line; the grid, flow and slider it is built of.
-#include "app/Style.h"
 #include "app/UiFixture.h"
 #include "app/dashboard/AudioCard.h"
 #include "app/dashboard/DashboardView.h"
@@ -9,6 +8,7 @@
 #include "app/dashboard/PowerCard.h"
 #include "app/dashboard/ReportingCard.h"
 #include "app/dashboard/StatusChip.h"
+#include "app/style/Style.h"
 #include "app/widgets/AdaptiveGridLayout.h"
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/Stepper.h"

@@ -1,0 +1,59 @@
+#include "app/shell/LaunchOptions.h"
+#include "controller/StoreKeys.h"
+
+#include <QSettings>
+
+namespace {
+
+const QString& autoConnectKey = StoreKeys::autoConnect;
+
+QCommandLineOption hidden(QCommandLineOption option)
+{
+    option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return option;
+}
+
+} // namespace
+
+LaunchOptions::LaunchOptions()
+    : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Zeigt diese Hilfe."))
+    , m_version({QStringLiteral("v"), QStringLiteral("version")},
+                QStringLiteral("Zeigt die Versionsnummer."))
+    , m_autoConnect(autoConnectKey,
+                    QStringLiteral("Verbindet beim Start mit diesem Port (nur f\u00FCr diesen "
+                                   "Start), z.\u00A0B. /dev/ttyUSB0 oder simulator://smart."),
+                    QStringLiteral("PFAD"))
+    , m_screenshot(hidden(QCommandLineOption(QStringLiteral("screenshot"),
+                                             QStringLiteral("Bilder der Fenster ablegen."),
+                                             QStringLiteral("ORDNER"))))
+{
+    m_parser.setApplicationDescription(
+        QStringLiteral("Fernbedienung f\u00FCr SMART-Displays \u00FCber RS-232 und "
+                       "Pr\u00FCfplatz f\u00FCr serielle Leitungen."));
+    // "-autoConnect PATH" is one option, not the letters a, u, t, …
+    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    m_parser.addOption(m_help);
+    m_parser.addOption(m_version);
+    m_parser.addOption(m_autoConnect);
+    m_parser.addOption(m_screenshot);
+}
+
+bool LaunchOptions::parse(const QStringList& arguments)
+{
+    return m_parser.parse(arguments);
+}
+
+std::optional<QString> LaunchOptions::autoConnect() const
+{
+    if (!m_parser.isSet(m_autoConnect))
+        return std::nullopt;
+    return m_parser.value(m_autoConnect);
+}
+
+QString LaunchOptions::autoConnectPath(const std::optional<QString>& launchArgument,
+                                       const QSettings& store)
+{
+    if (launchArgument)
+        return *launchArgument;
+    return store.value(autoConnectKey).toString();
+}

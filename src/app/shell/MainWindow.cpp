@@ -1,0 +1,257 @@
+#include "app/shell/MainWindow.h"
+#include "controller/StoreKeys.h"
+
+#include "app/dashboard/DashboardView.h"
+#include "app/settings/SettingsWindow.h"
+#include "app/shell/ConnectionBadge.h"
+#include "app/sidebar/ConnectionSidebar.h"
+#include "app/style/Icons.h"
+#include "app/terminal/TerminalView.h"
+#include "controller/DisplayController.h"
+
+#include <QAction>
+#include <QLayout>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+
+const QString& terminalVisibleKey = StoreKeys::terminalVisible;
+
+// Window and pane sizes. At the first start the window takes what the dashboard's first two
+// rows of cards and twelve rows of the terminal need, wide enough for three card columns,
+// but no more than this share of the screen's free area.
+constexpr double screenShare = 0.9;
+constexpr int preferredWidth = 1440;
+constexpr int dashboardRows = 2;
+constexpr int terminalRows = 12;
+constexpr int sidebarIdealWidth = 300;
+constexpr int dashboardMinimumHeight = 380;
+constexpr int terminalMinimumHeight = 170;
+
+QAction* makeAction(const QString& text, const QKeySequence& shortcut, const QString& objectName,
+                    QObject* parent)
+{
+    auto* action = new QAction(text, parent);
+    action->setObjectName(objectName);
+    action->setShortcut(shortcut);
+    // The shortcuts work whichever pane has the focus.
+    action->setShortcutContext(Qt::WindowShortcut);
+    return action;
+}
+
+} // namespace
+
+MainWindow::MainWindow(DisplayController& controller, QSettings& store,
+                       const QString& autoConnectPath, QWidget* parent)
+    : QMainWindow(parent)
+    , m_controller(controller)
+    , m_store(store)
+    , m_autoConnectPath(autoConnectPath)
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("Bildwart"));
+    buildMenu();
+    buildToolBar();
+    buildPanes();
+    if (!restoreGeometry(m_store.value(StoreKeys::windowGeometry).toByteArray()))
+        chooseFirstSize();
+    m_splitChosen = m_detail->restoreState(m_store.value(StoreKeys::detailSplit).toByteArray());
+}
+
+MainWindow::~MainWindow()
+{
+    // Where the user left the window and the split, for the next start.
+    m_store.setValue(StoreKeys::windowGeometry, saveGeometry());
+    m_store.setValue(StoreKeys::detailSplit, m_detail->saveState());
+}
+
+void MainWindow::chooseFirstSize()
+{
+    const QRect available = screen()->availableGeometry();
+    const int width = qMin(preferredWidth, int(available.width() * screenShare));
+    const int detailWidth = width - sidebarIdealWidth - m_detail->handleWidth();
+    const int dashboard = m_dashboard->heightForCardRows(dashboardRows, detailWidth);
+    const int terminal =
+        qMax(terminalMinimumHeight, m_terminal->heightForRows(terminalRows, detailWidth));
+    const int chrome = menuBar()->sizeHint().height() + m_toolBar->sizeHint().height();
+    resize(width, qMin(int(available.height() * screenShare),
+                       chrome + dashboard + m_detail->handleWidth() + terminal));
+}
+
+void MainWindow::chooseFirstSplit()
+{
+    // At the size the window got (a window manager or the user may have given another): the
+    // terminal its twelve rows, the dashboard the rest.
+    layout()->activate();
+    const int terminal =
+        qMax(terminalMinimumHeight, m_terminal->heightForRows(terminalRows, m_detail->width()));
+    const int dashboard = m_detail->height() - m_detail->handleWidth() - terminal;
+    m_detail->setSizes({qMax(dashboardMinimumHeight, dashboard), terminal});
+    m_splitChosen = true;
+}
+
+void MainWindow::buildMenu()
+{
+    QMenu* menu = menuBar()->addMenu(QStringLiteral("&Display"));
+    menu->setObjectName(QStringLiteral("displayMenu"));
+
+    // Always enabled: what each does in the current state is the controller's decision.
+    QAction* connectAction =
+        makeAction(QStringLiteral("Verbinden"), QKeySequence(Qt::CTRL | Qt::Key_K),
+                   QStringLiteral("connectAction"), this);
+    QAction* disconnectAction =
+        makeAction(QStringLiteral("Trennen"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K),
+                   QStringLiteral("disconnectAction"), this);
+    QAction* refreshAllAction =
+        makeAction(QStringLiteral("Status abfragen"), QKeySequence(Qt::CTRL | Qt::Key_R),
+                   QStringLiteral("refreshAllAction"), this);
+    QAction* refreshPortsAction = makeAction(QStringLiteral("Ports neu suchen"),
+                                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+                                             QStringLiteral("refreshPortsAction"), this);
+    menu->addAction(connectAction);
+    menu->addAction(disconnectAction);
+    menu->addSeparator();
+    menu->addAction(refreshAllAction);
+    menu->addAction(refreshPortsAction);
+
+    QObject::connect(connectAction, &QAction::triggered, this,
+                     [this] { m_controller.connectLine(); });
+    QObject::connect(disconnectAction, &QAction::triggered, this,
+                     [this] { m_controller.disconnectLine(); });
+    QObject::connect(refreshAllAction, &QAction::triggered, &m_controller,
+                     &DisplayController::refreshAll);
+    QObject::connect(refreshPortsAction, &QAction::triggered, &m_controller,
+                     &DisplayController::refreshPorts);
+}
+
+void MainWindow::buildToolBar()
+{
+    QToolBar* toolBar = addToolBar(QStringLiteral("Werkzeuge"));
+    m_toolBar = toolBar;
+    toolBar->setObjectName(QStringLiteral("mainToolBar"));
+    toolBar->setMovable(false);
+    toolBar->setFloatable(false);
+    toolBar->toggleViewAction()->setEnabled(false);
+    // The texts stay even where the icon theme lacks a picture.
+    toolBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+
+    m_badge = new ConnectionBadge(m_controller, toolBar);
+    toolBar->addWidget(m_badge);
+    toolBar->addSeparator();
+
+    // Unlike the menu item, the button is only offered while there is a line to ask.
+    m_refreshAllButton = new QAction(symbolIcon(QStringLiteral("arrow.clockwise")),
+                                     QStringLiteral("Status abfragen"), this);
+    m_refreshAllButton->setObjectName(QStringLiteral("refreshAllButton"));
+    m_refreshAllButton->setToolTip(
+        QStringLiteral("Alle Werte und Ger\u00E4teinfos neu abfragen (Strg+R)"));
+    QObject::connect(m_refreshAllButton, &QAction::triggered, &m_controller,
+                     &DisplayController::refreshAll);
+    const auto enableRefresh = [this] {
+        m_refreshAllButton->setEnabled(
+            m_controller.connection().is(ConnectionState::Case::connected));
+    };
+    QObject::connect(&m_controller, &DisplayController::connectionChanged, this, enableRefresh);
+    enableRefresh();
+    toolBar->addAction(m_refreshAllButton);
+
+    m_terminalToggle =
+        new QAction(symbolIcon(QStringLiteral("terminal")), QStringLiteral("Terminal"), this);
+    m_terminalToggle->setObjectName(QStringLiteral("terminalToggle"));
+    m_terminalToggle->setCheckable(true);
+    m_terminalToggle->setToolTip(QStringLiteral("Terminal mit gesendeten und empfangenen Bytes"));
+    m_terminalToggle->setChecked(m_store.value(terminalVisibleKey, true).toBool());
+    QObject::connect(m_terminalToggle, &QAction::toggled, this, &MainWindow::setTerminalVisible);
+    toolBar->addAction(m_terminalToggle);
+
+    m_settingsAction =
+        new QAction(symbolIcon(QStringLiteral("gearshape")), QStringLiteral("Einstellungen"), this);
+    m_settingsAction->setObjectName(QStringLiteral("settingsAction"));
+    m_settingsAction->setToolTip(
+        QStringLiteral("Schnittstelle, Testausgabe, Abfrage-Takt (Strg+,)"));
+    // Set by hand: QKeySequence::Preferences is empty on most Linux desktops.
+    m_settingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    m_settingsAction->setShortcutContext(Qt::WindowShortcut);
+    QObject::connect(m_settingsAction, &QAction::triggered, this, &MainWindow::showSettings);
+    toolBar->addAction(m_settingsAction);
+}
+
+void MainWindow::buildPanes()
+{
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->setObjectName(QStringLiteral("mainSplit"));
+    split->setChildrenCollapsible(false);
+
+    auto* sidebar = new ConnectionSidebar(m_controller, split);
+    split->addWidget(sidebar);
+
+    m_detail = new QSplitter(Qt::Vertical, split);
+    m_detail->setObjectName(QStringLiteral("detailSplit"));
+    m_detail->setChildrenCollapsible(false);
+    m_detail->setAutoFillBackground(true);
+    m_detail->setBackgroundRole(QPalette::Window);
+
+    m_dashboard = new DashboardView(m_controller, m_detail);
+    m_dashboard->setObjectName(QStringLiteral("dashboardView"));
+    m_dashboard->setMinimumHeight(dashboardMinimumHeight);
+    m_detail->addWidget(m_dashboard);
+
+    m_terminal = new TerminalView(m_controller, m_store, m_detail);
+    m_terminal->setObjectName(QStringLiteral("terminalView"));
+    m_terminal->setMinimumHeight(terminalMinimumHeight);
+    m_detail->addWidget(m_terminal);
+    m_detail->setStretchFactor(0, 1);
+    m_detail->setStretchFactor(1, 0);
+    m_terminal->setVisible(m_terminalToggle->isChecked());
+
+    split->addWidget(m_detail);
+    split->setStretchFactor(0, 0);
+    split->setStretchFactor(1, 1);
+    split->setSizes({sidebarIdealWidth, preferredWidth - sidebarIdealWidth});
+    setCentralWidget(split);
+}
+
+void MainWindow::setTerminalVisible(bool visible)
+{
+    m_store.setValue(terminalVisibleKey, visible);
+    m_terminal->setVisible(visible);
+    if (visible && !m_splitChosen && isVisible())
+        chooseFirstSplit();
+}
+
+SettingsWindow* MainWindow::showSettings()
+{
+    if (!m_settings)
+        m_settings = new SettingsWindow(m_controller, m_store, this);
+    m_settings->show();
+    m_settings->raise();
+    m_settings->activateWindow();
+    return m_settings;
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_splitChosen && m_terminal->isVisibleTo(this))
+        chooseFirstSplit();
+    if (m_startupDone)
+        return;
+    m_startupDone = true;
+    // After the first paint, so that the window is on screen while the line opens.
+    QTimer::singleShot(0, this, &MainWindow::connectAtStart);
+}
+
+void MainWindow::connectAtStart()
+{
+    if (m_autoConnectPath.isEmpty() ||
+        m_controller.connection().is(ConnectionState::Case::connected))
+        return;
+    m_controller.setSelectedPath(m_autoConnectPath);
+    m_controller.connectLine();
+}

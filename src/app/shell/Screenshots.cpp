@@ -1,0 +1,256 @@
+#include "app/shell/Screenshots.h"
+
+#include "app/settings/SettingsWindow.h"
+#include "app/shell/MainWindow.h"
+#include "app/sidebar/PortDoctorDialog.h"
+#include "controller/DisplayController.h"
+#include "controller/StoreKeys.h"
+#include "discovery/PortScanner.h"
+#include "doctor/PortDiagnosis.h"
+#include "doctor/PortDoctor.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QEventLoop>
+#include <QLabel>
+#include <QSettings>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <functional>
+
+namespace {
+
+// The size the AppStream metadata gives for the README's picture.
+const QSize windowSize(1360, 900);
+// Generous: the simulator answers within milliseconds, but a loaded machine may be slow.
+constexpr int answerTimeoutMs = 10000;
+constexpr int pollMs = 50;
+
+// Runs the event loop until the condition holds or the time is up.
+bool processUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(pollMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+// Lets layouts, palette changes and the first poll replies settle.
+void settle(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool save(QWidget& widget, const QDir& directory, const QString& name)
+{
+    const QString path = directory.filePath(name);
+    const bool saved = widget.grab().save(path);
+    QTextStream(stdout) << (saved ? "" : "FEHLER ") << path << Qt::endl;
+    return saved;
+}
+
+// A dark palette for Fusion, as dark desktop themes give it.
+QPalette darkPalette()
+{
+    QPalette palette;
+    const QColor window(0x2d, 0x2d, 0x2d);
+    const QColor base(0x1f, 0x1f, 0x1f);
+    const QColor text(0xee, 0xee, 0xee);
+    const QColor muted(0x9a, 0x9a, 0x9a);
+    for (const auto role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
+        palette.setColor(role, window);
+    palette.setColor(QPalette::Base, base);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                            QPalette::ToolTipText, QPalette::BrightText})
+        palette.setColor(role, text);
+    palette.setColor(QPalette::ToolTipBase, window.lighter(130));
+    palette.setColor(QPalette::PlaceholderText, muted);
+    palette.setColor(QPalette::Highlight, QColor(0x2f, 0x6f, 0xc8));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Link, QColor(0x5e, 0xa1, 0xff));
+    palette.setColor(QPalette::Light, window.lighter(150));
+    palette.setColor(QPalette::Midlight, window.lighter(125));
+    palette.setColor(QPalette::Mid, window.darker(120));
+    palette.setColor(QPalette::Dark, window.darker(150));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, QColor(0x7a, 0x7a, 0x7a));
+    return palette;
+}
+
+// One font size: a fresh store, controller and window, pictured light and dark, connected to
+// the display simulator and not. The palette changes while the window is open, as a desktop
+// switching its theme would.
+bool picturesAt(int points, const QDir& directory)
+{
+    QFont font = QApplication::font();
+    font.setPointSize(points);
+    QApplication::setFont(font);
+    const QPalette light = QApplication::style()->standardPalette();
+    QApplication::setPalette(light);
+
+    QTemporaryDir scratch;
+    QSettings store(scratch.filePath(QStringLiteral("Bildwart.conf")), QSettings::IniFormat);
+    store.setValue(StoreKeys::terminalVisible, true);
+    store.setValue(StoreKeys::loopbackVisible, true);
+    ControllerOptions options;
+    options.connectAtStartup = false;
+    DisplayController controller(store, options);
+    MainWindow window(controller, store);
+    window.resize(windowSize);
+    window.show();
+    settle(300);
+
+    const QString stem = QStringLiteral("main-%1pt-").arg(points);
+    bool ok = save(window, directory, stem + QStringLiteral("light-disconnected.png"));
+    if (points == 12) {
+        if (auto* picker = window.findChild<QComboBox*>(QStringLiteral("portPicker"))) {
+            picker->showPopup();
+            settle(300);
+            ok &= save(*picker->view()->window(), directory, QStringLiteral("port-list.png"));
+            picker->hidePopup();
+        }
+    }
+
+    controller.setSelectedPath(SerialPortInfo::smartSimulatorPath);
+    controller.connectLine();
+    const bool answered = processUntil(
+        [&] {
+            return controller.displayResponding() && !controller.display().modelNumber.isEmpty();
+        },
+        answerTimeoutMs);
+    if (!answered)
+        QTextStream(stderr) << "Der Simulator hat nicht geantwortet." << Qt::endl;
+    ok &= answered;
+    settle(1500);
+    ok &= save(window, directory, stem + QStringLiteral("light-connected.png"));
+
+    if (points == 12) {
+        SettingsWindow* settings = window.showSettings();
+        for (const QString& tab : {QStringLiteral("test"), QStringLiteral("serial")}) {
+            settings->setCurrentTab(tab);
+            settle(300);
+            ok &= save(*settings, directory, QStringLiteral("settings-%1-light.png").arg(tab));
+        }
+        settings->close();
+    }
+
+    QApplication::setPalette(darkPalette());
+    settle(300);
+    ok &= save(window, directory, stem + QStringLiteral("dark-connected.png"));
+    if (points == 12) {
+        SettingsWindow* settings = window.showSettings();
+        settings->setCurrentTab(QStringLiteral("test"));
+        settle(300);
+        ok &= save(*settings, directory, QStringLiteral("settings-test-dark.png"));
+        settings->close();
+    }
+    controller.disconnectLine();
+    settle(300);
+    ok &= save(window, directory, stem + QStringLiteral("dark-disconnected.png"));
+    QApplication::setPalette(light);
+    return ok;
+}
+
+const QString picturedPort =
+    QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5VJ8-if00-port0");
+
+// One FTDI adapter, whatever this computer has plugged in.
+class PicturedScanner final : public PortScanner {
+public:
+    QList<SerialPortInfo> scanPorts() override
+    {
+        return {{picturedPort, QStringLiteral("FT232R USB UART"),
+                 QStringLiteral("FTDI FT232R USB UART \u00B7 USB"), false}};
+    }
+    QList<UnboundAdapter> scanAdapters() override { return {}; }
+};
+
+// The adapter's node belongs to "dialout", which the user is not in, and it holds bytes for
+// 16 ms: what the doctor finds on many a fresh installation, judged by the doctor's own rules.
+class PicturedDoctor final : public PortDoctor {
+public:
+    QList<PortReport> examineAll() override { return {examine(picturedPort, Depth::full, {})}; }
+    PortReport examine(const QString& path, Depth, const QByteArray&) override
+    {
+        PortFacts facts;
+        facts.port = path;
+        facts.title = QStringLiteral("FT232R USB UART");
+        facts.node = QStringLiteral("/dev/ttyUSB0");
+        facts.driver = QStringLiteral("ftdi_sio");
+        facts.vendorID = 0x0403;
+        facts.productID = 0x6001;
+        facts.nodeAttributes = NodeAttributes{0, 20, QStringLiteral("dialout"), 0660};
+        facts.user = {1000, QStringLiteral("anna"), {1000, 27}, {1000, 27}};
+        facts.latencyTimerMs = 16;
+        return {facts, PortDiagnosis::findings(facts)};
+    }
+    QString explainOpenFailure(const QString& path, int errnum) override
+    {
+        return PortDiagnosis::openFailureNote(examine(path, Depth::quick, {}).facts, errnum);
+    }
+};
+
+// The sidebar with the doctor's finding under the selected port, and its details dialog.
+bool doctorPictures(const QDir& directory)
+{
+    QTemporaryDir scratch;
+    QSettings store(scratch.filePath(QStringLiteral("Bildwart.conf")), QSettings::IniFormat);
+    ControllerOptions options;
+    options.connectAtStartup = false;
+    options.scanner = std::make_shared<PicturedScanner>();
+    options.doctor = std::make_shared<PicturedDoctor>();
+    DisplayController controller(store, options);
+    controller.setSelectedPath(picturedPort);
+    MainWindow window(controller, store);
+    window.resize(windowSize);
+    window.show();
+    settle(300);
+
+    QWidget* sidebar = window.findChild<QWidget*>(QStringLiteral("connectionSidebar"));
+    auto* details = window.findChild<QLabel*>(QStringLiteral("portDoctorDetails"));
+    if (!sidebar || !details || !details->isVisible()) {
+        QTextStream(stderr) << "Keine Port-Diagnose in der Seitenleiste." << Qt::endl;
+        return false;
+    }
+    bool ok = save(*sidebar, directory, QStringLiteral("port-doctor-sidebar.png"));
+    emit details->linkActivated(QStringLiteral("details"));
+    settle(300);
+    auto* dialog = window.findChild<PortDoctorDialog*>();
+    ok &= dialog && save(*dialog, directory, QStringLiteral("port-doctor-dialog.png"));
+    if (dialog)
+        dialog->close();
+    return ok;
+}
+
+} // namespace
+
+int takeScreenshots(const QString& directory)
+{
+    QDir dir(directory);
+    if (!dir.mkpath(QStringLiteral("."))) {
+        QTextStream(stderr) << "Ordner nicht anlegbar: " << directory << Qt::endl;
+        return 1;
+    }
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    bool ok = true;
+    for (const int points : {9, 12})
+        ok &= picturesAt(points, dir);
+    QFont font = QApplication::font();
+    font.setPointSize(12);
+    QApplication::setFont(font);
+    ok &= doctorPictures(dir);
+    return ok ? 0 : 1;
+}

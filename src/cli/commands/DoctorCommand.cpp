@@ -1,0 +1,51 @@
+#include "cli/commands/DoctorCommand.h"
+
+#include "cli/commands/Session.h"
+#include "cli/output/DoctorReport.h"
+#include "controller/DisplayController.h"
+#include "doctor/PortDoctor.h"
+#include "line/NetworkAddress.h"
+
+#include <QJsonDocument>
+
+void DoctorCommand::start()
+{
+    if (!m_session.prepare(false))
+        return;
+    PortDoctor& doctor = m_session.controller().doctor();
+    const std::optional<QString>& port = m_session.invocation().port;
+    Console& console = m_session.console();
+    if (port && (SerialPortInfo::isSimulatorPath(*port) || NetworkAddress::parse(*port))) {
+        console.err(QStringLiteral("\u201E%1\u201C liegt nicht auf diesem Rechner \u2013 doctor "
+                                   "pr\u00FCft nur dessen Schnittstellen.")
+                        .arg(*port));
+        m_session.finish(ExitCode::usage);
+        return;
+    }
+
+    QList<PortReport> reports;
+    if (port) {
+        reports.append(doctor.examine(*port, PortDoctor::Depth::full));
+        // A port that is gone may still have a cause to tell (brltty took its adapter).
+        if (!reports.first().facts.nodeAttributes && reports.first().findings.isEmpty()) {
+            console.err(QStringLiteral("%1 gibt es nicht \u2013 \u201Ebildwartctl doctor\u201C "
+                                       "ohne Port pr\u00FCft alle.")
+                            .arg(*port));
+            m_session.finish(ExitCode::portFailed);
+            return;
+        }
+    } else {
+        reports = doctor.examineAll();
+    }
+
+    if (m_session.invocation().json)
+        console.out(QString::fromUtf8(
+            QJsonDocument(DoctorReport::json(reports)).toJson(QJsonDocument::Compact)));
+    else if (reports.isEmpty())
+        console.out(QStringLiteral("Keine Schnittstelle und kein USB-Seriell-Wandler gefunden."));
+    else
+        for (const QString& line : DoctorReport::plainLines(reports))
+            console.out(line);
+    m_session.finish(DoctorReport::anyFindings(reports) ? ExitCode::displayFailed
+                                                        : ExitCode::success);
+}

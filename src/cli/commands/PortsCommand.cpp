@@ -1,0 +1,67 @@
+#include "cli/commands/PortsCommand.h"
+
+#include "cli/commands/Session.h"
+#include "controller/DisplayController.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+void PortsCommand::start()
+{
+    if (!m_session.prepare(false))
+        return;
+    if (m_session.invocation().json)
+        printJson();
+    else
+        printPlain();
+    m_session.finish(ExitCode::success);
+}
+
+void PortsCommand::printPlain()
+{
+    const DisplayController& c = m_session.controller();
+    Console& console = m_session.console();
+    bool adapterListed = false;
+    for (const SerialPortInfo& port : c.ports()) {
+        QString line = port.path + QStringLiteral("  ") + port.name;
+        if (!port.detail.isEmpty() && port.detail != port.path)
+            line += QStringLiteral(" \u2013 ") + port.detail;
+        console.out(line);
+        adapterListed = adapterListed || port.looksLikeUSBAdapter();
+    }
+    if (!adapterListed && c.unboundAdapters().isEmpty())
+        console.out(QStringLiteral("Kein USB-Seriell-Wandler gefunden"));
+    for (const UnboundAdapter& adapter : c.unboundAdapters()) {
+        QString headline = adapter.name + QStringLiteral(" (") + adapter.vendorLabel();
+        if (!adapter.serial.isEmpty())
+            headline += QStringLiteral(" \u00B7 ") + adapter.serial;
+        console.out(headline + QStringLiteral(") steckt, hat aber keinen Port"));
+        console.out(QStringLiteral("  ") + adapter.diagnosis());
+    }
+}
+
+void PortsCommand::printJson()
+{
+    const DisplayController& c = m_session.controller();
+    QJsonArray ports;
+    for (const SerialPortInfo& port : c.ports()) {
+        ports.append(QJsonObject{{"path", port.path},
+                                 {"name", port.name},
+                                 {"detail", port.detail},
+                                 {"isSimulator", port.isSimulator}});
+    }
+    QJsonArray adapters;
+    for (const UnboundAdapter& adapter : c.unboundAdapters()) {
+        adapters.append(QJsonObject{
+            {"name", adapter.name},
+            {"vendorID", adapter.vendorID},
+            {"productID", adapter.productID},
+            {"serial", adapter.serial},
+            {"capturedBy", adapter.capturedBy ? QJsonValue(*adapter.capturedBy) : QJsonValue()},
+            {"diagnosis", adapter.diagnosis()}});
+    }
+    const QJsonObject result{{"ports", ports}, {"unboundAdapters", adapters}};
+    m_session.console().out(
+        QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Compact)));
+}

@@ -1,0 +1,86 @@
+#include "cli/commands/RawCommand.h"
+
+#include "cli/commands/Session.h"
+#include "controller/DisplayController.h"
+#include "protocol/HexBytes.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <cmath>
+
+namespace {
+
+// What the tool keeps of the answer: far more than a display ever says at once, and a
+// peer that floods the line cannot grow memory beyond it.
+constexpr qsizetype maxKeptBytes = 1024 * 1024;
+
+} // namespace
+
+RawCommand::RawCommand(Session& session)
+    : m_session(session)
+{
+    m_window.setSingleShot(true);
+    QObject::connect(&m_window, &QTimer::timeout, &m_session, [this] { print(); });
+}
+
+RawCommand::~RawCommand()
+{
+    QObject::disconnect(m_listening);
+}
+
+void RawCommand::start()
+{
+    if (m_session.prepare(false))
+        m_session.connectLine(true, [this] { run(); });
+}
+
+void RawCommand::run()
+{
+    DisplayController& c = m_session.controller();
+    m_session.takeErrors();
+    m_listening = QObject::connect(
+        &m_session, &Session::entryAppended, &m_session, [this](const LogEntry& entry) {
+            if (entry.kind != LogEntry::Kind::rx)
+                return;
+            const qsizetype room = maxKeptBytes - m_received.size();
+            m_received += entry.bytes.first(std::min(room, entry.bytes.size()));
+            m_cut = m_cut || entry.bytes.size() > room;
+        });
+    const Invocation& invocation = m_session.invocation();
+    // Hex bytes go out exactly as given; text gets the line ending, as in the terminal.
+    if (invocation.hex)
+        c.sendRaw(invocation.rawData);
+    else
+        c.sendCustom(QString::fromUtf8(invocation.rawData));
+    if (const QStringList errors = m_session.takeErrors(); !errors.isEmpty()) {
+        m_session.reportErrors(errors);
+        m_session.finish(ExitCode::portFailed);
+        return;
+    }
+    m_window.start(int(std::ceil(c.settings().responseTimeout * 1000.0)));
+}
+
+void RawCommand::print()
+{
+    Console& console = m_session.console();
+    if (m_received.isEmpty()) {
+        const double timeout = m_session.controller().settings().responseTimeout;
+        console.err(QStringLiteral("Nichts zur\u00FCckgekommen innerhalb von %1 s.")
+                        .arg(QLocale().toString(timeout, 'g', QLocale::FloatingPointShortest)));
+        m_session.finish(ExitCode::displayFailed);
+        return;
+    }
+    if (m_cut)
+        console.err(QStringLiteral("Es kam mehr zur\u00FCck; ausgegeben ist nur das erste MiB."));
+    if (m_session.invocation().json)
+        console.out(
+            QString::fromUtf8(QJsonDocument(QJsonObject{{"received", hexText(m_received)},
+                                                        {"text", LogEntry::printable(m_received)}})
+                                  .toJson(QJsonDocument::Compact)));
+    else if (m_session.invocation().hex)
+        console.out(hexText(m_received));
+    else
+        console.outBytes(m_received);
+    m_session.finish(ExitCode::success);
+}

@@ -1,0 +1,68 @@
+#include "cli/commands/SettingCommand.h"
+
+#include "cli/commands/Session.h"
+#include "cli/output/DisplayReport.h"
+#include "controller/DisplayController.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+SettingCommand::SettingCommand(Session& session)
+    : m_session(session)
+    , m_name(session.invocation().action ? settingName(session.invocation().action->setting)
+                                         : session.invocation().settingName)
+{
+}
+
+void SettingCommand::start()
+{
+    if (!m_session.prepare(false))
+        return;
+    m_session.connectLine(false, [this] {
+        m_session.setGiveUpOnSilence(true);
+        m_session.whenIdle([this] { act(); });
+    });
+}
+
+void SettingCommand::act()
+{
+    // What the display said to the connection's own queries is not this command's
+    // answer (an RX display, for one, knows no microphone mute).
+    m_session.takeErrors();
+    const auto& action = m_session.invocation().action;
+    if (action) {
+        action->applyTo(m_session.controller());
+    } else {
+        m_session.forgetReported();
+        m_session.controller().send(SmartCommand::query(m_name));
+    }
+    m_session.whenIdle([this] { print(); });
+}
+
+void SettingCommand::print()
+{
+    const QStringList errors = m_session.takeErrors();
+    const QJsonValue value =
+        DisplayReport::value(m_session.controller(), m_session.reported(), m_name);
+    if (value.isNull()) {
+        if (errors.isEmpty())
+            m_session.console().err(
+                QStringLiteral("Das Display hat keinen Wert f\u00FCr \u201E%1\u201C gemeldet.")
+                    .arg(m_name));
+        m_session.reportErrors(errors);
+        m_session.finish(ExitCode::displayFailed);
+        return;
+    }
+    if (m_session.invocation().json)
+        m_session.console().out(QString::fromUtf8(
+            QJsonDocument(QJsonObject{{m_name, value}}).toJson(QJsonDocument::Compact)));
+    else
+        m_session.console().out(DisplayReport::plainLine(m_name, value).value_or(QString()));
+    // The display gave the value; a missing prompt is worth a word, no failure.
+    if (!errors.isEmpty()) {
+        QStringList warnings = errors;
+        warnings.first().prepend(QStringLiteral("Warnung: "));
+        m_session.reportErrors(warnings);
+    }
+    m_session.finish(ExitCode::success);
+}

@@ -1,0 +1,64 @@
+#include "cli/commands/StatusCommand.h"
+
+#include "cli/commands/Session.h"
+#include "cli/output/DisplayReport.h"
+#include "controller/DisplayController.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+void StatusCommand::start()
+{
+    if (!m_session.prepare(false, true))
+        return;
+    m_session.connectLine(false, [this] {
+        m_session.setGiveUpOnSilence(true);
+        // Connecting queues the device information and every status query.
+        m_session.whenIdle([this] { print(); });
+    });
+}
+
+void StatusCommand::print()
+{
+    const QStringList errors = m_session.takeErrors();
+    const DisplayController& c = m_session.controller();
+    Console& console = m_session.console();
+    if (m_session.invocation().json) {
+        QJsonObject values;
+        for (const QString& name : DisplayReport::statusNames())
+            values.insert(name, DisplayReport::value(c, m_session.reported(), name));
+        console.out(QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact)));
+    } else {
+        for (const QString& name : DisplayReport::statusNames()) {
+            const auto line =
+                DisplayReport::plainLine(name, DisplayReport::value(c, m_session.reported(), name));
+            if (line)
+                console.out(*line);
+        }
+    }
+    // Only values the display gave in this run count; the series is known from a stored
+    // default too, and counts only when the model number came.
+    QStringList missing;
+    for (const QString& name : DisplayReport::statusNames()) {
+        const QString answeredBy =
+            name == DisplayReport::seriesName() ? settingName(DisplaySetting::modelNumber) : name;
+        if (!m_session.reported().contains(answeredBy))
+            missing.append(name);
+    }
+    if (missing.isEmpty()) {
+        // A display that wrote boot noise before its first prompt, say: worth a word, but
+        // every value came.
+        if (!errors.isEmpty()) {
+            QStringList warnings = errors;
+            warnings.first().prepend(QStringLiteral("Warnung: "));
+            m_session.reportErrors(warnings);
+        }
+        m_session.finish(ExitCode::success);
+        return;
+    }
+    console.err(QStringLiteral("Keine Antwort des Displays f\u00FCr %1 von %2 Werten: %3.")
+                    .arg(missing.size())
+                    .arg(DisplayReport::statusNames().size())
+                    .arg(missing.join(QStringLiteral(", "))));
+    m_session.finish(ExitCode::displayFailed);
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "cli/invocation/SetAction.h"
+#include "line/SerialSettings.h"
+#include "linetest/TestPattern.h"
+#include "protocol/DisplaySeries.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// One call of bildwartctl, parsed and checked: the command, its arguments and every
+// option. Options left out are absent, so the stored settings stay in force.
+struct Invocation {
+    enum class Command {
+        help,
+        ports,
+        status,
+        get,
+        set,
+        send,
+        raw,
+        monitor,
+        loopback,
+        testout,
+        simulate,
+        doctor
+    };
+
+    Command command = Command::help;
+
+    // Line options
+    std::optional<QString> port;
+    std::optional<qint64> baudRate;
+    std::optional<SerialSettings::DataBits> dataBits;
+    std::optional<SerialSettings::Parity> parity;
+    std::optional<SerialSettings::StopBits> stopBits;
+    std::optional<SerialSettings::FlowControl> flowControl;
+    std::optional<SerialSettings::LineEnding> lineEnding;
+    std::optional<double> responseTimeout;
+    std::optional<double> interCommandDelay;
+
+    // Fleets: the command for every display of a targets file
+    std::optional<QString> targets; // the file
+    std::optional<qint64> parallel; // at most this many at once
+    // The arguments without the fleet's own options: what each display's run gets.
+    QStringList perTargetArguments;
+
+    // Output
+    bool json = false;
+    bool verbose = false;
+    bool hex = false;
+
+    // Command options
+    std::optional<double> duration;      // monitor
+    std::optional<qint64> count;         // loopback, testout
+    std::optional<qint64> packetSize;    // loopback
+    std::optional<TestPattern> pattern;  // testout
+    std::optional<double> interval;      // testout
+    std::optional<DisplaySeries> series; // simulate
+    bool loopback = false;               // simulate
+    std::optional<QString> link;         // simulate
+
+    // Command arguments
+    QString settingName;             // get, in lower case
+    std::optional<SetAction> action; // set
+    QStringList lines;               // send
+    QByteArray rawData;              // raw: UTF-8 text, or the bytes of the hex text with --hex
+
+    // The stored settings with the line options of this call put over them.
+    SerialSettings applyTo(SerialSettings settings) const;
+};

@@ -1,0 +1,262 @@
+#include "cli/invocation/InvocationParser.h"
+
+#include "cli/invocation/OptionTable.h"
+#include "protocol/HexBytes.h"
+
+namespace {
+
+using Command = Invocation::Command;
+
+const QString seeHelp = QStringLiteral(" \u2013 \u201Ebildwartctl --help\u201C zeigt alle.");
+
+struct GivenOption {
+    const OptionDefinition* definition;
+    QString spelling; // as typed, for messages
+    QString value;
+};
+
+// "-5" and "-0.5" are values, not options: no option name starts with a digit.
+bool looksLikeOption(const QString& argument)
+{
+    return argument.size() > 1 && argument.front() == u'-' && !argument.at(1).isDigit() &&
+           argument.at(1) != u'.';
+}
+
+const OptionDefinition* findOption(const QString& name, bool isShort)
+{
+    for (const OptionDefinition& definition : optionTable()) {
+        if (isShort ? (!definition.shortName.isNull() && name == definition.shortName)
+                    : name == definition.longName)
+            return &definition;
+    }
+    return nullptr;
+}
+
+const CommandDefinition* findCommand(const QString& name)
+{
+    for (const CommandDefinition& definition : commandTable()) {
+        if (definition.name == name)
+            return &definition;
+    }
+    return nullptr;
+}
+
+bool isHelpRequest(const QStringList& arguments)
+{
+    for (const QString& argument : arguments) {
+        if (argument == u"--")
+            return false;
+        if (argument == u"-h" || argument == u"--help")
+            return true;
+    }
+    return arguments.value(0) == u"help";
+}
+
+bool hasControlCharacter(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+// The command's own arguments, checked so that nothing malformed reaches the line.
+std::optional<QString> takeArguments(Invocation& invocation, const QStringList& arguments)
+{
+    switch (invocation.command) {
+    case Command::get: {
+        const QString& name = arguments.first();
+        if (name.isEmpty() || hasControlCharacter(name) ||
+            std::any_of(name.begin(), name.end(), [](QChar c) { return c.isSpace(); }))
+            return QStringLiteral("\u201E%1\u201C ist kein Name einer Einstellung.").arg(name);
+        invocation.settingName = name.toLower();
+        return std::nullopt;
+    }
+    case Command::set: {
+        auto parsed = SetAction::parse(arguments.at(0), arguments.at(1));
+        if (const QString* error = std::get_if<QString>(&parsed))
+            return *error;
+        invocation.action = std::get<SetAction>(parsed);
+        return std::nullopt;
+    }
+    case Command::send:
+        for (const QString& line : arguments) {
+            // A line break inside one argument would put two commands on the line
+            // under one prompt, and the handshake would lose count.
+            if (line.contains(u'\r') || line.contains(u'\n'))
+                return QStringLiteral("Eine Befehlszeile enth\u00E4lt einen Zeilenumbruch \u2013 "
+                                      "jede Zeile als eigenes Argument angeben.");
+        }
+        invocation.lines = arguments;
+        return std::nullopt;
+    case Command::raw:
+        if (!invocation.hex) {
+            invocation.rawData = arguments.first().toUtf8();
+            return std::nullopt;
+        }
+        if (const auto bytes = parseHexBytes(arguments.first())) {
+            invocation.rawData = *bytes;
+            return std::nullopt;
+        }
+        return QStringLiteral("Ung\u00FCltige Hex-Eingabe: ") + arguments.first();
+    case Command::doctor:
+        if (arguments.isEmpty())
+            return std::nullopt;
+        if (invocation.port && *invocation.port != arguments.first())
+            return QStringLiteral("Zwei Ports angegeben: \u201E%1\u201C und \u201E%2\u201C.")
+                .arg(*invocation.port, arguments.first());
+        if (arguments.first().isEmpty())
+            return QStringLiteral("doctor braucht einen Pfad oder gar nichts.");
+        invocation.port = arguments.first();
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+QString padded(const QString& text, qsizetype width)
+{
+    return text.size() >= width ? text + u' ' : text.leftJustified(width);
+}
+
+} // namespace
+
+std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arguments)
+{
+    if (isHelpRequest(arguments))
+        return Invocation{};
+
+    QList<GivenOption> options;
+    QStringList words;
+    QStringList perTarget;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (!optionsEnded && argument == u"--") {
+            optionsEnded = true;
+            perTarget.append(argument);
+            continue;
+        }
+        if (optionsEnded || !looksLikeOption(argument)) {
+            words.append(argument);
+            perTarget.append(argument);
+            continue;
+        }
+        const qsizetype first = i;
+        const bool isShort = !argument.startsWith(u"--");
+        QString name = argument.mid(isShort ? 1 : 2);
+        std::optional<QString> value;
+        const qsizetype split = isShort ? (name.size() > 1 ? 1 : -1) : name.indexOf(u'=');
+        if (split >= 0) {
+            value = name.mid(split + (isShort ? 0 : 1));
+            name.truncate(split);
+        }
+        const QString spelling = (isShort ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        const OptionDefinition* definition = findOption(name, isShort);
+        if (!definition)
+            return QStringLiteral("Unbekannte Option \u201E%1\u201C").arg(spelling) + seeHelp;
+        if (definition->takesValue() && !value) {
+            if (i + 1 >= arguments.size())
+                return QStringLiteral("Option \u201E%1\u201C braucht einen Wert (%2).")
+                    .arg(spelling, definition->valueName);
+            value = arguments.at(++i);
+        } else if (!definition->takesValue() && value) {
+            return QStringLiteral("Option \u201E%1\u201C nimmt keinen Wert.").arg(spelling);
+        }
+        options.append({definition, spelling, value.value_or(QString())});
+        if (!definition->forFleet)
+            perTarget += arguments.mid(first, i - first + 1);
+    }
+
+    if (words.isEmpty())
+        return QStringLiteral("Kein Befehl angegeben") + seeHelp;
+    const CommandDefinition* command = findCommand(words.first());
+    if (!command)
+        return QStringLiteral("Unbekannter Befehl \u201E%1\u201C").arg(words.first()) + seeHelp;
+
+    Invocation invocation;
+    invocation.command = command->command;
+    for (const GivenOption& given : options) {
+        if (!given.definition->appliesTo(command->command))
+            return QStringLiteral("Option \u201E%1\u201C gilt nicht f\u00FCr \u201E%2\u201C.")
+                .arg(given.spelling, command->name);
+        if (auto error = given.definition->store(invocation, given.value))
+            return *error;
+    }
+
+    const QStringList commandArguments = words.mid(1);
+    if (commandArguments.size() < command->minArguments)
+        return QStringLiteral("\u201E%1\u201C braucht %2.").arg(command->name, command->synopsis) +
+               seeHelp;
+    if (command->maxArguments >= 0 && commandArguments.size() > command->maxArguments)
+        return QStringLiteral("Zu viele Argumente f\u00FCr \u201E%1\u201C: \u201E%2\u201C.")
+            .arg(command->name, commandArguments.at(command->maxArguments));
+    if (auto error = takeArguments(invocation, commandArguments))
+        return *error;
+    if (invocation.targets && invocation.port)
+        return QStringLiteral(
+            "--targets und -p schlie\u00DFen sich aus: die Adressen stehen in der "
+            "Zieldatei.");
+    if (invocation.parallel && !invocation.targets)
+        return QStringLiteral("--parallel gilt nur mit --targets.");
+    invocation.perTargetArguments = perTarget;
+    return invocation;
+}
+
+QString InvocationParser::helpText()
+{
+    // Wide enough for the longest option with its values ("--flow none|rtscts|xonxoff").
+    constexpr qsizetype optionColumn = 32;
+    constexpr qsizetype commandColumn = 10;
+
+    QString text = QStringLiteral(
+        "bildwartctl \u2013 SMART-Displays (QX/RX) \u00FCber RS-232 steuern und die Leitung "
+        "pr\u00FCfen\n\n"
+        "Aufruf: bildwartctl [OPTIONEN] BEFEHL [ARGUMENTE]\n\nBefehle:\n");
+    for (const CommandDefinition& command : commandTable()) {
+        text += QStringLiteral("  ") + command.name;
+        if (!command.synopsis.isEmpty())
+            text += u' ' + command.synopsis;
+        text += u'\n';
+        for (const QString& line : command.help.split(u'\n'))
+            text += QString(commandColumn, u' ') + line + u'\n';
+    }
+    text += QStringLiteral("\nOptionen:\n");
+    for (const OptionDefinition& option : optionTable()) {
+        QString spelling = option.shortName.isNull()
+                               ? QStringLiteral("    --") + option.longName
+                               : QStringLiteral("-%1, --%2").arg(option.shortName, option.longName);
+        if (option.takesValue())
+            spelling += u' ' + option.valueName;
+        const QStringList help = option.help.split(u'\n');
+        text += QStringLiteral("  ") + padded(spelling, optionColumn) + help.first() + u'\n';
+        for (const QString& line : help.mid(1))
+            text += QString(optionColumn + 2, u' ') + line + u'\n';
+    }
+    text += QStringLiteral("  ") + padded(QStringLiteral("-h, --help"), optionColumn) +
+            QStringLiteral("diese Hilfe\n");
+    text += QStringLiteral("  ") + padded(QStringLiteral("    --version"), optionColumn) +
+            QStringLiteral("Versionsnummer ausgeben\n");
+
+    QStringList patterns;
+    for (TestPattern pattern : allTestPatterns())
+        patterns.append(rawValue(pattern));
+    text += QStringLiteral("\nTestmuster: ") + patterns.join(QStringLiteral(", ")) + u'\n';
+
+    text += QStringLiteral(
+        "\nDie Leitungseinstellungen und die zuletzt verbundene Schnittstelle kommen aus den\n"
+        "Einstellungen von Bildwart; Optionen gelten nur f\u00FCr diesen Aufruf, gespeichert wird "
+        "nichts.\n"
+        "Ein Fehler steht als eine deutsche Zeile auf stderr; mit -v steht dar\u00FCber das\n"
+        "Verkehrsprotokoll mit allen Einzelheiten.\n\n"
+        "R\u00FCckgabewerte:\n"
+        "  0  Erfolg\n"
+        "  1  das Display meldet einen Fehler oder beantwortet nicht alles rechtzeitig,\n"
+        "     ein Paket des Br\u00FCckentests kam nicht in Ordnung zur\u00FCck,\n"
+        "     doctor hat etwas gefunden,\n"
+        "     oder die Ausgabe lie\u00DF sich nicht schreiben\n"
+        "  2  falscher Aufruf\n"
+        "  3  die Schnittstelle l\u00E4sst sich nicht \u00F6ffnen, ist abgerissen oder nimmt\n"
+        "     keine Daten mehr an\n"
+        "  128+N  durch das Signal N beendet (Strg+C: 130), nachdem die Schnittstelle\n"
+        "     geschlossen wurde\n");
+    return text;
+}

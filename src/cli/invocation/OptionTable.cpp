@@ -1,0 +1,396 @@
+#include "cli/invocation/OptionTable.h"
+
+#include "linetest/LoopbackStats.h"
+#include "protocol/DisplaySetting.h"
+#include "protocol/InputSource.h"
+
+#include <QLocale>
+#include <type_traits>
+
+namespace {
+
+using Command = Invocation::Command;
+
+// Waits of the tool are bounded to one day; the controller's timers are too.
+constexpr double maxSeconds = 86'400;
+// More packets than anyone waits for at 0.2 s each; keeps the count within a week.
+constexpr qint64 maxCount = 1'000'000;
+// Displays of a fleet served at once: each is a process of its own with one connection.
+constexpr qint64 maxParallel = 256;
+
+// The commands that make sense for many displays at once.
+QList<Command> fleetCommands()
+{
+    return {Command::status, Command::get, Command::set, Command::send, Command::raw};
+}
+
+QString invalid(const QString& option, const QString& value, const QString& expected)
+{
+    return QStringLiteral("Ung\u00FCltiger Wert \u201E%1\u201C f\u00FCr --%2 \u2013 erwartet %3.")
+        .arg(value, option, expected);
+}
+
+std::optional<qint64> wholeNumber(const QString& text, qint64 min, qint64 max)
+{
+    bool ok = false;
+    const qint64 number = QLocale::c().toLongLong(text, &ok);
+    if (!ok || number < min || number > max)
+        return std::nullopt;
+    return number;
+}
+
+// Seconds from `min` (or, not included, above it) up to `max`; a German decimal comma is as
+// good as a point.
+std::optional<double> seconds(QString text, double min, double max, bool minIncluded = true)
+{
+    bool ok = false;
+    const double number = QLocale::c().toDouble(text.replace(u',', u'.'), &ok);
+    const bool aboveMin = minIncluded ? number >= min : number > min;
+    if (!ok || !aboveMin || !(number <= max))
+        return std::nullopt;
+    return number;
+}
+
+// A duration of the tool: more than nothing, at most a day.
+std::optional<double> duration(const QString& text)
+{
+    return seconds(text, 0, maxSeconds, false);
+}
+
+QString number(double value)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'g', QLocale::FloatingPointShortest);
+}
+
+QString secondsBetween(double min, double max)
+{
+    return QStringLiteral("Sekunden von %1 bis %2").arg(number(min), number(max));
+}
+
+// The raw value of an enumeration case, compared without regard to case.
+template <typename Enum>
+std::optional<Enum> caseNamed(const QString& text, const QList<Enum>& cases,
+                              QString (*raw)(std::type_identity_t<Enum>))
+{
+    for (Enum value : cases) {
+        if (raw(value).compare(text, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> checked(bool ok, const QString& option, const QString& value,
+                               const QString& expected)
+{
+    if (ok)
+        return std::nullopt;
+    return invalid(option, value, expected);
+}
+
+QString durationExpected()
+{
+    return QStringLiteral("Sekunden \u00FCber 0 bis h\u00F6chstens %1").arg(number(maxSeconds));
+}
+
+QList<OptionDefinition> buildOptionTable()
+{
+    using S = SerialSettings;
+    return {
+        {"port",
+         u'p',
+         "PFAD",
+         "Schnittstelle: Ger\u00E4tepfad, /dev/serial/by-id/\u2026, simulator://smart\n"
+         "oder simulator://loopback (Vorgabe: die zuletzt verbundene)",
+         {},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             if (v.isEmpty())
+                 return QStringLiteral("--port braucht einen Pfad.");
+             i.port = v;
+             return std::nullopt;
+         }},
+        {"baud",
+         {},
+         "N",
+         "Baudrate (Vorgabe aus den Einstellungen, sonst 19200)",
+         {},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.baudRate = wholeNumber(v, S::minBaudRate, S::maxBaudRate);
+             return checked(i.baudRate.has_value(), "baud", v,
+                            QStringLiteral("eine ganze Zahl von %1 bis %2")
+                                .arg(S::minBaudRate)
+                                .arg(S::maxBaudRate));
+         }},
+        {"data-bits",
+         {},
+         "5|6|7|8",
+         "Datenbits",
+         {},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             const auto n = wholeNumber(v, 5, 8);
+             i.dataBits = n ? dataBitsFromRaw(*n) : std::nullopt;
+             return checked(i.dataBits.has_value(), "data-bits", v, "5, 6, 7 oder 8");
+         }},
+        {"parity",
+         {},
+         "none|even|odd",
+         "Parit\u00E4t",
+         {},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.parity = caseNamed(v, allCases(S::Parity{}), &rawValue);
+             return checked(i.parity.has_value(), "parity", v, "none, even oder odd");
+         }},
+        {"stop-bits",
+         {},
+         "1|2",
+         "Stoppbits",
+         {},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             const auto n = wholeNumber(v, 1, 2);
+             i.stopBits = n ? stopBitsFromRaw(*n) : std::nullopt;
+             return checked(i.stopBits.has_value(), "stop-bits", v, "1 oder 2");
+         }},
+        {"flow",
+         {},
+         "none|rtscts|xonxoff",
+         "Flusssteuerung",
+         {},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.flowControl = caseNamed(v, allCases(S::FlowControl{}), &rawValue);
+             return checked(i.flowControl.has_value(), "flow", v, "none, rtscts oder xonxoff");
+         }},
+        {"line-ending",
+         {},
+         "cr|lf|crlf",
+         "Zeilenende nach jedem Befehl",
+         {},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.lineEnding = caseNamed(v, allCases(S::LineEnding{}), &rawValue);
+             return checked(i.lineEnding.has_value(), "line-ending", v, "cr, lf oder crlf");
+         }},
+        {"timeout",
+         {},
+         "SEKUNDEN",
+         "wie lange das Display f\u00FCr seine Antwort bekommt",
+         {},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.responseTimeout = seconds(v, S::minResponseTimeout, S::maxResponseTimeout);
+             return checked(i.responseTimeout.has_value(), "timeout", v,
+                            secondsBetween(S::minResponseTimeout, S::maxResponseTimeout));
+         }},
+        {"delay",
+         {},
+         "SEKUNDEN",
+         "Pause zwischen zwei Befehlen",
+         {},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.interCommandDelay = seconds(v, S::minInterCommandDelay, S::maxInterCommandDelay);
+             return checked(i.interCommandDelay.has_value(), "delay", v,
+                            secondsBetween(S::minInterCommandDelay, S::maxInterCommandDelay));
+         }},
+        {"targets",
+         {},
+         "DATEI",
+         "den Befehl f\u00FCr jedes Display in DATEI ausf\u00FChren: eine Adresse je Zeile,\n"
+         "dahinter wahlweise ein Name; # leitet einen Kommentar ein",
+         fleetCommands(),
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             if (v.isEmpty())
+                 return QStringLiteral("--targets braucht eine Datei.");
+             i.targets = v;
+             return std::nullopt;
+         },
+         true},
+        {"parallel",
+         {},
+         "N",
+         "mit --targets: so viele Displays gleichzeitig (Vorgabe 16)",
+         fleetCommands(),
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.parallel = wholeNumber(v, 1, maxParallel);
+             return checked(i.parallel.has_value(), "parallel", v,
+                            QStringLiteral("eine ganze Zahl von 1 bis %1").arg(maxParallel));
+         },
+         true},
+        {"json",
+         {},
+         {},
+         "Ergebnis als ein JSON-Objekt ausgeben (mit --targets: eines je Display und Zeile)",
+         {},
+         [](Invocation& i, const QString&) -> std::optional<QString> {
+             i.json = true;
+             return std::nullopt;
+         }},
+        {"verbose",
+         u'v',
+         {},
+         "Verkehrsprotokoll auf stderr: \u2192 gesendet, \u2190 empfangen,\n"
+         "\u2139\uFE0E Hinweis, \u26A0\uFE0E Fehler, \u26A1\uFE0E am Ger\u00E4t ge\u00E4ndert",
+         {},
+         [](Invocation& i, const QString&) -> std::optional<QString> {
+             i.verbose = true;
+             return std::nullopt;
+         }},
+        {"hex",
+         {},
+         {},
+         "Bytes als Hex zeigen (mit -v und monitor);\nbei raw: DATEN sind Hex-Bytes",
+         {},
+         [](Invocation& i, const QString&) -> std::optional<QString> {
+             i.hex = true;
+             return std::nullopt;
+         }},
+        {"duration",
+         {},
+         "SEKUNDEN",
+         "monitor: so lange mitschreiben (Vorgabe: bis Strg+C)",
+         {Command::monitor},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.duration = duration(v);
+             return checked(i.duration.has_value(), "duration", v, durationExpected());
+         }},
+        {"count",
+         {},
+         "N",
+         "loopback: Pakete (Vorgabe 10); testout: Pakete (Vorgabe 1)",
+         {Command::loopback, Command::testout},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.count = wholeNumber(v, 1, maxCount);
+             return checked(i.count.has_value(), "count", v, "eine ganze Zahl von 1 bis 1000000");
+         }},
+        {"size",
+         {},
+         "BYTES",
+         "loopback: Bytes je Paket, 8 bis 65536 (Vorgabe 32)",
+         {Command::loopback},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.packetSize =
+                 wholeNumber(v, LoopbackStats::minPacketSize, LoopbackStats::maxPacketSize);
+             return checked(i.packetSize.has_value(), "size", v, "eine ganze Zahl von 8 bis 65536");
+         }},
+        {"pattern",
+         {},
+         "NAME",
+         "testout: Testmuster (siehe unten, Vorgabe counterLine)",
+         {Command::testout},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.pattern = caseNamed(v, allTestPatterns(), &rawValue);
+             return checked(i.pattern.has_value(), "pattern", v,
+                            "einen der Namen unter \u201ETestmuster\u201C");
+         }},
+        {"interval",
+         {},
+         "SEKUNDEN",
+         "testout: Abstand der Pakete (Vorgabe 1)",
+         {Command::testout},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.interval = duration(v);
+             return checked(i.interval.has_value(), "interval", v, durationExpected());
+         }},
+        {"series",
+         {},
+         "qx|rx",
+         "simulate: Baureihe des virtuellen Displays (Vorgabe qx)",
+         {Command::simulate},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.series = displaySeriesFromRaw(v.toUpper());
+             return checked(i.series.has_value(), "series", v, "qx oder rx");
+         }},
+        {"loopback",
+         {},
+         {},
+         "simulate: Br\u00FCckenstecker statt Display (jedes Byte zur\u00FCck)",
+         {Command::simulate},
+         [](Invocation& i, const QString&) -> std::optional<QString> {
+             i.loopback = true;
+             return std::nullopt;
+         }},
+        {"link",
+         {},
+         "PFAD",
+         "simulate: symbolischen Link PFAD auf das Pseudo-Terminal anlegen",
+         {Command::simulate},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             if (v.isEmpty())
+                 return QStringLiteral("--link braucht einen Pfad.");
+             i.link = v;
+             return std::nullopt;
+         }},
+    };
+}
+
+// What "status" reports, named by the first and the last setting of the table.
+QString statusHelp()
+{
+    const QList<SettingInfo>& settings = displaySettings();
+    return QStringLiteral("verbinden, alle Werte abfragen und ausgeben (%1 \u2026 %2, series)")
+        .arg(settings.first().name, settings.last().name);
+}
+
+// What "set" takes, setting by setting as the table has them.
+QString setHelp()
+{
+    QStringList powerWords;
+    for (PowerState state : availablePowerStates(DisplaySeries::qx))
+        powerWords.append(rawValue(state));
+    QStringList levels;
+    QStringList toggles;
+    QString input;
+    for (const SettingInfo& row : displaySettings()) {
+        if (row.kind == SettingKind::level)
+            levels.append(row.name + QStringLiteral(" 0\u2026100|+N|-N"));
+        else if (row.kind == SettingKind::toggle)
+            toggles.append(row.name);
+        else if (row.kind == SettingKind::input)
+            input = row.name + u' ' + InputSource::all().first().id + u'\u2026' +
+                    InputSource::all().last().id;
+    }
+    return QStringLiteral("eine Einstellung \u00E4ndern und den neuen Wert ausgeben:\n") +
+           QStringLiteral("power ") + powerWords.join(u'|') + QStringLiteral(", ") + input +
+           QStringLiteral(",\n") + levels.join(QStringLiteral(", ")) + QStringLiteral(",\n") +
+           toggles.join(u'|') + QStringLiteral(" on|off");
+}
+
+} // namespace
+
+const QList<OptionDefinition>& optionTable()
+{
+    static const QList<OptionDefinition> table = buildOptionTable();
+    return table;
+}
+
+const QList<CommandDefinition>& commandTable()
+{
+    static const QList<CommandDefinition> table{
+        {"ports",
+         Command::ports,
+         {},
+         "Schnittstellen und Wandler ohne Port mit Rat auflisten",
+         0,
+         0},
+        {"status", Command::status, {}, statusHelp(), 0, 0},
+        {"get", Command::get, "NAME", "einen Wert abfragen, z. B. get volume", 1, 1},
+        {"set", Command::set, "NAME WERT", setHelp(), 2, 2},
+        {"send", Command::send, "ZEILE\u2026",
+         "freie Befehlszeilen nacheinander senden und jede Antwortzeile ausgeben", 1, -1},
+        {"raw", Command::raw, "[--hex] DATEN",
+         "Rohdaten senden (Text mit Zeilenende, Hex-Bytes genau so) und ausgeben,\n"
+         "was innerhalb der Antwortzeit zur\u00FCckkommt",
+         1, 1},
+        {"monitor", Command::monitor, "[--duration SEKUNDEN]",
+         "verbinden und das Verkehrsprotokoll live ausgeben, auch #name=wert-Meldungen", 0, 0},
+        {"loopback", Command::loopback, "[--count N] [--size BYTES]",
+         "Br\u00FCckenstecker-Test (Pin 2 an Pin 3): fehlerhafte Pakete, Summe, Laufzeiten", 0, 0},
+        {"testout", Command::testout, "[--pattern NAME] [--count N] [--interval SEKUNDEN]",
+         "Testausgabe f\u00FCr ein Terminalprogramm am anderen Ende", 0, 0},
+        {"simulate", Command::simulate, "[--series qx|rx] [--loopback] [--link PFAD]",
+         "virtuelles Display auf einem Pseudo-Terminal bis Strg+C oder SIGTERM", 0, 0},
+        {"doctor", Command::doctor, "[PORT]",
+         "sagen, warum eine Schnittstelle nicht geht und was hilft: f\u00FCr jeden Port\n"
+         "und jeden Wandler ohne Port, oder nur f\u00FCr PORT; R\u00FCckgabewert 1, wenn\n"
+         "etwas gefunden wurde",
+         0, 1},
+    };
+    return table;
+}

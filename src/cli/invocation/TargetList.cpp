@@ -1,0 +1,43 @@
+#include "cli/invocation/TargetList.h"
+
+#include "discovery/SerialPortInfo.h"
+#include "line/NetworkAddress.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+bool isAddress(const QString& word)
+{
+    return NetworkAddress::parse(word) || word.startsWith(u'/') ||
+           word == SerialPortInfo::smartSimulatorPath ||
+           word == SerialPortInfo::loopbackSimulatorPath;
+}
+
+} // namespace
+
+std::variant<QList<Target>, QString> TargetList::parse(const QString& text)
+{
+    // "# …" starts a comment; "#1" in a name such as "Aula #1" does not.
+    static const QRegularExpression comment(QStringLiteral("(^|\\s)#(\\s.*)?$"));
+    QList<Target> targets;
+    const QStringList lines = text.split(u'\n');
+    for (qsizetype number = 0; number < lines.size(); ++number) {
+        const QString line = QString(lines.at(number)).remove(comment).trimmed();
+        if (line.isEmpty())
+            continue;
+        const qsizetype blank = line.indexOf(QRegularExpression(QStringLiteral("\\s")));
+        const QString address = blank < 0 ? line : line.first(blank);
+        const QString name = blank < 0 ? QString() : line.mid(blank).trimmed();
+        if (!isAddress(address))
+            return QStringLiteral(
+                       "Zeile %1: \u201E%2\u201C ist keine Adresse \u2013 erwartet z. B. "
+                       "%3 oder /dev/ttyUSB0.")
+                .arg(number + 1)
+                .arg(address, NetworkAddress::examples());
+        targets.append({address, name});
+    }
+    if (targets.isEmpty())
+        return QStringLiteral("Die Zieldatei nennt keine einzige Adresse.");
+    return targets;
+}

@@ -1,0 +1,401 @@
+#include "doctor/PortDiagnosis.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+
+namespace {
+
+using Severity = Finding::Severity;
+
+const QString brlttyCommand = QStringLiteral("brltty");
+const QString modemManagerCommand = QStringLiteral("ModemManager");
+
+QString quoted(const QString& text)
+{
+    return u'\u201E' + text + u'\u201C';
+}
+
+QString groupOf(const NodeAttributes& node)
+{
+    return node.groupName.isEmpty() ? QString::number(node.groupId) : node.groupName;
+}
+
+QString hex4(int id)
+{
+    return QStringLiteral("%1").arg(id, 4, 16, QLatin1Char('0'));
+}
+
+// The udev match for this adapter, or for the node when it is not on USB.
+QString udevMatch(const PortFacts& facts)
+{
+    if (facts.vendorID == 0)
+        return QStringLiteral("KERNEL==\"%1\"").arg(QFileInfo(facts.node).fileName());
+    return QStringLiteral("ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\"")
+        .arg(hex4(facts.vendorID), hex4(facts.productID));
+}
+
+// A udev rule written with sudo tee, and what makes udev use it at once.
+QStringList installRule(const QString& rule, const QString& file)
+{
+    return {QStringLiteral("echo '%1' | sudo tee /etc/udev/rules.d/%2").arg(rule, file),
+            QStringLiteral("sudo udevadm control --reload-rules && sudo udevadm trigger")};
+}
+
+bool holdsNamed(const QList<ProcessHolder>& holders, const QString& command)
+{
+    return std::any_of(holders.begin(), holders.end(),
+                       [&](const ProcessHolder& holder) { return holder.command == command; });
+}
+
+QString describeHolder(const ProcessHolder& holder)
+{
+    const QString name = holder.command.isEmpty() ? QStringLiteral("Ein Programm") : holder.command;
+    return QStringLiteral("%1 (PID %2)").arg(name).arg(holder.pid);
+}
+
+QString joinedGerman(const QStringList& items)
+{
+    if (items.size() < 2)
+        return items.value(0);
+    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" und ") +
+           items.last();
+}
+
+std::optional<Finding> permissionFinding(const PortFacts& facts)
+{
+    if (!facts.nodeAttributes)
+        return std::nullopt;
+    const NodeAttributes& node = *facts.nodeAttributes;
+    const UserCredentials& user = facts.user;
+    const QString group = quoted(groupOf(node));
+    if (PortDiagnosis::mayReadWrite(node, user.userId, user.sessionGroups)) {
+        if (facts.openError != EACCES && facts.openError != EPERM)
+            return std::nullopt;
+        // Owner, group and mode allow it; something beyond them does not.
+        return Finding{QStringLiteral("permission"),
+                       Severity::error,
+                       QStringLiteral("Keine Berechtigung, obwohl Gruppe und Rechte von %1 "
+                                      "passen.")
+                           .arg(facts.node),
+                       QStringLiteral("Der Zugriff wird von au\u00DFen verwehrt."),
+                       QStringLiteral("L\u00E4uft Bildwart in einer Sandbox (Snap, Flatpak), "
+                                      "dort den Zugriff auf serielle Schnittstellen erlauben; "
+                                      "sonst verwehrt ihn eine Sicherheitsrichtlinie "
+                                      "(AppArmor, SELinux)."),
+                       {}};
+    }
+    if (PortDiagnosis::mayReadWrite(node, user.userId, user.databaseGroups)) {
+        return Finding{QStringLiteral("not-in-group-session"),
+                       Severity::error,
+                       QStringLiteral("Keine Berechtigung \u2013 Sie sind in der Gruppe %1, "
+                                      "aber diese Anmeldung kennt die Gruppe noch nicht.")
+                           .arg(group),
+                       QStringLiteral("Sie sind in der Gruppe %1, aber erst ab der n\u00E4chsten "
+                                      "Anmeldung.")
+                           .arg(group),
+                       QStringLiteral("Ab- und wieder anmelden (oder den Rechner neu starten). "
+                                      "F\u00FCr ein einzelnes Terminal gen\u00FCgt „newgrp %1“; "
+                                      "was dort gestartet wird, hat die Gruppe.")
+                           .arg(groupOf(node)),
+                       {QStringLiteral("newgrp %1").arg(groupOf(node))}};
+    }
+    const bool groupMayUse = (node.mode & 060) == 060;
+    // Nobody should join root's group to reach a port.
+    if (groupMayUse && node.groupId != 0) {
+        return Finding{QStringLiteral("permission"),
+                       Severity::error,
+                       QStringLiteral("Keine Berechtigung \u2013 Sie sind nicht in der Gruppe "
+                                      "%1, der %2 geh\u00F6rt.")
+                           .arg(group, facts.node),
+                       QStringLiteral("Sie sind nicht in der Gruppe %1.").arg(group),
+                       QStringLiteral("Sich in die Gruppe aufnehmen und danach ab- und wieder "
+                                      "anmelden; erst die neue Anmeldung hat die Gruppe."),
+                       {QStringLiteral("sudo usermod -aG %1 $USER").arg(groupOf(node))}};
+    }
+    // No group a user should join may use the node: a rule has to give it one.
+    const QString mode = QStringLiteral("%1").arg(node.mode, 4, 8, QLatin1Char('0'));
+    return Finding{
+        QStringLiteral("permission"),
+        Severity::error,
+        groupMayUse ? QStringLiteral("Keine Berechtigung \u2013 %1 ist nur f\u00FCr root und "
+                                     "die Gruppe %2 freigegeben (Rechte %3).")
+                          .arg(facts.node, group, mode)
+                    : QStringLiteral("Keine Berechtigung \u2013 %1 ist nur f\u00FCr seinen "
+                                     "Besitzer freigegeben (Rechte %2).")
+                          .arg(facts.node, mode),
+        QStringLiteral("Der Port ist f\u00FCr keine Gruppe freigegeben, der Sie angeh\u00F6ren "
+                       "sollten."),
+        QStringLiteral("Eine udev-Regel gibt dem Port die Gruppe „dialout“ mit Lese- und "
+                       "Schreibrecht; dann sich in die Gruppe aufnehmen, den Wandler neu "
+                       "anstecken und neu anmelden."),
+        installRule(QStringLiteral("SUBSYSTEM==\"tty\", %1, GROUP=\"dialout\", MODE=\"0660\"")
+                        .arg(udevMatch(facts)),
+                    QStringLiteral("70-bildwart-serial.rules")) +
+            QStringList{QStringLiteral("sudo usermod -aG dialout $USER")}};
+}
+
+std::optional<Finding> holderFinding(const PortFacts& facts)
+{
+    QStringList others;
+    for (const ProcessHolder& holder : facts.holders) {
+        // These two have findings of their own, with their own fix.
+        if (holder.command != brlttyCommand && holder.command != modemManagerCommand)
+            others.append(describeHolder(holder));
+    }
+    if (!others.isEmpty()) {
+        const QString text =
+            joinedGerman(others) + (others.size() == 1
+                                        ? QStringLiteral(" hat den Port ge\u00F6ffnet.")
+                                        : QStringLiteral(" haben den Port ge\u00F6ffnet."));
+        const QString fix = others.size() == 1 ? QStringLiteral("Das Programm beenden")
+                                               : QStringLiteral("Die Programme beenden");
+        return Finding{QStringLiteral("held-by-process"),
+                       Severity::error,
+                       text,
+                       text,
+                       fix + QStringLiteral(" oder dort die Verbindung schlie\u00DFen, dann "
+                                            "erneut verbinden."),
+                       {}};
+    }
+    if (facts.openError != EBUSY || !facts.holders.isEmpty())
+        return std::nullopt;
+    return Finding{QStringLiteral("held-by-process"),
+                   Severity::error,
+                   QStringLiteral("Ein anderes Programm hat den Port f\u00FCr sich allein "
+                                  "ge\u00F6ffnet; welches, ist ohne Administratorrechte nicht "
+                                  "zu sehen."),
+                   QStringLiteral("ein anderes Programm hat ihn f\u00FCr sich allein "
+                                  "ge\u00F6ffnet."),
+                   QStringLiteral("Der Befehl unten nennt es; dann das Programm beenden."),
+                   {QStringLiteral("sudo fuser -v %1").arg(facts.node)}};
+}
+
+std::optional<Finding> brlttyFinding(const PortFacts& facts)
+{
+    const bool present = facts.brlttyRunning || !facts.brlttyRule.isEmpty();
+    const bool heldByBrltty =
+        facts.capturedBy == brlttyCommand || holdsNamed(facts.holders, brlttyCommand);
+    // An adapter without a port whose ids brltty's rule names: brltty has it.
+    const bool claimedByRule = facts.unbound && !facts.brlttyRule.isEmpty();
+    if (!present || !(facts.vanishedQuickly || heldByBrltty || claimedByRule))
+        return std::nullopt;
+    QStringList commands{QStringLiteral("sudo apt remove brltty")};
+    QString fix = QStringLiteral("Wer keine Braillezeile nutzt, entfernt brltty");
+    if (!facts.brlttyRule.isEmpty()) {
+        const QString file = QFileInfo(facts.brlttyRule).fileName();
+        fix += QStringLiteral("; sonst seine udev-Regel %1 abschalten (zweiter und dritter "
+                              "Befehl)")
+                   .arg(quoted(file));
+        commands += {QStringLiteral("sudo ln -s /dev/null /etc/udev/rules.d/%1").arg(file),
+                     QStringLiteral("sudo udevadm control --reload-rules")};
+    }
+    fix += QStringLiteral(". Danach den Wandler ab- und wieder anstecken.");
+    return Finding{QStringLiteral("brltty"),
+                   Severity::error,
+                   QStringLiteral("brltty, der Dienst f\u00FCr Braillezeilen, h\u00E4lt diesen "
+                                  "Wandler f\u00FCr eine Braillezeile und \u00FCbernimmt ihn: "
+                                  "der Port verschwindet kurz nach dem Anstecken."),
+                   QStringLiteral("brltty (Dienst f\u00FCr Braillezeilen) hat den Wandler "
+                                  "\u00FCbernommen."),
+                   fix,
+                   commands};
+}
+
+std::optional<Finding> modemManagerFinding(const PortFacts& facts)
+{
+    const bool heldByIt = holdsNamed(facts.holders, modemManagerCommand);
+    const bool isAcm = facts.driver == QLatin1String("cdc_acm") ||
+                       QFileInfo(facts.node).fileName().startsWith(QLatin1String("ttyACM"));
+    const bool probed = PortDiagnosis::looksLikeModemProbe(facts.receivedAfterConnect);
+    if (!heldByIt && (facts.modemManagerIgnores || !facts.modemManagerRunning))
+        return std::nullopt;
+    if (!heldByIt && !isAcm && !probed)
+        return std::nullopt;
+    QString text = QStringLiteral("ModemManager pr\u00FCft den Port: neuen ttyACM-Ports "
+                                  "schickt er einige Sekunden lang AT-Befehle und h\u00E4lt sie "
+                                  "so lange belegt.");
+    if (probed)
+        text += QStringLiteral(" Solche Befehle kamen eben nach dem Verbinden zur\u00FCck.");
+    return Finding{
+        QStringLiteral("modemmanager"),
+        Severity::warning,
+        text,
+        QStringLiteral("ModemManager pr\u00FCft den Port gerade."),
+        QStringLiteral("Eine udev-Regel sagt ModemManager, diesen Wandler in Ruhe zu lassen "
+                       "(erste zwei Befehle). Wer kein Modem braucht, kann den Dienst auch "
+                       "abschalten (letzter Befehl)."),
+        installRule(QStringLiteral("%1, ENV{ID_MM_DEVICE_IGNORE}=\"1\"").arg(udevMatch(facts)),
+                    QStringLiteral("70-bildwart-modemmanager.rules")) +
+            QStringList{QStringLiteral("sudo systemctl disable --now ModemManager")}};
+}
+
+std::optional<Finding> latencyFinding(const PortFacts& facts)
+{
+    if (!facts.latencyTimerMs || *facts.latencyTimerMs <= 1)
+        return std::nullopt;
+    const int ms = *facts.latencyTimerMs;
+    return Finding{
+        QStringLiteral("latency-timer"),
+        Severity::hint,
+        QStringLiteral("Der Wandler sammelt empfangene Bytes bis zu %1 ms, bevor er sie "
+                       "weitergibt (latency_timer); jede Antwort kommt bis zu %1 ms "
+                       "sp\u00E4ter an.")
+            .arg(ms),
+        QStringLiteral("Der Wandler h\u00E4lt empfangene Bytes bis zu %1 ms zur\u00FCck.").arg(ms),
+        QStringLiteral("Eine udev-Regel setzt den Wert beim Anstecken auf 1 ms (erste zwei "
+                       "Befehle); der letzte setzt ihn sofort, bis zum Abziehen."),
+        installRule(QStringLiteral("ACTION==\"add\", SUBSYSTEM==\"usb-serial\", "
+                                   "DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\""),
+                    QStringLiteral("70-bildwart-ftdi-latency.rules")) +
+            QStringList{QStringLiteral("echo 1 | sudo tee /sys/bus/usb-serial/devices/%1/"
+                                       "latency_timer")
+                            .arg(QFileInfo(facts.node).fileName())}};
+}
+
+std::optional<Finding> byIdFinding(const PortFacts& facts)
+{
+    if (facts.sharedById.isEmpty())
+        return std::nullopt;
+    return Finding{
+        QStringLiteral("by-id-collision"),
+        Severity::warning,
+        QStringLiteral("Ein zweiter Wandler meldet sich mit derselben Kennung (%1): ohne "
+                       "eigene Seriennummer sind beide nicht zu unterscheiden. Bildwart "
+                       "f\u00FChrt diesen Port deshalb unter %2.")
+            .arg(QFileInfo(facts.sharedById).fileName(),
+                 facts.listedAs.isEmpty() ? facts.node : facts.listedAs),
+        QStringLiteral("Zwei Wandler haben dieselbe Kennung."),
+        QStringLiteral("Jeden Wandler immer in dieselbe USB-Buchse stecken: der Port ist nach "
+                       "der Buchse benannt. Dauerhaft hilft ein Wandler mit eigener "
+                       "Seriennummer."),
+        {}};
+}
+
+// The kernel module for the chips of a known vendor.
+QString moduleFor(int vendorID)
+{
+    switch (vendorID) {
+    case 0x0403:
+        return QStringLiteral("ftdi_sio");
+    case 0x067B:
+        return QStringLiteral("pl2303");
+    case 0x10C4:
+        return QStringLiteral("cp210x");
+    case 0x1A86:
+        return QStringLiteral("ch341");
+    default:
+        return {};
+    }
+}
+
+std::optional<Finding> unboundFinding(const PortFacts& facts, bool brlttyFound)
+{
+    if (!facts.unbound)
+        return std::nullopt;
+    if (!facts.capturedBy) {
+        const QString module = moduleFor(facts.vendorID);
+        return Finding{
+            QStringLiteral("no-driver"),
+            Severity::error,
+            QStringLiteral("Kein Treiber hat den Wandler \u00FCbernommen: er steckt, bietet "
+                           "aber keinen Port."),
+            QStringLiteral("Kein Treiber hat den Wandler \u00FCbernommen."),
+            QStringLiteral("Ab- und wieder anstecken. Hilft das nicht, den Treiber laden; "
+                           "Debian bringt die Treiber der g\u00E4ngigen Chips mit."),
+            module.isEmpty() ? QStringList()
+                             : QStringList{QStringLiteral("sudo modprobe ") + module}};
+    }
+    if (brlttyFound)
+        return std::nullopt; // the brltty finding names the holder and its fix
+    const bool unknownProgram = *facts.capturedBy == QLatin1String("usbfs");
+    const QString text =
+        unknownProgram
+            ? QStringLiteral("Ein Programm hat den Wandler direkt \u00FCber USB (usbfs) "
+                             "\u00FCbernommen, am seriellen Treiber vorbei; welches, ist ohne "
+                             "Administratorrechte nicht zu sehen.")
+            : QStringLiteral("%1 hat den Wandler direkt \u00FCber USB \u00FCbernommen, am "
+                             "seriellen Treiber vorbei.")
+                  .arg(quoted(*facts.capturedBy));
+    return Finding{QStringLiteral("held-through-usbfs"),
+                   Severity::error,
+                   text,
+                   QStringLiteral("Ein Programm hat den Wandler direkt \u00FCbernommen."),
+                   QStringLiteral("Das Programm beenden oder den Wandler dort freigeben (eine "
+                                  "virtuelle Maschine: das USB-Ger\u00E4t vom Gast trennen), "
+                                  "dann den Wandler ab- und wieder anstecken."),
+                   unknownProgram ? QStringList{QStringLiteral("sudo fuser -v /dev/bus/usb/*/*")}
+                                  : QStringList()};
+}
+
+int rank(Severity severity)
+{
+    return int(severity);
+}
+
+} // namespace
+
+namespace PortDiagnosis {
+
+bool looksLikeModemProbe(const QByteArray& received)
+{
+    // A command of its own at the start of a line: a display's "FORMAT" is none.
+    static const QRegularExpression probe(QStringLiteral("(?:^|[\\r\\n>])AT[A-Z0-9+&]*\\r"));
+    return probe.match(QString::fromLatin1(received)).hasMatch();
+}
+
+bool mayReadWrite(const NodeAttributes& node, uint userId, const QList<uint>& groups)
+{
+    if (userId == 0)
+        return true;
+    // The kernel looks at the first class that applies: owner, else group, else others.
+    if (node.ownerId == userId)
+        return (node.mode & 0600) == 0600;
+    if (groups.contains(node.groupId))
+        return (node.mode & 060) == 060;
+    return (node.mode & 06) == 06;
+}
+
+QList<Finding> findings(const PortFacts& facts)
+{
+    QList<Finding> found;
+    const auto add = [&](std::optional<Finding> finding) {
+        if (finding)
+            found.append(std::move(*finding));
+    };
+    const std::optional<Finding> brltty = brlttyFinding(facts);
+    add(unboundFinding(facts, brltty.has_value()));
+    add(brltty);
+    add(permissionFinding(facts));
+    add(holderFinding(facts));
+    add(modemManagerFinding(facts));
+    add(byIdFinding(facts));
+    add(latencyFinding(facts));
+    std::stable_sort(found.begin(), found.end(), [](const Finding& a, const Finding& b) {
+        return rank(a.severity) < rank(b.severity);
+    });
+    return found;
+}
+
+QString openFailureNote(const PortFacts& facts, int errnum)
+{
+    PortFacts failed = facts;
+    failed.openError = errnum;
+    const QList<Finding> all = findings(failed);
+    const QStringList relevant =
+        errnum == EACCES || errnum == EPERM
+            ? QStringList{QStringLiteral("not-in-group-session"), QStringLiteral("permission")}
+            : QStringList{QStringLiteral("brltty"), QStringLiteral("held-by-process"),
+                          QStringLiteral("modemmanager")};
+    for (const QString& id : relevant) {
+        const auto finding =
+            std::find_if(all.begin(), all.end(), [&](const Finding& f) { return f.id == id; });
+        if (finding != all.end())
+            return finding->summary;
+    }
+    return {};
+}
+
+} // namespace PortDiagnosis

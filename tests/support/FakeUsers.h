@@ -1,0 +1,16 @@
+#pragma once
+
+#include "doctor/facts/UserDatabase.h"
+
+#include <QHash>
+
+// A user and group database of the test's making, so that nothing depends on this
+// machine's users and groups.
+class FakeUsers final : public UserDatabase {
+public:
+    UserCredentials user;
+    QHash<uint, QString> groups;
+
+    UserCredentials currentUser() const override { return user; }
+    QString groupName(uint groupId) const override { return groups.value(groupId); }
+};
