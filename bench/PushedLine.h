@@ -36,8 +36,8 @@ struct PushedController {
             return std::unique_ptr<Line>(std::move(made));
         };
         controller = std::make_unique<DisplayController>(store, options);
-        controller->setRawMode(true);
-        controller->setSelectedPath(QStringLiteral("/dev/bench"));
+        controller->pump().setRawMode(true);
+        controller->ports().select(QStringLiteral("/dev/bench"));
         controller->connectLine();
     }
 };

@@ -140,7 +140,7 @@ WindowResult floodTheWindow(Flood& flood, int seconds)
     TerminalView view(controller, store);
     view.resize(1000, 600);
     view.show();
-    controller.setSelectedPath(flood.slavePath());
+    controller.ports().select(flood.slavePath());
     controller.connectLine();
     runEventLoopFor(1000);
 

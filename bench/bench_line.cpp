@@ -43,13 +43,16 @@ struct Bench {
         controller = std::make_unique<DisplayController>(store, options);
         SerialSettings settings;
         settings.interCommandDelay = 0;
-        controller->setSettings(settings);
+        controller->line().setSettings(settings);
         controller->setPollingEnabled(false);
-        controller->setSelectedPath(simulatorPath);
+        controller->ports().select(simulatorPath);
         controller->connectLine();
     }
 
-    bool idle() const { return controller->queue().isEmpty() && !controller->current(); }
+    bool idle() const
+    {
+        return controller->pump().queue().isEmpty() && !controller->pump().current();
+    }
 
     void waitUntil(const std::function<bool()>& done)
     {
@@ -140,7 +143,7 @@ void BM_ControllerCommand(benchmark::State& state)
     Samples samples;
     for (auto _ : state) {
         const auto start = Clock::now();
-        bench.controller->send("get volume");
+        bench.controller->pump().send("get volume");
         bench.waitUntil([&] { return bench.idle(); });
         samples.add(state, std::chrono::duration<double>(Clock::now() - start).count());
     }
@@ -171,18 +174,18 @@ void BM_ControllerLoopback(benchmark::State& state)
 {
     Bench bench(SerialPortInfo::loopbackSimulatorPath);
     bench.controller->setLoopbackInterval(0.02);
-    bench.controller->startLoopback();
+    bench.controller->tester().startLoopback();
     qint64 seen = 0;
     Samples samples;
     for (auto _ : state) {
-        bench.waitUntil([&] { return bench.controller->loopback().sent > seen; });
-        seen = bench.controller->loopback().sent;
-        samples.add(state, bench.controller->loopback().lastLatency.value_or(0));
+        bench.waitUntil([&] { return bench.controller->tester().loopback().sent > seen; });
+        seen = bench.controller->tester().loopback().sent;
+        samples.add(state, bench.controller->tester().loopback().lastLatency.value_or(0));
     }
     samples.report(state);
-    bench.controller->stopLoopback();
-    state.counters["faulty"] =
-        double(bench.controller->loopback().faulty + bench.controller->loopback().lost);
+    bench.controller->tester().stopLoopback();
+    state.counters["faulty"] = double(bench.controller->tester().loopback().faulty +
+                                      bench.controller->tester().loopback().lost);
 }
 
 // Wake-ups of a connected controller that has nothing to do, over ten seconds.

@@ -24,9 +24,9 @@ void BM_AppendToShortLog(benchmark::State& state)
     Fixture f;
     for (auto _ : state) {
         f.receive(chunk);
-        if (f.controller.log().size() >= 1000) {
+        if (f.controller.log().entries().size() >= 1000) {
             state.PauseTiming();
-            f.controller.clearLog();
+            f.controller.log().clear();
             state.ResumeTiming();
         }
     }

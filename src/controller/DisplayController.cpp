@@ -1,26 +1,23 @@
-// The controller's state: construction, the persisted settings, and the announcement of
-// changes to the display's known values.
 #include "controller/DisplayController.h"
 
-#include "controller/LogExport.h"
-#include "controller/StoreKeys.h"
+#include "controller/Clock.h"
+#include "controller/CommandPump.h"
+#include "controller/LineSession.h"
+#include "controller/LineTester.h"
+#include "controller/PortList.h"
+#include "controller/RemoteDisplay.h"
 #include "controller/SystemLines.h"
-#include "discovery/HotplugSource.h"
-#include "discovery/PortScanner.h"
+#include "controller/TrafficLog.h"
+#include "discovery/SerialPortInfo.h"
 #include "discovery/SystemPortScanner.h"
 #include "discovery/USBSerialWatcher.h"
 #include "doctor/SystemPortDoctor.h"
-#include "line/Line.h"
-#include "simulator/DisplaySimulator.h"
 
-#include <QPointer>
-
-DisplayController::DisplayController(QSettings& store, ControllerOptions options, QObject* parent)
+DisplayController::DisplayController(ControllerSettings stored, ControllerOptions options,
+                                     QObject* parent)
     : QObject(parent)
-    , m_store(store)
     , m_options(std::move(options))
     , m_clock(m_options.clock ? m_options.clock : std::make_shared<const Clock>())
-    , m_scanner(m_options.scanner ? m_options.scanner : std::make_shared<SystemPortScanner>())
     , m_hotplug(m_options.hotplug ? m_options.hotplug : std::make_shared<USBSerialWatcher>())
     , m_doctor(m_options.doctor
                    ? m_options.doctor
@@ -28,160 +25,110 @@ DisplayController::DisplayController(QSettings& store, ControllerOptions options
                          const auto source = hotplug.lock();
                          return source ? source->shortLivedAdapters() : QList<UsbId>();
                      }))
-    , m_log(m_options.logCapacity)
-    , m_promptTimer(m_clock->makeTimer())
 {
-    if (!m_options.makeLine)
-        m_options.makeLine = makeSystemLine;
-    loadStoredSettings();
-    refreshPorts();
-    if (m_options.watchHotplug) {
-        m_hotplug->onChange = [self = QPointer(this)] {
-            if (self)
-                self->handleUSBChange();
-        };
-        m_hotplug->start();
-    }
-    decideStartupConnection();
+    m_log = std::make_unique<TrafficLog>(m_clock, m_options.logCapacity);
+    m_ports = std::make_unique<PortList>(m_options.scanner ? m_options.scanner
+                                                           : std::make_shared<SystemPortScanner>(),
+                                         stored.recentNetworkAddresses);
+    m_line = std::make_unique<LineSession>(
+        *m_ports, *m_log, m_clock, m_doctor,
+        m_options.makeLine ? m_options.makeLine : makeSystemLine,
+        LineSession::Stored{stored.serial, stored.autoReconnect, stored.lastPortPath});
+    m_pump = std::make_unique<CommandPump>(
+        *m_line, *m_log, m_clock,
+        CommandPump::Polling{stored.pollingEnabled, stored.pollingInterval});
+    m_pump->setRefreshAtConnect(m_options.refreshAtConnect);
+    m_display = std::make_unique<RemoteDisplay>(*m_pump, *m_line, *m_log, m_clock, stored.series);
+    m_tester = std::make_unique<LineTester>(*m_line, *m_pump, *m_log, m_clock);
+
+    // The line's three moments, in the order that keeps the log readable: a test stops
+    // before the queue empties, the queue starts after "Verbunden mit …".
+    connect(m_line.get(), &LineSession::opened, m_pump.get(), &CommandPump::lineOpened);
+    connect(m_line.get(), &LineSession::closing, m_pump.get(), &CommandPump::lineClosing);
+    connect(m_line.get(), &LineSession::received, this, &DisplayController::routeReceived);
+    connect(m_tester.get(), &LineTester::runningChanged, this, [this] {
+        const bool running = m_tester->isRunning();
+        m_pump->holdPolling(running);
+        m_display->holdActions(!running                      ? QString()
+                               : m_tester->loopbackRunning() ? tr("Brückentest läuft.")
+                                                             : tr("Testausgabe läuft."));
+    });
+    m_line->setSimulatedSeries(m_display->series());
+    connect(m_display.get(), &RemoteDisplay::seriesChanged, this,
+            [this] { m_line->setSimulatedSeries(m_display->series()); });
+
+    for (const auto changed : {&LineSession::settingsChanged, &LineSession::storedChanged})
+        connect(m_line.get(), changed, this, &DisplayController::storedSettingsChanged);
+    connect(m_pump.get(), &CommandPump::pollingChanged, this,
+            &DisplayController::storedSettingsChanged);
+    connect(m_display.get(), &RemoteDisplay::seriesChanged, this,
+            &DisplayController::storedSettingsChanged);
+    connect(m_ports.get(), &PortList::recentNetworkAddressesChanged, this,
+            &DisplayController::storedSettingsChanged);
+
+    // A remembered simulator is never chosen at start: it is no adapter to wait for.
+    if (!SerialPortInfo::isSimulatorPath(stored.lastPortPath))
+        m_ports->select(stored.lastPortPath);
+    m_ports->refresh();
+    if (m_options.watchHotplug)
+        m_ports->watchHotplug(m_hotplug);
+    decideStartupConnection(stored.lastPortPath);
 }
 
-DisplayController::~DisplayController()
+DisplayController::~DisplayController() = default;
+
+void DisplayController::routeReceived(const QByteArray& chunk)
 {
-    // The lines and the simulator go first: nothing they deliver may reach a
-    // half-destroyed controller.
-    m_openingLine.reset();
-    m_line.reset();
-    m_simulator.reset();
-    if (m_hotplug)
-        m_hotplug->onChange = nullptr;
+    // Logged first, so that what the bytes cause (a parse error, a loopback verdict)
+    // stands after them.
+    m_log->countReceived(chunk.size());
+    const auto& current = m_pump->current();
+    m_log->append(LogEntry::Kind::rx, LogEntry::printable(chunk), chunk, current && current->poll);
+    m_tester->received(chunk);
+    m_pump->received(chunk);
 }
 
-void DisplayController::decideStartupConnection()
+void DisplayController::decideStartupConnection(const QString& lastPath)
 {
-    const QString lastPath = m_store.value(StoreKeys::lastPortPath).toString();
-    if (!m_options.connectAtStartup || !m_autoReconnect || lastPath.isEmpty() ||
+    if (!m_options.connectAtStartup || !m_line->autoReconnect() || lastPath.isEmpty() ||
         SerialPortInfo::isSimulatorPath(lastPath))
         return;
-
-    update(m_wantedPath, std::optional(lastPath), &DisplayController::wantedPathChanged);
-    if (isListed(lastPath)) {
-        setSelectedPath(lastPath);
+    if (m_ports->isListed(lastPath)) {
+        m_ports->select(lastPath);
         // After construction, so whoever created the controller sees every step.
         QMetaObject::invokeMethod(
-            this, [this] { openSelected(false); }, Qt::QueuedConnection);
+            this, [this, lastPath] { m_line->open(lastPath); }, Qt::QueuedConnection);
     } else {
-        setConnection(ConnectionState::waiting());
+        m_line->waitFor(lastPath);
     }
 }
 
-void DisplayController::loadStoredSettings()
+void DisplayController::connectLine()
 {
-    if (m_store.contains(StoreKeys::serialSettings)) {
-        const auto stored =
-            SerialSettings::fromJson(m_store.value(StoreKeys::serialSettings).toByteArray());
-        if (stored && *stored != m_settings)
-            setSettings(*stored);
-    }
-
-    const QString lastPath = m_store.value(StoreKeys::lastPortPath).toString();
-    setSelectedPath(SerialPortInfo::isSimulatorPath(lastPath) ? QString() : lastPath);
-
-    if (m_store.contains(StoreKeys::pollingEnabled))
-        setPollingEnabled(m_store.value(StoreKeys::pollingEnabled).toBool());
-
-    const double interval = m_store.value(StoreKeys::pollingInterval, 0.0).toDouble();
-    if (interval > 0)
-        setPollingInterval(interval);
-
-    const auto storedSeries =
-        displaySeriesFromRaw(m_store.value(StoreKeys::displaySeries).toString());
-    if (storedSeries)
-        update(m_series, *storedSeries, &DisplayController::seriesChanged);
-
-    if (m_store.contains(StoreKeys::autoReconnect))
-        setAutoReconnect(m_store.value(StoreKeys::autoReconnect).toBool());
-}
-
-void DisplayController::setSelectedPath(const QString& path)
-{
-    update(m_selectedPath, path, &DisplayController::selectedPathChanged);
-}
-
-void DisplayController::setSettings(const SerialSettings& settings)
-{
-    const SerialSettings before = m_settings;
-    if (!update(m_settings, settings, &DisplayController::settingsChanged))
+    const QString path = m_ports->selectedPath();
+    if (path.isEmpty())
         return;
-    if (const auto json = m_settings.toJson())
-        m_store.setValue(StoreKeys::serialSettings, *json);
-    // Changes apply at once, also on an open line; a driver that refuses one keeps
-    // working with what it had. Reconfiguring flushes the line, so only a change of the
-    // line itself does it: a new timeout must not throw away a reply in flight.
-    if (m_line && !m_settings.sameLine(before))
-        (void)m_line->apply(m_settings);
+    // The bridge plug's simulator echoes everything; the display's protocol has no place
+    // on it.
+    if (path == SerialPortInfo::loopbackSimulatorPath)
+        m_pump->setRawMode(true);
+    m_line->open(path);
 }
 
-void DisplayController::setAutoReconnect(bool on)
+void DisplayController::disconnectLine()
 {
-    update(m_autoReconnect, on, &DisplayController::autoReconnectChanged);
-    m_store.setValue(StoreKeys::autoReconnect, on);
+    m_line->close();
 }
 
-void DisplayController::setSeries(DisplaySeries series)
+ControllerSettings DisplayController::storedSettings() const
 {
-    update(m_series, series, &DisplayController::seriesChanged);
-    m_store.setValue(StoreKeys::displaySeries, rawValue(series));
-}
-
-void DisplayController::setPollingEnabled(bool on)
-{
-    update(m_pollingEnabled, on, &DisplayController::pollingEnabledChanged);
-    m_store.setValue(StoreKeys::pollingEnabled, on);
-}
-
-void DisplayController::setPollingInterval(double seconds)
-{
-    update(m_pollingInterval, seconds, &DisplayController::pollingIntervalChanged);
-    m_store.setValue(StoreKeys::pollingInterval, seconds);
-}
-
-void DisplayController::resetDropouts()
-{
-    update(m_dropouts, {}, &DisplayController::dropoutsChanged);
-    update(m_reconnects, 0, &DisplayController::reconnectsChanged);
-}
-
-QString DisplayController::proposedExportFileName() const
-{
-    return ::proposedExportFileName(m_clock->now().toLocalTime());
-}
-
-void DisplayController::changeDisplay(const std::function<void(DisplayState&)>& change)
-{
-    const DisplayState before = m_display;
-    change(m_display);
-    announceDisplayChanges(before);
-}
-
-void DisplayController::announceDisplayChanges(const DisplayState& before)
-{
-    const DisplayState& now = m_display;
-    const auto announce = [this](bool differs, void (DisplayController::*changed)()) {
-        if (differs)
-            emit(this->*changed)();
-    };
-    announce(before.power != now.power, &DisplayController::powerChanged);
-    announce(before.input != now.input, &DisplayController::inputChanged);
-    announce(before.volume != now.volume, &DisplayController::volumeChanged);
-    announce(before.mute != now.mute, &DisplayController::muteChanged);
-    announce(before.micMute != now.micMute, &DisplayController::micMuteChanged);
-    announce(before.brightness != now.brightness, &DisplayController::brightnessChanged);
-    announce(before.videoFreeze != now.videoFreeze, &DisplayController::videoFreezeChanged);
-    announce(before.screenShade != now.screenShade, &DisplayController::screenShadeChanged);
-    announce(before.stateReporting != now.stateReporting,
-             &DisplayController::stateReportingChanged);
-    announce(before.modelNumber != now.modelNumber, &DisplayController::modelNumberChanged);
-    announce(before.serialNumber != now.serialNumber, &DisplayController::serialNumberChanged);
-    announce(before.partNumber != now.partNumber, &DisplayController::partNumberChanged);
-    announce(before.firmware != now.firmware, &DisplayController::firmwareChanged);
+    ControllerSettings stored;
+    stored.serial = m_line->settings();
+    stored.lastPortPath = m_line->lastPath();
+    stored.pollingEnabled = m_pump->polling().enabled;
+    stored.pollingInterval = m_pump->polling().interval;
+    stored.series = m_display->series();
+    stored.autoReconnect = m_line->autoReconnect();
+    stored.recentNetworkAddresses = m_ports->recentNetworkAddresses();
+    return stored;
 }

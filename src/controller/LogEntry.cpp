@@ -29,15 +29,15 @@ QString LogEntry::symbol(Kind kind)
 {
     switch (kind) {
     case Kind::tx:
-        return QStringLiteral("\u2192");
+        return QStringLiteral("→");
     case Kind::rx:
-        return QStringLiteral("\u2190");
+        return QStringLiteral("←");
     case Kind::info:
-        return QStringLiteral("\u2139\uFE0E");
+        return QStringLiteral("ℹ\uFE0E");
     case Kind::error:
-        return QStringLiteral("\u26A0\uFE0E");
+        return QStringLiteral("⚠\uFE0E");
     case Kind::async:
-        return QStringLiteral("\u26A1\uFE0E");
+        return QStringLiteral("⚡\uFE0E");
     }
     return {};
 }

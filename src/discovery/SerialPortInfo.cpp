@@ -48,8 +48,8 @@ QString namingNote(const StableName& name)
     if (name.sharedById.isEmpty())
         return {};
     return StableName::isByPath(name.path)
-               ? QStringLiteral(" \u00B7 Kennung doppelt, nach USB-Buchse benannt")
-               : QStringLiteral(" \u00B7 Kennung doppelt, nach Ger\u00E4tedatei benannt");
+               ? QStringLiteral(" · Kennung doppelt, nach USB-Buchse benannt")
+               : QStringLiteral(" · Kennung doppelt, nach Gerätedatei benannt");
 }
 
 SerialPortInfo describe(udev_device* tty, const StableName& name)
@@ -66,7 +66,7 @@ SerialPortInfo describe(udev_device* tty, const StableName& name)
     const QString vendor = Udev::sysattr(usb, "manufacturer");
     port.name = product;
     port.detail = (vendor.isEmpty() ? product : vendor + QLatin1Char(' ') + product) +
-                  QStringLiteral(" \u00B7 USB") + namingNote(name);
+                  QStringLiteral(" · USB") + namingNote(name);
     return port;
 }
 
@@ -185,10 +185,9 @@ QList<SerialPortInfo> SerialPortInfo::simulatorEntries()
 {
     return {
         {smartSimulatorPath, QStringLiteral("Simulator (virtuelles SMART-Display)"),
-         QStringLiteral("Ohne Hardware \u2013 antwortet wie ein QX/RX"), true},
-        {loopbackSimulatorPath, QStringLiteral("Simulator (Br\u00FCckenstecker)"),
-         QStringLiteral("Ohne Hardware \u2013 schickt jedes Byte zur\u00FCck wie Pin 2\u21943"),
-         true},
+         QStringLiteral("Ohne Hardware – antwortet wie ein QX/RX"), true},
+        {loopbackSimulatorPath, QStringLiteral("Simulator (Brückenstecker)"),
+         QStringLiteral("Ohne Hardware – schickt jedes Byte zurück wie Pin 2↔3"), true},
     };
 }
 

@@ -90,15 +90,15 @@ QString UnboundAdapter::vendorLabel() const
 QString UnboundAdapter::diagnosis() const
 {
     if (capturedBy && capturedBy->startsWith(QLatin1String("prl")))
-        return QStringLiteral("Parallels hat den Wandler f\u00FCr eine VM \u00FCbernommen. In "
-                              "Parallels: Ger\u00E4te \u2192 USB & Bluetooth \u2192 \u201E") +
+        return QStringLiteral("Parallels hat den Wandler für eine VM übernommen. In "
+                              "Parallels: Geräte → USB & Bluetooth → „") +
                name +
-               QStringLiteral("\u201C vom Windows-Gast trennen (bzw. \u201EMit Mac "
-                              "verbinden\u201C). Danach \u201ENeu suchen\u201C.");
+               QStringLiteral("“ vom Windows-Gast trennen (bzw. „Mit Mac "
+                              "verbinden“). Danach „Neu suchen“.");
     if (capturedBy)
-        return QStringLiteral("Das Programm \u201E") + *capturedBy +
-               QStringLiteral("\u201C belegt den Wandler direkt. Programm beenden oder Ger\u00E4t "
-                              "dort freigeben, dann \u201ENeu suchen\u201C.");
+        return QStringLiteral("Das Programm „") + *capturedBy +
+               QStringLiteral("“ belegt den Wandler direkt. Programm beenden oder Gerät "
+                              "dort freigeben, dann „Neu suchen“.");
     return QStringLiteral("Kein Treiber aktiv. ") + vendorLabel() +
            QStringLiteral(": Wandler ab- und wieder anstecken; ggf. Hersteller-Treiber "
                           "installieren und in den Systemeinstellungen erlauben.");

@@ -15,7 +15,7 @@ const QString modemManagerCommand = QStringLiteral("ModemManager");
 
 QString quoted(const QString& text)
 {
-    return u'\u201E' + text + u'\u201C';
+    return u'„' + text + u'“';
 }
 
 QString groupOf(const NodeAttributes& node)
@@ -80,8 +80,8 @@ std::optional<Finding> permissionFinding(const PortFacts& facts)
                        QStringLiteral("Keine Berechtigung, obwohl Gruppe und Rechte von %1 "
                                       "passen.")
                            .arg(facts.node),
-                       QStringLiteral("Der Zugriff wird von au\u00DFen verwehrt."),
-                       QStringLiteral("L\u00E4uft Bildwart in einer Sandbox (Snap, Flatpak), "
+                       QStringLiteral("Der Zugriff wird von außen verwehrt."),
+                       QStringLiteral("Läuft Bildwart in einer Sandbox (Snap, Flatpak), "
                                       "dort den Zugriff auf serielle Schnittstellen erlauben; "
                                       "sonst verwehrt ihn eine Sicherheitsrichtlinie "
                                       "(AppArmor, SELinux)."),
@@ -90,14 +90,14 @@ std::optional<Finding> permissionFinding(const PortFacts& facts)
     if (PortDiagnosis::mayReadWrite(node, user.userId, user.databaseGroups)) {
         return Finding{QStringLiteral("not-in-group-session"),
                        Severity::error,
-                       QStringLiteral("Keine Berechtigung \u2013 Sie sind in der Gruppe %1, "
+                       QStringLiteral("Keine Berechtigung – Sie sind in der Gruppe %1, "
                                       "aber diese Anmeldung kennt die Gruppe noch nicht.")
                            .arg(group),
-                       QStringLiteral("Sie sind in der Gruppe %1, aber erst ab der n\u00E4chsten "
+                       QStringLiteral("Sie sind in der Gruppe %1, aber erst ab der nächsten "
                                       "Anmeldung.")
                            .arg(group),
                        QStringLiteral("Ab- und wieder anmelden (oder den Rechner neu starten). "
-                                      "F\u00FCr ein einzelnes Terminal gen\u00FCgt „newgrp %1“; "
+                                      "Für ein einzelnes Terminal genügt „newgrp %1“; "
                                       "was dort gestartet wird, hat die Gruppe.")
                            .arg(groupOf(node)),
                        {QStringLiteral("newgrp %1").arg(groupOf(node))}};
@@ -107,8 +107,8 @@ std::optional<Finding> permissionFinding(const PortFacts& facts)
     if (groupMayUse && node.groupId != 0) {
         return Finding{QStringLiteral("permission"),
                        Severity::error,
-                       QStringLiteral("Keine Berechtigung \u2013 Sie sind nicht in der Gruppe "
-                                      "%1, der %2 geh\u00F6rt.")
+                       QStringLiteral("Keine Berechtigung – Sie sind nicht in der Gruppe "
+                                      "%1, der %2 gehört.")
                            .arg(group, facts.node),
                        QStringLiteral("Sie sind nicht in der Gruppe %1.").arg(group),
                        QStringLiteral("Sich in die Gruppe aufnehmen und danach ab- und wieder "
@@ -120,13 +120,13 @@ std::optional<Finding> permissionFinding(const PortFacts& facts)
     return Finding{
         QStringLiteral("permission"),
         Severity::error,
-        groupMayUse ? QStringLiteral("Keine Berechtigung \u2013 %1 ist nur f\u00FCr root und "
+        groupMayUse ? QStringLiteral("Keine Berechtigung – %1 ist nur für root und "
                                      "die Gruppe %2 freigegeben (Rechte %3).")
                           .arg(facts.node, group, mode)
-                    : QStringLiteral("Keine Berechtigung \u2013 %1 ist nur f\u00FCr seinen "
+                    : QStringLiteral("Keine Berechtigung – %1 ist nur für seinen "
                                      "Besitzer freigegeben (Rechte %2).")
                           .arg(facts.node, mode),
-        QStringLiteral("Der Port ist f\u00FCr keine Gruppe freigegeben, der Sie angeh\u00F6ren "
+        QStringLiteral("Der Port ist für keine Gruppe freigegeben, der Sie angehören "
                        "sollten."),
         QStringLiteral("Eine udev-Regel gibt dem Port die Gruppe „dialout“ mit Lese- und "
                        "Schreibrecht; dann sich in die Gruppe aufnehmen, den Wandler neu "
@@ -146,17 +146,16 @@ std::optional<Finding> holderFinding(const PortFacts& facts)
             others.append(describeHolder(holder));
     }
     if (!others.isEmpty()) {
-        const QString text =
-            joinedGerman(others) + (others.size() == 1
-                                        ? QStringLiteral(" hat den Port ge\u00F6ffnet.")
-                                        : QStringLiteral(" haben den Port ge\u00F6ffnet."));
+        const QString text = joinedGerman(others) +
+                             (others.size() == 1 ? QStringLiteral(" hat den Port geöffnet.")
+                                                 : QStringLiteral(" haben den Port geöffnet."));
         const QString fix = others.size() == 1 ? QStringLiteral("Das Programm beenden")
                                                : QStringLiteral("Die Programme beenden");
         return Finding{QStringLiteral("held-by-process"),
                        Severity::error,
                        text,
                        text,
-                       fix + QStringLiteral(" oder dort die Verbindung schlie\u00DFen, dann "
+                       fix + QStringLiteral(" oder dort die Verbindung schließen, dann "
                                             "erneut verbinden."),
                        {}};
     }
@@ -164,11 +163,11 @@ std::optional<Finding> holderFinding(const PortFacts& facts)
         return std::nullopt;
     return Finding{QStringLiteral("held-by-process"),
                    Severity::error,
-                   QStringLiteral("Ein anderes Programm hat den Port f\u00FCr sich allein "
-                                  "ge\u00F6ffnet; welches, ist ohne Administratorrechte nicht "
+                   QStringLiteral("Ein anderes Programm hat den Port für sich allein "
+                                  "geöffnet; welches, ist ohne Administratorrechte nicht "
                                   "zu sehen."),
-                   QStringLiteral("ein anderes Programm hat ihn f\u00FCr sich allein "
-                                  "ge\u00F6ffnet."),
+                   QStringLiteral("ein anderes Programm hat ihn für sich allein "
+                                  "geöffnet."),
                    QStringLiteral("Der Befehl unten nennt es; dann das Programm beenden."),
                    {QStringLiteral("sudo fuser -v %1").arg(facts.node)}};
 }
@@ -195,11 +194,11 @@ std::optional<Finding> brlttyFinding(const PortFacts& facts)
     fix += QStringLiteral(". Danach den Wandler ab- und wieder anstecken.");
     return Finding{QStringLiteral("brltty"),
                    Severity::error,
-                   QStringLiteral("brltty, der Dienst f\u00FCr Braillezeilen, h\u00E4lt diesen "
-                                  "Wandler f\u00FCr eine Braillezeile und \u00FCbernimmt ihn: "
+                   QStringLiteral("brltty, der Dienst für Braillezeilen, hält diesen "
+                                  "Wandler für eine Braillezeile und übernimmt ihn: "
                                   "der Port verschwindet kurz nach dem Anstecken."),
-                   QStringLiteral("brltty (Dienst f\u00FCr Braillezeilen) hat den Wandler "
-                                  "\u00FCbernommen."),
+                   QStringLiteral("brltty (Dienst für Braillezeilen) hat den Wandler "
+                                  "übernommen."),
                    fix,
                    commands};
 }
@@ -214,16 +213,16 @@ std::optional<Finding> modemManagerFinding(const PortFacts& facts)
         return std::nullopt;
     if (!heldByIt && !isAcm && !probed)
         return std::nullopt;
-    QString text = QStringLiteral("ModemManager pr\u00FCft den Port: neuen ttyACM-Ports "
-                                  "schickt er einige Sekunden lang AT-Befehle und h\u00E4lt sie "
+    QString text = QStringLiteral("ModemManager prüft den Port: neuen ttyACM-Ports "
+                                  "schickt er einige Sekunden lang AT-Befehle und hält sie "
                                   "so lange belegt.");
     if (probed)
-        text += QStringLiteral(" Solche Befehle kamen eben nach dem Verbinden zur\u00FCck.");
+        text += QStringLiteral(" Solche Befehle kamen eben nach dem Verbinden zurück.");
     return Finding{
         QStringLiteral("modemmanager"),
         Severity::warning,
         text,
-        QStringLiteral("ModemManager pr\u00FCft den Port gerade."),
+        QStringLiteral("ModemManager prüft den Port gerade."),
         QStringLiteral("Eine udev-Regel sagt ModemManager, diesen Wandler in Ruhe zu lassen "
                        "(erste zwei Befehle). Wer kein Modem braucht, kann den Dienst auch "
                        "abschalten (letzter Befehl)."),
@@ -242,9 +241,9 @@ std::optional<Finding> latencyFinding(const PortFacts& facts)
         Severity::hint,
         QStringLiteral("Der Wandler sammelt empfangene Bytes bis zu %1 ms, bevor er sie "
                        "weitergibt (latency_timer); jede Antwort kommt bis zu %1 ms "
-                       "sp\u00E4ter an.")
+                       "später an.")
             .arg(ms),
-        QStringLiteral("Der Wandler h\u00E4lt empfangene Bytes bis zu %1 ms zur\u00FCck.").arg(ms),
+        QStringLiteral("Der Wandler hält empfangene Bytes bis zu %1 ms zurück.").arg(ms),
         QStringLiteral("Eine udev-Regel setzt den Wert beim Anstecken auf 1 ms (erste zwei "
                        "Befehle); der letzte setzt ihn sofort, bis zum Abziehen."),
         installRule(QStringLiteral("ACTION==\"add\", SUBSYSTEM==\"usb-serial\", "
@@ -264,7 +263,7 @@ std::optional<Finding> byIdFinding(const PortFacts& facts)
         Severity::warning,
         QStringLiteral("Ein zweiter Wandler meldet sich mit derselben Kennung (%1): ohne "
                        "eigene Seriennummer sind beide nicht zu unterscheiden. Bildwart "
-                       "f\u00FChrt diesen Port deshalb unter %2.")
+                       "führt diesen Port deshalb unter %2.")
             .arg(QFileInfo(facts.sharedById).fileName(),
                  facts.listedAs.isEmpty() ? facts.node : facts.listedAs),
         QStringLiteral("Zwei Wandler haben dieselbe Kennung."),
@@ -300,11 +299,11 @@ std::optional<Finding> unboundFinding(const PortFacts& facts, bool brlttyFound)
         return Finding{
             QStringLiteral("no-driver"),
             Severity::error,
-            QStringLiteral("Kein Treiber hat den Wandler \u00FCbernommen: er steckt, bietet "
+            QStringLiteral("Kein Treiber hat den Wandler übernommen: er steckt, bietet "
                            "aber keinen Port."),
-            QStringLiteral("Kein Treiber hat den Wandler \u00FCbernommen."),
+            QStringLiteral("Kein Treiber hat den Wandler übernommen."),
             QStringLiteral("Ab- und wieder anstecken. Hilft das nicht, den Treiber laden; "
-                           "Debian bringt die Treiber der g\u00E4ngigen Chips mit."),
+                           "Debian bringt die Treiber der gängigen Chips mit."),
             module.isEmpty() ? QStringList()
                              : QStringList{QStringLiteral("sudo modprobe ") + module}};
     }
@@ -313,18 +312,18 @@ std::optional<Finding> unboundFinding(const PortFacts& facts, bool brlttyFound)
     const bool unknownProgram = *facts.capturedBy == QLatin1String("usbfs");
     const QString text =
         unknownProgram
-            ? QStringLiteral("Ein Programm hat den Wandler direkt \u00FCber USB (usbfs) "
-                             "\u00FCbernommen, am seriellen Treiber vorbei; welches, ist ohne "
+            ? QStringLiteral("Ein Programm hat den Wandler direkt über USB (usbfs) "
+                             "übernommen, am seriellen Treiber vorbei; welches, ist ohne "
                              "Administratorrechte nicht zu sehen.")
-            : QStringLiteral("%1 hat den Wandler direkt \u00FCber USB \u00FCbernommen, am "
+            : QStringLiteral("%1 hat den Wandler direkt über USB übernommen, am "
                              "seriellen Treiber vorbei.")
                   .arg(quoted(*facts.capturedBy));
     return Finding{QStringLiteral("held-through-usbfs"),
                    Severity::error,
                    text,
-                   QStringLiteral("Ein Programm hat den Wandler direkt \u00FCbernommen."),
+                   QStringLiteral("Ein Programm hat den Wandler direkt übernommen."),
                    QStringLiteral("Das Programm beenden oder den Wandler dort freigeben (eine "
-                                  "virtuelle Maschine: das USB-Ger\u00E4t vom Gast trennen), "
+                                  "virtuelle Maschine: das USB-Gerät vom Gast trennen), "
                                   "dann den Wandler ab- und wieder anstecken."),
                    unknownProgram ? QStringList{QStringLiteral("sudo fuser -v /dev/bus/usb/*/*")}
                                   : QStringList()};

@@ -131,8 +131,7 @@ QList<PortFacts> PortFactCollector::collectAll(Depth depth) const
         PortFacts facts;
         facts.port =
             adapter.name + QStringLiteral(" (") + adapter.vendorLabel() +
-            (adapter.serial.isEmpty() ? QString() : QStringLiteral(" \u00B7 ") + adapter.serial) +
-            u')';
+            (adapter.serial.isEmpty() ? QString() : QStringLiteral(" · ") + adapter.serial) + u')';
         facts.title = adapter.name;
         facts.vendorID = adapter.vendorID;
         facts.productID = adapter.productID;

@@ -134,7 +134,7 @@ bool SerialSettings::sameLine(const SerialSettings& other) const
 
 QString SerialSettings::summary() const
 {
-    return QString::number(baudRate) + QStringLiteral(" \u00B7 ") + frameText();
+    return QString::number(baudRate) + QStringLiteral(" · ") + frameText();
 }
 
 std::optional<QByteArray> SerialSettings::toJson() const

@@ -2,17 +2,25 @@
 
 #include <algorithm>
 
+double LevelRange::clamped(double value) const
+{
+    return std::clamp(value, double(minimum), double(maximum));
+}
+
 const QList<SettingInfo>& displaySettings()
 {
     using S = DisplaySetting;
     using K = SettingKind;
+    // Volume and brightness are percentages.
+    constexpr LevelRange percent{0, 100};
     static const QList<SettingInfo> table{
         {S::power, QStringLiteral("powerstate"), K::powerState, true, QStringLiteral("on")},
         {S::input, QStringLiteral("input"), K::input, true, QStringLiteral("hdmi1")},
-        {S::volume, QStringLiteral("volume"), K::level, true, QStringLiteral("30")},
+        {S::volume, QStringLiteral("volume"), K::level, true, QStringLiteral("30"), percent},
         {S::mute, QStringLiteral("mute"), K::toggle, true, QStringLiteral("off")},
         {S::micMute, QStringLiteral("micmute"), K::toggle, false, QStringLiteral("off")},
-        {S::brightness, QStringLiteral("brightness"), K::level, true, QStringLiteral("80")},
+        {S::brightness, QStringLiteral("brightness"), K::level, true, QStringLiteral("80"),
+         percent},
         {S::videoFreeze, QStringLiteral("videofreeze"), K::toggle, false, QStringLiteral("off")},
         {S::screenShade, QStringLiteral("screenshade"), K::toggle, false, QStringLiteral("off")},
         {S::stateReporting, QStringLiteral("statereporting"), K::toggle, false,

@@ -21,6 +21,7 @@ enum class DisplaySetting {
     partNumber,
     firmware,
 };
+constexpr int displaySettingCount = int(DisplaySetting::firmware) + 1;
 
 // What kind of value a setting carries on the line.
 enum class SettingKind {
@@ -29,6 +30,16 @@ enum class SettingKind {
     level,      // a whole number 0 to 100, also changed in relative steps
     toggle,     // "on" or "off"
     text,       // free text the display reports; never written
+};
+
+// The values a level may take; the display limits what it is given to these.
+struct LevelRange {
+    int minimum = 0;
+    int maximum = 0;
+
+    bool operator==(const LevelRange&) const = default;
+    double clamped(double value) const;
+    bool contains(double value) const { return value >= minimum && value <= maximum; }
 };
 
 struct SettingInfo {
@@ -40,6 +51,8 @@ struct SettingInfo {
     // What the simulated display reports before anyone changed it. The model number
     // depends on the series and is the simulator's own.
     QString simulatedValue;
+    // Levels only: what the display accepts.
+    LevelRange range{};
 
     bool writable() const { return kind != SettingKind::text; }
 };

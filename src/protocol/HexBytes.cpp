@@ -1,5 +1,7 @@
 #include "protocol/HexBytes.h"
 
+#include <QCoreApplication>
+
 #include <QRegularExpression>
 
 std::optional<QByteArray> parseHexBytes(const QString& text)
@@ -37,4 +39,10 @@ std::optional<QByteArray> parseHexBytes(const QString& text)
 QString hexText(const QByteArray& bytes)
 {
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
+QString invalidHexText(const QString& input)
+{
+    const QString text = QCoreApplication::translate("HexBytes", "Ungültige Hex-Eingabe");
+    return input.isEmpty() ? text : text + QStringLiteral(": ") + input;
 }

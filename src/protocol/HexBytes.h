@@ -11,3 +11,7 @@ std::optional<QByteArray> parseHexBytes(const QString& text);
 
 // Upper-case pairs joined with single blanks: "48 61 0D".
 QString hexText(const QByteArray& bytes);
+
+// What the user is told about input that is no hex: "Ungültige Hex-Eingabe", and the
+// input when there is one.
+QString invalidHexText(const QString& input = {});

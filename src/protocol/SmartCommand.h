@@ -12,6 +12,8 @@ struct SmartCommand {
     // Sent by the periodic poll. The terminal can hide these and their replies; the log
     // keeps them.
     bool poll = false;
+    // Given by whoever queues it, to know the command's result when it comes; 0 for none.
+    quint64 ticket = 0;
 
     bool operator==(const SmartCommand&) const = default;
 
@@ -32,12 +34,6 @@ struct SmartCommand {
 
     // "set volume+5" / "set volume-5"; n = 0 gives "set volume+0".
     static QString relative(DisplaySetting setting, qint64 n);
-
-    // Whether the text is a "set" command, in any letter case.
-    static bool isSet(const QString& text);
-    // The setting a "set" command writes ("set VOLUME = 7" -> "volume"); the caller
-    // has already checked that the text starts with "set ".
-    static std::optional<QString> settingName(const QString& text);
 
     // The fixed query lists, in sending order.
     static QList<DisplaySetting> cyclicPoll();

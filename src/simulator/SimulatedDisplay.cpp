@@ -1,5 +1,6 @@
 #include "simulator/SimulatedDisplay.h"
 
+#include "protocol/CommandLine.h"
 #include "protocol/DisplaySetting.h"
 #include "protocol/PowerState.h"
 
@@ -12,9 +13,6 @@ namespace {
 const QByteArray prompt = QByteArrayLiteral("\r\n>");
 const QByteArray invalidCommand = QByteArrayLiteral("\r\ninvalid cmd\r\n>");
 const QByteArray invalidValue = QByteArrayLiteral("\r\ninvalid val\r\n>");
-
-constexpr qint64 minimumLevel = 0;
-constexpr qint64 maximumLevel = 100;
 
 bool isBlank(QChar c)
 {
@@ -53,37 +51,9 @@ QByteArray valueAnswer(const QString& name, const QString& value)
     return QByteArrayLiteral("\r\n") + (name + u'=' + value).toUtf8() + QByteArrayLiteral("\r\n>");
 }
 
-// An optional sign, then ASCII digits, within the signed 64-bit range.
-std::optional<qint64> parseDecimal(QStringView text)
-{
-    bool negative = false;
-    if (!text.isEmpty() && (text.front() == u'+' || text.front() == u'-')) {
-        negative = text.front() == u'-';
-        text = text.sliced(1);
-    }
-    if (text.isEmpty())
-        return std::nullopt;
-    // Accumulated towards the negative side, which holds one more value.
-    qint64 value = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        const int digit = c.unicode() - u'0';
-        if (__builtin_mul_overflow(value, 10, &value) ||
-            __builtin_sub_overflow(value, digit, &value))
-            return std::nullopt;
-    }
-    if (negative)
-        return value;
-    if (value == std::numeric_limits<qint64>::min())
-        return std::nullopt;
-    return -value;
-}
-
-// current + operand or current - operand, limited to the level range. A result
-// outside 64 bits lies beyond either end of that range, on the side the operand
-// pushes towards.
-qint64 adjustedLevel(qint64 current, QChar operation, qint64 operand)
+// current + operand or current - operand, within the level's range. A result outside
+// 64 bits lies beyond either end of that range, on the side the operand pushes towards.
+qint64 adjustedLevel(const LevelRange& range, qint64 current, QChar operation, qint64 operand)
 {
     qint64 result = operand;
     if (operation != u'=') {
@@ -91,9 +61,9 @@ qint64 adjustedLevel(qint64 current, QChar operation, qint64 operand)
         const bool overflow = adding ? __builtin_add_overflow(current, operand, &result)
                                      : __builtin_sub_overflow(current, operand, &result);
         if (overflow)
-            return (adding == (operand > 0)) ? maximumLevel : minimumLevel;
+            return (adding == (operand > 0)) ? range.maximum : range.minimum;
     }
-    return std::clamp(result, minimumLevel, maximumLevel);
+    return std::clamp<qint64>(result, range.minimum, range.maximum);
 }
 
 } // namespace
@@ -128,48 +98,40 @@ QList<QByteArray> SimulatedDisplay::receive(QByteArrayView bytes)
 
 QByteArray SimulatedDisplay::handleLine(const QString& line)
 {
-    // One pass from the left: three spaces become two.
-    const QString command = line.toLower().replace(QStringLiteral("  "), QStringLiteral(" "));
-    if (command.isEmpty())
+    if (line.isEmpty())
         return prompt;
-    if (command.startsWith(QStringLiteral("get "))) {
-        const QString name = trimmedBlanks(QStringView(command).sliced(4));
-        if (name == QStringLiteral("help"))
+    const auto command = CommandLine::parse(line);
+    if (!command)
+        return invalidCommand;
+    if (command->verb == CommandLine::Verb::get) {
+        if (command->name == QStringLiteral("help"))
             return helpAnswer();
-        const auto found = m_state.constFind(name);
+        const auto found = m_state.constFind(command->name);
         if (found == m_state.constEnd())
             return invalidCommand;
-        return valueAnswer(name, *found);
+        return valueAnswer(command->name, *found);
     }
-    if (!command.startsWith(QStringLiteral("set ")))
-        return invalidCommand;
-    return handleSet(command.sliced(4).remove(u' '));
+    return handleSet(*command);
 }
 
-QByteArray SimulatedDisplay::handleSet(const QString& command)
+QByteArray SimulatedDisplay::handleSet(const CommandLine& command)
 {
-    const auto found = std::find_if(command.begin(), command.end(),
-                                    [](QChar c) { return c == u'=' || c == u'+' || c == u'-'; });
-    if (found == command.end())
-        return invalidCommand;
-    const qsizetype operatorAt = found - command.begin();
-    const QString name = command.first(operatorAt);
-    const QChar operation = command.at(operatorAt);
-    QString value = command.sliced(operatorAt + 1);
-
-    const auto setting = settingNamed(name);
+    const auto setting = settingNamed(command.name);
     if (!setting || !info(*setting).writable())
         return invalidCommand;
-    const auto stored = m_state.find(name);
+    const auto stored = m_state.find(command.name);
+    // The display takes the value without its blanks.
+    QString value = command.value.toLower().remove(u' ');
 
-    const SettingKind kind = info(*setting).kind;
-    if (kind == SettingKind::level) {
-        const auto operand = parseDecimal(value);
+    const SettingInfo& row = info(*setting);
+    if (row.kind == SettingKind::level) {
+        const auto operand = readWholeLevel(value);
         if (!operand)
             return invalidValue;
-        const qint64 current = parseDecimal(*stored).value_or(0);
-        value = QString::number(adjustedLevel(current, operation, *operand));
-    } else if (kind == SettingKind::powerState) {
+        const qint64 current = readWholeLevel(*stored).value_or(0);
+        value = QString::number(adjustedLevel(row.range, current, command.op, *operand));
+    } else if (row.kind == SettingKind::powerState) {
+        // Only a level looks at the operator; "set powerstate+standby" sets standby.
         const QList<PowerState> offered = availablePowerStates(m_series);
         const bool known = std::any_of(offered.begin(), offered.end(), [&value](PowerState state) {
             return rawValue(state) == value;
@@ -178,5 +140,5 @@ QByteArray SimulatedDisplay::handleSet(const QString& command)
             return invalidValue;
     }
     *stored = value;
-    return valueAnswer(name, value);
+    return valueAnswer(command.name, value);
 }

@@ -11,6 +11,8 @@
 // The conversation of a QX/RX display, without any I/O: assembles command lines from
 // received bytes and answers each line as the display would. DisplaySimulator puts it
 // on a pseudo-terminal.
+struct CommandLine;
+
 class SimulatedDisplay {
 public:
     // A sender that never ends its line must not grow memory without bound; a line
@@ -34,7 +36,7 @@ public:
     const QString& line() const { return m_line; }
 
 private:
-    QByteArray handleSet(const QString& command);
+    QByteArray handleSet(const CommandLine& command);
 
     DisplaySeries m_series;
     QString m_line;

@@ -4,7 +4,6 @@
 #include "cli/invocation/TargetList.h"
 #include "cli/output/DisplayReport.h"
 #include "cli/output/LogLine.h"
-#include "cli/output/ReportedValues.h"
 #include "cli/output/RoundTripTimes.h"
 
 using Command = Invocation::Command;
@@ -19,18 +18,6 @@ Invocation parsed(const QStringList& arguments)
         qWarning("unexpected usage error: %s", qPrintable(*error));
     return std::get_if<Invocation>(&result) ? std::get<Invocation>(result) : Invocation{};
 }
-
-// A connected controller whose replies are recorded as the tool records them.
-struct ReportFixture : ControllerFixture {
-    ReportedValues reported;
-
-    ReportFixture()
-    {
-        connected(promptOnly);
-        QObject::connect(controller.get(), &DisplayController::displayEvent,
-                         [this](const SmartEvent& event) { reported.record(event); });
-    }
-};
 
 } // namespace
 
@@ -168,8 +155,7 @@ private slots:
         QFETCH(std::optional<SetAction>, expected);
         const auto result = SetAction::parse(name, value);
         if (const QString* error = std::get_if<QString>(&result))
-            QVERIFY2(!expected && error->contains(u'\u201E' + value + u'\u201C'),
-                     qPrintable(*error));
+            QVERIFY2(!expected && error->contains(u'„' + value + u'“'), qPrintable(*error));
         else
             QVERIFY(expected && std::get<SetAction>(result) == *expected);
     }
@@ -211,34 +197,38 @@ private slots:
         QCOMPARE(found, targets);
     }
 
+    // Only what the display told on this line is printed; numbers and switches typed.
     void reportedValues_data()
     {
-        QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QString>("key"); // the value asked for
+        QTest::addColumn<bool>("thisLine");
         QTest::addColumn<QJsonValue>("expected");
-        const auto row = [](const char* tag, const char* name, const char* reply,
-                            const QJsonValue& expected, const char* key = nullptr) {
-            QTest::newRow(tag) << name << reply << (key ? key : name) << expected;
+        const auto row = [](const char* tag, const char* reply, const char* key,
+                            const QJsonValue& expected, bool thisLine = true) {
+            QTest::newRow(tag) << reply << key << thisLine << expected;
         };
-        row("volume zero is known", "volume", "0", 0);
-        row("a report counts", "#mute", "on", true, "mute");
-        row("power unknown", "powerstate", "sleeping", {});
-        row("series follows the model", "modelnum", "SBID-RX086", "RX", "series");
-        row("a setting the controller does not keep", "lightsensor", "12", "12");
+        row("volume zero is known", "volume=0", "volume", 0);
+        row("a switch", "mute=on", "mute", true);
+        row("a word the program does not know", "powerstate=sleeping", "powerstate", "sleeping");
+        row("series follows the model", "modelnum=SBID-RX086", "series", "RX");
+        row("never told", "volume=30", "mute", {});
+        row("told on an earlier line", "volume=30", "volume", {}, false);
+        row("series from an earlier line", "modelnum=SBID-RX086", "series", {}, false);
     }
-
     void reportedValues()
     {
-        QFETCH(QString, name);
         QFETCH(QString, reply);
         QFETCH(QString, key);
+        QFETCH(bool, thisLine);
         QFETCH(QJsonValue, expected);
-        ReportFixture f;
-        f.lines.receive(("\r\n" + name + u'=' + reply + "\r\n").toUtf8());
-        QCOMPARE(DisplayReport::value(*f.controller, f.reported, key), expected);
-        f.reported.clear(); // before a query of its own
-        QVERIFY(!f.reported.contains(key));
+        DisplayState state;
+        state.beginConnection(1);
+        state.apply(reply.section(u'=', 0, 0), reply.section(u'=', 1), ValueSource::query, false,
+                    {}, QDateTime::currentDateTimeUtc(), "/dev/ttyUSB0");
+        if (!thisLine)
+            state.beginConnection(2);
+        QCOMPARE(DisplayReport::value(state, key), expected);
     }
 
     void printedLines()
@@ -249,14 +239,14 @@ private slots:
         const QDateTime date(QDate(2026, 12, 5), QTime(14, 3, 22, 105));
         const LogEntry sent{QUuid::createUuid(), date, LogEntry::Kind::tx, "get volume",
                             QByteArray("get volume\r")};
-        QCOMPARE(logLine(sent, false), QString("2026-12-05 14:03:22.105 \u2192 get volume"));
+        QCOMPARE(logLine(sent, false), QString("2026-12-05 14:03:22.105 → get volume"));
         QCOMPARE(logLine(sent, true),
-                 QString("2026-12-05 14:03:22.105 \u2192 67 65 74 20 76 6F 6C 75 6D 65 0D"));
+                 QString("2026-12-05 14:03:22.105 → 67 65 74 20 76 6F 6C 75 6D 65 0D"));
         // Notes have no bytes; they stay text in hex mode.
         const LogEntry note{
             QUuid::createUuid(), date, LogEntry::Kind::info, "Verbindung getrennt", {}};
         QCOMPARE(logLine(note, true),
-                 QString("2026-12-05 14:03:22.105 \u2139\uFE0E Verbindung getrennt"));
+                 QString("2026-12-05 14:03:22.105 ℹ\uFE0E Verbindung getrennt"));
         QLocale::setDefault(QLocale::c());
     }
 

@@ -77,17 +77,17 @@ private slots:
         });
         QCOMPARE(f.lines.lines, startupLines);
         QCOMPARE(f.logTexts(Kind::tx).first(), QStringLiteral("(Zeilenende – Prompt anfordern)"));
-        QCOMPARE(c.timeouts(), 0);
+        QCOMPARE(c.log().counters().timeouts, 0);
         QVERIFY(f.idle());
-        QCOMPARE(c.series(), DisplaySeries::rx);
-        QCOMPARE(c.display().modelNumber, QStringLiteral("SBID-RX086"));
+        QCOMPARE(c.display().series(), DisplaySeries::rx);
+        QCOMPARE(f.display().text(DisplaySetting::modelNumber), QStringLiteral("SBID-RX086"));
         QCOMPARE(f.store.settings().value("displaySeries").toString(), QStringLiteral("RX"));
 
         // A prompt while nothing waits sends nothing, and the pump still works afterwards.
         f.lines.receive("\r\n>");
         f.clock->advance(1);
         QCOMPARE(f.lines.lines, startupLines);
-        c.queryDeviceInfo();
+        c.pump().queryDeviceInfo();
         f.clock->advance(1);
         QCOMPARE(f.lines.lines.last(), QStringLiteral("get fwversion"));
         QCOMPARE(f.logTexts(Kind::info).count("Reihe automatisch erkannt: SMART RX"), 1);
@@ -102,13 +102,13 @@ private slots:
         SerialSettings settings;
         settings.responseTimeout = 1.5;
         settings.interCommandDelay = 0.05;
-        f.make().setSettings(settings);
+        f.make().line().setSettings(settings);
         DisplayController& c = f.connectTo("/dev/ttyUSB0");
         QCOMPARE(f.lines.lines, QStringList{""});
         f.clock->advance(1.499);
-        QCOMPARE(c.timeouts(), 0);
+        QCOMPARE(c.log().counters().timeouts, 0);
         f.clock->advance(0.001);
-        QCOMPARE(c.timeouts(), 1);
+        QCOMPARE(c.log().counters().timeouts, 1);
         QCOMPARE(f.logTexts(Kind::error), QStringList{"Keine Antwort auf „⏎“ nach 1,5" + advice});
         QCOMPARE(f.lines.lines.size(), 1);
         f.clock->advance(0.05);
@@ -116,8 +116,8 @@ private slots:
         f.clock->advance(1.5);
         QCOMPARE(f.logTexts(Kind::error).last(),
                  "Keine Antwort auf „get modelnum“ nach 1,5" + advice);
-        QVERIFY(c.connection().is(ConnectionState::Case::connected));
-        QVERIFY(!c.displayResponding());
+        QVERIFY(c.line().connection().is(ConnectionState::Case::connected));
+        QVERIFY(!c.line().hearsBytes());
         f.lines.receive(">");
         f.clock->settle();
         QCOMPARE(f.lines.lines.size(), 2);
@@ -129,21 +129,21 @@ private slots:
         QCOMPARE(f.lines.lines.size(), 3);
         f.clock->advance(0.001);
         QCOMPARE(f.lines.lines.size(), 4);
-        QCOMPARE(c.current()->text, QStringLiteral("get partnum"));
+        QCOMPARE(c.pump().current()->text, QStringLiteral("get partnum"));
 
-        c.setRawMode(true);
-        QVERIFY(!c.current());
-        QVERIFY(c.queue().isEmpty());
+        c.pump().setRawMode(true);
+        QVERIFY(!c.pump().current());
+        QVERIFY(c.pump().queue().isEmpty());
         f.clock->advance(60);
-        QCOMPARE(c.timeouts(), 2);
+        QCOMPARE(c.log().counters().timeouts, 2);
         QCOMPARE(f.lines.lines.size(), 4);
-        c.send("get volume"); // dropped in raw mode
-        QVERIFY(c.queue().isEmpty());
+        c.pump().send("get volume"); // dropped in raw mode
+        QVERIFY(c.pump().queue().isEmpty());
         QCOMPARE(f.logTexts(Kind::info).last(),
                  QStringLiteral("Rohdaten-Modus: Eingaben gehen ungefiltert hinaus, keine "
                                 "SMART-Abfragen"));
-        c.setRawMode(true); // no change, no entry
-        c.setRawMode(false);
+        c.pump().setRawMode(true); // no change, no entry
+        c.pump().setRawMode(false);
         QCOMPARE(f.logTexts(Kind::info).last(),
                  QStringLiteral("SMART-Modus: Befehle warten auf den Prompt „>“"));
     }
@@ -166,20 +166,20 @@ private slots:
         QFETCH(bool, polled);
         ControllerFixture f;
         DisplayController& c = f.connected();
-        c.setPollingInterval(0.2);
+        f.setPolling(true, 0.2);
         f.clock->advance(4.5); // the first round, at the old interval, at 5 s
         const qsizetype before = f.lines.lines.size();
         if (obstacle == u"off")
-            c.setPollingEnabled(false);
+            f.setPolling(false, c.pump().polling().interval);
         if (obstacle == u"busy") {
             f.lines.display = {}; // the next command stays on the line
-            c.send("get help");
+            c.pump().send("get help");
         }
         if (obstacle == u"raw")
-            c.setRawMode(true);
+            c.pump().setRawMode(true);
         if (obstacle == u"test") {
-            c.setTestInterval(60);
-            c.startTest();
+            f.setTestInterval(60);
+            c.tester().startTest();
         }
         f.clock->advance(0.499);
         QVERIFY(!f.lines.lines.mid(before).contains("get powerstate"));
@@ -196,18 +196,18 @@ private slots:
     {
         ControllerFixture f;
         DisplayController& c = f.connected();
-        SerialSettings settings = c.settings();
+        SerialSettings settings = c.line().settings();
         settings.responseTimeout = 3;
         settings.interCommandDelay = 0.2;
         settings.lineEnding = SerialSettings::LineEnding::crlf;
-        c.setSettings(settings);
+        c.line().setSettings(settings);
         QCOMPARE(f.lines.applied, 0);
         settings.stopBits = SerialSettings::StopBits::two;
-        c.setSettings(settings);
+        c.line().setSettings(settings);
         QCOMPARE(f.lines.applied, 1);
         settings.assertDTR = false;
-        c.setSettings(settings);
-        c.setSettings(settings); // equal: nothing at all
+        c.line().setSettings(settings);
+        c.line().setSettings(settings); // equal: nothing at all
         QCOMPARE(f.lines.applied, 2);
     }
 
@@ -225,24 +225,24 @@ private slots:
         QFETCH(bool, deviceGone);
         ControllerFixture f;
         DisplayController& c = f.connected();
-        c.setAutoReconnect(false);
-        const qint64 tx = c.txCount();
+        c.line().setAutoReconnect(false);
+        const qint64 tx = c.log().counters().tx;
         f.lines.writeFailure = SerialPortError::writeFailed(errnum);
-        c.send("get volume");
+        c.pump().send("get volume");
         f.clock->settle();
-        QCOMPARE(c.txCount(), tx); // a failed write is neither counted nor logged as sent
+        QCOMPARE(c.log().counters().tx, tx); // a failed write is neither counted nor logged as sent
         QCOMPARE(f.logTexts(Kind::tx).last(), QStringLiteral("get statereporting"));
         if (deviceGone) {
             QCOMPARE(f.logTexts(Kind::error),
                      QStringList{"Verbindung zum Wandler abgerissen: " + systemText(errnum)});
-            QCOMPARE(c.connection(), ConnectionState::failed("Schnittstelle getrennt"));
-            QCOMPARE(c.dropouts().size(), 1);
+            QCOMPARE(c.line().connection(), ConnectionState::failed("Schnittstelle getrennt"));
+            QCOMPARE(c.line().dropouts().size(), 1);
         } else {
             QCOMPARE(f.logTexts(Kind::error),
                      QStringList{"Senden fehlgeschlagen: " + systemText(errnum)});
-            QCOMPARE(c.connection(), ConnectionState::connected());
+            QCOMPARE(c.line().connection(), ConnectionState::connected());
             f.lines.writeFailure.reset();
-            c.send("get mute"); // the pump goes on
+            c.pump().send("get mute"); // the pump goes on
             f.clock->advance(0.1);
             QCOMPARE(f.lines.lines.last(), QStringLiteral("get mute"));
         }
@@ -254,35 +254,40 @@ private slots:
     {
         ControllerFixture f;
         DisplayController& c = f.connected(volume40);
-        QCOMPARE(c.display().volume, 40.0);
-        c.setVolume(70.4);
-        c.send("get volume");
-        f.clock->advance(2);
-        QCOMPARE(c.display().volume, 70.0);
-        c.send("get volume");
+        QCOMPARE(f.display().level(DisplaySetting::volume), std::optional(40.0));
+        c.pump().send("get volume"); // asked before the slider moves
+        c.display().setLevel(DisplaySetting::volume, 70.4);
+        f.clock->advance(1.9);
+        QCOMPARE(f.display().level(DisplaySetting::volume), std::optional(70.0));
+        f.clock->advance(0.1);
+        c.pump().send("get volume");
         f.clock->settle();
-        QCOMPARE(c.display().volume, 40.0);
+        QCOMPARE(f.display().level(DisplaySetting::volume), std::optional(40.0));
     }
 
     void displayMessagesAndEvents()
     {
         ControllerFixture f;
         DisplayController& c = f.connected();
-        QSignalSpy events(&c, &DisplayController::displayEvent);
-        QSignalSpy muted(&c, &DisplayController::muteChanged);
-        c.setMute(false); // opens the hold-off: reports are applied anyway
-        f.clock->settle();
+        QSignalSpy events(&c.pump(), &CommandPump::event);
+        c.display().setSwitch(DisplaySetting::mute, false); // opens the hold-off
+        f.clock->advance(0.1);
+        QSignalSpy changed(&c.display(), &RemoteDisplay::changed);
+        // Reports are applied inside the hold-off too.
         f.lines.receive("\r\n#mute=on\r\ninvalid cmd\r\nUnknown command\r\nhelp: get/set\r\n");
-        QVERIFY(c.display().mute);
-        QCOMPARE(muted.size(), 1);
+        QCOMPARE(f.display().toggle(DisplaySetting::mute), std::optional(true));
+        QCOMPARE(f.display().knowledge(DisplaySetting::mute).source, ValueSource::report);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.first().at(0).value<QList<DisplaySetting>>(),
+                 QList<DisplaySetting>{DisplaySetting::mute});
         QCOMPARE(f.logTexts(Kind::error),
                  QStringList({"Display meldet: invalid cmd", "Display meldet: Unknown command"}));
         QCOMPARE(f.logTexts(Kind::async), QStringList{"Am Gerät geändert: mute=on"});
-        QCOMPARE(events.size(), 1 + 4); // the prompt of "set mute=off", then the four lines
+        QCOMPARE(events.size(), 2 + 4); // "set mute=off"'s answer and prompt, the four lines
         QCOMPARE(events.last().at(0).value<SmartEvent>(), SmartEvent::makeText("help: get/set"));
-        c.setRawMode(true); // parses nothing
+        c.pump().setRawMode(true); // parses nothing
         f.lines.receive("\r\nvolume=99\r\n>");
-        QCOMPARE(c.display().volume, 30.0);
+        QCOMPARE(f.display().level(DisplaySetting::volume), std::optional(30.0));
     }
 
     void actionsChangeTheLocalCopyAndQueueOneCommand()
@@ -290,7 +295,7 @@ private slots:
         ControllerFixture f;
         DisplayController& c = f.connected();
         f.lines.display = {}; // silent: everything after the first command stays queued
-        c.send("get help");
+        c.pump().send("get help");
         f.clock->settle();
         f.lines.receive("\r\nvolume=98\r\nbrightness=3\r\npowerstate=on\r\n");
 
@@ -300,36 +305,44 @@ private slots:
             QString command;
             std::function<bool()> localCheck;
         };
-        const DisplayState& d = c.display();
+        const DisplayState& d = f.display();
+        using S = DisplaySetting;
+        const auto level = [&](S setting) { return d.level(setting).value_or(-1); };
         const QList<Row> rows{
-            {"power waits for the display", [&] { c.setPower(PowerState::standby); },
-             "set powerstate=standby", [&] { return d.power == PowerState::on; }},
-            {"input", [&] { c.setInput("hdmi2"); }, "set input=hdmi2",
-             [&] { return d.input == "hdmi2"; }},
-            {"volume step up at 98", [&] { c.stepVolume(5); }, "set volume+5",
-             [&] { return d.volume == 100; }},
-            {"volume rounds half up", [&] { c.setVolume(40.5); }, "set volume=41",
-             [&] { return d.volume == 41; }},
-            {"brightness step down at 3", [&] { c.stepBrightness(-5); }, "set brightness-5",
-             [&] { return d.brightness == 0; }},
-            {"mute", [&] { c.setMute(true); }, "set mute=on", [&] { return d.mute; }},
-            {"shade", [&] { c.setScreenShade(false); }, "set screenshade=off",
-             [&] { return !d.screenShade; }},
-            {"custom trimmed", [&] { c.sendCustom("  get volume \r\n"); }, "get volume",
+            {"power waits for the display", [&] { c.display().setPower(PowerState::standby); },
+             "set powerstate=standby", [&] { return d.power() == PowerState::on; }},
+            {"input", [&] { c.display().setInput("HDMI2"); }, "set input=HDMI2",
+             [&] { return d.input() == "hdmi2"; }},
+            {"volume step up at 98", [&] { c.display().stepLevel(S::volume, 5); }, "set volume+5",
+             [&] { return level(S::volume) == 100; }},
+            {"volume rounds half up", [&] { c.display().setLevel(S::volume, 40.5); },
+             "set volume=41", [&] { return level(S::volume) == 41; }},
+            {"brightness step down at 3", [&] { c.display().stepLevel(S::brightness, -5); },
+             "set brightness-5", [&] { return level(S::brightness) == 0; }},
+            {"mute", [&] { c.display().setSwitch(S::mute, true); }, "set mute=on",
+             [&] { return d.toggle(S::mute) == true; }},
+            {"shade", [&] { c.display().setSwitch(S::screenShade, false); }, "set screenshade=off",
+             [&] { return d.toggle(S::screenShade) == false; }},
+            {"custom trimmed", [&] { c.pump().sendCustom("  get volume \r\n"); }, "get volume",
              [] { return true; }},
         };
         for (const Row& row : rows) {
             row.action();
-            QVERIFY2(!c.queue().isEmpty() && c.queue().commands().last().text == row.command,
+            QVERIFY2(!c.pump().queue().isEmpty() &&
+                         c.pump().queue().commands().last().text == row.command,
                      row.name);
             QVERIFY2(row.localCheck(), row.name);
         }
         // Two quick steps: one waiting command, the local value moved twice.
-        c.setVolume(50);
-        c.stepVolume(5);
-        c.stepVolume(5);
-        QCOMPARE(d.volume, 60.0);
-        QCOMPARE(std::count_if(c.queue().commands().begin(), c.queue().commands().end(),
+        c.display().setLevel(DisplaySetting::volume, 50);
+        c.display().stepLevel(DisplaySetting::volume, 5);
+        c.display().stepLevel(DisplaySetting::volume, 5);
+        QCOMPARE(level(S::volume), 60.0);
+        // Shown while under way, but not what the display told.
+        QCOMPARE(d.knowledge(S::volume).value, std::optional<QString>("98"));
+        QCOMPARE(d.knowledge(S::volume).pending, 1);
+        QCOMPARE(std::count_if(c.pump().queue().commands().begin(),
+                               c.pump().queue().commands().end(),
                                [](const SmartCommand& command) {
                                    return command.text.startsWith("set volume");
                                }),
@@ -341,83 +354,83 @@ private slots:
         ControllerFixture f;
         DisplayController& c = f.make();
         f.connectTo("/dev/ttyUSB0"); // silent: the queue keeps what is sent
-        const qsizetype queued = c.queue().size();
-        c.factoryReset();
-        QCOMPARE(c.queue().size(), queued);
+        const qsizetype queued = c.pump().queue().size();
+        c.display().factoryReset();
+        QCOMPARE(c.pump().queue().size(), queued);
         QCOMPARE(f.logTexts(Kind::error),
                  QStringList{"Werksreset braucht die Seriennummer – erst „Geräteinfo abfragen“."});
     }
 
-    // Without a line an action only changes the local copy, and raw bytes and test output
-    // are refused aloud; test output that makes no bytes sends nothing.
+    // Without a line an action changes nothing, and raw bytes and test output are refused
+    // aloud; test output that makes no bytes sends nothing.
     void rawSendingAndTestOutputWithoutBytes()
     {
         ControllerFixture f;
         DisplayController& c = f.make();
-        c.setMute(true);
-        QVERIFY(c.display().mute);
-        QVERIFY(c.queue().isEmpty());
-        QVERIFY(c.log().isEmpty());
-        c.sendRaw("x");
-        c.setRawMode(true);
-        c.sendCustom("abc");
-        c.startTest();
-        c.sendTestOnce();
+        c.display().setSwitch(DisplaySetting::mute, true);
+        QCOMPARE(f.display(), DisplayState());
+        QVERIFY(c.pump().queue().isEmpty());
+        QVERIFY(c.log().entries().isEmpty());
+        c.pump().sendRaw("x");
+        c.pump().setRawMode(true);
+        c.pump().sendCustom("abc");
+        c.tester().startTest();
+        c.tester().sendTestOnce();
         const QString notConnected =
             QStringLiteral("Erst verbinden – Testbytes gehen auf die gewählte Schnittstelle.");
         QCOMPARE(f.logTexts(Kind::error),
                  QStringList({"Nicht verbunden.", "Nicht verbunden.", notConnected, notConnected}));
-        QCOMPARE(c.txCount(), 0);
-        QVERIFY(!c.testRunning());
+        QCOMPARE(c.log().counters().tx, 0);
+        QVERIFY(!c.tester().testRunning());
 
         f.connectTo("/dev/ttyUSB0");
-        const qint64 tx = c.txCount();
+        const qint64 tx = c.log().counters().tx;
         f.lines.written.clear();
 
-        c.sendCustom("  get volume \r\n");
+        c.pump().sendCustom("  get volume \r\n");
         QCOMPARE(f.lines.written, QByteArray("  get volume \r\n\r"));
         QCOMPARE(f.logTexts(Kind::tx).last(), QStringLiteral("  get volume \r\n"));
-        QCOMPARE(c.txCount(), tx + 16);
+        QCOMPARE(c.log().counters().tx, tx + 16);
 
-        c.sendHex("0x48,0x61");
+        c.pump().sendHex("0x48,0x61");
         QVERIFY(f.lines.written.endsWith("Ha"));
         QCOMPARE(f.logTexts(Kind::tx).last(), QStringLiteral("Ha"));
 
-        c.sendHex("4G");
+        c.pump().sendHex("4G");
         QCOMPARE(f.logTexts(Kind::error).last(), QStringLiteral("Ungültige Hex-Eingabe: 4G"));
 
-        c.sendRaw({});
-        QCOMPARE(c.txCount(), tx + 18);
+        c.pump().sendRaw({});
+        QCOMPARE(c.log().counters().tx, tx + 18);
         QCOMPARE(f.logTexts(Kind::tx).last(), QString());
 
-        c.setTestPattern(TestPattern::customHex);
-        c.setTestCustomHex("48 6G");
-        c.setTestInterval(0.05);
-        c.startTest();
+        f.changeTestOutput([&](LineTester::TestOutput& o) { o.pattern = TestPattern::customHex; });
+        f.changeTestOutput([&](LineTester::TestOutput& o) { o.customHex = "48 6G"; });
+        f.setTestInterval(0.05);
+        c.tester().startTest();
         f.clock->advance(0.1);
         QCOMPARE(f.logTexts(Kind::error).count("Ungültige Hex-Eingabe."), 3); // 0, 0.05, 0.1
-        QVERIFY(c.testRunning());
-        QCOMPARE(c.txCount(), tx + 18);
+        QVERIFY(c.tester().testRunning());
+        QCOMPARE(c.log().counters().tx, tx + 18);
     }
 
     void testOutputSendsNumberedLines()
     {
         ControllerFixture f;
         DisplayController& c = f.connected();
-        c.setPollingInterval(1.0);
-        c.setTestInterval(0.01); // used as 0.05
+        f.setPolling(true, 1.0);
+        f.setTestInterval(0.01); // used as 0.05
         const qsizetype before = f.lines.written.size();
         const QDateTime start = f.clock->now();
-        c.startTest();
+        c.tester().startTest();
         QCOMPARE(f.logTexts(Kind::info).last(),
                  QStringLiteral("Testausgabe läuft: Zählerzeile, alle 0,01 s"));
         f.clock->advance(1.49); // packets at 0, 0.05, …, 1.45: thirty of them
-        QCOMPARE(c.testSentCount(), 30);
-        c.stopTest();
+        QCOMPARE(c.tester().testSentCount(), 30);
+        c.tester().stopTest();
         QCOMPARE(f.logTexts(Kind::info).last(),
                  QStringLiteral("Testausgabe gestoppt nach 30 Paketen"));
         f.clock->advance(1);
-        QCOMPARE(c.testSentCount(), 30); // nothing after the stop
+        QCOMPARE(c.tester().testSentCount(), 30); // nothing after the stop
 
         // Every packet in order with CR LF, the local time in it, no poll mixed in.
         QByteArray expected;
@@ -427,12 +440,12 @@ private slots:
         QCOMPARE(f.logTexts(Kind::tx).last(),
                  "Test #30: " + LogEntry::printable(counterLine(30, start.addMSecs(1450))));
 
-        c.startTest(); // a second run goes on counting
-        QCOMPARE(c.testSentCount(), 30);
+        c.tester().startTest(); // a second run goes on counting
+        QCOMPARE(c.tester().testSentCount(), 30);
         f.clock->settle();
-        QCOMPARE(c.testSentCount(), 31);
-        c.stopTest();
-        c.stopTest(); // nothing runs: nothing logged
+        QCOMPARE(c.tester().testSentCount(), 31);
+        c.tester().stopTest();
+        c.tester().stopTest(); // nothing runs: nothing logged
         QCOMPARE(f.logTexts(Kind::info).count("Testausgabe gestoppt nach 31 Paketen"), 1);
     }
 
@@ -443,34 +456,35 @@ private slots:
     {
         ControllerFixture f;
         DisplayController& c = f.connected(echo([](QByteArray packet) { return packet; }));
-        c.setTestInterval(60);
-        c.startTest();
-        c.startLoopback();
-        QVERIFY(!c.testRunning());
-        QVERIFY(c.rawMode());
+        f.setTestInterval(60);
+        c.tester().startTest();
+        c.tester().startLoopback();
+        QVERIFY(!c.tester().testRunning());
+        QVERIFY(c.pump().rawMode());
         const QStringList info = f.logTexts(Kind::info);
         QVERIFY(info.indexOf("Testausgabe gestoppt nach 1 Paketen") <
                 info.indexOf("Brückentest läuft: 32 Bytes je Paket, 19200 · 8N1. Erwartet: "
                              "jedes Byte kommt identisch zurück."));
 
         f.clock->advance(0.2 * 4); // packets at 0, 0.2, 0.4, 0.6 and 0.8
-        QCOMPARE(c.loopback().sent, 5);
-        QCOMPARE(c.loopback().ok, 5);
-        QCOMPARE(c.loopback().lastLatency, std::optional(0.0)); // judged on arrival
-        c.startLoopback(); // refused while it runs: no second chain, no fresh statistics
+        QCOMPARE(c.tester().loopback().sent, 5);
+        QCOMPARE(c.tester().loopback().ok, 5);
+        QCOMPARE(c.tester().loopback().lastLatency, std::optional(0.0)); // judged on arrival
+        c.tester().startLoopback(); // refused while it runs: no second chain, no fresh statistics
         f.clock->advance(0.2);
-        QCOMPARE(c.loopback().sent, 6);
+        QCOMPARE(c.tester().loopback().sent, 6);
         QCOMPARE(f.lines.lines.count(QString::fromLatin1(LoopbackStats::packet(6, 32)).trimmed()),
                  1);
         f.lines.display = echo([](QByteArray packet) { return packet.left(20); });
         f.clock->advance(0.2);
-        c.stopLoopback();
-        QCOMPARE(c.loopback().sent, 6);
+        c.tester().stopLoopback();
+        QCOMPARE(c.tester().loopback().sent, 6);
         QCOMPARE(f.logTexts(Kind::error), QStringList());
-        QCOMPARE(f.logTexts(Kind::info).last(), "Brückentest beendet: " + c.loopback().summary());
-        QCOMPARE(c.loopback().bytesSent, 7 * 32);
-        QCOMPARE(c.loopback().bytesReceived, 6 * 32 + 20);
-        QVERIFY(c.rawMode()); // stays on after the test
+        QCOMPARE(f.logTexts(Kind::info).last(),
+                 "Brückentest beendet: " + c.tester().loopback().summary());
+        QCOMPARE(c.tester().loopback().bytesSent, 7 * 32);
+        QCOMPARE(c.tester().loopback().bytesReceived, 6 * 32 + 20);
+        QVERIFY(c.pump().rawMode()); // stays on after the test
     }
 
     // A whole echo is judged on arrival, a missing one at the deadline, not a moment before.
@@ -491,15 +505,15 @@ private slots:
         ControllerFixture f;
         DisplayController& c = f.connected(
             echo([echoed](QByteArray packet) { return echoed ? packet + 'X' : QByteArray(); }));
-        c.startLoopback();
+        c.tester().startLoopback();
         if (judgedAfter > 0) {
             f.clock->advance(judgedAfter - 0.001);
-            QCOMPARE(c.loopback().sent, 0);
+            QCOMPARE(c.tester().loopback().sent, 0);
         }
         f.clock->advance(0.001);
-        QCOMPARE(c.loopback().sent, 1);
-        QCOMPARE(c.loopback().ok, 0);
-        QVERIFY(!c.loopback().lastLatency);
+        QCOMPARE(c.tester().loopback().sent, 1);
+        QCOMPARE(c.tester().loopback().ok, 0);
+        QVERIFY(!c.tester().loopback().lastLatency);
         QCOMPARE(f.logTexts(Kind::error), QStringList{"Brückentest #1: " + verdict});
     }
 };

@@ -24,21 +24,21 @@ private slots:
     {
         ControllerFixture f;
         DisplayController& c = f.make();
-        QSignalSpy states(&c, &DisplayController::connectionChanged);
+        QSignalSpy states(&c.line(), &LineSession::connectionChanged);
         c.connectLine(); // nothing selected: nothing happens
         QCOMPARE(states.size(), 0);
-        QVERIFY(c.log().isEmpty());
+        QVERIFY(c.log().entries().isEmpty());
 
         f.doctor->facts.latencyTimerMs = 16;
         f.doctor->facts.modemManagerRunning = true;
         f.connectTo(adapter);
-        QCOMPARE(c.connection(), ConnectionState::connected());
+        QCOMPARE(c.line().connection(), ConnectionState::connected());
         QCOMPARE(states.size(), 2); // connecting, connected
-        QCOMPARE(c.wantedPath(), std::optional(adapter));
+        QCOMPARE(c.line().wantedPath(), std::optional(adapter));
         QCOMPARE(f.store.settings().value("lastPortPath").toString(), adapter);
         QCOMPARE(f.logTexts(Kind::info),
                  QStringList{"Verbunden mit " + adapter + " · 19200 · 8N1 · Flusssteuerung Keine"});
-        QCOMPARE(c.adapterLatencyTimerMs(), std::optional(16));
+        QCOMPARE(c.line().adapterLatencyTimerMs(), std::optional(16));
         f.lines.receive("\r\nFORMAT\r>");
         QCOMPARE(f.logTexts(Kind::error), QStringList());
         f.lines.receive("AT+GCAP\r");
@@ -46,14 +46,14 @@ private slots:
         QCOMPARE(f.logTexts(Kind::error).filter("ModemManager prüft den Port").size(), 1);
 
         c.disconnectLine();
-        QCOMPARE(c.connection(), ConnectionState::disconnected());
-        QCOMPARE(c.wantedPath(), std::nullopt);
+        QCOMPARE(c.line().connection(), ConnectionState::disconnected());
+        QCOMPARE(c.line().wantedPath(), std::nullopt);
         QCOMPARE(f.logTexts(Kind::info).last(), QStringLiteral("Verbindung getrennt"));
-        QCOMPARE(c.adapterLatencyTimerMs(), std::nullopt);
-        QVERIFY(c.dropouts().isEmpty());
-        const qint64 rx = c.rxCount();
+        QCOMPARE(c.line().adapterLatencyTimerMs(), std::nullopt);
+        QVERIFY(c.line().dropouts().isEmpty());
+        const qint64 rx = c.log().counters().rx;
         f.lines.receive("late"); // a closed line delivers nothing
-        QCOMPARE(c.rxCount(), rx);
+        QCOMPARE(c.log().counters().rx, rx);
     }
 
     void openThatFailsOrTakesItsTime()
@@ -64,9 +64,9 @@ private slots:
         f.connectTo(adapter);
         const QString busy =
             adapter + " ist belegt – läuft noch ein Terminalprogramm (screen, PuTTY, CoolTerm)?";
-        QCOMPARE(c.connection(), ConnectionState::failed(busy));
+        QCOMPARE(c.line().connection(), ConnectionState::failed(busy));
         QCOMPARE(f.logTexts(Kind::error), QStringList{busy});
-        QCOMPARE(c.wantedPath(), std::optional(adapter));
+        QCOMPARE(c.line().wantedPath(), std::optional(adapter));
         f.clock->advance(10); // no retry after a manual connect
         QCOMPARE(f.lines.devices.size(), 1);
 
@@ -76,7 +76,7 @@ private slots:
         c.connectLine();
         const QString refused = adapter + " lässt sich nicht öffnen: " + systemText(EACCES) +
                                 " – Sie sind nicht in der Gruppe „dialout“.";
-        QCOMPARE(c.connection(), ConnectionState::failed(refused));
+        QCOMPARE(c.line().connection(), ConnectionState::failed(refused));
         QCOMPARE(f.logTexts(Kind::error).last(), refused);
 
         // A line that takes its time to open (a network line) is "connecting" meanwhile;
@@ -84,17 +84,17 @@ private slots:
         f.lines.openFailure.reset();
         f.lines.openLater = true;
         c.connectLine();
-        QCOMPARE(c.connection(), ConnectionState::connecting());
+        QCOMPARE(c.line().connection(), ConnectionState::connecting());
         f.lines.finishOpen();
-        QCOMPARE(c.connection(), ConnectionState::connected());
+        QCOMPARE(c.line().connection(), ConnectionState::connected());
         f.clock->settle();
         QCOMPARE(f.lines.lines, QStringList{""});
 
         c.connectLine(); // reopen, and give up before it is open
-        QCOMPARE(c.connection(), ConnectionState::connecting());
+        QCOMPARE(c.line().connection(), ConnectionState::connecting());
         c.disconnectLine();
         f.lines.finishOpen();
-        QCOMPARE(c.connection(), ConnectionState::disconnected());
+        QCOMPARE(c.line().connection(), ConnectionState::disconnected());
         QCOMPARE(f.logTexts(Kind::info).count("Verbindung getrennt"), 0); // nothing was open
     }
 
@@ -118,24 +118,24 @@ private slots:
             f.hotplug->fire();
         f.lines.lose("Gegenstelle getrennt");
         f.hotplug->fire(); // the other's late report of the same loss
-        QCOMPARE(c.connection(), ConnectionState::waiting());
-        QCOMPARE(c.dropouts().size(), 1);
+        QCOMPARE(c.line().connection(), ConnectionState::waiting());
+        QCOMPARE(c.line().dropouts().size(), 1);
         QCOMPARE(f.logTexts(Kind::error), QStringList{lostPrefix + reason});
         QCOMPARE(f.logTexts(Kind::info).count(waitingText), 1);
-        QCOMPARE(c.wantedPath(), std::optional(adapter));
+        QCOMPARE(c.line().wantedPath(), std::optional(adapter));
         f.clock->advance(60); // nothing to connect to yet
         QCOMPARE(f.lines.devices.size(), 1);
 
         f.scanner->list(adapter);
         f.hotplug->fire();
         f.clock->advance(0.399);
-        QCOMPARE(c.connection(), ConnectionState::waiting());
+        QCOMPARE(c.line().connection(), ConnectionState::waiting());
         f.clock->advance(0.001); // the first attempt, 0.4 s after the plug
-        QCOMPARE(c.connection(), ConnectionState::connected());
+        QCOMPARE(c.line().connection(), ConnectionState::connected());
         f.clock->settle();
         QCOMPARE(f.logTexts(Kind::info).count(reconnectedText.arg(1)), 1);
-        QCOMPARE(c.reconnects(), 1);
-        QCOMPARE(c.selectedPath(), adapter);
+        QCOMPARE(c.line().reconnects(), 1);
+        QCOMPARE(c.ports().selectedPath(), adapter);
         QCOMPARE(f.lines.devices, QStringList({adapter, adapter}));
         QCOMPARE(f.lines.lines.count(""), 2); // the new line gets the start-up queries
     }
@@ -151,16 +151,16 @@ private slots:
         QFETCH(bool, simulator);
         ControllerFixture f;
         DisplayController& c = f.make();
-        c.setAutoReconnect(simulator);
+        c.line().setAutoReconnect(simulator);
         f.connectTo(simulator ? SerialPortInfo::loopbackSimulatorPath : adapter);
-        QCOMPARE(c.connection(), ConnectionState::connected());
-        QCOMPARE(c.rawMode(), simulator); // the loopback simulator only echoes: no queries
+        QCOMPARE(c.line().connection(), ConnectionState::connected());
+        QCOMPARE(c.pump().rawMode(), simulator); // the loopback simulator only echoes: no queries
         f.lines.lose("Gegenstelle getrennt");
-        QCOMPARE(c.connection(), ConnectionState::failed(lineGone));
+        QCOMPARE(c.line().connection(), ConnectionState::failed(lineGone));
         f.hotplug->fire(); // nothing is awaited
         f.clock->advance(10);
-        QCOMPARE(c.connection(), ConnectionState::failed(lineGone));
-        QCOMPARE(c.dropouts().size(), 1);
+        QCOMPARE(c.line().connection(), ConnectionState::failed(lineGone));
+        QCOMPARE(c.line().dropouts().size(), 1);
         QCOMPARE(f.logTexts(Kind::error).filter(lostPrefix).size(), 1);
         QCOMPARE(f.logTexts(Kind::info).count(waitingText), 0);
         QCOMPARE(f.lines.devices.size(), 1);
@@ -181,7 +181,7 @@ private slots:
         f.store.settings().setValue("lastPortPath", adapter);
         DisplayController& c = f.make(true); // remembered and absent: waiting for it
         f.clock->settle();
-        QCOMPARE(c.connection(), ConnectionState::waiting());
+        QCOMPARE(c.line().connection(), ConnectionState::waiting());
 
         f.lines.openFailure = SerialPortError::openFailed(adapter, EBUSY);
         f.scanner->list(adapter);
@@ -199,7 +199,7 @@ private slots:
                      .count(QStringLiteral("Wandler ist da, lässt sich aber nicht öffnen – belegt "
                                            "ein anderes Programm den Port?")),
                  listedAtTheEnd ? 1 : 0);
-        QCOMPARE(c.connection(), ConnectionState::waiting());
+        QCOMPARE(c.line().connection(), ConnectionState::waiting());
         f.clock->advance(60);
         QCOMPARE(f.lines.devices.size(), listedAtTheEnd ? 6 : 5);
 
@@ -209,15 +209,15 @@ private slots:
         f.hotplug->fire();
         f.clock->advance(0.4);
         QCOMPARE(f.lines.devices.size(), listedAtTheEnd ? 7 : 6);
-        const int entries = c.log().size();
+        const int entries = c.log().entries().size();
         c.disconnectLine();
-        QCOMPARE(c.connection(), ConnectionState::disconnected());
-        QCOMPARE(c.wantedPath(), std::nullopt);
-        QCOMPARE(c.log().size(), entries); // no line was open: nothing to report
+        QCOMPARE(c.line().connection(), ConnectionState::disconnected());
+        QCOMPARE(c.line().wantedPath(), std::nullopt);
+        QCOMPARE(c.log().entries().size(), entries); // no line was open: nothing to report
         f.lines.openFailure.reset();
         f.hotplug->fire();
         f.clock->advance(10); // nobody waits for it any more
-        QCOMPARE(c.connection(), ConnectionState::disconnected());
+        QCOMPARE(c.line().connection(), ConnectionState::disconnected());
     }
 
     // The user picks another port while a series runs: the series ends at its next step,
@@ -228,16 +228,16 @@ private slots:
         DisplayController& c = f.make();
         f.connectTo(adapter);
         f.lines.lose("Gegenstelle getrennt"); // still listed: the series starts at once
-        QCOMPARE(c.connection(), ConnectionState::waiting());
+        QCOMPARE(c.line().connection(), ConnectionState::waiting());
         const QString other = QStringLiteral("/dev/ttyUSB1");
         f.connectTo(other);
-        QCOMPARE(c.connection(), ConnectionState::connected());
+        QCOMPARE(c.line().connection(), ConnectionState::connected());
         f.clock->advance(10);
         QCOMPARE(f.lines.devices, QStringList({adapter, other}));
 
         f.lines.lose("Gegenstelle getrennt");
         f.clock->advance(0.4);
-        QCOMPARE(c.connection(), ConnectionState::connected());
+        QCOMPARE(c.line().connection(), ConnectionState::connected());
         QCOMPARE(f.lines.devices, QStringList({adapter, other, other}));
         QCOMPARE(f.logTexts(Kind::info).count(reconnectedText.arg(1)), 1);
     }
@@ -258,31 +258,31 @@ private slots:
         DisplayController& c = f.connected();
         f.lines.display = {}; // silent from now on
         if (work == u"command") {
-            c.send("get volume");
+            c.pump().send("get volume");
             f.clock->settle();
-            QVERIFY(c.current().has_value());
+            QVERIFY(c.pump().current().has_value());
         } else if (work == u"test") {
-            c.setTestInterval(0.05);
-            c.startTest();
+            f.setTestInterval(0.05);
+            c.tester().startTest();
             f.clock->advance(0.1);
         } else {
-            c.startLoopback();
+            c.tester().startLoopback();
             f.clock->advance(0.1);
         }
         f.scanner->unlist("/dev/ttyUSB0"); // pulled: nothing to reconnect to
         f.lines.lose("Gegenstelle getrennt");
-        QCOMPARE(c.connection(), ConnectionState::waiting());
-        QVERIFY(!c.current());
-        QVERIFY(c.queue().isEmpty());
-        QVERIFY(!c.testRunning());
-        QVERIFY(!c.loopbackRunning());
+        QCOMPARE(c.line().connection(), ConnectionState::waiting());
+        QVERIFY(!c.pump().current());
+        QVERIFY(c.pump().queue().isEmpty());
+        QVERIFY(!c.tester().testRunning());
+        QVERIFY(!c.tester().loopbackRunning());
         const QByteArray written = f.lines.written;
-        const LoopbackStats stats = c.loopback();
-        const qint64 sent = c.testSentCount();
+        const LoopbackStats stats = c.tester().loopback();
+        const qint64 sent = c.tester().testSentCount();
         f.clock->advance(10);
-        QCOMPARE(c.timeouts(), 0);
-        QCOMPARE(c.testSentCount(), sent);
-        QCOMPARE(c.loopback(), stats);
+        QCOMPARE(c.log().counters().timeouts, 0);
+        QCOMPARE(c.tester().testSentCount(), sent);
+        QCOMPARE(c.tester().loopback(), stats);
         QCOMPARE(f.lines.written, written);
         if (work == u"test")
             QVERIFY(

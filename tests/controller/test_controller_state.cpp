@@ -42,12 +42,11 @@ private slots:
         s.setValue("displaySeries", "RX");
         s.setValue("autoReconnect", false);
         DisplayController& c = f.make();
-        QCOMPARE(c.settings(), stored);
-        QCOMPARE(c.selectedPath(), port);
-        QCOMPARE(c.pollingEnabled(), false);
-        QCOMPARE(c.pollingInterval(), 2.5);
-        QCOMPARE(c.series(), DisplaySeries::rx);
-        QCOMPARE(c.autoReconnect(), false);
+        QCOMPARE(c.line().settings(), stored);
+        QCOMPARE(c.ports().selectedPath(), port);
+        QCOMPARE(c.pump().polling(), (CommandPump::Polling{false, 2.5}));
+        QCOMPARE(c.display().series(), DisplaySeries::rx);
+        QCOMPARE(c.line().autoReconnect(), false);
     }
 
     // Missing, bad or damaged values give the defaults, and nothing is written back: no
@@ -77,13 +76,15 @@ private slots:
         }
         f.store.settings().sync();
         DisplayController& c = f.make();
-        QCOMPARE(c.settings(), SerialSettings::smartStandard());
-        QCOMPARE(c.pollingEnabled(), true);
-        QCOMPARE(c.pollingInterval(), 5.0);
-        QCOMPARE(c.series(), DisplaySeries::qx);
-        QCOMPARE(c.autoReconnect(), true);
-        QCOMPARE(c.selectedPath(), QString());
-        QCOMPARE(c.connection(), ConnectionState::disconnected());
+        QCOMPARE(c.line().settings(), SerialSettings::smartStandard());
+        QCOMPARE(c.pump().polling(), CommandPump::Polling());
+        QCOMPARE(c.display().series(), DisplaySeries::qx);
+        QCOMPARE(c.line().autoReconnect(), true);
+        QCOMPARE(c.ports().selectedPath(), QString());
+        QCOMPARE(c.line().connection(), ConnectionState::disconnected());
+        // A damaged line setting is said, not passed over in silence.
+        QCOMPARE(ControllerSettings::load(f.store.settings()).problems.size(),
+                 content.contains("serialSettings") ? 1 : 0);
         f.controller.reset();
         f.store.settings().sync();
         QFile file(f.store.path());
@@ -91,29 +92,42 @@ private slots:
         QCOMPARE(file.readAll(), content);
     }
 
+    // The controller announces what it keeps; the store's edge writes what changed, and
+    // nothing for an equal value.
     void persistence()
     {
         ControllerFixture f;
-        DisplayController* controller = &f.make();
-        // Equal serial settings: nothing is announced or written.
-        QSignalSpy changed(controller, &DisplayController::settingsChanged);
-        controller->setSettings(SerialSettings::smartStandard());
+        DisplayController& c = f.make();
+        QSignalSpy changed(&c, &DisplayController::storedSettingsChanged);
+        c.line().setSettings(SerialSettings::smartStandard());
+        f.setPolling(true, 5.0);
         QCOMPARE(changed.size(), 0);
-        QVERIFY(!f.store.settings().contains("serialSettings"));
+        QVERIFY(f.store.settings().allKeys().isEmpty());
+
         SerialSettings other;
         other.assertRTS = false;
-        controller->setSettings(other);
-        QCOMPARE(changed.size(), 1);
-        QCOMPARE(SerialSettings::fromJson(f.store.settings().value("serialSettings").toByteArray()),
-                 std::optional(other));
+        c.line().setSettings(other);
+        f.setPolling(false, 2);
+        c.display().setSeries(DisplaySeries::rx);
+        c.line().setAutoReconnect(false);
+        QCOMPARE(changed.size(), 4);
+        ControllerSettings expected;
+        expected.serial = other;
+        expected.pollingEnabled = false;
+        expected.pollingInterval = 2;
+        expected.series = DisplaySeries::rx;
+        expected.autoReconnect = false;
+        QCOMPARE(ControllerSettings::load(f.store.settings()).settings, expected);
+        QCOMPARE(f.store.settings().value("displaySeries").toString(), QStringLiteral("RX"));
 
-        // The plain keys are written on every assignment, equal or not, without a signal.
-        QSignalSpy polling(controller, &DisplayController::pollingEnabledChanged);
-        controller->setPollingEnabled(true);
-        controller->setSeries(DisplaySeries::qx);
-        QCOMPARE(polling.size(), 0);
-        QCOMPARE(f.store.settings().value("pollingEnabled").toBool(), true);
-        QCOMPARE(f.store.settings().value("displaySeries").toString(), QStringLiteral("QX"));
+        // The last port and the network addresses, after connecting.
+        const QString address = QStringLiteral("tcp://127.0.0.1:4001");
+        f.connectTo(address);
+        expected.lastPortPath = address;
+        expected.recentNetworkAddresses = QStringList{address};
+        QCOMPARE(c.storedSettings(), expected);
+        QCOMPARE(ControllerSettings::load(f.store.settings()).settings, expected);
+        QCOMPARE(ControllerSettings::load(f.store.settings()).problems, QStringList());
     }
 
     void startupConnection_data()
@@ -143,28 +157,26 @@ private slots:
 
         DisplayController& controller = f.make(true);
         // The connection is made after construction, never inside it.
-        QVERIFY(!controller.connection().is(ConnectionState::Case::connected));
+        QVERIFY(!controller.line().connection().is(ConnectionState::Case::connected));
         f.clock->advance(10);
-        QCOMPARE(int(controller.connection().state), expected);
-        QCOMPARE(controller.wantedPath(), expected == int(ConnectionState::Case::disconnected)
-                                              ? std::nullopt
-                                              : std::optional(path));
+        QCOMPARE(int(controller.line().connection().state), expected);
+        QCOMPARE(controller.line().wantedPath(),
+                 expected == int(ConnectionState::Case::disconnected) ? std::nullopt
+                                                                      : std::optional(path));
         // Without the option nothing is connected, whatever is remembered.
         f.make(false);
         f.clock->advance(10);
-        QCOMPARE(f.controller->connection(), ConnectionState::disconnected());
+        QCOMPARE(f.controller->line().connection(), ConnectionState::disconnected());
     }
 
     void printable_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("line ends, blank")
-            << QByteArray("Hi x\r\n") << QStringLiteral("Hi x\u240D\u240A");
-        QTest::newRow("non-printables") << QByteArray("\x00\t\x7F\x80\xFF", 5)
-                                        << QStringLiteral("\u00B7\u00B7\u00B7\u00B7\u00B7");
-        QTest::newRow("utf-8 is two dots")
-            << QByteArray("\xC3\xA4") << QStringLiteral("\u00B7\u00B7");
+        QTest::newRow("line ends, blank") << QByteArray("Hi x\r\n") << QStringLiteral("Hi x␍␊");
+        QTest::newRow("non-printables")
+            << QByteArray("\x00\t\x7F\x80\xFF", 5) << QStringLiteral("·····");
+        QTest::newRow("utf-8 is two dots") << QByteArray("\xC3\xA4") << QStringLiteral("··");
         QTest::newRow("empty") << QByteArray() << QString();
     }
     void printable()
@@ -179,11 +191,11 @@ private slots:
         QTest::addColumn<LogEntry>("entry");
         QTest::addColumn<QString>("expected");
         QTest::newRow("with bytes") << entry(Kind::tx, "get volume", "get volume\r")
-                                    << QStringLiteral("2026-12-05 14:03:22.105 \u2192 get volume  "
+                                    << QStringLiteral("2026-12-05 14:03:22.105 → get volume  "
                                                       "[67 65 74 20 76 6F 6C 75 6D 65 0D]");
         QTest::newRow("without bytes")
             << entry(Kind::info, "Verbindung getrennt")
-            << QStringLiteral("2026-12-05 14:03:22.105 \u2139\uFE0E Verbindung getrennt");
+            << QStringLiteral("2026-12-05 14:03:22.105 ℹ\uFE0E Verbindung getrennt");
     }
     void exportLine()
     {
@@ -198,21 +210,22 @@ private slots:
     {
         ControllerFixture f;
         DisplayController& c = f.connected(promptOnly);
-        c.clearLog();
-        QCOMPARE(c.exportText(), QString());
-        c.setRawMode(true);
-        c.setRawMode(false);
-        const QString text = c.exportText();
+        c.log().clear();
+        QCOMPARE(c.log().exportText(), QString());
+        c.pump().setRawMode(true);
+        c.pump().setRawMode(false);
+        const QString text = c.log().exportText();
         QCOMPARE(text.count(u'\n'), 1);
         QVERIFY(text.endsWith(u'“'));
         // The name comes from the controller's clock, in local time.
-        QCOMPARE(c.proposedExportFileName(), QStringLiteral("261205_1503_Bildwart_Terminal.txt"));
+        QCOMPARE(c.log().proposedExportFileName(),
+                 QStringLiteral("261205_1503_Bildwart_Terminal.txt"));
 
         // UTF-8, and a longer old file is replaced, not overwritten in part.
         QTemporaryDir dir;
         const QString path = dir.filePath("log.txt");
-        QVERIFY(writeExportFile(path, "alt, viel l\u00E4nger als der neue Inhalt"));
-        QVERIFY(writeExportFile(path, QStringLiteral("\u2192 \u00E4")));
+        QVERIFY(writeExportFile(path, "alt, viel länger als der neue Inhalt"));
+        QVERIFY(writeExportFile(path, QStringLiteral("→ ä")));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("\xE2\x86\x92 \xC3\xA4"));
@@ -220,11 +233,11 @@ private slots:
         QCOMPARE(QFileInfo(path).size(), 0);
         QVERIFY(!writeExportFile(dir.filePath("missing/log.txt"), "x"));
 
-        c.setRawMode(true);
-        c.clearLog();
-        QSignalSpy appended(&c, &DisplayController::logAppended);
-        QSignalSpy removed(&c, &DisplayController::logRemovedFromFront);
-        QSignalSpy cleared(&c, &DisplayController::logCleared);
+        c.pump().setRawMode(true);
+        c.log().clear();
+        QSignalSpy appended(&c.log(), &TrafficLog::appended);
+        QSignalSpy removed(&c.log(), &TrafficLog::removedFromFront);
+        QSignalSpy cleared(&c.log(), &TrafficLog::cleared);
         for (int i = 0; i < LogBuffer::capacity; ++i)
             f.lines.receive(QByteArray::number(i));
         QCOMPARE(appended.size(), LogBuffer::capacity);
@@ -233,18 +246,18 @@ private slots:
         f.lines.receive("neu");
         QCOMPARE(removed.size(), 1);
         QCOMPARE(removed.first().first().toInt(), 1);
-        QCOMPARE(c.log().size(), LogBuffer::capacity);
-        QCOMPARE(c.log().at(0).text, QStringLiteral("1"));
-        QCOMPARE(c.log().last().bytes, QByteArray("neu"));
-        QVERIFY(c.log().at(0).id != c.log().at(1).id);
-        QCOMPARE(c.log().at(0).date.msecsTo(c.log().last().date), 1500);
+        QCOMPARE(c.log().entries().size(), LogBuffer::capacity);
+        QCOMPARE(c.log().entries().at(0).text, QStringLiteral("1"));
+        QCOMPARE(c.log().entries().last().bytes, QByteArray("neu"));
+        QVERIFY(c.log().entries().at(0).id != c.log().entries().at(1).id);
+        QCOMPARE(c.log().entries().at(0).date.msecsTo(c.log().entries().last().date), 1500);
 
-        c.clearLog();
-        c.clearLog(); // nothing left: announced once
+        c.log().clear();
+        c.log().clear(); // nothing left: announced once
         QCOMPARE(cleared.size(), 1);
-        QVERIFY(c.log().isEmpty());
-        QCOMPARE(c.rxCount(), 0);
-        QCOMPARE(c.txCount(), 0);
+        QVERIFY(c.log().entries().isEmpty());
+        QCOMPARE(c.log().counters().rx, 0);
+        QCOMPARE(c.log().counters().tx, 0);
     }
 };
 

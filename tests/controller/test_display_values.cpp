@@ -1,7 +1,10 @@
-// The controller's plain values: display state, command queue, dropout history.
+// The controller's plain values: what is known of the display, the command queue, the
+// prompt handshake, the reconnection plan, the dropout history.
 #include "controller/values/CommandQueue.h"
 #include "controller/values/DisplayState.h"
 #include "controller/values/DropoutHistory.h"
+#include "controller/values/PromptHandshake.h"
+#include "controller/values/ReconnectPlan.h"
 #include "linetest/PendingEcho.h"
 
 #include <QTest>
@@ -11,6 +14,18 @@ using namespace std::chrono_literals;
 namespace {
 
 const DisplayState::TimePoint t0{1000s};
+const QDateTime noon(QDate(2026, 12, 5), QTime(12, 0), Qt::UTC);
+
+// One reply, told on connection 1 of "/dev/ttyUSB0".
+bool tell(DisplayState& state, const QString& name, const QString& value,
+          ValueSource source = ValueSource::query, bool fromQuery = false,
+          DisplayState::TimePoint now = t0)
+{
+    return state.apply(name, value, source, fromQuery, now, noon, QStringLiteral("/dev/ttyUSB0"));
+}
+
+using S = DisplaySetting;
+using Standing = DisplayState::Standing;
 
 } // namespace
 
@@ -18,35 +33,74 @@ class DisplayValuesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each reply applied to volume 7 and power on; what the setting then holds.
+    // Each reply on a state that knows volume 7 and power on; what the setting then holds.
     void replies()
     {
-        using V = DisplayState::Value;
-        const std::pair<const char*, V> rows[] = {
-            {"powerstate=STANDBY", QStringLiteral("standby")},
-            {"powerstate=sleeping", V()}, // unknown
-            {"input=HDMI2", QStringLiteral("hdmi2")},
-            {"volume=40.5", 40.5},
-            {"volume=abc", 7.0},
-            {"volume=nan", 7.0},
-            {"volume= 5", 7.0},
-            {"mute=ON", true},
-            {"mute=onn", false},
-            {"statereporting=on", true},
-            {"partnum=1033157 REV a", QStringLiteral("1033157 REV a")}, // case and blanks kept
+        const std::tuple<const char*, std::optional<QString>> rows[] = {
+            {"powerstate=STANDBY", "standby"},
+            {"powerstate=sleeping", "sleeping"}, // told, but no state of ours
+            {"input=HDMI2", "hdmi2"},
+            {"volume=40.5", "40.5"},
+            {"volume=abc", "7"},
+            {"volume=nan", "7"},
+            {"volume= 5", "7"},
+            {"mute=ON", "on"},
+            {"mute=onn", "off"},
+            {"partnum=1033157 REV a", "1033157 REV a"}, // case and blanks kept
         };
         for (const auto& [reply, expected] : rows) {
             DisplayState state;
-            state.volume = 7;
-            state.power = PowerState::on;
+            state.beginConnection(1);
+            tell(state, "volume", "7");
+            tell(state, "powerstate", "on");
             const QString name = QString(reply).section(u'=', 0, 0);
-            state.apply(name, QString(reply).section(u'=', 1), false, t0);
-            QVERIFY2(state.value(*settingNamed(name)) == expected, reply);
+            tell(state, name, QString(reply).section(u'=', 1));
+            QVERIFY2(state.knowledge(*settingNamed(name)).value == expected, reply);
         }
+        DisplayState state;
+        QVERIFY(!tell(state, "factoryreset", "x"));
+        QCOMPARE(state, DisplayState());
+        tell(state, "powerstate", "sleeping");
+        QCOMPARE(state.power(), std::nullopt);
+        QCOMPARE(state.standing(S::power), Standing::lastKnown); // no connection open
+    }
+
+    // Unknown until told; live while told on the open connection; last known once it
+    // closes or another one opens; a different serial number makes the rest unknown,
+    // except what this connection told already.
+    void standingAndAnotherDisplay()
+    {
+        DisplayState state;
+        QCOMPARE(state.standing(S::volume), Standing::unknown);
+        QCOMPARE(state.level(S::volume), std::nullopt);
+        state.beginConnection(1);
+        tell(state, "serialnum", "A1");
+        tell(state, "volume", "30");
+        QCOMPARE(state.standing(S::volume), Standing::live);
+        QVERIFY(!state.displayAnswered());
+        state.noteDisplayAnswered();
+        QVERIFY(state.displayAnswered());
+
+        state.endConnection();
+        QCOMPARE(state.standing(S::volume), Standing::lastKnown);
+        QCOMPARE(state.level(S::volume), std::optional(30.0)); // still shown, as last known
+        state.beginConnection(2);
+        QCOMPARE(state.standing(S::volume), Standing::lastKnown);
+        QVERIFY(!state.displayAnswered());
+        QCOMPARE(state.newest()->line, QStringLiteral("/dev/ttyUSB0"));
+
+        tell(state, "modelnum", "SBID-RX086"); // first of the new connection's answers
+        tell(state, "serialnum", "A1");        // the same display: nothing forgotten
+        QCOMPARE(state.level(S::volume), std::optional(30.0));
+        tell(state, "serialnum", "B2"); // another one
+        QCOMPARE(state.standing(S::volume), Standing::unknown);
+        QCOMPARE(state.text(S::modelNumber), std::optional<QString>("SBID-RX086"));
+        QCOMPARE(state.series(), std::optional(DisplaySeries::rx));
     }
 
     // Query answers for the levels are ignored for two seconds after a set action;
-    // answers to set commands, reports and every other setting are not.
+    // answers to set commands, reports and every other setting are not. The hold-off
+    // ends early for the answer to a question for the truth.
     void levelHoldOff()
     {
         const std::tuple<const char*, bool, int, bool> rows[] = {
@@ -58,68 +112,148 @@ private slots:
         for (const auto& [name, fromQuery, afterMs, applied] : rows) {
             DisplayState state;
             state.holdOffLevelQueries(t0);
-            const DisplayState untouched = state;
-            state.apply(name, qstrcmp(name, "mute") == 0 ? "on" : "40", fromQuery,
-                        t0 + std::chrono::milliseconds(afterMs));
-            QVERIFY2((state != untouched) == applied,
+            const bool taken = tell(state, name, qstrcmp(name, "mute") == 0 ? "on" : "40",
+                                    ValueSource::query, fromQuery, t0 + 1ms * afterMs);
+            QVERIFY2(taken == applied,
                      qPrintable(QStringLiteral("%1 after %2 ms").arg(name).arg(afterMs)));
         }
+        DisplayState state;
+        state.holdOffLevelQueries(t0);
+        state.endHoldOff();
+        QVERIFY(tell(state, "volume", "40", ValueSource::query, true, t0));
     }
 
-    // An unknown name changes nothing; a model number names the series, if it can.
-    void unknownNamesAndModels()
+    // A command under way shows its value at once; the display's echo confirms it; a
+    // failure returns the picture to what the display told; the value goes with the last
+    // command of a setting, not with the first.
+    void commandsUnderWay()
     {
         DisplayState state;
-        QCOMPARE(state.apply("factoryreset", "x", false, t0), std::nullopt);
-        QCOMPARE(state, DisplayState());
-        QCOMPARE(state.apply("modelnum", "SBID-RX086", true, t0), std::optional(DisplaySeries::rx));
-        QCOMPARE(state.apply("modelnum", "SBID-MX275", true, t0), std::nullopt);
-        QCOMPARE(state.modelNumber, QStringLiteral("SBID-MX275"));
+        state.beginConnection(1);
+        tell(state, "input", "hdmi1");
+        state.commandQueued(S::input, "hdmi2");
+        QCOMPARE(state.input(), std::optional<QString>("hdmi2"));
+        QCOMPARE(state.knowledge(S::input).value, std::optional<QString>("hdmi1"));
+        state.commandEnded(S::input, QStringLiteral("Keine Antwort"));
+        QCOMPARE(state.input(), std::optional<QString>("hdmi1"));
+        QCOMPARE(state.knowledge(S::input).failure, std::optional<QString>("Keine Antwort"));
+
+        state.commandQueued(S::input, "hdmi3"); // a new command clears the failure
+        QCOMPARE(state.knowledge(S::input).failure, std::nullopt);
+        state.commandQueued(S::input, "hdmi4");
+        tell(state, "input", "hdmi3", ValueSource::echo);
+        QCOMPARE(state.input(), std::optional<QString>("hdmi3")); // the truth, as it came
+        state.commandEnded(S::input, std::nullopt);
+        QCOMPARE(state.knowledge(S::input).pending, 1);
+        state.commandQueued(S::volume, std::nullopt); // a step of an unknown level
+        QCOMPARE(state.level(S::volume), std::nullopt);
+        state.dropPending();
+        QCOMPARE(state.knowledge(S::input).pending, 0);
+        QCOMPARE(state.input(), std::optional<QString>("hdmi3"));
     }
 
-    // Newest to oldest, in place, set commands of one setting only.
+    // Newest to oldest, in place, set commands of one setting only; the one replaced is
+    // handed back.
     void queueMerging_data()
     {
         QTest::addColumn<QStringList>("sent");
         QTest::addColumn<QStringList>("queued");
+        QTest::addColumn<QStringList>("replaced");
         QTest::newRow("replaced in place")
             << QStringList{"get input", "set volume=10", "set volume=30"}
-            << QStringList{"get input", "set volume=30"};
+            << QStringList{"get input", "set volume=30"} << QStringList{"set volume=10"};
         QTest::newRow("other spelling, relative")
             << QStringList{"set volume=10", "set mute=on", "set VOLUME+5"}
-            << QStringList{"set VOLUME+5", "set mute=on"};
+            << QStringList{"set VOLUME+5", "set mute=on"} << QStringList{"set volume=10"};
         QTest::newRow("a query does not replace a set")
             << QStringList{"set volume=1", "get volume"}
-            << QStringList{"set volume=1", "get volume"};
+            << QStringList{"set volume=1", "get volume"} << QStringList();
         QTest::newRow("no setting name")
-            << QStringList{"set ", "set "} << QStringList{"set ", "set "};
+            << QStringList{"set ", "set "} << QStringList{"set ", "set "} << QStringList();
     }
     void queueMerging()
     {
         QFETCH(QStringList, sent);
         QFETCH(QStringList, queued);
+        QFETCH(QStringList, replaced);
         CommandQueue queue;
-        for (const QString& text : sent)
-            queue.add({text});
+        QStringList gone;
+        for (const QString& text : sent) {
+            if (const auto old = queue.add({text}))
+                gone.append(old->text);
+        }
         QStringList texts;
         for (const SmartCommand& command : queue.commands())
             texts.append(command.text);
         QCOMPARE(texts, queued);
+        QCOMPARE(gone, replaced);
+    }
+
+    // Prompt or timeout ends a command, then the pause; a late prompt changes nothing; a
+    // late timer does not stretch the pause.
+    void promptHandshake()
+    {
+        using Phase = PromptHandshake::Phase;
+        const PromptHandshake::Seconds timeout(1.5), pause(0.05);
+        PromptHandshake h;
+        QCOMPARE(h.deadline(), std::nullopt);
+        h.sent({"get volume"}, t0, timeout);
+        QCOMPARE(h.phase(), Phase::awaiting);
+        QCOMPARE(h.timePassed(t0 + 1499ms, pause), std::nullopt);
+        QCOMPARE(h.timePassed(t0 + 1500ms, pause)->text, QStringLiteral("get volume"));
+        QCOMPARE(h.phase(), Phase::pausing);
+        QCOMPARE(h.promptArrived(t0 + 1510ms, pause), std::nullopt); // late: nothing waits
+        QCOMPARE(*h.deadline(), t0 + 1550ms);
+        h.timePassed(t0 + 1550ms, pause);
+        QCOMPARE(h.phase(), Phase::idle);
+
+        h.sent({"get mute"}, t0, timeout);
+        QCOMPARE(h.timePassed(t0 + 1600ms, pause)->text, QStringLiteral("get mute"));
+        QCOMPARE(h.phase(), Phase::idle); // the timer came late; the pause is over too
+        h.sent({"get input"}, t0, timeout);
+        QCOMPARE(h.promptArrived(t0 + 10ms, PromptHandshake::Seconds(0))->text,
+                 QStringLiteral("get input"));
+        QCOMPARE(h.phase(), Phase::idle);
+        h.sent({"x"}, t0, timeout);
+        QCOMPARE(h.reset()->text, QStringLiteral("x"));
+        QCOMPARE(h, PromptHandshake());
+    }
+
+    // Six attempts, 0.4 s then 0.8 s apart; after the last an adapter is waited for, a
+    // gateway gets a new series after a pause.
+    void reconnectPlan()
+    {
+        for (const auto target : {ReconnectPlan::Target::adapter, ReconnectPlan::Target::network}) {
+            const ReconnectPlan plan(target);
+            QCOMPARE(plan.first().wait, 0.4);
+            double total = plan.first().wait;
+            int attempt = 1;
+            while (attempt < 6) {
+                const auto next = plan.afterFailure(attempt);
+                QVERIFY(next && !next->newSeries && next->attempt == attempt + 1);
+                total += next->wait;
+                attempt = next->attempt;
+            }
+            QCOMPARE(total, 4.4);
+            const auto after = plan.afterFailure(6);
+            QCOMPARE(after.has_value(), target == ReconnectPlan::Target::network);
+            if (after)
+                QVERIFY(after->newSeries && after->attempt == 1 && after->wait == 30);
+        }
     }
 
     void dropoutWindowAndCap()
     {
-        const QDateTime start(QDate(2026, 12, 5), QTime(14, 0), Qt::UTC);
         DropoutHistory history;
-        history.record(start);
-        QVERIFY(!history.hasRepeated(start));
-        history.record(start.addSecs(599));
-        QVERIFY(history.hasRepeated(start.addSecs(599)));
-        QVERIFY(!history.hasRepeated(start.addSecs(601))); // the first is older than 10 min
+        history.record(noon);
+        QVERIFY(!history.hasRepeated(noon));
+        history.record(noon.addSecs(599));
+        QVERIFY(history.hasRepeated(noon.addSecs(599)));
+        QVERIFY(!history.hasRepeated(noon.addSecs(601))); // the first is older than 10 min
         for (int i = 0; i < 60; ++i)
-            history.record(start.addSecs(1000 + i));
+            history.record(noon.addSecs(1000 + i));
         QCOMPARE(history.size(), 50);
-        QCOMPARE(history.times().first(), start.addSecs(1010)); // the oldest went first
+        QCOMPARE(history.times().first(), noon.addSecs(1010)); // the oldest went first
     }
 
     void echoDeadline()

@@ -24,14 +24,15 @@ struct NetworkFixture : ControllerFixture {
     {
         realTime = true;
         make();
-        controller->setPollingEnabled(false);
+        setPolling(false, 5);
     }
     // Connects and waits for the first of the start-up answers.
     bool connectAndWait(const QString& address)
     {
-        controller->setSelectedPath(address);
+        controller->ports().select(address);
         controller->connectLine();
-        return waitUntil([&] { return idle() && controller->display().firmware == u"1"; });
+        return waitUntil(
+            [&] { return idle() && display().text(DisplaySetting::firmware) == u"1"; });
     }
 };
 
@@ -67,23 +68,23 @@ private slots:
                  "Verbunden mit " + address + " · 19200 · 8N1 · Flusssteuerung Keine");
         QCOMPARE(f.logTexts(Kind::error), QStringList());
         // Remembered for the port list, between the real ports and the simulators.
-        QCOMPARE(f.controller->ports().first().path, address);
+        QCOMPARE(f.controller->ports().ports().first().path, address);
 
         // Garbage and a megabyte without a line end from the far side: handed over in
         // bounded chunks, every byte counted, and the reply after it understood.
-        const qint64 before = f.controller->rxCount();
+        const qint64 before = f.controller->log().counters().rx;
         const QByteArray flood =
             QByteArray(1024 * 1024, 'x') + "\x01\x02\xff" + "\r\nvolume=40\r\n>";
         QVERIFY(gateway.pty.writeAll(flood));
-        QVERIFY(waitUntil([&] { return f.controller->display().volume == 40.0; }));
-        QCOMPARE(f.controller->rxCount(), before + flood.size());
-        for (const LogEntry& entry : f.controller->log())
+        QVERIFY(waitUntil([&] { return f.display().level(DisplaySetting::volume) == 40.0; }));
+        QCOMPARE(f.controller->log().counters().rx, before + flood.size());
+        for (const LogEntry& entry : f.controller->log().entries())
             QVERIFY(entry.bytes.size() <= 4096);
 
         // The line's speed goes to the far port with RFC 2217; the raw port keeps its own.
-        SerialSettings slower = f.controller->settings();
+        SerialSettings slower = f.controller->line().settings();
         slower.baudRate = 9600;
-        f.controller->setSettings(slower);
+        f.controller->line().setSettings(slower);
         if (rfc2217)
             QVERIFY(waitUntil([&] { return speedOf(gateway.pty.slave()) == B9600; }));
         else
@@ -99,20 +100,21 @@ private slots:
         NetworkFixture f;
         QVERIFY(f.connectAndWait(gateway.ser2net.rawAddress()));
         gateway.display.setScript({}); // the next command waits for its answer
-        f.controller->send("get volume");
+        f.controller->pump().send("get volume");
         QVERIFY(waitUntil([&] { return gateway.display.lines.contains("get volume"); }));
         gateway.ser2net.kill();
         QVERIFY(waitUntil(
-            [&] { return f.controller->connection().is(ConnectionState::Case::waiting); }));
+            [&] { return f.controller->line().connection().is(ConnectionState::Case::waiting); }));
         QVERIFY2(f.logTexts(Kind::error).first().startsWith("Netzwerkverbindung abgerissen: "),
                  qPrintable(f.logTexts(Kind::error).join('\n')));
 
         gateway.display.setScript(answerEverything);
         QVERIFY(gateway.ser2net.start());
-        QVERIFY(waitUntil(
-            [&] { return f.controller->connection().is(ConnectionState::Case::connected); }));
-        QCOMPARE(f.controller->reconnects(), 1);
-        QCOMPARE(f.controller->dropouts().size(), 1);
+        QVERIFY(waitUntil([&] {
+            return f.controller->line().connection().is(ConnectionState::Case::connected);
+        }));
+        QCOMPARE(f.controller->line().reconnects(), 1);
+        QCOMPARE(f.controller->line().dropouts().size(), 1);
     }
 
     // Nobody listens: refused at once. A listener whose queue is full lets the connection
@@ -150,13 +152,13 @@ private slots:
             }
         }
         NetworkFixture f;
-        f.controller->setSelectedPath(QStringLiteral("rfc2217://127.0.0.1:%1").arg(port));
+        f.controller->ports().select(QStringLiteral("rfc2217://127.0.0.1:%1").arg(port));
         f.controller->connectLine();
-        QVERIFY(
-            waitUntil([&] { return f.controller->connection().is(ConnectionState::Case::failed); },
-                      waitMs + 5000));
+        QVERIFY(waitUntil(
+            [&] { return f.controller->line().connection().is(ConnectionState::Case::failed); },
+            waitMs + 5000));
         const QString text = expected.arg(QStringLiteral("127.0.0.1:%1").arg(port));
-        QCOMPARE(f.controller->connection().reason, text);
+        QCOMPARE(f.controller->line().connection().reason, text);
         QCOMPARE(f.logTexts(Kind::error), QStringList{text});
         for (const int fd : queued)
             ::close(fd);

@@ -40,21 +40,24 @@ private slots:
         ControllerFixture f;
         f.realTime = true;
         DisplayController& c = f.make();
-        c.setSeries(DisplaySeries::rx);
+        c.display().setSeries(DisplaySeries::rx);
         f.connectTo(SerialPortInfo::smartSimulatorPath);
-        QCOMPARE(c.connection(), ConnectionState::connected());
+        QCOMPARE(c.line().connection(), ConnectionState::connected());
         const QStringList info = f.logTexts(Kind::info);
         const QString started = QStringLiteral("Simulator gestartet auf ");
         QVERIFY2(info.value(0).startsWith(started + "/dev/pts/"), qPrintable(info.value(0)));
         QCOMPARE(info.value(1), "Verbunden mit " + info.value(0).mid(started.size()) +
                                     " · 19200 · 8N1 · Flusssteuerung Keine");
 
-        QVERIFY(waitUntil([&] { return f.idle() && c.display().firmware.size() > 0; }));
+        QVERIFY(waitUntil([&] {
+            return f.idle() && c.display().state().text(DisplaySetting::firmware).has_value();
+        }));
         QCOMPARE(f.logTexts(Kind::error), QStringList());
-        QCOMPARE(c.display().modelNumber, QStringLiteral("SBID-RX086"));
-        QVERIFY(c.displayResponding());
-        c.setPower(PowerState::standby);
-        QVERIFY(waitUntil([&] { return c.display().power == PowerState::standby; }));
+        QCOMPARE(c.display().state().text(DisplaySetting::modelNumber),
+                 QStringLiteral("SBID-RX086"));
+        QVERIFY(c.line().hearsBytes());
+        c.display().setPower(PowerState::standby);
+        QVERIFY(waitUntil([&] { return c.display().state().power() == PowerState::standby; }));
     }
 
     // Pulled and replugged at random moments (a fixed seed: the same every run), also in
@@ -67,13 +70,13 @@ private slots:
             ControllerFixture f;
             f.realTime = true;
             DisplayController& c = f.make();
-            c.setPollingEnabled(false);
+            f.setPolling(false, c.pump().polling().interval);
             QTemporaryDir dir;
             const QString link = dir.filePath(QStringLiteral("usb-Test-if00"));
             auto adapter = std::make_unique<Adapter>();
             QVERIFY(pointLink(link, adapter->pty.slavePath()));
             f.connectTo(link);
-            QCOMPARE(c.connection(), ConnectionState::connected());
+            QCOMPARE(c.line().connection(), ConnectionState::connected());
             QRandomGenerator random(20261206);
             for (int cycle = 0; cycle < 30; ++cycle) {
                 f.scanner->unlist(link);
@@ -86,9 +89,10 @@ private slots:
                 f.hotplug->fire();
                 QTest::qWait(int(random.bounded(100)));
             }
-            QVERIFY(waitUntil([&] { return c.connection() == ConnectionState::connected(); }));
-            QVERIFY(c.dropouts().size() >= 1);
-            QVERIFY(c.reconnects() >= 1);
+            QVERIFY(
+                waitUntil([&] { return c.line().connection() == ConnectionState::connected(); }));
+            QVERIFY(c.line().dropouts().size() >= 1);
+            QVERIFY(c.line().reconnects() >= 1);
             QVERIFY(waitUntil([&] { return adapter->display.lines.contains("get modelnum"); }));
             c.disconnectLine();
         }

@@ -39,7 +39,7 @@ private slots:
         row("usb-serial node", "/dev/ttyUSB0", "", true, false);
         row("CDC ACM node", "/dev/ttyACM1", "", true, false);
         row("stable name", "/dev/serial/by-id/usb-FTDI_A10K-if00-port0", "", true, false);
-        row("USB in the detail", "/dev/ttyS4", "Exar \u00B7 USB", true, false);
+        row("USB in the detail", "/dev/ttyS4", "Exar · USB", true, false);
         row("detail case as written", "/dev/ttyS4", "usb bridge", false, false);
         row("by-path", "/dev/serial/by-path/pci-0:14.0-usb-0:2:1.0-port0", "", false, false);
         row("simulator", "simulator://smart", "Ohne Hardware", false, false);

@@ -1,3 +1,4 @@
+#include "protocol/CommandLine.h"
 #include "protocol/DisplaySeries.h"
 #include "protocol/InputSource.h"
 #include "protocol/PowerState.h"
@@ -39,27 +40,64 @@ private slots:
                  QStringLiteral("set volume-9223372036854775808"));
     }
 
-    void settingName_data()
+    // One grammar for command lines: the queue's merging, the simulator and the tool.
+    void commandLine_data()
     {
-        QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("expected"); // null: no setting name
-        const auto row = [](const char* command, const QString& expected) {
-            QTest::newRow(command) << command << expected;
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("parts"); // verb|name|op|value; empty: no such line
+        const auto row = [](const char* text, const char* parts) {
+            QTest::newRow(text) << text << parts;
         };
-        row("set volume+5", "volume");
-        row("set \tVOLUME = 7", "volume");
-        row("set brightness-5", "brightness");
-        row("set volume", "volume");
-        row("set ", {});
-        row("set", {});
+        row("set volume+5", "set|volume|+|5");
+        row("  SET \tVOLUME = 7 ", "set|volume|=|7");
+        row("set brightness-5", "set|brightness|-|5");
+        row("set input=HDMI 1", "set|input|=|HDMI 1");
+        row("set volume=-5", "set|volume|=|-5");
+        row("get  Volume", "get|volume||");
+        row("set volume", "");
+        row("set =5", "");
+        row("set ", "");
+        row("get", "");
+        row("help volume", "");
     }
-    void settingName()
+    void commandLine()
     {
-        QFETCH(QString, command);
-        QFETCH(QString, expected);
-        const auto name = SmartCommand::settingName(command);
-        QCOMPARE(name.value_or(QString()), expected);
-        QCOMPARE(name.has_value(), !expected.isNull());
+        QFETCH(QString, text);
+        QFETCH(QString, parts);
+        const auto line = CommandLine::parse(text);
+        QCOMPARE(line.has_value(), !parts.isEmpty());
+        if (!line)
+            return;
+        const QString verb = line->verb == CommandLine::Verb::set ? "set" : "get";
+        QCOMPARE(QStringList({verb, line->name, line->op.isNull() ? QString() : QString(line->op),
+                              line->value})
+                     .join(u'|'),
+                 parts);
+    }
+
+    // One number grammar for a level: what a reply, a command and the tool read.
+    void levelNumbers()
+    {
+        const std::tuple<const char*, std::optional<double>, std::optional<qint64>> rows[] = {
+            {"40", 40, 40},
+            {"+5", 5, 5},
+            {"-5", -5, -5},
+            {"40.5", 40.5, {}},
+            {"007", 7, 7},
+            {" 5", {}, {}},
+            {"5 ", {}, {}},
+            {"1e2", {}, {}},
+            {"nan", {}, {}},
+            {"4.", {}, {}},
+            {".5", {}, {}},
+            {"", {}, {}},
+            {"9223372036854775807", 9223372036854775807.0, 9223372036854775807},
+            {"9223372036854775808", 9223372036854775808.0, {}},
+        };
+        for (const auto& [text, level, whole] : rows) {
+            QVERIFY2(readLevel(QString(text)) == level, text);
+            QVERIFY2(readWholeLevel(QString(text)) == whole, text);
+        }
     }
 
     // The wire words and the three query lists, in sending order.

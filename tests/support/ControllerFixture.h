@@ -4,7 +4,14 @@
 #include "Support.h"
 #include "TemporaryStore.h"
 #include "TestClock.h"
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
+#include "controller/LineTester.h"
+#include "controller/PortList.h"
+#include "controller/RemoteDisplay.h"
+#include "controller/StoreWriter.h"
+#include "controller/TrafficLog.h"
 #include "discovery/HotplugSource.h"
 #include "discovery/PortScanner.h"
 #include "doctor/PortDiagnosis.h"
@@ -24,7 +31,7 @@ public:
     {
         if (std::none_of(ports.begin(), ports.end(), [&](const auto& p) { return p.path == path; }))
             ports.append(
-                {path, QStringLiteral("Testadapter"), path + QStringLiteral(" \u00B7 USB"), false});
+                {path, QStringLiteral("Testadapter"), path + QStringLiteral(" · USB"), false});
     }
     void unlist(const QString& path)
     {
@@ -77,9 +84,13 @@ struct ControllerFixture {
     FakeLines lines;
     bool realTime = false;
     std::unique_ptr<DisplayController> controller;
+    // The edge to the store, as the application has it.
+    std::unique_ptr<StoreWriter> writer;
 
+    // A controller on what the store holds.
     DisplayController& make(bool connectAtStartup = false)
     {
+        writer.reset();
         controller.reset();
         ControllerOptions options;
         options.connectAtStartup = connectAtStartup;
@@ -90,7 +101,9 @@ struct ControllerFixture {
             options.clock = clock;
             options.makeLine = lines.maker();
         }
-        controller = std::make_unique<DisplayController>(store.settings(), options);
+        controller = std::make_unique<DisplayController>(
+            ControllerSettings::load(store.settings()).settings, options);
+        writer = std::make_unique<StoreWriter>(*controller, store.settings());
         return *controller;
     }
 
@@ -99,8 +112,8 @@ struct ControllerFixture {
     {
         if (!SerialPortInfo::isSimulatorPath(path))
             scanner->list(path);
-        controller->refreshPorts();
-        controller->setSelectedPath(path);
+        controller->ports().refresh();
+        controller->ports().select(path);
         controller->connectLine();
         if (!realTime)
             clock->settle();
@@ -118,13 +131,29 @@ struct ControllerFixture {
         return *controller;
     }
 
-    bool idle() const { return controller->queue().isEmpty() && !controller->current(); }
+    bool idle() const { return controller->pump().isIdle(); }
+
+    void setPolling(bool enabled, double interval)
+    {
+        controller->pump().setPolling({enabled, interval});
+    }
+    void changeTestOutput(const std::function<void(LineTester::TestOutput&)>& edit)
+    {
+        LineTester::TestOutput output = controller->tester().testOutput();
+        edit(output);
+        controller->tester().setTestOutput(output);
+    }
+    void setTestInterval(double seconds)
+    {
+        changeTestOutput([&](LineTester::TestOutput& output) { output.interval = seconds; });
+    }
+    const DisplayState& display() const { return controller->display().state(); }
 
     // Texts of the log entries (of one kind), oldest first.
     QStringList logTexts(std::optional<Kind> kind = std::nullopt) const
     {
         QStringList texts;
-        for (const LogEntry& entry : controller->log()) {
+        for (const LogEntry& entry : controller->log().entries()) {
             if (!kind || entry.kind == *kind)
                 texts.append(entry.text);
         }

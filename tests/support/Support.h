@@ -1,5 +1,7 @@
 #pragma once
 
+#include "simulator/SimulatedDisplay.h"
+
 #include <QByteArray>
 #include <QEventLoop>
 #include <QLocale>
@@ -8,6 +10,7 @@
 #include <QTimer>
 #include <cstring>
 #include <functional>
+#include <memory>
 
 // Generous: CI is a noisy two-core machine, also under sanitizers.
 inline constexpr int waitMs = 10'000;
@@ -68,14 +71,24 @@ private:
 };
 
 // A display that shows its prompt after every line, so no command waits for a timeout.
+// The simulator's display without its pseudo-terminal: it keeps what it is set to.
+inline std::function<QByteArray(const QString&)> simulatedDisplay()
+{
+    auto display = std::make_shared<SimulatedDisplay>(DisplaySeries::qx);
+    return [display](const QString& line) { return display->handleLine(line.trimmed()); };
+}
+
 inline QByteArray promptOnly(const QString&)
 {
     return QByteArrayLiteral("\r\n>");
 }
 
-// Answers queries like a display: volume 30, every other value 1.
+// Answers queries like a display: volume 30, every other value 1; a set with "=" is
+// answered with the value it sets, as a display does.
 inline QByteArray answerEverything(const QString& line)
 {
+    if (line.startsWith(u"set ") && line.contains(u'='))
+        return QStringLiteral("\r\n%1\r\n>").arg(line.mid(4)).toUtf8();
     if (!line.startsWith(u"get "))
         return promptOnly(line);
     const QString name = line.mid(4);

@@ -5,6 +5,7 @@
 #include "app/widgets/ToggleButton.h"
 #include "app/widgets/ValueSlider.h"
 #include "controller/DisplayController.h"
+#include "controller/RemoteDisplay.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -17,14 +18,14 @@ constexpr int presetPadding = 30;
 } // namespace
 
 AudioCard::AudioCard(DisplayController& controller, QWidget* parent)
-    : Card(QStringLiteral("Audio (Lautsprecher + Audio-Out)"), QStringLiteral("speaker.wave.3"),
-           parent)
+    : Card(tr("Audio (Lautsprecher + Audio-Out)"), QStringLiteral("speaker.wave.3"), parent)
     , m_controller(controller)
-    , m_volume(new ValueSlider(QStringLiteral("Lautst\u00E4rke"), QStringLiteral("speaker.fill"),
+    , m_volume(new ValueSlider(tr("Lautstärke"), info(DisplaySetting::volume).range.minimum,
+                               info(DisplaySetting::volume).range.maximum,
+                               QStringLiteral("speaker.fill"),
                                QStringLiteral("speaker.wave.3.fill"), this))
-    , m_mute(new ToggleButton(QStringLiteral("Stumm"), QStringLiteral("speaker.slash"),
-                              Style::Tone::red, this))
-    , m_micMute(new ToggleButton(QStringLiteral("Mikrofon stumm"), QStringLiteral("mic.slash"),
+    , m_mute(new ToggleButton(tr("Stumm"), QStringLiteral("speaker.slash"), Style::Tone::red, this))
+    , m_micMute(new ToggleButton(tr("Mikrofon stumm"), QStringLiteral("mic.slash"),
                                  Style::Tone::red, this))
 {
     contentLayout()->addWidget(m_volume);
@@ -39,44 +40,48 @@ AudioCard::AudioCard(DisplayController& controller, QWidget* parent)
         // the row onto two lines.
         button->setFixedWidth(button->fontMetrics().horizontalAdvance(QStringLiteral("75")) +
                               presetPadding);
-        connect(button, &QPushButton::clicked, this,
-                [this, preset] { m_controller.setVolume(preset); });
+        connect(button, &QPushButton::clicked, this, [this, preset] {
+            m_controller.display().setLevel(DisplaySetting::volume, preset);
+        });
         buttons->addWidget(button);
     }
     contentLayout()->addLayout(buttons);
 
     auto* note = new QLabel(
-        QStringLiteral("\u201Evolume\u201C ist die Lautst\u00E4rke des Displays (0\u2013100). Ob "
-                       "der Audio-Out-Ausgang mitgeregelt wird, legt das Audio-Men\u00FC des "
-                       "Displays fest \u2013 beim ersten Test am Ger\u00E4t pr\u00FCfen."),
+        tr("„volume“ ist die Lautstärke des Displays (%1–%2). Ob der Audio-Out-Ausgang "
+           "mitgeregelt wird, legt das Audio-Menü des Displays fest – beim ersten Test am Gerät "
+           "prüfen.")
+            .arg(info(DisplaySetting::volume).range.minimum)
+            .arg(info(DisplaySetting::volume).range.maximum),
         this);
     note->setWordWrap(true);
     Style::makeCaption(note);
     contentLayout()->addWidget(note);
 
-    connect(m_volume, &ValueSlider::valueRequested, this,
-            [this](double value) { m_controller.setVolume(value); });
+    connect(m_volume, &ValueSlider::valueRequested, this, [this](double value) {
+        m_controller.display().setLevel(DisplaySetting::volume, value);
+    });
     connect(m_volume, &ValueSlider::stepRequested, this,
-            [this](int delta) { m_controller.stepVolume(delta); });
+            [this](int delta) { m_controller.display().stepLevel(DisplaySetting::volume, delta); });
     connect(m_mute, &ToggleButton::clicked, this, [this](bool on) {
-        m_controller.setMute(on);
+        m_controller.display().setSwitch(DisplaySetting::mute, on);
         refresh();
     });
     connect(m_micMute, &ToggleButton::clicked, this, [this](bool on) {
-        m_controller.setMicMute(on);
+        m_controller.display().setSwitch(DisplaySetting::micMute, on);
         refresh();
     });
-    for (auto signal : {&DisplayController::volumeChanged, &DisplayController::muteChanged,
-                        &DisplayController::micMuteChanged})
-        connect(&controller, signal, this, &AudioCard::refresh);
+    connect(&controller.display(), &RemoteDisplay::changed, this, &AudioCard::refresh);
     refresh();
 }
 
 void AudioCard::refresh()
 {
-    m_volume->setValue(m_controller.display().volume);
-    m_volume->setDimmed(m_controller.display().mute);
-    // A click has already flipped the button; the controller's value is what counts.
-    m_mute->setChecked(m_controller.display().mute);
-    m_micMute->setChecked(m_controller.display().micMute);
+    const DisplayState& state = m_controller.display().state();
+    const bool muted = state.toggle(DisplaySetting::mute).value_or(false);
+    m_volume->setValue(state.level(DisplaySetting::volume));
+    m_volume->setDimmed(muted);
+    // A click has already flipped the button; what the display model holds is what counts.
+    m_mute->setChecked(muted);
+    m_micMute->setChecked(state.toggle(DisplaySetting::micMute).value_or(false));
 }

@@ -11,6 +11,8 @@
 #include "app/style/Style.h"
 #include "app/widgets/AdaptiveGridLayout.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
+#include "controller/RemoteDisplay.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QVBoxLayout>
@@ -65,7 +67,7 @@ DashboardView::DashboardView(DisplayController& controller, QWidget* parent)
     m_dimming->setOpacity(disconnectedOpacity);
     m_grid->setGraphicsEffect(m_dimming);
 
-    connect(&controller, &DisplayController::connectionChanged, this,
+    connect(&controller.display(), &RemoteDisplay::canActChanged, this,
             &DashboardView::refreshConnection);
     refreshConnection();
 }
@@ -82,9 +84,16 @@ int DashboardView::heightForCardRows(int rows, int width) const
 
 void DashboardView::refreshConnection()
 {
-    const bool connected = m_controller.connection().is(ConnectionState::Case::connected);
-    m_hint->setVisible(!connected);
-    Style::disableKeepingLook(m_grid, !connected);
+    // Inert with the reason while the controls cannot reach the display: a click then
+    // neither sends nor changes anything.
+    const RemoteDisplay& display = m_controller.display();
+    const bool inert = !display.canAct();
+    if (m_controller.line().connection().is(ConnectionState::Case::connected))
+        m_hint->showResting(display.whyInert());
+    else
+        m_hint->showNotConnected();
+    m_hint->setVisible(inert);
+    Style::disableKeepingLook(m_grid, inert);
     // Drawing through the effect costs an extra pass, so it is off at full opacity.
-    m_dimming->setEnabled(!connected);
+    m_dimming->setEnabled(inert);
 }

@@ -4,22 +4,34 @@
 #include "app/style/Icons.h"
 #include "app/style/Style.h"
 #include "app/widgets/FlowLayout.h"
+#include "app/widgets/RelativeTime.h"
+#include "app/widgets/StatusLine.h"
 #include "controller/DisplayController.h"
+#include "controller/PortList.h"
+#include "controller/RemoteDisplay.h"
 #include "protocol/InputSource.h"
 
 #include <QBoxLayout>
 #include <QLabel>
+#include <QTimer>
 #include <cmath>
 
 namespace {
 
 constexpr int displayIconSize = 38;
 constexpr int rowSpacing = 16;
+// The age under the name is in minutes at its finest; this keeps it current.
+constexpr int ageRefreshMs = 20'000;
 
-// "–" stands for a value the display has not told yet.
-QString orDash(const QString& value)
+// "–" stands for a value the display has not told.
+QString orDash(const std::optional<QString>& value)
 {
-    return value.isEmpty() ? QStringLiteral("\u2013") : value;
+    return value && !value->isEmpty() ? *value : QStringLiteral("–");
+}
+
+bool isLive(const DisplayState& state, DisplaySetting setting)
+{
+    return state.standing(setting) == DisplayState::Standing::live;
 }
 
 QLabel* addPair(FlowLayout* pairs, const QString& caption, const QString& name, QWidget* parent)
@@ -60,17 +72,23 @@ HeaderCard::HeaderCard(DisplayController& controller, QWidget* parent)
     m_title->setFont(Style::title());
     m_title->setWordWrap(true);
     m_title->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A status line: a long device path wraps at its separators.
+    m_origin = new StatusLine(QStringLiteral("clock.arrow.circlepath"), Style::Tone::orange,
+                              Style::caption(), m_identity);
+    m_origin->setObjectName(QStringLiteral("pictureOrigin"));
+    m_ageTimer = new QTimer(this);
+    m_ageTimer->setInterval(ageRefreshMs);
+    connect(m_ageTimer, &QTimer::timeout, this, &HeaderCard::refreshOrigin);
 
     auto* pairs = new FlowLayout(nullptr, 14, 2);
-    m_serialNumber =
-        addPair(pairs, QStringLiteral("Seriennr."), QStringLiteral("serialNumber"), m_identity);
-    m_partNumber =
-        addPair(pairs, QStringLiteral("Teilenr."), QStringLiteral("partNumber"), m_identity);
-    m_firmware = addPair(pairs, QStringLiteral("Firmware"), QStringLiteral("firmware"), m_identity);
+    m_serialNumber = addPair(pairs, tr("Seriennr."), QStringLiteral("serialNumber"), m_identity);
+    m_partNumber = addPair(pairs, tr("Teilenr."), QStringLiteral("partNumber"), m_identity);
+    m_firmware = addPair(pairs, tr("Firmware"), QStringLiteral("firmware"), m_identity);
 
     auto* names = new QVBoxLayout;
     names->setSpacing(4);
     names->addWidget(m_title);
+    names->addWidget(m_origin);
     names->addLayout(pairs);
     auto* identityRow = new QHBoxLayout(m_identity);
     identityRow->setContentsMargins(0, 0, 0, 0);
@@ -78,9 +96,9 @@ HeaderCard::HeaderCard(DisplayController& controller, QWidget* parent)
     identityRow->addWidget(icon, 0, Qt::AlignVCenter);
     identityRow->addLayout(names, 1);
 
-    m_power = new StatusChip(QStringLiteral("Betrieb"), m_chips);
-    m_input = new StatusChip(QStringLiteral("Quelle"), m_chips);
-    m_volume = new StatusChip(QStringLiteral("Lautst\u00E4rke"), m_chips);
+    m_power = new StatusChip(tr("Betrieb"), m_chips);
+    m_input = new StatusChip(tr("Quelle"), m_chips);
+    m_volume = new StatusChip(tr("Lautstärke"), m_chips);
     // Under the name the chips may wrap too, so that the narrowest dashboard still shows them.
     auto* chipRow = new FlowLayout(m_chips, 12, 8);
     chipRow->addWidget(m_power);
@@ -92,48 +110,86 @@ HeaderCard::HeaderCard(DisplayController& controller, QWidget* parent)
     m_row->addWidget(m_chips, 0, Qt::AlignVCenter);
     contentLayout()->addLayout(m_row);
 
-    for (auto signal : {&DisplayController::seriesChanged, &DisplayController::modelNumberChanged,
-                        &DisplayController::serialNumberChanged,
-                        &DisplayController::partNumberChanged, &DisplayController::firmwareChanged})
-        connect(&controller, signal, this, &HeaderCard::refreshIdentity);
-    for (auto signal : {&DisplayController::powerChanged, &DisplayController::inputChanged,
-                        &DisplayController::volumeChanged, &DisplayController::muteChanged})
-        connect(&controller, signal, this, &HeaderCard::refreshChips);
+    const RemoteDisplay& display = controller.display();
+    connect(&display, &RemoteDisplay::changed, this, [this] {
+        refreshIdentity();
+        refreshChips();
+        refreshOrigin();
+    });
+    connect(&display, &RemoteDisplay::seriesChanged, this, &HeaderCard::refreshIdentity);
+    connect(&controller.ports(), &PortList::selectedPathChanged, this, &HeaderCard::refreshOrigin);
     refreshIdentity();
     refreshChips();
+    refreshOrigin();
 }
 
 void HeaderCard::refreshIdentity()
 {
-    const QString model = m_controller.display().modelNumber;
-    m_title->setText(
-        model.isEmpty() ? QStringLiteral("SMART Board ") + rawValue(m_controller.series()) : model);
-    m_serialNumber->setText(orDash(m_controller.display().serialNumber));
-    m_partNumber->setText(orDash(m_controller.display().partNumber));
-    m_firmware->setText(orDash(m_controller.display().firmware));
+    const DisplayState& state = m_controller.display().state();
+    const auto model = state.text(DisplaySetting::modelNumber);
+    m_title->setText(model ? *model
+                           : tr("SMART Board %1").arg(rawValue(m_controller.display().series())));
+    const auto pair = [&](QLabel* label, DisplaySetting setting) {
+        label->setText(orDash(state.text(setting)));
+        Style::setTone(label,
+                       isLive(state, setting) ? Style::Tone::primary : Style::Tone::secondary);
+    };
+    pair(m_serialNumber, DisplaySetting::serialNumber);
+    pair(m_partNumber, DisplaySetting::partNumber);
+    pair(m_firmware, DisplaySetting::firmware);
 }
 
 void HeaderCard::refreshChips()
 {
     using Tone = Style::Tone;
-    if (const auto& power = m_controller.display().power)
-        m_power->setContent(::label(*power), ::symbol(*power),
-                            *power == PowerState::on ? Tone::green : Tone::secondary);
+    const DisplayState& state = m_controller.display().state();
+    // What this line's display has not told is no state of it: shown, but not in colour.
+    const auto tone = [&](DisplaySetting setting, Tone live) {
+        return isLive(state, setting) ? live : Tone::secondary;
+    };
+    if (const auto power = state.power())
+        m_power->setContent(
+            ::label(*power), ::symbol(*power),
+            tone(DisplaySetting::power, *power == PowerState::on ? Tone::green : Tone::secondary));
     else
-        m_power->setContent(QStringLiteral("\u2013"), QStringLiteral("questionmark.circle"),
+        m_power->setContent(QStringLiteral("–"), QStringLiteral("questionmark.circle"),
                             Tone::secondary);
 
     // The chip pictures the reported input's port.
-    const auto& input = m_controller.display().input;
-    m_input->setContent(input ? InputSource::labelFor(*input) : QStringLiteral("\u2013"),
-                        inputSymbol(input.value_or(QString())), Tone::accent);
+    const auto input = state.input();
+    m_input->setContent(input ? InputSource::labelFor(*input) : QStringLiteral("–"),
+                        inputSymbol(input.value_or(QString())),
+                        tone(DisplaySetting::input, Tone::accent));
 
-    if (m_controller.display().mute)
-        m_volume->setContent(QStringLiteral("Stumm"), QStringLiteral("speaker.slash.fill"),
-                             Tone::red);
+    const auto volume = state.level(DisplaySetting::volume);
+    if (state.toggle(DisplaySetting::mute).value_or(false))
+        m_volume->setContent(tr("Stumm"), QStringLiteral("speaker.slash.fill"),
+                             tone(DisplaySetting::mute, Tone::red));
     else
-        m_volume->setContent(QString::number(std::lround(m_controller.display().volume)),
-                             QStringLiteral("speaker.wave.2.fill"), Tone::accent);
+        m_volume->setContent(volume ? QString::number(std::lround(*volume)) : QStringLiteral("–"),
+                             QStringLiteral("speaker.wave.2.fill"),
+                             tone(DisplaySetting::volume, Tone::accent));
+}
+
+void HeaderCard::refreshOrigin()
+{
+    // Said only while something is shown that this line's display has not told.
+    const DisplayState& state = m_controller.display().state();
+    const auto newest = state.newest();
+    const auto& settings = displaySettings();
+    const bool allLive = std::all_of(settings.begin(), settings.end(), [&](const SettingInfo& row) {
+        return state.standing(row.setting) != DisplayState::Standing::lastKnown;
+    });
+    if (!newest || allLive) {
+        m_origin->hide();
+        m_ageTimer->stop();
+        return;
+    }
+    m_origin->setText(tr("Zuletzt gemeldet von %1, %2 – nicht von der aktuellen Verbindung")
+                          .arg(newest->line, relativeTimeText(newest->confirmedAt.secsTo(
+                                                 QDateTime::currentDateTimeUtc()))));
+    m_origin->show();
+    m_ageTimer->start();
 }
 
 QSize HeaderCard::minimumSizeHint() const

@@ -5,10 +5,14 @@
 class DisplayController;
 class QBoxLayout;
 class QLabel;
+class QTimer;
 class StatusChip;
+class StatusLine;
 
 // What is known about the display: its name, serial and part number, firmware, and the three
-// status chips (power, input, volume). The chips move under the name when the row gets narrow.
+// status chips (power, input, volume). Values this line's display has not told are dimmed,
+// with the line and the age of what is shown; values never told show "–". The chips move
+// under the name when the row gets narrow.
 class HeaderCard : public Card {
     Q_OBJECT
 
@@ -23,6 +27,7 @@ protected:
 private:
     void refreshIdentity();
     void refreshChips();
+    void refreshOrigin();
     void chooseArrangement();
 
     DisplayController& m_controller;
@@ -30,6 +35,8 @@ private:
     QWidget* m_identity;
     QWidget* m_chips;
     QLabel* m_title;
+    StatusLine* m_origin;
+    QTimer* m_ageTimer;
     QLabel* m_serialNumber;
     QLabel* m_partNumber;
     QLabel* m_firmware;

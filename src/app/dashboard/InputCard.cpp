@@ -5,6 +5,7 @@
 #include "app/widgets/AdaptiveGridLayout.h"
 #include "app/widgets/TileButton.h"
 #include "controller/DisplayController.h"
+#include "controller/RemoteDisplay.h"
 #include "protocol/InputSource.h"
 
 #include <QHBoxLayout>
@@ -19,7 +20,7 @@ constexpr int tileSpacing = 10;
 } // namespace
 
 InputCard::InputCard(DisplayController& controller, QWidget* parent)
-    : Card(QStringLiteral("Quelle"), QStringLiteral("rectangle.connected.to.line.below"), parent)
+    : Card(tr("Quelle"), QStringLiteral("rectangle.connected.to.line.below"), parent)
     , m_controller(controller)
     , m_noSignal(new QWidget(this))
 {
@@ -30,7 +31,7 @@ InputCard::InputCard(DisplayController& controller, QWidget* parent)
         auto* tile =
             new TileButton(source.label, inputSymbol(source.id), Style::Tone::accent, this);
         connect(tile, &TileButton::clicked, this,
-                [this, id = source.id] { m_controller.setInput(id); });
+                [this, id = source.id] { m_controller.display().setInput(id); });
         grid->addWidget(tile);
         m_tiles.append(tile);
     }
@@ -39,8 +40,7 @@ InputCard::InputCard(DisplayController& controller, QWidget* parent)
     auto* icon = new QLabel(m_noSignal);
     Style::setSymbol(icon, QStringLiteral("exclamationmark.triangle"),
                      QFontMetrics(Style::caption()).height(), Style::Tone::orange);
-    auto* text = new QLabel(
-        QStringLiteral("Display meldet: kein Signal an der gew\u00E4hlten Quelle"), m_noSignal);
+    auto* text = new QLabel(tr("Display meldet: kein Signal an der gewählten Quelle"), m_noSignal);
     text->setWordWrap(true);
     Style::makeCaption(text, Style::Tone::orange);
     auto* row = new QHBoxLayout(m_noSignal);
@@ -50,13 +50,13 @@ InputCard::InputCard(DisplayController& controller, QWidget* parent)
     row->addWidget(text, 1);
     contentLayout()->addWidget(m_noSignal);
 
-    connect(&controller, &DisplayController::inputChanged, this, &InputCard::refresh);
+    connect(&controller.display(), &RemoteDisplay::changed, this, &InputCard::refresh);
     refresh();
 }
 
 void InputCard::refresh()
 {
-    const auto& input = m_controller.display().input;
+    const auto input = m_controller.display().state().input();
     const QList<InputSource>& sources = InputSource::all();
     for (int i = 0; i < m_tiles.size(); ++i)
         m_tiles.at(i)->setActive(input && *input == sources.at(i).id);

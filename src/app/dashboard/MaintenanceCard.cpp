@@ -4,7 +4,9 @@
 #include "app/style/Icons.h"
 #include "app/style/Style.h"
 #include "app/widgets/FlowLayout.h"
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
+#include "controller/RemoteDisplay.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -16,24 +18,23 @@ namespace {
 
 QString resetMessage(const QString& serialNumber)
 {
-    return QStringLiteral("Sendet \u201Eset factoryreset=") + serialNumber +
-           QStringLiteral("\u201C. Alle Einstellungen des Displays gehen verloren.");
+    return MaintenanceCard::tr("Sendet „%1“. Alle Einstellungen des Displays gehen verloren.")
+        .arg(SmartCommand::factoryReset(serialNumber));
 }
 
 } // namespace
 
 MaintenanceCard::MaintenanceCard(DisplayController& controller, QWidget* parent)
-    : Card(QStringLiteral("Wartung & eigene Befehle"), QStringLiteral("wrench.and.screwdriver"),
-           parent)
+    : Card(tr("Wartung & eigene Befehle"), QStringLiteral("wrench.and.screwdriver"), parent)
     , m_controller(controller)
     , m_command(new QLineEdit(this))
-    , m_send(new QPushButton(QStringLiteral("Senden"), this))
+    , m_send(new QPushButton(tr("Senden"), this))
     , m_reset(new QPushButton(
           symbolIcon(QStringLiteral("exclamationmark.arrow.circlepath"), Style::Tone::red),
-          QStringLiteral("Werkseinstellungen \u2026"), this))
+          tr("Werkseinstellungen …"), this))
 {
     m_command->setFont(Style::monospace());
-    m_command->setPlaceholderText(QStringLiteral("z. B. get volume  \u00B7  set volume+5"));
+    m_command->setPlaceholderText(tr("z. B. get volume  ·  set volume+5"));
     m_send->setAutoDefault(false);
     auto* commandRow = new QHBoxLayout;
     commandRow->setSpacing(8);
@@ -41,12 +42,12 @@ MaintenanceCard::MaintenanceCard(DisplayController& controller, QWidget* parent)
     commandRow->addWidget(m_send);
     contentLayout()->addLayout(commandRow);
 
-    auto* info = new QPushButton(QStringLiteral("Ger\u00E4teinfo abfragen"), this);
-    auto* help = new QPushButton(QStringLiteral("Hilfe (get help)"), this);
+    auto* info = new QPushButton(tr("Geräteinfo abfragen"), this);
+    auto* help = new QPushButton(tr("Hilfe (get help)"), this);
     info->setAutoDefault(false);
     help->setAutoDefault(false);
     m_reset->setAutoDefault(false);
-    m_reset->setToolTip(QStringLiteral("set factoryreset=<Seriennummer>"));
+    m_reset->setToolTip(SmartCommand::factoryReset(tr("<Seriennummer>")));
     Style::makeDestructive(m_reset);
     auto* actions = new FlowLayout(nullptr, 8, 8);
     actions->setLastItemTrailing(true);
@@ -60,12 +61,11 @@ MaintenanceCard::MaintenanceCard(DisplayController& controller, QWidget* parent)
             [this](const QString& text) { m_send->setEnabled(!text.isEmpty()); });
     connect(m_command, &QLineEdit::returnPressed, this, &MaintenanceCard::sendCommand);
     connect(m_send, &QPushButton::clicked, this, &MaintenanceCard::sendCommand);
-    connect(info, &QPushButton::clicked, this, [this] { m_controller.queryDeviceInfo(); });
+    connect(info, &QPushButton::clicked, this, [this] { m_controller.pump().queryDeviceInfo(); });
     connect(help, &QPushButton::clicked, this,
-            [this] { m_controller.send(QStringLiteral("get help")); });
+            [this] { m_controller.pump().send(SmartCommand::help()); });
     connect(m_reset, &QPushButton::clicked, this, &MaintenanceCard::askForReset);
-    connect(&controller, &DisplayController::serialNumberChanged, this,
-            &MaintenanceCard::refreshReset);
+    connect(&controller.display(), &RemoteDisplay::changed, this, &MaintenanceCard::refreshReset);
     m_send->setEnabled(false);
     refreshReset();
 }
@@ -75,7 +75,7 @@ void MaintenanceCard::sendCommand()
     const QString command = m_command->text();
     if (command.isEmpty())
         return;
-    m_controller.sendCustom(command);
+    m_controller.pump().sendCustom(command);
     m_command->clear();
 }
 
@@ -84,17 +84,25 @@ void MaintenanceCard::askForReset()
     if (m_dialog)
         return; // already asking
     m_confirmReset = true;
-    const Confirmation confirmation{
-        QStringLiteral("Display auf Werkseinstellungen zur\u00FCcksetzen?"),
-        resetMessage(m_controller.display().serialNumber), QStringLiteral("Zur\u00FCcksetzen")};
+    const Confirmation confirmation{tr("Display auf Werkseinstellungen zurücksetzen?"),
+                                    resetMessage(liveSerialNumber()), tr("Zurücksetzen")};
     m_dialog = openConfirmation(
-        this, confirmation, [this] { m_controller.factoryReset(); },
+        this, confirmation, [this] { m_controller.display().factoryReset(); },
         [this] { m_confirmReset = false; });
+}
+
+QString MaintenanceCard::liveSerialNumber() const
+{
+    // The reset names the display it resets: only this line's display's own number will do.
+    const DisplayState& state = m_controller.display().state();
+    if (state.standing(DisplaySetting::serialNumber) != DisplayState::Standing::live)
+        return {};
+    return state.text(DisplaySetting::serialNumber).value_or(QString());
 }
 
 void MaintenanceCard::refreshReset()
 {
-    const QString& serialNumber = m_controller.display().serialNumber;
+    const QString serialNumber = liveSerialNumber();
     m_reset->setEnabled(!serialNumber.isEmpty());
     // The question must quote the number that the reset will send.
     if (m_dialog)

@@ -23,6 +23,7 @@ private:
     void sendCommand();
     void askForReset();
     void refreshReset();
+    QString liveSerialNumber() const;
 
     DisplayController& m_controller;
     QLineEdit* m_command;

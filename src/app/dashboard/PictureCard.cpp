@@ -5,21 +5,23 @@
 #include "app/widgets/ToggleButton.h"
 #include "app/widgets/ValueSlider.h"
 #include "controller/DisplayController.h"
+#include "controller/RemoteDisplay.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
 
 PictureCard::PictureCard(DisplayController& controller, QWidget* parent)
-    : Card(QStringLiteral("Bild"), QStringLiteral("sun.max"), parent)
+    : Card(tr("Bild"), QStringLiteral("sun.max"), parent)
     , m_controller(controller)
-    , m_brightness(new ValueSlider(QStringLiteral("Helligkeit"), QStringLiteral("sun.min"),
-                                   QStringLiteral("sun.max.fill"), this))
-    , m_freeze(new ToggleButton(QStringLiteral("Bild einfrieren"),
-                                QStringLiteral("pause.rectangle"), Style::Tone::accent, this))
-    , m_shade(new ToggleButton(QStringLiteral("Bildschirm abdecken"),
-                               QStringLiteral("rectangle.inset.filled"), Style::Tone::accent, this))
+    , m_brightness(new ValueSlider(tr("Helligkeit"), info(DisplaySetting::brightness).range.minimum,
+                                   info(DisplaySetting::brightness).range.maximum,
+                                   QStringLiteral("sun.min"), QStringLiteral("sun.max.fill"), this))
+    , m_freeze(new ToggleButton(tr("Bild einfrieren"), QStringLiteral("pause.rectangle"),
+                                Style::Tone::accent, this))
+    , m_shade(new ToggleButton(tr("Bildschirm abdecken"), QStringLiteral("rectangle.inset.filled"),
+                               Style::Tone::accent, this))
 {
-    auto* caption = new QLabel(QStringLiteral("Helligkeit"), this);
+    auto* caption = new QLabel(tr("Helligkeit"), this);
     caption->setFont(Style::subheadline());
     contentLayout()->addWidget(caption);
     contentLayout()->addWidget(m_brightness);
@@ -28,28 +30,28 @@ PictureCard::PictureCard(DisplayController& controller, QWidget* parent)
     toggles->addWidget(m_shade);
     contentLayout()->addLayout(toggles);
 
-    connect(m_brightness, &ValueSlider::valueRequested, this,
-            [this](double value) { m_controller.setBrightness(value); });
-    connect(m_brightness, &ValueSlider::stepRequested, this,
-            [this](int delta) { m_controller.stepBrightness(delta); });
+    connect(m_brightness, &ValueSlider::valueRequested, this, [this](double value) {
+        m_controller.display().setLevel(DisplaySetting::brightness, value);
+    });
+    connect(m_brightness, &ValueSlider::stepRequested, this, [this](int delta) {
+        m_controller.display().stepLevel(DisplaySetting::brightness, delta);
+    });
     connect(m_freeze, &ToggleButton::clicked, this, [this](bool on) {
-        m_controller.setVideoFreeze(on);
+        m_controller.display().setSwitch(DisplaySetting::videoFreeze, on);
         refresh();
     });
     connect(m_shade, &ToggleButton::clicked, this, [this](bool on) {
-        m_controller.setScreenShade(on);
+        m_controller.display().setSwitch(DisplaySetting::screenShade, on);
         refresh();
     });
-    for (auto signal :
-         {&DisplayController::brightnessChanged, &DisplayController::videoFreezeChanged,
-          &DisplayController::screenShadeChanged})
-        connect(&controller, signal, this, &PictureCard::refresh);
+    connect(&controller.display(), &RemoteDisplay::changed, this, &PictureCard::refresh);
     refresh();
 }
 
 void PictureCard::refresh()
 {
-    m_brightness->setValue(m_controller.display().brightness);
-    m_freeze->setChecked(m_controller.display().videoFreeze);
-    m_shade->setChecked(m_controller.display().screenShade);
+    const DisplayState& state = m_controller.display().state();
+    m_brightness->setValue(state.level(DisplaySetting::brightness));
+    m_freeze->setChecked(state.toggle(DisplaySetting::videoFreeze).value_or(false));
+    m_shade->setChecked(state.toggle(DisplaySetting::screenShade).value_or(false));
 }

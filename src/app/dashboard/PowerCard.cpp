@@ -5,6 +5,7 @@
 #include "app/widgets/AdaptiveGridLayout.h"
 #include "app/widgets/TileButton.h"
 #include "controller/DisplayController.h"
+#include "controller/RemoteDisplay.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -23,21 +24,20 @@ Style::Tone toneOf(PowerState state)
 } // namespace
 
 PowerCard::PowerCard(DisplayController& controller, QWidget* parent)
-    : Card(QStringLiteral("Betrieb"), QStringLiteral("power"), parent)
+    : Card(tr("Betrieb"), QStringLiteral("power"), parent)
     , m_controller(controller)
     , m_grid(new AdaptiveGridLayout(tileMinimumWidth, AdaptiveGridLayout::unbounded, tileSpacing))
 {
     m_grid->setStretchToRowHeight(true);
     contentLayout()->addLayout(m_grid);
-    auto* note = new QLabel(QStringLiteral("Jeder RS-232-Befehl weckt das Display aus "
-                                           "\u201EStandby (Netzwerk)\u201C."),
-                            this);
+    auto* note =
+        new QLabel(tr("Jeder RS-232-Befehl weckt das Display aus „Standby (Netzwerk)“."), this);
     note->setWordWrap(true);
     Style::makeCaption(note);
     contentLayout()->addWidget(note);
 
-    connect(&controller, &DisplayController::seriesChanged, this, &PowerCard::rebuildTiles);
-    connect(&controller, &DisplayController::powerChanged, this, &PowerCard::refreshActive);
+    connect(&controller.display(), &RemoteDisplay::seriesChanged, this, &PowerCard::rebuildTiles);
+    connect(&controller.display(), &RemoteDisplay::changed, this, &PowerCard::refreshActive);
     rebuildTiles();
 }
 
@@ -50,7 +50,7 @@ void PowerCard::rebuildTiles()
         tile->deleteLater();
     }
     m_tiles.clear();
-    for (PowerState state : availablePowerStates(m_controller.series())) {
+    for (PowerState state : availablePowerStates(m_controller.display().series())) {
         auto* tile = new TileButton(::label(state), ::symbol(state), toneOf(state), this);
         connect(tile, &TileButton::clicked, this, [this, state] { choose(state); });
         m_grid->addWidget(tile);
@@ -61,7 +61,7 @@ void PowerCard::rebuildTiles()
 
 void PowerCard::refreshActive()
 {
-    const auto& power = m_controller.display().power;
+    const auto power = m_controller.display().state().power();
     for (const auto& [state, tile] : m_tiles)
         tile->setActive(power && *power == state);
 }
@@ -72,7 +72,7 @@ void PowerCard::choose(PowerState state)
         askFor(state);
         return;
     }
-    m_controller.setPower(state);
+    m_controller.display().setPower(state);
 }
 
 void PowerCard::askFor(PowerState state)
@@ -82,15 +82,14 @@ void PowerCard::askFor(PowerState state)
     m_confirm = state;
     const QString name = ::label(state);
     const Confirmation confirmation{
-        QStringLiteral("Display auf \u201E") + name + QStringLiteral("\u201C schalten?"),
+        tr("Display auf „%1“ schalten?").arg(name),
         state == PowerState::powersave
-            ? QStringLiteral("Aus \u201EEnergiesparen\u201C weckt nur der Netzschalter am "
-                             "Ger\u00E4t \u2013 nicht RS-232.")
-            : QStringLiteral("Aus \u201EAus\u201C l\u00E4sst sich das Display nur am Netzschalter "
-                             "des Ger\u00E4ts wieder einschalten."),
-        QStringLiteral("Trotzdem \u201E") + name + QStringLiteral("\u201C")};
+            ? tr("Aus „Energiesparen“ weckt nur der Netzschalter am Gerät – nicht RS-232.")
+            : tr("Aus „Aus“ lässt sich das Display nur am Netzschalter des Geräts wieder "
+                 "einschalten."),
+        tr("Trotzdem „%1“").arg(name)};
     m_dialog = openConfirmation(
-        this, confirmation, [this, state] { m_controller.setPower(state); },
+        this, confirmation, [this, state] { m_controller.display().setPower(state); },
         [this, state] {
             if (m_confirm == state)
                 m_confirm.reset();

@@ -3,7 +3,9 @@
 #include "app/style/Style.h"
 #include "app/widgets/Stepper.h"
 #include "app/widgets/SwitchButton.h"
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
+#include "controller/RemoteDisplay.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -18,47 +20,45 @@ constexpr int maximumInterval = 60;
 } // namespace
 
 ReportingCard::ReportingCard(DisplayController& controller, QWidget* parent)
-    : Card(QStringLiteral("R\u00FCckmeldungen"),
-           QStringLiteral("antenna.radiowaves.left.and.right"), parent)
+    : Card(tr("Rückmeldungen"), QStringLiteral("antenna.radiowaves.left.and.right"), parent)
     , m_controller(controller)
     , m_reporting(new SwitchButton(this))
     , m_polling(new SwitchButton(this))
-    , m_interval(new Stepper(minimumInterval, maximumInterval, 1, QStringLiteral("alle "),
-                             QStringLiteral(" s"), this))
+    , m_interval(new Stepper(minimumInterval, maximumInterval, 1, tr("alle "), tr(" s"), this))
 {
-    contentLayout()->addWidget(
-        switchRow(QStringLiteral("Statusmeldungen vom Display"),
-                  QStringLiteral("Meldet \u00C4nderungen \u00FCber Fernbedienung/Bedienfeld "
-                                 "sofort (#volume=\u2026)."),
-                  m_reporting));
-    contentLayout()->addWidget(switchRow(QStringLiteral("Zyklisch abfragen"),
-                                         QStringLiteral("Betrieb, Quelle, Lautst\u00E4rke, "
-                                                        "Stumm, Helligkeit"),
-                                         m_polling));
+    contentLayout()->addWidget(switchRow(
+        tr("Statusmeldungen vom Display"),
+        tr("Meldet Änderungen über Fernbedienung/Bedienfeld sofort (#volume=…)."), m_reporting));
+    contentLayout()->addWidget(switchRow(
+        tr("Zyklisch abfragen"), tr("Betrieb, Quelle, Lautstärke, Stumm, Helligkeit"), m_polling));
 
     m_interval->setObjectName(QStringLiteral("pollIntervalStepper"));
-    m_interval->setAccessibleName(QStringLiteral("Abfrage-Intervall"));
+    m_interval->setAccessibleName(tr("Abfrage-Intervall"));
     auto* intervalRow = new QHBoxLayout;
     intervalRow->addWidget(m_interval);
     intervalRow->addStretch(1);
     contentLayout()->addLayout(intervalRow);
 
     connect(m_reporting, &SwitchButton::clicked, this, [this](bool on) {
-        m_controller.setStateReporting(on);
+        m_controller.display().setSwitch(DisplaySetting::stateReporting, on);
         refresh();
     });
+    CommandPump& pump = controller.pump();
     connect(m_polling, &SwitchButton::clicked, this, [this](bool on) {
-        m_controller.setPollingEnabled(on);
+        CommandPump::Polling polling = m_controller.pump().polling();
+        polling.enabled = on;
+        m_controller.pump().setPolling(polling);
         refresh();
     });
     connect(m_interval, &QSpinBox::valueChanged, this, [this](int seconds) {
-        if (std::lround(m_controller.pollingInterval()) != seconds)
-            m_controller.setPollingInterval(seconds);
+        CommandPump::Polling polling = m_controller.pump().polling();
+        if (std::lround(polling.interval) == seconds)
+            return;
+        polling.interval = seconds;
+        m_controller.pump().setPolling(polling);
     });
-    for (auto signal :
-         {&DisplayController::stateReportingChanged, &DisplayController::pollingEnabledChanged,
-          &DisplayController::pollingIntervalChanged})
-        connect(&controller, signal, this, &ReportingCard::refresh);
+    connect(&controller.display(), &RemoteDisplay::changed, this, &ReportingCard::refresh);
+    connect(&pump, &CommandPump::pollingChanged, this, &ReportingCard::refresh);
     refresh();
 }
 
@@ -88,9 +88,11 @@ QWidget* ReportingCard::switchRow(const QString& title, const QString& caption,
 
 void ReportingCard::refresh()
 {
-    m_reporting->setChecked(m_controller.display().stateReporting);
-    m_polling->setChecked(m_controller.pollingEnabled());
+    const CommandPump::Polling& polling = m_controller.pump().polling();
+    m_reporting->setChecked(
+        m_controller.display().state().toggle(DisplaySetting::stateReporting).value_or(false));
+    m_polling->setChecked(polling.enabled);
     const QSignalBlocker quiet(m_interval);
-    m_interval->setValue(int(std::lround(m_controller.pollingInterval())));
-    m_interval->setEnabled(m_controller.pollingEnabled());
+    m_interval->setValue(int(std::lround(polling.interval)));
+    m_interval->setEnabled(polling.enabled);
 }

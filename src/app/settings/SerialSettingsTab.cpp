@@ -4,6 +4,7 @@
 #include "app/widgets/FormSection.h"
 #include "app/widgets/WheelGuard.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -88,9 +89,9 @@ SerialSettingsTab::SerialSettingsTab(DisplayController& controller, QWidget* par
     layout->addStretch(1);
 
     const auto change = [this](auto edit) {
-        SerialSettings settings = m_controller.settings();
+        SerialSettings settings = m_controller.line().settings();
         edit(settings);
-        m_controller.setSettings(settings);
+        m_controller.line().setSettings(settings);
     };
     QObject::connect(m_timeout, &QDoubleSpinBox::valueChanged, this, [change](double value) {
         change([value](SerialSettings& s) { s.responseTimeout = value; });
@@ -103,14 +104,14 @@ SerialSettingsTab::SerialSettingsTab(DisplayController& controller, QWidget* par
     QObject::connect(m_rts, &QCheckBox::toggled, this,
                      [change](bool on) { change([on](SerialSettings& s) { s.assertRTS = on; }); });
 
-    QObject::connect(&controller, &DisplayController::settingsChanged, this,
+    QObject::connect(&controller.line(), &LineSession::settingsChanged, this,
                      &SerialSettingsTab::refresh);
     refresh();
 }
 
 void SerialSettingsTab::refresh()
 {
-    const SerialSettings& settings = m_controller.settings();
+    const SerialSettings& settings = m_controller.line().settings();
     const QSignalBlocker blockTimeout(m_timeout);
     const QSignalBlocker blockDelay(m_delay);
     const QSignalBlocker blockDtr(m_dtr);

@@ -7,6 +7,8 @@
 #include "app/widgets/Picker.h"
 #include "app/widgets/WheelGuard.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
+#include "controller/PortList.h"
 #include "protocol/HexBytes.h"
 
 #include <QCheckBox>
@@ -64,23 +66,28 @@ TestOutputTab::TestOutputTab(DisplayController& controller, QWidget* parent)
     m_previewClock.setInterval(previewClockMs);
     QObject::connect(&m_previewClock, &QTimer::timeout, this, &TestOutputTab::refreshPreview);
 
-    const auto on = [this](auto signal, auto slot) {
-        QObject::connect(&m_controller, signal, this, slot);
-    };
-    on(&DisplayController::connectionChanged, &TestOutputTab::refreshConnection);
-    on(&DisplayController::portsChanged, &TestOutputTab::refreshConnection);
-    on(&DisplayController::selectedPathChanged, &TestOutputTab::refreshConnection);
-    on(&DisplayController::settingsChanged, &TestOutputTab::refreshConnection);
-    on(&DisplayController::settingsChanged, &TestOutputTab::refreshPreview);
-    on(&DisplayController::testPatternChanged, &TestOutputTab::refreshPattern);
-    on(&DisplayController::testCustomTextChanged, &TestOutputTab::refreshPattern);
-    on(&DisplayController::testCustomHexChanged, &TestOutputTab::refreshPattern);
-    on(&DisplayController::testSentCountChanged, &TestOutputTab::refreshPreview);
-    on(&DisplayController::testSentCountChanged, &TestOutputTab::refreshOutput);
-    on(&DisplayController::testRepeatChanged, &TestOutputTab::refreshOutput);
-    on(&DisplayController::testIntervalChanged, &TestOutputTab::refreshOutput);
-    on(&DisplayController::testRunningChanged, &TestOutputTab::refreshOutput);
-    on(&DisplayController::connectionChanged, &TestOutputTab::refreshOutput);
+    const LineSession& line = controller.line();
+    const LineTester& tester = controller.tester();
+    QObject::connect(&line, &LineSession::connectionChanged, this, [this] {
+        refreshConnection();
+        refreshOutput();
+    });
+    QObject::connect(&controller.ports(), &PortList::portsChanged, this,
+                     &TestOutputTab::refreshConnection);
+    QObject::connect(&controller.ports(), &PortList::selectedPathChanged, this,
+                     &TestOutputTab::refreshConnection);
+    QObject::connect(&line, &LineSession::settingsChanged, this, [this] {
+        refreshConnection();
+        refreshPreview();
+    });
+    QObject::connect(&tester, &LineTester::testOutputChanged, this, [this] {
+        refreshPattern();
+        refreshOutput();
+    });
+    QObject::connect(&tester, &LineTester::testProgressChanged, this, [this] {
+        refreshPreview();
+        refreshOutput();
+    });
 
     refreshConnection();
     refreshPattern();
@@ -112,11 +119,10 @@ FormSection* TestOutputTab::makeConnectionSection()
                      [this] { m_controller.connectLine(); });
 
     section->setFooter(
-        QStringLiteral(
-            "Dieser Rechner \u2192 USB-Seriell-Adapter \u2192 <b>Nullmodem-Kabel</b> \u2192 "
-            "zweiter Rechner mit PuTTY (Connection type \u201ESerial\u201C, gleiche "
-            "Baudrate/Parameter, Flow control passend). F\u00FCr das Display selbst "
-            "wieder das gerade Kabel verwenden."),
+        QStringLiteral("Dieser Rechner → USB-Seriell-Adapter → <b>Nullmodem-Kabel</b> → "
+                       "zweiter Rechner mit PuTTY (Connection type „Serial“, gleiche "
+                       "Baudrate/Parameter, Flow control passend). Für das Display selbst "
+                       "wieder das gerade Kabel verwenden."),
         Qt::RichText);
     return section;
 }
@@ -132,7 +138,9 @@ FormSection* TestOutputTab::makePatternSection()
         m_pattern->addItem(label(pattern), static_cast<int>(pattern));
     section->addRow(QStringLiteral("Testmuster"), m_pattern);
     QObject::connect(m_pattern, &QComboBox::activated, this, [this](int index) {
-        m_controller.setTestPattern(static_cast<TestPattern>(m_pattern->itemData(index).toInt()));
+        changeOutput([&](LineTester::TestOutput& output) {
+            output.pattern = static_cast<TestPattern>(m_pattern->itemData(index).toInt());
+        });
     });
 
     m_hint = caption(QString(), Style::Tone::secondary, section);
@@ -143,16 +151,18 @@ FormSection* TestOutputTab::makePatternSection()
     m_customText->setObjectName(QStringLiteral("testCustomText"));
     m_customText->setFont(Style::monospace());
     section->addRow(QStringLiteral("Text"), m_customText);
-    QObject::connect(m_customText, &QLineEdit::textEdited, &m_controller,
-                     &DisplayController::setTestCustomText);
+    QObject::connect(m_customText, &QLineEdit::textEdited, this, [this](const QString& text) {
+        changeOutput([&](LineTester::TestOutput& output) { output.customText = text; });
+    });
 
     m_customHex = new QLineEdit(section);
     m_customHex->setObjectName(QStringLiteral("testCustomHex"));
     m_customHex->setFont(Style::monospace());
     section->addRow(QStringLiteral("Hex-Bytes"), m_customHex);
-    QObject::connect(m_customHex, &QLineEdit::textEdited, &m_controller,
-                     &DisplayController::setTestCustomHex);
-    m_invalidHex = caption(QStringLiteral("Ung\u00FCltige Hex-Eingabe"), Style::Tone::red, section);
+    QObject::connect(m_customHex, &QLineEdit::textEdited, this, [this](const QString& text) {
+        changeOutput([&](LineTester::TestOutput& output) { output.customHex = text; });
+    });
+    m_invalidHex = caption(invalidHexText(), Style::Tone::red, section);
     m_invalidHex->setObjectName(QStringLiteral("invalidHexLine"));
     section->addRow(new QWidget(section), m_invalidHex);
 
@@ -185,8 +195,9 @@ FormSection* TestOutputTab::makeOutputSection()
     m_repeat = new QCheckBox(QStringLiteral("Fortlaufend wiederholen"), section);
     m_repeat->setObjectName(QStringLiteral("testRepeatToggle"));
     section->addWidget(m_repeat);
-    QObject::connect(m_repeat, &QCheckBox::toggled, &m_controller,
-                     &DisplayController::setTestRepeat);
+    QObject::connect(m_repeat, &QCheckBox::toggled, this, [this](bool on) {
+        changeOutput([&](LineTester::TestOutput& output) { output.repeat = on; });
+    });
 
     m_interval = new QDoubleSpinBox(section);
     m_interval->setObjectName(QStringLiteral("testIntervalStepper"));
@@ -198,11 +209,12 @@ FormSection* TestOutputTab::makeOutputSection()
     m_interval->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     takeWheelOnlyWithFocus(m_interval);
     section->addRow(QStringLiteral("Intervall"), m_interval);
-    QObject::connect(m_interval, &QDoubleSpinBox::valueChanged, &m_controller,
-                     &DisplayController::setTestInterval);
+    QObject::connect(m_interval, &QDoubleSpinBox::valueChanged, this, [this](double seconds) {
+        changeOutput([&](LineTester::TestOutput& output) { output.interval = seconds; });
+    });
 
     m_pollingPaused = caption(QStringLiteral("Der Abfrage-Takt pausiert, solange die "
-                                             "Testausgabe l\u00E4uft."),
+                                             "Testausgabe läuft."),
                               Style::Tone::secondary, section);
     m_pollingPaused->setObjectName(QStringLiteral("pollingPausedLine"));
     // Its line is kept while the caption is hidden, so that "Stopp" does not move down when it
@@ -228,7 +240,7 @@ FormSection* TestOutputTab::makeOutputSection()
     m_sentCount = new QLabel(row);
     m_sentCount->setObjectName(QStringLiteral("testSentCount"));
     Style::setTone(m_sentCount, Style::Tone::secondary);
-    m_resetCount = new QPushButton(QStringLiteral("Z\u00E4hler auf 0"), row);
+    m_resetCount = new QPushButton(QStringLiteral("Zähler auf 0"), row);
     m_resetCount->setObjectName(QStringLiteral("testResetCountButton"));
     rowLayout->addWidget(m_send);
     rowLayout->addWidget(m_stop);
@@ -238,60 +250,58 @@ FormSection* TestOutputTab::makeOutputSection()
     section->addWidget(row);
 
     QObject::connect(m_send, &QPushButton::clicked, this, [this] {
-        if (m_controller.testRepeat())
-            m_controller.startTest();
+        LineTester& tester = m_controller.tester();
+        if (tester.testOutput().repeat)
+            tester.startTest();
         else
-            m_controller.sendTestOnce();
+            tester.sendTestOnce();
     });
-    QObject::connect(m_stop, &QPushButton::clicked, &m_controller, &DisplayController::stopTest);
-    QObject::connect(m_resetCount, &QPushButton::clicked, this, [this] {
-        if (m_controller.testSentCount() != 0)
-            m_controller.setTestSentCount(0);
-    });
+    QObject::connect(m_stop, &QPushButton::clicked, &m_controller.tester(), &LineTester::stopTest);
+    QObject::connect(m_resetCount, &QPushButton::clicked, this,
+                     [this] { m_controller.tester().setTestSentCount(0); });
     return section;
 }
 
 void TestOutputTab::refreshConnection()
 {
-    const QList<SerialPortInfo>& ports = m_controller.ports();
+    const QList<SerialPortInfo>& ports = m_controller.ports().ports();
     const auto port = std::find_if(ports.begin(), ports.end(), [this](const SerialPortInfo& p) {
-        return p.path == m_controller.selectedPath();
+        return p.path == m_controller.ports().selectedPath();
     });
-    m_portName->setText(port != ports.end() ? port->name : QStringLiteral("\u2013"));
+    m_portName->setText(port != ports.end() ? port->name : QStringLiteral("–"));
 
-    const bool connected = m_controller.connection().is(ConnectionState::Case::connected);
+    const bool connected = m_controller.line().connection().is(ConnectionState::Case::connected);
     if (connected) {
-        m_portState->setText(QStringLiteral("verbunden \u00B7 ") +
-                             m_controller.settings().summary());
+        m_portState->setText(tr("verbunden · %1").arg(m_controller.line().settings().summary()));
         Style::setTone(m_portState, Style::Tone::green);
     } else {
-        m_portState->setText(QStringLiteral("nicht verbunden"));
+        m_portState->setText(tr("nicht verbunden"));
         Style::setTone(m_portState, Style::Tone::orange);
     }
     m_connect->setVisible(!connected);
-    m_connect->setEnabled(!m_controller.selectedPath().isEmpty());
+    m_connect->setEnabled(!m_controller.ports().selectedPath().isEmpty());
 }
 
 void TestOutputTab::refreshPattern()
 {
-    const TestPattern pattern = m_controller.testPattern();
+    const LineTester::TestOutput& output = m_controller.tester().testOutput();
+    const TestPattern pattern = output.pattern;
     m_pattern->setCurrentIndex(m_pattern->findData(static_cast<int>(pattern)));
     m_hint->setText(hint(pattern));
 
-    showText(m_customText, m_controller.testCustomText());
-    showText(m_customHex, m_controller.testCustomHex());
+    showText(m_customText, output.customText);
+    showText(m_customHex, output.customHex);
     m_patternSection->setRowVisible(m_customText, pattern == TestPattern::customText);
     m_patternSection->setRowVisible(m_customHex, pattern == TestPattern::customHex);
     m_patternSection->setRowVisible(m_invalidHex, pattern == TestPattern::customHex &&
-                                                      !parseHexBytes(m_controller.testCustomHex()));
+                                                      !parseHexBytes(output.customHex));
     refreshPreview();
 }
 
 void TestOutputTab::refreshPreview()
 {
-    const QByteArray bytes = m_controller.currentTestBytes();
-    m_previewLabel->setText(QStringLiteral("Vorschau (") + QLocale().toString(bytes.size()) +
-                            QStringLiteral(" Bytes)"));
+    const QByteArray bytes = m_controller.tester().currentTestBytes();
+    m_previewLabel->setText(tr("Vorschau (%1 Bytes)").arg(QLocale().toString(bytes.size())));
     const QString text = hexText(bytes);
     // Rewriting the same text would drop the user's selection every second.
     if (m_preview->toPlainText() != text)
@@ -300,25 +310,31 @@ void TestOutputTab::refreshPreview()
 
 void TestOutputTab::refreshOutput()
 {
-    const bool running = m_controller.testRunning();
-    const bool repeat = m_controller.testRepeat();
+    const LineTester& tester = m_controller.tester();
+    const bool running = tester.testRunning();
+    const bool repeat = tester.testOutput().repeat;
     {
         const QSignalBlocker blockRepeat(m_repeat);
         const QSignalBlocker blockInterval(m_interval);
         m_repeat->setChecked(repeat);
-        m_interval->setValue(m_controller.testInterval());
+        m_interval->setValue(tester.testOutput().interval);
     }
     m_outputSection->setRowVisible(m_interval, repeat);
     m_pollingPaused->setVisible(running);
 
-    m_send->setText(repeat ? QStringLiteral("Testausgabe starten")
-                           : QStringLiteral("Einmal senden"));
+    m_send->setText(repeat ? tr("Testausgabe starten") : tr("Einmal senden"));
     m_send->setVisible(!running);
-    m_send->setEnabled(m_controller.connection().is(ConnectionState::Case::connected));
+    m_send->setEnabled(m_controller.line().connection().is(ConnectionState::Case::connected));
     m_stop->setVisible(running);
-    m_sentCount->setText(QLocale().toString(m_controller.testSentCount()) +
-                         QStringLiteral(" gesendet"));
+    m_sentCount->setText(tr("%1 gesendet").arg(QLocale().toString(tester.testSentCount())));
     m_resetCount->setEnabled(!running);
+}
+
+void TestOutputTab::changeOutput(const std::function<void(LineTester::TestOutput&)>& edit)
+{
+    LineTester::TestOutput output = m_controller.tester().testOutput();
+    edit(output);
+    m_controller.tester().setTestOutput(output);
 }
 
 void TestOutputTab::showEvent(QShowEvent* event)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "controller/LineTester.h"
+
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 class DisplayController;
 class FilledButton;
@@ -34,6 +37,7 @@ private:
     void refreshPattern();
     void refreshPreview();
     void refreshOutput();
+    void changeOutput(const std::function<void(LineTester::TestOutput&)>& edit);
 
     DisplayController& m_controller;
     // Connection

@@ -2,6 +2,8 @@
 
 #include "app/style/Style.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
+#include "controller/RemoteDisplay.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -26,23 +28,26 @@ QFont badgeFont()
 } // namespace
 
 ConnectionBadge::Appearance ConnectionBadge::appearance(const ConnectionState& state,
-                                                        bool displayResponding)
+                                                        bool hearsBytes, bool displayAnswered)
 {
     using Case = ConnectionState::Case;
     using Tone = Style::Tone;
     switch (state.state) {
     case Case::disconnected:
-        return {QStringLiteral("Getrennt"), Tone::secondary};
+        return {tr("Getrennt"), Tone::secondary};
     case Case::connecting:
-        return {QStringLiteral("Verbinde \u2026"), Tone::yellow};
+        return {tr("Verbinde …"), Tone::yellow};
     case Case::connected:
-        if (displayResponding)
-            return {QStringLiteral("Display antwortet"), Tone::green};
-        return {QStringLiteral("Port offen \u2013 keine Antwort"), Tone::orange};
+        // Only a display's own answer counts; an echo or noise is bytes, not a display.
+        if (displayAnswered)
+            return {tr("Display antwortet"), Tone::green};
+        if (hearsBytes)
+            return {tr("Bytes ohne Prompt"), Tone::orange};
+        return {tr("Port offen – keine Antwort"), Tone::orange};
     case Case::waiting:
-        return {QStringLiteral("Warte auf Wandler \u2026"), Tone::orange};
+        return {tr("Warte auf Wandler …"), Tone::orange};
     case Case::failed:
-        return {QStringLiteral("Fehler"), Tone::red};
+        return {tr("Fehler"), Tone::red};
     }
     return {};
 }
@@ -54,19 +59,21 @@ ConnectionBadge::ConnectionBadge(DisplayController& controller, QWidget* parent)
     setObjectName(QStringLiteral("connectionBadge"));
     setFont(badgeFont());
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    QObject::connect(&controller, &DisplayController::connectionChanged, this,
+    QObject::connect(&controller.line(), &LineSession::connectionChanged, this,
                      &ConnectionBadge::refresh);
-    QObject::connect(&controller, &DisplayController::displayRespondingChanged, this,
+    QObject::connect(&controller.line(), &LineSession::hearingChanged, this,
+                     &ConnectionBadge::refresh);
+    QObject::connect(&controller.display(), &RemoteDisplay::answeredChanged, this,
                      &ConnectionBadge::refresh);
     refresh();
 }
 
 void ConnectionBadge::refresh()
 {
-    m_appearance = appearance(m_controller.connection(), m_controller.displayResponding());
-    setToolTip(m_controller.connection().is(ConnectionState::Case::failed)
-                   ? m_controller.connection().reason
-                   : QString());
+    const ConnectionState& state = m_controller.line().connection();
+    m_appearance = appearance(state, m_controller.line().hearsBytes(),
+                              m_controller.display().state().displayAnswered());
+    setToolTip(state.is(ConnectionState::Case::failed) ? state.reason : QString());
     updateGeometry();
     update();
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/style/Style.h"
-#include "controller/ConnectionState.h"
+#include "controller/values/ConnectionState.h"
 
 #include <QColor>
 #include <QString>
@@ -20,7 +20,8 @@ public:
         QString text;
         Style::Tone tone;
     };
-    static Appearance appearance(const ConnectionState& state, bool displayResponding);
+    static Appearance appearance(const ConnectionState& state, bool hearsBytes,
+                                 bool displayAnswered);
 
     explicit ConnectionBadge(DisplayController& controller, QWidget* parent = nullptr);
 

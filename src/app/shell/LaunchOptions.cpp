@@ -20,7 +20,7 @@ LaunchOptions::LaunchOptions()
     , m_version({QStringLiteral("v"), QStringLiteral("version")},
                 QStringLiteral("Zeigt die Versionsnummer."))
     , m_autoConnect(autoConnectKey,
-                    QStringLiteral("Verbindet beim Start mit diesem Port (nur f\u00FCr diesen "
+                    QStringLiteral("Verbindet beim Start mit diesem Port (nur für diesen "
                                    "Start), z.\u00A0B. /dev/ttyUSB0 oder simulator://smart."),
                     QStringLiteral("PFAD"))
     , m_screenshot(hidden(QCommandLineOption(QStringLiteral("screenshot"),
@@ -28,8 +28,8 @@ LaunchOptions::LaunchOptions()
                                              QStringLiteral("ORDNER"))))
 {
     m_parser.setApplicationDescription(
-        QStringLiteral("Fernbedienung f\u00FCr SMART-Displays \u00FCber RS-232 und "
-                       "Pr\u00FCfplatz f\u00FCr serielle Leitungen."));
+        QStringLiteral("Fernbedienung für SMART-Displays über RS-232 und "
+                       "Prüfplatz für serielle Leitungen."));
     // "-autoConnect PATH" is one option, not the letters a, u, t, …
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOption(m_help);

@@ -7,7 +7,10 @@
 #include "app/sidebar/ConnectionSidebar.h"
 #include "app/style/Icons.h"
 #include "app/terminal/TerminalView.h"
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
+#include "controller/PortList.h"
 
 #include <QAction>
 #include <QLayout>
@@ -97,22 +100,21 @@ void MainWindow::chooseFirstSplit()
 
 void MainWindow::buildMenu()
 {
-    QMenu* menu = menuBar()->addMenu(QStringLiteral("&Display"));
+    QMenu* menu = menuBar()->addMenu(tr("&Display"));
     menu->setObjectName(QStringLiteral("displayMenu"));
 
     // Always enabled: what each does in the current state is the controller's decision.
-    QAction* connectAction =
-        makeAction(QStringLiteral("Verbinden"), QKeySequence(Qt::CTRL | Qt::Key_K),
-                   QStringLiteral("connectAction"), this);
+    QAction* connectAction = makeAction(tr("Verbinden"), QKeySequence(Qt::CTRL | Qt::Key_K),
+                                        QStringLiteral("connectAction"), this);
     QAction* disconnectAction =
-        makeAction(QStringLiteral("Trennen"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K),
+        makeAction(tr("Trennen"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_K),
                    QStringLiteral("disconnectAction"), this);
     QAction* refreshAllAction =
-        makeAction(QStringLiteral("Status abfragen"), QKeySequence(Qt::CTRL | Qt::Key_R),
+        makeAction(tr("Status abfragen"), QKeySequence(Qt::CTRL | Qt::Key_R),
                    QStringLiteral("refreshAllAction"), this);
-    QAction* refreshPortsAction = makeAction(QStringLiteral("Ports neu suchen"),
-                                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
-                                             QStringLiteral("refreshPortsAction"), this);
+    QAction* refreshPortsAction =
+        makeAction(tr("Ports neu suchen"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+                   QStringLiteral("refreshPortsAction"), this);
     menu->addAction(connectAction);
     menu->addAction(disconnectAction);
     menu->addSeparator();
@@ -123,15 +125,15 @@ void MainWindow::buildMenu()
                      [this] { m_controller.connectLine(); });
     QObject::connect(disconnectAction, &QAction::triggered, this,
                      [this] { m_controller.disconnectLine(); });
-    QObject::connect(refreshAllAction, &QAction::triggered, &m_controller,
-                     &DisplayController::refreshAll);
-    QObject::connect(refreshPortsAction, &QAction::triggered, &m_controller,
-                     &DisplayController::refreshPorts);
+    QObject::connect(refreshAllAction, &QAction::triggered, &m_controller.pump(),
+                     &CommandPump::refreshAll);
+    QObject::connect(refreshPortsAction, &QAction::triggered, &m_controller.ports(),
+                     &PortList::refresh);
 }
 
 void MainWindow::buildToolBar()
 {
-    QToolBar* toolBar = addToolBar(QStringLiteral("Werkzeuge"));
+    QToolBar* toolBar = addToolBar(tr("Werkzeuge"));
     m_toolBar = toolBar;
     toolBar->setObjectName(QStringLiteral("mainToolBar"));
     toolBar->setMovable(false);
@@ -146,35 +148,35 @@ void MainWindow::buildToolBar()
     toolBar->addSeparator();
 
     // Unlike the menu item, the button is only offered while there is a line to ask.
-    m_refreshAllButton = new QAction(symbolIcon(QStringLiteral("arrow.clockwise")),
-                                     QStringLiteral("Status abfragen"), this);
+    m_refreshAllButton =
+        new QAction(symbolIcon(QStringLiteral("arrow.clockwise")), tr("Status abfragen"), this);
     m_refreshAllButton->setObjectName(QStringLiteral("refreshAllButton"));
-    m_refreshAllButton->setToolTip(
-        QStringLiteral("Alle Werte und Ger\u00E4teinfos neu abfragen (Strg+R)"));
-    QObject::connect(m_refreshAllButton, &QAction::triggered, &m_controller,
-                     &DisplayController::refreshAll);
+    m_refreshAllButton->setToolTip(tr("Alle Werte und Geräteinfos neu abfragen (Strg+R)"));
+    QObject::connect(m_refreshAllButton, &QAction::triggered, &m_controller.pump(),
+                     &CommandPump::refreshAll);
+    // Offered while there is a line to ask and the display's protocol is spoken on it.
     const auto enableRefresh = [this] {
         m_refreshAllButton->setEnabled(
-            m_controller.connection().is(ConnectionState::Case::connected));
+            m_controller.line().connection().is(ConnectionState::Case::connected) &&
+            !m_controller.pump().rawMode());
     };
-    QObject::connect(&m_controller, &DisplayController::connectionChanged, this, enableRefresh);
+    QObject::connect(&m_controller.line(), &LineSession::connectionChanged, this, enableRefresh);
+    QObject::connect(&m_controller.pump(), &CommandPump::rawModeChanged, this, enableRefresh);
     enableRefresh();
     toolBar->addAction(m_refreshAllButton);
 
-    m_terminalToggle =
-        new QAction(symbolIcon(QStringLiteral("terminal")), QStringLiteral("Terminal"), this);
+    m_terminalToggle = new QAction(symbolIcon(QStringLiteral("terminal")), tr("Terminal"), this);
     m_terminalToggle->setObjectName(QStringLiteral("terminalToggle"));
     m_terminalToggle->setCheckable(true);
-    m_terminalToggle->setToolTip(QStringLiteral("Terminal mit gesendeten und empfangenen Bytes"));
+    m_terminalToggle->setToolTip(tr("Terminal mit gesendeten und empfangenen Bytes"));
     m_terminalToggle->setChecked(m_store.value(terminalVisibleKey, true).toBool());
     QObject::connect(m_terminalToggle, &QAction::toggled, this, &MainWindow::setTerminalVisible);
     toolBar->addAction(m_terminalToggle);
 
     m_settingsAction =
-        new QAction(symbolIcon(QStringLiteral("gearshape")), QStringLiteral("Einstellungen"), this);
+        new QAction(symbolIcon(QStringLiteral("gearshape")), tr("Einstellungen"), this);
     m_settingsAction->setObjectName(QStringLiteral("settingsAction"));
-    m_settingsAction->setToolTip(
-        QStringLiteral("Schnittstelle, Testausgabe, Abfrage-Takt (Strg+,)"));
+    m_settingsAction->setToolTip(tr("Schnittstelle, Testausgabe, Abfrage-Takt (Strg+,)"));
     // Set by hand: QKeySequence::Preferences is empty on most Linux desktops.
     m_settingsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_settingsAction->setShortcutContext(Qt::WindowShortcut);
@@ -250,8 +252,8 @@ void MainWindow::showEvent(QShowEvent* event)
 void MainWindow::connectAtStart()
 {
     if (m_autoConnectPath.isEmpty() ||
-        m_controller.connection().is(ConnectionState::Case::connected))
+        m_controller.line().connection().is(ConnectionState::Case::connected))
         return;
-    m_controller.setSelectedPath(m_autoConnectPath);
+    m_controller.ports().select(m_autoConnectPath);
     m_controller.connectLine();
 }

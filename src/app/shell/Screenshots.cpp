@@ -4,6 +4,8 @@
 #include "app/shell/MainWindow.h"
 #include "app/sidebar/PortDoctorDialog.h"
 #include "controller/DisplayController.h"
+#include "controller/PortList.h"
+#include "controller/RemoteDisplay.h"
 #include "controller/StoreKeys.h"
 #include "discovery/PortScanner.h"
 #include "doctor/PortDiagnosis.h"
@@ -107,7 +109,7 @@ bool picturesAt(int points, const QDir& directory)
     store.setValue(StoreKeys::loopbackVisible, true);
     ControllerOptions options;
     options.connectAtStartup = false;
-    DisplayController controller(store, options);
+    DisplayController controller(ControllerSettings::load(store).settings, options);
     MainWindow window(controller, store);
     window.resize(windowSize);
     window.show();
@@ -124,11 +126,13 @@ bool picturesAt(int points, const QDir& directory)
         }
     }
 
-    controller.setSelectedPath(SerialPortInfo::smartSimulatorPath);
+    controller.ports().select(SerialPortInfo::smartSimulatorPath);
     controller.connectLine();
     const bool answered = processUntil(
         [&] {
-            return controller.displayResponding() && !controller.display().modelNumber.isEmpty();
+            const DisplayState& display = controller.display().state();
+            return display.displayAnswered() &&
+                   display.standing(DisplaySetting::modelNumber) == DisplayState::Standing::live;
         },
         answerTimeoutMs);
     if (!answered)
@@ -173,7 +177,7 @@ public:
     QList<SerialPortInfo> scanPorts() override
     {
         return {{picturedPort, QStringLiteral("FT232R USB UART"),
-                 QStringLiteral("FTDI FT232R USB UART \u00B7 USB"), false}};
+                 QStringLiteral("FTDI FT232R USB UART · USB"), false}};
     }
     QList<UnboundAdapter> scanAdapters() override { return {}; }
 };
@@ -212,8 +216,8 @@ bool doctorPictures(const QDir& directory)
     options.connectAtStartup = false;
     options.scanner = std::make_shared<PicturedScanner>();
     options.doctor = std::make_shared<PicturedDoctor>();
-    DisplayController controller(store, options);
-    controller.setSelectedPath(picturedPort);
+    DisplayController controller(ControllerSettings::load(store).settings, options);
+    controller.ports().select(picturedPort);
     MainWindow window(controller, store);
     window.resize(windowSize);
     window.show();

@@ -4,6 +4,8 @@
 #include "app/shell/Screenshots.h"
 #include "app/style/Icons.h"
 #include "controller/DisplayController.h"
+#include "controller/StoreWriter.h"
+#include "controller/TrafficLog.h"
 #include "process/TerminationSignals.h"
 
 #include <QApplication>
@@ -70,7 +72,11 @@ int main(int argc, char* argv[])
         return takeScreenshots(directory);
 
     QSettings store;
-    DisplayController controller(store);
+    const ControllerSettings::Loaded stored = ControllerSettings::load(store);
+    DisplayController controller(stored.settings);
+    for (const QString& problem : stored.problems)
+        controller.log().info(problem);
+    StoreWriter storeWriter(controller, store);
     MainWindow window(controller, store,
                       LaunchOptions::autoConnectPath(launchOptions.autoConnect(), store));
     window.show();

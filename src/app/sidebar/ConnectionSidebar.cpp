@@ -7,6 +7,7 @@
 #include "app/widgets/FormSection.h"
 #include "app/widgets/SegmentedControl.h"
 #include "controller/DisplayController.h"
+#include "controller/RemoteDisplay.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -57,18 +58,18 @@ QWidget* ConnectionSidebar::makeSeriesSection()
     section->addRow(QStringLiteral("Reihe"), segments);
 
     auto* hint = new QLabel(
-        QStringLiteral("Wird beim Verbinden aus \u201Eget modelnum\u201C automatisch erkannt."),
-        section);
+        QStringLiteral("Wird beim Verbinden aus „get modelnum“ automatisch erkannt."), section);
     hint->setWordWrap(true);
     Style::makeCaption(hint);
     section->addWidget(hint);
 
-    QObject::connect(segments, &SegmentedControl::activated, this,
-                     [this, series](int index) { m_controller.setSeries(series.at(index)); });
+    QObject::connect(segments, &SegmentedControl::activated, this, [this, series](int index) {
+        m_controller.display().setSeries(series.at(index));
+    });
     const auto showSeries = [this, segments, series] {
-        segments->setCurrentIndex(series.indexOf(m_controller.series()));
+        segments->setCurrentIndex(series.indexOf(m_controller.display().series()));
     };
-    QObject::connect(&m_controller, &DisplayController::seriesChanged, this, showSeries);
+    QObject::connect(&m_controller.display(), &RemoteDisplay::seriesChanged, this, showSeries);
     showSeries();
     return section;
 }

@@ -20,8 +20,8 @@ NetworkAddressDialog::NetworkAddressDialog(QWidget* parent)
     auto* intro =
         new QLabel(QStringLiteral("Adresse eines RS-232-Gateways oder eines ser2net-Ports:"), this);
     auto* examples = new QLabel(
-        QStringLiteral("tcp://HOST:PORT \u2013 roher TCP-Port, die Leitung stellt das Gateway "
-                       "ein\nrfc2217://HOST:PORT \u2013 Telnet-COM-Port, die Einstellungen "
+        QStringLiteral("tcp://HOST:PORT – roher TCP-Port, die Leitung stellt das Gateway "
+                       "ein\nrfc2217://HOST:PORT – Telnet-COM-Port, die Einstellungen "
                        "gehen mit\nz. B. ") +
             NetworkAddress::examples(),
         this);
@@ -57,7 +57,7 @@ void NetworkAddressDialog::check()
     // Said only once something is typed: an empty field is no mistake yet.
     m_problem->setText(valid || address().isEmpty()
                            ? QString()
-                           : QStringLiteral("Keine g\u00FCltige Adresse \u2013 erwartet "
+                           : QStringLiteral("Keine gültige Adresse – erwartet "
                                             "tcp://HOST:PORT oder rfc2217://HOST:PORT, PORT von "
                                             "1 bis 65535, IPv6 in eckigen Klammern."));
 }

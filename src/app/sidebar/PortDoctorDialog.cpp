@@ -124,7 +124,7 @@ PortDoctorDialog::PortDoctorDialog(const PortReport& report, QWidget* parent)
 
     const QString name = report.facts.title.isEmpty()
                              ? report.facts.port
-                             : report.facts.title + QStringLiteral(" \u00B7 ") + report.facts.port;
+                             : report.facts.title + QStringLiteral(" · ") + report.facts.port;
     auto* intro = new StatusLine(QString(), Style::Tone::primary, Style::headline(), this);
     intro->setObjectName(QStringLiteral("portDoctorPort"));
     intro->setText(name);
@@ -146,7 +146,7 @@ PortDoctorDialog::PortDoctorDialog(const PortReport& report, QWidget* parent)
     }
     if (report.findings.isEmpty())
         findings->addWidget(
-            wrappedLabel(QStringLiteral("An diesem Port ist nichts Auff\u00E4lliges zu finden."),
+            wrappedLabel(QStringLiteral("An diesem Port ist nichts Auffälliges zu finden."),
                          QStringLiteral("findingText"), content));
     findings->addStretch(1);
     auto* scroll = new QScrollArea(this);
@@ -156,8 +156,8 @@ PortDoctorDialog::PortDoctorDialog(const PortReport& report, QWidget* parent)
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(scroll, 1);
 
-    auto* note = new QLabel(QStringLiteral("Bildwart f\u00FChrt keinen dieser Befehle selbst "
-                                           "aus: sie geh\u00F6ren in ein Terminal, Befehle mit "
+    auto* note = new QLabel(QStringLiteral("Bildwart führt keinen dieser Befehle selbst "
+                                           "aus: sie gehören in ein Terminal, Befehle mit "
                                            "sudo fragen dort nach Ihrem Passwort."),
                             this);
     note->setWordWrap(true);
@@ -166,8 +166,7 @@ PortDoctorDialog::PortDoctorDialog(const PortReport& report, QWidget* parent)
 
     auto* buttons = new QDialogButtonBox(this);
     // Named here: without Qt's translations the standard button would say "Close".
-    auto* close =
-        buttons->addButton(QStringLiteral("Schlie\u00DFen"), QDialogButtonBox::RejectRole);
+    auto* close = buttons->addButton(QStringLiteral("Schließen"), QDialogButtonBox::RejectRole);
     close->setObjectName(QStringLiteral("closeButton"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

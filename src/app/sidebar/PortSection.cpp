@@ -9,6 +9,8 @@
 #include "app/widgets/Picker.h"
 #include "app/widgets/StatusLine.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
+#include "controller/PortList.h"
 #include "line/NetworkAddress.h"
 
 #include <QApplication>
@@ -97,14 +99,14 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
 
     m_picker->setObjectName(QStringLiteral("portPicker"));
     m_picker->setItemDelegate(new PortItemDelegate(m_picker));
-    m_picker->setPlaceholderText(QStringLiteral("Port w\u00E4hlen \u2026"));
+    m_picker->setPlaceholderText(QStringLiteral("Port wählen …"));
     // Port names are long ("Simulator (virtuelles SMART-Display)"): the picker gets the width.
     addRow(QStringLiteral("Port"), m_picker);
     QObject::connect(m_picker, &QComboBox::activated, this, [this](int index) {
         if (m_picker->itemData(index, asksAddressRole).toBool())
             askForNetworkAddress();
         else
-            m_controller.setSelectedPath(m_picker->itemData(index).toString());
+            m_controller.ports().select(m_picker->itemData(index).toString());
     });
 
     using Tone = Style::Tone;
@@ -131,8 +133,7 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     auto* doctorLayout = new QVBoxLayout(m_doctor);
     doctorLayout->setContentsMargins(0, 0, 0, 0);
     doctorLayout->setSpacing(1);
-    m_doctorDetails =
-        new QLabel(QStringLiteral("<a href=\"details\">Details \u2026</a>"), m_doctor);
+    m_doctorDetails = new QLabel(QStringLiteral("<a href=\"details\">Details …</a>"), m_doctor);
     m_doctorDetails->setObjectName(QStringLiteral("portDoctorDetails"));
     m_doctorDetails->setTextFormat(Qt::RichText);
     m_doctorDetails->setFont(Style::caption());
@@ -171,8 +172,8 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     toggleLayout->addWidget(m_autoReconnect);
     toggleLayout->addWidget(autoReconnectHint);
     addWidget(toggleBlock);
-    QObject::connect(m_autoReconnect, &QCheckBox::toggled, &controller,
-                     &DisplayController::setAutoReconnect);
+    QObject::connect(m_autoReconnect, &QCheckBox::toggled, &controller.line(),
+                     &LineSession::setAutoReconnect);
 
     m_waiting = new StatusLine(QStringLiteral("hourglass"), Tone::orange, Style::caption(), this);
     m_waiting->setObjectName(QStringLiteral("waitingLine"));
@@ -210,7 +211,7 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
 
     // A search by hand also asks the doctor again: the user may just have fixed the cause.
     QObject::connect(m_refresh, &QPushButton::clicked, this, [this] {
-        m_controller.refreshPorts();
+        m_controller.ports().refresh();
         refreshDoctor();
     });
     QObject::connect(m_stopWaiting, &QPushButton::clicked, this,
@@ -220,20 +221,18 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     QObject::connect(m_connect, &QPushButton::clicked, this,
                      [this] { m_controller.connectLine(); });
 
-    QObject::connect(&controller, &DisplayController::portsChanged, this,
-                     &PortSection::refreshPorts);
-    QObject::connect(&controller, &DisplayController::selectedPathChanged, this,
+    QObject::connect(&controller.ports(), &PortList::portsChanged, this, [this] {
+        refreshPorts();
+        refreshAdapters();
+    });
+    QObject::connect(&controller.ports(), &PortList::selectedPathChanged, this,
                      &PortSection::refreshSelection);
-    QObject::connect(&controller, &DisplayController::unboundAdaptersChanged, this,
-                     &PortSection::refreshAdapters);
-    QObject::connect(&controller, &DisplayController::connectionChanged, this,
+    QObject::connect(&controller.line(), &LineSession::connectionChanged, this,
                      &PortSection::refreshConnection);
-    QObject::connect(&controller, &DisplayController::wantedPathChanged, this,
-                     &PortSection::refreshConnection);
-    QObject::connect(&controller, &DisplayController::autoReconnectChanged, this,
-                     [this] { m_autoReconnect->setChecked(m_controller.autoReconnect()); });
+    QObject::connect(&controller.line(), &LineSession::storedChanged, this,
+                     [this] { m_autoReconnect->setChecked(m_controller.line().autoReconnect()); });
 
-    m_autoReconnect->setChecked(controller.autoReconnect());
+    m_autoReconnect->setChecked(controller.line().autoReconnect());
     refreshPorts();
     refreshAdapters();
     refreshConnection();
@@ -242,14 +241,14 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
 void PortSection::refreshPorts()
 {
     m_picker->clear();
-    for (const SerialPortInfo& port : m_controller.ports()) {
+    for (const SerialPortInfo& port : m_controller.ports().ports()) {
         m_picker->addItem(port.name, port.path);
         m_picker->setItemData(m_picker->count() - 1, port.detail, detailRole);
         m_picker->setItemData(m_picker->count() - 1, port.path, Qt::ToolTipRole);
     }
-    m_picker->addItem(QStringLiteral("Netzwerkadresse \u2026"));
+    m_picker->addItem(QStringLiteral("Netzwerkadresse …"));
     m_picker->setItemData(m_picker->count() - 1,
-                          QStringLiteral("tcp://\u2026 oder rfc2217://\u2026 (Gateway, ser2net)"),
+                          QStringLiteral("tcp://… oder rfc2217://… (Gateway, ser2net)"),
                           detailRole);
     m_picker->setItemData(m_picker->count() - 1, true, asksAddressRole);
     refreshSelection();
@@ -262,14 +261,15 @@ void PortSection::askForNetworkAddress()
     refreshSelection();
     auto* dialog = new NetworkAddressDialog(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(dialog, &QDialog::accepted, this,
-                     [this, dialog] { m_controller.rememberNetworkAddress(dialog->address()); });
+    QObject::connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        m_controller.ports().rememberNetworkAddress(dialog->address());
+    });
     dialog->open();
 }
 
 void PortSection::refreshSelection()
 {
-    const QString& path = m_controller.selectedPath();
+    const QString& path = m_controller.ports().selectedPath();
     // A path given at launch may not be listed; it is shown rather than an empty picker.
     const int unlisted = m_picker->findData(true, unlistedRole);
     if (unlisted >= 0 && m_picker->itemData(unlisted) != path)
@@ -288,7 +288,7 @@ void PortSection::refreshSelection()
 
 void PortSection::refreshDoctor(PortDoctor::Depth depth)
 {
-    const QString& path = m_controller.selectedPath();
+    const QString& path = m_controller.ports().selectedPath();
     QList<Finding> findings;
     // Simulators and network lines have no device node on this computer to examine.
     if (!path.isEmpty() && !SerialPortInfo::isSimulatorPath(path) && !NetworkAddress::parse(path))
@@ -317,7 +317,7 @@ void PortSection::showDoctorDetails()
 {
     // Asked again, now with the processes that hold the port: the user waits for it anyway.
     const PortReport report =
-        m_controller.doctor().examine(m_controller.selectedPath(), PortDoctor::Depth::full);
+        m_controller.doctor().examine(m_controller.ports().selectedPath(), PortDoctor::Depth::full);
     auto* dialog = new PortDoctorDialog(report, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
@@ -325,15 +325,15 @@ void PortSection::showDoctorDetails()
 
 void PortSection::refreshHints()
 {
-    const QList<SerialPortInfo>& ports = m_controller.ports();
+    const QList<SerialPortInfo>& ports = m_controller.ports().ports();
     const bool anyAdapter = std::any_of(ports.begin(), ports.end(), [](const SerialPortInfo& port) {
         return port.looksLikeUSBAdapter();
     });
-    setRowVisible(m_noAdapter, !anyAdapter && m_controller.unboundAdapters().isEmpty());
+    setRowVisible(m_noAdapter, !anyAdapter && m_controller.ports().unboundAdapters().isEmpty());
 
     const auto selected =
         std::find_if(ports.begin(), ports.end(), [this](const SerialPortInfo& port) {
-            return port.path == m_controller.selectedPath();
+            return port.path == m_controller.ports().selectedPath();
         });
     const bool listed = selected != ports.end();
     setRowVisible(m_internalPort, listed && selected->isInternalPort());
@@ -347,13 +347,13 @@ void PortSection::refreshAdapters()
         delete item->widget();
         delete item;
     }
-    for (const UnboundAdapter& adapter : m_controller.unboundAdapters()) {
+    for (const UnboundAdapter& adapter : m_controller.ports().unboundAdapters()) {
         QFont headlineFont = Style::callout();
         headlineFont.setWeight(QFont::DemiBold);
         auto* headline = new StatusLine(QStringLiteral("exclamationmark.triangle.fill"),
                                         Style::Tone::orange, headlineFont, m_adapters);
         const QString serial =
-            adapter.serial.isEmpty() ? QString() : QStringLiteral(" \u00B7 ") + adapter.serial;
+            adapter.serial.isEmpty() ? QString() : QStringLiteral(" · ") + adapter.serial;
         headline->setText(adapter.name + QStringLiteral(" (") + adapter.vendorLabel() + serial +
                           QStringLiteral(") steckt, hat aber keinen Port"));
         auto* diagnosis =
@@ -362,18 +362,18 @@ void PortSection::refreshAdapters()
         m_adapterLayout->addWidget(headline);
         m_adapterLayout->addWidget(diagnosis);
     }
-    setRowVisible(m_adapters, !m_controller.unboundAdapters().isEmpty());
+    setRowVisible(m_adapters, !m_controller.ports().unboundAdapters().isEmpty());
     refreshHints();
 }
 
 void PortSection::refreshConnection()
 {
     using Case = ConnectionState::Case;
-    const ConnectionState& state = m_controller.connection();
+    const ConnectionState& state = m_controller.line().connection();
 
     m_waiting->setText(QStringLiteral("Warte auf ") +
-                       m_controller.wantedPath().value_or(QStringLiteral("Wandler")) +
-                       QStringLiteral(" \u2013 verbindet sich selbst, sobald er wieder da ist."));
+                       m_controller.line().wantedPath().value_or(QStringLiteral("Wandler")) +
+                       QStringLiteral(" – verbindet sich selbst, sobald er wieder da ist."));
     setRowVisible(m_waiting, state.is(Case::waiting));
     m_failed->setText(state.reason);
     setRowVisible(m_failed, state.is(Case::failed));

@@ -5,6 +5,7 @@
 #include "app/widgets/Picker.h"
 #include "app/widgets/WrappingButton.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
 
 #include <QPushButton>
 #include <algorithm>
@@ -45,7 +46,7 @@ SerialParameterSection::SerialParameterSection(DisplayController& controller, QW
 
     m_baudRate = addPicker(QStringLiteral("Baudrate"), QStringLiteral("baudRatePicker"));
     m_dataBits = addPicker(QStringLiteral("Datenbits"), QStringLiteral("dataBitsPicker"));
-    m_parity = addPicker(QStringLiteral("Parit\u00E4t"), QStringLiteral("parityPicker"));
+    m_parity = addPicker(QStringLiteral("Parität"), QStringLiteral("parityPicker"));
     m_stopBits = addPicker(QStringLiteral("Stoppbits"), QStringLiteral("stopBitsPicker"));
     m_flowControl =
         addPicker(QStringLiteral("Flusssteuerung"), QStringLiteral("flowControlPicker"));
@@ -57,16 +58,15 @@ SerialParameterSection::SerialParameterSection(DisplayController& controller, QW
     fillCases<SerialSettings::FlowControl>(m_flowControl);
     fillCases<SerialSettings::LineEnding>(m_lineEnding);
 
-    m_standard =
-        new WrappingButton(QStringLiteral("SMART-Standard (19200 \u00B7 8N1 \u00B7 CR)"), this);
+    m_standard = new WrappingButton(QStringLiteral("SMART-Standard (19200 · 8N1 · CR)"), this);
     m_standard->setObjectName(QStringLiteral("smartStandardButton"));
     addWidget(m_standard);
     QObject::connect(m_standard, &QPushButton::clicked, this,
-                     [this] { m_controller.setSettings(SerialSettings::smartStandard()); });
+                     [this] { m_controller.line().setSettings(SerialSettings::smartStandard()); });
 
-    setFooter(QStringLiteral("\u00C4nderungen gelten sofort, auch bei offener Verbindung."));
+    setFooter(QStringLiteral("Änderungen gelten sofort, auch bei offener Verbindung."));
 
-    QObject::connect(&controller, &DisplayController::settingsChanged, this,
+    QObject::connect(&controller.line(), &LineSession::settingsChanged, this,
                      &SerialParameterSection::refresh);
     refresh();
 }
@@ -82,7 +82,7 @@ Picker* SerialParameterSection::addPicker(const QString& label, const QString& o
 
 void SerialParameterSection::refresh()
 {
-    const SerialSettings& settings = m_controller.settings();
+    const SerialSettings& settings = m_controller.line().settings();
     m_summary->setText(settings.summary());
 
     m_baudRate->clear();
@@ -108,12 +108,12 @@ void SerialParameterSection::refresh()
 void SerialParameterSection::applyPickers()
 {
     // Only the six line fields change; timing and control-line flags are kept.
-    SerialSettings settings = m_controller.settings();
+    SerialSettings settings = m_controller.line().settings();
     settings.baudRate = m_baudRate->currentData().toLongLong();
     settings.dataBits = chosen<SerialSettings::DataBits>(m_dataBits);
     settings.parity = chosen<SerialSettings::Parity>(m_parity);
     settings.stopBits = chosen<SerialSettings::StopBits>(m_stopBits);
     settings.flowControl = chosen<SerialSettings::FlowControl>(m_flowControl);
     settings.lineEnding = chosen<SerialSettings::LineEnding>(m_lineEnding);
-    m_controller.setSettings(settings);
+    m_controller.line().setSettings(settings);
 }

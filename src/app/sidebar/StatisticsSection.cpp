@@ -1,10 +1,12 @@
 #include "app/sidebar/StatisticsSection.h"
 
-#include "app/sidebar/RelativeTime.h"
 #include "app/style/Style.h"
 #include "app/widgets/ElidedLabel.h"
+#include "app/widgets/RelativeTime.h"
 #include "app/widgets/StatusLine.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
+#include "controller/TrafficLog.h"
 
 #include <QHBoxLayout>
 #include <QLocale>
@@ -54,38 +56,34 @@ StatisticsSection::StatisticsSection(DisplayController& controller, QWidget* par
     m_repeatedDropouts = new StatusLine(QStringLiteral("exclamationmark.triangle.fill"),
                                         Style::Tone::orange, Style::caption(), this);
     m_repeatedDropouts->setObjectName(QStringLiteral("repeatedDropoutsLine"));
-    m_repeatedDropouts->setText(QStringLiteral(
-        "Mehrere Abrisse in 10 Minuten \u2013 Wackelkontakt am USB-C-Stecker oder Kabel "
-        "wahrscheinlich."));
+    m_repeatedDropouts->setText(
+        QStringLiteral("Mehrere Abrisse in 10 Minuten – Wackelkontakt am USB-C-Stecker oder Kabel "
+                       "wahrscheinlich."));
     addWidget(m_repeatedDropouts);
 
-    m_resetDropouts = new QPushButton(QStringLiteral("Z\u00E4hler zur\u00FCcksetzen"), this);
+    m_resetDropouts = new QPushButton(tr("Zähler zurücksetzen"), this);
     m_resetDropouts->setObjectName(QStringLiteral("resetDropoutsButton"));
     m_resetDropouts->setFont(Style::caption());
     m_resetDropouts->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     addWidget(m_resetDropouts);
-    QObject::connect(m_resetDropouts, &QPushButton::clicked, &controller,
-                     &DisplayController::resetDropouts);
+    QObject::connect(m_resetDropouts, &QPushButton::clicked, &controller.line(),
+                     &LineSession::resetDropouts);
 
-    addRow(QStringLiteral("Letzte Antwort"), m_lastReply);
+    addRow(tr("Letzte Antwort"), m_lastReply);
 
     m_tick.setInterval(tickMs);
     QObject::connect(&m_tick, &QTimer::timeout, this, [this] {
         refreshLastReply();
-        setRowVisible(m_repeatedDropouts, m_controller.hasRepeatedDropouts());
+        setRowVisible(m_repeatedDropouts, m_controller.line().hasRepeatedDropouts());
     });
 
-    QObject::connect(&controller, &DisplayController::txCountChanged, this,
+    QObject::connect(&controller.log(), &TrafficLog::countersChanged, this,
                      &StatisticsSection::refreshCounters);
-    QObject::connect(&controller, &DisplayController::rxCountChanged, this,
-                     &StatisticsSection::refreshCounters);
-    QObject::connect(&controller, &DisplayController::timeoutsChanged, this,
-                     &StatisticsSection::refreshCounters);
-    QObject::connect(&controller, &DisplayController::dropoutsChanged, this, [this] {
+    QObject::connect(&controller.line(), &LineSession::dropoutsChanged, this, [this] {
         refreshDropouts();
         updateTicking();
     });
-    QObject::connect(&controller, &DisplayController::lastReplyChanged, this, [this] {
+    QObject::connect(&controller.line(), &LineSession::hearingChanged, this, [this] {
         refreshLastReply();
         updateTicking();
     });
@@ -98,29 +96,30 @@ StatisticsSection::StatisticsSection(DisplayController& controller, QWidget* par
 void StatisticsSection::refreshCounters()
 {
     const QLocale locale;
-    m_sent->setText(locale.toString(m_controller.txCount()) + QStringLiteral(" Bytes"));
-    m_received->setText(locale.toString(m_controller.rxCount()) + QStringLiteral(" Bytes"));
-    m_timeouts->setText(locale.toString(m_controller.timeouts()));
+    const TrafficLog::Counters& counters = m_controller.log().counters();
+    m_sent->setText(tr("%1 Bytes").arg(locale.toString(counters.tx)));
+    m_received->setText(tr("%1 Bytes").arg(locale.toString(counters.rx)));
+    m_timeouts->setText(locale.toString(counters.timeouts));
 }
 
 void StatisticsSection::refreshDropouts()
 {
-    const QList<QDateTime>& dropouts = m_controller.dropouts().times();
+    const QList<QDateTime>& dropouts = m_controller.line().dropouts().times();
     m_dropouts->setText(QLocale().toString(dropouts.size()));
     const bool any = !dropouts.isEmpty();
     if (any) {
         const QDateTime latest = *std::max_element(dropouts.begin(), dropouts.end());
-        m_latestDropout->setText(QStringLiteral("zuletzt ") +
-                                 latest.toLocalTime().time().toString(QStringLiteral("HH:mm:ss")));
+        m_latestDropout->setText(
+            tr("zuletzt %1").arg(latest.toLocalTime().time().toString(QStringLiteral("HH:mm:ss"))));
     }
     m_latestDropout->setVisible(any);
-    setRowVisible(m_repeatedDropouts, m_controller.hasRepeatedDropouts());
+    setRowVisible(m_repeatedDropouts, m_controller.line().hasRepeatedDropouts());
     setRowVisible(m_resetDropouts, any);
 }
 
 void StatisticsSection::refreshLastReply()
 {
-    const std::optional<QDateTime>& lastReply = m_controller.lastReply();
+    const std::optional<QDateTime>& lastReply = m_controller.line().lastReceived();
     setRowVisible(m_lastReply, lastReply.has_value());
     if (lastReply)
         m_lastReply->setText(relativeTimeText(lastReply->secsTo(QDateTime::currentDateTime())));
@@ -128,7 +127,8 @@ void StatisticsSection::refreshLastReply()
 
 void StatisticsSection::updateTicking()
 {
-    if (isVisible() && (m_controller.lastReply() || !m_controller.dropouts().isEmpty()))
+    if (isVisible() &&
+        (m_controller.line().lastReceived() || !m_controller.line().dropouts().isEmpty()))
         m_tick.start();
     else
         m_tick.stop();

@@ -76,7 +76,7 @@ void LineEndText::draw(QPainter& painter, const QRect& rect, const QString& text
 {
     const QFontMetrics plain(m_font);
     const QFontMetrics tag(m_markerFont);
-    const QString ellipsis = QStringLiteral("\u2026");
+    const QString ellipsis = QStringLiteral("…");
     const int baseline = rect.top() + (rect.height() - plain.height()) / 2 + plain.ascent();
     int x = rect.left();
     bool cut = false;

@@ -1,21 +1,22 @@
 #include "app/terminal/LogModel.h"
 
 #include "controller/DisplayController.h"
+#include "controller/TrafficLog.h"
 
 LogModel::LogModel(DisplayController& controller, QObject* parent)
     : QAbstractListModel(parent)
     , m_controller(controller)
     , m_timeFormat(timeFormat(QLocale()))
-    , m_rows(controller.log().size())
+    , m_rows(controller.log().entries().size())
 {
     m_batch.setSingleShot(true);
     m_batch.setInterval(batchIntervalMs);
     connect(&m_batch, &QTimer::timeout, this, &LogModel::flush);
-    connect(&controller, &DisplayController::logAppended, this, &LogModel::appended);
-    connect(&controller, &DisplayController::logRemovedFromFront, this,
-            &LogModel::removedFromFront);
-    connect(&controller, &DisplayController::logCleared, this, &LogModel::cleared);
-    connect(&controller, &DisplayController::showHexChanged, this, &LogModel::showHexChanged);
+    const TrafficLog& log = controller.log();
+    connect(&log, &TrafficLog::appended, this, &LogModel::appended);
+    connect(&log, &TrafficLog::removedFromFront, this, &LogModel::removedFromFront);
+    connect(&log, &TrafficLog::cleared, this, &LogModel::cleared);
+    connect(&log, &TrafficLog::showHexChanged, this, &LogModel::showHexChanged);
 }
 
 int LogModel::rowCount(const QModelIndex& parent) const
@@ -27,9 +28,9 @@ const LogEntry* LogModel::entryAt(int row) const
 {
     // Row r shows entry r - m_dropped: the first m_dropped rows are already gone from the log.
     const int index = row - m_dropped;
-    if (row < 0 || row >= m_rows || index < 0 || index >= m_controller.log().size())
+    if (row < 0 || row >= m_rows || index < 0 || index >= m_controller.log().entries().size())
         return nullptr;
-    return &m_controller.log().at(index);
+    return &m_controller.log().entries().at(index);
 }
 
 QVariant LogModel::data(const QModelIndex& index, int role) const
@@ -42,7 +43,7 @@ QVariant LogModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return timeText(*entry) + u' ' + LogEntry::symbol(entry->kind) + u' ' +
-               bodyText(*entry, m_controller.showHex());
+               bodyText(*entry, m_controller.log().showHex());
     case KindRole:
         return int(entry->kind);
     case TimeRole:
@@ -50,7 +51,7 @@ QVariant LogModel::data(const QModelIndex& index, int role) const
     case SymbolRole:
         return LogEntry::symbol(entry->kind);
     case BodyRole:
-        return bodyText(*entry, m_controller.showHex());
+        return bodyText(*entry, m_controller.log().showHex());
     case IdRole:
         return entry->id;
     case PollRole:

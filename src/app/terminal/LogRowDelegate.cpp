@@ -106,7 +106,7 @@ bool LogRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
         return true;
     }
     if (text.size() > tooltipCharacters)
-        text = text.left(tooltipCharacters) + QStringLiteral("\u2026");
+        text = text.left(tooltipCharacters) + QStringLiteral("…");
     // Plain text even when it looks like markup; long hex lines wrap in the tooltip.
     QToolTip::showText(event->globalPos(), QStringLiteral("<p>") + text.toHtmlEscaped(), view);
     return true;

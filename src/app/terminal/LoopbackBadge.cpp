@@ -10,8 +10,7 @@ LoopbackBadge LoopbackBadge::of(const LoopbackStats& stats)
         return {QStringLiteral("Daten kommen an"), QStringLiteral("checkmark.circle.fill"),
                 Tone::green};
     if (stats.ok == 0 && stats.lost == stats.sent)
-        return {QStringLiteral("nichts zur\u00FCck"), QStringLiteral("xmark.octagon.fill"),
-                Tone::red};
+        return {QStringLiteral("nichts zurück"), QStringLiteral("xmark.octagon.fill"), Tone::red};
     // In integers, so that 29 of 100 reads 29 and not the 28 of 0.29 × 100 in binary floating
     // point.
     const qint64 percent = stats.ok * 100 / stats.sent;
@@ -22,7 +21,7 @@ LoopbackBadge LoopbackBadge::of(const LoopbackStats& stats)
 QString loopbackLatencyText(const std::optional<double>& seconds)
 {
     if (!seconds)
-        return QStringLiteral("\u2013");
+        return QStringLiteral("–");
     // A measured delay that is a whole number of milliseconds in decimal (0.029 s) may lie
     // just below it in binary; the tiny allowance keeps the cut from losing a millisecond.
     constexpr double allowance = 1e-9;

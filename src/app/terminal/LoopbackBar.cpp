@@ -7,6 +7,8 @@
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/Stepper.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
+#include "controller/LineTester.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -49,18 +51,17 @@ LoopbackBar::LoopbackBar(DisplayController& controller, QWidget* parent)
     auto* plugLines = new QVBoxLayout(plug);
     plugLines->setContentsMargins(0, 0, 0, 0);
     plugLines->setSpacing(2);
-    auto* pins = new QLabel(QStringLiteral("Br\u00FCckenstecker: Pin 2 \u2194 Pin 3"), plug);
+    auto* pins = new QLabel(QStringLiteral("Brückenstecker: Pin 2 ↔ Pin 3"), plug);
     QFont pinsFont = Style::subheadline();
     pinsFont.setWeight(QFont::DemiBold);
     pins->setFont(pinsFont);
-    auto* flowPins =
-        new QLabel(QStringLiteral("(bei RTS/CTS zus\u00E4tzlich Pin 7 \u2194 8)"), plug);
+    auto* flowPins = new QLabel(QStringLiteral("(bei RTS/CTS zusätzlich Pin 7 ↔ 8)"), plug);
     Style::makeCaption(flowPins);
     plugLines->addWidget(pins);
     plugLines->addWidget(flowPins);
     flow->addWidget(plug);
 
-    m_packetSize->setAccessibleName(QStringLiteral("Paketgr\u00F6\u00DFe"));
+    m_packetSize->setAccessibleName(QStringLiteral("Paketgröße"));
     flow->addWidget(m_packetSize);
     // One place for both, as wide as the wider: the bar does not re-wrap when a run starts.
     m_startStop->addWidget(m_start);
@@ -90,18 +91,22 @@ LoopbackBar::LoopbackBar(DisplayController& controller, QWidget* parent)
     m_faulty = addCell(flow, QStringLiteral("fehlerhaft"));
     m_lost = addCell(flow, QStringLiteral("verloren"));
     m_latency = addCell(flow, QStringLiteral("Laufzeit"));
-    m_bytes = addCell(flow, QStringLiteral("Bytes \u2191/\u2193"));
+    m_bytes = addCell(flow, QStringLiteral("Bytes ↑/↓"));
 
-    connect(m_packetSize, &Stepper::valueChanged, this,
-            [this](int size) { m_controller.setLoopbackPacketSize(size); });
-    connect(m_start, &QPushButton::clicked, this, [this] { m_controller.startLoopback(); });
-    connect(m_stop, &QPushButton::clicked, this, [this] { m_controller.stopLoopback(); });
-    connect(&controller, &DisplayController::loopbackRunningChanged, this,
+    connect(m_packetSize, &Stepper::valueChanged, this, [this](int size) {
+        LineTester::LoopbackOptions options = m_controller.tester().loopbackOptions();
+        options.packetSize = size;
+        m_controller.tester().setLoopbackOptions(options);
+    });
+    connect(m_start, &QPushButton::clicked, this,
+            [this] { m_controller.tester().startLoopback(); });
+    connect(m_stop, &QPushButton::clicked, this, [this] { m_controller.tester().stopLoopback(); });
+    connect(&controller.line(), &LineSession::connectionChanged, this,
             &LoopbackBar::refreshRunning);
-    connect(&controller, &DisplayController::connectionChanged, this, &LoopbackBar::refreshRunning);
-    connect(&controller, &DisplayController::loopbackPacketSizeChanged, this,
-            &LoopbackBar::refreshRunning);
-    connect(&controller, &DisplayController::loopbackChanged, this, &LoopbackBar::refreshStats);
+    connect(&controller.tester(), &LineTester::loopbackChanged, this, [this] {
+        refreshRunning();
+        refreshStats();
+    });
     refreshRunning();
     refreshStats();
 }
@@ -129,17 +134,17 @@ QString LoopbackBar::badgeText() const
 
 void LoopbackBar::refreshRunning()
 {
-    const bool running = m_controller.loopbackRunning();
+    const bool running = m_controller.tester().loopbackRunning();
     const QSignalBlocker quiet(m_packetSize);
-    m_packetSize->setValue(int(m_controller.loopbackPacketSize()));
+    m_packetSize->setValue(int(m_controller.tester().loopbackOptions().packetSize));
     m_packetSize->setEnabled(!running);
     m_startStop->setCurrentWidget(running ? m_stop : m_start);
-    m_start->setEnabled(m_controller.connection().is(ConnectionState::Case::connected));
+    m_start->setEnabled(m_controller.line().connection().is(ConnectionState::Case::connected));
 }
 
 void LoopbackBar::refreshStats()
 {
-    const LoopbackStats& stats = m_controller.loopback();
+    const LoopbackStats& stats = m_controller.tester().loopback();
     const LoopbackBadge badge = LoopbackBadge::of(stats);
     m_badgeText->setText(badge.text);
     Style::setTone(m_badgeText, badge.tone);

@@ -10,8 +10,11 @@
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/SegmentedControl.h"
 #include "app/widgets/ToggleButton.h"
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
 #include "controller/LogExport.h"
+#include "controller/TrafficLog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -116,17 +119,17 @@ TerminalView::TerminalView(DisplayController& controller, QSettings& store, QWid
     connect(m_filter, &PollFilter::rowsAboutToBeRemoved, this,
             [this](const QModelIndex&, int first, int last) { rowsAboutToBeRemoved(first, last); });
     connect(m_filter, &PollFilter::rowsRemoved, this, &TerminalView::rowsRemoved);
-    connect(&controller, &DisplayController::rawModeChanged, this, &TerminalView::refreshMode);
-    connect(&controller, &DisplayController::settingsChanged, this, &TerminalView::refreshMode);
-    connect(&controller, &DisplayController::connectionChanged, this,
+    connect(&controller.pump(), &CommandPump::rawModeChanged, this, &TerminalView::refreshMode);
+    connect(&controller.line(), &LineSession::settingsChanged, this, &TerminalView::refreshMode);
+    connect(&controller.line(), &LineSession::connectionChanged, this,
             &TerminalView::refreshSendEnabled);
-    connect(&controller, &DisplayController::showHexChanged, this,
-            [this] { m_showHex->setChecked(m_controller.showHex()); });
+    connect(&controller.log(), &TrafficLog::showHexChanged, this,
+            [this] { m_showHex->setChecked(m_controller.log().showHex()); });
 
     m_loopbackToggle->setChecked(m_loopbackVisible);
     m_loopbackBar->setVisible(m_loopbackVisible);
     m_loopbackDivider->setVisible(m_loopbackVisible);
-    m_showHex->setChecked(controller.showHex());
+    m_showHex->setChecked(controller.log().showHex());
     refreshMode();
     refreshSendEnabled();
     if (m_filter->rowCount() > 0)
@@ -156,20 +159,21 @@ QWidget* TerminalView::buildHeader()
         new SegmentedControl({QStringLiteral("SMART-Befehle"), QStringLiteral("Rohdaten")}, header);
     m_mode->setMinimumWidth(modeSelectorWidth); // wider when the font needs it
     m_mode->setToolTip(QStringLiteral(
-        "SMART: Befehle warten auf den Prompt \u201E>\u201C. Rohdaten: alles geht direkt hinaus "
-        "\u2013 f\u00FCr Br\u00FCckenstecker oder PuTTY."));
+        "SMART: Befehle warten auf den Prompt „>“. Rohdaten: alles geht direkt hinaus "
+        "– für Brückenstecker oder PuTTY."));
     connect(m_mode, &SegmentedControl::activated, this,
-            [this](int index) { m_controller.setRawMode(index == 1); });
+            [this](int index) { m_controller.pump().setRawMode(index == 1); });
     flow->addWidget(m_mode);
 
-    m_loopbackToggle = new ToggleButton(QStringLiteral("Br\u00FCckentest"),
+    m_loopbackToggle = new ToggleButton(QStringLiteral("Brückentest"),
                                         QStringLiteral("point.forward.to.point.capsulepath"),
                                         Style::Tone::accent, header);
     connect(m_loopbackToggle, &ToggleButton::clicked, this, &TerminalView::setLoopbackVisible);
     flow->addWidget(m_loopbackToggle);
 
     m_showHex = new QCheckBox(QStringLiteral("Hex-Anzeige"), header);
-    connect(m_showHex, &QCheckBox::clicked, this, [this](bool on) { m_controller.setShowHex(on); });
+    connect(m_showHex, &QCheckBox::clicked, this,
+            [this](bool on) { m_controller.log().setShowHex(on); });
     flow->addWidget(m_showHex);
 
     m_follow = new QCheckBox(QStringLiteral("Mitlaufen"), header);
@@ -180,8 +184,8 @@ QWidget* TerminalView::buildHeader()
     m_hidePolls = new QCheckBox(QStringLiteral("Abfragen ausblenden"), header);
     m_hidePolls->setObjectName(QStringLiteral("hidePollsToggle"));
     m_hidePolls->setToolTip(QStringLiteral(
-        "Zeilen des Abfrage-Takts und ihre Antworten hier nicht zeigen \u2013 das Protokoll und "
-        "\u201ESichern \u2026\u201C behalten alles."));
+        "Zeilen des Abfrage-Takts und ihre Antworten hier nicht zeigen – das Protokoll und "
+        "„Sichern …“ behalten alles."));
     m_hidePolls->setChecked(m_filter->hidesPolls());
     connect(m_hidePolls, &QCheckBox::toggled, this, [this](bool on) {
         m_filter->setHidesPolls(on);
@@ -191,14 +195,14 @@ QWidget* TerminalView::buildHeader()
     });
     flow->addWidget(m_hidePolls);
 
-    auto* save = new QPushButton(QStringLiteral("Sichern \u2026"), header);
+    auto* save = new QPushButton(QStringLiteral("Sichern …"), header);
     save->setAutoDefault(false);
     connect(save, &QPushButton::clicked, this, &TerminalView::exportLog);
     flow->addWidget(save);
 
     auto* clear = new QPushButton(QStringLiteral("Leeren"), header);
     clear->setAutoDefault(false);
-    connect(clear, &QPushButton::clicked, this, [this] { m_controller.clearLog(); });
+    connect(clear, &QPushButton::clicked, this, [this] { m_controller.log().clear(); });
     flow->addWidget(clear);
     return header;
 }
@@ -223,8 +227,8 @@ QWidget* TerminalView::buildInputRow()
     connect(m_input, &QLineEdit::returnPressed, this, &TerminalView::sendCommand);
 
     m_hex = new QCheckBox(QStringLiteral("Hex"), row);
-    m_hex->setToolTip(QStringLiteral("Eingabe als Hex-Bytes, z. B. 55 AA 0D 0A \u2013 ohne "
-                                     "angeh\u00E4ngtes Zeilenende"));
+    m_hex->setToolTip(QStringLiteral("Eingabe als Hex-Bytes, z. B. 55 AA 0D 0A – ohne "
+                                     "angehängtes Zeilenende"));
     connect(m_hex, &QCheckBox::clicked, this, &TerminalView::setHexInput);
 
     m_lineEnding = new QLabel(row);
@@ -295,25 +299,25 @@ void TerminalView::setSaveLocationChooser(SaveLocationChooser chooser)
 
 void TerminalView::refreshMode()
 {
-    const bool raw = m_controller.rawMode();
+    const bool raw = m_controller.pump().rawMode();
     m_mode->setCurrentIndex(raw ? 1 : 0);
-    m_prompt->setText(raw ? QStringLiteral("\u00BB") : QStringLiteral(">"));
+    m_prompt->setText(raw ? QStringLiteral("»") : QStringLiteral(">"));
     if (!raw)
         m_input->setPlaceholderText(QStringLiteral("Befehl an das Display, z. B. get powerstate"));
     else if (m_hexInput)
         m_input->setPlaceholderText(QStringLiteral("Hex-Bytes, z. B. 48 61 6C 6C 6F 0D 0A"));
     else
         m_input->setPlaceholderText(
-            QStringLiteral("Text \u2013 geht ungefiltert auf die Schnittstelle"));
+            QStringLiteral("Text – geht ungefiltert auf die Schnittstelle"));
     m_hex->setVisible(raw);
-    m_lineEnding->setText(raw && m_hexInput
-                              ? QStringLiteral("ohne Zeilenende")
-                              : QStringLiteral("+ ") + label(m_controller.settings().lineEnding));
+    m_lineEnding->setText(raw && m_hexInput ? QStringLiteral("ohne Zeilenende")
+                                            : QStringLiteral("+ ") +
+                                                  label(m_controller.line().settings().lineEnding));
 }
 
 void TerminalView::refreshSendEnabled()
 {
-    m_send->setEnabled(m_controller.connection().is(ConnectionState::Case::connected) &&
+    m_send->setEnabled(m_controller.line().connection().is(ConnectionState::Case::connected) &&
                        !m_input->text().isEmpty());
 }
 
@@ -322,23 +326,23 @@ void TerminalView::sendCommand()
     const QString text = m_input->text();
     if (text.isEmpty())
         return;
-    if (m_controller.rawMode() && m_hexInput)
-        m_controller.sendHex(text);
+    if (m_controller.pump().rawMode() && m_hexInput)
+        m_controller.pump().sendHex(text);
     else
-        m_controller.sendCustom(text);
+        m_controller.pump().sendCustom(text);
     // Cleared whether or not the input was valid: an invalid entry is in the log.
     m_input->clear();
 }
 
 void TerminalView::exportLog()
 {
-    const QString proposed = m_controller.proposedExportFileName();
+    const QString proposed = m_controller.log().proposedExportFileName();
     const QPointer<TerminalView> alive(this);
     const QString path = m_chooseSaveLocation(this, proposed);
     if (!alive || path.isEmpty())
         return;
     // A failed write is not reported: the log is still there to be saved again.
-    writeExportFile(path, m_controller.exportText());
+    writeExportFile(path, m_controller.log().exportText());
 }
 
 void TerminalView::copySelection() const

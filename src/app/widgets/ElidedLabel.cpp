@@ -18,7 +18,7 @@ void ElidedLabel::setText(const QString& text)
 QSize ElidedLabel::minimumSizeHint() const
 {
     // Room for a character and the ellipsis.
-    return {fontMetrics().horizontalAdvance(QStringLiteral("0\u2026")),
+    return {fontMetrics().horizontalAdvance(QStringLiteral("0…")),
             QLabel::minimumSizeHint().height()};
 }
 

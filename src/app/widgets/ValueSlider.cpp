@@ -32,13 +32,13 @@ QPushButton* stepButton(const QString& symbol, const QString& fallback, const QS
 
 } // namespace
 
-ValueSlider::ValueSlider(const QString& name, const QString& symbolLow, const QString& symbolHigh,
-                         QWidget* parent)
+ValueSlider::ValueSlider(const QString& name, int minimum, int maximum, const QString& symbolLow,
+                         const QString& symbolHigh, QWidget* parent)
     : QWidget(parent)
     , m_symbolLow(symbolLow)
     , m_symbolHigh(symbolHigh)
-    , m_minus(stepButton(QStringLiteral("minus"), QStringLiteral("\u2212"),
-                         name + QStringLiteral(" \u2212") + QString::number(stepSize), this))
+    , m_minus(stepButton(QStringLiteral("minus"), QStringLiteral("−"),
+                         name + QStringLiteral(" −") + QString::number(stepSize), this))
     , m_low(new QLabel(this))
     , m_slider(new QSlider(Qt::Horizontal, this))
     , m_high(new QLabel(this))
@@ -46,7 +46,7 @@ ValueSlider::ValueSlider(const QString& name, const QString& symbolLow, const QS
                         name + QStringLiteral(" +") + QString::number(stepSize), this))
     , m_figures(new QLabel(this))
 {
-    m_slider->setRange(0, 100);
+    m_slider->setRange(minimum, maximum);
     m_slider->setSingleStep(1);
     m_slider->setPageStep(10);
     m_slider->setMinimumWidth(60);
@@ -56,7 +56,7 @@ ValueSlider::ValueSlider(const QString& name, const QString& symbolLow, const QS
     m_figures->setFont(Style::largeFigures());
     // Wide enough for the widest value, so that the slider does not move as the value changes.
     m_figures->setFixedWidth(
-        QFontMetrics(m_figures->font()).horizontalAdvance(QStringLiteral("100")) + 4);
+        QFontMetrics(m_figures->font()).horizontalAdvance(QString::number(maximum)) + 4);
     m_figures->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     auto* row = new QHBoxLayout(this);
@@ -79,7 +79,7 @@ ValueSlider::ValueSlider(const QString& name, const QString& symbolLow, const QS
     showValue();
 }
 
-void ValueSlider::setValue(double value)
+void ValueSlider::setValue(std::optional<double> value)
 {
     if (m_value == value)
         return;
@@ -113,12 +113,14 @@ void ValueSlider::setDimmed(bool dimmed)
 
 void ValueSlider::showValue()
 {
-    const double shown = shownValue();
-    m_figures->setText(QString::number(std::lround(shown)));
+    const std::optional<double> shown = shownValue();
+    // An unknown value is no position: the figures say so, the handle stays where it was.
+    m_figures->setText(shown ? QString::number(std::lround(*shown)) : QStringLiteral("–"));
     Style::setTone(m_figures, m_dimmed ? Style::Tone::secondary : Style::Tone::primary);
-    if (!m_dragValue) {
+    if (!m_dragValue && shown) {
         m_syncing = true;
-        m_slider->setValue(int(std::lround(qBound(0.0, shown, 100.0))));
+        m_slider->setValue(int(
+            std::lround(qBound(double(m_slider->minimum()), *shown, double(m_slider->maximum())))));
         m_syncing = false;
     }
 }

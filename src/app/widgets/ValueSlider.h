@@ -8,13 +8,12 @@ class QLabel;
 class QPushButton;
 class QSlider;
 
-// One row for a value from 0 to 100: "−" (a step of −5), a slider between two icons, "+"
+// One row for a value within a range: "−" (a step of −5), a slider between two icons, "+"
 // (+5) and the value in large figures. While the user drags, the row shows the drag position
 // and asks for every new position at once; after the drag it follows `value` again. `name`
 // ("Lautstärke") names the slider and the step buttons for screen readers and tooltips.
 class ValueSlider : public QWidget {
     Q_OBJECT
-    Q_PROPERTY(double value READ value WRITE setValue)
     Q_PROPERTY(QString symbolLow READ symbolLow WRITE setSymbolLow)
     Q_PROPERTY(QString symbolHigh READ symbolHigh WRITE setSymbolHigh)
     Q_PROPERTY(bool dimmed READ isDimmed WRITE setDimmed)
@@ -22,11 +21,12 @@ class ValueSlider : public QWidget {
 public:
     static constexpr int stepSize = 5;
 
-    ValueSlider(const QString& name, const QString& symbolLow, const QString& symbolHigh,
-                QWidget* parent = nullptr);
+    ValueSlider(const QString& name, int minimum, int maximum, const QString& symbolLow,
+                const QString& symbolHigh, QWidget* parent = nullptr);
 
-    double value() const { return m_value; }
-    void setValue(double value);
+    // Nothing while the value is unknown.
+    const std::optional<double>& value() const { return m_value; }
+    void setValue(std::optional<double> value);
     const QString& symbolLow() const { return m_symbolLow; }
     void setSymbolLow(const QString& symbol);
     const QString& symbolHigh() const { return m_symbolHigh; }
@@ -37,7 +37,7 @@ public:
     // The slider position while a drag is under way.
     const std::optional<double>& dragValue() const { return m_dragValue; }
     // What the row shows: the drag position, else `value`.
-    double shownValue() const { return m_dragValue.value_or(m_value); }
+    std::optional<double> shownValue() const { return m_dragValue ? m_dragValue : m_value; }
 
 signals:
     // The user moved the slider to this position.
@@ -52,7 +52,7 @@ private:
     void sliderReleased();
     void sliderChangedBy(int position);
 
-    double m_value = 0;
+    std::optional<double> m_value;
     QString m_symbolLow;
     QString m_symbolHigh;
     bool m_dimmed = false;

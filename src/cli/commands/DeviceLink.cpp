@@ -19,8 +19,7 @@ bool isSimulatorProgram(const QString& command)
 
 QString systemFailure(const QString& path, int error)
 {
-    return QStringLiteral("Link %1 l\u00E4sst sich nicht anlegen: %2")
-        .arg(path, systemErrorText(error));
+    return QStringLiteral("Link %1 lässt sich nicht anlegen: %2").arg(path, systemErrorText(error));
 }
 
 // Why an existing file at `path` must stay, or nothing when it is a leftover link.
@@ -28,8 +27,8 @@ std::optional<QString> reasonToKeep(const QString& path)
 {
     const QFileInfo existing(path);
     if (!existing.isSymLink())
-        return QStringLiteral("%1 gibt es schon und ist kein Link \u2013 er wird nicht "
-                              "\u00FCberschrieben.")
+        return QStringLiteral("%1 gibt es schon und ist kein Link – er wird nicht "
+                              "überschrieben.")
             .arg(path);
     const QString target = existing.symLinkTarget();
     if (!QFileInfo::exists(target))
@@ -37,7 +36,7 @@ std::optional<QString> reasonToKeep(const QString& path)
     for (const ProcessHolder& holder : ProcessTable().holdersOf(target)) {
         if (isSimulatorProgram(holder.command) && holder.pid != ::getpid())
             return QStringLiteral("%1 zeigt auf %2, das ein laufender Simulator benutzt (%3, "
-                                  "PID %4) \u2013 der Link wird nicht ersetzt.")
+                                  "PID %4) – der Link wird nicht ersetzt.")
                 .arg(path, target, holder.command)
                 .arg(holder.pid);
     }

@@ -3,6 +3,7 @@
 #include "cli/commands/Session.h"
 #include "cli/output/DoctorReport.h"
 #include "controller/DisplayController.h"
+#include "discovery/SerialPortInfo.h"
 #include "doctor/PortDoctor.h"
 #include "line/NetworkAddress.h"
 
@@ -16,8 +17,8 @@ void DoctorCommand::start()
     const std::optional<QString>& port = m_session.invocation().port;
     Console& console = m_session.console();
     if (port && (SerialPortInfo::isSimulatorPath(*port) || NetworkAddress::parse(*port))) {
-        console.err(QStringLiteral("\u201E%1\u201C liegt nicht auf diesem Rechner \u2013 doctor "
-                                   "pr\u00FCft nur dessen Schnittstellen.")
+        console.err(QStringLiteral("„%1“ liegt nicht auf diesem Rechner – doctor "
+                                   "prüft nur dessen Schnittstellen.")
                         .arg(*port));
         m_session.finish(ExitCode::usage);
         return;
@@ -28,8 +29,8 @@ void DoctorCommand::start()
         reports.append(doctor.examine(*port, PortDoctor::Depth::full));
         // A port that is gone may still have a cause to tell (brltty took its adapter).
         if (!reports.first().facts.nodeAttributes && reports.first().findings.isEmpty()) {
-            console.err(QStringLiteral("%1 gibt es nicht \u2013 \u201Ebildwartctl doctor\u201C "
-                                       "ohne Port pr\u00FCft alle.")
+            console.err(QStringLiteral("%1 gibt es nicht – „bildwartctl doctor“ "
+                                       "ohne Port prüft alle.")
                             .arg(*port));
             m_session.finish(ExitCode::portFailed);
             return;

@@ -54,7 +54,7 @@ void FleetCommand::start()
     const QString path = *m_session.invocation().targets;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_session.console().err(QStringLiteral("Zieldatei %1 l\u00E4sst sich nicht lesen: %2")
+        m_session.console().err(QStringLiteral("Zieldatei %1 lässt sich nicht lesen: %2")
                                     .arg(path, file.errorString()));
         m_session.finish(ExitCode::usage);
         return;
@@ -144,7 +144,7 @@ void FleetCommand::printOne(const Run& run)
     }
     const QString result = QString::fromUtf8(outcome.out).trimmed().replace(u'\n', u' ');
     console.out(run.target.label() + QStringLiteral(": ") +
-                (ok ? result : QStringLiteral("Fehler \u2013 ") + outcome.error));
+                (ok ? result : QStringLiteral("Fehler – ") + outcome.error));
 }
 
 void FleetCommand::end()

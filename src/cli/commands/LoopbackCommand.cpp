@@ -2,6 +2,8 @@
 
 #include "cli/commands/Session.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
+#include "controller/LineTester.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -42,19 +44,21 @@ void LoopbackCommand::start()
 
 void LoopbackCommand::run()
 {
-    DisplayController& c = m_session.controller();
-    c.setLoopbackPacketSize(m_session.invocation().packetSize.value_or(defaultPacketSize));
-    QObject::connect(&c, &DisplayController::loopbackChanged, &m_session,
-                     [this] { onStatsChanged(); });
-    QObject::connect(&c, &DisplayController::loopbackRunningChanged, &m_session,
-                     [this] { onRunningChanged(); });
-    c.startLoopback();
+    LineTester& tester = m_session.controller().tester();
+    LineTester::LoopbackOptions options = tester.loopbackOptions();
+    options.packetSize = m_session.invocation().packetSize.value_or(defaultPacketSize);
+    tester.setLoopbackOptions(options);
+    QObject::connect(&tester, &LineTester::loopbackChanged, &m_session, [this] {
+        onStatsChanged();
+        onRunningChanged();
+    });
+    tester.startLoopback();
 }
 
 void LoopbackCommand::onStatsChanged()
 {
-    const DisplayController& c = m_session.controller();
-    const LoopbackStats& stats = c.loopback();
+    const LineTester& tester = m_session.controller().tester();
+    const LoopbackStats& stats = tester.loopback();
     if (stats.sent <= m_evaluated || !stats.lastResult)
         return; // bytes sent for the next packet, or a fresh start
     m_evaluated = stats.sent;
@@ -64,8 +68,9 @@ void LoopbackCommand::onStatsChanged()
         m_times.add(stats.lastLatency.value_or(0.0));
     } else if (!m_session.invocation().json) {
         // Packets are numbered from 1, one per evaluation.
-        const qint64 expected = LoopbackStats::packet(stats.sent, c.loopbackPacketSize()).size();
-        m_session.console().out(QStringLiteral("Br\u00FCckentest #%1: ").arg(stats.sent) +
+        const qint64 expected =
+            LoopbackStats::packet(stats.sent, tester.loopbackOptions().packetSize).size();
+        m_session.console().out(LineTester::packetName(stats.sent) + QStringLiteral(": ") +
                                 stats.lastResult->text(expected, received));
     }
     if (stats.sent >= m_count)
@@ -76,7 +81,7 @@ void LoopbackCommand::onStatsChanged()
 void LoopbackCommand::onRunningChanged()
 {
     // Stopped by the controller itself: a write failed or the port went away.
-    if (m_session.controller().loopbackRunning() || m_ending)
+    if (m_session.controller().tester().loopbackRunning() || m_ending)
         return;
     QMetaObject::invokeMethod(
         &m_session, [this] { end(); }, Qt::QueuedConnection);
@@ -87,35 +92,34 @@ void LoopbackCommand::end()
     if (m_ending || m_session.isFinishing())
         return;
     m_ending = true;
-    DisplayController& c = m_session.controller();
-    const bool stoppedByItself = !c.loopbackRunning();
-    c.stopLoopback();
+    LineTester& tester = m_session.controller().tester();
+    const bool stoppedByItself = !tester.loopbackRunning();
+    tester.stopLoopback();
     // The packets' own error entries are already printed above, as the result.
     const QStringList errors = m_session.takeErrors();
     if (stoppedByItself && m_evaluated < m_count && !errors.isEmpty()) {
-        m_session.console().err(QStringLiteral("Br\u00FCckentest abgebrochen: ") + errors.last());
+        m_session.console().err(QStringLiteral("Brückentest abgebrochen: ") + errors.last());
         m_session.finish(ExitCode::portFailed);
         return;
     }
     printSummary();
-    const LoopbackStats& stats = c.loopback();
+    const LoopbackStats& stats = tester.loopback();
     if (stats.sent > 0 && stats.ok == stats.sent) {
         m_session.finish(ExitCode::success);
         return;
     }
     m_session.console().err(
-        stats.sent == 0
-            ? QStringLiteral("Br\u00FCckentest beendet, bevor ein Paket gepr\u00FCft war.")
-            : QStringLiteral("Br\u00FCckentest: %1 von %2 Paketen nicht in Ordnung.")
-                  .arg(stats.sent - stats.ok)
-                  .arg(stats.sent));
+        stats.sent == 0 ? QStringLiteral("Brückentest beendet, bevor ein Paket geprüft war.")
+                        : QStringLiteral("Brückentest: %1 von %2 Paketen nicht in Ordnung.")
+                              .arg(stats.sent - stats.ok)
+                              .arg(stats.sent));
     m_session.finish(ExitCode::displayFailed);
 }
 
 void LoopbackCommand::printSummary()
 {
-    const LoopbackStats& stats = m_session.controller().loopback();
-    const std::optional<int> latencyTimer = m_session.controller().adapterLatencyTimerMs();
+    const LoopbackStats& stats = m_session.controller().tester().loopback();
+    const std::optional<int> latencyTimer = m_session.controller().line().adapterLatencyTimerMs();
     Console& console = m_session.console();
     if (m_session.invocation().json) {
         const QJsonObject result{{"sent", stats.sent},
@@ -134,17 +138,17 @@ void LoopbackCommand::printSummary()
     }
     console.out(stats.summary());
     if (stats.minLatency && stats.maxLatency && m_times.median())
-        console.out(QStringLiteral("Umlaufzeit: min %1 \u00B7 Median %2 \u00B7 max %3")
+        console.out(QStringLiteral("Umlaufzeit: min %1 · Median %2 · max %3")
                         .arg(milliseconds(*stats.minLatency), milliseconds(*m_times.median()),
                              milliseconds(*stats.maxLatency)));
     else
-        console.out(QStringLiteral("Umlaufzeit: \u2013 (kein Paket kam in Ordnung zur\u00FCck)"));
+        console.out(QStringLiteral("Umlaufzeit: – (kein Paket kam in Ordnung zurück)"));
     // The adapter's own wait is part of every round trip.
     if (latencyTimer)
         console.out(QStringLiteral("Wartezeit des Wandlers (latency_timer): %1 ms%2")
                         .arg(*latencyTimer)
-                        .arg(*latencyTimer > 1 ? QStringLiteral(" \u2013 \u201Ebildwartctl "
-                                                                "doctor\u201C sagt, wie 1 ms "
+                        .arg(*latencyTimer > 1 ? QStringLiteral(" – „bildwartctl "
+                                                                "doctor“ sagt, wie 1 ms "
                                                                 "dauerhaft gilt")
                                                : QString()));
 }

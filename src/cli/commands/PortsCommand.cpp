@@ -2,6 +2,7 @@
 
 #include "cli/commands/Session.h"
 #include "controller/DisplayController.h"
+#include "controller/PortList.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,22 +21,22 @@ void PortsCommand::start()
 
 void PortsCommand::printPlain()
 {
-    const DisplayController& c = m_session.controller();
+    const PortList& list = m_session.controller().ports();
     Console& console = m_session.console();
     bool adapterListed = false;
-    for (const SerialPortInfo& port : c.ports()) {
+    for (const SerialPortInfo& port : list.ports()) {
         QString line = port.path + QStringLiteral("  ") + port.name;
         if (!port.detail.isEmpty() && port.detail != port.path)
-            line += QStringLiteral(" \u2013 ") + port.detail;
+            line += QStringLiteral(" – ") + port.detail;
         console.out(line);
         adapterListed = adapterListed || port.looksLikeUSBAdapter();
     }
-    if (!adapterListed && c.unboundAdapters().isEmpty())
+    if (!adapterListed && list.unboundAdapters().isEmpty())
         console.out(QStringLiteral("Kein USB-Seriell-Wandler gefunden"));
-    for (const UnboundAdapter& adapter : c.unboundAdapters()) {
+    for (const UnboundAdapter& adapter : list.unboundAdapters()) {
         QString headline = adapter.name + QStringLiteral(" (") + adapter.vendorLabel();
         if (!adapter.serial.isEmpty())
-            headline += QStringLiteral(" \u00B7 ") + adapter.serial;
+            headline += QStringLiteral(" · ") + adapter.serial;
         console.out(headline + QStringLiteral(") steckt, hat aber keinen Port"));
         console.out(QStringLiteral("  ") + adapter.diagnosis());
     }
@@ -43,16 +44,16 @@ void PortsCommand::printPlain()
 
 void PortsCommand::printJson()
 {
-    const DisplayController& c = m_session.controller();
+    const PortList& list = m_session.controller().ports();
     QJsonArray ports;
-    for (const SerialPortInfo& port : c.ports()) {
+    for (const SerialPortInfo& port : list.ports()) {
         ports.append(QJsonObject{{"path", port.path},
                                  {"name", port.name},
                                  {"detail", port.detail},
                                  {"isSimulator", port.isSimulator}});
     }
     QJsonArray adapters;
-    for (const UnboundAdapter& adapter : c.unboundAdapters()) {
+    for (const UnboundAdapter& adapter : list.unboundAdapters()) {
         adapters.append(QJsonObject{
             {"name", adapter.name},
             {"vendorID", adapter.vendorID},

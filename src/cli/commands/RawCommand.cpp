@@ -1,7 +1,9 @@
 #include "cli/commands/RawCommand.h"
 
 #include "cli/commands/Session.h"
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
 #include "protocol/HexBytes.h"
 
 #include <QJsonDocument>
@@ -37,7 +39,7 @@ void RawCommand::start()
 
 void RawCommand::run()
 {
-    DisplayController& c = m_session.controller();
+    CommandPump& pump = m_session.controller().pump();
     m_session.takeErrors();
     m_listening = QObject::connect(
         &m_session, &Session::entryAppended, &m_session, [this](const LogEntry& entry) {
@@ -50,29 +52,30 @@ void RawCommand::run()
     const Invocation& invocation = m_session.invocation();
     // Hex bytes go out exactly as given; text gets the line ending, as in the terminal.
     if (invocation.hex)
-        c.sendRaw(invocation.rawData);
+        pump.sendRaw(invocation.rawData);
     else
-        c.sendCustom(QString::fromUtf8(invocation.rawData));
+        pump.sendCustom(QString::fromUtf8(invocation.rawData));
     if (const QStringList errors = m_session.takeErrors(); !errors.isEmpty()) {
         m_session.reportErrors(errors);
         m_session.finish(ExitCode::portFailed);
         return;
     }
-    m_window.start(int(std::ceil(c.settings().responseTimeout * 1000.0)));
+    m_window.start(
+        int(std::ceil(m_session.controller().line().settings().responseTimeout * 1000.0)));
 }
 
 void RawCommand::print()
 {
     Console& console = m_session.console();
     if (m_received.isEmpty()) {
-        const double timeout = m_session.controller().settings().responseTimeout;
-        console.err(QStringLiteral("Nichts zur\u00FCckgekommen innerhalb von %1 s.")
+        const double timeout = m_session.controller().line().settings().responseTimeout;
+        console.err(QStringLiteral("Nichts zurückgekommen innerhalb von %1 s.")
                         .arg(QLocale().toString(timeout, 'g', QLocale::FloatingPointShortest)));
         m_session.finish(ExitCode::displayFailed);
         return;
     }
     if (m_cut)
-        console.err(QStringLiteral("Es kam mehr zur\u00FCck; ausgegeben ist nur das erste MiB."));
+        console.err(QStringLiteral("Es kam mehr zurück; ausgegeben ist nur das erste MiB."));
     if (m_session.invocation().json)
         console.out(
             QString::fromUtf8(QJsonDocument(QJsonObject{{"received", hexText(m_received)},

@@ -1,6 +1,7 @@
 #include "cli/commands/SendCommand.h"
 
 #include "cli/commands/Session.h"
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
 
 #include <QJsonDocument>
@@ -19,9 +20,9 @@ void SendCommand::start()
         m_session.setGiveUpOnSilence(true);
         m_session.whenIdle([this] {
             m_session.takeErrors(); // answers to the connection's own queries
-            m_listening = QObject::connect(
-                &m_session.controller(), &DisplayController::displayEvent, &m_session,
-                [this](const SmartEvent& event) { onDisplayEvent(event); });
+            m_listening =
+                QObject::connect(&m_session.controller().pump(), &CommandPump::event, &m_session,
+                                 [this](const SmartEvent& event) { onDisplayEvent(event); });
             sendLine(0);
         });
     });
@@ -40,7 +41,7 @@ void SendCommand::sendLine(qsizetype index)
         return;
     }
     m_current = index;
-    m_session.controller().sendCustom(lines.at(index));
+    m_session.controller().pump().sendCustom(lines.at(index));
     m_session.whenIdle([this, index] { sendLine(index + 1); });
 }
 

@@ -1,9 +1,12 @@
 #include "cli/commands/Session.h"
-#include "controller/StoreKeys.h"
 
-#include "cli/commands/SettingsSnapshot.h"
+#include "cli/invocation/UserSettings.h"
 #include "cli/output/LogLine.h"
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
+#include "controller/PortList.h"
+#include "controller/TrafficLog.h"
 #include "discovery/PortScanner.h"
 
 #include <QCoreApplication>
@@ -43,13 +46,18 @@ Session::~Session() = default;
 
 bool Session::prepare(bool keepPolling, bool fullRefresh)
 {
-    m_snapshot = std::make_unique<SettingsSnapshot>();
-    if (!m_snapshot->isValid()) {
-        m_console.err(QStringLiteral("Keine Arbeitskopie der Einstellungen m\u00F6glich: ") +
-                      m_snapshot->errorText());
-        finish(ExitCode::displayFailed);
-        return false;
+    const ControllerSettings::Loaded loaded = readUserSettings();
+    // Said with -v: a damaged value falls back to its default, which may not be the line's.
+    if (m_invocation.verbose) {
+        for (const QString& problem : loaded.problems)
+            m_console.err(problem);
     }
+    ControllerSettings stored = loaded.settings;
+    m_lastPortPath = stored.lastPortPath;
+    stored.serial = m_invocation.applyTo(stored.serial);
+    // A one-shot run reports a lost line instead of waiting for the adapter.
+    stored.autoReconnect = false;
+    stored.pollingEnabled = stored.pollingEnabled && keepPolling;
     ControllerOptions options;
     options.connectAtStartup = false;
     options.watchHotplug = false;
@@ -59,49 +67,42 @@ bool Session::prepare(bool keepPolling, bool fullRefresh)
     // without asking udev about every device first.
     if (m_invocation.command != Invocation::Command::ports)
         options.scanner = std::make_shared<NoPorts>();
-    m_controller = std::make_unique<DisplayController>(m_snapshot->store(), options);
+    m_controller = std::make_unique<DisplayController>(stored, options);
     DisplayController& c = *m_controller;
-    // A one-shot run reports a lost line instead of waiting for the adapter.
-    c.setAutoReconnect(false);
-    if (!keepPolling)
-        c.setPollingEnabled(false);
-    c.setSettings(m_invocation.applyTo(c.settings()));
 
-    QObject::connect(&c, &DisplayController::logAppended, this, &Session::onLogAppended);
-    QObject::connect(&c, &DisplayController::queueChanged, this, &Session::scheduleIdleCheck);
-    QObject::connect(&c, &DisplayController::currentChanged, this, &Session::scheduleIdleCheck);
-    // The timeout's log entry follows the counter's change; look once it is there.
-    QObject::connect(&c, &DisplayController::timeoutsChanged, this,
-                     [this] { post([this] { checkSilence(); }); });
-    QObject::connect(&c, &DisplayController::connectionChanged, this,
+    QObject::connect(&c.log(), &TrafficLog::appended, this, &Session::onLogAppended);
+    QObject::connect(&c.pump(), &CommandPump::queueChanged, this, &Session::scheduleIdleCheck);
+    // The timeout's log entry is written by then; looked at from the event loop.
+    QObject::connect(&c.pump(), &CommandPump::finished, this, [this](const CommandResult& result) {
+        if (result.outcome == CommandResult::Outcome::timedOut)
+            post([this] { checkSilence(); });
+    });
+    QObject::connect(&c.line(), &LineSession::connectionChanged, this,
                      &Session::onConnectionChanged);
-    QObject::connect(&c, &DisplayController::displayEvent, this,
-                     [this](const SmartEvent& event) { m_reported.record(event); });
     return true;
 }
 
 void Session::connectLine(bool rawMode, std::function<void()> connected)
 {
     DisplayController& c = *m_controller;
-    const QString path =
-        m_invocation.port.value_or(m_snapshot->store().value(StoreKeys::lastPortPath).toString());
+    const QString path = m_invocation.port.value_or(m_lastPortPath);
     if (path.isEmpty()) {
         m_console.err(QStringLiteral(
-            "Keine Schnittstelle angegeben und keine zuletzt verbundene bekannt \u2013 mit -p "
+            "Keine Schnittstelle angegeben und keine zuletzt verbundene bekannt – mit -p "
             "angeben, z. B. -p /dev/ttyUSB0 oder -p simulator://smart."));
         finish(ExitCode::usage);
         return;
     }
     if (rawMode)
-        c.setRawMode(true);
-    c.setSelectedPath(path);
+        c.pump().setRawMode(true);
+    c.ports().select(path);
     m_connected = std::move(connected);
     c.connectLine();
 }
 
 void Session::onConnectionChanged()
 {
-    const ConnectionState& state = m_controller->connection();
+    const ConnectionState& state = m_controller->line().connection();
     if (m_connected && state.is(ConnectionState::Case::connected)) {
         m_lineWatched = true;
         // From the event loop: the controller is still in the middle of connecting.
@@ -141,25 +142,25 @@ void Session::checkIdle()
 {
     const DisplayController& c = *m_controller;
     // A lost line empties the queue too; that is no answer.
-    if (!m_idleThen || m_finishing || !c.connection().is(ConnectionState::Case::connected))
+    if (!m_idleThen || m_finishing || !c.line().connection().is(ConnectionState::Case::connected))
         return;
-    if (c.queue().isEmpty() && !c.current())
+    if (c.pump().isIdle())
         std::exchange(m_idleThen, nullptr)();
 }
 
 void Session::checkLine()
 {
     if (!m_lineWatched || m_finishing ||
-        m_controller->connection().is(ConnectionState::Case::connected))
+        m_controller->line().connection().is(ConnectionState::Case::connected))
         return;
     // The loss is the last error logged ("Verbindung zum Wandler abgerissen: …").
-    m_console.err(m_lastError.isEmpty() ? m_controller->connection().reason : m_lastError);
+    m_console.err(m_lastError.isEmpty() ? m_controller->line().connection().reason : m_lastError);
     finish(ExitCode::portFailed);
 }
 
 void Session::checkSilence()
 {
-    if (!m_giveUpOnSilence || m_finishing || m_controller->displayResponding())
+    if (!m_giveUpOnSilence || m_finishing || m_controller->line().hearsBytes())
         return;
     reportErrors(takeErrors());
     finish(ExitCode::displayFailed);
@@ -168,7 +169,7 @@ void Session::checkSilence()
 void Session::onLogAppended(int count)
 {
     // Copied first: whoever handles an entry may log more, or push old entries out.
-    const LogBuffer& log = m_controller->log();
+    const LogBuffer& log = m_controller->log().entries();
     QList<LogEntry> fresh;
     for (int i = std::max(0, log.size() - count); i < log.size(); ++i)
         fresh.append(log.at(i));
@@ -202,7 +203,7 @@ void Session::finish(int code)
         return;
     m_finishing = true;
     post([this, code] {
-        if (m_controller && m_controller->connection().is(ConnectionState::Case::connected))
+        if (m_controller && m_controller->line().connection().is(ConnectionState::Case::connected))
             m_controller->disconnectLine();
         QCoreApplication::exit(code);
     });

@@ -3,7 +3,6 @@
 #include "cli/invocation/ExitCode.h"
 #include "cli/invocation/Invocation.h"
 #include "cli/output/Console.h"
-#include "cli/output/ReportedValues.h"
 #include "controller/LogEntry.h"
 #include "process/TerminationSignals.h"
 #include "protocol/SmartEvent.h"
@@ -14,11 +13,11 @@
 #include <memory>
 
 class DisplayController;
-class SettingsSnapshot;
 
-// One run of the tool: the private copy of the settings, the controller on it, the
-// traffic log on stderr with -v, and the waits a command needs (the line idle, the
-// line lost). Everything happens on the event loop; nothing waits by spinning.
+// One run of the tool: the controller on the user's stored settings with this call's
+// options over them, the traffic log on stderr with -v, and the waits a command needs
+// (the line idle, the line lost). Everything happens on the event loop; nothing waits by
+// spinning.
 class Session : public QObject {
     Q_OBJECT
 
@@ -29,8 +28,8 @@ public:
     const Invocation& invocation() const { return m_invocation; }
     Console& console() { return m_console; }
 
-    // Builds the controller on a copy of the user's settings with this call's line
-    // options over them; no start-up connection, no hot-plug reactions, no
+    // Builds the controller on the user's stored settings (read, never written) with this
+    // call's line options over them; no start-up connection, no hot-plug reactions, no
     // reconnection. Polling stays as stored only when `keepPolling` is set. Connecting
     // asks for the prompt only, and for every value too with `fullRefresh`. Reports a
     // failure and ends the run.
@@ -53,10 +52,6 @@ public:
 
     // The traffic log on stderr; on with -v.
     void setLogOnStderr(bool on) { m_logOnStderr = on; }
-
-    // What the display has reported so far, by setting.
-    const ReportedValues& reported() const { return m_reported; }
-    void forgetReported() { m_reported.clear(); }
 
     // The texts of the first error entries logged since the last call.
     QStringList takeErrors() { return std::exchange(m_errors, {}); }
@@ -93,13 +88,11 @@ private:
 
     Invocation m_invocation;
     Console& m_console;
-    // Declared before the controller, which keeps a reference to its store.
-    std::unique_ptr<SettingsSnapshot> m_snapshot;
     std::unique_ptr<DisplayController> m_controller;
+    QString m_lastPortPath; // from the stored settings: used without -p
 
     TerminationSignals m_signals;
     std::function<void()> m_terminationHandler;
-    ReportedValues m_reported;
     std::function<void()> m_connected;
     QStringList m_errors;
     QString m_lastError;

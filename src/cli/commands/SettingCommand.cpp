@@ -2,7 +2,9 @@
 
 #include "cli/commands/Session.h"
 #include "cli/output/DisplayReport.h"
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
+#include "controller/RemoteDisplay.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,6 +14,11 @@ SettingCommand::SettingCommand(Session& session)
     , m_name(session.invocation().action ? settingName(session.invocation().action->setting)
                                          : session.invocation().settingName)
 {
+}
+
+SettingCommand::~SettingCommand()
+{
+    QObject::disconnect(m_listening);
 }
 
 void SettingCommand::start()
@@ -31,10 +38,21 @@ void SettingCommand::act()
     m_session.takeErrors();
     const auto& action = m_session.invocation().action;
     if (action) {
-        action->applyTo(m_session.controller());
+        action->applyTo(m_session.controller().display());
     } else {
-        m_session.forgetReported();
-        m_session.controller().send(SmartCommand::query(m_name));
+        // The answer to this very query, whatever the name: the display may know settings
+        // this program does not.
+        m_listening = QObject::connect(&m_session.controller().pump(), &CommandPump::finished,
+                                       &m_session, [this](const CommandResult& result) {
+                                           if (result.command.ticket != m_query)
+                                               return;
+                                           for (const SmartEvent& event : result.events) {
+                                               if (event.kind == SmartEvent::Kind::value &&
+                                                   event.name == m_name)
+                                                   m_answer = event.value;
+                                           }
+                                       });
+        m_query = m_session.controller().pump().send(SmartCommand::query(m_name));
     }
     m_session.whenIdle([this] { print(); });
 }
@@ -42,13 +60,13 @@ void SettingCommand::act()
 void SettingCommand::print()
 {
     const QStringList errors = m_session.takeErrors();
-    const QJsonValue value =
-        DisplayReport::value(m_session.controller(), m_session.reported(), m_name);
+    QJsonValue value = DisplayReport::value(m_session.controller().display().state(), m_name);
+    if (value.isNull() && m_answer && !settingNamed(m_name))
+        value = *m_answer;
     if (value.isNull()) {
         if (errors.isEmpty())
             m_session.console().err(
-                QStringLiteral("Das Display hat keinen Wert f\u00FCr \u201E%1\u201C gemeldet.")
-                    .arg(m_name));
+                QStringLiteral("Das Display hat keinen Wert für „%1“ gemeldet.").arg(m_name));
         m_session.reportErrors(errors);
         m_session.finish(ExitCode::displayFailed);
         return;

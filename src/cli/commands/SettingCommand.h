@@ -2,13 +2,16 @@
 
 #include "cli/commands/Command.h"
 
+#include <QMetaObject>
 #include <QString>
+#include <optional>
 
 // "get NAME" and "set NAME VALUE": once the connection's own queries are answered,
 // one query or one display action, then the setting's value as the display gave it.
 class SettingCommand final : public Command {
 public:
     explicit SettingCommand(Session& session);
+    ~SettingCommand() override;
     void start() override;
 
 private:
@@ -17,4 +20,7 @@ private:
 
     Session& m_session;
     QString m_name;
+    quint64 m_query = 0;             // the ticket of "get NAME"
+    std::optional<QString> m_answer; // what the display answered to it
+    QMetaObject::Connection m_listening;
 };

@@ -3,6 +3,7 @@
 #include "cli/commands/Session.h"
 #include "cli/output/DisplayReport.h"
 #include "controller/DisplayController.h"
+#include "controller/RemoteDisplay.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,28 +22,25 @@ void StatusCommand::start()
 void StatusCommand::print()
 {
     const QStringList errors = m_session.takeErrors();
-    const DisplayController& c = m_session.controller();
+    const DisplayState& state = m_session.controller().display().state();
     Console& console = m_session.console();
     if (m_session.invocation().json) {
         QJsonObject values;
         for (const QString& name : DisplayReport::statusNames())
-            values.insert(name, DisplayReport::value(c, m_session.reported(), name));
+            values.insert(name, DisplayReport::value(state, name));
         console.out(QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact)));
     } else {
         for (const QString& name : DisplayReport::statusNames()) {
-            const auto line =
-                DisplayReport::plainLine(name, DisplayReport::value(c, m_session.reported(), name));
+            const auto line = DisplayReport::plainLine(name, DisplayReport::value(state, name));
             if (line)
                 console.out(*line);
         }
     }
-    // Only values the display gave in this run count; the series is known from a stored
-    // default too, and counts only when the model number came.
+    // Only values the display told in this run count, the series among them (from the
+    // model number).
     QStringList missing;
     for (const QString& name : DisplayReport::statusNames()) {
-        const QString answeredBy =
-            name == DisplayReport::seriesName() ? settingName(DisplaySetting::modelNumber) : name;
-        if (!m_session.reported().contains(answeredBy))
+        if (DisplayReport::value(state, name).isNull())
             missing.append(name);
     }
     if (missing.isEmpty()) {
@@ -56,7 +54,7 @@ void StatusCommand::print()
         m_session.finish(ExitCode::success);
         return;
     }
-    console.err(QStringLiteral("Keine Antwort des Displays f\u00FCr %1 von %2 Werten: %3.")
+    console.err(QStringLiteral("Keine Antwort des Displays für %1 von %2 Werten: %3.")
                     .arg(missing.size())
                     .arg(DisplayReport::statusNames().size())
                     .arg(missing.join(QStringLiteral(", "))));

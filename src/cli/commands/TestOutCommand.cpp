@@ -2,6 +2,7 @@
 
 #include "cli/commands/Session.h"
 #include "controller/DisplayController.h"
+#include "controller/LineTester.h"
 
 namespace {
 
@@ -33,27 +34,29 @@ void TestOutCommand::start()
 
 void TestOutCommand::run()
 {
-    DisplayController& c = m_session.controller();
+    LineTester& tester = m_session.controller().tester();
     const Invocation& invocation = m_session.invocation();
-    c.setTestPattern(invocation.pattern.value_or(TestPattern::counterLine));
-    c.setTestInterval(invocation.interval.value_or(defaultInterval));
-    m_target = c.testSentCount() + m_count;
+    LineTester::TestOutput output = tester.testOutput();
+    output.pattern = invocation.pattern.value_or(TestPattern::counterLine);
+    output.interval = invocation.interval.value_or(defaultInterval);
+    tester.setTestOutput(output);
+    m_target = tester.testSentCount() + m_count;
     m_listening = QObject::connect(&m_session, &Session::entryAppended, &m_session,
                                    [this](const LogEntry& entry) {
                                        if (entry.kind == LogEntry::Kind::tx)
                                            m_session.console().out(entry.text);
                                    });
-    QObject::connect(&c, &DisplayController::testSentCountChanged, &m_session,
-                     [this] { onSentCountChanged(); });
-    QObject::connect(&c, &DisplayController::testRunningChanged, &m_session,
-                     [this] { onRunningChanged(); });
+    QObject::connect(&tester, &LineTester::testProgressChanged, &m_session, [this] {
+        onSentCountChanged();
+        onRunningChanged();
+    });
     m_session.takeErrors();
-    c.startTest();
+    tester.startTest();
 }
 
 void TestOutCommand::onSentCountChanged()
 {
-    if (m_session.controller().testSentCount() >= m_target)
+    if (m_session.controller().tester().testSentCount() >= m_target)
         QMetaObject::invokeMethod(
             &m_session, [this] { end(false); }, Qt::QueuedConnection);
 }
@@ -61,7 +64,7 @@ void TestOutCommand::onSentCountChanged()
 void TestOutCommand::onRunningChanged()
 {
     // Stopped by the controller itself: a write failed.
-    if (!m_session.controller().testRunning() && !m_ending)
+    if (!m_session.controller().tester().testRunning() && !m_ending)
         QMetaObject::invokeMethod(
             &m_session, [this] { end(true); }, Qt::QueuedConnection);
 }
@@ -71,7 +74,7 @@ void TestOutCommand::end(bool stoppedByItself)
     if (m_ending || m_session.isFinishing())
         return;
     m_ending = true;
-    m_session.controller().stopTest();
+    m_session.controller().tester().stopTest();
     const QStringList errors = m_session.takeErrors();
     if (stoppedByItself || !errors.isEmpty()) {
         m_session.reportErrors(errors);

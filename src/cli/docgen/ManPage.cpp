@@ -170,14 +170,14 @@ QString exitCodeMeaning(ExitCode code)
         return QStringLiteral("Erfolg.");
     case ExitCode::displayFailed:
         return QStringLiteral("Das Display meldet einen Fehler oder antwortet nicht rechtzeitig, "
-                              "ein Paket des Br\u00FCckentests kam nicht in Ordnung "
-                              "zur\u00FCck, oder doctor hat etwas gefunden.");
+                              "ein Paket des Brückentests kam nicht in Ordnung "
+                              "zurück, oder doctor hat etwas gefunden.");
     case ExitCode::usage:
         return QStringLiteral("Falscher Aufruf: unbekannter Befehl, unbekannte Option oder "
-                              "ung\u00FCltiger Wert.");
+                              "ungültiger Wert.");
     case ExitCode::portFailed:
-        return QStringLiteral("Die Schnittstelle l\u00E4sst sich nicht \u00F6ffnen oder ist "
-                              "w\u00E4hrend des Aufrufs abgerissen.");
+        return QStringLiteral("Die Schnittstelle lässt sich nicht öffnen oder ist "
+                              "während des Aufrufs abgerissen.");
     }
     return {};
 }

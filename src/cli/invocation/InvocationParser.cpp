@@ -7,7 +7,7 @@ namespace {
 
 using Command = Invocation::Command;
 
-const QString seeHelp = QStringLiteral(" \u2013 \u201Ebildwartctl --help\u201C zeigt alle.");
+const QString seeHelp = QStringLiteral(" – „bildwartctl --help“ zeigt alle.");
 
 struct GivenOption {
     const OptionDefinition* definition;
@@ -66,7 +66,7 @@ std::optional<QString> takeArguments(Invocation& invocation, const QStringList& 
         const QString& name = arguments.first();
         if (name.isEmpty() || hasControlCharacter(name) ||
             std::any_of(name.begin(), name.end(), [](QChar c) { return c.isSpace(); }))
-            return QStringLiteral("\u201E%1\u201C ist kein Name einer Einstellung.").arg(name);
+            return QStringLiteral("„%1“ ist kein Name einer Einstellung.").arg(name);
         invocation.settingName = name.toLower();
         return std::nullopt;
     }
@@ -82,7 +82,7 @@ std::optional<QString> takeArguments(Invocation& invocation, const QStringList& 
             // A line break inside one argument would put two commands on the line
             // under one prompt, and the handshake would lose count.
             if (line.contains(u'\r') || line.contains(u'\n'))
-                return QStringLiteral("Eine Befehlszeile enth\u00E4lt einen Zeilenumbruch \u2013 "
+                return QStringLiteral("Eine Befehlszeile enthält einen Zeilenumbruch – "
                                       "jede Zeile als eigenes Argument angeben.");
         }
         invocation.lines = arguments;
@@ -96,12 +96,12 @@ std::optional<QString> takeArguments(Invocation& invocation, const QStringList& 
             invocation.rawData = *bytes;
             return std::nullopt;
         }
-        return QStringLiteral("Ung\u00FCltige Hex-Eingabe: ") + arguments.first();
+        return QStringLiteral("Ungültige Hex-Eingabe: ") + arguments.first();
     case Command::doctor:
         if (arguments.isEmpty())
             return std::nullopt;
         if (invocation.port && *invocation.port != arguments.first())
-            return QStringLiteral("Zwei Ports angegeben: \u201E%1\u201C und \u201E%2\u201C.")
+            return QStringLiteral("Zwei Ports angegeben: „%1“ und „%2“.")
                 .arg(*invocation.port, arguments.first());
         if (arguments.first().isEmpty())
             return QStringLiteral("doctor braucht einen Pfad oder gar nichts.");
@@ -152,14 +152,14 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
         const QString spelling = (isShort ? QStringLiteral("-") : QStringLiteral("--")) + name;
         const OptionDefinition* definition = findOption(name, isShort);
         if (!definition)
-            return QStringLiteral("Unbekannte Option \u201E%1\u201C").arg(spelling) + seeHelp;
+            return QStringLiteral("Unbekannte Option „%1“").arg(spelling) + seeHelp;
         if (definition->takesValue() && !value) {
             if (i + 1 >= arguments.size())
-                return QStringLiteral("Option \u201E%1\u201C braucht einen Wert (%2).")
+                return QStringLiteral("Option „%1“ braucht einen Wert (%2).")
                     .arg(spelling, definition->valueName);
             value = arguments.at(++i);
         } else if (!definition->takesValue() && value) {
-            return QStringLiteral("Option \u201E%1\u201C nimmt keinen Wert.").arg(spelling);
+            return QStringLiteral("Option „%1“ nimmt keinen Wert.").arg(spelling);
         }
         options.append({definition, spelling, value.value_or(QString())});
         if (!definition->forFleet)
@@ -170,13 +170,13 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
         return QStringLiteral("Kein Befehl angegeben") + seeHelp;
     const CommandDefinition* command = findCommand(words.first());
     if (!command)
-        return QStringLiteral("Unbekannter Befehl \u201E%1\u201C").arg(words.first()) + seeHelp;
+        return QStringLiteral("Unbekannter Befehl „%1“").arg(words.first()) + seeHelp;
 
     Invocation invocation;
     invocation.command = command->command;
     for (const GivenOption& given : options) {
         if (!given.definition->appliesTo(command->command))
-            return QStringLiteral("Option \u201E%1\u201C gilt nicht f\u00FCr \u201E%2\u201C.")
+            return QStringLiteral("Option „%1“ gilt nicht für „%2“.")
                 .arg(given.spelling, command->name);
         if (auto error = given.definition->store(invocation, given.value))
             return *error;
@@ -184,17 +184,15 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
 
     const QStringList commandArguments = words.mid(1);
     if (commandArguments.size() < command->minArguments)
-        return QStringLiteral("\u201E%1\u201C braucht %2.").arg(command->name, command->synopsis) +
-               seeHelp;
+        return QStringLiteral("„%1“ braucht %2.").arg(command->name, command->synopsis) + seeHelp;
     if (command->maxArguments >= 0 && commandArguments.size() > command->maxArguments)
-        return QStringLiteral("Zu viele Argumente f\u00FCr \u201E%1\u201C: \u201E%2\u201C.")
+        return QStringLiteral("Zu viele Argumente für „%1“: „%2“.")
             .arg(command->name, commandArguments.at(command->maxArguments));
     if (auto error = takeArguments(invocation, commandArguments))
         return *error;
     if (invocation.targets && invocation.port)
-        return QStringLiteral(
-            "--targets und -p schlie\u00DFen sich aus: die Adressen stehen in der "
-            "Zieldatei.");
+        return QStringLiteral("--targets und -p schließen sich aus: die Adressen stehen in der "
+                              "Zieldatei.");
     if (invocation.parallel && !invocation.targets)
         return QStringLiteral("--parallel gilt nur mit --targets.");
     invocation.perTargetArguments = perTarget;
@@ -207,10 +205,10 @@ QString InvocationParser::helpText()
     constexpr qsizetype optionColumn = 32;
     constexpr qsizetype commandColumn = 10;
 
-    QString text = QStringLiteral(
-        "bildwartctl \u2013 SMART-Displays (QX/RX) \u00FCber RS-232 steuern und die Leitung "
-        "pr\u00FCfen\n\n"
-        "Aufruf: bildwartctl [OPTIONEN] BEFEHL [ARGUMENTE]\n\nBefehle:\n");
+    QString text =
+        QStringLiteral("bildwartctl – SMART-Displays (QX/RX) über RS-232 steuern und die Leitung "
+                       "prüfen\n\n"
+                       "Aufruf: bildwartctl [OPTIONEN] BEFEHL [ARGUMENTE]\n\nBefehle:\n");
     for (const CommandDefinition& command : commandTable()) {
         text += QStringLiteral("  ") + command.name;
         if (!command.synopsis.isEmpty())
@@ -243,18 +241,18 @@ QString InvocationParser::helpText()
 
     text += QStringLiteral(
         "\nDie Leitungseinstellungen und die zuletzt verbundene Schnittstelle kommen aus den\n"
-        "Einstellungen von Bildwart; Optionen gelten nur f\u00FCr diesen Aufruf, gespeichert wird "
+        "Einstellungen von Bildwart; Optionen gelten nur für diesen Aufruf, gespeichert wird "
         "nichts.\n"
-        "Ein Fehler steht als eine deutsche Zeile auf stderr; mit -v steht dar\u00FCber das\n"
+        "Ein Fehler steht als eine deutsche Zeile auf stderr; mit -v steht darüber das\n"
         "Verkehrsprotokoll mit allen Einzelheiten.\n\n"
-        "R\u00FCckgabewerte:\n"
+        "Rückgabewerte:\n"
         "  0  Erfolg\n"
         "  1  das Display meldet einen Fehler oder beantwortet nicht alles rechtzeitig,\n"
-        "     ein Paket des Br\u00FCckentests kam nicht in Ordnung zur\u00FCck,\n"
+        "     ein Paket des Brückentests kam nicht in Ordnung zurück,\n"
         "     doctor hat etwas gefunden,\n"
-        "     oder die Ausgabe lie\u00DF sich nicht schreiben\n"
+        "     oder die Ausgabe ließ sich nicht schreiben\n"
         "  2  falscher Aufruf\n"
-        "  3  die Schnittstelle l\u00E4sst sich nicht \u00F6ffnen, ist abgerissen oder nimmt\n"
+        "  3  die Schnittstelle lässt sich nicht öffnen, ist abgerissen oder nimmt\n"
         "     keine Daten mehr an\n"
         "  128+N  durch das Signal N beendet (Strg+C: 130), nachdem die Schnittstelle\n"
         "     geschlossen wurde\n");

@@ -26,7 +26,7 @@ QList<Command> fleetCommands()
 
 QString invalid(const QString& option, const QString& value, const QString& expected)
 {
-    return QStringLiteral("Ung\u00FCltiger Wert \u201E%1\u201C f\u00FCr --%2 \u2013 erwartet %3.")
+    return QStringLiteral("Ungültiger Wert „%1“ für --%2 – erwartet %3.")
         .arg(value, option, expected);
 }
 
@@ -91,7 +91,7 @@ std::optional<QString> checked(bool ok, const QString& option, const QString& va
 
 QString durationExpected()
 {
-    return QStringLiteral("Sekunden \u00FCber 0 bis h\u00F6chstens %1").arg(number(maxSeconds));
+    return QStringLiteral("Sekunden über 0 bis höchstens %1").arg(number(maxSeconds));
 }
 
 QList<OptionDefinition> buildOptionTable()
@@ -101,7 +101,7 @@ QList<OptionDefinition> buildOptionTable()
         {"port",
          u'p',
          "PFAD",
-         "Schnittstelle: Ger\u00E4tepfad, /dev/serial/by-id/\u2026, simulator://smart\n"
+         "Schnittstelle: Gerätepfad, /dev/serial/by-id/…, simulator://smart\n"
          "oder simulator://loopback (Vorgabe: die zuletzt verbundene)",
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
@@ -135,7 +135,7 @@ QList<OptionDefinition> buildOptionTable()
         {"parity",
          {},
          "none|even|odd",
-         "Parit\u00E4t",
+         "Parität",
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.parity = caseNamed(v, allCases(S::Parity{}), &rawValue);
@@ -172,7 +172,7 @@ QList<OptionDefinition> buildOptionTable()
         {"timeout",
          {},
          "SEKUNDEN",
-         "wie lange das Display f\u00FCr seine Antwort bekommt",
+         "wie lange das Display für seine Antwort bekommt",
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.responseTimeout = seconds(v, S::minResponseTimeout, S::maxResponseTimeout);
@@ -192,7 +192,7 @@ QList<OptionDefinition> buildOptionTable()
         {"targets",
          {},
          "DATEI",
-         "den Befehl f\u00FCr jedes Display in DATEI ausf\u00FChren: eine Adresse je Zeile,\n"
+         "den Befehl für jedes Display in DATEI ausführen: eine Adresse je Zeile,\n"
          "dahinter wahlweise ein Name; # leitet einen Kommentar ein",
          fleetCommands(),
          [](Invocation& i, const QString& v) -> std::optional<QString> {
@@ -225,8 +225,8 @@ QList<OptionDefinition> buildOptionTable()
         {"verbose",
          u'v',
          {},
-         "Verkehrsprotokoll auf stderr: \u2192 gesendet, \u2190 empfangen,\n"
-         "\u2139\uFE0E Hinweis, \u26A0\uFE0E Fehler, \u26A1\uFE0E am Ger\u00E4t ge\u00E4ndert",
+         "Verkehrsprotokoll auf stderr: → gesendet, ← empfangen,\n"
+         "ℹ\uFE0E Hinweis, ⚠\uFE0E Fehler, ⚡\uFE0E am Gerät geändert",
          {},
          [](Invocation& i, const QString&) -> std::optional<QString> {
              i.verbose = true;
@@ -277,7 +277,7 @@ QList<OptionDefinition> buildOptionTable()
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.pattern = caseNamed(v, allTestPatterns(), &rawValue);
              return checked(i.pattern.has_value(), "pattern", v,
-                            "einen der Namen unter \u201ETestmuster\u201C");
+                            "einen der Namen unter „Testmuster“");
          }},
         {"interval",
          {},
@@ -300,7 +300,7 @@ QList<OptionDefinition> buildOptionTable()
         {"loopback",
          {},
          {},
-         "simulate: Br\u00FCckenstecker statt Display (jedes Byte zur\u00FCck)",
+         "simulate: Brückenstecker statt Display (jedes Byte zurück)",
          {Command::simulate},
          [](Invocation& i, const QString&) -> std::optional<QString> {
              i.loopback = true;
@@ -324,7 +324,7 @@ QList<OptionDefinition> buildOptionTable()
 QString statusHelp()
 {
     const QList<SettingInfo>& settings = displaySettings();
-    return QStringLiteral("verbinden, alle Werte abfragen und ausgeben (%1 \u2026 %2, series)")
+    return QStringLiteral("verbinden, alle Werte abfragen und ausgeben (%1 … %2, series)")
         .arg(settings.first().name, settings.last().name);
 }
 
@@ -339,14 +339,14 @@ QString setHelp()
     QString input;
     for (const SettingInfo& row : displaySettings()) {
         if (row.kind == SettingKind::level)
-            levels.append(row.name + QStringLiteral(" 0\u2026100|+N|-N"));
+            levels.append(row.name + QStringLiteral(" 0…100|+N|-N"));
         else if (row.kind == SettingKind::toggle)
             toggles.append(row.name);
         else if (row.kind == SettingKind::input)
-            input = row.name + u' ' + InputSource::all().first().id + u'\u2026' +
+            input = row.name + u' ' + InputSource::all().first().id + u'…' +
                     InputSource::all().last().id;
     }
-    return QStringLiteral("eine Einstellung \u00E4ndern und den neuen Wert ausgeben:\n") +
+    return QStringLiteral("eine Einstellung ändern und den neuen Wert ausgeben:\n") +
            QStringLiteral("power ") + powerWords.join(u'|') + QStringLiteral(", ") + input +
            QStringLiteral(",\n") + levels.join(QStringLiteral(", ")) + QStringLiteral(",\n") +
            toggles.join(u'|') + QStringLiteral(" on|off");
@@ -372,23 +372,23 @@ const QList<CommandDefinition>& commandTable()
         {"status", Command::status, {}, statusHelp(), 0, 0},
         {"get", Command::get, "NAME", "einen Wert abfragen, z. B. get volume", 1, 1},
         {"set", Command::set, "NAME WERT", setHelp(), 2, 2},
-        {"send", Command::send, "ZEILE\u2026",
+        {"send", Command::send, "ZEILE…",
          "freie Befehlszeilen nacheinander senden und jede Antwortzeile ausgeben", 1, -1},
         {"raw", Command::raw, "[--hex] DATEN",
          "Rohdaten senden (Text mit Zeilenende, Hex-Bytes genau so) und ausgeben,\n"
-         "was innerhalb der Antwortzeit zur\u00FCckkommt",
+         "was innerhalb der Antwortzeit zurückkommt",
          1, 1},
         {"monitor", Command::monitor, "[--duration SEKUNDEN]",
          "verbinden und das Verkehrsprotokoll live ausgeben, auch #name=wert-Meldungen", 0, 0},
         {"loopback", Command::loopback, "[--count N] [--size BYTES]",
-         "Br\u00FCckenstecker-Test (Pin 2 an Pin 3): fehlerhafte Pakete, Summe, Laufzeiten", 0, 0},
+         "Brückenstecker-Test (Pin 2 an Pin 3): fehlerhafte Pakete, Summe, Laufzeiten", 0, 0},
         {"testout", Command::testout, "[--pattern NAME] [--count N] [--interval SEKUNDEN]",
-         "Testausgabe f\u00FCr ein Terminalprogramm am anderen Ende", 0, 0},
+         "Testausgabe für ein Terminalprogramm am anderen Ende", 0, 0},
         {"simulate", Command::simulate, "[--series qx|rx] [--loopback] [--link PFAD]",
          "virtuelles Display auf einem Pseudo-Terminal bis Strg+C oder SIGTERM", 0, 0},
         {"doctor", Command::doctor, "[PORT]",
-         "sagen, warum eine Schnittstelle nicht geht und was hilft: f\u00FCr jeden Port\n"
-         "und jeden Wandler ohne Port, oder nur f\u00FCr PORT; R\u00FCckgabewert 1, wenn\n"
+         "sagen, warum eine Schnittstelle nicht geht und was hilft: für jeden Port\n"
+         "und jeden Wandler ohne Port, oder nur für PORT; Rückgabewert 1, wenn\n"
          "etwas gefunden wurde",
          0, 1},
     };

@@ -1,14 +1,13 @@
 #include "cli/invocation/SetAction.h"
 
-#include "controller/DisplayController.h"
+#include "controller/RemoteDisplay.h"
+#include "protocol/CommandLine.h"
 #include "protocol/InputSource.h"
 
-#include <QRegularExpression>
+#include <QCoreApplication>
+#include <cstdlib>
 
 namespace {
-
-// Volume and brightness are percentages; a step beyond the whole range means a typo.
-constexpr qint64 maxLevel = 100;
 
 // What scripts may write instead of the power state's own, longer name.
 QString powerShortName()
@@ -40,8 +39,7 @@ std::variant<SetAction, QString> parsePower(const QString& value)
             return SetAction{.setting = DisplaySetting::power, .power = state};
         words.append(rawValue(state));
     }
-    return QStringLiteral("\u201E%1\u201C ist kein Betriebszustand \u2013 m\u00F6glich: %2.")
-        .arg(value, joined(words));
+    return QStringLiteral("„%1“ ist kein Betriebszustand – möglich: %2.").arg(value, joined(words));
 }
 
 std::variant<SetAction, QString> parseInput(const QString& value)
@@ -52,29 +50,33 @@ std::variant<SetAction, QString> parseInput(const QString& value)
             return SetAction{.setting = DisplaySetting::input, .input = value};
         ids.append(source.id);
     }
-    return QStringLiteral("\u201E%1\u201C ist kein Eingang \u2013 m\u00F6glich: %2.")
-        .arg(value, joined(ids));
+    return QStringLiteral("„%1“ ist kein Eingang – möglich: %2.").arg(value, joined(ids));
 }
 
 std::variant<SetAction, QString> parseLevel(DisplaySetting setting, const QString& value)
 {
-    static const QRegularExpression form(QStringLiteral("^([+-]?)([0-9]{1,3})$"));
-    const QRegularExpressionMatch match = form.match(value);
-    const qint64 number = match.hasMatch() ? match.captured(2).toLongLong() : -1;
-    if (number < 0 || number > maxLevel)
-        return QStringLiteral("\u201E%1\u201C ist kein Wert f\u00FCr %2 \u2013 erwartet 0 bis 100, "
-                              "+N oder -N.")
-            .arg(value, settingName(setting));
-    if (match.captured(1).isEmpty())
-        return SetAction{.setting = setting, .level = number};
-    return SetAction{.setting = setting, .step = match.captured(1) == u"-" ? -number : number};
+    // A level within the range, or a step no wider than it: anything else is a typo.
+    const LevelRange range = info(setting).range;
+    const bool relative = value.startsWith(u'+') || value.startsWith(u'-');
+    const auto number = readWholeLevel(value);
+    const bool fits = number && (relative ? std::abs(*number) <= range.maximum - range.minimum
+                                          : range.contains(double(*number)));
+    if (!fits)
+        return QCoreApplication::translate("SetAction",
+                                           "„%1“ ist kein Wert für %2 – erwartet %3 bis %4, +N "
+                                           "oder -N.")
+            .arg(value, settingName(setting))
+            .arg(range.minimum)
+            .arg(range.maximum);
+    if (!relative)
+        return SetAction{.setting = setting, .level = *number};
+    return SetAction{.setting = setting, .step = *number};
 }
 
 std::variant<SetAction, QString> parseToggle(DisplaySetting setting, const QString& value)
 {
     if (value != u"on" && value != u"off")
-        return QStringLiteral(
-                   "\u201E%1\u201C ist kein Wert f\u00FCr %2 \u2013 erwartet on oder off.")
+        return QStringLiteral("„%1“ ist kein Wert für %2 – erwartet on oder off.")
             .arg(value, settingName(setting));
     return SetAction{.setting = setting, .on = value == u"on"};
 }
@@ -97,7 +99,7 @@ std::variant<SetAction, QString> SetAction::parse(const QString& name, const QSt
     const auto setting =
         lower == powerShortName() ? std::optional(DisplaySetting::power) : settingNamed(lower);
     if (!setting || !info(*setting).writable())
-        return QStringLiteral("Unbekannte Einstellung \u201E%1\u201C \u2013 m\u00F6glich: %2.")
+        return QStringLiteral("Unbekannte Einstellung „%1“ – möglich: %2.")
             .arg(name, joined(writableNames()));
     const QString word = value.toLower();
     switch (info(*setting).kind) {
@@ -114,24 +116,24 @@ std::variant<SetAction, QString> SetAction::parse(const QString& name, const QSt
     return parseToggle(*setting, word);
 }
 
-void SetAction::applyTo(DisplayController& controller) const
+void SetAction::applyTo(RemoteDisplay& display) const
 {
     switch (info(setting).kind) {
     case SettingKind::powerState:
-        controller.setPower(power);
+        display.setPower(power);
         return;
     case SettingKind::input:
-        controller.setInput(input);
+        display.setInput(input);
         return;
     case SettingKind::level:
         if (step)
-            controller.stepLevel(setting, *step);
+            display.stepLevel(setting, *step);
         else
-            controller.setLevel(setting, double(level));
+            display.setLevel(setting, double(level));
         return;
     case SettingKind::toggle:
     case SettingKind::text:
-        controller.setSwitch(setting, on);
+        display.setSwitch(setting, on);
         return;
     }
 }

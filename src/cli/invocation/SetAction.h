@@ -7,7 +7,7 @@
 #include <optional>
 #include <variant>
 
-class DisplayController;
+class RemoteDisplay;
 
 // One display action of "set NAME VALUE", checked before any line is opened, so that
 // a typing error never reaches the display.
@@ -25,6 +25,6 @@ struct SetAction {
     // setting's name, or "power" for short.
     static std::variant<SetAction, QString> parse(const QString& name, const QString& value);
 
-    // Hands the action to the controller's display action for its setting.
-    void applyTo(DisplayController& controller) const;
+    // Hands the action to the display's action for its setting.
+    void applyTo(RemoteDisplay& display) const;
 };

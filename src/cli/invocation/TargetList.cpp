@@ -30,9 +30,8 @@ std::variant<QList<Target>, QString> TargetList::parse(const QString& text)
         const QString address = blank < 0 ? line : line.first(blank);
         const QString name = blank < 0 ? QString() : line.mid(blank).trimmed();
         if (!isAddress(address))
-            return QStringLiteral(
-                       "Zeile %1: \u201E%2\u201C ist keine Adresse \u2013 erwartet z. B. "
-                       "%3 oder /dev/ttyUSB0.")
+            return QStringLiteral("Zeile %1: „%2“ ist keine Adresse – erwartet z. B. "
+                                  "%3 oder /dev/ttyUSB0.")
                 .arg(number + 1)
                 .arg(address, NetworkAddress::examples());
         targets.append({address, name});

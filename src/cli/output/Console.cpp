@@ -51,6 +51,6 @@ void Console::err(const QString& line)
 
 QString Console::outputErrorText() const
 {
-    return QStringLiteral("Die Ausgabe lie\u00DF sich nicht schreiben: ") +
+    return QStringLiteral("Die Ausgabe ließ sich nicht schreiben: ") +
            systemErrorText(m_outputError);
 }

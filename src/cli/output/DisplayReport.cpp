@@ -1,21 +1,29 @@
 #include "cli/output/DisplayReport.h"
 
-#include "cli/output/ReportedValues.h"
-#include "controller/DisplayController.h"
+#include "controller/values/DisplayState.h"
 
 #include <QLocale>
 
 namespace {
 
-QJsonValue toJson(const DisplayState::Value& value)
+// A setting's value as told on this run's line, typed for JSON.
+QJsonValue told(const DisplayState& state, DisplaySetting setting)
 {
-    if (const bool* on = std::get_if<bool>(&value))
-        return *on;
-    if (const double* number = std::get_if<double>(&value))
-        return *number;
-    if (const QString* text = std::get_if<QString>(&value))
-        return *text;
-    return QJsonValue::Null;
+    if (state.standing(setting) != DisplayState::Standing::live)
+        return QJsonValue::Null;
+    switch (info(setting).kind) {
+    case SettingKind::level:
+        if (const auto level = state.level(setting))
+            return *level;
+        return QJsonValue::Null;
+    case SettingKind::toggle:
+        return state.toggle(setting).value_or(false);
+    case SettingKind::powerState:
+    case SettingKind::input:
+    case SettingKind::text:
+        break;
+    }
+    return state.knowledge(setting).value.value_or(QString());
 }
 
 } // namespace
@@ -29,17 +37,18 @@ QStringList DisplayReport::statusNames()
     return names;
 }
 
-QJsonValue DisplayReport::value(const DisplayController& controller, const ReportedValues& reported,
-                                const QString& name)
+QJsonValue DisplayReport::value(const DisplayState& state, const QString& name)
 {
-    if (name == seriesName())
-        return rawValue(controller.series());
-    if (!reported.contains(name))
-        return QJsonValue::Null;
-    if (const auto setting = settingNamed(name))
-        return toJson(controller.display().value(*setting));
-    const auto text = reported.value(name);
-    return text ? QJsonValue(*text) : QJsonValue(QJsonValue::Null);
+    if (name == seriesName()) {
+        // Known only from the model number this display told.
+        const auto series =
+            state.standing(DisplaySetting::modelNumber) == DisplayState::Standing::live
+                ? state.series()
+                : std::nullopt;
+        return series ? QJsonValue(rawValue(*series)) : QJsonValue(QJsonValue::Null);
+    }
+    const auto setting = settingNamed(name);
+    return setting ? told(state, *setting) : QJsonValue(QJsonValue::Null);
 }
 
 std::optional<QString> DisplayReport::plainLine(const QString& name, const QJsonValue& value)

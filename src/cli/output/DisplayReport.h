@@ -5,8 +5,7 @@
 #include <QStringList>
 #include <optional>
 
-class DisplayController;
-class ReportedValues;
+class DisplayState;
 
 // The display's values as the tool prints them: numbers as JSON numbers, the switches
 // as booleans, values the display has not reported as null; plain output is one
@@ -19,11 +18,10 @@ public:
     // series.
     static QStringList statusNames();
 
-    // The controller's picture for the settings it keeps, the reported text for any
-    // other name; null while the display has not reported the setting. The series is
-    // always known (recognised from the model number, or the stored one).
-    static QJsonValue value(const DisplayController& controller, const ReportedValues& reported,
-                            const QString& name);
+    // What this run's display told for the setting; null for anything it did not tell (on
+    // this line) and for names that are no setting. The series is known only from the
+    // model number it told.
+    static QJsonValue value(const DisplayState& state, const QString& name);
 
     // "volume=30"; nothing for null.
     static std::optional<QString> plainLine(const QString& name, const QJsonValue& value);

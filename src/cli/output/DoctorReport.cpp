@@ -15,7 +15,7 @@ QStringList plainLines(const QList<PortReport>& reports)
         const bool titled = !facts.title.isEmpty() && !facts.port.contains(facts.title);
         lines.append(titled ? facts.port + QStringLiteral(" (") + facts.title + u')' : facts.port);
         if (report.findings.isEmpty())
-            lines.append(QStringLiteral("  keine Auff\u00E4lligkeiten"));
+            lines.append(QStringLiteral("  keine Auffälligkeiten"));
         for (const Finding& finding : report.findings) {
             lines.append(QStringLiteral("  ") + label(finding.severity) + QStringLiteral(" [") +
                          finding.id + QStringLiteral("]: ") + finding.text);

@@ -1,17 +1,15 @@
 #include "controller/values/CommandQueue.h"
 
-void CommandQueue::add(SmartCommand command)
+#include "protocol/CommandLine.h"
+
+std::optional<SmartCommand> CommandQueue::add(SmartCommand command)
 {
-    if (SmartCommand::isSet(command.text)) {
-        if (const auto name = SmartCommand::settingName(command.text)) {
-            for (qsizetype i = m_waiting.size() - 1; i >= 0; --i) {
-                const QString& queued = m_waiting[i].text;
-                if (SmartCommand::isSet(queued) && SmartCommand::settingName(queued) == name) {
-                    m_waiting[i] = std::move(command);
-                    return;
-                }
-            }
+    if (const auto name = CommandLine::settingWritten(command.text)) {
+        for (qsizetype i = m_waiting.size() - 1; i >= 0; --i) {
+            if (CommandLine::settingWritten(m_waiting[i].text) == name)
+                return std::exchange(m_waiting[i], std::move(command));
         }
     }
     m_waiting.append(std::move(command));
+    return std::nullopt;
 }

@@ -3,6 +3,7 @@
 #include "protocol/SmartCommand.h"
 
 #include <QList>
+#include <optional>
 
 // The commands waiting for the line, oldest first. A plain value without I/O; the
 // controller's pump takes from it one command at a time.
@@ -11,8 +12,8 @@ public:
     // Appends the command. A "set" command instead takes the place of a waiting "set"
     // command of the same setting (searched newest first), so that dragging a slider
     // leaves one command per setting with the latest value. The command on the line is
-    // never in the queue and so never replaced.
-    void add(SmartCommand command);
+    // never in the queue and so never replaced. Returns the command it replaced.
+    std::optional<SmartCommand> add(SmartCommand command);
     // The oldest command; the queue must not be empty.
     SmartCommand takeFirst() { return m_waiting.takeFirst(); }
     void clear() { m_waiting.clear(); }

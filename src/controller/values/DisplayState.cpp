@@ -1,126 +1,148 @@
 #include "controller/values/DisplayState.h"
 
-#include <QLocale>
-#include <cmath>
+#include "protocol/CommandLine.h"
 
-namespace {
-
-// A decimal number in C-locale syntax, the whole text; nothing for anything else.
-std::optional<double> readNumber(const QString& text)
+QString levelText(double level)
 {
-    if (text.isEmpty() || text.front().isSpace())
-        return std::nullopt;
-    bool ok = false;
-    const double number = QLocale::c().toDouble(text, &ok);
-    // "nan" and "inf" read as numbers, but no slider can show them.
-    if (!ok || !std::isfinite(number))
-        return std::nullopt;
-    return number;
+    return QString::number(level, 'g', 15);
 }
 
-// The field of a switch or a level, for the state and for a read-only state alike.
-template <typename State>
-auto& toggleIn(State& state, DisplaySetting setting)
+const SettingKnowledge& DisplayState::knowledge(DisplaySetting setting) const
 {
-    switch (setting) {
-    case DisplaySetting::mute:
-        return state.mute;
-    case DisplaySetting::micMute:
-        return state.micMute;
-    case DisplaySetting::videoFreeze:
-        return state.videoFreeze;
-    case DisplaySetting::screenShade:
-        return state.screenShade;
-    default:
-        return state.stateReporting;
+    return m_settings[std::size_t(setting)];
+}
+
+DisplayState::Standing DisplayState::standing(DisplaySetting setting) const
+{
+    const SettingKnowledge& known = knowledge(setting);
+    if (!known.value)
+        return Standing::unknown;
+    return m_connection != 0 && known.connection == m_connection ? Standing::live
+                                                                 : Standing::lastKnown;
+}
+
+std::optional<QString> DisplayState::shown(DisplaySetting setting) const
+{
+    const SettingKnowledge& known = knowledge(setting);
+    return known.wanted ? known.wanted : known.value;
+}
+
+std::optional<PowerState> DisplayState::power() const
+{
+    const auto word = shown(DisplaySetting::power);
+    return word ? powerStateFromRaw(*word) : std::nullopt;
+}
+
+std::optional<QString> DisplayState::input() const
+{
+    return shown(DisplaySetting::input);
+}
+
+std::optional<double> DisplayState::level(DisplaySetting setting) const
+{
+    const auto number = shown(setting);
+    return number ? readLevel(*number) : std::nullopt;
+}
+
+std::optional<bool> DisplayState::toggle(DisplaySetting setting) const
+{
+    const auto word = shown(setting);
+    if (!word)
+        return std::nullopt;
+    return *word == u"on";
+}
+
+std::optional<QString> DisplayState::text(DisplaySetting setting) const
+{
+    return knowledge(setting).value;
+}
+
+std::optional<DisplaySeries> DisplayState::series() const
+{
+    const auto model = text(DisplaySetting::modelNumber);
+    return model ? detectSeries(*model) : std::nullopt;
+}
+
+std::optional<SettingKnowledge> DisplayState::newest() const
+{
+    std::optional<SettingKnowledge> newest;
+    for (const SettingKnowledge& known : m_settings) {
+        if (known.value && (!newest || known.confirmedAt > newest->confirmedAt))
+            newest = known;
     }
+    return newest;
 }
 
-template <typename State>
-auto& levelIn(State& state, DisplaySetting setting)
-{
-    return setting == DisplaySetting::volume ? state.volume : state.brightness;
-}
-
-} // namespace
-
-std::optional<DisplaySeries> DisplayState::apply(const QString& name, const QString& value,
-                                                 bool fromQuery, TimePoint now)
+bool DisplayState::apply(const QString& name, const QString& value, ValueSource source,
+                         bool fromQuery, TimePoint now, const QDateTime& when, const QString& line)
 {
     const auto setting = settingNamed(name);
     if (!setting)
-        return std::nullopt;
+        return false;
     const SettingKind kind = info(*setting).kind;
-    if (fromQuery && kind == SettingKind::level && now < levelQueriesIgnoredUntil)
-        return std::nullopt;
+    if (fromQuery && kind == SettingKind::level && now < m_levelQueriesIgnoredUntil)
+        return false;
 
-    const QString lower = value.toLower();
-    switch (kind) {
-    case SettingKind::powerState:
-        power = powerStateFromRaw(lower);
-        break;
-    case SettingKind::input:
-        input = lower;
-        break;
-    case SettingKind::level:
-        if (const auto number = readNumber(lower))
-            level(*setting) = *number;
-        break;
-    case SettingKind::toggle:
-        toggle(*setting) = lower == u"on";
-        break;
-    case SettingKind::text:
-        switch (*setting) {
-        case DisplaySetting::modelNumber:
-            modelNumber = value;
-            return detectSeries(value);
-        case DisplaySetting::serialNumber:
-            serialNumber = value;
-            break;
-        case DisplaySetting::partNumber:
-            partNumber = value;
-            break;
-        default:
-            firmware = value;
-            break;
+    QString told = kind == SettingKind::text ? value : value.toLower();
+    if (kind == SettingKind::level) {
+        const auto number = readLevel(told);
+        if (!number)
+            return false;
+        told = levelText(*number);
+    } else if (kind == SettingKind::toggle) {
+        // Anything but "on" switches off, as the display means it.
+        told = told == u"on" ? QStringLiteral("on") : QStringLiteral("off");
+    }
+
+    if (*setting == DisplaySetting::serialNumber) {
+        const auto& known = knowledge(*setting).value;
+        if (known && *known != told) {
+            // Another display behind the line: what the old one told no longer holds. What
+            // this connection told already (the model number comes first) is the new one's.
+            for (SettingKnowledge& other : m_settings) {
+                if (other.connection != m_connection || m_connection == 0) {
+                    other.value.reset();
+                    other.failure.reset();
+                }
+            }
         }
-        break;
     }
-    return std::nullopt;
+
+    SettingKnowledge& known = at(*setting);
+    known.value = told;
+    known.source = source;
+    known.confirmedAt = when;
+    known.line = line;
+    known.connection = m_connection;
+    // The display's answer to our own command is the truth the control waited for.
+    if (source == ValueSource::echo)
+        known.wanted.reset();
+    return true;
 }
 
-bool& DisplayState::toggle(DisplaySetting setting)
+void DisplayState::commandQueued(DisplaySetting setting, const std::optional<QString>& wanted)
 {
-    return toggleIn(*this, setting);
+    SettingKnowledge& known = at(setting);
+    ++known.pending;
+    known.failure.reset();
+    if (wanted)
+        known.wanted = wanted;
 }
 
-double& DisplayState::level(DisplaySetting setting)
+void DisplayState::commandEnded(DisplaySetting setting, const std::optional<QString>& failure)
 {
-    return levelIn(*this, setting);
+    SettingKnowledge& known = at(setting);
+    known.pending = std::max(0, known.pending - 1);
+    if (failure)
+        known.failure = failure;
+    if (known.pending == 0)
+        known.wanted.reset();
 }
 
-DisplayState::Value DisplayState::value(DisplaySetting setting) const
+void DisplayState::dropPending()
 {
-    switch (info(setting).kind) {
-    case SettingKind::powerState:
-        return power ? Value(rawValue(*power)) : Value();
-    case SettingKind::input:
-        return input ? Value(*input) : Value();
-    case SettingKind::level:
-        return levelIn(*this, setting);
-    case SettingKind::toggle:
-        return toggleIn(*this, setting);
-    case SettingKind::text:
-        break;
-    }
-    switch (setting) {
-    case DisplaySetting::modelNumber:
-        return modelNumber;
-    case DisplaySetting::serialNumber:
-        return serialNumber;
-    case DisplaySetting::partNumber:
-        return partNumber;
-    default:
-        return firmware;
+    for (SettingKnowledge& known : m_settings) {
+        known.pending = 0;
+        known.wanted.reset();
     }
 }

@@ -313,7 +313,7 @@ private:
     {
         static const QStringList labels{QStringLiteral("Baudrate"),
                                         QStringLiteral("Datenbits"),
-                                        QStringLiteral("Parit\u00E4t"),
+                                        QStringLiteral("Parität"),
                                         QStringLiteral("Stoppbits"),
                                         QStringLiteral("Flusssteuerung"),
                                         QStringLiteral("DTR"),
@@ -332,8 +332,7 @@ private:
         const QString what = settingLabel(reinterpret_cast<std::uintptr_t>(data));
         self->report([&](NetworkMailbox& box) {
             box.notices.append(
-                QStringLiteral(
-                    "Das Gateway hat die Einstellung \u201E%1\u201C nicht best\u00E4tigt (%2).")
+                QStringLiteral("Das Gateway hat die Einstellung „%1“ nicht bestätigt (%2).")
                     .arg(what, QString::fromUtf8(gensio_err_to_str(error))));
         });
     }

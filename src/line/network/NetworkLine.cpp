@@ -66,7 +66,7 @@ NetworkLine::NetworkLine(NetworkAddress address, QString entered, SerialSettings
     m_connectTimeout.setSingleShot(true);
     QObject::connect(&m_connectTimeout, &QTimer::timeout, &m_connectTimeout, [this] {
         finishOpen(SerialPortError::connectFailed(
-            m_entered, QStringLiteral("Keine Antwort von %1 nach %2 s \u2013 ist das Gateway "
+            m_entered, QStringLiteral("Keine Antwort von %1 nach %2 s – ist das Gateway "
                                       "eingeschaltet und im Netz?")
                            .arg(m_address.hostAndPort())
                            .arg(connectTimeoutMs / 1000)));
@@ -239,12 +239,12 @@ SerialPortError NetworkLine::failure(int error) const
     const QString where = m_address.hostAndPort();
     QString text;
     if (isRefusedError(error))
-        text = QStringLiteral("%1 lehnt die Verbindung ab \u2013 lauscht dort ein Gateway oder "
+        text = QStringLiteral("%1 lehnt die Verbindung ab – lauscht dort ein Gateway oder "
                               "ser2net auf diesem Port?")
                    .arg(where);
     else if (isUnreachableError(error))
-        text = QStringLiteral("%1 ist nicht erreichbar (kein Weg dorthin) \u2013 Netz und Adresse "
-                              "pr\u00FCfen.")
+        text = QStringLiteral("%1 ist nicht erreichbar (kein Weg dorthin) – Netz und Adresse "
+                              "prüfen.")
                    .arg(where);
     else
         text = QStringLiteral("Verbindung zu %1 fehlgeschlagen: %2")
@@ -260,11 +260,10 @@ SerialPortError NetworkLine::nameFailure(int error) const
                             : QStringLiteral("lässt sich gerade nicht auflösen (%1)")
                                   .arg(QString::fromLocal8Bit(::gai_strerror(error)));
     return SerialPortError::connectFailed(
-        m_entered,
-        QStringLiteral("Der Name \u201E%1\u201C (Port %2) %3 \u2013 Adresse pr\u00FCfen.")
-            .arg(m_address.host)
-            .arg(m_address.port)
-            .arg(why));
+        m_entered, QStringLiteral("Der Name „%1“ (Port %2) %3 – Adresse prüfen.")
+                       .arg(m_address.host)
+                       .arg(m_address.port)
+                       .arg(why));
 }
 
 QString NetworkLine::lossReason(int error) const

@@ -58,7 +58,7 @@ struct Connected : With<DashboardView> {
     Connected()
     {
         view.resize(900, 800);
-        controller->setPollingEnabled(false);
+        setPolling(false, 5);
         connect(promptOnly);
     }
     // The command an action sent (the controller may ask for the new value after it).
@@ -100,7 +100,7 @@ private slots:
     void headerBeforeAndAfterDeviceInformation()
     {
         Connected c; // a QX until told otherwise
-        c.controller->setSeries(DisplaySeries::rx);
+        c.controller->display().setSeries(DisplaySeries::rx);
         c.clock->settle(); // new tiles show on the next turn of the event loop
         QCOMPARE(text(c.view, "displayName"), QStringLiteral("SMART Board RX"));
         QCOMPARE(tiles(c.view.findChild<PowerCard*>()),
@@ -108,7 +108,7 @@ private slots:
         c.lines.receive("\r\nmodelnum=SBID-QX286\r\nserialnum=SIM0000001\r\nfwversion=1.07\r\n");
         QCOMPARE(text(c.view, "displayName"), QStringLiteral("SBID-QX286"));
         QCOMPARE(text(c.view, "serialNumber"), QStringLiteral("SIM0000001"));
-        QCOMPARE(text(c.view, "partNumber"), QStringLiteral("\u2013"));
+        QCOMPARE(text(c.view, "partNumber"), QStringLiteral("–"));
         QCOMPARE(text(c.view, "firmware"), QStringLiteral("1.07"));
     }
 
@@ -121,9 +121,9 @@ private slots:
         const std::tuple<const char*, const char*, const char*, const char*, bool> rows[] = {
             {"on, HDMI 2, 40", "powerstate=on\r\ninput=hdmi2\r\nvolume=40", "Ein|HDMI 2|40",
              "Ein|HDMI 2", false},
-            {"muted", "volume=40\r\nmute=on", "\u2013|\u2013|Stumm", "", false},
-            {"no signal, only for none", "input=none", "\u2013|Kein Signal|0", "", true},
-            {"update marks no tile", "powerstate=updateon", "Firmware-Update|\u2013|0", "", false},
+            {"muted", "volume=40\r\nmute=on", "–|–|Stumm", "", false},
+            {"no signal, only for none", "input=none", "–|Kein Signal|–", "", true},
+            {"update marks no tile", "powerstate=updateon", "Firmware-Update|–|–", "", false},
         };
         for (const auto& [tag, reports, chips, active, noSignal] : rows)
             QTest::newRow(tag) << QByteArray(reports) << QString(chips) << QString(active)
@@ -145,7 +145,7 @@ private slots:
         auto* input = c.view.findChild<InputCard*>();
         QCOMPARE((tiles(c.view.findChild<PowerCard*>(), true) + tiles(input, true)).join('|'),
                  active);
-        QCOMPARE(withText<QLabel>(input, "Display meldet: kein Signal an der gew\u00E4hlten Quelle")
+        QCOMPARE(withText<QLabel>(input, "Display meldet: kein Signal an der gewählten Quelle")
                      ->isVisibleTo(input),
                  noSignal);
     }
@@ -156,7 +156,7 @@ private slots:
         With<DashboardView> f;
         auto* tile = f.view.findChild<TileButton*>();
         QWidget* grid = f.view.findChild<PowerCard*>()->parentWidget();
-        f.controller->setPollingEnabled(false); // the interval is off by itself, and looks it
+        f.setPolling(false, 5); // the interval is off by itself, and looks it
         for (const bool connected : {false, true, false}) {
             if (connected)
                 f.connect();
@@ -182,12 +182,11 @@ private slots:
             QVERIFY(c.sentBy([&] { withText<TileButton>(card, tile)->click(); }).isEmpty());
             QPointer<QMessageBox> box = dialog(c.view);
             QVERIFY(box && card->pendingConfirmation());
-            QCOMPARE(box->text(), QString("Display auf \u201E%1\u201C schalten?").arg(tile));
-            QVERIFY(box->informativeText().startsWith(QString("Aus \u201E%1\u201C").arg(tile)));
+            QCOMPARE(box->text(), QString("Display auf „%1“ schalten?").arg(tile));
+            QVERIFY(box->informativeText().startsWith(QString("Aus „%1“").arg(tile)));
             const QString sent = c.commandOf([&] {
                 if (confirm)
-                    withText<QPushButton>(box, QString("Trotzdem \u201E%1\u201C").arg(tile))
-                        ->click();
+                    withText<QPushButton>(box, QString("Trotzdem „%1“").arg(tile))->click();
                 else
                     QTest::keyClick(box, Qt::Key_Escape);
             });
@@ -205,10 +204,10 @@ private slots:
     {
         Connected c;
         auto* card = c.view.findChild<MaintenanceCard*>();
-        auto* reset = withText<QPushButton>(card, "Werkseinstellungen \u2026");
+        auto* reset = withText<QPushButton>(card, "Werkseinstellungen …");
         QVERIFY(!reset->isEnabled());
         c.lines.receive("\r\nserialnum=SIM0000001\r\n");
-        for (const char* answer : {"Abbrechen", "Zur\u00FCcksetzen"}) {
+        for (const char* answer : {"Abbrechen", "Zurücksetzen"}) {
             reset->click();
             QPointer<QMessageBox> box = dialog(c.view);
             QVERIFY(box && card->isConfirmingReset());
@@ -244,7 +243,7 @@ private slots:
             QVERIFY(field->text().isEmpty() && !send->isEnabled());
         }
         QCOMPARE(c.sentBy([&] {
-            withText<QPushButton>(card, "Ger\u00E4teinfo abfragen")->click();
+            withText<QPushButton>(card, "Geräteinfo abfragen")->click();
             withText<QPushButton>(card, "Hilfe (get help)")->click();
         }),
                  QStringList({"get modelnum", "get serialnum", "get partnum", "get fwversion",
@@ -254,6 +253,7 @@ private slots:
     void volumeRow()
     {
         Connected c;
+        c.connect(simulatedDisplay()); // it keeps the volume it is set to
         // The slider itself: test_main_window turns it by the wheel.
         auto* row = c.view.findChild<AudioCard*>()->findChild<ValueSlider*>();
         auto* figures = row->findChild<QLabel*>("figures");
@@ -277,13 +277,13 @@ private slots:
         auto* interval = card.findChild<Stepper*>();
         SwitchButton* polling = card.findChildren<SwitchButton*>().at(1);
         QCOMPARE(interval->text(), QStringLiteral("alle 5 s")); // the wheel: test_main_window
-        f.controller->setPollingInterval(60);
+        f.setPolling(true, 60);
         QCOMPARE(interval->text(), QStringLiteral("alle 60 s"));
         interval->stepUp();
-        QCOMPARE(f.controller->pollingInterval(), 60.0);
+        QCOMPARE(f.controller->pump().polling().interval, 60.0);
         polling->click();
-        QVERIFY(!f.controller->pollingEnabled() && !interval->isEnabled());
-        f.controller->setPollingEnabled(true);
+        QVERIFY(!f.controller->pump().polling().enabled && !interval->isEnabled());
+        f.setPolling(true, f.controller->pump().polling().interval);
         QVERIFY(polling->isChecked() && interval->isEnabled());
     }
 
@@ -350,7 +350,7 @@ private slots:
 
     void dragShowsThePositionAndAsksForEveryStep()
     {
-        ValueSlider row("Lautst\u00E4rke", "speaker.fill", "speaker.wave.3.fill");
+        ValueSlider row("Lautstärke", 0, 100, "speaker.fill", "speaker.wave.3.fill");
         row.setValue(30);
         QSignalSpy requested(&row, &ValueSlider::valueRequested);
         auto* slider = row.findChild<QSlider*>();

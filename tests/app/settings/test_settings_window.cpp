@@ -40,26 +40,27 @@ private slots:
         QCOMPARE(timeout->text(), QStringLiteral("1,5 s"));
         delay->stepDown();
         delay->stepDown();
-        QCOMPARE(f.controller->settings().interCommandDelay, 0.0); // not below zero
+        QCOMPARE(f.controller->line().settings().interCommandDelay, 0.0); // not below zero
         timeout->stepDown();
-        QCOMPARE(f.controller->settings().responseTimeout, 1.4);
+        QCOMPARE(f.controller->line().settings().responseTimeout, 1.4);
 
-        SerialSettings settings = f.controller->settings();
+        SerialSettings settings = f.controller->line().settings();
         settings.interCommandDelay = 2.0;
         settings.responseTimeout = 10.0;
         settings.flowControl = SerialSettings::FlowControl::rtsCts;
-        f.controller->setSettings(settings);
+        f.controller->line().setSettings(settings);
         delay->stepUp();
         timeout->stepUp();
-        QCOMPARE(f.controller->settings().interCommandDelay, 2.0);
-        QCOMPARE(f.controller->settings().responseTimeout, 10.0);
+        QCOMPARE(f.controller->line().settings().interCommandDelay, 2.0);
+        QCOMPARE(f.controller->line().settings().responseTimeout, 10.0);
         QCOMPARE(SerialSettingsTab::delayMilliseconds(0.0129), 12);  // cut towards zero
         QCOMPARE(SerialSettingsTab::delayMilliseconds(1.001), 1001); // not exact in binary
 
         child<QCheckBox>(&f.view, "dtrToggle")->click();
-        QVERIFY(!f.controller->settings().assertDTR && f.controller->settings().assertRTS);
+        QVERIFY(!f.controller->line().settings().assertDTR &&
+                f.controller->line().settings().assertRTS);
         child<QCheckBox>(&f.view, "rtsToggle")->click(); // editable even with RTS/CTS
-        QVERIFY(!f.controller->settings().assertRTS);
+        QVERIFY(!f.controller->line().settings().assertRTS);
     }
 
     // Invalid hex previews nothing; the send controls follow repeat, connection and run.
@@ -79,7 +80,7 @@ private slots:
 
         hex->clear();
         QTest::keyClicks(hex, "4G");
-        QCOMPARE(f.controller->testCustomHex(), QStringLiteral("4G"));
+        QCOMPARE(f.controller->tester().testOutput().customHex, QStringLiteral("4G"));
         QVERIFY(invalid->isVisible());
         QCOMPARE(count->text(), QStringLiteral("Vorschau (0 Bytes)"));
         QCOMPARE(preview->toPlainText(), QString());
@@ -95,17 +96,17 @@ private slots:
         QCOMPARE(send->text(), QStringLiteral("Einmal senden"));
         QVERIFY(!child<QWidget>(&f.view, "testIntervalStepper")->isVisible());
         QVERIFY(!send->isEnabled() && connectNow->isVisible() && !connectNow->isEnabled());
-        QCOMPARE(child<QLabel>(&f.view, "testPortName")->text(), QStringLiteral("\u2013"));
+        QCOMPARE(child<QLabel>(&f.view, "testPortName")->text(), QStringLiteral("–"));
         QCOMPARE(state->text(), QStringLiteral("nicht verbunden"));
 
         f.scanner->list("/dev/ttyUSB0");
-        f.controller->refreshPorts();
-        f.controller->setSelectedPath("/dev/ttyUSB0");
+        f.controller->ports().refresh();
+        f.controller->ports().select("/dev/ttyUSB0");
         connectNow->click();
         f.clock->settle();
         QVERIFY(!connectNow->isVisible() && send->isEnabled());
         QCOMPARE(child<QLabel>(&f.view, "testPortName")->text(), QStringLiteral("Testadapter"));
-        QCOMPARE(state->text(), QStringLiteral("verbunden \u00B7 19200 \u00B7 8N1"));
+        QCOMPARE(state->text(), QStringLiteral("verbunden · 19200 · 8N1"));
         send->click();
         QCOMPARE(child<QLabel>(&f.view, "testSentCount")->text(), QStringLiteral("1 gesendet"));
 

@@ -186,7 +186,7 @@ private slots:
         f.controller->connectLine();
         QCOMPARE(badge->text(), QStringLiteral("Fehler"));
         QCOMPARE(badge->color(), Style::color(Style::Tone::red, badge));
-        QCOMPARE(badge->toolTip(), f.controller->connection().reason); // one hover away
+        QCOMPARE(badge->toolTip(), f.controller->line().connection().reason); // one hover away
     }
 
     void sizeSplitAndTerminalAreRemembered()
@@ -217,29 +217,30 @@ private slots:
     void connectsAtStartAndAnswersShortcuts()
     {
         UiFixture f(true);
-        f.controller->setPollingEnabled(false); // only the shortcuts ask the display
+        f.setPolling(false, 5); // only the shortcuts ask the display
         MainWindow window(*f.controller, f.store.settings(), SerialPortInfo::smartSimulatorPath);
-        QCOMPARE(f.controller->connection(), ConnectionState::disconnected()); // not before shown
+        QCOMPARE(f.controller->line().connection(),
+                 ConnectionState::disconnected()); // not before shown
         window.show();
         QApplication::setActiveWindow(&window);
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        QTRY_VERIFY_WITH_TIMEOUT(f.controller->displayResponding(), waitMs);
-        QSignalSpy transitions(f.controller.get(), &DisplayController::connectionChanged);
+        QTRY_VERIFY_WITH_TIMEOUT(f.controller->line().hearsBytes(), waitMs);
+        QSignalSpy transitions(&f.controller->line(), &LineSession::connectionChanged);
         window.hide();
         window.show(); // showing again does not reconnect
         QTest::qWait(50);
         QCOMPARE(transitions.count(), 0);
 
         QTest::keyClick(&window, Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(f.controller->connection(), ConnectionState::disconnected());
+        QCOMPARE(f.controller->line().connection(), ConnectionState::disconnected());
         QTest::keyClick(&window, Qt::Key_K, Qt::ControlModifier);
-        QTRY_VERIFY_WITH_TIMEOUT(f.controller->displayResponding(), waitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(f.controller->line().hearsBytes(), waitMs);
         const qsizetype asked = f.logTexts(Kind::tx).count("get volume");
         QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier);
         QTRY_VERIFY_WITH_TIMEOUT(f.logTexts(Kind::tx).count("get volume") > asked, waitMs);
         f.scanner->list("/dev/ttyUSB3");
         QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(f.controller->ports().first().path, QStringLiteral("/dev/ttyUSB3"));
+        QCOMPARE(f.controller->ports().ports().first().path, QStringLiteral("/dev/ttyUSB3"));
         QTest::keyClick(&window, Qt::Key_Comma, Qt::ControlModifier);
         auto* settings = window.findChild<SettingsWindow*>();
         QVERIFY(settings && settings->isVisible());
@@ -375,11 +376,11 @@ private slots:
         QWidget* target = control == "volume"
                               ? w.view.findChild<AudioCard*>()->findChild<QSlider*>()
                               : child<QWidget>(&w.view, control);
-        std::function<double()> value = [&] { return c.pollingInterval(); };
+        std::function<double()> value = [&] { return c.pump().polling().interval; };
         if (control == "volume")
-            value = [&] { return c.display().volume; };
+            value = [&] { return c.display().state().level(DisplaySetting::volume).value_or(-1); };
         else if (control == "baudRatePicker")
-            value = [&] { return double(c.settings().baudRate); };
+            value = [&] { return double(c.line().settings().baudRate); };
         auto* page = qobject_cast<QScrollArea*>(target->parentWidget());
         for (QWidget* p = target; !page; p = p->parentWidget())
             page = qobject_cast<QScrollArea*>(p);
@@ -437,7 +438,8 @@ private slots:
         bool pressed = false;
         const QStringList sent = w.sentBy([&] {
             press(Qt::Key_Return); // an animated click
-            pressed = QTest::qWaitFor([&] { return w.controller->display().input == "hdmi1"; });
+            pressed =
+                QTest::qWaitFor([&] { return w.controller->display().state().input() == "hdmi1"; });
         });
         QVERIFY(pressed && sent.contains("set input=hdmi1"));
     }

@@ -3,7 +3,7 @@
 #include "app/sidebar/ConnectionSidebar.h"
 #include "app/sidebar/NetworkAddressDialog.h"
 #include "app/sidebar/PortDoctorDialog.h"
-#include "app/sidebar/RelativeTime.h"
+#include "app/widgets/RelativeTime.h"
 #include "app/widgets/SegmentedControl.h"
 #include "app/widgets/StatusLine.h"
 
@@ -29,33 +29,33 @@ private slots:
         QVERIFY(noAdapter->isVisible()); // the simulators are listed, but they are no adapter
         QVERIFY(!adapters->isVisible());
         f.scanner->adapters.append({"USB-Serial Controller", 0x067B, 0x2303, "A12", std::nullopt});
-        f.controller->refreshPorts();
+        f.controller->ports().refresh();
         QVERIFY(!noAdapter->isVisible());
         QCOMPARE(adapters->findChild<StatusLine*>()->text(),
-                 "USB-Serial Controller (Prolific PL2303 \u00B7 A12) steckt, hat aber keinen Port");
+                 "USB-Serial Controller (Prolific PL2303 · A12) steckt, hat aber keinen Port");
         // A port-bearing adapter ends both.
         f.scanner->adapters.clear();
         f.scanner->list("/dev/ttyUSB0");
         f.scanner->ports.append({"/dev/rfcomm0", "rfcomm0", "/dev/rfcomm0", false});
-        f.controller->refreshPorts();
+        f.controller->ports().refresh();
         QVERIFY(!noAdapter->isVisible() && !adapters->isVisible());
 
         auto* picker = child<QComboBox>(&f.view, "portPicker");
         auto* warning = child<StatusLine>(&f.view, "internalPortLine");
-        f.controller->setSelectedPath("/dev/ttyUSB0");
+        f.controller->ports().select("/dev/ttyUSB0");
         QCOMPARE(picker->currentData().toString(), QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(child<StatusLine>(&f.view, "portDetail")->text(), "/dev/ttyUSB0 \u00B7 USB");
+        QCOMPARE(child<StatusLine>(&f.view, "portDetail")->text(), "/dev/ttyUSB0 · USB");
         QVERIFY(!warning->isVisible());
         chooseInPicker(picker, picker->findData("/dev/rfcomm0"));
-        QCOMPARE(f.controller->selectedPath(), QStringLiteral("/dev/rfcomm0"));
+        QCOMPARE(f.controller->ports().selectedPath(), QStringLiteral("/dev/rfcomm0"));
         QVERIFY(warning->isVisible());
 
         // A path that is not listed is shown rather than a blank picker, and only while chosen.
-        f.controller->setSelectedPath("/dev/ttyACM9");
+        f.controller->ports().select("/dev/ttyACM9");
         QCOMPARE(picker->currentText(), QStringLiteral("/dev/ttyACM9"));
-        f.controller->setSelectedPath("/dev/ttyUSB0");
+        f.controller->ports().select("/dev/ttyUSB0");
         QCOMPARE(picker->findData("/dev/ttyACM9"), -1);
-        QCOMPARE(picker->count(), f.controller->ports().size() + 1);
+        QCOMPARE(picker->count(), f.controller->ports().ports().size() + 1);
 
         // The last entry asks for a network address; an accepted one is listed and selected.
         QTest::keyClick(picker, Qt::Key_End);
@@ -66,7 +66,7 @@ private slots:
         QVERIFY(!ok->isEnabled()); // no port number yet
         QTest::keyClicks(child<QLineEdit>(dialog, "networkAddress"), ":4001");
         ok->click();
-        QCOMPARE(f.controller->selectedPath(), QStringLiteral("tcp://gw:4001"));
+        QCOMPARE(f.controller->ports().selectedPath(), QStringLiteral("tcp://gw:4001"));
         QCOMPARE(picker->currentText(), QStringLiteral("tcp://gw:4001"));
         QVERIFY(picker->currentIndex() < picker->findData(SerialPortInfo::smartSimulatorPath));
     }
@@ -88,17 +88,17 @@ private slots:
         f.lines.lose("weg");
         QVERIFY(shown("stopWaitingButton") && shown("waitingLine"));
         QCOMPARE(child<StatusLine>(&f.view, "waitingLine")->text(),
-                 "Warte auf /dev/ttyUSB0 \u2013 verbindet sich selbst, sobald er wieder da ist.");
+                 "Warte auf /dev/ttyUSB0 – verbindet sich selbst, sobald er wieder da ist.");
         child<QPushButton>(&f.view, "stopWaitingButton")->click();
         QVERIFY(shown("connectButton") && !shown("waitingLine"));
 
         f.scanner->list("/dev/ttyUSB0");
-        f.controller->refreshPorts();
+        f.controller->ports().refresh();
         f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EBUSY);
         connect->click();
         QVERIFY(shown("failedLine") && shown("connectButton")); // and one can try again
         QCOMPARE(child<StatusLine>(&f.view, "failedLine")->text(),
-                 f.controller->connection().reason);
+                 f.controller->line().connection().reason);
         auto* doctor = child<QWidget>(&f.view, "portDoctor");
         QVERIFY(!doctor->isVisible()); // the doctor finds nothing yet
 
@@ -110,7 +110,7 @@ private slots:
         connect->click();
         QVERIFY(doctor->isVisible());
         QCOMPARE(child<StatusLine>(&f.view, "portDoctorSummary")->text(),
-                 "Sie sind nicht in der Gruppe \u201Edialout\u201C.");
+                 "Sie sind nicht in der Gruppe „dialout“.");
 
         auto* link = child<QLabel>(&f.view, "portDoctorDetails");
         QTest::mouseClick(link, Qt::LeftButton, {}, link->contentsRect().center());
@@ -129,7 +129,7 @@ private slots:
         With<ConnectionSidebar> f;
         SerialSettings timed = SerialSettings::smartStandard();
         timed.responseTimeout = 3.0;
-        f.controller->setSettings(timed);
+        f.controller->line().setSettings(timed);
         auto* standard = child<QPushButton>(&f.view, "smartStandardButton");
         QVERIFY(standard->isVisible()); // the timing differs from the standard
         const std::pair<const char*, const char*> choices[] = {
@@ -143,16 +143,16 @@ private slots:
             auto* box = child<QComboBox>(&f.view, name);
             chooseInPicker(box, box->findText(entry));
         }
-        QCOMPARE(child<QLabel>(&f.view, "settingsSummary")->text(), "115200 \u00B7 7E2");
-        QCOMPARE(f.controller->settings().flowControl, SerialSettings::FlowControl::rtsCts);
-        QCOMPARE(f.controller->settings().lineEnding, SerialSettings::LineEnding::crlf);
-        QCOMPARE(f.controller->settings().responseTimeout, 3.0);
+        QCOMPARE(child<QLabel>(&f.view, "settingsSummary")->text(), "115200 · 7E2");
+        QCOMPARE(f.controller->line().settings().flowControl, SerialSettings::FlowControl::rtsCts);
+        QCOMPARE(f.controller->line().settings().lineEnding, SerialSettings::LineEnding::crlf);
+        QCOMPARE(f.controller->line().settings().responseTimeout, 3.0);
         standard->click();
-        QCOMPARE(f.controller->settings(), SerialSettings::smartStandard());
+        QCOMPARE(f.controller->line().settings(), SerialSettings::smartStandard());
         QVERIFY(!standard->isVisible());
         QCOMPARE(child<QComboBox>(&f.view, "parityPicker")->currentText(), "Keine");
         timed.baudRate = 31250; // not offered: shown all the same
-        f.controller->setSettings(timed);
+        f.controller->line().setSettings(timed);
         QCOMPARE(child<QComboBox>(&f.view, "baudRatePicker")->currentText(), "31250");
     }
 
@@ -163,8 +163,8 @@ private slots:
         QCOMPARE(picker->segments(), (QStringList{"SMART QX", "SMART RX"}));
         QTest::mouseClick(picker, Qt::LeftButton, {},
                           QPoint(picker->width() * 3 / 4, picker->height() / 2));
-        QCOMPARE(f.controller->series(), DisplaySeries::rx);
-        f.controller->setSeries(DisplaySeries::qx); // recognised from the model number
+        QCOMPARE(f.controller->display().series(), DisplaySeries::rx);
+        f.controller->display().setSeries(DisplaySeries::qx); // recognised from the model number
         QCOMPARE(picker->currentIndex(), 0);
     }
 
@@ -179,7 +179,7 @@ private slots:
         f.connect();
         f.lines.receive(QByteArray(1000, 'x'));
         QCOMPARE(child<QLabel>(&f.view, "rxCountValue")->text(),
-                 QLocale().toString(f.controller->rxCount()) + " Bytes");
+                 QLocale().toString(f.controller->log().counters().rx) + " Bytes");
         QVERIFY(lastReply->isVisible());
         f.lines.lose("weg");
         QCOMPARE(child<QLabel>(&f.view, "dropoutsValue")->text(), QStringLiteral("1"));

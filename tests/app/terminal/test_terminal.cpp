@@ -30,16 +30,16 @@ struct Model : UiFixture {
     void append(int count, const QString& prefix = {})
     {
         for (int i = 0; i < count; ++i)
-            controller->sendHex(prefix + QString::number(i) + u'z');
+            controller->pump().sendHex(prefix + QString::number(i) + u'z');
     }
     QString body(int row) const { return model.index(row).data(LogModel::BodyRole).toString(); }
     bool consistent() const
     {
         for (int row = 0; row < model.rowCount(); ++row) {
-            if (body(row) != controller->log().at(row).text)
+            if (body(row) != controller->log().entries().at(row).text)
                 return false;
         }
-        return model.rowCount() == controller->log().size();
+        return model.rowCount() == controller->log().entries().size();
     }
 };
 
@@ -78,7 +78,7 @@ private slots:
         QVERIFY(m.consistent());
         // A clear resets once and drops what waits for the next batch.
         m.append(1, "pending");
-        m.controller->clearLog();
+        m.controller->log().clear();
         QCOMPARE(reset.size(), 1);
         QCOMPARE(m.model.rowCount(), 0);
         m.model.flush();
@@ -94,7 +94,7 @@ private slots:
         m.append(50, "n"); // 40 of the shown rows go at the front, 50 come at the end
         // Until the batch comes, trimmed rows show nothing and no row reads a wrong entry.
         QCOMPARE(m.model.index(0).data(LogModel::BodyRole), QVariant());
-        QCOMPARE(m.body(40), m.controller->log().at(0).text);
+        QCOMPARE(m.body(40), m.controller->log().entries().at(0).text);
         QTRY_COMPARE(m.model.rowCount(), LogBuffer::capacity);
         QCOMPARE(removed.size(), 1);
         QCOMPARE(removed.first().at(2).toInt(), 39);
@@ -111,20 +111,20 @@ private slots:
     {
         UiFixture f;
         f.connect(promptOnly);
-        f.controller->clearLog();
+        f.controller->log().clear();
         LogModel model(*f.controller);
         f.lines.receive("get\r");
-        f.controller->sendHex("4G");
+        f.controller->pump().sendHex("4G");
         model.flush();
-        QCOMPARE(model.index(0).data().toString(), "15:03:23,105 \u2190 get\u240D");
-        QCOMPARE(model.index(0).data(LogModel::IdRole).toUuid(), f.controller->log().at(0).id);
+        QCOMPARE(model.index(0).data().toString(), "15:03:23,105 ← get␍");
+        QCOMPARE(model.index(0).data(LogModel::IdRole).toUuid(),
+                 f.controller->log().entries().at(0).id);
         QSignalSpy changed(&model, &LogModel::dataChanged);
-        f.controller->setShowHex(true);
+        f.controller->log().setShowHex(true);
         QCOMPARE(changed.size(), 1);
         QCOMPARE(model.index(0).data(LogModel::BodyRole).toString(), "67 65 74 0D");
         // An entry without bytes keeps its text.
-        QCOMPARE(model.index(1).data(LogModel::BodyRole).toString(),
-                 "Ung\u00FCltige Hex-Eingabe: 4G");
+        QCOMPARE(model.index(1).data(LogModel::BodyRole).toString(), "Ungültige Hex-Eingabe: 4G");
         // Hours, minutes, seconds and milliseconds exactly once, also where the short format
         // already has seconds (C, as minimal systems and containers run).
         for (const auto& [name, shown] :
@@ -158,10 +158,10 @@ private slots:
             auto* line = child<QLineEdit>(&f.view, "terminalInput");
             if (row.connected)
                 f.connect(promptOnly);
-            f.controller->setRawMode(row.raw);
+            f.controller->pump().setRawMode(row.raw);
             f.view.setHexInput(row.hex);
             const qsizetype mark = f.lines.written.size();
-            const qsizetype logged = f.controller->log().size();
+            const qsizetype logged = f.controller->log().entries().size();
             QTest::keyClicks(line, row.typed);
             QCOMPARE(send->isEnabled(), row.connected);
             if (row.button)
@@ -181,8 +181,8 @@ private slots:
         const QString crlf = QStringLiteral("+ CR+LF (\\r\\n)");
         const std::tuple<bool, bool, const char*, const char*, QString> rows[] = {
             {false, true, ">", "Befehl an das Display, z. B. get powerstate", crlf}, // hex hidden
-            {true, false, "\u00BB", "Text \u2013 geht ungefiltert auf die Schnittstelle", crlf},
-            {true, true, "\u00BB", "Hex-Bytes, z. B. 48 61 6C 6C 6F 0D 0A", "ohne Zeilenende"},
+            {true, false, "»", "Text – geht ungefiltert auf die Schnittstelle", crlf},
+            {true, true, "»", "Hex-Bytes, z. B. 48 61 6C 6C 6F 0D 0A", "ohne Zeilenende"},
         };
         for (const auto& [raw, hex, prompt, placeholder, caption] : rows) {
             With<TerminalView> f;
@@ -192,10 +192,10 @@ private slots:
             mode->setFocus();
             if (raw)
                 QTest::keyClick(mode, Qt::Key_Right);
-            QCOMPARE(f.controller->rawMode(), raw);
-            SerialSettings settings = f.controller->settings();
+            QCOMPARE(f.controller->pump().rawMode(), raw);
+            SerialSettings settings = f.controller->line().settings();
             settings.lineEnding = SerialSettings::LineEnding::crlf;
-            f.controller->setSettings(settings);
+            f.controller->line().setSettings(settings);
             QVERIFY(withText<QLabel>(&f.view, prompt));
             QCOMPARE(child<QLineEdit>(&f.view, "terminalInput")->placeholderText(),
                      QString(placeholder));
@@ -213,7 +213,7 @@ private slots:
         QScrollBar* bar = list->verticalScrollBar();
         const auto append = [&](int count) {
             for (int i = 0; i < count; ++i)
-                f.controller->sendHex(QString::number(i) + u'z');
+                f.controller->pump().sendHex(QString::number(i) + u'z');
             f.view.model()->flush();
             QCoreApplication::processEvents();
         };
@@ -239,7 +239,7 @@ private slots:
     {
         UiFixture f;
         f.connect(); // polling every five seconds
-        f.controller->send("get help");
+        f.controller->pump().send("get help");
         f.clock->advance(6);
         TerminalView view(*f.controller, f.store.settings());
         auto* rows = view.findChild<QListView*>()->model();
@@ -252,7 +252,8 @@ private slots:
             shown.append(rows->index(row, 0).data(LogModel::BodyRole).toString());
         }
         QVERIFY(shown.contains("get help"));
-        QCOMPARE(view.model()->rowCount(), f.controller->log().size()); // the log keeps all
+        QCOMPARE(view.model()->rowCount(),
+                 f.controller->log().entries().size()); // the log keeps all
         // Remembered, and new poll rows stay hidden.
         TerminalView again(*f.controller, f.store.settings());
         f.clock->advance(5);
@@ -278,8 +279,8 @@ private slots:
             rows->lineEnds().draw(painter, image.rect(), marker, Qt::black, Qt::black);
             return image;
         };
-        const QImage cr = ink("\u240D");
-        const QImage lf = ink("\u240A");
+        const QImage cr = ink("␍");
+        const QImage lf = ink("␊");
         int differing = 0;
         for (int y = 0; y < cr.height(); ++y) {
             for (int x = 0; x < cr.width(); ++x)
@@ -293,19 +294,19 @@ private slots:
     {
         for (const bool cancel : {false, true}) {
             With<TerminalView> f;
-            f.controller->sendHex("4G");
+            f.controller->pump().sendHex("4G");
             QTemporaryDir dir;
             QString proposed;
             f.view.setSaveLocationChooser([&](QWidget*, const QString& name) {
                 proposed = name;
                 return cancel ? QString() : dir.filePath("log.txt");
             });
-            withText<QPushButton>(&f.view, "Sichern \u2026")->click();
-            QCOMPARE(proposed, f.controller->proposedExportFileName());
+            withText<QPushButton>(&f.view, "Sichern …")->click();
+            QCOMPARE(proposed, f.controller->log().proposedExportFileName());
             QFile file(dir.filePath("log.txt"));
             QCOMPARE(file.open(QIODevice::ReadOnly), !cancel);
             if (!cancel)
-                QCOMPARE(QString::fromUtf8(file.readAll()), f.controller->exportText());
+                QCOMPARE(QString::fromUtf8(file.readAll()), f.controller->log().exportText());
         }
     }
 
@@ -316,7 +317,7 @@ private slots:
         auto view = std::make_unique<TerminalView>(*f.controller, f.store.settings());
         auto* bar = view->findChild<LoopbackBar*>();
         QVERIFY(!bar->isVisibleTo(view.get()));
-        withText<QPushButton>(view.get(), "Br\u00FCckentest")->click();
+        withText<QPushButton>(view.get(), "Brückentest")->click();
         view = std::make_unique<TerminalView>(*f.controller, f.store.settings());
         bar = view->findChild<LoopbackBar*>();
         QVERIFY(bar->isVisibleTo(view.get())); // remembered
@@ -327,13 +328,13 @@ private slots:
         QCOMPARE(size->text(), QStringLiteral("32 Bytes"));
         QVERIFY(!start->isEnabled());
         size->stepDown();
-        QCOMPARE(f.controller->loopbackPacketSize(), 24);
+        QCOMPARE(f.controller->tester().loopbackOptions().packetSize, 24);
 
         view->resize(900, 400);
         view->show();
         f.connectTo(SerialPortInfo::loopbackSimulatorPath);
-        QTRY_VERIFY_WITH_TIMEOUT(f.controller->connection().is(ConnectionState::Case::connected),
-                                 waitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            f.controller->line().connection().is(ConnectionState::Case::connected), waitMs);
         const auto badgeAt = [&] {
             return withText<QLabel>(bar, bar->badgeText())->parentWidget()->pos();
         };
@@ -342,12 +343,12 @@ private slots:
         QVERIFY(!size->isEnabled() && stop->isVisibleTo(bar) && !start->isVisibleTo(bar));
         QCoreApplication::processEvents();
         QCOMPARE(badgeAt(), before); // "Stopp" takes the place of "Test starten", no re-wrap
-        QTRY_VERIFY_WITH_TIMEOUT(f.controller->loopback().ok >= 2, waitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(f.controller->tester().loopback().ok >= 2, waitMs);
         stop->click();
         QVERIFY(size->isEnabled() && start->isVisibleTo(bar));
         // The figures of the finished run stay.
         QCOMPARE(bar->badgeText(), QStringLiteral("Daten kommen an"));
-        QVERIFY(withText<QLabel>(bar, QString::number(f.controller->loopback().sent)));
+        QVERIFY(withText<QLabel>(bar, QString::number(f.controller->tester().loopback().sent)));
     }
 
     // 66 %: cut, not rounded; 29 %: not the 28 of binary floating point.
@@ -357,7 +358,7 @@ private slots:
         const std::tuple<int, int, int, const char*, T> rows[] = {
             // ok, lost, faulty
             {0, 0, 0, "bereit", T::secondary},         {5, 0, 0, "Daten kommen an", T::green},
-            {0, 4, 0, "nichts zur\u00FCck", T::red},   {2, 1, 0, "66 % in Ordnung", T::orange},
+            {0, 4, 0, "nichts zurück", T::red},        {2, 1, 0, "66 % in Ordnung", T::orange},
             {29, 71, 0, "29 % in Ordnung", T::orange}, {0, 0, 3, "0 % in Ordnung", T::orange},
         };
         for (const auto& [ok, lost, faulty, text, tone] : rows) {
@@ -370,7 +371,7 @@ private slots:
             QCOMPARE(badge.text, QString(text));
             QCOMPARE(badge.tone, tone);
         }
-        QCOMPARE(loopbackLatencyText(std::nullopt), QStringLiteral("\u2013"));
+        QCOMPARE(loopbackLatencyText(std::nullopt), QStringLiteral("–"));
         QCOMPARE(loopbackLatencyText(0.0126), QStringLiteral("12 ms")); // cut, not rounded
         QCOMPARE(loopbackLatencyText(0.029), QStringLiteral("29 ms"));
     }

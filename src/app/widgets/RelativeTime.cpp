@@ -1,4 +1,4 @@
-#include "app/sidebar/RelativeTime.h"
+#include "app/widgets/RelativeTime.h"
 
 QString relativeTimeText(qint64 secondsAgo)
 {

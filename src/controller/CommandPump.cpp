@@ -1,0 +1,306 @@
+#include "controller/CommandPump.h"
+
+#include "controller/Clock.h"
+#include "controller/LineSession.h"
+#include "controller/TrafficLog.h"
+#include "protocol/HexBytes.h"
+
+#include <QLocale>
+
+namespace {
+
+// Poll rounds never come closer than this, whatever the stored interval says.
+constexpr double minimumPollSeconds = 1.0;
+
+using Outcome = CommandResult::Outcome;
+
+bool looksLikeError(const QString& line)
+{
+    const QString lower = line.toLower();
+    return lower.contains(u"invalid") || lower.contains(u"error") || lower.contains(u"unknown");
+}
+
+// The empty command is the bare line ending: it asks the display for a fresh prompt.
+QString shownText(const SmartCommand& command, bool forTimeout)
+{
+    if (!command.text.isEmpty())
+        return command.text;
+    return forTimeout ? QStringLiteral("⏎") : CommandPump::tr("(Zeilenende – Prompt anfordern)");
+}
+
+} // namespace
+
+CommandPump::CommandPump(LineSession& session, TrafficLog& log, std::shared_ptr<const Clock> clock,
+                         Polling polling, QObject* parent)
+    : QObject(parent)
+    , m_session(session)
+    , m_log(log)
+    , m_clock(std::move(clock))
+    , m_polling(polling)
+    , m_timer(m_clock->makeTimer())
+    , m_poll(this, *m_clock)
+{
+}
+
+CommandPump::~CommandPump() = default;
+
+bool CommandPump::acceptsCommands() const
+{
+    return m_running && !m_rawMode;
+}
+
+quint64 CommandPump::send(SmartCommand command)
+{
+    if (!acceptsCommands())
+        return 0;
+    if (command.ticket == 0)
+        command.ticket = ++m_lastTicket;
+    const quint64 ticket = command.ticket;
+    const auto replaced = m_queue.add(std::move(command));
+    emit queueChanged();
+    if (replaced)
+        emit finished(
+            {*replaced, Outcome::superseded, {}, tr("durch einen neueren Befehl ersetzt")});
+    scheduleStep();
+    return ticket;
+}
+
+void CommandPump::scheduleStep()
+{
+    // From the event loop: whoever queues may be in the middle of handling a reply.
+    if (m_stepPosted)
+        return;
+    m_stepPosted = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_stepPosted = false;
+            step();
+        },
+        Qt::QueuedConnection);
+}
+
+void CommandPump::step()
+{
+    if (!acceptsCommands() || m_handshake.phase() != PromptHandshake::Phase::idle ||
+        m_queue.isEmpty())
+        return;
+    SmartCommand command = m_queue.takeFirst();
+    emit queueChanged();
+    execute(std::move(command));
+}
+
+void CommandPump::execute(SmartCommand command)
+{
+    const SerialSettings& settings = m_session.settings();
+    const QByteArray bytes = command.text.toUtf8() + lineEndingBytes(settings.lineEnding);
+    const quint64 epoch = m_epoch;
+    if (!m_session.write(bytes)) {
+        emit finished({command, Outcome::notSent, {}, tr("nicht gesendet")});
+        if (epoch == m_epoch)
+            scheduleStep();
+        return;
+    }
+    m_log.countSent(bytes.size());
+    m_log.append(LogEntry::Kind::tx, shownText(command, false), bytes, command.poll);
+    m_replies.clear();
+    m_refusal.clear();
+    m_handshake.sent(std::move(command), m_clock->monotonic(),
+                     PromptHandshake::Seconds(settings.responseTimeout));
+    emit queueChanged();
+    arm();
+}
+
+void CommandPump::arm()
+{
+    const auto deadline = m_handshake.deadline();
+    if (!deadline) {
+        m_timer->stop();
+        return;
+    }
+    const double seconds = std::chrono::duration<double>(*deadline - m_clock->monotonic()).count();
+    m_timer->start(std::max(seconds, 0.0), [this] { onDeadline(); });
+}
+
+void CommandPump::onDeadline()
+{
+    const double timeout = m_session.settings().responseTimeout;
+    const auto timedOut = m_handshake.timePassed(
+        m_clock->monotonic(), PromptHandshake::Seconds(m_session.settings().interCommandDelay));
+    if (timedOut) {
+        m_log.countTimeout();
+        const QString text =
+            tr("Keine Antwort auf „%1“ nach %2 s – Kabel (kein Nullmodem!), Baudrate, "
+               "Raumsteuerung prüfen.")
+                .arg(shownText(*timedOut, true),
+                     QLocale().toString(timeout, 'g', QLocale::FloatingPointShortest));
+        m_log.append(LogEntry::Kind::error, text, {}, timedOut->poll);
+        endCurrent(timedOut, Outcome::timedOut, text);
+    }
+    arm();
+    if (m_handshake.phase() == PromptHandshake::Phase::idle)
+        scheduleStep();
+}
+
+void CommandPump::endCurrent(const std::optional<SmartCommand>& ended, Outcome outcome,
+                             const QString& error)
+{
+    if (!ended)
+        return;
+    emit queueChanged();
+    emit finished({*ended, outcome, std::exchange(m_replies, {}), error});
+}
+
+void CommandPump::received(const QByteArray& chunk)
+{
+    if (m_rawMode || !m_running)
+        return;
+    const quint64 epoch = m_epoch;
+    for (const SmartEvent& event : m_parser.feed(chunk)) {
+        const std::optional<SmartCommand> during = current();
+        if (event.kind == SmartEvent::Kind::text && looksLikeError(event.line)) {
+            m_log.error(tr("Display meldet: %1").arg(event.line));
+            if (during && m_refusal.isEmpty())
+                m_refusal = event.line;
+        }
+        if (during && event.kind != SmartEvent::Kind::prompt)
+            m_replies.append(event);
+        emit this->event(event, during);
+        if (epoch != m_epoch)
+            return;
+        // Last, so that whoever waits for the command's end finds its answer applied.
+        if (event.kind == SmartEvent::Kind::prompt) {
+            const auto ended = m_handshake.promptArrived(
+                m_clock->monotonic(),
+                PromptHandshake::Seconds(m_session.settings().interCommandDelay));
+            if (ended) {
+                const QString refusal = std::exchange(m_refusal, {});
+                endCurrent(ended, refusal.isEmpty() ? Outcome::answered : Outcome::refused,
+                           refusal.isEmpty() ? QString() : tr("Display meldet: %1").arg(refusal));
+                if (epoch != m_epoch)
+                    return;
+                arm();
+                if (m_handshake.phase() == PromptHandshake::Phase::idle)
+                    scheduleStep();
+            }
+        }
+    }
+}
+
+void CommandPump::cancelAll(const QString& why)
+{
+    ++m_epoch;
+    m_timer->stop();
+    const auto onLine = m_handshake.reset();
+    const QList<SmartCommand> waiting = m_queue.commands();
+    const bool changed = onLine || !waiting.isEmpty();
+    m_queue.clear();
+    m_replies.clear();
+    m_refusal.clear();
+    if (changed)
+        emit queueChanged();
+    if (onLine)
+        emit finished({*onLine, Outcome::cancelled, {}, why});
+    for (const SmartCommand& command : waiting)
+        emit finished({command, Outcome::cancelled, {}, why});
+}
+
+void CommandPump::lineOpened()
+{
+    m_running = true;
+    m_parser = SmartParser();
+    if (m_rawMode)
+        m_log.info(tr("Rohdaten-Modus aktiv – keine Abfragen an das Display"));
+    send(QString()); // the bare line ending makes the display show a fresh prompt
+    if (m_refreshAtConnect)
+        refreshAll();
+    m_poll.start();
+    schedulePoll();
+}
+
+void CommandPump::lineClosing()
+{
+    m_running = false;
+    m_poll.cancel();
+    cancelAll(tr("Verbindung getrennt"));
+    m_parser = SmartParser();
+}
+
+void CommandPump::setRawMode(bool on)
+{
+    if (on == m_rawMode)
+        return;
+    m_rawMode = on;
+    if (on)
+        cancelAll(tr("Rohdaten-Modus"));
+    emit rawModeChanged();
+    m_log.info(on ? tr("Rohdaten-Modus: Eingaben gehen ungefiltert hinaus, keine SMART-Abfragen")
+                  : tr("SMART-Modus: Befehle warten auf den Prompt „>“"));
+}
+
+void CommandPump::sendRaw(const QByteArray& bytes, const std::optional<QString>& text)
+{
+    // Bytes of a failed write are neither counted nor logged as sent, even when part
+    // of them went out.
+    if (!m_session.write(bytes))
+        return;
+    m_log.countSent(bytes.size());
+    m_log.append(LogEntry::Kind::tx, text.value_or(LogEntry::printable(bytes)), bytes);
+}
+
+void CommandPump::sendHex(const QString& text)
+{
+    const auto bytes = parseHexBytes(text);
+    if (!bytes) {
+        m_log.error(invalidHexText(text));
+        return;
+    }
+    sendRaw(*bytes);
+}
+
+void CommandPump::sendCustom(const QString& text)
+{
+    if (m_rawMode) {
+        sendRaw(text.toUtf8() + lineEndingBytes(m_session.settings().lineEnding), text);
+        return;
+    }
+    // Blanks only become the empty command: the bare line ending asks for a fresh prompt.
+    send(text.trimmed());
+}
+
+void CommandPump::refreshAll()
+{
+    queryDeviceInfo();
+    for (DisplaySetting setting : SmartCommand::statusQueries())
+        send(SmartCommand::query(setting));
+}
+
+void CommandPump::queryDeviceInfo()
+{
+    for (DisplaySetting setting : SmartCommand::infoQueries())
+        send(SmartCommand::query(setting));
+}
+
+void CommandPump::setPolling(const Polling& polling)
+{
+    if (polling == m_polling)
+        return;
+    m_polling = polling;
+    emit pollingChanged();
+}
+
+void CommandPump::schedulePoll()
+{
+    // Read anew every round, so a changed interval takes effect with the next one.
+    m_poll.sleep(std::max(m_polling.interval, minimumPollSeconds), [this] { pollRound(); });
+}
+
+void CommandPump::pollRound()
+{
+    // A busy line, a running line test or raw mode skip the round; nothing is caught up.
+    if (m_polling.enabled && acceptsCommands() && !m_pollingHeld && isIdle()) {
+        for (DisplaySetting setting : SmartCommand::cyclicPoll())
+            send(SmartCommand{SmartCommand::query(setting), true});
+    }
+    schedulePoll();
+}
