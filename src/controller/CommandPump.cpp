@@ -20,6 +20,12 @@ bool looksLikeError(const QString& line)
     return lower.contains(u"invalid") || lower.contains(u"error") || lower.contains(u"unknown");
 }
 
+// An error line of the display, for the log and as a refused command's reason.
+QString displayReported(const QString& line)
+{
+    return CommandPump::tr("Display meldet: %1").arg(line);
+}
+
 // The empty command is the bare line ending: it asks the display for a fresh prompt.
 QString shownText(const SmartCommand& command, bool forTimeout)
 {
@@ -159,7 +165,7 @@ void CommandPump::received(const QByteArray& chunk)
     for (const SmartEvent& event : m_parser.feed(chunk)) {
         const std::optional<SmartCommand> during = current();
         if (event.kind == SmartEvent::Kind::text && looksLikeError(event.line)) {
-            m_log.error(tr("Display meldet: %1").arg(event.line));
+            m_log.error(displayReported(event.line));
             if (during && m_refusal.isEmpty())
                 m_refusal = event.line;
         }
@@ -176,7 +182,7 @@ void CommandPump::received(const QByteArray& chunk)
             if (ended) {
                 const QString refusal = std::exchange(m_refusal, {});
                 endCurrent(ended, refusal.isEmpty() ? Outcome::answered : Outcome::refused,
-                           refusal.isEmpty() ? QString() : tr("Display meldet: %1").arg(refusal));
+                           refusal.isEmpty() ? QString() : displayReported(refusal));
                 if (epoch != m_epoch)
                     return;
                 arm();
@@ -222,7 +228,7 @@ void CommandPump::lineClosing()
 {
     m_running = false;
     m_poll.cancel();
-    cancelAll(tr("Verbindung getrennt"));
+    cancelAll(LineSession::disconnectedText());
     m_parser = SmartParser();
 }
 

@@ -28,10 +28,11 @@ void retire(QObject* context, std::unique_ptr<Line> line)
 }
 
 // The log's words for what the line runs through: an adapter, or a network gateway.
-QString lostText(bool network)
+QString lostText(bool network, const QString& reason)
 {
-    return network ? LineSession::tr("Netzwerkverbindung abgerissen: ")
-                   : LineSession::tr("Verbindung zum Wandler abgerissen: ");
+    return (network ? LineSession::tr("Netzwerkverbindung abgerissen: %1")
+                    : LineSession::tr("Verbindung zum Wandler abgerissen: %1"))
+        .arg(reason);
 }
 
 QString waitingText(bool network)
@@ -233,7 +234,7 @@ void LineSession::tearDown(bool quiet)
     retire(this, std::move(m_openingLine));
     if (m_line) {
         if (!quiet)
-            m_log.info(tr("Verbindung getrennt"));
+            m_log.info(disconnectedText());
         retire(this, std::move(m_line));
     }
     if (m_simulator) {
@@ -254,10 +255,20 @@ void LineSession::tearDown(bool quiet)
     }
 }
 
+QString LineSession::notConnectedText()
+{
+    return tr("Nicht verbunden.");
+}
+
+QString LineSession::disconnectedText()
+{
+    return tr("Verbindung getrennt");
+}
+
 bool LineSession::write(const QByteArray& bytes)
 {
     if (!m_line) {
-        m_log.error(tr("Nicht verbunden."));
+        m_log.error(notConnectedText());
         return false;
     }
     const auto error = m_line->write(bytes);
@@ -293,7 +304,7 @@ void LineSession::lose(const std::optional<QString>& reason)
         return; // the same loss reported a second time
     m_dropouts.record(m_clock->now());
     emit dropoutsChanged();
-    m_log.error(lostText(isNetwork(m_wantedPath)) + reason.value_or(tr("unbekannt")));
+    m_log.error(lostText(isNetwork(m_wantedPath), reason.value_or(tr("unbekannt"))));
     tearDown(true);
     m_ports.refresh();
 

@@ -61,6 +61,11 @@ public:
 
     const ConnectionState& connection() const { return m_connection; }
     bool isOpen() const { return m_line != nullptr; }
+    // What is said when something needs the line and there is none (in the log, and as why
+    // the controls send nothing), and when the line closes (in the log, and as why the
+    // waiting commands were dropped).
+    static QString notConnectedText();
+    static QString disconnectedText();
     // The path the open line was chosen by; empty while none is open.
     const QString& openPath() const { return m_openPath; }
     // What the user wants to be connected to, kept through dropouts; none for simulators.

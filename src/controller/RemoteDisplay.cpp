@@ -56,7 +56,7 @@ void RemoteDisplay::setSeries(DisplaySeries series)
 QString RemoteDisplay::whyInert() const
 {
     if (!m_session.connection().is(ConnectionState::Case::connected))
-        return tr("Nicht verbunden.");
+        return LineSession::notConnectedText();
     if (m_pump.rawMode())
         return tr("Rohdaten-Modus: Die Bedienelemente senden nichts.");
     return m_heldBy;

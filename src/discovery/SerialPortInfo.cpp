@@ -6,6 +6,7 @@
 #include "discovery/StableName.h"
 #include "discovery/Udev.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <algorithm>
 #include <libudev.h>
@@ -48,8 +49,10 @@ QString namingNote(const StableName& name)
     if (name.sharedById.isEmpty())
         return {};
     return StableName::isByPath(name.path)
-               ? QStringLiteral(" · Kennung doppelt, nach USB-Buchse benannt")
-               : QStringLiteral(" · Kennung doppelt, nach Gerätedatei benannt");
+               ? QCoreApplication::translate("SerialPortInfo",
+                                             " · Kennung doppelt, nach USB-Buchse benannt")
+               : QCoreApplication::translate("SerialPortInfo",
+                                             " · Kennung doppelt, nach Gerätedatei benannt");
 }
 
 SerialPortInfo describe(udev_device* tty, const StableName& name)
@@ -146,7 +149,13 @@ bool SerialPortInfo::isInternalPort() const
 
 QString SerialPortInfo::internalPortWarning()
 {
-    return QStringLiteral("Das ist ein interner Port des Rechners, nicht der Wandler.");
+    return QCoreApplication::translate(
+        "SerialPortInfo", "Das ist ein interner Port des Rechners, nicht der Wandler.");
+}
+
+QString SerialPortInfo::noAdapterText()
+{
+    return QCoreApplication::translate("SerialPortInfo", "Kein USB-Seriell-Wandler gefunden");
 }
 
 QList<SerialPortInfo> SerialPortInfo::sorted(QList<SerialPortInfo> ports)
@@ -184,10 +193,15 @@ bool SerialPortInfo::isSimulatorPath(const QString& path)
 QList<SerialPortInfo> SerialPortInfo::simulatorEntries()
 {
     return {
-        {smartSimulatorPath, QStringLiteral("Simulator (virtuelles SMART-Display)"),
-         QStringLiteral("Ohne Hardware – antwortet wie ein QX/RX"), true},
-        {loopbackSimulatorPath, QStringLiteral("Simulator (Brückenstecker)"),
-         QStringLiteral("Ohne Hardware – schickt jedes Byte zurück wie Pin 2↔3"), true},
+        {smartSimulatorPath,
+         QCoreApplication::translate("SerialPortInfo", "Simulator (virtuelles SMART-Display)"),
+         QCoreApplication::translate("SerialPortInfo", "Ohne Hardware – antwortet wie ein QX/RX"),
+         true},
+        {loopbackSimulatorPath,
+         QCoreApplication::translate("SerialPortInfo", "Simulator (Brückenstecker)"),
+         QCoreApplication::translate("SerialPortInfo",
+                                     "Ohne Hardware – schickt jedes Byte zurück wie Pin 2↔3"),
+         true},
     };
 }
 

@@ -20,6 +20,8 @@ struct SerialPortInfo {
     bool isInternalPort() const;
     // What the sidebar says when such a port is selected.
     static QString internalPortWarning();
+    // What the sidebar and the tool's port list say when there is no adapter at all.
+    static QString noAdapterText();
 
     // Adapter-like ports first, each group ascending by path.
     static QList<SerialPortInfo> sorted(QList<SerialPortInfo> ports);

@@ -4,6 +4,7 @@
 
 #include "discovery/Udev.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <algorithm>
 #include <libudev.h>
@@ -87,21 +88,37 @@ QString UnboundAdapter::vendorLabel() const
     return QString::asprintf("%04X", static_cast<unsigned>(vendorID));
 }
 
+QString UnboundAdapter::title() const
+{
+    return name + QStringLiteral(" (") + vendorLabel() +
+           (serial.isEmpty() ? QString() : QStringLiteral(" · ") + serial) + u')';
+}
+
+QString UnboundAdapter::headline() const
+{
+    return QCoreApplication::translate("UnboundAdapter", "%1 steckt, hat aber keinen Port")
+        .arg(title());
+}
+
 QString UnboundAdapter::diagnosis() const
 {
     if (capturedBy && capturedBy->startsWith(QLatin1String("prl")))
-        return QStringLiteral("Parallels hat den Wandler für eine VM übernommen. In "
-                              "Parallels: Geräte → USB & Bluetooth → „") +
-               name +
-               QStringLiteral("“ vom Windows-Gast trennen (bzw. „Mit Mac "
-                              "verbinden“). Danach „Neu suchen“.");
+        return QCoreApplication::translate("UnboundAdapter",
+                                           "Parallels hat den Wandler für eine VM übernommen. In "
+                                           "Parallels: Geräte → USB & Bluetooth → „%1“ vom "
+                                           "Windows-Gast trennen (bzw. „Mit Mac verbinden“). "
+                                           "Danach „Neu suchen“.")
+            .arg(name);
     if (capturedBy)
-        return QStringLiteral("Das Programm „") + *capturedBy +
-               QStringLiteral("“ belegt den Wandler direkt. Programm beenden oder Gerät "
-                              "dort freigeben, dann „Neu suchen“.");
-    return QStringLiteral("Kein Treiber aktiv. ") + vendorLabel() +
-           QStringLiteral(": Wandler ab- und wieder anstecken; ggf. Hersteller-Treiber "
-                          "installieren und in den Systemeinstellungen erlauben.");
+        return QCoreApplication::translate("UnboundAdapter",
+                                           "Das Programm „%1“ belegt den Wandler direkt. Programm "
+                                           "beenden oder Gerät dort freigeben, dann „Neu suchen“.")
+            .arg(*capturedBy);
+    return QCoreApplication::translate("UnboundAdapter",
+                                       "Kein Treiber aktiv. %1: Wandler ab- und wieder anstecken; "
+                                       "ggf. Hersteller-Treiber installieren und in den "
+                                       "Systemeinstellungen erlauben.")
+        .arg(vendorLabel());
 }
 
 const QSet<int>& UnboundAdapter::knownVendorIDs()
@@ -149,7 +166,7 @@ QList<UnboundAdapter> UnboundAdapter::scan(const UsbfsHolder& usbfs)
         UnboundAdapter adapter;
         adapter.name = Udev::sysattr(device.get(), "product");
         if (adapter.name.isEmpty())
-            adapter.name = QStringLiteral("USB-Seriell-Wandler");
+            adapter.name = QCoreApplication::translate("UnboundAdapter", "USB-Seriell-Wandler");
         adapter.vendorID = vendorID;
         adapter.productID = numberAttribute(device.get(), "idProduct", 16);
         adapter.serial = Udev::sysattr(device.get(), "serial");

@@ -21,6 +21,11 @@ struct UnboundAdapter {
     // "vendor:product:serial" in decimal.
     QString identity() const;
     QString vendorLabel() const;
+    // "FT232R USB UART (FTDI · A10K5VJ8)": the name, the vendor and the serial number if
+    // there is one.
+    QString title() const;
+    // The line that names such an adapter above its diagnosis, in the window and the tool.
+    QString headline() const;
     // German advice for the user.
     QString diagnosis() const;
 

@@ -1,5 +1,7 @@
 #include "doctor/Finding.h"
 
+#include <QCoreApplication>
+
 QString rawValue(Finding::Severity severity)
 {
     switch (severity) {
@@ -17,11 +19,16 @@ QString label(Finding::Severity severity)
 {
     switch (severity) {
     case Finding::Severity::error:
-        return QStringLiteral("Fehler");
+        return QCoreApplication::translate("Finding", "Fehler");
     case Finding::Severity::warning:
-        return QStringLiteral("Warnung");
+        return QCoreApplication::translate("Finding", "Warnung");
     case Finding::Severity::hint:
-        return QStringLiteral("Hinweis");
+        return QCoreApplication::translate("Finding", "Hinweis");
     }
     return {};
+}
+
+QString Finding::fixLine() const
+{
+    return QCoreApplication::translate("Finding", "Abhilfe: %1").arg(fix);
 }

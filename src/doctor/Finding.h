@@ -23,6 +23,9 @@ struct Finding {
     QStringList commands;
 
     bool operator==(const Finding&) const = default;
+
+    // "Abhilfe: " and the fix, as the port doctor's dialog and the tool's report show it.
+    QString fixLine() const;
 };
 
 // "error", "warning", "hint": the tool's JSON spelling.

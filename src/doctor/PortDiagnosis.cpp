@@ -1,5 +1,6 @@
 #include "doctor/PortDiagnosis.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
@@ -52,7 +53,9 @@ bool holdsNamed(const QList<ProcessHolder>& holders, const QString& command)
 
 QString describeHolder(const ProcessHolder& holder)
 {
-    const QString name = holder.command.isEmpty() ? QStringLiteral("Ein Programm") : holder.command;
+    const QString name = holder.command.isEmpty()
+                             ? QCoreApplication::translate("PortDiagnosis", "Ein Programm")
+                             : holder.command;
     return QStringLiteral("%1 (PID %2)").arg(name).arg(holder.pid);
 }
 
@@ -60,8 +63,8 @@ QString joinedGerman(const QStringList& items)
 {
     if (items.size() < 2)
         return items.value(0);
-    return items.mid(0, items.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" und ") +
-           items.last();
+    return QCoreApplication::translate("PortDiagnosis", "%1 und %2")
+        .arg(items.mid(0, items.size() - 1).join(QStringLiteral(", ")), items.last());
 }
 
 std::optional<Finding> permissionFinding(const PortFacts& facts)
@@ -75,62 +78,77 @@ std::optional<Finding> permissionFinding(const PortFacts& facts)
         if (facts.openError != EACCES && facts.openError != EPERM)
             return std::nullopt;
         // Owner, group and mode allow it; something beyond them does not.
-        return Finding{QStringLiteral("permission"),
-                       Severity::error,
-                       QStringLiteral("Keine Berechtigung, obwohl Gruppe und Rechte von %1 "
-                                      "passen.")
-                           .arg(facts.node),
-                       QStringLiteral("Der Zugriff wird von außen verwehrt."),
-                       QStringLiteral("Läuft Bildwart in einer Sandbox (Snap, Flatpak), "
-                                      "dort den Zugriff auf serielle Schnittstellen erlauben; "
-                                      "sonst verwehrt ihn eine Sicherheitsrichtlinie "
-                                      "(AppArmor, SELinux)."),
-                       {}};
+        return Finding{
+            QStringLiteral("permission"),
+            Severity::error,
+            QCoreApplication::translate("PortDiagnosis",
+                                        "Keine Berechtigung, obwohl Gruppe und Rechte von %1 "
+                                        "passen.")
+                .arg(facts.node),
+            QCoreApplication::translate("PortDiagnosis", "Der Zugriff wird von außen verwehrt."),
+            QCoreApplication::translate("PortDiagnosis",
+                                        "Läuft Bildwart in einer Sandbox (Snap, Flatpak), "
+                                        "dort den Zugriff auf serielle Schnittstellen erlauben; "
+                                        "sonst verwehrt ihn eine Sicherheitsrichtlinie "
+                                        "(AppArmor, SELinux)."),
+            {}};
     }
     if (PortDiagnosis::mayReadWrite(node, user.userId, user.databaseGroups)) {
-        return Finding{QStringLiteral("not-in-group-session"),
-                       Severity::error,
-                       QStringLiteral("Keine Berechtigung – Sie sind in der Gruppe %1, "
-                                      "aber diese Anmeldung kennt die Gruppe noch nicht.")
-                           .arg(group),
-                       QStringLiteral("Sie sind in der Gruppe %1, aber erst ab der nächsten "
-                                      "Anmeldung.")
-                           .arg(group),
-                       QStringLiteral("Ab- und wieder anmelden (oder den Rechner neu starten). "
-                                      "Für ein einzelnes Terminal genügt „newgrp %1“; "
-                                      "was dort gestartet wird, hat die Gruppe.")
-                           .arg(groupOf(node)),
-                       {QStringLiteral("newgrp %1").arg(groupOf(node))}};
+        return Finding{
+            QStringLiteral("not-in-group-session"),
+            Severity::error,
+            QCoreApplication::translate("PortDiagnosis",
+                                        "Keine Berechtigung – Sie sind in der Gruppe %1, "
+                                        "aber diese Anmeldung kennt die Gruppe noch nicht.")
+                .arg(group),
+            QCoreApplication::translate("PortDiagnosis",
+                                        "Sie sind in der Gruppe %1, aber erst ab der nächsten "
+                                        "Anmeldung.")
+                .arg(group),
+            QCoreApplication::translate("PortDiagnosis",
+                                        "Ab- und wieder anmelden (oder den Rechner neu starten). "
+                                        "Für ein einzelnes Terminal genügt „newgrp %1“; "
+                                        "was dort gestartet wird, hat die Gruppe.")
+                .arg(groupOf(node)),
+            {QStringLiteral("newgrp %1").arg(groupOf(node))}};
     }
     const bool groupMayUse = (node.mode & 060) == 060;
     // Nobody should join root's group to reach a port.
     if (groupMayUse && node.groupId != 0) {
-        return Finding{QStringLiteral("permission"),
-                       Severity::error,
-                       QStringLiteral("Keine Berechtigung – Sie sind nicht in der Gruppe "
-                                      "%1, der %2 gehört.")
-                           .arg(group, facts.node),
-                       QStringLiteral("Sie sind nicht in der Gruppe %1.").arg(group),
-                       QStringLiteral("Sich in die Gruppe aufnehmen und danach ab- und wieder "
-                                      "anmelden; erst die neue Anmeldung hat die Gruppe."),
-                       {QStringLiteral("sudo usermod -aG %1 $USER").arg(groupOf(node))}};
+        return Finding{
+            QStringLiteral("permission"),
+            Severity::error,
+            QCoreApplication::translate("PortDiagnosis",
+                                        "Keine Berechtigung – Sie sind nicht in der Gruppe "
+                                        "%1, der %2 gehört.")
+                .arg(group, facts.node),
+            QCoreApplication::translate("PortDiagnosis", "Sie sind nicht in der Gruppe %1.")
+                .arg(group),
+            QCoreApplication::translate("PortDiagnosis",
+                                        "Sich in die Gruppe aufnehmen und danach ab- und wieder "
+                                        "anmelden; erst die neue Anmeldung hat die Gruppe."),
+            {QStringLiteral("sudo usermod -aG %1 $USER").arg(groupOf(node))}};
     }
     // No group a user should join may use the node: a rule has to give it one.
     const QString mode = QStringLiteral("%1").arg(node.mode, 4, 8, QLatin1Char('0'));
     return Finding{
         QStringLiteral("permission"),
         Severity::error,
-        groupMayUse ? QStringLiteral("Keine Berechtigung – %1 ist nur für root und "
-                                     "die Gruppe %2 freigegeben (Rechte %3).")
+        groupMayUse ? QCoreApplication::translate("PortDiagnosis",
+                                                  "Keine Berechtigung – %1 ist nur für root und "
+                                                  "die Gruppe %2 freigegeben (Rechte %3).")
                           .arg(facts.node, group, mode)
-                    : QStringLiteral("Keine Berechtigung – %1 ist nur für seinen "
-                                     "Besitzer freigegeben (Rechte %2).")
+                    : QCoreApplication::translate("PortDiagnosis",
+                                                  "Keine Berechtigung – %1 ist nur für seinen "
+                                                  "Besitzer freigegeben (Rechte %2).")
                           .arg(facts.node, mode),
-        QStringLiteral("Der Port ist für keine Gruppe freigegeben, der Sie angehören "
-                       "sollten."),
-        QStringLiteral("Eine udev-Regel gibt dem Port die Gruppe „dialout“ mit Lese- und "
-                       "Schreibrecht; dann sich in die Gruppe aufnehmen, den Wandler neu "
-                       "anstecken und neu anmelden."),
+        QCoreApplication::translate("PortDiagnosis",
+                                    "Der Port ist für keine Gruppe freigegeben, der Sie angehören "
+                                    "sollten."),
+        QCoreApplication::translate(
+            "PortDiagnosis", "Eine udev-Regel gibt dem Port die Gruppe „dialout“ mit Lese- und "
+                             "Schreibrecht; dann sich in die Gruppe aufnehmen, den Wandler neu "
+                             "anstecken und neu anmelden."),
         installRule(QStringLiteral("SUBSYSTEM==\"tty\", %1, GROUP=\"dialout\", MODE=\"0660\"")
                         .arg(udevMatch(facts)),
                     QStringLiteral("70-bildwart-serial.rules")) +
@@ -146,30 +164,34 @@ std::optional<Finding> holderFinding(const PortFacts& facts)
             others.append(describeHolder(holder));
     }
     if (!others.isEmpty()) {
-        const QString text = joinedGerman(others) +
-                             (others.size() == 1 ? QStringLiteral(" hat den Port geöffnet.")
-                                                 : QStringLiteral(" haben den Port geöffnet."));
-        const QString fix = others.size() == 1 ? QStringLiteral("Das Programm beenden")
-                                               : QStringLiteral("Die Programme beenden");
-        return Finding{QStringLiteral("held-by-process"),
-                       Severity::error,
-                       text,
-                       text,
-                       fix + QStringLiteral(" oder dort die Verbindung schließen, dann "
-                                            "erneut verbinden."),
-                       {}};
+        const bool one = others.size() == 1;
+        const QString text =
+            (one ? QCoreApplication::translate("PortDiagnosis", "%1 hat den Port geöffnet.")
+                 : QCoreApplication::translate("PortDiagnosis", "%1 haben den Port geöffnet."))
+                .arg(joinedGerman(others));
+        const QString fix =
+            one ? QCoreApplication::translate("PortDiagnosis",
+                                              "Das Programm beenden oder dort die Verbindung "
+                                              "schließen, dann erneut verbinden.")
+                : QCoreApplication::translate("PortDiagnosis",
+                                              "Die Programme beenden oder dort die Verbindung "
+                                              "schließen, dann erneut verbinden.");
+        return Finding{QStringLiteral("held-by-process"), Severity::error, text, text, fix, {}};
     }
     if (facts.openError != EBUSY || !facts.holders.isEmpty())
         return std::nullopt;
-    return Finding{QStringLiteral("held-by-process"),
-                   Severity::error,
-                   QStringLiteral("Ein anderes Programm hat den Port für sich allein "
-                                  "geöffnet; welches, ist ohne Administratorrechte nicht "
-                                  "zu sehen."),
-                   QStringLiteral("ein anderes Programm hat ihn für sich allein "
-                                  "geöffnet."),
-                   QStringLiteral("Der Befehl unten nennt es; dann das Programm beenden."),
-                   {QStringLiteral("sudo fuser -v %1").arg(facts.node)}};
+    return Finding{
+        QStringLiteral("held-by-process"),
+        Severity::error,
+        QCoreApplication::translate("PortDiagnosis",
+                                    "Ein anderes Programm hat den Port für sich allein "
+                                    "geöffnet; welches, ist ohne Administratorrechte nicht "
+                                    "zu sehen."),
+        QCoreApplication::translate("PortDiagnosis", "ein anderes Programm hat ihn für sich allein "
+                                                     "geöffnet."),
+        QCoreApplication::translate("PortDiagnosis",
+                                    "Der Befehl unten nennt es; dann das Programm beenden."),
+        {QStringLiteral("sudo fuser -v %1").arg(facts.node)}};
 }
 
 std::optional<Finding> brlttyFinding(const PortFacts& facts)
@@ -182,23 +204,28 @@ std::optional<Finding> brlttyFinding(const PortFacts& facts)
     if (!present || !(facts.vanishedQuickly || heldByBrltty || claimedByRule))
         return std::nullopt;
     QStringList commands{QStringLiteral("sudo apt remove brltty")};
-    QString fix = QStringLiteral("Wer keine Braillezeile nutzt, entfernt brltty");
+    QString fix = QCoreApplication::translate("PortDiagnosis",
+                                              "Wer keine Braillezeile nutzt, entfernt brltty. "
+                                              "Danach den Wandler ab- und wieder anstecken.");
     if (!facts.brlttyRule.isEmpty()) {
         const QString file = QFileInfo(facts.brlttyRule).fileName();
-        fix += QStringLiteral("; sonst seine udev-Regel %1 abschalten (zweiter und dritter "
-                              "Befehl)")
-                   .arg(quoted(file));
+        fix = QCoreApplication::translate("PortDiagnosis",
+                                          "Wer keine Braillezeile nutzt, entfernt brltty; sonst "
+                                          "seine udev-Regel %1 abschalten (zweiter und dritter "
+                                          "Befehl). Danach den Wandler ab- und wieder anstecken.")
+                  .arg(quoted(file));
         commands += {QStringLiteral("sudo ln -s /dev/null /etc/udev/rules.d/%1").arg(file),
                      QStringLiteral("sudo udevadm control --reload-rules")};
     }
-    fix += QStringLiteral(". Danach den Wandler ab- und wieder anstecken.");
     return Finding{QStringLiteral("brltty"),
                    Severity::error,
-                   QStringLiteral("brltty, der Dienst für Braillezeilen, hält diesen "
-                                  "Wandler für eine Braillezeile und übernimmt ihn: "
-                                  "der Port verschwindet kurz nach dem Anstecken."),
-                   QStringLiteral("brltty (Dienst für Braillezeilen) hat den Wandler "
-                                  "übernommen."),
+                   QCoreApplication::translate("PortDiagnosis",
+                                               "brltty, der Dienst für Braillezeilen, hält diesen "
+                                               "Wandler für eine Braillezeile und übernimmt ihn: "
+                                               "der Port verschwindet kurz nach dem Anstecken."),
+                   QCoreApplication::translate("PortDiagnosis",
+                                               "brltty (Dienst für Braillezeilen) hat den Wandler "
+                                               "übernommen."),
                    fix,
                    commands};
 }
@@ -213,19 +240,25 @@ std::optional<Finding> modemManagerFinding(const PortFacts& facts)
         return std::nullopt;
     if (!heldByIt && !isAcm && !probed)
         return std::nullopt;
-    QString text = QStringLiteral("ModemManager prüft den Port: neuen ttyACM-Ports "
-                                  "schickt er einige Sekunden lang AT-Befehle und hält sie "
-                                  "so lange belegt.");
-    if (probed)
-        text += QStringLiteral(" Solche Befehle kamen eben nach dem Verbinden zurück.");
+    const QString text =
+        probed ? QCoreApplication::translate("PortDiagnosis",
+                                             "ModemManager prüft den Port: neuen ttyACM-Ports "
+                                             "schickt er einige Sekunden lang AT-Befehle und hält "
+                                             "sie so lange belegt. Solche Befehle kamen eben nach "
+                                             "dem Verbinden zurück.")
+               : QCoreApplication::translate("PortDiagnosis",
+                                             "ModemManager prüft den Port: neuen ttyACM-Ports "
+                                             "schickt er einige Sekunden lang AT-Befehle und hält "
+                                             "sie so lange belegt.");
     return Finding{
         QStringLiteral("modemmanager"),
         Severity::warning,
         text,
-        QStringLiteral("ModemManager prüft den Port gerade."),
-        QStringLiteral("Eine udev-Regel sagt ModemManager, diesen Wandler in Ruhe zu lassen "
-                       "(erste zwei Befehle). Wer kein Modem braucht, kann den Dienst auch "
-                       "abschalten (letzter Befehl)."),
+        QCoreApplication::translate("PortDiagnosis", "ModemManager prüft den Port gerade."),
+        QCoreApplication::translate(
+            "PortDiagnosis", "Eine udev-Regel sagt ModemManager, diesen Wandler in Ruhe zu lassen "
+                             "(erste zwei Befehle). Wer kein Modem braucht, kann den Dienst auch "
+                             "abschalten (letzter Befehl)."),
         installRule(QStringLiteral("%1, ENV{ID_MM_DEVICE_IGNORE}=\"1\"").arg(udevMatch(facts)),
                     QStringLiteral("70-bildwart-modemmanager.rules")) +
             QStringList{QStringLiteral("sudo systemctl disable --now ModemManager")}};
@@ -239,13 +272,17 @@ std::optional<Finding> latencyFinding(const PortFacts& facts)
     return Finding{
         QStringLiteral("latency-timer"),
         Severity::hint,
-        QStringLiteral("Der Wandler sammelt empfangene Bytes bis zu %1 ms, bevor er sie "
-                       "weitergibt (latency_timer); jede Antwort kommt bis zu %1 ms "
-                       "später an.")
+        QCoreApplication::translate(
+            "PortDiagnosis", "Der Wandler sammelt empfangene Bytes bis zu %1 ms, bevor er sie "
+                             "weitergibt (latency_timer); jede Antwort kommt bis zu %1 ms "
+                             "später an.")
             .arg(ms),
-        QStringLiteral("Der Wandler hält empfangene Bytes bis zu %1 ms zurück.").arg(ms),
-        QStringLiteral("Eine udev-Regel setzt den Wert beim Anstecken auf 1 ms (erste zwei "
-                       "Befehle); der letzte setzt ihn sofort, bis zum Abziehen."),
+        QCoreApplication::translate("PortDiagnosis",
+                                    "Der Wandler hält empfangene Bytes bis zu %1 ms zurück.")
+            .arg(ms),
+        QCoreApplication::translate(
+            "PortDiagnosis", "Eine udev-Regel setzt den Wert beim Anstecken auf 1 ms (erste zwei "
+                             "Befehle); der letzte setzt ihn sofort, bis zum Abziehen."),
         installRule(QStringLiteral("ACTION==\"add\", SUBSYSTEM==\"usb-serial\", "
                                    "DRIVER==\"ftdi_sio\", ATTR{latency_timer}=\"1\""),
                     QStringLiteral("70-bildwart-ftdi-latency.rules")) +
@@ -261,15 +298,18 @@ std::optional<Finding> byIdFinding(const PortFacts& facts)
     return Finding{
         QStringLiteral("by-id-collision"),
         Severity::warning,
-        QStringLiteral("Ein zweiter Wandler meldet sich mit derselben Kennung (%1): ohne "
-                       "eigene Seriennummer sind beide nicht zu unterscheiden. Bildwart "
-                       "führt diesen Port deshalb unter %2.")
+        QCoreApplication::translate(
+            "PortDiagnosis", "Ein zweiter Wandler meldet sich mit derselben Kennung (%1): ohne "
+                             "eigene Seriennummer sind beide nicht zu unterscheiden. Bildwart "
+                             "führt diesen Port deshalb unter %2.")
             .arg(QFileInfo(facts.sharedById).fileName(),
                  facts.listedAs.isEmpty() ? facts.node : facts.listedAs),
-        QStringLiteral("Zwei Wandler haben dieselbe Kennung."),
-        QStringLiteral("Jeden Wandler immer in dieselbe USB-Buchse stecken: der Port ist nach "
-                       "der Buchse benannt. Dauerhaft hilft ein Wandler mit eigener "
-                       "Seriennummer."),
+        QCoreApplication::translate("PortDiagnosis", "Zwei Wandler haben dieselbe Kennung."),
+        QCoreApplication::translate(
+            "PortDiagnosis",
+            "Jeden Wandler immer in dieselbe USB-Buchse stecken: der Port ist nach "
+            "der Buchse benannt. Dauerhaft hilft ein Wandler mit eigener "
+            "Seriennummer."),
         {}};
 }
 
@@ -299,11 +339,14 @@ std::optional<Finding> unboundFinding(const PortFacts& facts, bool brlttyFound)
         return Finding{
             QStringLiteral("no-driver"),
             Severity::error,
-            QStringLiteral("Kein Treiber hat den Wandler übernommen: er steckt, bietet "
-                           "aber keinen Port."),
-            QStringLiteral("Kein Treiber hat den Wandler übernommen."),
-            QStringLiteral("Ab- und wieder anstecken. Hilft das nicht, den Treiber laden; "
-                           "Debian bringt die Treiber der gängigen Chips mit."),
+            QCoreApplication::translate(
+                "PortDiagnosis", "Kein Treiber hat den Wandler übernommen: er steckt, bietet "
+                                 "aber keinen Port."),
+            QCoreApplication::translate("PortDiagnosis",
+                                        "Kein Treiber hat den Wandler übernommen."),
+            QCoreApplication::translate(
+                "PortDiagnosis", "Ab- und wieder anstecken. Hilft das nicht, den Treiber laden; "
+                                 "Debian bringt die Treiber der gängigen Chips mit."),
             module.isEmpty() ? QStringList()
                              : QStringList{QStringLiteral("sudo modprobe ") + module}};
     }
@@ -312,21 +355,26 @@ std::optional<Finding> unboundFinding(const PortFacts& facts, bool brlttyFound)
     const bool unknownProgram = *facts.capturedBy == QLatin1String("usbfs");
     const QString text =
         unknownProgram
-            ? QStringLiteral("Ein Programm hat den Wandler direkt über USB (usbfs) "
-                             "übernommen, am seriellen Treiber vorbei; welches, ist ohne "
-                             "Administratorrechte nicht zu sehen.")
-            : QStringLiteral("%1 hat den Wandler direkt über USB übernommen, am "
-                             "seriellen Treiber vorbei.")
+            ? QCoreApplication::translate(
+                  "PortDiagnosis", "Ein Programm hat den Wandler direkt über USB (usbfs) "
+                                   "übernommen, am seriellen Treiber vorbei; welches, ist ohne "
+                                   "Administratorrechte nicht zu sehen.")
+            : QCoreApplication::translate("PortDiagnosis",
+                                          "%1 hat den Wandler direkt über USB übernommen, am "
+                                          "seriellen Treiber vorbei.")
                   .arg(quoted(*facts.capturedBy));
-    return Finding{QStringLiteral("held-through-usbfs"),
-                   Severity::error,
-                   text,
-                   QStringLiteral("Ein Programm hat den Wandler direkt übernommen."),
-                   QStringLiteral("Das Programm beenden oder den Wandler dort freigeben (eine "
-                                  "virtuelle Maschine: das USB-Gerät vom Gast trennen), "
-                                  "dann den Wandler ab- und wieder anstecken."),
-                   unknownProgram ? QStringList{QStringLiteral("sudo fuser -v /dev/bus/usb/*/*")}
-                                  : QStringList()};
+    return Finding{
+        QStringLiteral("held-through-usbfs"),
+        Severity::error,
+        text,
+        QCoreApplication::translate("PortDiagnosis",
+                                    "Ein Programm hat den Wandler direkt übernommen."),
+        QCoreApplication::translate("PortDiagnosis",
+                                    "Das Programm beenden oder den Wandler dort freigeben (eine "
+                                    "virtuelle Maschine: das USB-Gerät vom Gast trennen), "
+                                    "dann den Wandler ab- und wieder anstecken."),
+        unknownProgram ? QStringList{QStringLiteral("sudo fuser -v /dev/bus/usb/*/*")}
+                       : QStringList()};
 }
 
 int rank(Severity severity)

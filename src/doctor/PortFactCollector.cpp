@@ -129,9 +129,7 @@ QList<PortFacts> PortFactCollector::collectAll(Depth depth) const
     for (const UnboundAdapter& adapter :
          UnboundAdapter::scan(UsbfsHolder(m_sources.procRoot, m_sources.devRoot))) {
         PortFacts facts;
-        facts.port =
-            adapter.name + QStringLiteral(" (") + adapter.vendorLabel() +
-            (adapter.serial.isEmpty() ? QString() : QStringLiteral(" · ") + adapter.serial) + u')';
+        facts.port = adapter.title();
         facts.title = adapter.name;
         facts.vendorID = adapter.vendorID;
         facts.productID = adapter.productID;

@@ -1,5 +1,6 @@
 #include "line/NetworkAddress.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <arpa/inet.h>
 
@@ -54,7 +55,8 @@ std::optional<NetworkAddress> NetworkAddress::parse(const QString& text)
 
 QString NetworkAddress::examples()
 {
-    return QStringLiteral("tcp://10.1.2.3:4001 oder rfc2217://gateway.schule.local:2001");
+    return QCoreApplication::translate(
+        "NetworkAddress", "tcp://10.1.2.3:4001 oder rfc2217://gateway.schule.local:2001");
 }
 
 QString NetworkAddress::text() const

@@ -1,5 +1,6 @@
 #include "line/SerialPortError.h"
 
+#include <QCoreApplication>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -62,22 +63,31 @@ QString SerialPortError::description() const
     switch (m_kind) {
     case Kind::openFailed:
         if (m_errnum == EBUSY)
-            return m_path + QStringLiteral(" ist belegt – ") +
-                   (m_detail.isEmpty()
-                        ? QStringLiteral(
-                              "läuft noch ein Terminalprogramm (screen, PuTTY, CoolTerm)?")
-                        : m_detail);
-        return m_path + QStringLiteral(" lässt sich nicht öffnen: ") + systemErrorText(m_errnum) +
-               (m_detail.isEmpty() ? QString() : QStringLiteral(" – ") + m_detail);
+            return m_detail.isEmpty()
+                       ? QCoreApplication::translate("SerialPortError",
+                                                     "%1 ist belegt – läuft noch ein "
+                                                     "Terminalprogramm (screen, PuTTY, CoolTerm)?")
+                             .arg(m_path)
+                       : QCoreApplication::translate("SerialPortError", "%1 ist belegt – %2")
+                             .arg(m_path, m_detail);
+        return m_detail.isEmpty() ? QCoreApplication::translate("SerialPortError",
+                                                                "%1 lässt sich nicht öffnen: %2")
+                                        .arg(m_path, systemErrorText(m_errnum))
+                                  : QCoreApplication::translate(
+                                        "SerialPortError", "%1 lässt sich nicht öffnen: %2 – %3")
+                                        .arg(m_path, systemErrorText(m_errnum), m_detail);
     case Kind::configureFailed:
-        return QStringLiteral("Schnittstelle nicht einstellbar: ") + m_detail;
+        return QCoreApplication::translate("SerialPortError", "Schnittstelle nicht einstellbar: %1")
+            .arg(m_detail);
     case Kind::writeFailed:
-        return QStringLiteral("Senden fehlgeschlagen: ") + systemErrorText(m_errnum);
+        return QCoreApplication::translate("SerialPortError", "Senden fehlgeschlagen: %1")
+            .arg(systemErrorText(m_errnum));
     case Kind::notOpen:
-        return QStringLiteral("Schnittstelle ist nicht geöffnet.");
+        return QCoreApplication::translate("SerialPortError", "Schnittstelle ist nicht geöffnet.");
     case Kind::unknownAddress:
-        return QStringLiteral("„%1“ ist keine bekannte Adresse – es gibt simulator://smart und "
-                              "simulator://loopback.")
+        return QCoreApplication::translate("SerialPortError",
+                                           "„%1“ ist keine bekannte Adresse – es gibt "
+                                           "simulator://smart und simulator://loopback.")
             .arg(m_path);
     case Kind::connectFailed:
         return m_detail;

@@ -1,5 +1,6 @@
 #include "line/SerialSettings.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -25,18 +26,19 @@ constexpr std::array<CaseRow<S::DataBits, int>, 4> dataBitsRows{{
     {S::DataBits::eight, 8, "8"},
 }};
 constexpr std::array<CaseRow<S::Parity, const char*>, 3> parityRows{{
-    {S::Parity::none, "none", "Keine"},
-    {S::Parity::even, "even", "Gerade (Even)"},
-    {S::Parity::odd, "odd", "Ungerade (Odd)"},
+    {S::Parity::none, "none", QT_TRANSLATE_NOOP("SerialSettings", "Keine")},
+    {S::Parity::even, "even", QT_TRANSLATE_NOOP("SerialSettings", "Gerade (Even)")},
+    {S::Parity::odd, "odd", QT_TRANSLATE_NOOP("SerialSettings", "Ungerade (Odd)")},
 }};
 constexpr std::array<CaseRow<S::StopBits, int>, 2> stopBitsRows{{
     {S::StopBits::one, 1, "1"},
     {S::StopBits::two, 2, "2"},
 }};
 constexpr std::array<CaseRow<S::FlowControl, const char*>, 3> flowControlRows{{
-    {S::FlowControl::none, "none", "Keine"},
-    {S::FlowControl::rtsCts, "rtsCts", "Hardware (RTS/CTS)"},
-    {S::FlowControl::xonXoff, "xonXoff", "Software (XON/XOFF)"},
+    {S::FlowControl::none, "none", QT_TRANSLATE_NOOP("SerialSettings", "Keine")},
+    {S::FlowControl::rtsCts, "rtsCts", QT_TRANSLATE_NOOP("SerialSettings", "Hardware (RTS/CTS)")},
+    {S::FlowControl::xonXoff, "xonXoff",
+     QT_TRANSLATE_NOOP("SerialSettings", "Software (XON/XOFF)")},
 }};
 constexpr std::array<CaseRow<S::LineEnding, const char*>, 3> lineEndingRows{{
     {S::LineEnding::cr, "cr", "CR (\\r)"},
@@ -223,9 +225,9 @@ QString rawValue(S::FlowControl value) { return QLatin1String(rowOf(flowControlR
 QString rawValue(S::LineEnding value) { return QLatin1String(rowOf(lineEndingRows, value).raw); }
 
 QString label(S::DataBits value) { return QString::fromUtf8(rowOf(dataBitsRows, value).label); }
-QString label(S::Parity value) { return QString::fromUtf8(rowOf(parityRows, value).label); }
+QString label(S::Parity value) { return QCoreApplication::translate("SerialSettings", rowOf(parityRows, value).label); }
 QString label(S::StopBits value) { return QString::fromUtf8(rowOf(stopBitsRows, value).label); }
-QString label(S::FlowControl value) { return QString::fromUtf8(rowOf(flowControlRows, value).label); }
+QString label(S::FlowControl value) { return QCoreApplication::translate("SerialSettings", rowOf(flowControlRows, value).label); }
 QString label(S::LineEnding value) { return QString::fromUtf8(rowOf(lineEndingRows, value).label); }
 
 std::optional<S::DataBits> dataBitsFromRaw(qint64 raw) { return fromIntRaw(dataBitsRows, raw); }
@@ -234,6 +236,25 @@ std::optional<S::StopBits> stopBitsFromRaw(qint64 raw) { return fromIntRaw(stopB
 std::optional<S::FlowControl> flowControlFromRaw(const QString& raw) { return fromTextRaw(flowControlRows, raw); }
 std::optional<S::LineEnding> lineEndingFromRaw(const QString& raw) { return fromTextRaw(lineEndingRows, raw); }
 // clang-format on
+
+QString parameterName(SerialParameter parameter)
+{
+    switch (parameter) {
+    case SerialParameter::baudRate:
+        return QCoreApplication::translate("SerialSettings", "Baudrate");
+    case SerialParameter::dataBits:
+        return QCoreApplication::translate("SerialSettings", "Datenbits");
+    case SerialParameter::parity:
+        return QCoreApplication::translate("SerialSettings", "Parität");
+    case SerialParameter::stopBits:
+        return QCoreApplication::translate("SerialSettings", "Stoppbits");
+    case SerialParameter::flowControl:
+        return QCoreApplication::translate("SerialSettings", "Flusssteuerung");
+    case SerialParameter::lineEnding:
+        return QCoreApplication::translate("SerialSettings", "Zeilenende");
+    }
+    return {};
+}
 
 QByteArray lineEndingBytes(S::LineEnding ending)
 {

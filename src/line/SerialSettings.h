@@ -59,6 +59,11 @@ struct SerialSettings {
     static std::optional<SerialSettings> fromJson(const QByteArray& json);
 };
 
+// The line's parameters by the names the user reads: the window's pickers, the tool's
+// help and a gateway's complaint say "Parität" alike.
+enum class SerialParameter { baudRate, dataBits, parity, stopBits, flowControl, lineEnding };
+QString parameterName(SerialParameter parameter);
+
 // Cases in picker order, raw values, labels and construction from a raw value.
 const QList<SerialSettings::DataBits>& allCases(SerialSettings::DataBits);
 const QList<SerialSettings::Parity>& allCases(SerialSettings::Parity);

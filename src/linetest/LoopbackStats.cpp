@@ -1,5 +1,6 @@
 #include "linetest/LoopbackStats.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace {
@@ -85,7 +86,8 @@ void LoopbackStats::record(const Result& result, double latency)
 
 QString LoopbackStats::summary() const
 {
-    return QStringLiteral("%1 Pakete, %2 in Ordnung, %3 fehlerhaft, %4 verloren")
+    return QCoreApplication::translate("LoopbackStats",
+                                       "%1 Pakete, %2 in Ordnung, %3 fehlerhaft, %4 verloren")
         .arg(QString::number(sent), QString::number(ok), QString::number(faulty),
              QString::number(lost));
 }
@@ -94,17 +96,19 @@ QString LoopbackStats::Result::text(qint64 expected, qint64 received) const
 {
     switch (m_kind) {
     case Kind::corrupt:
-        return QStringLiteral("Byte %1 verfälscht – Baudrate/Parität/Masse prüfen")
+        return QCoreApplication::translate("LoopbackStats",
+                                           "Byte %1 verfälscht – Baudrate/Parität/Masse prüfen")
             .arg(QString::number(m_index + 1));
     case Kind::ok:
-        return QStringLiteral("in Ordnung");
+        return QCoreApplication::translate("LoopbackStats", "in Ordnung");
     case Kind::lost:
-        return QStringLiteral("nichts zurück – Brücke/Kabel/Adapter prüfen");
+        return QCoreApplication::translate("LoopbackStats",
+                                           "nichts zurück – Brücke/Kabel/Adapter prüfen");
     case Kind::incomplete:
-        return QStringLiteral("nur %1 von %2 Bytes zurück")
+        return QCoreApplication::translate("LoopbackStats", "nur %1 von %2 Bytes zurück")
             .arg(QString::number(received), QString::number(expected));
     case Kind::extra:
-        return QStringLiteral("%1 statt %2 Bytes zurück")
+        return QCoreApplication::translate("LoopbackStats", "%1 statt %2 Bytes zurück")
             .arg(QString::number(received), QString::number(expected));
     }
     return {};

@@ -2,6 +2,7 @@
 
 #include "protocol/HexBytes.h"
 
+#include <QCoreApplication>
 #include <array>
 
 namespace {
@@ -14,19 +15,27 @@ struct TestPatternRow {
 };
 
 constexpr std::array<TestPatternRow, 7> rows{{
-    {TestPattern::counterLine, "counterLine", "Zählerzeile",
-     "„Bildwart Test #0001 | 19200 8N1 | 14:03:22“ – zeigt fehlende Zeilen sofort."},
-    {TestPattern::alphabet, "alphabet", "Alle druckbaren Zeichen",
-     "0x20 bis 0x7E: Leerzeichen, Ziffern, A–Z, a–z, Sonderzeichen."},
-    {TestPattern::quickFox, "quickFox", "Pangramm-Satz",
-     "„The quick brown fox jumps over the lazy dog 0123456789“."},
-    {TestPattern::uPattern, "uPattern", "„UUUU…“ (0x55)",
-     "0x55 = 01010101 – mit dem Oszilloskop lässt sich daran die Baudrate messen."},
-    {TestPattern::byteRamp, "byteRamp", "Byte-Rampe 0x00–0xFF",
-     "Alle 256 Werte; in PuTTY als Sonderzeichen sichtbar, besser mit Hex-Ansicht."},
-    {TestPattern::customText, "customText", "Eigener Text", "Wird so gesendet, wie eingegeben."},
-    {TestPattern::customHex, "customHex", "Eigene Hex-Bytes",
-     "z. B. „48 61 6C 6C 6F 0D 0A“ oder „0x48,0x61“."},
+    {TestPattern::counterLine, "counterLine", QT_TRANSLATE_NOOP("TestPattern", "Zählerzeile"),
+     QT_TRANSLATE_NOOP(
+         "TestPattern",
+         "„Bildwart Test #0001 | 19200 8N1 | 14:03:22“ – zeigt fehlende Zeilen sofort.")},
+    {TestPattern::alphabet, "alphabet", QT_TRANSLATE_NOOP("TestPattern", "Alle druckbaren Zeichen"),
+     QT_TRANSLATE_NOOP("TestPattern",
+                       "0x20 bis 0x7E: Leerzeichen, Ziffern, A–Z, a–z, Sonderzeichen.")},
+    {TestPattern::quickFox, "quickFox", QT_TRANSLATE_NOOP("TestPattern", "Pangramm-Satz"),
+     QT_TRANSLATE_NOOP("TestPattern", "„The quick brown fox jumps over the lazy dog 0123456789“.")},
+    {TestPattern::uPattern, "uPattern", QT_TRANSLATE_NOOP("TestPattern", "„UUUU…“ (0x55)"),
+     QT_TRANSLATE_NOOP(
+         "TestPattern",
+         "0x55 = 01010101 – mit dem Oszilloskop lässt sich daran die Baudrate messen.")},
+    {TestPattern::byteRamp, "byteRamp", QT_TRANSLATE_NOOP("TestPattern", "Byte-Rampe 0x00–0xFF"),
+     QT_TRANSLATE_NOOP(
+         "TestPattern",
+         "Alle 256 Werte; in PuTTY als Sonderzeichen sichtbar, besser mit Hex-Ansicht.")},
+    {TestPattern::customText, "customText", QT_TRANSLATE_NOOP("TestPattern", "Eigener Text"),
+     QT_TRANSLATE_NOOP("TestPattern", "Wird so gesendet, wie eingegeben.")},
+    {TestPattern::customHex, "customHex", QT_TRANSLATE_NOOP("TestPattern", "Eigene Hex-Bytes"),
+     QT_TRANSLATE_NOOP("TestPattern", "z. B. „48 61 6C 6C 6F 0D 0A“ oder „0x48,0x61“.")},
 }};
 
 const TestPatternRow& rowOf(TestPattern pattern)
@@ -115,12 +124,12 @@ std::optional<TestPattern> testPatternFromRaw(const QString& raw)
 
 QString label(TestPattern pattern)
 {
-    return QString::fromUtf8(rowOf(pattern).label);
+    return QCoreApplication::translate("TestPattern", rowOf(pattern).label);
 }
 
 QString hint(TestPattern pattern)
 {
-    return QString::fromUtf8(rowOf(pattern).hint);
+    return QCoreApplication::translate("TestPattern", rowOf(pattern).hint);
 }
 
 QByteArray testLineEnding(SerialSettings::LineEnding ending)

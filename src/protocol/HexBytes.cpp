@@ -43,6 +43,7 @@ QString hexText(const QByteArray& bytes)
 
 QString invalidHexText(const QString& input)
 {
-    const QString text = QCoreApplication::translate("HexBytes", "Ungültige Hex-Eingabe");
-    return input.isEmpty() ? text : text + QStringLiteral(": ") + input;
+    return input.isEmpty()
+               ? QCoreApplication::translate("HexBytes", "Ungültige Hex-Eingabe")
+               : QCoreApplication::translate("HexBytes", "Ungültige Hex-Eingabe: %1").arg(input);
 }

@@ -1,5 +1,7 @@
 #include "protocol/InputSource.h"
 
+#include <QCoreApplication>
+
 const QList<InputSource>& InputSource::all()
 {
     static const QList<InputSource> inputs{
@@ -23,6 +25,6 @@ QString InputSource::labelFor(const QString& id)
             return input.label;
     }
     if (id == u"none")
-        return QStringLiteral("Kein Signal");
+        return QCoreApplication::translate("InputSource", "Kein Signal");
     return id;
 }

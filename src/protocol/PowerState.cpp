@@ -1,5 +1,7 @@
 #include "protocol/PowerState.h"
 
+#include <QCoreApplication>
+
 #include <array>
 
 namespace {
@@ -12,14 +14,17 @@ struct PowerStateRow {
 };
 
 constexpr std::array<PowerStateRow, 7> rows{{
-    {PowerState::on, "on", "Ein", "power.circle.fill"},
-    {PowerState::ready, "ready", "Bereit", "display"},
-    {PowerState::standby, "standby", "Standby (Netzwerk)", "moon.fill"},
-    {PowerState::powersave, "powersave", "Energiesparen", "leaf.fill"},
-    {PowerState::off, "off", "Aus", "power"},
-    {PowerState::updateon, "updateon", "Firmware-Update", "arrow.triangle.2.circlepath"},
-    {PowerState::updateready, "updateready", "Firmware-Update (Bild aus)",
+    {PowerState::on, "on", QT_TRANSLATE_NOOP("PowerState", "Ein"), "power.circle.fill"},
+    {PowerState::ready, "ready", QT_TRANSLATE_NOOP("PowerState", "Bereit"), "display"},
+    {PowerState::standby, "standby", QT_TRANSLATE_NOOP("PowerState", "Standby (Netzwerk)"),
+     "moon.fill"},
+    {PowerState::powersave, "powersave", QT_TRANSLATE_NOOP("PowerState", "Energiesparen"),
+     "leaf.fill"},
+    {PowerState::off, "off", QT_TRANSLATE_NOOP("PowerState", "Aus"), "power"},
+    {PowerState::updateon, "updateon", QT_TRANSLATE_NOOP("PowerState", "Firmware-Update"),
      "arrow.triangle.2.circlepath"},
+    {PowerState::updateready, "updateready",
+     QT_TRANSLATE_NOOP("PowerState", "Firmware-Update (Bild aus)"), "arrow.triangle.2.circlepath"},
 }};
 
 const PowerStateRow& rowOf(PowerState state)
@@ -47,7 +52,7 @@ QString rawValue(PowerState state)
 
 QString label(PowerState state)
 {
-    return QString::fromUtf8(rowOf(state).label);
+    return QCoreApplication::translate("PowerState", rowOf(state).label);
 }
 
 QString symbol(PowerState state)

@@ -1,5 +1,6 @@
 #include "simulator/DisplaySimulator.h"
 
+#include <QCoreApplication>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -35,7 +36,7 @@ std::optional<SerialPortError> DisplaySimulator::start()
 {
     if (m_master >= 0)
         return std::nullopt;
-    const QString deviceText = QStringLiteral("Pseudo-Terminal");
+    const QString deviceText = QCoreApplication::translate("DisplaySimulator", "Pseudo-Terminal");
 
     int master = -1;
     int slave = -1;

@@ -2,6 +2,7 @@
 
 #include "app/style/Style.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -17,7 +18,8 @@ QMessageBox* openConfirmation(QWidget* parent, const Confirmation& confirmation,
     box->setTextFormat(Qt::PlainText);
     QPushButton* action = box->addButton(confirmation.actionText, QMessageBox::DestructiveRole);
     Style::makeDestructive(action);
-    QPushButton* cancel = box->addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
+    QPushButton* cancel = box->addButton(
+        QCoreApplication::translate("ConfirmationDialog", "Abbrechen"), QMessageBox::RejectRole);
     // Return must not destroy anything by accident.
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);

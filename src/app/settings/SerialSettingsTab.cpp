@@ -50,37 +50,37 @@ SerialSettingsTab::SerialSettingsTab(DisplayController& controller, QWidget* par
     , m_controller(controller)
     , m_timeout(new QDoubleSpinBox(this))
     , m_delay(new QSpinBox(this))
-    , m_dtr(new QCheckBox(QStringLiteral("DTR setzen"), this))
-    , m_rts(new QCheckBox(QStringLiteral("RTS setzen"), this))
+    , m_dtr(new QCheckBox(tr("DTR setzen"), this))
+    , m_rts(new QCheckBox(tr("RTS setzen"), this))
 {
     setObjectName(QStringLiteral("serialSettingsTab"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 20, 20, 20);
     layout->setSpacing(20);
 
-    auto* timing = new FormSection(QStringLiteral("Zeitverhalten"), this);
+    auto* timing = new FormSection(tr("Zeitverhalten"), this);
     prepare(m_timeout, QStringLiteral("responseTimeoutStepper"));
     m_timeout->setRange(timeoutMinimum, timeoutMaximum);
     m_timeout->setSingleStep(timeoutStep);
     m_timeout->setDecimals(1);
-    m_timeout->setSuffix(QStringLiteral(" s"));
-    timing->addRow(QStringLiteral("Antwort-Timeout"), m_timeout);
+    m_timeout->setSuffix(tr(" s"));
+    timing->addRow(tr("Antwort-Timeout"), m_timeout);
 
     prepare(m_delay, QStringLiteral("interCommandDelayStepper"));
     m_delay->setRange(0, delayMaximumMs);
     m_delay->setSingleStep(delayStepMs);
-    m_delay->setSuffix(QStringLiteral(" ms"));
-    timing->addRow(QStringLiteral("Pause zwischen Befehlen"), m_delay);
+    m_delay->setSuffix(tr(" ms"));
+    timing->addRow(tr("Pause zwischen Befehlen"), m_delay);
     layout->addWidget(timing);
 
-    auto* lines = new FormSection(QStringLiteral("Steuerleitungen"), this);
+    auto* lines = new FormSection(tr("Steuerleitungen"), this);
     m_dtr->setObjectName(QStringLiteral("dtrToggle"));
     m_rts->setObjectName(QStringLiteral("rtsToggle"));
     lines->addWidget(m_dtr);
     lines->addWidget(m_rts);
-    auto* hint = new QLabel(QStringLiteral("Manche Adapter oder Gegenstellen brauchen DTR/RTS "
-                                           "aktiv. Bei RTS/CTS-Flusssteuerung bleibt RTS immer "
-                                           "gesetzt."),
+    auto* hint = new QLabel(tr("Manche Adapter oder Gegenstellen brauchen DTR/RTS "
+                               "aktiv. Bei RTS/CTS-Flusssteuerung bleibt RTS immer "
+                               "gesetzt."),
                             this);
     hint->setWordWrap(true);
     Style::makeCaption(hint);

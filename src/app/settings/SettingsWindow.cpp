@@ -28,18 +28,17 @@ SettingsWindow::SettingsWindow(DisplayController& controller, QSettings& store, 
     , m_tabs(new QTabWidget(this))
 {
     setObjectName(QStringLiteral("settingsWindow"));
-    setWindowTitle(QStringLiteral("Einstellungen"));
+    setWindowTitle(tr("Einstellungen"));
     setFixedSize(windowWidth, windowHeight);
 
     m_tabs->setObjectName(QStringLiteral("settingsTabs"));
     m_tabs->setDocumentMode(true);
-    const int serial = m_tabs->addTab(new SerialSettingsTab(controller, m_tabs),
-                                      symbolIcon(QStringLiteral("cable.connector")),
-                                      QStringLiteral("Schnittstelle"));
+    const int serial =
+        m_tabs->addTab(new SerialSettingsTab(controller, m_tabs),
+                       symbolIcon(QStringLiteral("cable.connector")), tr("Schnittstelle"));
     m_tabs->tabBar()->setTabData(serial, serialTag);
-    const int test =
-        m_tabs->addTab(new TestOutputTab(controller, m_tabs),
-                       symbolIcon(QStringLiteral("waveform.path")), QStringLiteral("Testausgabe"));
+    const int test = m_tabs->addTab(new TestOutputTab(controller, m_tabs),
+                                    symbolIcon(QStringLiteral("waveform.path")), tr("Testausgabe"));
     m_tabs->tabBar()->setTabData(test, testTag);
 
     auto* layout = new QVBoxLayout(this);

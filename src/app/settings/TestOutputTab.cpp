@@ -109,34 +109,33 @@ FormSection* TestOutputTab::makeConnectionSection()
     m_portState->setFont(Style::caption());
     valueLayout->addWidget(m_portName);
     valueLayout->addWidget(m_portState);
-    section->addRow(QStringLiteral("Schnittstelle"), value);
+    section->addRow(tr("Schnittstelle"), value);
 
-    m_connect = new QPushButton(QStringLiteral("Jetzt verbinden"), section);
+    m_connect = new QPushButton(tr("Jetzt verbinden"), section);
     m_connect->setObjectName(QStringLiteral("connectNowButton"));
     m_connect->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     section->addWidget(m_connect);
     QObject::connect(m_connect, &QPushButton::clicked, this,
                      [this] { m_controller.connectLine(); });
 
-    section->setFooter(
-        QStringLiteral("Dieser Rechner → USB-Seriell-Adapter → <b>Nullmodem-Kabel</b> → "
-                       "zweiter Rechner mit PuTTY (Connection type „Serial“, gleiche "
-                       "Baudrate/Parameter, Flow control passend). Für das Display selbst "
-                       "wieder das gerade Kabel verwenden."),
-        Qt::RichText);
+    section->setFooter(tr("Dieser Rechner → USB-Seriell-Adapter → <b>Nullmodem-Kabel</b> → "
+                          "zweiter Rechner mit PuTTY (Connection type „Serial“, gleiche "
+                          "Baudrate/Parameter, Flow control passend). Für das Display selbst "
+                          "wieder das gerade Kabel verwenden."),
+                       Qt::RichText);
     return section;
 }
 
 FormSection* TestOutputTab::makePatternSection()
 {
-    auto* section = new FormSection(QStringLiteral("Muster"), this);
+    auto* section = new FormSection(tr("Muster"), this);
     m_patternSection = section;
 
     m_pattern = new Picker(section);
     m_pattern->setObjectName(QStringLiteral("testPatternPicker"));
     for (const TestPattern pattern : allTestPatterns())
         m_pattern->addItem(label(pattern), static_cast<int>(pattern));
-    section->addRow(QStringLiteral("Testmuster"), m_pattern);
+    section->addRow(tr("Testmuster"), m_pattern);
     QObject::connect(m_pattern, &QComboBox::activated, this, [this](int index) {
         changeOutput([&](LineTester::TestOutput& output) {
             output.pattern = static_cast<TestPattern>(m_pattern->itemData(index).toInt());
@@ -150,7 +149,7 @@ FormSection* TestOutputTab::makePatternSection()
     m_customText = new QLineEdit(section);
     m_customText->setObjectName(QStringLiteral("testCustomText"));
     m_customText->setFont(Style::monospace());
-    section->addRow(QStringLiteral("Text"), m_customText);
+    section->addRow(tr("Text"), m_customText);
     QObject::connect(m_customText, &QLineEdit::textEdited, this, [this](const QString& text) {
         changeOutput([&](LineTester::TestOutput& output) { output.customText = text; });
     });
@@ -158,7 +157,7 @@ FormSection* TestOutputTab::makePatternSection()
     m_customHex = new QLineEdit(section);
     m_customHex->setObjectName(QStringLiteral("testCustomHex"));
     m_customHex->setFont(Style::monospace());
-    section->addRow(QStringLiteral("Hex-Bytes"), m_customHex);
+    section->addRow(tr("Hex-Bytes"), m_customHex);
     QObject::connect(m_customHex, &QLineEdit::textEdited, this, [this](const QString& text) {
         changeOutput([&](LineTester::TestOutput& output) { output.customHex = text; });
     });
@@ -181,18 +180,18 @@ FormSection* TestOutputTab::makePatternSection()
     m_previewLabel->setObjectName(QStringLiteral("testPreviewLabel"));
     m_previewLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    section->addWidget(caption(QStringLiteral("Zeilen enden in der Testausgabe immer mindestens "
-                                              "mit CR+LF, damit PuTTY jede Zeile neu beginnt."),
+    section->addWidget(caption(tr("Zeilen enden in der Testausgabe immer mindestens "
+                                  "mit CR+LF, damit PuTTY jede Zeile neu beginnt."),
                                Style::Tone::secondary, section));
     return section;
 }
 
 FormSection* TestOutputTab::makeOutputSection()
 {
-    auto* section = new FormSection(QStringLiteral("Ausgabe"), this);
+    auto* section = new FormSection(tr("Ausgabe"), this);
     m_outputSection = section;
 
-    m_repeat = new QCheckBox(QStringLiteral("Fortlaufend wiederholen"), section);
+    m_repeat = new QCheckBox(tr("Fortlaufend wiederholen"), section);
     m_repeat->setObjectName(QStringLiteral("testRepeatToggle"));
     section->addWidget(m_repeat);
     QObject::connect(m_repeat, &QCheckBox::toggled, this, [this](bool on) {
@@ -204,17 +203,17 @@ FormSection* TestOutputTab::makeOutputSection()
     m_interval->setRange(intervalMinimum, intervalMaximum);
     m_interval->setSingleStep(intervalStep);
     m_interval->setDecimals(1);
-    m_interval->setSuffix(QStringLiteral(" s"));
+    m_interval->setSuffix(tr(" s"));
     m_interval->setKeyboardTracking(false);
     m_interval->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     takeWheelOnlyWithFocus(m_interval);
-    section->addRow(QStringLiteral("Intervall"), m_interval);
+    section->addRow(tr("Intervall"), m_interval);
     QObject::connect(m_interval, &QDoubleSpinBox::valueChanged, this, [this](double seconds) {
         changeOutput([&](LineTester::TestOutput& output) { output.interval = seconds; });
     });
 
-    m_pollingPaused = caption(QStringLiteral("Der Abfrage-Takt pausiert, solange die "
-                                             "Testausgabe läuft."),
+    m_pollingPaused = caption(tr("Der Abfrage-Takt pausiert, solange die "
+                                 "Testausgabe läuft."),
                               Style::Tone::secondary, section);
     m_pollingPaused->setObjectName(QStringLiteral("pollingPausedLine"));
     // Its line is kept while the caption is hidden, so that "Stopp" does not move down when it
@@ -234,13 +233,12 @@ FormSection* TestOutputTab::makeOutputSection()
     m_send =
         new FilledButton(QString(), QStringLiteral("paperplane.fill"), Style::Tone::accent, row);
     m_send->setObjectName(QStringLiteral("testSendButton"));
-    m_stop = new FilledButton(QStringLiteral("Stopp"), QStringLiteral("stop.fill"),
-                              Style::Tone::red, row);
+    m_stop = new FilledButton(tr("Stopp"), QStringLiteral("stop.fill"), Style::Tone::red, row);
     m_stop->setObjectName(QStringLiteral("testStopButton"));
     m_sentCount = new QLabel(row);
     m_sentCount->setObjectName(QStringLiteral("testSentCount"));
     Style::setTone(m_sentCount, Style::Tone::secondary);
-    m_resetCount = new QPushButton(QStringLiteral("Zähler auf 0"), row);
+    m_resetCount = new QPushButton(tr("Zähler auf 0"), row);
     m_resetCount->setObjectName(QStringLiteral("testResetCountButton"));
     rowLayout->addWidget(m_send);
     rowLayout->addWidget(m_stop);

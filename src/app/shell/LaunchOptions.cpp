@@ -1,6 +1,7 @@
 #include "app/shell/LaunchOptions.h"
 #include "controller/StoreKeys.h"
 
+#include <QCoreApplication>
 #include <QSettings>
 
 namespace {
@@ -16,20 +17,23 @@ QCommandLineOption hidden(QCommandLineOption option)
 } // namespace
 
 LaunchOptions::LaunchOptions()
-    : m_help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Zeigt diese Hilfe."))
+    : m_help({QStringLiteral("h"), QStringLiteral("help")},
+             QCoreApplication::translate("LaunchOptions", "Zeigt diese Hilfe."))
     , m_version({QStringLiteral("v"), QStringLiteral("version")},
-                QStringLiteral("Zeigt die Versionsnummer."))
+                QCoreApplication::translate("LaunchOptions", "Zeigt die Versionsnummer."))
     , m_autoConnect(autoConnectKey,
-                    QStringLiteral("Verbindet beim Start mit diesem Port (nur für diesen "
-                                   "Start), z.\u00A0B. /dev/ttyUSB0 oder simulator://smart."),
-                    QStringLiteral("PFAD"))
-    , m_screenshot(hidden(QCommandLineOption(QStringLiteral("screenshot"),
-                                             QStringLiteral("Bilder der Fenster ablegen."),
-                                             QStringLiteral("ORDNER"))))
+                    QCoreApplication::translate(
+                        "LaunchOptions", "Verbindet beim Start mit diesem Port (nur für diesen "
+                                         "Start), z.\u00A0B. /dev/ttyUSB0 oder simulator://smart."),
+                    QCoreApplication::translate("LaunchOptions", "PFAD"))
+    , m_screenshot(hidden(QCommandLineOption(
+          QStringLiteral("screenshot"),
+          QCoreApplication::translate("LaunchOptions", "Bilder der Fenster ablegen."),
+          QCoreApplication::translate("LaunchOptions", "ORDNER"))))
 {
-    m_parser.setApplicationDescription(
-        QStringLiteral("Fernbedienung für SMART-Displays über RS-232 und "
-                       "Prüfplatz für serielle Leitungen."));
+    m_parser.setApplicationDescription(QCoreApplication::translate(
+        "LaunchOptions", "Fernbedienung für SMART-Displays über RS-232 und "
+                         "Prüfplatz für serielle Leitungen."));
     // "-autoConnect PATH" is one option, not the letters a, u, t, …
     m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     m_parser.addOption(m_help);

@@ -59,7 +59,10 @@ bool save(QWidget& widget, const QDir& directory, const QString& name)
 {
     const QString path = directory.filePath(name);
     const bool saved = widget.grab().save(path);
-    QTextStream(stdout) << (saved ? "" : "FEHLER ") << path << Qt::endl;
+    QTextStream(stdout) << (saved
+                                ? path
+                                : QCoreApplication::translate("Screenshots", "FEHLER %1").arg(path))
+                        << Qt::endl;
     return saved;
 }
 
@@ -136,7 +139,9 @@ bool picturesAt(int points, const QDir& directory)
         },
         answerTimeoutMs);
     if (!answered)
-        QTextStream(stderr) << "Der Simulator hat nicht geantwortet." << Qt::endl;
+        QTextStream(stderr) << QCoreApplication::translate("Screenshots",
+                                                           "Der Simulator hat nicht geantwortet.")
+                            << Qt::endl;
     ok &= answered;
     settle(1500);
     ok &= save(window, directory, stem + QStringLiteral("light-connected.png"));
@@ -226,7 +231,9 @@ bool doctorPictures(const QDir& directory)
     QWidget* sidebar = window.findChild<QWidget*>(QStringLiteral("connectionSidebar"));
     auto* details = window.findChild<QLabel*>(QStringLiteral("portDoctorDetails"));
     if (!sidebar || !details || !details->isVisible()) {
-        QTextStream(stderr) << "Keine Port-Diagnose in der Seitenleiste." << Qt::endl;
+        QTextStream(stderr) << QCoreApplication::translate(
+                                   "Screenshots", "Keine Port-Diagnose in der Seitenleiste.")
+                            << Qt::endl;
         return false;
     }
     bool ok = save(*sidebar, directory, QStringLiteral("port-doctor-sidebar.png"));
@@ -245,7 +252,10 @@ int takeScreenshots(const QString& directory)
 {
     QDir dir(directory);
     if (!dir.mkpath(QStringLiteral("."))) {
-        QTextStream(stderr) << "Ordner nicht anlegbar: " << directory << Qt::endl;
+        QTextStream(stderr) << QCoreApplication::translate("Screenshots",
+                                                           "Ordner nicht anlegbar: %1")
+                                   .arg(directory)
+                            << Qt::endl;
         return 1;
     }
     QApplication::setStyle(QStringLiteral("Fusion"));

@@ -46,7 +46,7 @@ ConnectionSidebar::ConnectionSidebar(DisplayController& controller, QWidget* par
 
 QWidget* ConnectionSidebar::makeSeriesSection()
 {
-    auto* section = new FormSection(QStringLiteral("Display"));
+    auto* section = new FormSection(tr("Display"));
     section->setObjectName(QStringLiteral("seriesSection"));
 
     const QList<DisplaySeries> series{DisplaySeries::qx, DisplaySeries::rx};
@@ -55,10 +55,10 @@ QWidget* ConnectionSidebar::makeSeriesSection()
         labels.append(QStringLiteral("SMART ") + rawValue(each));
     auto* segments = new SegmentedControl(labels, section);
     segments->setObjectName(QStringLiteral("seriesPicker"));
-    section->addRow(QStringLiteral("Reihe"), segments);
+    section->addRow(tr("Reihe"), segments);
 
-    auto* hint = new QLabel(
-        QStringLiteral("Wird beim Verbinden aus „get modelnum“ automatisch erkannt."), section);
+    auto* hint =
+        new QLabel(tr("Wird beim Verbinden aus „get modelnum“ automatisch erkannt."), section);
     hint->setWordWrap(true);
     Style::makeCaption(hint);
     section->addWidget(hint);

@@ -15,16 +15,14 @@ NetworkAddressDialog::NetworkAddressDialog(QWidget* parent)
     , m_problem(new QLabel(this))
     , m_buttons(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this))
 {
-    setWindowTitle(QStringLiteral("Netzwerkadresse"));
+    setWindowTitle(tr("Netzwerkadresse"));
     auto* layout = new QVBoxLayout(this);
-    auto* intro =
-        new QLabel(QStringLiteral("Adresse eines RS-232-Gateways oder eines ser2net-Ports:"), this);
-    auto* examples = new QLabel(
-        QStringLiteral("tcp://HOST:PORT – roher TCP-Port, die Leitung stellt das Gateway "
-                       "ein\nrfc2217://HOST:PORT – Telnet-COM-Port, die Einstellungen "
-                       "gehen mit\nz. B. ") +
-            NetworkAddress::examples(),
-        this);
+    auto* intro = new QLabel(tr("Adresse eines RS-232-Gateways oder eines ser2net-Ports:"), this);
+    auto* examples = new QLabel(tr("tcp://HOST:PORT – roher TCP-Port, die Leitung stellt das "
+                                   "Gateway ein\nrfc2217://HOST:PORT – Telnet-COM-Port, die "
+                                   "Einstellungen gehen mit\nz. B. %1")
+                                    .arg(NetworkAddress::examples()),
+                                this);
     examples->setFont(Style::caption());
     examples->setWordWrap(true);
     m_address->setObjectName(QStringLiteral("networkAddress"));
@@ -57,7 +55,7 @@ void NetworkAddressDialog::check()
     // Said only once something is typed: an empty field is no mistake yet.
     m_problem->setText(valid || address().isEmpty()
                            ? QString()
-                           : QStringLiteral("Keine gültige Adresse – erwartet "
-                                            "tcp://HOST:PORT oder rfc2217://HOST:PORT, PORT von "
-                                            "1 bis 65535, IPv6 in eckigen Klammern."));
+                           : tr("Keine gültige Adresse – erwartet "
+                                "tcp://HOST:PORT oder rfc2217://HOST:PORT, PORT von "
+                                "1 bis 65535, IPv6 in eckigen Klammern."));
 }

@@ -47,13 +47,13 @@ QWidget* commandRow(const QString& command, QWidget* parent)
     field->setAutoFillBackground(true);
     field->setBackgroundRole(QPalette::Base);
     field->setForegroundRole(QPalette::Text);
-    field->setAccessibleName(QStringLiteral("Befehl"));
-    auto* copy =
-        new QPushButton(symbolIcon(QStringLiteral("doc.on.doc")), QStringLiteral("Kopieren"), row);
+    field->setAccessibleName(PortDoctorDialog::tr("Befehl"));
+    auto* copy = new QPushButton(symbolIcon(QStringLiteral("doc.on.doc")),
+                                 PortDoctorDialog::tr("Kopieren"), row);
     copy->setObjectName(QStringLiteral("copyCommandButton"));
     copy->setAutoDefault(false);
-    copy->setToolTip(QStringLiteral("Befehl in die Zwischenablage kopieren"));
-    copy->setAccessibleName(QStringLiteral("Befehl kopieren"));
+    copy->setToolTip(PortDoctorDialog::tr("Befehl in die Zwischenablage kopieren"));
+    copy->setAccessibleName(PortDoctorDialog::tr("Befehl kopieren"));
     QObject::connect(copy, &QPushButton::clicked, row,
                      [command] { QGuiApplication::clipboard()->setText(command); });
     layout->addWidget(field, 1);
@@ -76,8 +76,7 @@ QWidget* findingBlock(const Finding& finding, QWidget* parent)
     layout->addWidget(headline);
     layout->addWidget(wrappedLabel(finding.text, QStringLiteral("findingText"), block));
     if (!finding.fix.isEmpty()) {
-        auto* fix = wrappedLabel(QStringLiteral("Abhilfe: ") + finding.fix,
-                                 QStringLiteral("findingFix"), block);
+        auto* fix = wrappedLabel(finding.fixLine(), QStringLiteral("findingFix"), block);
         Style::setTone(fix, Style::Tone::secondary);
         layout->addWidget(fix);
     }
@@ -119,7 +118,7 @@ PortDoctorDialog::PortDoctorDialog(const PortReport& report, QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("portDoctorDialog"));
-    setWindowTitle(QStringLiteral("Port-Diagnose"));
+    setWindowTitle(tr("Port-Diagnose"));
     auto* layout = new QVBoxLayout(this);
 
     const QString name = report.facts.title.isEmpty()
@@ -145,9 +144,8 @@ PortDoctorDialog::PortDoctorDialog(const PortReport& report, QWidget* parent)
         findings->addWidget(findingBlock(report.findings[i], content));
     }
     if (report.findings.isEmpty())
-        findings->addWidget(
-            wrappedLabel(QStringLiteral("An diesem Port ist nichts Auffälliges zu finden."),
-                         QStringLiteral("findingText"), content));
+        findings->addWidget(wrappedLabel(tr("An diesem Port ist nichts Auffälliges zu finden."),
+                                         QStringLiteral("findingText"), content));
     findings->addStretch(1);
     auto* scroll = new QScrollArea(this);
     scroll->setWidget(content);
@@ -156,9 +154,9 @@ PortDoctorDialog::PortDoctorDialog(const PortReport& report, QWidget* parent)
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(scroll, 1);
 
-    auto* note = new QLabel(QStringLiteral("Bildwart führt keinen dieser Befehle selbst "
-                                           "aus: sie gehören in ein Terminal, Befehle mit "
-                                           "sudo fragen dort nach Ihrem Passwort."),
+    auto* note = new QLabel(tr("Bildwart führt keinen dieser Befehle selbst "
+                               "aus: sie gehören in ein Terminal, Befehle mit "
+                               "sudo fragen dort nach Ihrem Passwort."),
                             this);
     note->setWordWrap(true);
     Style::makeCaption(note);
@@ -166,7 +164,7 @@ PortDoctorDialog::PortDoctorDialog(const PortReport& report, QWidget* parent)
 
     auto* buttons = new QDialogButtonBox(this);
     // Named here: without Qt's translations the standard button would say "Close".
-    auto* close = buttons->addButton(QStringLiteral("Schließen"), QDialogButtonBox::RejectRole);
+    auto* close = buttons->addButton(tr("Schließen"), QDialogButtonBox::RejectRole);
     close->setObjectName(QStringLiteral("closeButton"));
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

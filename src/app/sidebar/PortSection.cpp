@@ -91,7 +91,7 @@ QPushButton* makeButton(const QString& text, const QIcon& icon, const QString& o
 } // namespace
 
 PortSection::PortSection(DisplayController& controller, QWidget* parent)
-    : FormSection(QStringLiteral("Schnittstelle"), parent, Rows::underLabels)
+    : FormSection(tr("Schnittstelle"), parent, Rows::underLabels)
     , m_controller(controller)
     , m_picker(new Picker(this))
 {
@@ -99,9 +99,9 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
 
     m_picker->setObjectName(QStringLiteral("portPicker"));
     m_picker->setItemDelegate(new PortItemDelegate(m_picker));
-    m_picker->setPlaceholderText(QStringLiteral("Port wählen …"));
+    m_picker->setPlaceholderText(tr("Port wählen …"));
     // Port names are long ("Simulator (virtuelles SMART-Display)"): the picker gets the width.
-    addRow(QStringLiteral("Port"), m_picker);
+    addRow(tr("Port"), m_picker);
     QObject::connect(m_picker, &QComboBox::activated, this, [this](int index) {
         if (m_picker->itemData(index, asksAddressRole).toBool())
             askForNetworkAddress();
@@ -113,7 +113,7 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     m_noAdapter = new StatusLine(QStringLiteral("cable.connector.slash"), Tone::orange,
                                  Style::caption(), this);
     m_noAdapter->setObjectName(QStringLiteral("noAdapterLine"));
-    m_noAdapter->setText(QStringLiteral("Kein USB-Seriell-Wandler gefunden"));
+    m_noAdapter->setText(SerialPortInfo::noAdapterText());
     addWidget(m_noAdapter);
 
     m_internalPort = new StatusLine(QStringLiteral("exclamationmark.triangle"), Tone::red,
@@ -133,15 +133,15 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     auto* doctorLayout = new QVBoxLayout(m_doctor);
     doctorLayout->setContentsMargins(0, 0, 0, 0);
     doctorLayout->setSpacing(1);
-    m_doctorDetails = new QLabel(QStringLiteral("<a href=\"details\">Details …</a>"), m_doctor);
+    m_doctorDetails = new QLabel(tr("<a href=\"details\">Details …</a>"), m_doctor);
     m_doctorDetails->setObjectName(QStringLiteral("portDoctorDetails"));
     m_doctorDetails->setTextFormat(Qt::RichText);
     m_doctorDetails->setFont(Style::caption());
     m_doctorDetails->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
                                              Qt::LinksAccessibleByKeyboard);
     m_doctorDetails->setFocusPolicy(Qt::StrongFocus);
-    m_doctorDetails->setAccessibleName(QStringLiteral("Details zur Port-Diagnose"));
-    m_doctorDetails->setToolTip(QStringLiteral("Alle Befunde zu diesem Port mit ihrer Abhilfe"));
+    m_doctorDetails->setAccessibleName(tr("Details zur Port-Diagnose"));
+    m_doctorDetails->setToolTip(tr("Alle Befunde zu diesem Port mit ihrer Abhilfe"));
     // Under the finding's text, not under its symbol.
     m_doctorDetails->setContentsMargins(QFontMetrics(Style::caption()).height() + 5, 0, 0, 0);
     doctorLayout->addWidget(m_doctorDetails, 0, Qt::AlignLeft);
@@ -155,10 +155,10 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     m_adapterLayout->setContentsMargins(0, 0, 0, 0);
     addWidget(m_adapters);
 
-    m_autoReconnect = new QCheckBox(QStringLiteral("Automatisch verbinden"), this);
+    m_autoReconnect = new QCheckBox(tr("Automatisch verbinden"), this);
     m_autoReconnect->setObjectName(QStringLiteral("autoReconnectToggle"));
-    auto* autoReconnectHint = new QLabel(
-        QStringLiteral("Beim Start und nach Abziehen/Wackler von selbst wieder verbinden"), this);
+    auto* autoReconnectHint =
+        new QLabel(tr("Beim Start und nach Abziehen/Wackler von selbst wieder verbinden"), this);
     autoReconnectHint->setWordWrap(true);
     Style::makeCaption(autoReconnectHint);
     // Under the toggle's text, not under its box.
@@ -188,18 +188,17 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
     auto* buttonLayout = new FlowLayout(buttons, 8, 6);
     buttonLayout->setContentsMargins(0, 4, 0, 0);
     buttonLayout->setLastItemTrailing(true);
-    m_refresh = makeButton(QStringLiteral("Neu suchen"),
-                           symbolIcon(QStringLiteral("arrow.triangle.2.circlepath")),
-                           QStringLiteral("refreshPortsButton"), buttons);
-    m_stopWaiting = makeButton(QStringLiteral("Nicht mehr warten"),
-                               symbolIcon(QStringLiteral("xmark.circle"), Tone::red),
-                               QStringLiteral("stopWaitingButton"), buttons);
-    m_disconnect = makeButton(QStringLiteral("Trennen"),
-                              symbolIcon(QStringLiteral("bolt.horizontal.circle"), Tone::red),
-                              QStringLiteral("disconnectButton"), buttons);
-    m_connect =
-        new FilledButton(QStringLiteral("Verbinden"), QStringLiteral("bolt.horizontal.circle.fill"),
-                         Tone::accent, buttons);
+    m_refresh =
+        makeButton(tr("Neu suchen"), symbolIcon(QStringLiteral("arrow.triangle.2.circlepath")),
+                   QStringLiteral("refreshPortsButton"), buttons);
+    m_stopWaiting =
+        makeButton(tr("Nicht mehr warten"), symbolIcon(QStringLiteral("xmark.circle"), Tone::red),
+                   QStringLiteral("stopWaitingButton"), buttons);
+    m_disconnect =
+        makeButton(tr("Trennen"), symbolIcon(QStringLiteral("bolt.horizontal.circle"), Tone::red),
+                   QStringLiteral("disconnectButton"), buttons);
+    m_connect = new FilledButton(tr("Verbinden"), QStringLiteral("bolt.horizontal.circle.fill"),
+                                 Tone::accent, buttons);
     m_connect->setObjectName(QStringLiteral("connectButton"));
     Style::makeDestructive(m_stopWaiting);
     Style::makeDestructive(m_disconnect);
@@ -246,9 +245,8 @@ void PortSection::refreshPorts()
         m_picker->setItemData(m_picker->count() - 1, port.detail, detailRole);
         m_picker->setItemData(m_picker->count() - 1, port.path, Qt::ToolTipRole);
     }
-    m_picker->addItem(QStringLiteral("Netzwerkadresse …"));
-    m_picker->setItemData(m_picker->count() - 1,
-                          QStringLiteral("tcp://… oder rfc2217://… (Gateway, ser2net)"),
+    m_picker->addItem(tr("Netzwerkadresse …"));
+    m_picker->setItemData(m_picker->count() - 1, tr("tcp://… oder rfc2217://… (Gateway, ser2net)"),
                           detailRole);
     m_picker->setItemData(m_picker->count() - 1, true, asksAddressRole);
     refreshSelection();
@@ -352,10 +350,7 @@ void PortSection::refreshAdapters()
         headlineFont.setWeight(QFont::DemiBold);
         auto* headline = new StatusLine(QStringLiteral("exclamationmark.triangle.fill"),
                                         Style::Tone::orange, headlineFont, m_adapters);
-        const QString serial =
-            adapter.serial.isEmpty() ? QString() : QStringLiteral(" · ") + adapter.serial;
-        headline->setText(adapter.name + QStringLiteral(" (") + adapter.vendorLabel() + serial +
-                          QStringLiteral(") steckt, hat aber keinen Port"));
+        headline->setText(adapter.headline());
         auto* diagnosis =
             new StatusLine(QString(), Style::Tone::secondary, Style::caption(), m_adapters);
         diagnosis->setText(adapter.diagnosis());
@@ -371,9 +366,8 @@ void PortSection::refreshConnection()
     using Case = ConnectionState::Case;
     const ConnectionState& state = m_controller.line().connection();
 
-    m_waiting->setText(QStringLiteral("Warte auf ") +
-                       m_controller.line().wantedPath().value_or(QStringLiteral("Wandler")) +
-                       QStringLiteral(" – verbindet sich selbst, sobald er wieder da ist."));
+    m_waiting->setText(tr("Warte auf %1 – verbindet sich selbst, sobald er wieder da ist.")
+                           .arg(m_controller.line().wantedPath().value_or(tr("Wandler"))));
     setRowVisible(m_waiting, state.is(Case::waiting));
     m_failed->setText(state.reason);
     setRowVisible(m_failed, state.is(Case::failed));

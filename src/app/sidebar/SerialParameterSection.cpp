@@ -34,7 +34,7 @@ void select(QComboBox* picker, const QVariant& value)
 } // namespace
 
 SerialParameterSection::SerialParameterSection(DisplayController& controller, QWidget* parent)
-    : FormSection(QStringLiteral("Parameter"), parent)
+    : FormSection(tr("Parameter"), parent)
     , m_controller(controller)
     , m_summary(new ElidedLabel(this))
 {
@@ -44,13 +44,13 @@ SerialParameterSection::SerialParameterSection(DisplayController& controller, QW
     Style::setTone(m_summary, Style::Tone::secondary);
     setHeaderAccessory(m_summary);
 
-    m_baudRate = addPicker(QStringLiteral("Baudrate"), QStringLiteral("baudRatePicker"));
-    m_dataBits = addPicker(QStringLiteral("Datenbits"), QStringLiteral("dataBitsPicker"));
-    m_parity = addPicker(QStringLiteral("Parität"), QStringLiteral("parityPicker"));
-    m_stopBits = addPicker(QStringLiteral("Stoppbits"), QStringLiteral("stopBitsPicker"));
-    m_flowControl =
-        addPicker(QStringLiteral("Flusssteuerung"), QStringLiteral("flowControlPicker"));
-    m_lineEnding = addPicker(QStringLiteral("Zeilenende"), QStringLiteral("lineEndingPicker"));
+    using P = SerialParameter;
+    m_baudRate = addPicker(parameterName(P::baudRate), QStringLiteral("baudRatePicker"));
+    m_dataBits = addPicker(parameterName(P::dataBits), QStringLiteral("dataBitsPicker"));
+    m_parity = addPicker(parameterName(P::parity), QStringLiteral("parityPicker"));
+    m_stopBits = addPicker(parameterName(P::stopBits), QStringLiteral("stopBitsPicker"));
+    m_flowControl = addPicker(parameterName(P::flowControl), QStringLiteral("flowControlPicker"));
+    m_lineEnding = addPicker(parameterName(P::lineEnding), QStringLiteral("lineEndingPicker"));
 
     fillCases<SerialSettings::DataBits>(m_dataBits);
     fillCases<SerialSettings::Parity>(m_parity);
@@ -58,13 +58,13 @@ SerialParameterSection::SerialParameterSection(DisplayController& controller, QW
     fillCases<SerialSettings::FlowControl>(m_flowControl);
     fillCases<SerialSettings::LineEnding>(m_lineEnding);
 
-    m_standard = new WrappingButton(QStringLiteral("SMART-Standard (19200 · 8N1 · CR)"), this);
+    m_standard = new WrappingButton(tr("SMART-Standard (19200 · 8N1 · CR)"), this);
     m_standard->setObjectName(QStringLiteral("smartStandardButton"));
     addWidget(m_standard);
     QObject::connect(m_standard, &QPushButton::clicked, this,
                      [this] { m_controller.line().setSettings(SerialSettings::smartStandard()); });
 
-    setFooter(QStringLiteral("Änderungen gelten sofort, auch bei offener Verbindung."));
+    setFooter(tr("Änderungen gelten sofort, auch bei offener Verbindung."));
 
     QObject::connect(&controller.line(), &LineSession::settingsChanged, this,
                      &SerialParameterSection::refresh);

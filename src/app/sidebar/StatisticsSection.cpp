@@ -30,7 +30,7 @@ ElidedLabel* valueLabel(const QString& objectName, QWidget* parent)
 } // namespace
 
 StatisticsSection::StatisticsSection(DisplayController& controller, QWidget* parent)
-    : FormSection(QStringLiteral("Statistik"), parent)
+    : FormSection(tr("Statistik"), parent)
     , m_controller(controller)
     , m_sent(valueLabel(QStringLiteral("txCountValue"), this))
     , m_received(valueLabel(QStringLiteral("rxCountValue"), this))
@@ -41,9 +41,9 @@ StatisticsSection::StatisticsSection(DisplayController& controller, QWidget* par
     , m_lastReply(valueLabel(QStringLiteral("lastReplyValue"), this))
 {
     setObjectName(QStringLiteral("statisticsSection"));
-    addRow(QStringLiteral("Gesendet"), m_sent);
-    addRow(QStringLiteral("Empfangen"), m_received);
-    addRow(QStringLiteral("Ohne Antwort"), m_timeouts);
+    addRow(tr("Gesendet"), m_sent);
+    addRow(tr("Empfangen"), m_received);
+    addRow(tr("Ohne Antwort"), m_timeouts);
 
     auto* dropoutsLayout = new QHBoxLayout(m_dropoutsRow);
     dropoutsLayout->setContentsMargins(0, 0, 0, 0);
@@ -51,14 +51,14 @@ StatisticsSection::StatisticsSection(DisplayController& controller, QWidget* par
     dropoutsLayout->addWidget(m_dropouts);
     dropoutsLayout->addWidget(m_latestDropout);
     Style::setTone(m_latestDropout, Style::Tone::secondary);
-    addRow(QStringLiteral("Wandler-Abrisse"), m_dropoutsRow);
+    addRow(tr("Wandler-Abrisse"), m_dropoutsRow);
 
     m_repeatedDropouts = new StatusLine(QStringLiteral("exclamationmark.triangle.fill"),
                                         Style::Tone::orange, Style::caption(), this);
     m_repeatedDropouts->setObjectName(QStringLiteral("repeatedDropoutsLine"));
     m_repeatedDropouts->setText(
-        QStringLiteral("Mehrere Abrisse in 10 Minuten – Wackelkontakt am USB-C-Stecker oder Kabel "
-                       "wahrscheinlich."));
+        tr("Mehrere Abrisse in 10 Minuten – Wackelkontakt am USB-C-Stecker oder Kabel "
+           "wahrscheinlich."));
     addWidget(m_repeatedDropouts);
 
     m_resetDropouts = new QPushButton(tr("Zähler zurücksetzen"), this);

@@ -35,12 +35,12 @@ LoopbackBar::LoopbackBar(DisplayController& controller, QWidget* parent)
     : QWidget(parent)
     , m_controller(controller)
     , m_packetSize(new Stepper(int(LoopbackStats::minPacketSize), largestPacket, packetStep, {},
-                               QStringLiteral(" Bytes"), this))
+                               tr(" Bytes"), this))
     , m_startStop(new QStackedWidget(this))
-    , m_start(new FilledButton(QStringLiteral("Test starten"), QStringLiteral("play.fill"),
-                               Style::Tone::accent, m_startStop))
-    , m_stop(new FilledButton(QStringLiteral("Stopp"), QStringLiteral("stop.fill"),
-                              Style::Tone::red, m_startStop))
+    , m_start(new FilledButton(tr("Test starten"), QStringLiteral("play.fill"), Style::Tone::accent,
+                               m_startStop))
+    , m_stop(
+          new FilledButton(tr("Stopp"), QStringLiteral("stop.fill"), Style::Tone::red, m_startStop))
     , m_badgeIcon(new QLabel(this))
     , m_badgeText(new QLabel(this))
 {
@@ -51,17 +51,17 @@ LoopbackBar::LoopbackBar(DisplayController& controller, QWidget* parent)
     auto* plugLines = new QVBoxLayout(plug);
     plugLines->setContentsMargins(0, 0, 0, 0);
     plugLines->setSpacing(2);
-    auto* pins = new QLabel(QStringLiteral("Brückenstecker: Pin 2 ↔ Pin 3"), plug);
+    auto* pins = new QLabel(tr("Brückenstecker: Pin 2 ↔ Pin 3"), plug);
     QFont pinsFont = Style::subheadline();
     pinsFont.setWeight(QFont::DemiBold);
     pins->setFont(pinsFont);
-    auto* flowPins = new QLabel(QStringLiteral("(bei RTS/CTS zusätzlich Pin 7 ↔ 8)"), plug);
+    auto* flowPins = new QLabel(tr("(bei RTS/CTS zusätzlich Pin 7 ↔ 8)"), plug);
     Style::makeCaption(flowPins);
     plugLines->addWidget(pins);
     plugLines->addWidget(flowPins);
     flow->addWidget(plug);
 
-    m_packetSize->setAccessibleName(QStringLiteral("Paketgröße"));
+    m_packetSize->setAccessibleName(tr("Paketgröße"));
     flow->addWidget(m_packetSize);
     // One place for both, as wide as the wider: the bar does not re-wrap when a run starts.
     m_startStop->addWidget(m_start);
@@ -86,12 +86,12 @@ LoopbackBar::LoopbackBar(DisplayController& controller, QWidget* parent)
     m_badgeText->setFont(Style::headline());
     flow->addWidget(badge);
 
-    m_sent = addCell(flow, QStringLiteral("Pakete"));
-    m_ok = addCell(flow, QStringLiteral("in Ordnung"));
-    m_faulty = addCell(flow, QStringLiteral("fehlerhaft"));
-    m_lost = addCell(flow, QStringLiteral("verloren"));
-    m_latency = addCell(flow, QStringLiteral("Laufzeit"));
-    m_bytes = addCell(flow, QStringLiteral("Bytes ↑/↓"));
+    m_sent = addCell(flow, tr("Pakete"));
+    m_ok = addCell(flow, tr("in Ordnung"));
+    m_faulty = addCell(flow, tr("fehlerhaft"));
+    m_lost = addCell(flow, tr("verloren"));
+    m_latency = addCell(flow, tr("Laufzeit"));
+    m_bytes = addCell(flow, tr("Bytes ↑/↓"));
 
     connect(m_packetSize, &Stepper::valueChanged, this, [this](int size) {
         LineTester::LoopbackOptions options = m_controller.tester().loopbackOptions();

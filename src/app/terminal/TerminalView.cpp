@@ -53,9 +53,9 @@ QFrame* divider(QWidget* parent)
 
 QString chooseWithDialog(QWidget* parent, const QString& proposedFileName)
 {
-    QFileDialog dialog(parent, QStringLiteral("Terminal-Protokoll sichern"));
+    QFileDialog dialog(parent, TerminalView::tr("Terminal-Protokoll sichern"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(QStringLiteral("Textdateien (*.txt)"));
+    dialog.setNameFilter(TerminalView::tr("Textdateien (*.txt)"));
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     dialog.selectFile(proposedFileName);
@@ -149,43 +149,42 @@ QWidget* TerminalView::buildHeader()
     auto* icon = new QLabel(title);
     Style::setSymbol(icon, QStringLiteral("terminal"), QFontMetrics(Style::headline()).height(),
                      Style::Tone::primary);
-    auto* name = new QLabel(QStringLiteral("Terminal"), title);
+    auto* name = new QLabel(tr("Terminal"), title);
     name->setFont(Style::headline());
     titleRow->addWidget(icon);
     titleRow->addWidget(name);
     flow->addWidget(title);
 
-    m_mode =
-        new SegmentedControl({QStringLiteral("SMART-Befehle"), QStringLiteral("Rohdaten")}, header);
+    m_mode = new SegmentedControl({tr("SMART-Befehle"), tr("Rohdaten")}, header);
     m_mode->setMinimumWidth(modeSelectorWidth); // wider when the font needs it
-    m_mode->setToolTip(QStringLiteral(
-        "SMART: Befehle warten auf den Prompt „>“. Rohdaten: alles geht direkt hinaus "
-        "– für Brückenstecker oder PuTTY."));
+    m_mode->setToolTip(
+        tr("SMART: Befehle warten auf den Prompt „>“. Rohdaten: alles geht direkt hinaus "
+           "– für Brückenstecker oder PuTTY."));
     connect(m_mode, &SegmentedControl::activated, this,
             [this](int index) { m_controller.pump().setRawMode(index == 1); });
     flow->addWidget(m_mode);
 
-    m_loopbackToggle = new ToggleButton(QStringLiteral("Brückentest"),
-                                        QStringLiteral("point.forward.to.point.capsulepath"),
-                                        Style::Tone::accent, header);
+    m_loopbackToggle =
+        new ToggleButton(tr("Brückentest"), QStringLiteral("point.forward.to.point.capsulepath"),
+                         Style::Tone::accent, header);
     connect(m_loopbackToggle, &ToggleButton::clicked, this, &TerminalView::setLoopbackVisible);
     flow->addWidget(m_loopbackToggle);
 
-    m_showHex = new QCheckBox(QStringLiteral("Hex-Anzeige"), header);
+    m_showHex = new QCheckBox(tr("Hex-Anzeige"), header);
     connect(m_showHex, &QCheckBox::clicked, this,
             [this](bool on) { m_controller.log().setShowHex(on); });
     flow->addWidget(m_showHex);
 
-    m_follow = new QCheckBox(QStringLiteral("Mitlaufen"), header);
+    m_follow = new QCheckBox(tr("Mitlaufen"), header);
     m_follow->setChecked(m_autoScroll);
     connect(m_follow, &QCheckBox::clicked, this, &TerminalView::setAutoScroll);
     flow->addWidget(m_follow);
 
-    m_hidePolls = new QCheckBox(QStringLiteral("Abfragen ausblenden"), header);
+    m_hidePolls = new QCheckBox(tr("Abfragen ausblenden"), header);
     m_hidePolls->setObjectName(QStringLiteral("hidePollsToggle"));
-    m_hidePolls->setToolTip(QStringLiteral(
-        "Zeilen des Abfrage-Takts und ihre Antworten hier nicht zeigen – das Protokoll und "
-        "„Sichern …“ behalten alles."));
+    m_hidePolls->setToolTip(
+        tr("Zeilen des Abfrage-Takts und ihre Antworten hier nicht zeigen – das Protokoll und "
+           "„Sichern …“ behalten alles."));
     m_hidePolls->setChecked(m_filter->hidesPolls());
     connect(m_hidePolls, &QCheckBox::toggled, this, [this](bool on) {
         m_filter->setHidesPolls(on);
@@ -195,12 +194,12 @@ QWidget* TerminalView::buildHeader()
     });
     flow->addWidget(m_hidePolls);
 
-    auto* save = new QPushButton(QStringLiteral("Sichern …"), header);
+    auto* save = new QPushButton(tr("Sichern …"), header);
     save->setAutoDefault(false);
     connect(save, &QPushButton::clicked, this, &TerminalView::exportLog);
     flow->addWidget(save);
 
-    auto* clear = new QPushButton(QStringLiteral("Leeren"), header);
+    auto* clear = new QPushButton(tr("Leeren"), header);
     clear->setAutoDefault(false);
     connect(clear, &QPushButton::clicked, this, [this] { m_controller.log().clear(); });
     flow->addWidget(clear);
@@ -226,15 +225,15 @@ QWidget* TerminalView::buildInputRow()
     // Return sends even while "Senden" is disabled; the controller logs what cannot go out.
     connect(m_input, &QLineEdit::returnPressed, this, &TerminalView::sendCommand);
 
-    m_hex = new QCheckBox(QStringLiteral("Hex"), row);
-    m_hex->setToolTip(QStringLiteral("Eingabe als Hex-Bytes, z. B. 55 AA 0D 0A – ohne "
-                                     "angehängtes Zeilenende"));
+    m_hex = new QCheckBox(tr("Hex"), row);
+    m_hex->setToolTip(tr("Eingabe als Hex-Bytes, z. B. 55 AA 0D 0A – ohne "
+                         "angehängtes Zeilenende"));
     connect(m_hex, &QCheckBox::clicked, this, &TerminalView::setHexInput);
 
     m_lineEnding = new QLabel(row);
     Style::makeCaption(m_lineEnding);
 
-    m_send = new QPushButton(QStringLiteral("Senden"), row);
+    m_send = new QPushButton(tr("Senden"), row);
     m_send->setAutoDefault(false);
     connect(m_send, &QPushButton::clicked, this, &TerminalView::sendCommand);
 
@@ -303,14 +302,13 @@ void TerminalView::refreshMode()
     m_mode->setCurrentIndex(raw ? 1 : 0);
     m_prompt->setText(raw ? QStringLiteral("»") : QStringLiteral(">"));
     if (!raw)
-        m_input->setPlaceholderText(QStringLiteral("Befehl an das Display, z. B. get powerstate"));
+        m_input->setPlaceholderText(tr("Befehl an das Display, z. B. get powerstate"));
     else if (m_hexInput)
-        m_input->setPlaceholderText(QStringLiteral("Hex-Bytes, z. B. 48 61 6C 6C 6F 0D 0A"));
+        m_input->setPlaceholderText(tr("Hex-Bytes, z. B. 48 61 6C 6C 6F 0D 0A"));
     else
-        m_input->setPlaceholderText(
-            QStringLiteral("Text – geht ungefiltert auf die Schnittstelle"));
+        m_input->setPlaceholderText(tr("Text – geht ungefiltert auf die Schnittstelle"));
     m_hex->setVisible(raw);
-    m_lineEnding->setText(raw && m_hexInput ? QStringLiteral("ohne Zeilenende")
+    m_lineEnding->setText(raw && m_hexInput ? tr("ohne Zeilenende")
                                             : QStringLiteral("+ ") +
                                                   label(m_controller.line().settings().lineEnding));
 }

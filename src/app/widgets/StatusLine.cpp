@@ -48,7 +48,7 @@ StatusLine::StatusLine(const QString& symbol, Style::Tone tone, const QFont& fon
     layout->addWidget(m_text, 1);
 
     // The shown text carries break chances; what is copied is the text itself.
-    auto* copy = new QAction(QStringLiteral("Kopieren"), this);
+    auto* copy = new QAction(tr("Kopieren"), this);
     connect(copy, &QAction::triggered, this,
             [this] { QApplication::clipboard()->setText(m_full); });
     m_text->addAction(copy);

@@ -4,6 +4,7 @@
 #include "line/PathBytes.h"
 #include "line/SerialPortError.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <cerrno>
 #include <sys/stat.h>
@@ -19,7 +20,8 @@ bool isSimulatorProgram(const QString& command)
 
 QString systemFailure(const QString& path, int error)
 {
-    return QStringLiteral("Link %1 lässt sich nicht anlegen: %2").arg(path, systemErrorText(error));
+    return QCoreApplication::translate("DeviceLink", "Link %1 lässt sich nicht anlegen: %2")
+        .arg(path, systemErrorText(error));
 }
 
 // Why an existing file at `path` must stay, or nothing when it is a leftover link.
@@ -27,16 +29,18 @@ std::optional<QString> reasonToKeep(const QString& path)
 {
     const QFileInfo existing(path);
     if (!existing.isSymLink())
-        return QStringLiteral("%1 gibt es schon und ist kein Link – er wird nicht "
-                              "überschrieben.")
+        return QCoreApplication::translate("DeviceLink",
+                                           "%1 gibt es schon und ist kein Link – er wird nicht "
+                                           "überschrieben.")
             .arg(path);
     const QString target = existing.symLinkTarget();
     if (!QFileInfo::exists(target))
         return std::nullopt; // its pseudo-terminal is gone
     for (const ProcessHolder& holder : ProcessTable().holdersOf(target)) {
         if (isSimulatorProgram(holder.command) && holder.pid != ::getpid())
-            return QStringLiteral("%1 zeigt auf %2, das ein laufender Simulator benutzt (%3, "
-                                  "PID %4) – der Link wird nicht ersetzt.")
+            return QCoreApplication::translate(
+                       "DeviceLink", "%1 zeigt auf %2, das ein laufender Simulator benutzt (%3, "
+                                     "PID %4) – der Link wird nicht ersetzt.")
                 .arg(path, target, holder.command)
                 .arg(holder.pid);
     }

@@ -7,6 +7,7 @@
 #include "doctor/PortDoctor.h"
 #include "line/NetworkAddress.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 
 void DoctorCommand::start()
@@ -17,8 +18,9 @@ void DoctorCommand::start()
     const std::optional<QString>& port = m_session.invocation().port;
     Console& console = m_session.console();
     if (port && (SerialPortInfo::isSimulatorPath(*port) || NetworkAddress::parse(*port))) {
-        console.err(QStringLiteral("„%1“ liegt nicht auf diesem Rechner – doctor "
-                                   "prüft nur dessen Schnittstellen.")
+        console.err(QCoreApplication::translate("DoctorCommand",
+                                                "„%1“ liegt nicht auf diesem Rechner – doctor "
+                                                "prüft nur dessen Schnittstellen.")
                         .arg(*port));
         m_session.finish(ExitCode::usage);
         return;
@@ -29,8 +31,9 @@ void DoctorCommand::start()
         reports.append(doctor.examine(*port, PortDoctor::Depth::full));
         // A port that is gone may still have a cause to tell (brltty took its adapter).
         if (!reports.first().facts.nodeAttributes && reports.first().findings.isEmpty()) {
-            console.err(QStringLiteral("%1 gibt es nicht – „bildwartctl doctor“ "
-                                       "ohne Port prüft alle.")
+            console.err(QCoreApplication::translate("DoctorCommand",
+                                                    "%1 gibt es nicht – „bildwartctl doctor“ "
+                                                    "ohne Port prüft alle.")
                             .arg(*port));
             m_session.finish(ExitCode::portFailed);
             return;
@@ -43,7 +46,8 @@ void DoctorCommand::start()
         console.out(QString::fromUtf8(
             QJsonDocument(DoctorReport::json(reports)).toJson(QJsonDocument::Compact)));
     else if (reports.isEmpty())
-        console.out(QStringLiteral("Keine Schnittstelle und kein USB-Seriell-Wandler gefunden."));
+        console.out(QCoreApplication::translate(
+            "DoctorCommand", "Keine Schnittstelle und kein USB-Seriell-Wandler gefunden."));
     else
         for (const QString& line : DoctorReport::plainLines(reports))
             console.out(line);

@@ -54,8 +54,9 @@ void FleetCommand::start()
     const QString path = *m_session.invocation().targets;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_session.console().err(QStringLiteral("Zieldatei %1 lässt sich nicht lesen: %2")
-                                    .arg(path, file.errorString()));
+        m_session.console().err(
+            QCoreApplication::translate("FleetCommand", "Zieldatei %1 lässt sich nicht lesen: %2")
+                .arg(path, file.errorString()));
         m_session.finish(ExitCode::usage);
         return;
     }
@@ -143,22 +144,26 @@ void FleetCommand::printOne(const Run& run)
         return;
     }
     const QString result = QString::fromUtf8(outcome.out).trimmed().replace(u'\n', u' ');
-    console.out(run.target.label() + QStringLiteral(": ") +
-                (ok ? result : QStringLiteral("Fehler – ") + outcome.error));
+    console.out(ok ? run.target.label() + QStringLiteral(": ") + result
+                   : QCoreApplication::translate("FleetCommand", "%1: Fehler – %2")
+                         .arg(run.target.label(), outcome.error));
 }
 
 void FleetCommand::end()
 {
     const qsizetype skipped = qsizetype(m_runs.size()) - m_started;
     QString summary =
-        QStringLiteral("%1 Displays: %2 in Ordnung, %3 mit Fehler, %4 nicht erreichbar")
-            .arg(qsizetype(m_runs.size()))
-            .arg(m_succeeded)
-            .arg(m_failed)
-            .arg(m_unreachable);
+        skipped > 0 ? QCoreApplication::translate("FleetCommand",
+                                                  "%1 Displays: %2 in Ordnung, %3 mit Fehler, %4 "
+                                                  "nicht erreichbar, %5 nicht begonnen.")
+                    : QCoreApplication::translate("FleetCommand",
+                                                  "%1 Displays: %2 in Ordnung, %3 mit Fehler, %4 "
+                                                  "nicht erreichbar.");
+    summary =
+        summary.arg(qsizetype(m_runs.size())).arg(m_succeeded).arg(m_failed).arg(m_unreachable);
     if (skipped > 0)
-        summary += QStringLiteral(", %1 nicht begonnen").arg(skipped);
-    m_session.console().err(summary + u'.');
+        summary = summary.arg(skipped);
+    m_session.console().err(summary);
     if (m_stopping) {
         m_session.finish(ExitCode::displayFailed);
         return;

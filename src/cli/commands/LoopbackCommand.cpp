@@ -5,6 +5,7 @@
 #include "controller/LineSession.h"
 #include "controller/LineTester.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
@@ -23,7 +24,8 @@ QJsonValue secondsOrNull(std::optional<double> seconds)
 
 QString milliseconds(double seconds)
 {
-    return QLocale().toString(seconds * 1000.0, 'f', 1) + QStringLiteral(" ms");
+    return QCoreApplication::translate("LoopbackCommand", "%1 ms")
+        .arg(QLocale().toString(seconds * 1000.0, 'f', 1));
 }
 
 } // namespace
@@ -98,7 +100,9 @@ void LoopbackCommand::end()
     // The packets' own error entries are already printed above, as the result.
     const QStringList errors = m_session.takeErrors();
     if (stoppedByItself && m_evaluated < m_count && !errors.isEmpty()) {
-        m_session.console().err(QStringLiteral("Brückentest abgebrochen: ") + errors.last());
+        m_session.console().err(
+            QCoreApplication::translate("LoopbackCommand", "Brückentest abgebrochen: %1")
+                .arg(errors.last()));
         m_session.finish(ExitCode::portFailed);
         return;
     }
@@ -109,10 +113,13 @@ void LoopbackCommand::end()
         return;
     }
     m_session.console().err(
-        stats.sent == 0 ? QStringLiteral("Brückentest beendet, bevor ein Paket geprüft war.")
-                        : QStringLiteral("Brückentest: %1 von %2 Paketen nicht in Ordnung.")
-                              .arg(stats.sent - stats.ok)
-                              .arg(stats.sent));
+        stats.sent == 0
+            ? QCoreApplication::translate("LoopbackCommand",
+                                          "Brückentest beendet, bevor ein Paket geprüft war.")
+            : QCoreApplication::translate("LoopbackCommand",
+                                          "Brückentest: %1 von %2 Paketen nicht in Ordnung.")
+                  .arg(stats.sent - stats.ok)
+                  .arg(stats.sent));
     m_session.finish(ExitCode::displayFailed);
 }
 
@@ -138,17 +145,21 @@ void LoopbackCommand::printSummary()
     }
     console.out(stats.summary());
     if (stats.minLatency && stats.maxLatency && m_times.median())
-        console.out(QStringLiteral("Umlaufzeit: min %1 · Median %2 · max %3")
+        console.out(QCoreApplication::translate("LoopbackCommand",
+                                                "Umlaufzeit: min %1 · Median %2 · max %3")
                         .arg(milliseconds(*stats.minLatency), milliseconds(*m_times.median()),
                              milliseconds(*stats.maxLatency)));
     else
-        console.out(QStringLiteral("Umlaufzeit: – (kein Paket kam in Ordnung zurück)"));
+        console.out(QCoreApplication::translate(
+            "LoopbackCommand", "Umlaufzeit: – (kein Paket kam in Ordnung zurück)"));
     // The adapter's own wait is part of every round trip.
     if (latencyTimer)
-        console.out(QStringLiteral("Wartezeit des Wandlers (latency_timer): %1 ms%2")
-                        .arg(*latencyTimer)
-                        .arg(*latencyTimer > 1 ? QStringLiteral(" – „bildwartctl "
-                                                                "doctor“ sagt, wie 1 ms "
-                                                                "dauerhaft gilt")
-                                               : QString()));
+        console.out((*latencyTimer > 1
+                         ? QCoreApplication::translate(
+                               "LoopbackCommand",
+                               "Wartezeit des Wandlers (latency_timer): %1 ms – „bildwartctl "
+                               "doctor“ sagt, wie 1 ms dauerhaft gilt")
+                         : QCoreApplication::translate(
+                               "LoopbackCommand", "Wartezeit des Wandlers (latency_timer): %1 ms"))
+                        .arg(*latencyTimer));
 }

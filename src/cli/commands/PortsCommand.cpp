@@ -32,12 +32,9 @@ void PortsCommand::printPlain()
         adapterListed = adapterListed || port.looksLikeUSBAdapter();
     }
     if (!adapterListed && list.unboundAdapters().isEmpty())
-        console.out(QStringLiteral("Kein USB-Seriell-Wandler gefunden"));
+        console.out(SerialPortInfo::noAdapterText());
     for (const UnboundAdapter& adapter : list.unboundAdapters()) {
-        QString headline = adapter.name + QStringLiteral(" (") + adapter.vendorLabel();
-        if (!adapter.serial.isEmpty())
-            headline += QStringLiteral(" · ") + adapter.serial;
-        console.out(headline + QStringLiteral(") steckt, hat aber keinen Port"));
+        console.out(adapter.headline());
         console.out(QStringLiteral("  ") + adapter.diagnosis());
     }
 }

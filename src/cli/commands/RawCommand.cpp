@@ -6,6 +6,7 @@
 #include "controller/LineSession.h"
 #include "protocol/HexBytes.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
@@ -69,13 +70,15 @@ void RawCommand::print()
     Console& console = m_session.console();
     if (m_received.isEmpty()) {
         const double timeout = m_session.controller().line().settings().responseTimeout;
-        console.err(QStringLiteral("Nichts zurückgekommen innerhalb von %1 s.")
-                        .arg(QLocale().toString(timeout, 'g', QLocale::FloatingPointShortest)));
+        console.err(
+            QCoreApplication::translate("RawCommand", "Nichts zurückgekommen innerhalb von %1 s.")
+                .arg(QLocale().toString(timeout, 'g', QLocale::FloatingPointShortest)));
         m_session.finish(ExitCode::displayFailed);
         return;
     }
     if (m_cut)
-        console.err(QStringLiteral("Es kam mehr zurück; ausgegeben ist nur das erste MiB."));
+        console.err(QCoreApplication::translate(
+            "RawCommand", "Es kam mehr zurück; ausgegeben ist nur das erste MiB."));
     if (m_session.invocation().json)
         console.out(
             QString::fromUtf8(QJsonDocument(QJsonObject{{"received", hexText(m_received)},

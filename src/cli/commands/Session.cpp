@@ -87,9 +87,9 @@ void Session::connectLine(bool rawMode, std::function<void()> connected)
     DisplayController& c = *m_controller;
     const QString path = m_invocation.port.value_or(m_lastPortPath);
     if (path.isEmpty()) {
-        m_console.err(QStringLiteral(
-            "Keine Schnittstelle angegeben und keine zuletzt verbundene bekannt – mit -p "
-            "angeben, z. B. -p /dev/ttyUSB0 oder -p simulator://smart."));
+        m_console.err(
+            tr("Keine Schnittstelle angegeben und keine zuletzt verbundene bekannt – mit -p "
+               "angeben, z. B. -p /dev/ttyUSB0 oder -p simulator://smart."));
         finish(ExitCode::usage);
         return;
     }
@@ -189,12 +189,23 @@ void Session::reportErrors(const QStringList& errors)
 {
     if (errors.isEmpty())
         return;
-    QString line = errors.first();
-    if (errors.size() > 1)
-        line += QStringLiteral(" (und %1 weitere Fehler%2)")
-                    .arg(errors.size() - 1)
-                    .arg(m_logOnStderr ? QString() : QStringLiteral(", -v zeigt alle"));
-    m_console.err(line);
+    if (errors.size() == 1) {
+        m_console.err(errors.first());
+        return;
+    }
+    const QString more = QString::number(errors.size() - 1);
+    m_console.err(m_logOnStderr
+                      ? tr("%1 (und %2 weitere Fehler)").arg(errors.first(), more)
+                      : tr("%1 (und %2 weitere Fehler, -v zeigt alle)").arg(errors.first(), more));
+}
+
+void Session::reportWarnings(const QStringList& errors)
+{
+    if (errors.isEmpty())
+        return;
+    QStringList warnings = errors;
+    warnings.first() = tr("Warnung: %1").arg(warnings.first());
+    reportErrors(warnings);
 }
 
 void Session::finish(int code)

@@ -58,6 +58,8 @@ public:
     // One line on stderr: the first error and how many followed (with -v the log above
     // has every one).
     void reportErrors(const QStringList& errors);
+    // The same line as a warning, for errors that do not fail the run.
+    void reportWarnings(const QStringList& errors);
 
     // What Ctrl+C, SIGTERM and SIGHUP do: by default the run ends with 128 + the signal's
     // number, after the line is closed; a command that runs until stopped ends its own way.

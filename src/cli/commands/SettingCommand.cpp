@@ -6,6 +6,7 @@
 #include "controller/DisplayController.h"
 #include "controller/RemoteDisplay.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -66,7 +67,9 @@ void SettingCommand::print()
     if (value.isNull()) {
         if (errors.isEmpty())
             m_session.console().err(
-                QStringLiteral("Das Display hat keinen Wert für „%1“ gemeldet.").arg(m_name));
+                QCoreApplication::translate("SettingCommand",
+                                            "Das Display hat keinen Wert für „%1“ gemeldet.")
+                    .arg(m_name));
         m_session.reportErrors(errors);
         m_session.finish(ExitCode::displayFailed);
         return;
@@ -77,10 +80,6 @@ void SettingCommand::print()
     else
         m_session.console().out(DisplayReport::plainLine(m_name, value).value_or(QString()));
     // The display gave the value; a missing prompt is worth a word, no failure.
-    if (!errors.isEmpty()) {
-        QStringList warnings = errors;
-        warnings.first().prepend(QStringLiteral("Warnung: "));
-        m_session.reportErrors(warnings);
-    }
+    m_session.reportWarnings(errors);
     m_session.finish(ExitCode::success);
 }

@@ -5,6 +5,7 @@
 #include "controller/DisplayController.h"
 #include "controller/RemoteDisplay.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -46,15 +47,12 @@ void StatusCommand::print()
     if (missing.isEmpty()) {
         // A display that wrote boot noise before its first prompt, say: worth a word, but
         // every value came.
-        if (!errors.isEmpty()) {
-            QStringList warnings = errors;
-            warnings.first().prepend(QStringLiteral("Warnung: "));
-            m_session.reportErrors(warnings);
-        }
+        m_session.reportWarnings(errors);
         m_session.finish(ExitCode::success);
         return;
     }
-    console.err(QStringLiteral("Keine Antwort des Displays für %1 von %2 Werten: %3.")
+    console.err(QCoreApplication::translate("StatusCommand",
+                                            "Keine Antwort des Displays für %1 von %2 Werten: %3.")
                     .arg(missing.size())
                     .arg(DisplayReport::statusNames().size())
                     .arg(missing.join(QStringLiteral(", "))));

@@ -6,6 +6,7 @@
 #include "cli/invocation/OptionTable.h"
 #include "discovery/SerialPortInfo.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <QRegularExpression>
 #include <algorithm>
@@ -103,10 +104,12 @@ QString options()
             optionTag(option.shortName, option.longName, option.valueName), sentence(option.help));
     }
     // Answered before the table is consulted, as in the help.
-    roff += Roff::taggedParagraph(optionTag(u'h', QStringLiteral("help"), {}),
-                                  QStringLiteral("Diese Hilfe ausgeben und nichts weiter tun."));
-    roff += Roff::taggedParagraph(optionTag({}, QStringLiteral("version"), {}),
-                                  QStringLiteral("Programmname und Versionsnummer ausgeben."));
+    roff += Roff::taggedParagraph(
+        optionTag(u'h', QStringLiteral("help"), {}),
+        QCoreApplication::translate("ManPage", "Diese Hilfe ausgeben und nichts weiter tun."));
+    roff += Roff::taggedParagraph(
+        optionTag({}, QStringLiteral("version"), {}),
+        QCoreApplication::translate("ManPage", "Programmname und Versionsnummer ausgeben."));
     return roff;
 }
 
@@ -131,8 +134,9 @@ QString settableSettings()
         if (!setting.words.isEmpty())
             values.append(boldList(setting.words));
         if (setting.takesLevel)
-            values.append(QStringLiteral("eine Zahl von \\fB0\\fR bis \\fB100\\fR oder ein "
-                                         "Schritt \\fB+\\fR\\fIN\\fR bzw. \\fB\\-\\fR\\fIN\\fR"));
+            values.append(QCoreApplication::translate(
+                "ManPage", "eine Zahl von \\fB0\\fR bis \\fB100\\fR oder ein "
+                           "Schritt \\fB+\\fR\\fIN\\fR bzw. \\fB\\-\\fR\\fIN\\fR"));
         roff += Roff::taggedParagraph(Roff::bold(setting.name),
                                       values.join(QStringLiteral("; ")) + u'.');
     }
@@ -167,17 +171,20 @@ QString exitCodeMeaning(ExitCode code)
 {
     switch (code) {
     case ExitCode::success:
-        return QStringLiteral("Erfolg.");
+        return QCoreApplication::translate("ManPage", "Erfolg.");
     case ExitCode::displayFailed:
-        return QStringLiteral("Das Display meldet einen Fehler oder antwortet nicht rechtzeitig, "
-                              "ein Paket des Brückentests kam nicht in Ordnung "
-                              "zurück, oder doctor hat etwas gefunden.");
+        return QCoreApplication::translate(
+            "ManPage", "Das Display meldet einen Fehler oder antwortet nicht rechtzeitig, "
+                       "ein Paket des Brückentests kam nicht in Ordnung "
+                       "zurück, oder doctor hat etwas gefunden.");
     case ExitCode::usage:
-        return QStringLiteral("Falscher Aufruf: unbekannter Befehl, unbekannte Option oder "
-                              "ungültiger Wert.");
+        return QCoreApplication::translate(
+            "ManPage", "Falscher Aufruf: unbekannter Befehl, unbekannte Option oder "
+                       "ungültiger Wert.");
     case ExitCode::portFailed:
-        return QStringLiteral("Die Schnittstelle lässt sich nicht öffnen oder ist "
-                              "während des Aufrufs abgerissen.");
+        return QCoreApplication::translate("ManPage",
+                                           "Die Schnittstelle lässt sich nicht öffnen oder ist "
+                                           "während des Aufrufs abgerissen.");
     }
     return {};
 }
@@ -216,12 +223,14 @@ QString fill(const QString& templateText, const QString& version, const QString&
     QString page = templateText;
     for (const auto& [marker, roff] : parts) {
         if (!page.contains(marker))
-            problems.append(QStringLiteral("Die Vorlage hat keine Marke %1").arg(marker.trimmed()));
+            problems.append(QCoreApplication::translate("ManPage", "Die Vorlage hat keine Marke %1")
+                                .arg(marker.trimmed()));
         page.replace(marker, roff);
     }
     static const QRegularExpression leftOver(QStringLiteral("@[A-Z_]+@"));
     for (const QRegularExpressionMatch& match : leftOver.globalMatch(page))
-        problems.append(QStringLiteral("Unbekannte Marke %1 in der Vorlage").arg(match.captured()));
+        problems.append(QCoreApplication::translate("ManPage", "Unbekannte Marke %1 in der Vorlage")
+                            .arg(match.captured()));
     return page;
 }
 

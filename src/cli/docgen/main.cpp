@@ -5,6 +5,7 @@
 #include "cli/docgen/Vocabulary.h"
 #include "cli/invocation/OptionTable.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTextStream>
 
@@ -33,20 +34,27 @@ int main(int argc, char* argv[])
 {
     QTextStream err(stderr);
     if (argc != 6) {
-        err << "Aufruf: bildwart_docgen VERSION DATUM VORLAGE MANPAGE VERVOLLSTAENDIGUNG\n";
+        err << QCoreApplication::translate(
+                   "DocGen",
+                   "Aufruf: bildwart_docgen VERSION DATUM VORLAGE MANPAGE VERVOLLSTAENDIGUNG")
+            << '\n';
         return 2;
     }
     const QString version = QString::fromLocal8Bit(argv[1]);
     const QString date = QString::fromLocal8Bit(argv[2]);
     QFile templateFile(QString::fromLocal8Bit(argv[3]));
     if (!templateFile.open(QIODevice::ReadOnly)) {
-        err << "Vorlage nicht lesbar: " << templateFile.fileName() << '\n';
+        err << QCoreApplication::translate("DocGen", "Vorlage nicht lesbar: %1")
+                   .arg(templateFile.fileName())
+            << '\n';
         return 1;
     }
 
     QStringList problems = refusedChoices();
     for (QString& problem : problems)
-        problem.prepend(QStringLiteral("Die Option weist ihren eigenen Wert ab: "));
+        problem =
+            QCoreApplication::translate("DocGen", "Die Option weist ihren eigenen Wert ab: %1")
+                .arg(problem);
     const QString page =
         ManPage::fill(QString::fromUtf8(templateFile.readAll()), version, date, problems);
     if (!problems.isEmpty()) {
@@ -57,7 +65,7 @@ int main(int argc, char* argv[])
          {std::pair{QString::fromLocal8Bit(argv[4]), page},
           std::pair{QString::fromLocal8Bit(argv[5]), BashCompletion::script()}}) {
         if (!writeFile(path, text)) {
-            err << "Nicht schreibbar: " << path << '\n';
+            err << QCoreApplication::translate("DocGen", "Nicht schreibbar: %1").arg(path) << '\n';
             return 1;
         }
     }

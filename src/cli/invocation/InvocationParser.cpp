@@ -3,11 +3,18 @@
 #include "cli/invocation/OptionTable.h"
 #include "protocol/HexBytes.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 using Command = Invocation::Command;
 
-const QString seeHelp = QStringLiteral(" – „bildwartctl --help“ zeigt alle.");
+// A mistake in the call itself, with the way to every command and option.
+QString withHelpHint(const QString& problem)
+{
+    return QCoreApplication::translate("InvocationParser", "%1 – „bildwartctl --help“ zeigt alle.")
+        .arg(problem);
+}
 
 struct GivenOption {
     const OptionDefinition* definition;
@@ -66,7 +73,9 @@ std::optional<QString> takeArguments(Invocation& invocation, const QStringList& 
         const QString& name = arguments.first();
         if (name.isEmpty() || hasControlCharacter(name) ||
             std::any_of(name.begin(), name.end(), [](QChar c) { return c.isSpace(); }))
-            return QStringLiteral("„%1“ ist kein Name einer Einstellung.").arg(name);
+            return QCoreApplication::translate("InvocationParser",
+                                               "„%1“ ist kein Name einer Einstellung.")
+                .arg(name);
         invocation.settingName = name.toLower();
         return std::nullopt;
     }
@@ -82,8 +91,9 @@ std::optional<QString> takeArguments(Invocation& invocation, const QStringList& 
             // A line break inside one argument would put two commands on the line
             // under one prompt, and the handshake would lose count.
             if (line.contains(u'\r') || line.contains(u'\n'))
-                return QStringLiteral("Eine Befehlszeile enthält einen Zeilenumbruch – "
-                                      "jede Zeile als eigenes Argument angeben.");
+                return QCoreApplication::translate(
+                    "InvocationParser", "Eine Befehlszeile enthält einen Zeilenumbruch – "
+                                        "jede Zeile als eigenes Argument angeben.");
         }
         invocation.lines = arguments;
         return std::nullopt;
@@ -96,15 +106,19 @@ std::optional<QString> takeArguments(Invocation& invocation, const QStringList& 
             invocation.rawData = *bytes;
             return std::nullopt;
         }
-        return QStringLiteral("Ungültige Hex-Eingabe: ") + arguments.first();
+        // Worded as invalidHexText(), but with the colon even after an empty argument.
+        return QCoreApplication::translate("InvocationParser", "Ungültige Hex-Eingabe: %1")
+            .arg(arguments.first());
     case Command::doctor:
         if (arguments.isEmpty())
             return std::nullopt;
         if (invocation.port && *invocation.port != arguments.first())
-            return QStringLiteral("Zwei Ports angegeben: „%1“ und „%2“.")
+            return QCoreApplication::translate("InvocationParser",
+                                               "Zwei Ports angegeben: „%1“ und „%2“.")
                 .arg(*invocation.port, arguments.first());
         if (arguments.first().isEmpty())
-            return QStringLiteral("doctor braucht einen Pfad oder gar nichts.");
+            return QCoreApplication::translate("InvocationParser",
+                                               "doctor braucht einen Pfad oder gar nichts.");
         invocation.port = arguments.first();
         return std::nullopt;
     default:
@@ -152,14 +166,18 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
         const QString spelling = (isShort ? QStringLiteral("-") : QStringLiteral("--")) + name;
         const OptionDefinition* definition = findOption(name, isShort);
         if (!definition)
-            return QStringLiteral("Unbekannte Option „%1“").arg(spelling) + seeHelp;
+            return withHelpHint(
+                QCoreApplication::translate("InvocationParser", "Unbekannte Option „%1“")
+                    .arg(spelling));
         if (definition->takesValue() && !value) {
             if (i + 1 >= arguments.size())
-                return QStringLiteral("Option „%1“ braucht einen Wert (%2).")
+                return QCoreApplication::translate("InvocationParser",
+                                                   "Option „%1“ braucht einen Wert (%2).")
                     .arg(spelling, definition->valueName);
             value = arguments.at(++i);
         } else if (!definition->takesValue() && value) {
-            return QStringLiteral("Option „%1“ nimmt keinen Wert.").arg(spelling);
+            return QCoreApplication::translate("InvocationParser", "Option „%1“ nimmt keinen Wert.")
+                .arg(spelling);
         }
         options.append({definition, spelling, value.value_or(QString())});
         if (!definition->forFleet)
@@ -167,16 +185,20 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
     }
 
     if (words.isEmpty())
-        return QStringLiteral("Kein Befehl angegeben") + seeHelp;
+        return withHelpHint(
+            QCoreApplication::translate("InvocationParser", "Kein Befehl angegeben"));
     const CommandDefinition* command = findCommand(words.first());
     if (!command)
-        return QStringLiteral("Unbekannter Befehl „%1“").arg(words.first()) + seeHelp;
+        return withHelpHint(
+            QCoreApplication::translate("InvocationParser", "Unbekannter Befehl „%1“")
+                .arg(words.first()));
 
     Invocation invocation;
     invocation.command = command->command;
     for (const GivenOption& given : options) {
         if (!given.definition->appliesTo(command->command))
-            return QStringLiteral("Option „%1“ gilt nicht für „%2“.")
+            return QCoreApplication::translate("InvocationParser",
+                                               "Option „%1“ gilt nicht für „%2“.")
                 .arg(given.spelling, command->name);
         if (auto error = given.definition->store(invocation, given.value))
             return *error;
@@ -184,17 +206,20 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
 
     const QStringList commandArguments = words.mid(1);
     if (commandArguments.size() < command->minArguments)
-        return QStringLiteral("„%1“ braucht %2.").arg(command->name, command->synopsis) + seeHelp;
+        return withHelpHint(QCoreApplication::translate("InvocationParser", "„%1“ braucht %2.")
+                                .arg(command->name, command->synopsis));
     if (command->maxArguments >= 0 && commandArguments.size() > command->maxArguments)
-        return QStringLiteral("Zu viele Argumente für „%1“: „%2“.")
+        return QCoreApplication::translate("InvocationParser", "Zu viele Argumente für „%1“: „%2“.")
             .arg(command->name, commandArguments.at(command->maxArguments));
     if (auto error = takeArguments(invocation, commandArguments))
         return *error;
     if (invocation.targets && invocation.port)
-        return QStringLiteral("--targets und -p schließen sich aus: die Adressen stehen in der "
-                              "Zieldatei.");
+        return QCoreApplication::translate(
+            "InvocationParser", "--targets und -p schließen sich aus: die Adressen stehen in der "
+                                "Zieldatei.");
     if (invocation.parallel && !invocation.targets)
-        return QStringLiteral("--parallel gilt nur mit --targets.");
+        return QCoreApplication::translate("InvocationParser",
+                                           "--parallel gilt nur mit --targets.");
     invocation.perTargetArguments = perTarget;
     return invocation;
 }
@@ -205,10 +230,10 @@ QString InvocationParser::helpText()
     constexpr qsizetype optionColumn = 32;
     constexpr qsizetype commandColumn = 10;
 
-    QString text =
-        QStringLiteral("bildwartctl – SMART-Displays (QX/RX) über RS-232 steuern und die Leitung "
-                       "prüfen\n\n"
-                       "Aufruf: bildwartctl [OPTIONEN] BEFEHL [ARGUMENTE]\n\nBefehle:\n");
+    QString text = QCoreApplication::translate(
+        "InvocationParser",
+        "bildwartctl – SMART-Displays (QX/RX) über RS-232 steuern und die Leitung prüfen\n\n"
+        "Aufruf: bildwartctl [OPTIONEN] BEFEHL [ARGUMENTE]\n\nBefehle:\n");
     for (const CommandDefinition& command : commandTable()) {
         text += QStringLiteral("  ") + command.name;
         if (!command.synopsis.isEmpty())
@@ -217,7 +242,7 @@ QString InvocationParser::helpText()
         for (const QString& line : command.help.split(u'\n'))
             text += QString(commandColumn, u' ') + line + u'\n';
     }
-    text += QStringLiteral("\nOptionen:\n");
+    text += u'\n' + QCoreApplication::translate("InvocationParser", "Optionen:") + u'\n';
     for (const OptionDefinition& option : optionTable()) {
         QString spelling = option.shortName.isNull()
                                ? QStringLiteral("    --") + option.longName
@@ -230,31 +255,37 @@ QString InvocationParser::helpText()
             text += QString(optionColumn + 2, u' ') + line + u'\n';
     }
     text += QStringLiteral("  ") + padded(QStringLiteral("-h, --help"), optionColumn) +
-            QStringLiteral("diese Hilfe\n");
+            QCoreApplication::translate("InvocationParser", "diese Hilfe") + u'\n';
     text += QStringLiteral("  ") + padded(QStringLiteral("    --version"), optionColumn) +
-            QStringLiteral("Versionsnummer ausgeben\n");
+            QCoreApplication::translate("InvocationParser", "Versionsnummer ausgeben") + u'\n';
 
     QStringList patterns;
     for (TestPattern pattern : allTestPatterns())
         patterns.append(rawValue(pattern));
-    text += QStringLiteral("\nTestmuster: ") + patterns.join(QStringLiteral(", ")) + u'\n';
+    text += u'\n' +
+            QCoreApplication::translate("InvocationParser", "Testmuster: %1")
+                .arg(patterns.join(QStringLiteral(", "))) +
+            u'\n';
 
-    text += QStringLiteral(
-        "\nDie Leitungseinstellungen und die zuletzt verbundene Schnittstelle kommen aus den\n"
-        "Einstellungen von Bildwart; Optionen gelten nur für diesen Aufruf, gespeichert wird "
-        "nichts.\n"
-        "Ein Fehler steht als eine deutsche Zeile auf stderr; mit -v steht darüber das\n"
-        "Verkehrsprotokoll mit allen Einzelheiten.\n\n"
-        "Rückgabewerte:\n"
-        "  0  Erfolg\n"
-        "  1  das Display meldet einen Fehler oder beantwortet nicht alles rechtzeitig,\n"
-        "     ein Paket des Brückentests kam nicht in Ordnung zurück,\n"
-        "     doctor hat etwas gefunden,\n"
-        "     oder die Ausgabe ließ sich nicht schreiben\n"
-        "  2  falscher Aufruf\n"
-        "  3  die Schnittstelle lässt sich nicht öffnen, ist abgerissen oder nimmt\n"
-        "     keine Daten mehr an\n"
-        "  128+N  durch das Signal N beendet (Strg+C: 130), nachdem die Schnittstelle\n"
-        "     geschlossen wurde\n");
+    text +=
+        u'\n' +
+        QCoreApplication::translate(
+            "InvocationParser",
+            "Die Leitungseinstellungen und die zuletzt verbundene Schnittstelle kommen aus den\n"
+            "Einstellungen von Bildwart; Optionen gelten nur für diesen Aufruf, gespeichert wird "
+            "nichts.\n"
+            "Ein Fehler steht als eine deutsche Zeile auf stderr; mit -v steht darüber das\n"
+            "Verkehrsprotokoll mit allen Einzelheiten.\n\n"
+            "Rückgabewerte:\n"
+            "  0  Erfolg\n"
+            "  1  das Display meldet einen Fehler oder beantwortet nicht alles rechtzeitig,\n"
+            "     ein Paket des Brückentests kam nicht in Ordnung zurück,\n"
+            "     doctor hat etwas gefunden,\n"
+            "     oder die Ausgabe ließ sich nicht schreiben\n"
+            "  2  falscher Aufruf\n"
+            "  3  die Schnittstelle lässt sich nicht öffnen, ist abgerissen oder nimmt\n"
+            "     keine Daten mehr an\n"
+            "  128+N  durch das Signal N beendet (Strg+C: 130), nachdem die Schnittstelle\n"
+            "     geschlossen wurde\n");
     return text;
 }

@@ -4,6 +4,7 @@
 #include "protocol/DisplaySetting.h"
 #include "protocol/InputSource.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <type_traits>
 
@@ -26,7 +27,8 @@ QList<Command> fleetCommands()
 
 QString invalid(const QString& option, const QString& value, const QString& expected)
 {
-    return QStringLiteral("Ungültiger Wert „%1“ für --%2 – erwartet %3.")
+    return QCoreApplication::translate("OptionTable",
+                                       "Ungültiger Wert „%1“ für --%2 – erwartet %3.")
         .arg(value, option, expected);
 }
 
@@ -66,7 +68,8 @@ QString number(double value)
 
 QString secondsBetween(double min, double max)
 {
-    return QStringLiteral("Sekunden von %1 bis %2").arg(number(min), number(max));
+    return QCoreApplication::translate("OptionTable", "Sekunden von %1 bis %2")
+        .arg(number(min), number(max));
 }
 
 // The raw value of an enumeration case, compared without regard to case.
@@ -91,7 +94,8 @@ std::optional<QString> checked(bool ok, const QString& option, const QString& va
 
 QString durationExpected()
 {
-    return QStringLiteral("Sekunden über 0 bis höchstens %1").arg(number(maxSeconds));
+    return QCoreApplication::translate("OptionTable", "Sekunden über 0 bis höchstens %1")
+        .arg(number(maxSeconds));
 }
 
 QList<OptionDefinition> buildOptionTable()
@@ -100,79 +104,89 @@ QList<OptionDefinition> buildOptionTable()
     return {
         {"port",
          u'p',
-         "PFAD",
-         "Schnittstelle: Gerätepfad, /dev/serial/by-id/…, simulator://smart\n"
-         "oder simulator://loopback (Vorgabe: die zuletzt verbundene)",
+         QCoreApplication::translate("OptionTable", "PFAD"),
+         QCoreApplication::translate(
+             "OptionTable", "Schnittstelle: Gerätepfad, /dev/serial/by-id/…, simulator://smart\n"
+                            "oder simulator://loopback (Vorgabe: die zuletzt verbundene)"),
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              if (v.isEmpty())
-                 return QStringLiteral("--port braucht einen Pfad.");
+                 return QCoreApplication::translate("OptionTable", "--port braucht einen Pfad.");
              i.port = v;
              return std::nullopt;
          }},
         {"baud",
          {},
          "N",
-         "Baudrate (Vorgabe aus den Einstellungen, sonst 19200)",
+         QCoreApplication::translate("OptionTable",
+                                     "Baudrate (Vorgabe aus den Einstellungen, sonst 19200)"),
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.baudRate = wholeNumber(v, S::minBaudRate, S::maxBaudRate);
-             return checked(i.baudRate.has_value(), "baud", v,
-                            QStringLiteral("eine ganze Zahl von %1 bis %2")
-                                .arg(S::minBaudRate)
-                                .arg(S::maxBaudRate));
+             return checked(
+                 i.baudRate.has_value(), "baud", v,
+                 QCoreApplication::translate("OptionTable", "eine ganze Zahl von %1 bis %2")
+                     .arg(S::minBaudRate)
+                     .arg(S::maxBaudRate));
          }},
         {"data-bits",
          {},
          "5|6|7|8",
-         "Datenbits",
+         parameterName(SerialParameter::dataBits),
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              const auto n = wholeNumber(v, 5, 8);
              i.dataBits = n ? dataBitsFromRaw(*n) : std::nullopt;
-             return checked(i.dataBits.has_value(), "data-bits", v, "5, 6, 7 oder 8");
+             return checked(i.dataBits.has_value(), "data-bits", v,
+                            QCoreApplication::translate("OptionTable", "5, 6, 7 oder 8"));
          }},
         {"parity",
          {},
          "none|even|odd",
-         "Parität",
+         parameterName(SerialParameter::parity),
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.parity = caseNamed(v, allCases(S::Parity{}), &rawValue);
-             return checked(i.parity.has_value(), "parity", v, "none, even oder odd");
+             return checked(i.parity.has_value(), "parity", v,
+                            QCoreApplication::translate("OptionTable", "none, even oder odd"));
          }},
         {"stop-bits",
          {},
          "1|2",
-         "Stoppbits",
+         parameterName(SerialParameter::stopBits),
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              const auto n = wholeNumber(v, 1, 2);
              i.stopBits = n ? stopBitsFromRaw(*n) : std::nullopt;
-             return checked(i.stopBits.has_value(), "stop-bits", v, "1 oder 2");
+             return checked(i.stopBits.has_value(), "stop-bits", v,
+                            QCoreApplication::translate("OptionTable", "1 oder 2"));
          }},
         {"flow",
          {},
          "none|rtscts|xonxoff",
-         "Flusssteuerung",
+         parameterName(SerialParameter::flowControl),
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.flowControl = caseNamed(v, allCases(S::FlowControl{}), &rawValue);
-             return checked(i.flowControl.has_value(), "flow", v, "none, rtscts oder xonxoff");
+             return checked(
+                 i.flowControl.has_value(), "flow", v,
+                 QCoreApplication::translate("OptionTable", "none, rtscts oder xonxoff"));
          }},
         {"line-ending",
          {},
          "cr|lf|crlf",
-         "Zeilenende nach jedem Befehl",
+         QCoreApplication::translate("OptionTable", "Zeilenende nach jedem Befehl"),
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.lineEnding = caseNamed(v, allCases(S::LineEnding{}), &rawValue);
-             return checked(i.lineEnding.has_value(), "line-ending", v, "cr, lf oder crlf");
+             return checked(i.lineEnding.has_value(), "line-ending", v,
+                            QCoreApplication::translate("OptionTable", "cr, lf oder crlf"));
          }},
         {"timeout",
          {},
-         "SEKUNDEN",
-         "wie lange das Display für seine Antwort bekommt",
+         QCoreApplication::translate("OptionTable", "SEKUNDEN"),
+         QCoreApplication::translate("OptionTable",
+                                     "wie lange das Display für seine Antwort bekommt"),
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.responseTimeout = seconds(v, S::minResponseTimeout, S::maxResponseTimeout);
@@ -181,8 +195,8 @@ QList<OptionDefinition> buildOptionTable()
          }},
         {"delay",
          {},
-         "SEKUNDEN",
-         "Pause zwischen zwei Befehlen",
+         QCoreApplication::translate("OptionTable", "SEKUNDEN"),
+         QCoreApplication::translate("OptionTable", "Pause zwischen zwei Befehlen"),
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.interCommandDelay = seconds(v, S::minInterCommandDelay, S::maxInterCommandDelay);
@@ -191,13 +205,15 @@ QList<OptionDefinition> buildOptionTable()
          }},
         {"targets",
          {},
-         "DATEI",
-         "den Befehl für jedes Display in DATEI ausführen: eine Adresse je Zeile,\n"
-         "dahinter wahlweise ein Name; # leitet einen Kommentar ein",
+         QCoreApplication::translate("OptionTable", "DATEI"),
+         QCoreApplication::translate(
+             "OptionTable",
+             "den Befehl für jedes Display in DATEI ausführen: eine Adresse je Zeile,\n"
+             "dahinter wahlweise ein Name; # leitet einen Kommentar ein"),
          fleetCommands(),
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              if (v.isEmpty())
-                 return QStringLiteral("--targets braucht eine Datei.");
+                 return QCoreApplication::translate("OptionTable", "--targets braucht eine Datei.");
              i.targets = v;
              return std::nullopt;
          },
@@ -205,18 +221,23 @@ QList<OptionDefinition> buildOptionTable()
         {"parallel",
          {},
          "N",
-         "mit --targets: so viele Displays gleichzeitig (Vorgabe 16)",
+         QCoreApplication::translate("OptionTable",
+                                     "mit --targets: so viele Displays gleichzeitig (Vorgabe 16)"),
          fleetCommands(),
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.parallel = wholeNumber(v, 1, maxParallel);
-             return checked(i.parallel.has_value(), "parallel", v,
-                            QStringLiteral("eine ganze Zahl von 1 bis %1").arg(maxParallel));
+             return checked(
+                 i.parallel.has_value(), "parallel", v,
+                 QCoreApplication::translate("OptionTable", "eine ganze Zahl von 1 bis %1")
+                     .arg(maxParallel));
          },
          true},
         {"json",
          {},
          {},
-         "Ergebnis als ein JSON-Objekt ausgeben (mit --targets: eines je Display und Zeile)",
+         QCoreApplication::translate(
+             "OptionTable",
+             "Ergebnis als ein JSON-Objekt ausgeben (mit --targets: eines je Display und Zeile)"),
          {},
          [](Invocation& i, const QString&) -> std::optional<QString> {
              i.json = true;
@@ -225,8 +246,9 @@ QList<OptionDefinition> buildOptionTable()
         {"verbose",
          u'v',
          {},
-         "Verkehrsprotokoll auf stderr: → gesendet, ← empfangen,\n"
-         "ℹ\uFE0E Hinweis, ⚠\uFE0E Fehler, ⚡\uFE0E am Gerät geändert",
+         QCoreApplication::translate("OptionTable",
+                                     "Verkehrsprotokoll auf stderr: → gesendet, ← empfangen,\n"
+                                     "ℹ\uFE0E Hinweis, ⚠\uFE0E Fehler, ⚡\uFE0E am Gerät geändert"),
          {},
          [](Invocation& i, const QString&) -> std::optional<QString> {
              i.verbose = true;
@@ -235,7 +257,9 @@ QList<OptionDefinition> buildOptionTable()
         {"hex",
          {},
          {},
-         "Bytes als Hex zeigen (mit -v und monitor);\nbei raw: DATEN sind Hex-Bytes",
+         QCoreApplication::translate(
+             "OptionTable",
+             "Bytes als Hex zeigen (mit -v und monitor);\nbei raw: DATEN sind Hex-Bytes"),
          {},
          [](Invocation& i, const QString&) -> std::optional<QString> {
              i.hex = true;
@@ -243,8 +267,9 @@ QList<OptionDefinition> buildOptionTable()
          }},
         {"duration",
          {},
-         "SEKUNDEN",
-         "monitor: so lange mitschreiben (Vorgabe: bis Strg+C)",
+         QCoreApplication::translate("OptionTable", "SEKUNDEN"),
+         QCoreApplication::translate("OptionTable",
+                                     "monitor: so lange mitschreiben (Vorgabe: bis Strg+C)"),
          {Command::monitor},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.duration = duration(v);
@@ -253,36 +278,44 @@ QList<OptionDefinition> buildOptionTable()
         {"count",
          {},
          "N",
-         "loopback: Pakete (Vorgabe 10); testout: Pakete (Vorgabe 1)",
+         QCoreApplication::translate("OptionTable",
+                                     "loopback: Pakete (Vorgabe 10); testout: Pakete (Vorgabe 1)"),
          {Command::loopback, Command::testout},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.count = wholeNumber(v, 1, maxCount);
-             return checked(i.count.has_value(), "count", v, "eine ganze Zahl von 1 bis 1000000");
+             return checked(
+                 i.count.has_value(), "count", v,
+                 QCoreApplication::translate("OptionTable", "eine ganze Zahl von 1 bis 1000000"));
          }},
         {"size",
          {},
-         "BYTES",
-         "loopback: Bytes je Paket, 8 bis 65536 (Vorgabe 32)",
+         QCoreApplication::translate("OptionTable", "BYTES"),
+         QCoreApplication::translate("OptionTable",
+                                     "loopback: Bytes je Paket, 8 bis 65536 (Vorgabe 32)"),
          {Command::loopback},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.packetSize =
                  wholeNumber(v, LoopbackStats::minPacketSize, LoopbackStats::maxPacketSize);
-             return checked(i.packetSize.has_value(), "size", v, "eine ganze Zahl von 8 bis 65536");
+             return checked(
+                 i.packetSize.has_value(), "size", v,
+                 QCoreApplication::translate("OptionTable", "eine ganze Zahl von 8 bis 65536"));
          }},
         {"pattern",
          {},
-         "NAME",
-         "testout: Testmuster (siehe unten, Vorgabe counterLine)",
+         QCoreApplication::translate("OptionTable", "NAME"),
+         QCoreApplication::translate("OptionTable",
+                                     "testout: Testmuster (siehe unten, Vorgabe counterLine)"),
          {Command::testout},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.pattern = caseNamed(v, allTestPatterns(), &rawValue);
-             return checked(i.pattern.has_value(), "pattern", v,
-                            "einen der Namen unter „Testmuster“");
+             return checked(
+                 i.pattern.has_value(), "pattern", v,
+                 QCoreApplication::translate("OptionTable", "einen der Namen unter „Testmuster“"));
          }},
         {"interval",
          {},
-         "SEKUNDEN",
-         "testout: Abstand der Pakete (Vorgabe 1)",
+         QCoreApplication::translate("OptionTable", "SEKUNDEN"),
+         QCoreApplication::translate("OptionTable", "testout: Abstand der Pakete (Vorgabe 1)"),
          {Command::testout},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.interval = duration(v);
@@ -291,16 +324,19 @@ QList<OptionDefinition> buildOptionTable()
         {"series",
          {},
          "qx|rx",
-         "simulate: Baureihe des virtuellen Displays (Vorgabe qx)",
+         QCoreApplication::translate("OptionTable",
+                                     "simulate: Baureihe des virtuellen Displays (Vorgabe qx)"),
          {Command::simulate},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.series = displaySeriesFromRaw(v.toUpper());
-             return checked(i.series.has_value(), "series", v, "qx oder rx");
+             return checked(i.series.has_value(), "series", v,
+                            QCoreApplication::translate("OptionTable", "qx oder rx"));
          }},
         {"loopback",
          {},
          {},
-         "simulate: Brückenstecker statt Display (jedes Byte zurück)",
+         QCoreApplication::translate("OptionTable",
+                                     "simulate: Brückenstecker statt Display (jedes Byte zurück)"),
          {Command::simulate},
          [](Invocation& i, const QString&) -> std::optional<QString> {
              i.loopback = true;
@@ -308,12 +344,13 @@ QList<OptionDefinition> buildOptionTable()
          }},
         {"link",
          {},
-         "PFAD",
-         "simulate: symbolischen Link PFAD auf das Pseudo-Terminal anlegen",
+         QCoreApplication::translate("OptionTable", "PFAD"),
+         QCoreApplication::translate(
+             "OptionTable", "simulate: symbolischen Link PFAD auf das Pseudo-Terminal anlegen"),
          {Command::simulate},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              if (v.isEmpty())
-                 return QStringLiteral("--link braucht einen Pfad.");
+                 return QCoreApplication::translate("OptionTable", "--link braucht einen Pfad.");
              i.link = v;
              return std::nullopt;
          }},
@@ -324,7 +361,8 @@ QList<OptionDefinition> buildOptionTable()
 QString statusHelp()
 {
     const QList<SettingInfo>& settings = displaySettings();
-    return QStringLiteral("verbinden, alle Werte abfragen und ausgeben (%1 … %2, series)")
+    return QCoreApplication::translate(
+               "OptionTable", "verbinden, alle Werte abfragen und ausgeben (%1 … %2, series)")
         .arg(settings.first().name, settings.last().name);
 }
 
@@ -346,10 +384,11 @@ QString setHelp()
             input = row.name + u' ' + InputSource::all().first().id + u'…' +
                     InputSource::all().last().id;
     }
-    return QStringLiteral("eine Einstellung ändern und den neuen Wert ausgeben:\n") +
-           QStringLiteral("power ") + powerWords.join(u'|') + QStringLiteral(", ") + input +
-           QStringLiteral(",\n") + levels.join(QStringLiteral(", ")) + QStringLiteral(",\n") +
-           toggles.join(u'|') + QStringLiteral(" on|off");
+    return QCoreApplication::translate("OptionTable",
+                                       "eine Einstellung ändern und den neuen Wert ausgeben:\n%1")
+        .arg(QStringLiteral("power ") + powerWords.join(u'|') + QStringLiteral(", ") + input +
+             QStringLiteral(",\n") + levels.join(QStringLiteral(", ")) + QStringLiteral(",\n") +
+             toggles.join(u'|') + QStringLiteral(" on|off"));
 }
 
 } // namespace
@@ -366,30 +405,55 @@ const QList<CommandDefinition>& commandTable()
         {"ports",
          Command::ports,
          {},
-         "Schnittstellen und Wandler ohne Port mit Rat auflisten",
+         QCoreApplication::translate("OptionTable",
+                                     "Schnittstellen und Wandler ohne Port mit Rat auflisten"),
          0,
          0},
         {"status", Command::status, {}, statusHelp(), 0, 0},
-        {"get", Command::get, "NAME", "einen Wert abfragen, z. B. get volume", 1, 1},
-        {"set", Command::set, "NAME WERT", setHelp(), 2, 2},
-        {"send", Command::send, "ZEILE…",
-         "freie Befehlszeilen nacheinander senden und jede Antwortzeile ausgeben", 1, -1},
-        {"raw", Command::raw, "[--hex] DATEN",
-         "Rohdaten senden (Text mit Zeilenende, Hex-Bytes genau so) und ausgeben,\n"
-         "was innerhalb der Antwortzeit zurückkommt",
+        {"get", Command::get, QCoreApplication::translate("OptionTable", "NAME"),
+         QCoreApplication::translate("OptionTable", "einen Wert abfragen, z. B. get volume"), 1, 1},
+        {"set", Command::set, QCoreApplication::translate("OptionTable", "NAME WERT"), setHelp(), 2,
+         2},
+        {"send", Command::send, QCoreApplication::translate("OptionTable", "ZEILE…"),
+         QCoreApplication::translate(
+             "OptionTable",
+             "freie Befehlszeilen nacheinander senden und jede Antwortzeile ausgeben"),
+         1, -1},
+        {"raw", Command::raw, QCoreApplication::translate("OptionTable", "[--hex] DATEN"),
+         QCoreApplication::translate(
+             "OptionTable",
+             "Rohdaten senden (Text mit Zeilenende, Hex-Bytes genau so) und ausgeben,\n"
+             "was innerhalb der Antwortzeit zurückkommt"),
          1, 1},
-        {"monitor", Command::monitor, "[--duration SEKUNDEN]",
-         "verbinden und das Verkehrsprotokoll live ausgeben, auch #name=wert-Meldungen", 0, 0},
-        {"loopback", Command::loopback, "[--count N] [--size BYTES]",
-         "Brückenstecker-Test (Pin 2 an Pin 3): fehlerhafte Pakete, Summe, Laufzeiten", 0, 0},
-        {"testout", Command::testout, "[--pattern NAME] [--count N] [--interval SEKUNDEN]",
-         "Testausgabe für ein Terminalprogramm am anderen Ende", 0, 0},
-        {"simulate", Command::simulate, "[--series qx|rx] [--loopback] [--link PFAD]",
-         "virtuelles Display auf einem Pseudo-Terminal bis Strg+C oder SIGTERM", 0, 0},
-        {"doctor", Command::doctor, "[PORT]",
-         "sagen, warum eine Schnittstelle nicht geht und was hilft: für jeden Port\n"
-         "und jeden Wandler ohne Port, oder nur für PORT; Rückgabewert 1, wenn\n"
-         "etwas gefunden wurde",
+        {"monitor", Command::monitor,
+         QCoreApplication::translate("OptionTable", "[--duration SEKUNDEN]"),
+         QCoreApplication::translate(
+             "OptionTable",
+             "verbinden und das Verkehrsprotokoll live ausgeben, auch #name=wert-Meldungen"),
+         0, 0},
+        {"loopback", Command::loopback,
+         QCoreApplication::translate("OptionTable", "[--count N] [--size BYTES]"),
+         QCoreApplication::translate(
+             "OptionTable",
+             "Brückenstecker-Test (Pin 2 an Pin 3): fehlerhafte Pakete, Summe, Laufzeiten"),
+         0, 0},
+        {"testout", Command::testout,
+         QCoreApplication::translate("OptionTable",
+                                     "[--pattern NAME] [--count N] [--interval SEKUNDEN]"),
+         QCoreApplication::translate("OptionTable",
+                                     "Testausgabe für ein Terminalprogramm am anderen Ende"),
+         0, 0},
+        {"simulate", Command::simulate,
+         QCoreApplication::translate("OptionTable", "[--series qx|rx] [--loopback] [--link PFAD]"),
+         QCoreApplication::translate(
+             "OptionTable", "virtuelles Display auf einem Pseudo-Terminal bis Strg+C oder SIGTERM"),
+         0, 0},
+        {"doctor", Command::doctor, QCoreApplication::translate("OptionTable", "[PORT]"),
+         QCoreApplication::translate(
+             "OptionTable",
+             "sagen, warum eine Schnittstelle nicht geht und was hilft: für jeden Port\n"
+             "und jeden Wandler ohne Port, oder nur für PORT; Rückgabewert 1, wenn\n"
+             "etwas gefunden wurde"),
          0, 1},
     };
     return table;

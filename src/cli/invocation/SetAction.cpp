@@ -39,7 +39,8 @@ std::variant<SetAction, QString> parsePower(const QString& value)
             return SetAction{.setting = DisplaySetting::power, .power = state};
         words.append(rawValue(state));
     }
-    return QStringLiteral("„%1“ ist kein Betriebszustand – möglich: %2.").arg(value, joined(words));
+    return QCoreApplication::translate("SetAction", "„%1“ ist kein Betriebszustand – möglich: %2.")
+        .arg(value, joined(words));
 }
 
 std::variant<SetAction, QString> parseInput(const QString& value)
@@ -50,7 +51,8 @@ std::variant<SetAction, QString> parseInput(const QString& value)
             return SetAction{.setting = DisplaySetting::input, .input = value};
         ids.append(source.id);
     }
-    return QStringLiteral("„%1“ ist kein Eingang – möglich: %2.").arg(value, joined(ids));
+    return QCoreApplication::translate("SetAction", "„%1“ ist kein Eingang – möglich: %2.")
+        .arg(value, joined(ids));
 }
 
 std::variant<SetAction, QString> parseLevel(DisplaySetting setting, const QString& value)
@@ -76,7 +78,8 @@ std::variant<SetAction, QString> parseLevel(DisplaySetting setting, const QStrin
 std::variant<SetAction, QString> parseToggle(DisplaySetting setting, const QString& value)
 {
     if (value != u"on" && value != u"off")
-        return QStringLiteral("„%1“ ist kein Wert für %2 – erwartet on oder off.")
+        return QCoreApplication::translate("SetAction",
+                                           "„%1“ ist kein Wert für %2 – erwartet on oder off.")
             .arg(value, settingName(setting));
     return SetAction{.setting = setting, .on = value == u"on"};
 }
@@ -99,7 +102,8 @@ std::variant<SetAction, QString> SetAction::parse(const QString& name, const QSt
     const auto setting =
         lower == powerShortName() ? std::optional(DisplaySetting::power) : settingNamed(lower);
     if (!setting || !info(*setting).writable())
-        return QStringLiteral("Unbekannte Einstellung „%1“ – möglich: %2.")
+        return QCoreApplication::translate("SetAction",
+                                           "Unbekannte Einstellung „%1“ – möglich: %2.")
             .arg(name, joined(writableNames()));
     const QString word = value.toLower();
     switch (info(*setting).kind) {

@@ -3,6 +3,7 @@
 #include "discovery/SerialPortInfo.h"
 #include "line/NetworkAddress.h"
 
+#include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace {
@@ -30,13 +31,15 @@ std::variant<QList<Target>, QString> TargetList::parse(const QString& text)
         const QString address = blank < 0 ? line : line.first(blank);
         const QString name = blank < 0 ? QString() : line.mid(blank).trimmed();
         if (!isAddress(address))
-            return QStringLiteral("Zeile %1: „%2“ ist keine Adresse – erwartet z. B. "
-                                  "%3 oder /dev/ttyUSB0.")
+            return QCoreApplication::translate("TargetList",
+                                               "Zeile %1: „%2“ ist keine Adresse – erwartet z. B. "
+                                               "%3 oder /dev/ttyUSB0.")
                 .arg(number + 1)
                 .arg(address, NetworkAddress::examples());
         targets.append({address, name});
     }
     if (targets.isEmpty())
-        return QStringLiteral("Die Zieldatei nennt keine einzige Adresse.");
+        return QCoreApplication::translate("TargetList",
+                                           "Die Zieldatei nennt keine einzige Adresse.");
     return targets;
 }

@@ -19,11 +19,6 @@
 
 namespace {
 
-QString translated(const char* text)
-{
-    return QCoreApplication::translate("UserSettings", text);
-}
-
 const QList<QByteArray>& neededKeys()
 {
     static const QList<QByteArray> keys = [] {
@@ -106,8 +101,9 @@ ControllerSettings::Loaded readUserSettings(const QString& path)
         return {};
     if (!file.open(QIODevice::ReadOnly)) {
         ControllerSettings::Loaded loaded;
-        loaded.problems.append(translated("Die Einstellungen in %1 sind nicht lesbar: %2 – es "
-                                          "gelten die Vorgaben.")
+        loaded.problems.append(QCoreApplication::translate("UserSettings",
+                                                           "Die Einstellungen in %1 sind nicht "
+                                                           "lesbar: %2 – es gelten die Vorgaben.")
                                    .arg(path, file.errorString()));
         return loaded;
     }

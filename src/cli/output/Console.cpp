@@ -2,6 +2,7 @@
 
 #include "line/SerialPortError.h"
 
+#include <QCoreApplication>
 #include <cerrno>
 #include <cstdio>
 
@@ -51,6 +52,6 @@ void Console::err(const QString& line)
 
 QString Console::outputErrorText() const
 {
-    return QStringLiteral("Die Ausgabe ließ sich nicht schreiben: ") +
-           systemErrorText(m_outputError);
+    return QCoreApplication::translate("Console", "Die Ausgabe ließ sich nicht schreiben: %1")
+        .arg(systemErrorText(m_outputError));
 }

@@ -1,5 +1,6 @@
 #include "cli/output/DoctorReport.h"
 
+#include <QCoreApplication>
 #include <QJsonObject>
 #include <algorithm>
 
@@ -15,11 +16,12 @@ QStringList plainLines(const QList<PortReport>& reports)
         const bool titled = !facts.title.isEmpty() && !facts.port.contains(facts.title);
         lines.append(titled ? facts.port + QStringLiteral(" (") + facts.title + u')' : facts.port);
         if (report.findings.isEmpty())
-            lines.append(QStringLiteral("  keine Auffälligkeiten"));
+            lines.append(QStringLiteral("  ") +
+                         QCoreApplication::translate("DoctorReport", "keine Auffälligkeiten"));
         for (const Finding& finding : report.findings) {
             lines.append(QStringLiteral("  ") + label(finding.severity) + QStringLiteral(" [") +
                          finding.id + QStringLiteral("]: ") + finding.text);
-            lines.append(QStringLiteral("    Abhilfe: ") + finding.fix);
+            lines.append(QStringLiteral("    ") + finding.fixLine());
             for (const QString& command : finding.commands)
                 lines.append(QStringLiteral("    $ ") + command);
         }

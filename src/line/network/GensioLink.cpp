@@ -5,6 +5,7 @@
 
 #include "line/network/NetworkMailbox.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <csignal>
 #include <cstdint>
@@ -311,13 +312,11 @@ private:
     // the index it carries.
     static QString settingLabel(std::uintptr_t index)
     {
-        static const QStringList labels{QStringLiteral("Baudrate"),
-                                        QStringLiteral("Datenbits"),
-                                        QStringLiteral("Parität"),
-                                        QStringLiteral("Stoppbits"),
-                                        QStringLiteral("Flusssteuerung"),
-                                        QStringLiteral("DTR"),
-                                        QStringLiteral("RTS")};
+        using P = SerialParameter;
+        const QStringList labels{parameterName(P::baudRate),    parameterName(P::dataBits),
+                                 parameterName(P::parity),      parameterName(P::stopBits),
+                                 parameterName(P::flowControl), QStringLiteral("DTR"),
+                                 QStringLiteral("RTS")};
         return labels.value(qsizetype(index));
     }
     static void* tag(std::uintptr_t index) { return reinterpret_cast<void*>(index); }
@@ -331,9 +330,10 @@ private:
         auto* self = static_cast<Link*>(gensio_get_user_data(sergensio_to_gensio(port)));
         const QString what = settingLabel(reinterpret_cast<std::uintptr_t>(data));
         self->report([&](NetworkMailbox& box) {
-            box.notices.append(
-                QStringLiteral("Das Gateway hat die Einstellung „%1“ nicht bestätigt (%2).")
-                    .arg(what, QString::fromUtf8(gensio_err_to_str(error))));
+            box.notices.append(QCoreApplication::translate("GensioLink",
+                                                           "Das Gateway hat die Einstellung "
+                                                           "„%1“ nicht bestätigt (%2).")
+                                   .arg(what, QString::fromUtf8(gensio_err_to_str(error))));
         });
     }
 

@@ -3,6 +3,7 @@
 #include "line/network/GensioLink.h"
 #include "line/network/NetworkMailbox.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -66,8 +67,9 @@ NetworkLine::NetworkLine(NetworkAddress address, QString entered, SerialSettings
     m_connectTimeout.setSingleShot(true);
     QObject::connect(&m_connectTimeout, &QTimer::timeout, &m_connectTimeout, [this] {
         finishOpen(SerialPortError::connectFailed(
-            m_entered, QStringLiteral("Keine Antwort von %1 nach %2 s – ist das Gateway "
-                                      "eingeschaltet und im Netz?")
+            m_entered, QCoreApplication::translate(
+                           "NetworkLine", "Keine Antwort von %1 nach %2 s – ist das Gateway "
+                                          "eingeschaltet und im Netz?")
                            .arg(m_address.hostAndPort())
                            .arg(connectTimeoutMs / 1000)));
     });
@@ -239,15 +241,17 @@ SerialPortError NetworkLine::failure(int error) const
     const QString where = m_address.hostAndPort();
     QString text;
     if (isRefusedError(error))
-        text = QStringLiteral("%1 lehnt die Verbindung ab – lauscht dort ein Gateway oder "
-                              "ser2net auf diesem Port?")
+        text = QCoreApplication::translate(
+                   "NetworkLine", "%1 lehnt die Verbindung ab – lauscht dort ein Gateway oder "
+                                  "ser2net auf diesem Port?")
                    .arg(where);
     else if (isUnreachableError(error))
-        text = QStringLiteral("%1 ist nicht erreichbar (kein Weg dorthin) – Netz und Adresse "
-                              "prüfen.")
+        text = QCoreApplication::translate(
+                   "NetworkLine", "%1 ist nicht erreichbar (kein Weg dorthin) – Netz und Adresse "
+                                  "prüfen.")
                    .arg(where);
     else
-        text = QStringLiteral("Verbindung zu %1 fehlgeschlagen: %2")
+        text = QCoreApplication::translate("NetworkLine", "Verbindung zu %1 fehlgeschlagen: %2")
                    .arg(where, QString::fromUtf8(gensioErrorText(error)));
     return SerialPortError::connectFailed(m_entered, text);
 }
@@ -255,21 +259,26 @@ SerialPortError NetworkLine::failure(int error) const
 SerialPortError NetworkLine::nameFailure(int error) const
 {
     // A name the name server does not know, or a name server that cannot be reached.
-    const QString why = error == EAI_NONAME || error == EAI_FAIL
-                            ? QStringLiteral("lässt sich nicht auflösen")
-                            : QStringLiteral("lässt sich gerade nicht auflösen (%1)")
-                                  .arg(QString::fromLocal8Bit(::gai_strerror(error)));
-    return SerialPortError::connectFailed(
-        m_entered, QStringLiteral("Der Name „%1“ (Port %2) %3 – Adresse prüfen.")
-                       .arg(m_address.host)
-                       .arg(m_address.port)
-                       .arg(why));
+    const QString text =
+        error == EAI_NONAME || error == EAI_FAIL
+            ? QCoreApplication::translate("NetworkLine", "Der Name „%1“ (Port %2) lässt sich nicht "
+                                                         "auflösen – Adresse prüfen.")
+                  .arg(m_address.host)
+                  .arg(m_address.port)
+            : QCoreApplication::translate("NetworkLine",
+                                          "Der Name „%1“ (Port %2) lässt sich gerade nicht "
+                                          "auflösen (%3) – Adresse prüfen.")
+                  .arg(m_address.host)
+                  .arg(m_address.port)
+                  .arg(QString::fromLocal8Bit(::gai_strerror(error)));
+    return SerialPortError::connectFailed(m_entered, text);
 }
 
 QString NetworkLine::lossReason(int error) const
 {
     if (isRefusedError(error) || isUnreachableError(error))
-        return QStringLiteral("%1 nicht mehr erreichbar").arg(m_address.hostAndPort());
-    return QStringLiteral("Gegenstelle getrennt (%1)")
+        return QCoreApplication::translate("NetworkLine", "%1 nicht mehr erreichbar")
+            .arg(m_address.hostAndPort());
+    return QCoreApplication::translate("NetworkLine", "Gegenstelle getrennt (%1)")
         .arg(QString::fromUtf8(gensioErrorText(error)));
 }

@@ -4,6 +4,7 @@
 #include "line/tty/LineAttributes.h"
 #include "line/tty/TermiosSpeed.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <chrono>
@@ -39,7 +40,7 @@ constexpr auto drainPollInterval = 5ms;
 
 QString remoteGoneReason()
 {
-    return QStringLiteral("Gegenstelle getrennt");
+    return QCoreApplication::translate("SerialPort", "Gegenstelle getrennt");
 }
 
 void setModemLine(int fd, int line, bool asserted)
