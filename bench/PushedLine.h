@@ -1,6 +1,9 @@
 #pragma once
 
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
+#include "controller/PortList.h"
+#include "controller/TrafficLog.h"
 #include "line/Line.h"
 
 // A line that the benchmark feeds by hand: what a display would send arrives through
@@ -25,7 +28,7 @@ struct PushedController {
     PushedLine* line = nullptr;
     std::unique_ptr<DisplayController> controller;
 
-    explicit PushedController(QSettings& store)
+    PushedController()
     {
         ControllerOptions options;
         options.connectAtStartup = false;
@@ -35,7 +38,7 @@ struct PushedController {
             line = made.get();
             return std::unique_ptr<Line>(std::move(made));
         };
-        controller = std::make_unique<DisplayController>(store, options);
+        controller = std::make_unique<DisplayController>(ControllerSettings(), options);
         controller->pump().setRawMode(true);
         controller->ports().select(QStringLiteral("/dev/bench"));
         controller->connectLine();

@@ -1,13 +1,17 @@
 // What bildwartctl costs as a whole process, against display simulators on pseudo-terminals:
 //  - one-shot: "bildwartctl get volume" against the minimal raw client (bench_rawclient),
 //    which does the same exchange (prompt, pause, "get volume") and nothing else;
-//  - fleet: "status" for 20 displays with --targets (all at once) against "status" for one.
-// Goals: the one-shot at most 1.5 times the raw client; the fleet at most 1.5 times one.
+//  - fleet: "status" for 20 displays with --targets (all at once) against "status" for one;
+//  - a settings file of 60 MB (the window may have stored anything there) against an empty
+//    one, for "get volume": the tool reads only the keys it needs.
+// Goals: the one-shot at most 1.5 times the raw client; the fleet at most 1.5 times one; the
+// large settings file at most 1.1 times the empty one.
 //
 // Usage: bench_commandline [runs per measurement, default 15]
 #include "QuietSpawn.h"
 #include "simulator/DisplaySimulator.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -28,6 +32,22 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int fleetSize = 20;
 constexpr double goal = 1.5;
+constexpr double settingsGoal = 1.1;
+// What a settings file grown for any reason may hold: a large value the tool does not need,
+// in the section where its own keys are, sorted before them.
+constexpr qsizetype largeValueBytes = 60 * 1024 * 1024;
+
+bool writeLargeSettings(const QString& configHome)
+{
+    QDir(configHome).mkpath(QStringLiteral("Halvorn"));
+    QFile file(configHome + QStringLiteral("/Halvorn/Bildwart.conf"));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write("[General]\nautoReconnect=true\ndetailSplit=@ByteArray(");
+    file.write(QByteArray(largeValueBytes, 'x'));
+    file.write(")\npollingEnabled=true\n[Window]\ngeometry=1\n");
+    return file.error() == QFile::NoError;
+}
 
 // Runs a program to its end with stdout to /dev/null; seconds, or -1 when it failed.
 double runSeconds(const QStringList& command)
@@ -88,7 +108,16 @@ int main(int argc, char** argv)
     const double fleet = median({BILDWARTCTL, "--targets", targets.fileName(), "--parallel",
                                  QString::number(fleetSize), "status"},
                                 runs);
-    if (raw < 0 || tool < 0 || single < 0 || fleet < 0)
+
+    // The same "get volume" with a store of 60 MB, in the same run.
+    QTemporaryDir largeConfig;
+    if (!writeLargeSettings(largeConfig.path()))
+        return 2;
+    qputenv("XDG_CONFIG_HOME", largeConfig.path().toLocal8Bit());
+    const double large = median({BILDWARTCTL, "-p", one, "get", "volume"}, runs);
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const double empty = median({BILDWARTCTL, "-p", one, "get", "volume"}, runs);
+    if (raw < 0 || tool < 0 || single < 0 || fleet < 0 || large < 0 || empty < 0)
         return 1;
 
     std::printf("one-shot \"get volume\" (whole process, median of %d):\n", runs);
@@ -98,7 +127,11 @@ int main(int argc, char** argv)
                 runs);
     std::printf("    one %.1f ms, fleet %.1f ms: %.2f x (goal <= %.1f)\n", single * 1e3,
                 fleet * 1e3, fleet / single, goal);
-    const bool met = tool / raw <= goal && fleet / single <= goal;
+    std::printf("\"get volume\" with a 60 MB settings file against an empty one (median of %d):\n",
+                runs);
+    std::printf("    empty %.1f ms, 60 MB %.1f ms: %.2f x (goal <= %.1f)\n", empty * 1e3,
+                large * 1e3, large / empty, settingsGoal);
+    const bool met = tool / raw <= goal && fleet / single <= goal && large / empty <= settingsGoal;
     std::printf("%s\n", met ? "goals met" : "GOALS MISSED");
     return met ? 0 : 1;
 }

@@ -12,6 +12,7 @@
 #include "QuietSpawn.h"
 #include "app/terminal/TerminalView.h"
 #include "controller/DisplayController.h"
+#include "controller/PortList.h"
 
 #include <QApplication>
 #include <QFile>
@@ -135,8 +136,9 @@ WindowResult floodTheWindow(Flood& flood, int seconds)
     ControllerOptions options;
     options.connectAtStartup = false;
     options.watchHotplug = false;
-    DisplayController controller(store, options);
-    controller.setPollingEnabled(false);
+    ControllerSettings stored;
+    stored.pollingEnabled = false;
+    DisplayController controller(stored, options);
     TerminalView view(controller, store);
     view.resize(1000, 600);
     view.show();

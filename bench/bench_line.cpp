@@ -1,14 +1,15 @@
 // Round trips through the simulator's pseudo-terminal: what the controller adds on top
 // of the raw line, for SMART commands and for loopback packets, measured in one run.
 // Also counts how often a connected, idle controller wakes up.
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
+#include "controller/LineTester.h"
+#include "controller/PortList.h"
 #include "discovery/PortScanner.h"
 #include "simulator/DisplaySimulator.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -30,8 +31,6 @@ public:
 };
 
 struct Bench {
-    QTemporaryDir dir;
-    QSettings store{dir.filePath("bench.conf"), QSettings::IniFormat};
     std::unique_ptr<DisplayController> controller;
 
     explicit Bench(const QString& simulatorPath)
@@ -40,29 +39,25 @@ struct Bench {
         options.connectAtStartup = false;
         options.watchHotplug = false;
         options.scanner = std::make_shared<NoPorts>();
-        controller = std::make_unique<DisplayController>(store, options);
-        SerialSettings settings;
-        settings.interCommandDelay = 0;
-        controller->line().setSettings(settings);
-        controller->setPollingEnabled(false);
+        ControllerSettings stored;
+        stored.serial.interCommandDelay = 0;
+        stored.pollingEnabled = false;
+        controller = std::make_unique<DisplayController>(stored, options);
         controller->ports().select(simulatorPath);
         controller->connectLine();
     }
 
-    bool idle() const
-    {
-        return controller->pump().queue().isEmpty() && !controller->pump().current();
-    }
+    bool idle() const { return controller->pump().isIdle(); }
 
     void waitUntil(const std::function<bool()>& done)
     {
         QEventLoop loop;
         QTimer check;
-        QObject::connect(controller.get(), &DisplayController::currentChanged, &loop, [&] {
+        QObject::connect(&controller->pump(), &CommandPump::queueChanged, &loop, [&] {
             if (done())
                 loop.quit();
         });
-        QObject::connect(controller.get(), &DisplayController::loopbackChanged, &loop, [&] {
+        QObject::connect(&controller->tester(), &LineTester::loopbackChanged, &loop, [&] {
             if (done())
                 loop.quit();
         });
@@ -173,7 +168,7 @@ void BM_RawLoopbackPingPong(benchmark::State& state)
 void BM_ControllerLoopback(benchmark::State& state)
 {
     Bench bench(SerialPortInfo::loopbackSimulatorPath);
-    bench.controller->setLoopbackInterval(0.02);
+    bench.controller->tester().setLoopbackOptions({32, 0.02});
     bench.controller->tester().startLoopback();
     qint64 seen = 0;
     Samples samples;

@@ -3,16 +3,12 @@
 #include "PushedLine.h"
 
 #include <QCoreApplication>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
 
 struct Fixture {
-    QTemporaryDir dir;
-    QSettings store{dir.filePath("bench.conf"), QSettings::IniFormat};
-    PushedController pushed{store};
+    PushedController pushed;
     DisplayController& controller = *pushed.controller;
     void receive(const QByteArray& bytes) { pushed.line->push(bytes); }
 };

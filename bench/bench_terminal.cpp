@@ -52,7 +52,7 @@ Result run(bool visible, int perPass, const QList<QByteArray>& chunks)
 {
     QTemporaryDir dir;
     QSettings store(dir.filePath("bench.conf"), QSettings::IniFormat);
-    PushedController pushed(store);
+    PushedController pushed;
     DisplayController& controller = *pushed.controller;
     TerminalView view(controller, store);
     view.resize(900, 500);

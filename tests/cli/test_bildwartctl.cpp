@@ -177,6 +177,9 @@ private slots:
         row("path that is no UTF-8", "shell",
             {R"(odd=$(printf "$2/ger\344t"); ln -s "$1" "$odd" && exec "$0" -p "$odd" get volume)"},
             0, "volume=30\n");
+        // The tool writes no file of its own, so a temporary folder it cannot use is no matter.
+        row("no usable TMPDIR", "shell", {R"(TMPDIR=/proc/nicht-da exec "$0" -p "$1" get volume)"},
+            0, "volume=30\n");
     }
 
     void exchanges()

@@ -133,10 +133,12 @@ QString settableSettings()
         QStringList values;
         if (!setting.words.isEmpty())
             values.append(boldList(setting.words));
-        if (setting.takesLevel)
+        if (setting.levels)
             values.append(QCoreApplication::translate(
-                "ManPage", "eine Zahl von \\fB0\\fR bis \\fB100\\fR oder ein "
-                           "Schritt \\fB+\\fR\\fIN\\fR bzw. \\fB\\-\\fR\\fIN\\fR"));
+                              "ManPage", "eine Zahl von \\fB%1\\fR bis \\fB%2\\fR oder ein "
+                                         "Schritt \\fB+\\fR\\fIN\\fR bzw. \\fB\\-\\fR\\fIN\\fR")
+                              .arg(setting.levels->minimum)
+                              .arg(setting.levels->maximum));
         roff += Roff::taggedParagraph(Roff::bold(setting.name),
                                       values.join(QStringLiteral("; ")) + u'.');
     }

@@ -43,12 +43,15 @@ QList<SettableSetting> settableSettings()
     const QStringList candidates = candidateWords();
     QList<SettableSetting> settings;
     for (const QString& name : settingNames()) {
-        SettableSetting setting{name, {}, accepts(name, QStringLiteral("0"))};
+        const SettingInfo& row = info(*settingNamed(name));
+        SettableSetting setting{name, {}, std::nullopt};
+        if (row.kind == SettingKind::level && accepts(name, QString::number(row.range.minimum)))
+            setting.levels = row.range;
         for (const QString& word : candidates) {
             if (accepts(name, word))
                 setting.words.append(word);
         }
-        if (setting.takesLevel || !setting.words.isEmpty())
+        if (setting.levels || !setting.words.isEmpty())
             settings.append(setting);
     }
     return settings;

@@ -2,9 +2,12 @@
 
 #include "cli/invocation/OptionTable.h"
 
+#include "protocol/DisplaySetting.h"
 #include <QList>
 #include <QString>
+
 #include <QStringList>
+#include <optional>
 
 // The words bildwartctl accepts beyond its command and option names, taken from the code
 // that checks them, so the man page and the completion offer exactly what the tool takes.
@@ -16,7 +19,8 @@ QStringList settingNames();
 struct SettableSetting {
     QString name;
     QStringList words; // the fixed values "set NAME" takes, such as on/off or the inputs
-    bool takesLevel;   // also a number 0…100 or a step +N/-N
+    // Levels: also a number within this range or a step +N/-N.
+    std::optional<LevelRange> levels;
 };
 // The settings "set" changes, in the order of settingNames().
 QList<SettableSetting> settableSettings();

@@ -377,7 +377,10 @@ QString setHelp()
     QString input;
     for (const SettingInfo& row : displaySettings()) {
         if (row.kind == SettingKind::level)
-            levels.append(row.name + QStringLiteral(" 0…100|+N|-N"));
+            levels.append(QStringLiteral("%1 %2…%3|+N|-N")
+                              .arg(row.name)
+                              .arg(row.range.minimum)
+                              .arg(row.range.maximum));
         else if (row.kind == SettingKind::toggle)
             toggles.append(row.name);
         else if (row.kind == SettingKind::input)

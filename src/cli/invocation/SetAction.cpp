@@ -67,9 +67,8 @@ std::variant<SetAction, QString> parseLevel(DisplaySetting setting, const QStrin
         return QCoreApplication::translate("SetAction",
                                            "„%1“ ist kein Wert für %2 – erwartet %3 bis %4, +N "
                                            "oder -N.")
-            .arg(value, settingName(setting))
-            .arg(range.minimum)
-            .arg(range.maximum);
+            .arg(value, settingName(setting), QString::number(range.minimum),
+                 QString::number(range.maximum));
     if (!relative)
         return SetAction{.setting = setting, .level = *number};
     return SetAction{.setting = setting, .step = *number};
