@@ -11,8 +11,8 @@
 class PushedLine final : public Line {
 public:
     void open(OpenDone done) override { done(std::nullopt); }
-    std::optional<SerialPortError> apply(const SerialSettings&) override { return std::nullopt; }
-    std::optional<SerialPortError> write(const QByteArray&) override { return std::nullopt; }
+    std::optional<LineError> apply(const SerialSettings&) override { return std::nullopt; }
+    std::optional<LineError> write(const QByteArray&) override { return std::nullopt; }
     void close() override { onData = nullptr; }
     QString name() const override { return QStringLiteral("bench"); }
 

@@ -21,7 +21,7 @@ void Activity::cancel()
     ++m_run;
 }
 
-void Activity::sleep(double seconds, std::function<void()> step)
+void Activity::after(double seconds, std::function<void()> step)
 {
     if (!m_running)
         return;

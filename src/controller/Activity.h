@@ -8,7 +8,7 @@
 
 // One cancellable background activity of the controller (the pump, the poll, the
 // reconnection series, …), driven by the main event loop: no thread, no busy waiting.
-// Its steps are continuations; cancel() stops the pending sleep, and every
+// Its steps are continuations; cancel() stops the pending wait, and every
 // continuation that was already posted finds itself outdated and does nothing.
 class Activity {
 public:
@@ -22,9 +22,9 @@ public:
     void cancel();
     bool isRunning() const { return m_running; }
 
-    // Runs `step` after `seconds` on the clock, unless the run is cancelled first.
-    // A new sleep replaces a pending one.
-    void sleep(double seconds, std::function<void()> step);
+    // Runs `step` after `seconds` on the clock, unless the run is cancelled first. A timer,
+    // not a sleep: the event loop goes on meanwhile. A new one replaces a pending one.
+    void after(double seconds, std::function<void()> step);
     // Runs `step` from the event loop, after the current event, unless cancelled first.
     void post(std::function<void()> step);
 

@@ -91,6 +91,17 @@ void CommandPump::step()
     if (!acceptsCommands() || m_handshake.phase() != PromptHandshake::Phase::idle ||
         m_queue.isEmpty())
         return;
+    // A command timed out and its prompt may still come: a fresh prompt first, as at the
+    // start, so that the late one cannot end the next command. A line that never said a
+    // word owes nothing that could come.
+    if (m_handshake.owed() > 0) {
+        if (m_session.hearsBytes()) {
+            m_resyncing = true;
+            execute(SmartCommand{QString()});
+            return;
+        }
+        m_handshake.forgetOwed();
+    }
     SmartCommand command = m_queue.takeFirst();
     emit queueChanged();
     execute(std::move(command));
@@ -134,6 +145,11 @@ void CommandPump::onDeadline()
     const auto timedOut = m_handshake.timePassed(
         m_clock->monotonic(), PromptHandshake::Seconds(m_session.settings().interCommandDelay));
     if (timedOut) {
+        // After a prompt request that got none, nothing owed is coming; after a command,
+        // its prompt may still: the next command waits for a fresh one first (step()).
+        m_resyncing = false;
+        if (timedOut->text.isEmpty())
+            m_handshake.forgetOwed();
         m_log.countTimeout();
         const QString text =
             tr("Keine Antwort auf „%1“ nach %2 s – Kabel (kein Nullmodem!), Baudrate, "
@@ -164,7 +180,14 @@ void CommandPump::received(const QByteArray& chunk)
     const quint64 epoch = m_epoch;
     for (const SmartEvent& event : m_parser.feed(chunk)) {
         const std::optional<SmartCommand> during = current();
-        if (event.kind == SmartEvent::Kind::text && looksLikeError(event.line)) {
+        if (event.kind == SmartEvent::Kind::prompt || event.kind == SmartEvent::Kind::value)
+            m_displayHeard = true;
+        // Text on a network line before any display spoke is the gateway's own (ser2net's
+        // "Device open failure …", a banner): worth a note, once per series of attempts.
+        if (event.kind == SmartEvent::Kind::text && !m_displayHeard && m_session.isNetwork()) {
+            if (m_session.isNewGatewayMessage(event.line))
+                m_log.info(tr("Gateway meldet: %1").arg(event.line));
+        } else if (event.kind == SmartEvent::Kind::text && looksLikeError(event.line)) {
             m_log.error(displayReported(event.line));
             if (during && m_refusal.isEmpty())
                 m_refusal = event.line;
@@ -180,6 +203,7 @@ void CommandPump::received(const QByteArray& chunk)
                 m_clock->monotonic(),
                 PromptHandshake::Seconds(m_session.settings().interCommandDelay));
             if (ended) {
+                m_resyncing = false;
                 const QString refusal = std::exchange(m_refusal, {});
                 endCurrent(ended, refusal.isEmpty() ? Outcome::answered : Outcome::refused,
                            refusal.isEmpty() ? QString() : displayReported(refusal));
@@ -197,6 +221,7 @@ void CommandPump::cancelAll(const QString& why)
 {
     ++m_epoch;
     m_timer->stop();
+    m_resyncing = false;
     const auto onLine = m_handshake.reset();
     const QList<SmartCommand> waiting = m_queue.commands();
     const bool changed = onLine || !waiting.isEmpty();
@@ -214,6 +239,7 @@ void CommandPump::cancelAll(const QString& why)
 void CommandPump::lineOpened()
 {
     m_running = true;
+    m_displayHeard = false;
     m_parser = SmartParser();
     if (m_rawMode)
         m_log.info(tr("Rohdaten-Modus aktiv – keine Abfragen an das Display"));
@@ -298,7 +324,7 @@ void CommandPump::setPolling(const Polling& polling)
 void CommandPump::schedulePoll()
 {
     // Read anew every round, so a changed interval takes effect with the next one.
-    m_poll.sleep(std::max(m_polling.interval, minimumPollSeconds), [this] { pollRound(); });
+    m_poll.after(std::max(m_polling.interval, minimumPollSeconds), [this] { pollRound(); });
 }
 
 void CommandPump::pollRound()

@@ -98,6 +98,8 @@ private:
     bool m_running = false; // the line is open
     bool m_rawMode = false;
     bool m_stepPosted = false;
+    bool m_resyncing = false;    // the prompt request after a timeout is on the line
+    bool m_displayHeard = false; // a prompt or a value came on this line
     quint64 m_lastTicket = 0;
     // Counts closings and raw-mode switches: a loop over parsed events stops when one
     // of its listeners ended the line.

@@ -32,7 +32,7 @@ DisplayController::DisplayController(ControllerSettings stored, ControllerOption
                                          stored.recentNetworkAddresses);
     m_line = std::make_unique<LineSession>(
         *m_ports, *m_log, m_clock, m_doctor,
-        m_options.makeLine ? m_options.makeLine : makeSystemLine,
+        m_options.makeLine ? m_options.makeLine : LineSession::LineMaker(makeSystemLine),
         LineSession::Stored{stored.serial, stored.autoReconnect, stored.lastPortPath});
     m_pump = std::make_unique<CommandPump>(
         *m_line, *m_log, m_clock,
@@ -54,6 +54,11 @@ DisplayController::DisplayController(ControllerSettings stored, ControllerOption
                                                              : tr("Testausgabe läuft."));
     });
     m_line->setSimulatedSeries(m_display->series());
+    // A network line is back once its display answers, not when the gateway takes it.
+    connect(m_display.get(), &RemoteDisplay::answeredChanged, this, [this] {
+        if (m_display->state().displayAnswered())
+            m_line->displayAnswered();
+    });
     connect(m_display.get(), &RemoteDisplay::seriesChanged, this,
             [this] { m_line->setSimulatedSeries(m_display->series()); });
 
@@ -67,7 +72,7 @@ DisplayController::DisplayController(ControllerSettings stored, ControllerOption
             &DisplayController::storedSettingsChanged);
 
     // A remembered simulator is never chosen at start: it is no adapter to wait for.
-    if (!SerialPortInfo::isSimulatorPath(stored.lastPortPath))
+    if (!LineAddress::fromText(stored.lastPortPath).isSimulator())
         m_ports->select(stored.lastPortPath);
     m_ports->refresh();
     if (m_options.watchHotplug)
@@ -90,16 +95,18 @@ void DisplayController::routeReceived(const QByteArray& chunk)
 
 void DisplayController::decideStartupConnection(const QString& lastPath)
 {
-    if (!m_options.connectAtStartup || !m_line->autoReconnect() || lastPath.isEmpty() ||
-        SerialPortInfo::isSimulatorPath(lastPath))
+    const auto parsed = LineAddress::parse(lastPath);
+    const auto* address = std::get_if<LineAddress>(&parsed);
+    if (!m_options.connectAtStartup || !m_line->autoReconnect() || !address ||
+        address->isSimulator())
         return;
     if (m_ports->isListed(lastPath)) {
         m_ports->select(lastPath);
         // After construction, so whoever created the controller sees every step.
         QMetaObject::invokeMethod(
-            this, [this, lastPath] { m_line->open(lastPath); }, Qt::QueuedConnection);
+            this, [this, open = *address] { m_line->open(open); }, Qt::QueuedConnection);
     } else {
-        m_line->waitFor(lastPath);
+        m_line->waitFor(*address);
     }
 }
 
@@ -108,11 +115,17 @@ void DisplayController::connectLine()
     const QString path = m_ports->selectedPath();
     if (path.isEmpty())
         return;
+    auto parsed = LineAddress::parse(path);
+    if (const QString* error = std::get_if<QString>(&parsed)) {
+        m_line->refuse(*error);
+        return;
+    }
+    const LineAddress& address = std::get<LineAddress>(parsed);
     // The bridge plug's simulator echoes everything; the display's protocol has no place
     // on it.
-    if (path == SerialPortInfo::loopbackSimulatorPath)
+    if (address.isSimulator() && address.simulatorKind() == LineAddress::Simulator::loopback)
         m_pump->setRawMode(true);
-    m_line->open(path);
+    m_line->open(address);
 }
 
 void DisplayController::disconnectLine()

@@ -3,6 +3,7 @@
 #include "controller/ControllerSettings.h"
 #include "controller/LogBuffer.h"
 #include "controller/values/DisplayState.h"
+#include "line/LineAddress.h"
 
 #include <QObject>
 #include <functional>
@@ -23,8 +24,8 @@ class TrafficLog;
 // What the application chooses when it creates the controller; tests and the
 // command-line tool choose differently.
 struct ControllerOptions {
-    using LineMaker =
-        std::function<std::unique_ptr<Line>(const QString& device, const SerialSettings&)>;
+    using LineMaker = std::function<std::unique_ptr<Line>(
+        const LineAddress& address, const SerialSettings& settings, DisplaySeries series)>;
 
     // Connect to the remembered adapter after construction (or wait for it).
     bool connectAtStartup = true;

@@ -7,8 +7,6 @@
 #include "doctor/PortDiagnosis.h"
 #include "doctor/PortDoctor.h"
 #include "line/Line.h"
-#include "line/NetworkAddress.h"
-#include "simulator/DisplaySimulator.h"
 
 #include <QPointer>
 
@@ -43,14 +41,6 @@ QString waitingText(bool network)
                                      "wieder da ist");
 }
 
-QString backText(bool network, int attempt)
-{
-    return (network ? LineSession::tr("Gateway wieder erreichbar – automatisch neu verbunden "
-                                      "(Versuch %1)")
-                    : LineSession::tr("Wandler wieder da – automatisch neu verbunden (Versuch %1)"))
-        .arg(attempt);
-}
-
 } // namespace
 
 LineSession::LineSession(PortList& ports, TrafficLog& log, std::shared_ptr<const Clock> clock,
@@ -70,11 +60,9 @@ LineSession::LineSession(PortList& ports, TrafficLog& log, std::shared_ptr<const
 
 LineSession::~LineSession()
 {
-    // The lines and the simulator go first: nothing they deliver may reach a
-    // half-destroyed session.
+    // The lines go first: nothing they deliver may reach a half-destroyed session.
     m_openingLine.reset();
     m_line.reset();
-    m_simulator.reset();
 }
 
 void LineSession::setSettings(const SerialSettings& settings)
@@ -86,8 +74,10 @@ void LineSession::setSettings(const SerialSettings& settings)
     // Changes apply at once, also on an open line; a driver that refuses one keeps
     // working with what it had. Reconfiguring flushes the line, so only a change of the
     // line itself does it: a new timeout must not throw away a reply in flight.
-    if (m_line && !settings.sameLine(before))
-        (void)m_line->apply(settings);
+    if (m_line && !settings.sameLine(before)) {
+        if (const auto error = m_line->apply(settings))
+            m_log.error(error->text());
+    }
 }
 
 void LineSession::setAutoReconnect(bool on)
@@ -120,19 +110,29 @@ void LineSession::setConnection(const ConnectionState& state)
     emit connectionChanged();
 }
 
-void LineSession::setWanted(const std::optional<QString>& path)
+std::optional<QString> LineSession::wantedPath() const
 {
-    m_wantedPath = path;
+    return m_wanted ? std::optional(m_wanted->text()) : std::nullopt;
 }
 
-bool LineSession::isNetwork(const std::optional<QString>& path) const
+bool LineSession::isNetwork() const
 {
-    return path && NetworkAddress::parse(*path).has_value();
+    const auto& address = m_openAddress ? m_openAddress : m_wanted;
+    return address && address->isNetwork();
 }
 
-void LineSession::open(const QString& path)
+bool LineSession::isNewGatewayMessage(const QString& text)
 {
-    openLine(path, false);
+    if (m_gatewayMessages.contains(text))
+        return false;
+    m_gatewayMessages.insert(text);
+    return true;
+}
+
+void LineSession::open(const LineAddress& address)
+{
+    m_gatewayMessages.clear(); // the user's own connect begins afresh
+    openLine(address, false);
 }
 
 void LineSession::close()
@@ -140,82 +140,68 @@ void LineSession::close()
     tearDown(false);
 }
 
-void LineSession::waitFor(const QString& path)
+void LineSession::refuse(const QString& why)
 {
-    setWanted(path);
+    tearDown(true);
+    setConnection(ConnectionState::failed(why));
+    m_log.error(why);
+}
+
+void LineSession::waitFor(const LineAddress& address)
+{
+    m_wanted = address;
     setConnection(ConnectionState::waiting());
 }
 
-void LineSession::openLine(const QString& path, bool isReconnect, std::function<void()> after)
+void LineSession::openLine(const LineAddress& address, bool isReconnect,
+                           std::function<void()> after)
 {
-    if (path.isEmpty())
-        return;
     tearDown(true);
     if (!isReconnect)
         m_reconnect.cancel();
-    setWanted(SerialPortInfo::isSimulatorPath(path) ? std::nullopt : std::optional(path));
+    m_wanted = address.isSimulator() ? std::nullopt : std::optional(address);
     setConnection(ConnectionState::connecting());
-    const auto finish = [this, path, after](std::optional<SerialPortError> error) {
-        finishOpening(path, std::move(error));
-        if (after)
-            after();
-    };
 
-    QString device = path;
-    if (SerialPortInfo::isSimulatorPath(path)) {
-        const bool loopback = path == SerialPortInfo::loopbackSimulatorPath;
-        if (!loopback && path != SerialPortInfo::smartSimulatorPath)
-            return finish(SerialPortError::unknownAddress(path));
-        // The simulated display is of the series last seen.
-        auto simulator = std::make_unique<DisplaySimulator>(m_simulatedSeries, loopback);
-        if (auto error = simulator->start())
-            return finish(error);
-        m_simulator = std::move(simulator);
-        m_log.info(tr("Simulator gestartet auf %1").arg(m_simulator->devicePath()));
-        device = m_simulator->devicePath();
-    }
-
-    m_openingLine = m_makeLine(device, m_stored.settings);
+    m_openingLine = m_makeLine(address, m_stored.settings, m_simulatedSeries);
     Line* line = m_openingLine.get();
     line->onData = [this](const QByteArray& chunk) { handleReceived(chunk); };
-    line->onClose = [this](const QString& reason) { lose(reason); };
-    line->onNotice = [this](const QString& text) { m_log.error(text); };
+    line->onError = [this](const LineError& error) { onLineError(error); };
+    line->onNote = [this](const QString& text) { m_log.info(text); };
     // A line closed before it opened never calls back, so `after` runs only for an
     // attempt that came to an end by itself.
-    line->open(finish);
+    line->open([this, address, after](std::optional<LineError> error) {
+        finishOpening(address, std::move(error));
+        if (after)
+            after();
+    });
 }
 
-void LineSession::finishOpening(const QString& path, std::optional<SerialPortError> error)
+void LineSession::finishOpening(const LineAddress& address, std::optional<LineError> error)
 {
     if (error) {
         retire(this, std::move(m_openingLine));
-        if (m_simulator) {
-            m_simulator->stop();
-            m_simulator.reset();
-        }
-        // The doctor tells why a device of this computer does not open; simulators and
-        // network lines have no device node here to examine.
-        if (error->kind() == SerialPortError::Kind::openFailed && error->errnum() != 0 &&
-            !SerialPortInfo::isSimulatorPath(path) && !NetworkAddress::parse(path))
-            error = error->withCause(m_doctor->explainOpenFailure(error->path(), error->errnum()));
-        const QString text = error->description();
+        // The doctor tells why a device of this computer does not open.
+        if (address.isDevice() && error->errnum() != 0 &&
+            error->kind() != LineError::Kind::configureFailed &&
+            error->kind() != LineError::Kind::notATerminal)
+            error = error->withCause(m_doctor->explainOpenFailure(address.path(), error->errnum()));
+        const QString text = error->text();
         setConnection(ConnectionState::failed(text));
         m_log.error(text);
         return;
     }
     m_line = std::move(m_openingLine);
     ++m_openings;
-    m_openPath = path;
+    m_openAddress = address;
     m_receivedAfterConnect.clear();
-    const bool localDevice = !SerialPortInfo::isSimulatorPath(path) && !NetworkAddress::parse(path);
-    m_examinedPath = m_devicePath = localDevice ? path : QString();
+    m_examinedPath = address.isDevice() ? address.path() : QString();
     setConnection(ConnectionState::connected());
-    if (!SerialPortInfo::isSimulatorPath(path) && m_stored.lastPath != path) {
-        m_stored.lastPath = path;
+    if (!address.isSimulator() && m_stored.lastPath != address.text()) {
+        m_stored.lastPath = address.text();
         emit storedChanged();
     }
-    if (NetworkAddress::parse(path))
-        m_ports.rememberNetworkAddress(path);
+    if (address.isNetwork())
+        m_ports.rememberNetworkAddress(address.text());
 
     m_log.info(tr("Verbunden mit %1 · %2 · Flusssteuerung %3")
                    .arg(m_line->name(), m_stored.settings.summary(),
@@ -228,8 +214,7 @@ void LineSession::tearDown(bool quiet)
     if (m_line || m_openingLine)
         emit closing();
     m_examinedPath.clear();
-    m_devicePath.clear();
-    m_openPath.clear();
+    m_openAddress.reset();
 
     retire(this, std::move(m_openingLine));
     if (m_line) {
@@ -237,17 +222,14 @@ void LineSession::tearDown(bool quiet)
             m_log.info(disconnectedText());
         retire(this, std::move(m_line));
     }
-    if (m_simulator) {
-        m_simulator->stop();
-        m_simulator.reset();
-    }
     if (m_hearsBytes) {
         m_hearsBytes = false;
         emit hearingChanged();
     }
 
     if (!quiet) {
-        setWanted(std::nullopt);
+        m_wanted.reset();
+        m_unconfirmedAttempt.reset();
         m_reconnect.cancel();
         setConnection(ConnectionState::disconnected());
     } else if (m_connection.is(Case::connected) || m_connection.is(Case::waiting)) {
@@ -274,44 +256,85 @@ bool LineSession::write(const QByteArray& bytes)
     const auto error = m_line->write(bytes);
     if (!error)
         return true;
-    if (error->meansDeviceGone()) {
+    if (error->gone()) {
         // From the event loop: the writer is in the middle of its own work.
         QMetaObject::invokeMethod(
             this,
-            [this, opening = m_openings, reason = systemErrorText(error->errnum())] {
+            [this, opening = m_openings, reason = error->reason()] {
                 if (m_line && m_openings == opening)
                     lose(reason);
             },
             Qt::QueuedConnection);
     } else {
-        m_log.error(error->description());
+        m_log.error(error->text());
     }
     return false;
 }
 
+void LineSession::onLineError(const LineError& error)
+{
+    if (error.gone())
+        lose(error.reason());
+    else
+        m_log.error(error.text());
+}
+
 void LineSession::handleReceived(const QByteArray& chunk)
 {
+    const bool first = !m_hearsBytes;
     m_hearsBytes = true;
     m_lastReceived = m_clock->now();
-    emit hearingChanged();
+    if (first)
+        emit hearingChanged();
     watchForModemProbe(chunk);
     emit received(chunk);
 }
 
-void LineSession::lose(const std::optional<QString>& reason)
+void LineSession::displayAnswered()
+{
+    if (const auto attempt = std::exchange(m_unconfirmedAttempt, std::nullopt))
+        succeeded(*attempt);
+}
+
+void LineSession::succeeded(int attempt)
+{
+    m_reconnect.cancel();
+    m_gatewayMessages.clear();
+    ++m_reconnects;
+    emit dropoutsChanged();
+    m_log.info((isNetwork() ? tr("Gateway wieder erreichbar – automatisch neu verbunden "
+                                 "(Versuch %1)")
+                            : tr("Wandler wieder da – automatisch neu verbunden (Versuch %1)"))
+                   .arg(attempt));
+}
+
+void LineSession::lose(const QString& reason)
 {
     if (!m_line)
         return; // the same loss reported a second time
+    const bool network = isNetwork();
+    if (const auto attempt = std::exchange(m_unconfirmedAttempt, std::nullopt)) {
+        // The gateway took the connection and let it go again before any display answered:
+        // no line was back, so this is no dropout but a failed attempt of the series.
+        m_log.error(tr("Versuch %1: %2 hat die Verbindung beendet, bevor ein Display "
+                       "antwortete (%3).")
+                        .arg(QString::number(*attempt), openPath(), reason));
+        tearDown(true);
+        setConnection(ConnectionState::waiting());
+        if (m_wanted)
+            afterAttempt(*m_wanted, *attempt, true);
+        return;
+    }
     m_dropouts.record(m_clock->now());
     emit dropoutsChanged();
-    m_log.error(lostText(isNetwork(m_wantedPath), reason.value_or(tr("unbekannt"))));
+    m_log.error(lostText(network, reason));
     tearDown(true);
     m_ports.refresh();
 
-    if (m_stored.autoReconnect && m_wantedPath) {
+    if (m_stored.autoReconnect && m_wanted) {
         setConnection(ConnectionState::waiting());
-        m_log.info(waitingText(isNetwork(m_wantedPath)));
-        if (m_ports.isListed(*m_wantedPath))
+        m_log.info(waitingText(network));
+        if (m_ports.isListed(m_wanted->text()))
             startReconnecting();
     } else {
         setConnection(ConnectionState::failed(tr("Schnittstelle getrennt")));
@@ -320,66 +343,71 @@ void LineSession::lose(const std::optional<QString>& reason)
 
 void LineSession::onHotplug()
 {
-    if (m_connection.is(Case::connected) && m_wantedPath && !m_ports.isListed(*m_wantedPath))
+    if (!m_wanted || !m_wanted->isDevice())
+        return;
+    const bool listed = m_ports.isListed(m_wanted->text());
+    if (m_connection.is(Case::connected) && !listed)
         lose(tr("Wandler vom USB getrennt"));
-    if (m_connection.is(Case::waiting) && m_wantedPath && m_ports.isListed(*m_wantedPath))
+    if (m_connection.is(Case::waiting) && listed)
         startReconnecting();
+}
+
+ReconnectPlan LineSession::plan() const
+{
+    return ReconnectPlan(isNetwork() ? ReconnectPlan::Target::network
+                                     : ReconnectPlan::Target::adapter);
 }
 
 void LineSession::startReconnecting()
 {
-    if (m_reconnect.isRunning() || !m_wantedPath)
+    if (m_reconnect.isRunning() || !m_wanted)
         return;
-    const QString target = *m_wantedPath;
-    const ReconnectPlan::Step first = plan(target).first();
+    const LineAddress target = *m_wanted;
+    const ReconnectPlan::Step first = plan().first();
     m_reconnect.start();
-    m_reconnect.sleep(first.wait, [this, target, first] { attempt(target, first.attempt); });
+    m_reconnect.after(first.wait, [this, target, first] { attempt(target, first.attempt); });
 }
 
-ReconnectPlan LineSession::plan(const QString& target) const
+void LineSession::attempt(const LineAddress& target, int number)
 {
-    return ReconnectPlan(isNetwork(target) ? ReconnectPlan::Target::network
-                                           : ReconnectPlan::Target::adapter);
-}
-
-void LineSession::attempt(const QString& target, int number)
-{
-    if (m_wantedPath != target) {
-        // Whoever changed the wanted path wants something else: the series ends, so
-        // that a later loss can start one of its own.
+    if (m_wanted != target) {
+        // Whoever changed what is wanted wants something else: the series ends, so that a
+        // later loss can start one of its own.
         m_reconnect.cancel();
         return;
     }
     m_ports.refresh();
-    if (!m_ports.isListed(target)) {
+    if (!m_ports.isListed(target.text())) {
         afterAttempt(target, number, false);
         return;
     }
-    m_ports.select(target);
+    m_ports.select(target.text());
     openLine(target, true, [this, target, number] {
-        if (m_reconnect.isRunning())
+        if (!m_reconnect.isRunning())
+            return;
+        if (!m_connection.is(Case::connected)) {
             afterAttempt(target, number, true);
+        } else if (target.isNetwork()) {
+            // Open is not back: the display behind the gateway has to answer first.
+            m_reconnect.cancel();
+            m_reconnect.start();
+            m_unconfirmedAttempt = number;
+        } else {
+            succeeded(number);
+        }
     });
 }
 
-void LineSession::afterAttempt(const QString& target, int number, bool listed)
+void LineSession::afterAttempt(const LineAddress& target, int number, bool listed)
 {
-    if (listed && m_connection.is(Case::connected)) {
-        m_reconnect.cancel();
-        ++m_reconnects;
-        emit dropoutsChanged();
-        m_log.info(backText(isNetwork(target), number));
-        return;
-    }
     if (listed)
         setConnection(ConnectionState::waiting());
-    const auto next = plan(target).afterFailure(number);
-    if (next) {
-        if (next->newSeries && m_connection.is(Case::waiting))
-            m_log.error(tr("„%1“ ist nicht erreichbar – neuer Versuch in %2 s.")
-                            .arg(target)
-                            .arg(next->wait));
-        m_reconnect.sleep(next->wait,
+    if (const auto next = plan().afterFailure(number)) {
+        if (target.isNetwork())
+            m_log.info(tr("Nächster Versuch in %1 s.").arg(next->wait));
+        if (!m_reconnect.isRunning())
+            m_reconnect.start();
+        m_reconnect.after(next->wait,
                           [this, target, step = *next] { attempt(target, step.attempt); });
         return;
     }
@@ -393,9 +421,9 @@ void LineSession::afterAttempt(const QString& target, int number, bool listed)
 
 std::optional<int> LineSession::adapterLatencyTimerMs() const
 {
-    if (m_devicePath.isEmpty())
+    if (!m_openAddress || !m_openAddress->isDevice())
         return std::nullopt;
-    return m_doctor->examine(m_devicePath, PortDoctor::Depth::quick).facts.latencyTimerMs;
+    return m_doctor->examine(m_openAddress->path(), PortDoctor::Depth::quick).facts.latencyTimerMs;
 }
 
 void LineSession::watchForModemProbe(const QByteArray& chunk)

@@ -4,32 +4,34 @@
 #include "controller/values/ConnectionState.h"
 #include "controller/values/DropoutHistory.h"
 #include "controller/values/ReconnectPlan.h"
-#include "line/SerialPortError.h"
+#include "line/LineAddress.h"
+#include "line/LineError.h"
 #include "line/SerialSettings.h"
 #include "protocol/DisplaySeries.h"
 
 #include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <functional>
 #include <memory>
 #include <optional>
 
 class Clock;
-class DisplaySimulator;
 class Line;
 class PortDoctor;
 class PortList;
 class TrafficLog;
 
 // The line to the display: opening and closing it, its settings, dropouts of a flaky
-// adapter or network, and the bounded series of reconnection attempts when it comes back.
-// Whoever speaks over the line listens to opened(), closing() and received().
+// adapter or network, and the reconnection attempts when it comes back. A gateway on the
+// network is not a display: a network line counts as back only once the display behind it
+// answered. Whoever speaks over the line listens to opened(), closing() and received().
 class LineSession : public QObject {
     Q_OBJECT
 
 public:
-    using LineMaker =
-        std::function<std::unique_ptr<Line>(const QString& device, const SerialSettings&)>;
+    using LineMaker = std::function<std::unique_ptr<Line>(
+        const LineAddress& address, const SerialSettings& settings, DisplaySeries series)>;
 
     struct Stored {
         SerialSettings settings = SerialSettings::smartStandard();
@@ -51,25 +53,28 @@ public:
     // The series the simulated display plays.
     void setSimulatedSeries(DisplaySeries series) { m_simulatedSeries = series; }
 
-    // Opens `path` (a device, a network address, a simulator); an open line is closed
-    // first. Without a path nothing happens.
-    void open(const QString& path);
+    // Opens the line (an open one is closed first).
+    void open(const LineAddress& address);
     // Closes the line and ends any waiting for it ("Trennen", "Nicht mehr warten").
     void close();
-    // Waits for `path` to appear (at start-up, a remembered adapter not plugged in).
-    void waitFor(const QString& path);
+    // An address that cannot be opened at all: says why, as a failed connect does.
+    void refuse(const QString& why);
+    // Waits for `address` to appear (at start-up, a remembered adapter not plugged in).
+    void waitFor(const LineAddress& address);
+    // The display answered on the open line; a network line's reconnection counts from now.
+    void displayAnswered();
 
     const ConnectionState& connection() const { return m_connection; }
     bool isOpen() const { return m_line != nullptr; }
-    // What is said when something needs the line and there is none (in the log, and as why
-    // the controls send nothing), and when the line closes (in the log, and as why the
-    // waiting commands were dropped).
-    static QString notConnectedText();
-    static QString disconnectedText();
-    // The path the open line was chosen by; empty while none is open.
-    const QString& openPath() const { return m_openPath; }
+    // What the open line was opened by; nothing while none is open.
+    const std::optional<LineAddress>& openAddress() const { return m_openAddress; }
+    QString openPath() const { return m_openAddress ? m_openAddress->text() : QString(); }
     // What the user wants to be connected to, kept through dropouts; none for simulators.
-    const std::optional<QString>& wantedPath() const { return m_wantedPath; }
+    const std::optional<LineAddress>& wanted() const { return m_wanted; }
+    std::optional<QString> wantedPath() const;
+    // The line (open or wanted) runs through a network gateway rather than an adapter: the
+    // words of the messages follow it.
+    bool isNetwork() const;
 
     // Writes all bytes. A failure is logged, and a line that has gone counts as a
     // dropout (handled from the event loop, after the caller has returned).
@@ -84,6 +89,16 @@ public:
     bool hasRepeatedDropouts() const;
     int reconnects() const { return m_reconnects; }
     void resetDropouts();
+
+    // A gateway's own words (not the display's) are worth a line once per series of
+    // attempts, not once per attempt: true the first time this text comes in it.
+    bool isNewGatewayMessage(const QString& text);
+
+    // What the user reads when there is no line (for a raw write, and as why the controls
+    // send nothing), and when the line closes (in the log, and as why the waiting commands
+    // were dropped).
+    static QString notConnectedText();
+    static QString disconnectedText();
 
     // How long the connected adapter holds received bytes (FTDI's latency_timer, ms);
     // read when asked: a one-shot command should not pay for looking at the adapter.
@@ -101,20 +116,20 @@ signals:
     void storedChanged(); // auto-reconnect or the last path
 
 private:
-    void openLine(const QString& path, bool isReconnect, std::function<void()> after = {});
-    void finishOpening(const QString& path, std::optional<SerialPortError> error);
+    void openLine(const LineAddress& address, bool isReconnect, std::function<void()> after = {});
+    void finishOpening(const LineAddress& address, std::optional<LineError> error);
     void tearDown(bool quiet);
-    void lose(const std::optional<QString>& reason);
+    void lose(const QString& reason);
+    void onLineError(const LineError& error);
     void onHotplug();
     void startReconnecting();
-    ReconnectPlan plan(const QString& target) const;
-    void attempt(const QString& target, int number);
-    void afterAttempt(const QString& target, int number, bool listed);
+    ReconnectPlan plan() const;
+    void attempt(const LineAddress& target, int number);
+    void afterAttempt(const LineAddress& target, int number, bool listed);
+    void succeeded(int attempt);
     void handleReceived(const QByteArray& chunk);
     void watchForModemProbe(const QByteArray& chunk);
     void setConnection(const ConnectionState& state);
-    void setWanted(const std::optional<QString>& path);
-    bool isNetwork(const std::optional<QString>& path) const;
 
     PortList& m_ports;
     TrafficLog& m_log;
@@ -122,21 +137,23 @@ private:
     std::shared_ptr<PortDoctor> m_doctor;
     LineMaker m_makeLine;
     Stored m_stored;
+    DisplaySeries m_simulatedSeries = DisplaySeries::qx;
 
     ConnectionState m_connection;
-    std::optional<QString> m_wantedPath;
+    std::optional<LineAddress> m_wanted;
     DropoutHistory m_dropouts;
     int m_reconnects = 0;
     bool m_hearsBytes = false;
     std::optional<QDateTime> m_lastReceived;
+    // A reconnection attempt opened a network line whose display has not answered yet:
+    // its number, until the display answers (success) or the line closes (a failure).
+    std::optional<int> m_unconfirmedAttempt;
+    QSet<QString> m_gatewayMessages; // shown in this series
 
-    std::unique_ptr<DisplaySimulator> m_simulator;
     std::unique_ptr<Line> m_openingLine;
     std::unique_ptr<Line> m_line;
-    QString m_openPath;
+    std::optional<LineAddress> m_openAddress;
     quint64 m_openings = 0; // lines opened so far: tells a late report of an old line
-    DisplaySeries m_simulatedSeries = DisplaySeries::qx;
-    QString m_devicePath; // the device node's path while connected to one
     // The first bytes received on a serial device since connecting, watched for the
     // probes of ModemManager; the path is cleared once told.
     QByteArray m_receivedAfterConnect;

@@ -121,7 +121,7 @@ void LineTester::scheduleTestPacket()
     if (!m_testRunning)
         return;
     sendTestOnce();
-    m_testTask.sleep(std::max(m_testOutput.interval, minimumTestIntervalSeconds),
+    m_testTask.after(std::max(m_testOutput.interval, minimumTestIntervalSeconds),
                      [this] { scheduleTestPacket(); });
 }
 
@@ -202,7 +202,7 @@ void LineTester::loopbackPacket(qint64 sequence)
     m_loopbackWait.start();
     const double deadline = PendingEcho::waitSeconds(packet.size(), m_session.settings().baudRate);
     const double writing = std::chrono::duration<double>(m_clock->monotonic() - sentAt).count();
-    m_loopbackWait.sleep(deadline - writing, [this] { finishLoopbackPacket(); });
+    m_loopbackWait.after(deadline - writing, [this] { finishLoopbackPacket(); });
 }
 
 void LineTester::received(const QByteArray& chunk)
@@ -238,7 +238,7 @@ void LineTester::finishLoopbackPacket()
     if (!m_loopbackRunning)
         return;
     const qint64 next = echo.sequence + 1;
-    m_loopbackTask.sleep(std::max(m_loopbackOptions.interval, minimumLoopbackIntervalSeconds),
+    m_loopbackTask.after(std::max(m_loopbackOptions.interval, minimumLoopbackIntervalSeconds),
                          [this, next] { loopbackPacket(next); });
 }
 

@@ -2,7 +2,7 @@
 
 #include "discovery/HotplugSource.h"
 #include "discovery/PortScanner.h"
-#include "line/NetworkAddress.h"
+#include "line/LineAddress.h"
 
 #include <QPointer>
 
@@ -12,9 +12,10 @@ PortList::PortList(std::shared_ptr<PortScanner> scanner, QStringList recentNetwo
     , m_scanner(std::move(scanner))
 {
     for (const QString& text : recentNetworkAddresses) {
-        if (NetworkAddress::parse(text) && !m_recent.contains(text) &&
+        const LineAddress address = LineAddress::fromText(text);
+        if (address.isNetwork() && !m_recent.contains(address.text()) &&
             m_recent.size() < maxRecentNetworkAddresses)
-            m_recent.append(text);
+            m_recent.append(address.text());
     }
 }
 
@@ -40,9 +41,9 @@ QList<SerialPortInfo> PortList::networkEntries() const
 {
     QList<SerialPortInfo> entries;
     for (const QString& text : m_recent) {
-        const auto address = NetworkAddress::parse(text);
+        const LineAddress address = LineAddress::fromText(text);
         entries.append({text, text,
-                        address->kind == NetworkAddress::Kind::rfc2217
+                        address.network().kind == NetworkAddress::Kind::rfc2217
                             ? tr("Netzwerk · RFC 2217 (Einstellungen gehen mit)")
                             : tr("Netzwerk · TCP (Einstellungen am Gateway)"),
                         false});
@@ -66,7 +67,7 @@ void PortList::refresh()
 
 bool PortList::isListed(const QString& path) const
 {
-    if (NetworkAddress::parse(path))
+    if (LineAddress::fromText(path).isNetwork())
         return true;
     return std::any_of(m_ports.begin(), m_ports.end(),
                        [&](const SerialPortInfo& port) { return port.path == path; });
@@ -82,17 +83,20 @@ void PortList::select(const QString& path)
 
 bool PortList::rememberNetworkAddress(const QString& address)
 {
-    if (!NetworkAddress::parse(address))
+    const LineAddress parsed = LineAddress::fromText(address);
+    if (!parsed.isNetwork())
         return false;
+    // In the address's one spelling: "10.1.2.3:4001" and "tcp://10.1.2.3:4001" are one.
+    const QString text = parsed.text();
     QStringList recent = m_recent;
-    recent.removeAll(address);
-    recent.prepend(address);
+    recent.removeAll(text);
+    recent.prepend(text);
     recent = recent.first(std::min(recent.size(), maxRecentNetworkAddresses));
     if (recent != m_recent) {
         m_recent = recent;
         emit recentNetworkAddressesChanged();
     }
     refresh();
-    select(address);
+    select(text);
     return true;
 }

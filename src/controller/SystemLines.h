@@ -1,9 +1,12 @@
 #pragma once
 
 #include "line/Line.h"
+#include "line/LineAddress.h"
+#include "protocol/DisplaySeries.h"
 
 #include <memory>
 
-// The line for what the user chose: a network address (tcp://, rfc2217://) or a serial
-// device of this computer.
-std::unique_ptr<Line> makeSystemLine(const QString& device, const SerialSettings& settings);
+// The line an address names: a serial device of this computer, a network port (tcp://,
+// rfc2217://) or a built-in simulator, which plays a display of `series`.
+std::unique_ptr<Line> makeSystemLine(const LineAddress& address, const SerialSettings& settings,
+                                     DisplaySeries series);

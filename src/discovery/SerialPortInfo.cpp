@@ -3,6 +3,8 @@
 // RTS, which resets some attached devices.
 #include "discovery/SerialPortInfo.h"
 
+#include "line/LineAddress.h"
+
 #include "discovery/StableName.h"
 #include "discovery/Udev.h"
 
@@ -11,8 +13,10 @@
 #include <algorithm>
 #include <libudev.h>
 
-const QString SerialPortInfo::smartSimulatorPath = QStringLiteral("simulator://smart");
-const QString SerialPortInfo::loopbackSimulatorPath = QStringLiteral("simulator://loopback");
+const QString SerialPortInfo::smartSimulatorPath =
+    LineAddress::simulator(LineAddress::Simulator::smart).text();
+const QString SerialPortInfo::loopbackSimulatorPath =
+    LineAddress::simulator(LineAddress::Simulator::loopback).text();
 
 namespace {
 
@@ -183,11 +187,6 @@ QString SerialPortInfo::repairSelection(const QString& selected, const QList<Ser
         (!current->isInternalPort() || adapter == ports.end()))
         return selected;
     return adapter == ports.end() ? QString() : adapter->path;
-}
-
-bool SerialPortInfo::isSimulatorPath(const QString& path)
-{
-    return path.startsWith(QStringLiteral("simulator://"));
 }
 
 QList<SerialPortInfo> SerialPortInfo::simulatorEntries()

@@ -34,7 +34,6 @@ struct SerialPortInfo {
     // The two built-in simulator entries, listed after the real ports.
     static const QString smartSimulatorPath;
     static const QString loopbackSimulatorPath;
-    static bool isSimulatorPath(const QString& path);
     static QList<SerialPortInfo> simulatorEntries();
 };
 

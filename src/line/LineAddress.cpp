@@ -6,8 +6,6 @@
 
 namespace {
 
-const QString simulatorScheme = QStringLiteral("simulator://");
-
 QString validForms()
 {
     return QCoreApplication::translate(
@@ -71,9 +69,10 @@ std::variant<NetworkAddress, QString> parseHostAndPort(const QString& rest,
             return QCoreApplication::translate("LineAddress", "„%1“ ist kein Rechnername")
                 .arg(host);
     }
-    bool ok = false;
-    const uint number = port.toUInt(&ok);
-    if (!ok || port.startsWith(u'+') || number == 0 || number > 65535)
+    bool ok = !port.isEmpty() && port.size() <= 5 &&
+              std::all_of(port.begin(), port.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const uint number = ok ? port.toUInt(&ok) : 0;
+    if (!ok || number == 0 || number > 65535)
         return QCoreApplication::translate("LineAddress",
                                            "der Port muss eine Zahl von 1 bis 65535 sein");
     address.host = host;
@@ -120,9 +119,10 @@ std::variant<LineAddress, QString> LineAddress::parse(const QString& text)
         else if (rest == u"loopback")
             address.m_simulator = Simulator::loopback;
         else
-            return invalid(
-                text, QCoreApplication::translate(
-                          "LineAddress", "es gibt simulator://smart und simulator://loopback"));
+            return QCoreApplication::translate("LineAddress",
+                                               "„%1“ ist keine bekannte Adresse – es gibt "
+                                               "simulator://smart und simulator://loopback.")
+                .arg(text);
         return address;
     }
     NetworkAddress::Kind kind = NetworkAddress::Kind::rawTcp;
@@ -168,6 +168,7 @@ QString LineAddress::text() const
     case Kind::simulator:
         break;
     }
-    return simulatorScheme +
-           (m_simulator == Simulator::smart ? QStringLiteral("smart") : QStringLiteral("loopback"));
+    // Literals only: other files' constants are made from this before main() runs.
+    return m_simulator == Simulator::smart ? QStringLiteral("simulator://smart")
+                                           : QStringLiteral("simulator://loopback");
 }

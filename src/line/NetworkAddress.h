@@ -1,9 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <optional>
 
-// A serial port at the far end of a network connection, as the user writes it:
+// A serial port at the far end of a network connection (LineAddress parses it):
 // "tcp://HOST:PORT" for a raw TCP port (a ser2net "tcp" accepter, a gateway's raw
 // port: the gateway holds the line settings), "rfc2217://HOST:PORT" for a Telnet
 // COM port (the line settings travel with the connection). HOST may be a name, an
@@ -17,8 +16,6 @@ struct NetworkAddress {
 
     bool operator==(const NetworkAddress&) const = default;
 
-    // The address, or nothing for any other text (a device path, a simulator).
-    static std::optional<NetworkAddress> parse(const QString& text);
     // The two forms, as examples for the user.
     static QString examples();
 

@@ -30,10 +30,13 @@ void onSignal(int signalNumber)
 TerminationSignals::TerminationSignals(QObject* parent)
     : QObject(parent)
 {
-    if (handlerPipe.load() >= 0 || ::pipe2(m_pipe.data(), O_CLOEXEC | O_NONBLOCK) != 0)
+    std::array<int, 2> ends{-1, -1};
+    if (handlerPipe.load() >= 0 || ::pipe2(ends.data(), O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    handlerPipe.store(m_pipe[1]);
-    m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
+    m_readEnd.reset(ends[0]);
+    m_writeEnd.reset(ends[1]);
+    handlerPipe.store(m_writeEnd.get());
+    m_notifier = std::make_unique<QSocketNotifier>(m_readEnd.get(), QSocketNotifier::Read);
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, this,
                      &TerminationSignals::drain);
 
@@ -53,13 +56,11 @@ TerminationSignals::~TerminationSignals()
         ::sigaction(handledSignals[i], &m_previous[i], nullptr);
     m_notifier.reset();
     handlerPipe.store(-1);
-    ::close(m_pipe[0]);
-    ::close(m_pipe[1]);
 }
 
 void TerminationSignals::drain()
 {
     unsigned char byte = 0;
-    while (::read(m_pipe[0], &byte, 1) == 1)
+    while (::read(m_readEnd.get(), &byte, 1) == 1)
         emit received(byte);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "line/UniqueFd.h"
+
 #include <QObject>
 #include <array>
 #include <csignal>
@@ -30,7 +32,10 @@ signals:
 private:
     void drain();
 
-    std::array<int, 2> m_pipe{-1, -1};
+    // The self-pipe: the handler writes, the event loop reads. Declared before the
+    // notifier, which goes first.
+    UniqueFd m_readEnd;
+    UniqueFd m_writeEnd;
     std::array<struct sigaction, 3> m_previous{};
     std::unique_ptr<QSocketNotifier> m_notifier;
 };

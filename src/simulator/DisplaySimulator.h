@@ -1,20 +1,22 @@
 #pragma once
 
-#include "line/SerialPortError.h"
+#include "line/UniqueFd.h"
 #include "protocol/DisplaySeries.h"
-#include "simulator/FdReader.h"
 #include "simulator/SimulatedDisplay.h"
 
 #include <QString>
+#include <QTimer>
+#include <memory>
 #include <optional>
 
+class QSocketNotifier;
+
 // A pseudo-terminal that behaves like a QX/RX display, or in loopback mode like a
-// bridge plug that returns every byte. The program opens devicePath() with an
-// ordinary SerialPort. Reading, emulation and answering run on a thread of the
-// simulator's own, because it stands for a device at the far end of the line: it must
-// go on answering while the program's main thread waits in a write (a loopback packet
-// larger than the pseudo-terminal's buffer). It shares nothing with the program but the
-// pseudo-terminal; creation, start() and stop() belong to the main thread.
+// bridge plug that returns every byte. The program opens devicePath() like any serial
+// device. It works on the event loop of the thread that started it, as the ports do:
+// it reads what comes, answers, and what the other side has not read yet waits in a
+// buffer of its own until the pseudo-terminal takes it, so a bridge plug loses no byte
+// and nobody waits.
 class DisplaySimulator {
 public:
     DisplaySimulator(DisplaySeries series, bool loopback);
@@ -22,9 +24,9 @@ public:
     DisplaySimulator(const DisplaySimulator&) = delete;
     DisplaySimulator& operator=(const DisplaySimulator&) = delete;
 
-    // Opens the pseudo-terminal and starts answering. Empty result: success, and
-    // devicePath() names the slave. Does nothing while started.
-    std::optional<SerialPortError> start();
+    // Opens the pseudo-terminal and starts answering. Nothing: success, and devicePath()
+    // names the slave; otherwise the errno. Does nothing while started.
+    std::optional<int> start();
     // Stops answering and closes both sides. Harmless when stopped.
     void stop();
 
@@ -32,22 +34,24 @@ public:
     const QString& devicePath() const { return m_devicePath; }
     DisplaySeries series() const { return m_series; }
     bool loopback() const { return m_loopback; }
-    bool isRunning() const { return m_master >= 0; }
+    bool isRunning() const { return m_master.isValid(); }
 
 private:
-    bool readMaster();
+    void readMaster();
     void answer(const QByteArray& bytes);
+    void writeOut();
     void releaseStaleExclusiveUse();
-    void closeDescriptors();
 
     DisplaySeries m_series;
     bool m_loopback;
     QString m_devicePath;
-    int m_master = -1;
+    UniqueFd m_master;
     // Held open by the simulator so that the pseudo-terminal lives whether or not a
     // port is open on it; without it the master would see a hang-up.
-    int m_slaveKeepAlive = -1;
-    // Touched only on the reader thread once started.
+    UniqueFd m_slaveKeepAlive;
     SimulatedDisplay m_display;
-    FdReader m_reader;
+    QByteArray m_unsent;
+    std::unique_ptr<QSocketNotifier> m_reader;
+    std::unique_ptr<QSocketNotifier> m_writer;
+    QTimer m_staleCheck;
 };

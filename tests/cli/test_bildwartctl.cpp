@@ -158,14 +158,14 @@ private slots:
             "Umlaufzeit: – (kein Paket kam in Ordnung zurück)\n",
             "Brückentest: 2 von 2 Paketen nicht in Ordnung.\n");
         row("missing port", "none", {"status"}, 3, "",
-            link() + " lässt sich nicht öffnen: " + systemText(ENOENT) + "\n");
+            link() + " gibt es nicht – ist der Wandler eingesteckt und der Name richtig?\n");
         // The usage messages themselves are checked in test_ctl_parts.
         row("usage error", "", {"--bogus", "status"}, 2, "",
             "Unbekannte Option „--bogus“ – „bildwartctl --help“ zeigt alle.\n");
         row("no port known", "", {"status"}, 2, "",
             "Keine Schnittstelle angegeben und keine zuletzt verbundene bekannt – mit -p "
             "angeben, z. B. -p /dev/ttyUSB0 oder -p simulator://smart.\n");
-        row("unknown simulator address", "", {"-p", "simulator://lopback", "loopback"}, 3, "",
+        row("unknown simulator address", "", {"-p", "simulator://lopback", "loopback"}, 2, "",
             "„simulator://lopback“ ist keine bekannte Adresse – es gibt simulator://smart und "
             "simulator://loopback.\n");
         // A result that cannot be written is a failure; a path whose bytes are no UTF-8 opens.

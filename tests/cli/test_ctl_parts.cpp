@@ -174,8 +174,8 @@ private slots:
             "rfc2217://[fe80::1]:2001 Aula #1 links\n",
             {"tcp://10.1.2.3:4001|Raum 2.14", "/dev/ttyUSB0|",
              "rfc2217://[fe80::1]:2001|Aula #1 links"});
-        row("not an address", "tcp://10.1.2.3:4001\nraum-2.14:4001\n", {},
-            "Zeile 2: „raum-2.14:4001“ ist keine Adresse");
+        row("not an address", "tcp://10.1.2.3:4001\nraum-2.14 tcp://10.1.2.4:4001\n", {},
+            "Zeile 2: „raum-2.14“ ist keine Adresse");
         row("port out of range", "tcp://10.1.2.3:70000", {},
             "Zeile 1: „tcp://10.1.2.3:70000“ ist keine Adresse");
         row("only comments", "# leer\n\n", {}, "Die Zieldatei nennt keine einzige Adresse.");

@@ -227,7 +227,7 @@ private slots:
         DisplayController& c = f.connected();
         c.line().setAutoReconnect(false);
         const qint64 tx = c.log().counters().tx;
-        f.lines.writeFailure = SerialPortError::writeFailed(errnum);
+        f.lines.writeFailure = LineError::ioFailed("/dev/ttyUSB0", errnum);
         c.pump().send("get volume");
         f.clock->settle();
         QCOMPARE(c.log().counters().tx, tx); // a failed write is neither counted nor logged as sent
@@ -239,7 +239,7 @@ private slots:
             QCOMPARE(c.line().dropouts().size(), 1);
         } else {
             QCOMPARE(f.logTexts(Kind::error),
-                     QStringList{"Senden fehlgeschlagen: " + systemText(errnum)});
+                     QStringList{"Senden an /dev/ttyUSB0 fehlgeschlagen: " + systemText(errnum)});
             QCOMPARE(c.line().connection(), ConnectionState::connected());
             f.lines.writeFailure.reset();
             c.pump().send("get mute"); // the pump goes on

@@ -1,6 +1,7 @@
 // Connecting, losses, waiting for the adapter and retry series, on fake lines.
 #include "ControllerFixture.h"
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 
 namespace {
@@ -60,7 +61,7 @@ private slots:
     {
         ControllerFixture f;
         DisplayController& c = f.make();
-        f.lines.openFailure = SerialPortError::openFailed(adapter, EBUSY);
+        f.lines.openFailure = LineError::openFailed(adapter, EBUSY);
         f.connectTo(adapter);
         const QString busy =
             adapter + " ist belegt – läuft noch ein Terminalprogramm (screen, PuTTY, CoolTerm)?";
@@ -72,10 +73,11 @@ private slots:
 
         // The failure names the cause on this computer, in the log and in the state.
         f.doctor->cause = QStringLiteral("Sie sind nicht in der Gruppe „dialout“.");
-        f.lines.openFailure = SerialPortError::openFailed(adapter, EACCES);
+        f.lines.openFailure = LineError::openFailed(adapter, EACCES);
         c.connectLine();
-        const QString refused = adapter + " lässt sich nicht öffnen: " + systemText(EACCES) +
-                                " – Sie sind nicht in der Gruppe „dialout“.";
+        // In German whatever the system's language, and the cause once.
+        const QString refused = adapter + " lässt sich nicht öffnen: keine Berechtigung – Sie "
+                                          "sind nicht in der Gruppe „dialout“.";
         QCOMPARE(c.line().connection(), ConnectionState::failed(refused));
         QCOMPARE(f.logTexts(Kind::error).last(), refused);
 
@@ -183,7 +185,7 @@ private slots:
         f.clock->settle();
         QCOMPARE(c.line().connection(), ConnectionState::waiting());
 
-        f.lines.openFailure = SerialPortError::openFailed(adapter, EBUSY);
+        f.lines.openFailure = LineError::openFailed(adapter, EBUSY);
         f.scanner->list(adapter);
         f.hotplug->fire();
         f.clock->advance(0.4);
@@ -218,6 +220,45 @@ private slots:
         f.hotplug->fire();
         f.clock->advance(10); // nobody waits for it any more
         QCOMPARE(c.line().connection(), ConnectionState::disconnected());
+    }
+
+    // A gateway whose serial device is missing takes every connection, says so and hangs up.
+    // That is one dropout, not a reconnection per attempt; the attempts back off (at most
+    // a dozen a minute); the gateway's words are a note once per series, never a display's
+    // answer; nothing speaks of USB. When the display answers at last, it is back.
+    void gatewayWithoutDisplay()
+    {
+        ControllerFixture f;
+        DisplayController& c = f.make();
+        const QString gateway = QStringLiteral("tcp://127.0.0.1:4001");
+        const QByteArray message = "Device open failure: Value or file not found\r\n";
+        f.lines.afterOpen = [&] {
+            f.lines.receive(message);
+            f.lines.lose("Gegenstelle getrennt");
+        };
+        f.connectTo(gateway);
+        f.clock->advance(60);
+        QCOMPARE(c.line().dropouts().size(), 1);
+        QCOMPARE(c.line().reconnects(), 0);
+        QVERIFY2(f.lines.devices.size() <= 1 + 12,
+                 qPrintable(QString::number(f.lines.devices.size())));
+        QVERIFY(f.lines.devices.size() >= 1 + 4);
+        QVERIFY(c.line().connection().is(ConnectionState::Case::waiting));
+        QCOMPARE(f.logTexts(Kind::info).filter("Gateway meldet: Device open failure").size(), 1);
+        QCOMPARE(f.logTexts(Kind::error).filter("Device open failure").size(), 0);
+        QCOMPARE(f.logTexts().filter("Wandler").size(), 0);
+        QCOMPARE(f.logTexts().filter("Gateway wieder erreichbar").size(), 0);
+        QCOMPARE(f.logTexts(Kind::error).filter(QRegularExpression("^Versuch \\d+: ")).size(),
+                 f.lines.devices.size() - 1);
+
+        // The serial device is back: the next attempt's display answers.
+        f.lines.afterOpen = nullptr;
+        f.lines.display = answerEverything;
+        f.clock->advance(31);
+        QVERIFY(c.line().connection().is(ConnectionState::Case::connected));
+        QCOMPARE(c.line().reconnects(), 1);
+        QCOMPARE(f.logTexts(Kind::info).filter("Gateway wieder erreichbar").size(), 1);
+        QCOMPARE(c.line().dropouts().size(), 1);
     }
 
     // The user picks another port while a series runs: the series ends at its next step,

@@ -91,6 +91,7 @@ private slots:
         QFETCH(bool, refused);
         ControllerFixture f;
         DisplayController& c = f.connected();
+        f.setPolling(false, 5); // the fake display's fixed poll answers would cover the truth
         const DisplayState& d = f.display();
         QCOMPARE(d.input(), std::optional<QString>("1"));
         QSignalSpy changed(&c.display(), &RemoteDisplay::changed);
@@ -99,7 +100,7 @@ private slots:
         QCOMPARE(d.input(), std::optional<QString>("hdmi2")); // at once, under way
         QCOMPARE(d.knowledge(S::input).pending, 1);
         QCOMPARE(changed.size(), 1);
-        f.clock->advance(1.6); // the timeout, or long after the refusal
+        f.clock->advance(3.2); // the timeout and a fresh prompt's, or long after the refusal
         QCOMPARE(d.input(), std::optional<QString>("1"));
         QCOMPARE(d.knowledge(S::input).pending, 0);
         QVERIFY(d.knowledge(S::input).failure.has_value());
@@ -110,7 +111,7 @@ private slots:
 
         f.lines.display = answerEverything;
         c.display().setLevel(S::volume, 55);
-        f.clock->advance(2); // behind the question for the input, which may wait its timeout
+        f.clock->advance(10); // behind the question for the input, which may wait its timeout
         QCOMPARE(d.level(S::volume), std::optional(55.0));
         QCOMPARE(d.knowledge(S::volume).source, ValueSource::echo);
         QCOMPARE(d.knowledge(S::input).failure.has_value(), true); // until its next command

@@ -1,7 +1,9 @@
 #include "simulator/DisplaySimulator.h"
 #include "simulator/SimulatedDisplay.h"
+#include "support/Support.h"
 
 #include <QTest>
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
@@ -111,7 +113,8 @@ private slots:
     }
 
     // A client that reads slower than it writes, far beyond what the pseudo-terminal
-    // buffers: the bridge plug still returns every byte value, in order.
+    // buffers: the bridge plug still returns every byte value, in order. The client is
+    // another program (threads here); the simulator works on this thread's event loop.
     void loopbackLosesNothingWhenTheClientIsSlow()
     {
         DisplaySimulator simulator(DisplaySeries::qx, true);
@@ -130,18 +133,25 @@ private slots:
             }
         });
         QByteArray received;
-        char buffer[4096];
-        while (received.size() < sent.size()) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 10'000) <= 0)
-                break;
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            received.append(buffer, n);
-            std::this_thread::sleep_for(std::chrono::microseconds(200)); // slower than the writer
-        }
+        std::atomic<bool> done{false};
+        std::thread reader([&] {
+            char buffer[4096];
+            while (received.size() < sent.size()) {
+                pollfd p{fd, POLLIN, 0};
+                if (::poll(&p, 1, 10'000) <= 0)
+                    break;
+                const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                received.append(buffer, n);
+                std::this_thread::sleep_for(
+                    std::chrono::microseconds(200)); // slower than the writer
+            }
+            done.store(true);
+        });
+        QVERIFY(waitUntil([&] { return done.load(); }, 10 * waitMs));
         writer.join();
+        reader.join();
         ::close(fd);
         QCOMPARE(received.size(), sent.size());
         QVERIFY(received == sent);

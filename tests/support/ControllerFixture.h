@@ -16,6 +16,7 @@
 #include "discovery/PortScanner.h"
 #include "doctor/PortDiagnosis.h"
 #include "doctor/PortDoctor.h"
+#include "line/LineAddress.h"
 
 #include <QTest>
 #include <memory>
@@ -110,7 +111,7 @@ struct ControllerFixture {
     // Lists the port, as a scan finds a plugged adapter, and connects until the first command.
     DisplayController& connectTo(const QString& path)
     {
-        if (!SerialPortInfo::isSimulatorPath(path))
+        if (!LineAddress::fromText(path).isSimulator())
             scanner->list(path);
         controller->ports().refresh();
         controller->ports().select(path);

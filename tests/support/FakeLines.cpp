@@ -23,16 +23,16 @@ public:
         else
             finishOpen(std::move(done), m_lines.openFailure);
     }
-    std::optional<SerialPortError> apply(const SerialSettings&) override
+    std::optional<LineError> apply(const SerialSettings&) override
     {
         if (m_open)
             ++m_lines.applied;
         return std::nullopt;
     }
-    std::optional<SerialPortError> write(const QByteArray& bytes) override
+    std::optional<LineError> write(const QByteArray& bytes) override
     {
         if (!m_open)
-            return SerialPortError::notOpen();
+            return LineError::of(LineError::Kind::notOpen, m_device);
         if (m_lines.writeFailure)
             return m_lines.writeFailure;
         for (const QString& line : m_lines.record(bytes)) {
@@ -52,7 +52,7 @@ public:
     QString name() const override { return m_device; }
 
     bool isOpen() const { return m_open; }
-    void finishPendingOpen(std::optional<SerialPortError> error)
+    void finishPendingOpen(std::optional<LineError> error)
     {
         if (auto done = std::exchange(m_pendingOpen, nullptr))
             finishOpen(std::move(done), std::move(error));
@@ -72,10 +72,18 @@ public:
     }
 
 private:
-    void finishOpen(OpenDone done, std::optional<SerialPortError> error)
+    void finishOpen(OpenDone done, std::optional<LineError> error)
     {
         m_open = !error;
         done(std::move(error));
+        if (m_open && m_lines.afterOpen)
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [this, opening = m_opening, alive = m_alive] {
+                    if (*alive && m_open && m_opening == opening)
+                        m_lines.afterOpen();
+                },
+                Qt::QueuedConnection);
     }
 
     FakeLines& m_lines;
@@ -94,11 +102,11 @@ void FakeLines::receive(const QByteArray& bytes)
 
 void FakeLines::lose(const QString& reason)
 {
-    if (current && current->isOpen() && current->onClose)
-        current->onClose(reason);
+    if (current && current->isOpen() && current->onError)
+        current->onError(LineError::peerClosed(current->name(), reason));
 }
 
-void FakeLines::finishOpen(std::optional<SerialPortError> error)
+void FakeLines::finishOpen(std::optional<LineError> error)
 {
     if (current)
         current->finishPendingOpen(std::move(error));
@@ -106,9 +114,10 @@ void FakeLines::finishOpen(std::optional<SerialPortError> error)
 
 ControllerOptions::LineMaker FakeLines::maker()
 {
-    return [this](const QString& device, const SerialSettings&) -> std::unique_ptr<Line> {
-        devices.append(device);
-        return std::make_unique<FakeLine>(*this, device);
+    return [this](const LineAddress& address, const SerialSettings&,
+                  DisplaySeries) -> std::unique_ptr<Line> {
+        devices.append(address.text());
+        return std::make_unique<FakeLine>(*this, address.text());
     };
 }
 

@@ -17,10 +17,12 @@ public:
     using Display = std::function<QByteArray(const QString& line)>;
 
     // How the lines behave (set before the controller opens one).
-    std::optional<SerialPortError> openFailure; // every open fails with this
-    bool openLater = false;                     // opens end when the test calls finishOpen()
-    std::optional<SerialPortError> writeFailure;
+    std::optional<LineError> openFailure; // every open fails with this
+    bool openLater = false;               // opens end when the test calls finishOpen()
+    std::optional<LineError> writeFailure;
     Display display;
+    // What the far end does as soon as a line has opened (a gateway that greets and hangs up).
+    std::function<void()> afterOpen;
 
     // What the controller did.
     QStringList devices;         // the device of every line made, in order
@@ -33,7 +35,7 @@ public:
     void receive(const QByteArray& bytes);
     void lose(const QString& reason);
     // Ends a pending open (openLater) with this result.
-    void finishOpen(std::optional<SerialPortError> error = std::nullopt);
+    void finishOpen(std::optional<LineError> error = std::nullopt);
 
     ControllerOptions::LineMaker maker();
 

@@ -28,7 +28,8 @@ QFont badgeFont()
 } // namespace
 
 ConnectionBadge::Appearance ConnectionBadge::appearance(const ConnectionState& state,
-                                                        bool hearsBytes, bool displayAnswered)
+                                                        bool hearsBytes, bool displayAnswered,
+                                                        bool network)
 {
     using Case = ConnectionState::Case;
     using Tone = Style::Tone;
@@ -45,7 +46,7 @@ ConnectionBadge::Appearance ConnectionBadge::appearance(const ConnectionState& s
             return {tr("Bytes ohne Prompt"), Tone::orange};
         return {tr("Port offen – keine Antwort"), Tone::orange};
     case Case::waiting:
-        return {tr("Warte auf Wandler …"), Tone::orange};
+        return {network ? tr("Warte auf Gateway …") : tr("Warte auf Wandler …"), Tone::orange};
     case Case::failed:
         return {tr("Fehler"), Tone::red};
     }
@@ -72,7 +73,8 @@ void ConnectionBadge::refresh()
 {
     const ConnectionState& state = m_controller.line().connection();
     m_appearance = appearance(state, m_controller.line().hearsBytes(),
-                              m_controller.display().state().displayAnswered());
+                              m_controller.display().state().displayAnswered(),
+                              m_controller.line().isNetwork());
     setToolTip(state.is(ConnectionState::Case::failed) ? state.reason : QString());
     updateGeometry();
     update();

@@ -20,8 +20,9 @@ public:
         QString text;
         Style::Tone tone;
     };
+    // `network`: the line runs through a gateway, not an adapter.
     static Appearance appearance(const ConnectionState& state, bool hearsBytes,
-                                 bool displayAnswered);
+                                 bool displayAnswered, bool network);
 
     explicit ConnectionBadge(DisplayController& controller, QWidget* parent = nullptr);
 

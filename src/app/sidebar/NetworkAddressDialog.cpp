@@ -1,7 +1,7 @@
 #include "app/sidebar/NetworkAddressDialog.h"
 
 #include "app/style/Style.h"
-#include "line/NetworkAddress.h"
+#include "line/LineAddress.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -50,12 +50,16 @@ QString NetworkAddressDialog::address() const
 
 void NetworkAddressDialog::check()
 {
-    const bool valid = NetworkAddress::parse(address()).has_value();
+    const auto parsed = LineAddress::parse(address());
+    const auto* line = std::get_if<LineAddress>(&parsed);
+    const bool valid = line && line->isNetwork();
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(valid);
     // Said only once something is typed: an empty field is no mistake yet.
-    m_problem->setText(valid || address().isEmpty()
-                           ? QString()
-                           : tr("Keine gültige Adresse – erwartet "
-                                "tcp://HOST:PORT oder rfc2217://HOST:PORT, PORT von "
-                                "1 bis 65535, IPv6 in eckigen Klammern."));
+    if (valid || address().isEmpty())
+        m_problem->clear();
+    else if (const QString* error = std::get_if<QString>(&parsed))
+        m_problem->setText(*error);
+    else
+        m_problem->setText(tr("Das ist keine Netzwerkadresse – erwartet HOST:PORT, "
+                              "tcp://HOST:PORT oder rfc2217://HOST:PORT."));
 }

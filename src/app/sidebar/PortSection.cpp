@@ -11,7 +11,7 @@
 #include "controller/DisplayController.h"
 #include "controller/LineSession.h"
 #include "controller/PortList.h"
-#include "line/NetworkAddress.h"
+#include "line/LineAddress.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -289,7 +289,7 @@ void PortSection::refreshDoctor(PortDoctor::Depth depth)
     const QString& path = m_controller.ports().selectedPath();
     QList<Finding> findings;
     // Simulators and network lines have no device node on this computer to examine.
-    if (!path.isEmpty() && !SerialPortInfo::isSimulatorPath(path) && !NetworkAddress::parse(path))
+    if (!path.isEmpty() && LineAddress::fromText(path).isDevice())
         findings = m_controller.doctor().examine(path, depth).findings;
 
     // The symbol and tone are the severity's: a new line rather than a recoloured one.
@@ -366,8 +366,12 @@ void PortSection::refreshConnection()
     using Case = ConnectionState::Case;
     const ConnectionState& state = m_controller.line().connection();
 
-    m_waiting->setText(tr("Warte auf %1 – verbindet sich selbst, sobald er wieder da ist.")
-                           .arg(m_controller.line().wantedPath().value_or(tr("Wandler"))));
+    const QString wanted = m_controller.line().wantedPath().value_or(QString());
+    m_waiting->setText(
+        m_controller.line().isNetwork()
+            ? tr("Warte auf %1 – verbindet sich selbst, sobald es wieder erreichbar ist.")
+                  .arg(wanted)
+            : tr("Warte auf %1 – verbindet sich selbst, sobald er wieder da ist.").arg(wanted));
     setRowVisible(m_waiting, state.is(Case::waiting));
     m_failed->setText(state.reason);
     setRowVisible(m_failed, state.is(Case::failed));

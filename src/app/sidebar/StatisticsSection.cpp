@@ -56,9 +56,6 @@ StatisticsSection::StatisticsSection(DisplayController& controller, QWidget* par
     m_repeatedDropouts = new StatusLine(QStringLiteral("exclamationmark.triangle.fill"),
                                         Style::Tone::orange, Style::caption(), this);
     m_repeatedDropouts->setObjectName(QStringLiteral("repeatedDropoutsLine"));
-    m_repeatedDropouts->setText(
-        tr("Mehrere Abrisse in 10 Minuten – Wackelkontakt am USB-C-Stecker oder Kabel "
-           "wahrscheinlich."));
     addWidget(m_repeatedDropouts);
 
     m_resetDropouts = new QPushButton(tr("Zähler zurücksetzen"), this);
@@ -113,6 +110,13 @@ void StatisticsSection::refreshDropouts()
             tr("zuletzt %1").arg(latest.toLocalTime().time().toString(QStringLiteral("HH:mm:ss"))));
     }
     m_latestDropout->setVisible(any);
+    // The advice follows the line: a loose plug for an adapter, the network for a gateway.
+    m_repeatedDropouts->setText(
+        m_controller.line().isNetwork()
+            ? tr("Mehrere Abrisse in 10 Minuten – Netz, Gateway und dessen serielles Kabel "
+                 "prüfen.")
+            : tr("Mehrere Abrisse in 10 Minuten – Wackelkontakt am USB-C-Stecker oder Kabel "
+                 "wahrscheinlich."));
     setRowVisible(m_repeatedDropouts, m_controller.line().hasRepeatedDropouts());
     setRowVisible(m_resetDropouts, any);
 }

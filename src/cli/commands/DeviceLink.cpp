@@ -1,8 +1,8 @@
 #include "cli/commands/DeviceLink.h"
 
 #include "doctor/facts/ProcessTable.h"
+#include "line/LineError.h"
 #include "line/PathBytes.h"
-#include "line/SerialPortError.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

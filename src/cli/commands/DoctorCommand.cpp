@@ -5,7 +5,7 @@
 #include "controller/DisplayController.h"
 #include "discovery/SerialPortInfo.h"
 #include "doctor/PortDoctor.h"
-#include "line/NetworkAddress.h"
+#include "line/LineAddress.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -17,7 +17,7 @@ void DoctorCommand::start()
     PortDoctor& doctor = m_session.controller().doctor();
     const std::optional<QString>& port = m_session.invocation().port;
     Console& console = m_session.console();
-    if (port && (SerialPortInfo::isSimulatorPath(*port) || NetworkAddress::parse(*port))) {
+    if (port && !LineAddress::fromText(*port).isDevice()) {
         console.err(QCoreApplication::translate("DoctorCommand",
                                                 "„%1“ liegt nicht auf diesem Rechner – doctor "
                                                 "prüft nur dessen Schnittstellen.")

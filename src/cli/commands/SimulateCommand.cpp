@@ -1,6 +1,7 @@
 #include "cli/commands/SimulateCommand.h"
 
 #include "cli/commands/Session.h"
+#include "line/LineError.h"
 #include "simulator/DisplaySimulator.h"
 
 #include <QJsonDocument>
@@ -21,7 +22,7 @@ void SimulateCommand::start()
     m_simulator = std::make_unique<DisplaySimulator>(invocation.series.value_or(DisplaySeries::qx),
                                                      invocation.loopback);
     if (const auto error = m_simulator->start()) {
-        console.err(error->description());
+        console.err(LineError::of(LineError::Kind::simulatorFailed, QString(), *error).text());
         m_session.finish(ExitCode::portFailed);
         return;
     }

@@ -1,5 +1,7 @@
 #include "cli/invocation/OptionTable.h"
 
+#include "line/LineAddress.h"
+
 #include "linetest/LoopbackStats.h"
 #include "protocol/DisplaySetting.h"
 #include "protocol/InputSource.h"
@@ -106,13 +108,18 @@ QList<OptionDefinition> buildOptionTable()
          u'p',
          QCoreApplication::translate("OptionTable", "PFAD"),
          QCoreApplication::translate(
-             "OptionTable", "Schnittstelle: Gerätepfad, /dev/serial/by-id/…, simulator://smart\n"
-                            "oder simulator://loopback (Vorgabe: die zuletzt verbundene)"),
+             "OptionTable", "Schnittstelle: Gerätepfad, /dev/serial/by-id/…, tcp://HOST:PORT,\n"
+                            "rfc2217://HOST:PORT, simulator://smart oder simulator://loopback\n"
+                            "(Vorgabe: die zuletzt verbundene)"),
          {},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              if (v.isEmpty())
                  return QCoreApplication::translate("OptionTable", "--port braucht einen Pfad.");
-             i.port = v;
+             // Checked here, once: a malformed address is a usage error, not a missing file.
+             const auto address = LineAddress::parse(v);
+             if (const QString* error = std::get_if<QString>(&address))
+                 return *error;
+             i.port = std::get<LineAddress>(address).text();
              return std::nullopt;
          }},
         {"baud",

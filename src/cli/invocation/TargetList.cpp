@@ -1,18 +1,18 @@
 #include "cli/invocation/TargetList.h"
 
-#include "discovery/SerialPortInfo.h"
-#include "line/NetworkAddress.h"
+#include "line/LineAddress.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
 
 namespace {
 
+// An address, or an absolute device path: a name's first word is neither.
 bool isAddress(const QString& word)
 {
-    return NetworkAddress::parse(word) || word.startsWith(u'/') ||
-           word == SerialPortInfo::smartSimulatorPath ||
-           word == SerialPortInfo::loopbackSimulatorPath;
+    const auto address = LineAddress::parse(word);
+    const auto* parsed = std::get_if<LineAddress>(&address);
+    return parsed && (!parsed->isDevice() || word.startsWith(u'/'));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "controller/StoreKeys.h"
 #include "line/PathBytes.h"
+#include "line/UniqueFd.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -113,15 +114,11 @@ ControllerSettings::Loaded readUserSettings(const QString& path)
     const QByteArray small =
         bytes ? neededLines(QByteArrayView(bytes, size)) : neededLines(file.readAll());
 
-    const int memory = ::memfd_create("bildwart-settings", MFD_CLOEXEC);
-    if (memory < 0 || ::write(memory, small.constData(), size_t(small.size())) != small.size()) {
-        if (memory >= 0)
-            ::close(memory);
+    const UniqueFd memory(::memfd_create("bildwart-settings", MFD_CLOEXEC));
+    if (!memory || ::write(memory.get(), small.constData(), size_t(small.size())) != small.size()) {
         // Without a memory file QSettings reads the whole file: slower, not wrong.
         return ControllerSettings::load(QSettings(path, QSettings::IniFormat));
     }
-    ControllerSettings::Loaded loaded = ControllerSettings::load(
-        QSettings(QStringLiteral("/proc/self/fd/%1").arg(memory), QSettings::IniFormat));
-    ::close(memory);
-    return loaded;
+    return ControllerSettings::load(
+        QSettings(QStringLiteral("/proc/self/fd/%1").arg(memory.get()), QSettings::IniFormat));
 }

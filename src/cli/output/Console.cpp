@@ -1,6 +1,6 @@
 #include "cli/output/Console.h"
 
-#include "line/SerialPortError.h"
+#include "line/LineError.h"
 
 #include <QCoreApplication>
 #include <cerrno>

@@ -11,12 +11,15 @@ void PromptHandshake::sent(SmartCommand command, TimePoint now, Seconds timeout)
 {
     m_phase = Phase::awaiting;
     m_current = std::move(command);
+    ++m_owed;
     m_deadline = now + std::chrono::duration_cast<std::chrono::nanoseconds>(timeout);
 }
 
 std::optional<SmartCommand> PromptHandshake::promptArrived(TimePoint now, Seconds pause)
 {
-    if (m_phase != Phase::awaiting)
+    if (m_owed > 0)
+        --m_owed;
+    if (m_phase != Phase::awaiting || m_owed > 0)
         return std::nullopt;
     pauseFrom(now, pause);
     return std::exchange(m_current, std::nullopt);
@@ -41,6 +44,7 @@ std::optional<SmartCommand> PromptHandshake::reset()
 {
     m_phase = Phase::idle;
     m_deadline = {};
+    m_owed = 0;
     return std::exchange(m_current, std::nullopt);
 }
 

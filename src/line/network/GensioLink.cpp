@@ -78,7 +78,7 @@ public:
     // False when the line's wake-up cannot be watched; the line has been told.
     bool start()
     {
-        if (m_os->add_iod(m_os, GENSIO_IOD_PIPE, m_mailbox->toNetwork, &m_wake) != 0 ||
+        if (m_os->add_iod(m_os, GENSIO_IOD_PIPE, m_mailbox->toNetwork.get(), &m_wake) != 0 ||
             m_os->set_fd_handlers(m_wake, this, &Link::onWake, nullptr, nullptr,
                                   &Link::onWakeCleared) != 0) {
             report([](NetworkMailbox& box) { box.openError = GE_NOMEM; });
@@ -101,9 +101,6 @@ public:
     {
         if (m_wake)
             m_os->release_iod(m_wake);
-        std::lock_guard lock(m_mailbox->mutex);
-        m_mailbox->finished = true;
-        m_mailbox->finishedChanged.notify_all();
     }
 
 private:
@@ -150,7 +147,7 @@ private:
     static void onWake(gensio_iod*, void* data)
     {
         auto* self = static_cast<Link*>(data);
-        NetworkMailbox::drain(self->m_mailbox->toNetwork);
+        NetworkMailbox::drain(self->m_mailbox->toNetwork.get());
         self->takeMail();
     }
 
@@ -364,16 +361,11 @@ gensio_os_funcs* processOsFuncs()
 
 } // namespace
 
-std::shared_ptr<GensioService> GensioService::acquire()
+GensioService& GensioService::instance()
 {
-    static std::mutex mutex;
-    static std::weak_ptr<GensioService> running;
-    std::lock_guard lock(mutex);
-    auto service = running.lock();
-    if (!service) {
-        service = std::make_shared<GensioService>();
-        running = service;
-    }
+    // Started with the first network line and kept for the process: ending it would mean
+    // waiting for its connections to close, and no line should wait for that.
+    static GensioService service;
     return service;
 }
 
@@ -389,10 +381,9 @@ GensioService::~GensioService()
         std::lock_guard lock(m_mutex);
         m_stopRequested = true;
     }
-    NetworkMailbox::signal(m_wake);
+    NetworkMailbox::signal(m_wake.get());
     if (m_thread.joinable())
         m_thread.join();
-    ::close(m_wake);
 }
 
 void GensioService::add(std::shared_ptr<NetworkMailbox> mailbox, NetworkAddress address)
@@ -401,7 +392,7 @@ void GensioService::add(std::shared_ptr<NetworkMailbox> mailbox, NetworkAddress 
         std::lock_guard lock(m_mutex);
         m_requests.append({std::move(mailbox), std::move(address)});
     }
-    NetworkMailbox::signal(m_wake);
+    NetworkMailbox::signal(m_wake.get());
 }
 
 void GensioService::run()
@@ -417,7 +408,7 @@ void GensioService::run()
     std::list<std::unique_ptr<Link>> links;
     bool stopRequested = false;
     std::function<void()> takeRequests = [&] {
-        NetworkMailbox::drain(m_wake);
+        NetworkMailbox::drain(m_wake.get());
         QList<Request> requests;
         {
             std::lock_guard lock(m_mutex);
@@ -429,8 +420,6 @@ void GensioService::run()
                 // Without the library no line can connect; each one is told so.
                 std::lock_guard lock(request.mailbox->mutex);
                 request.mailbox->openError = GE_NOMEM;
-                request.mailbox->finished = true;
-                request.mailbox->finishedChanged.notify_all();
                 request.mailbox->wakeMain();
                 continue;
             }
@@ -447,7 +436,7 @@ void GensioService::run()
 
     gensio_iod* wake = nullptr;
     const bool watched =
-        os && os->add_iod(os, GENSIO_IOD_PIPE, m_wake, &wake) == 0 &&
+        os && os->add_iod(os, GENSIO_IOD_PIPE, m_wake.get(), &wake) == 0 &&
         os->set_fd_handlers(
             wake, &takeRequests,
             [](gensio_iod*, void* data) { (*static_cast<std::function<void()>*>(data))(); },
@@ -457,7 +446,7 @@ void GensioService::run()
             os->release_iod(wake);
         os = nullptr;
         while (!finished()) {
-            NetworkMailbox::waitReadable(m_wake);
+            NetworkMailbox::waitReadable(m_wake.get());
             takeRequests();
         }
         return;

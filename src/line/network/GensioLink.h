@@ -1,9 +1,9 @@
 #pragma once
 
 #include "line/NetworkAddress.h"
+#include "line/UniqueFd.h"
 
 #include <QList>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -12,13 +12,13 @@ struct NetworkMailbox;
 // The thread that runs libgensio for every network line of the process. libgensio keeps
 // process-wide state tied to the first set of its OS functions, which must therefore
 // live as long as the process; and it may be driven from one thread only unless signals
-// are set aside for waking threads. So one thread serves all lines: it exists while a
-// network line exists, and everything libgensio does happens on it. The lines talk to
-// it only through their mailboxes.
+// are set aside for waking threads. So one thread serves all lines: it starts with the
+// first network line, lives as long as the process, and everything libgensio does happens
+// on it. The lines talk to it only through their mailboxes: a line that closes only says
+// so and goes, the thread closes its connection by itself.
 class GensioService {
 public:
-    // The running service, started when no line had one.
-    static std::shared_ptr<GensioService> acquire();
+    static GensioService& instance();
 
     GensioService();
     ~GensioService();
@@ -39,7 +39,7 @@ private:
     std::mutex m_mutex;
     QList<Request> m_requests;
     bool m_stopRequested = false;
-    int m_wake = -1;
+    UniqueFd m_wake;
     std::thread m_thread;
 };
 

@@ -11,22 +11,16 @@ NetworkMailbox::NetworkMailbox()
 {
 }
 
-NetworkMailbox::~NetworkMailbox()
-{
-    if (toNetwork >= 0)
-        ::close(toNetwork);
-    if (toMain >= 0)
-        ::close(toMain);
-}
+NetworkMailbox::~NetworkMailbox() = default;
 
 void NetworkMailbox::wakeNetwork() const
 {
-    signal(toNetwork);
+    signal(toNetwork.get());
 }
 
 void NetworkMailbox::wakeMain() const
 {
-    signal(toMain);
+    signal(toMain.get());
 }
 
 void NetworkMailbox::drain(int eventFd)

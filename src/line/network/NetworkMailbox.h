@@ -1,10 +1,10 @@
 #pragma once
 
 #include "line/SerialSettings.h"
+#include "line/UniqueFd.h"
 
 #include <QByteArray>
 #include <QStringList>
-#include <condition_variable>
 #include <mutex>
 #include <optional>
 
@@ -44,15 +44,12 @@ struct NetworkMailbox {
     // To the main thread
     QByteArray incoming;
     bool readingPaused = false;
-    std::optional<int> openError;    // the library's code; 0: open
-    std::optional<int> resolveError; // getaddrinfo's code
+    std::optional<int> openError; // the library's code; 0: open
     std::optional<int> lostError;
-    QStringList notices;
+    QStringList notices; // settings the gateway did not confirm
     // Bytes handed over and not yet taken by the connection, `outgoing` included.
     qsizetype unsent = 0;
-    bool finished = false;
-    std::condition_variable finishedChanged;
 
-    const int toNetwork; // eventfd the network thread watches
-    const int toMain;    // eventfd the main thread watches
+    const UniqueFd toNetwork; // eventfd the network thread watches
+    const UniqueFd toMain;    // eventfd the main thread watches
 };

@@ -7,18 +7,13 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cerrno>
-#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <thread>
 #include <unistd.h>
-#include <utility>
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // One wake-up reads at most this much and delivers it at once. What is left waits in the
 // kernel's buffer for the next turn of the event loop, so timers, the window and the
@@ -26,22 +21,9 @@ using namespace std::chrono_literals;
 // back once that buffer is full. A pseudo-terminal hands over at most 4 KiB per read.
 constexpr std::size_t readChunkSize = 4096;
 
-// A full output buffer is retried this often per write() call, with this pause in
-// between: 0.4 s in all, short enough for the main thread, long enough for a slow
-// line to take the next bytes.
-constexpr int writeRetryBudget = 200;
-constexpr auto writeRetryPause = 2ms;
-
 // A line held by flow control never drains, and the kernel's own close would then wait
-// up to 30 s. Closing waits this long for the output queue to empty and then discards
-// the rest, so that disconnecting never freezes the window.
-constexpr auto drainBound = 500ms;
-constexpr auto drainPollInterval = 5ms;
-
-QString remoteGoneReason()
-{
-    return QCoreApplication::translate("SerialPort", "Gegenstelle getrennt");
-}
+// up to 30 s. A closed port's last bytes get this long to go out, in the background.
+constexpr int drainBoundMs = 500;
 
 void setModemLine(int fd, int line, bool asserted)
 {
@@ -49,15 +31,15 @@ void setModemLine(int fd, int line, bool asserted)
     [[maybe_unused]] const int result = ioctl(fd, asserted ? TIOCMBIS : TIOCMBIC, &line);
 }
 
-std::optional<SerialPortError> configureLine(int fd, const SerialSettings& settings)
+std::optional<LineError> configureLine(int fd, const QString& path, const SerialSettings& settings)
 {
     termios attributes{};
+    // A file, a FIFO, /dev/null: opened, but no terminal (ENOTTY).
     if (tcgetattr(fd, &attributes) != 0)
-        return SerialPortError::configureFailed(QStringLiteral("tcgetattr"));
+        return LineError::openFailed(path, errno);
     applyLineSettings(attributes, settings);
     if (tcsetattr(fd, TCSANOW, &attributes) != 0)
-        return SerialPortError::configureFailed(QStringLiteral("tcsetattr (") +
-                                                systemErrorText(errno) + u')');
+        return LineError::of(LineError::Kind::configureFailed, path, errno);
     // Also for the termios steps: a driver that rounds them keeps the exact rate.
     setExactBaudRate(fd, settings.baudRate);
     const ModemLines lines = modemLines(settings);
@@ -67,26 +49,6 @@ std::optional<SerialPortError> configureLine(int fd, const SerialSettings& setti
     return std::nullopt;
 }
 
-// Waits, within drainBound, until the driver has sent everything. Output still queued
-// after that (or a driver that cannot tell) is discarded. A drained queue is not
-// flushed: on a pseudo-terminal that would also discard what the other side has not
-// read yet.
-void drainOutput(int fd)
-{
-    const auto deadline = std::chrono::steady_clock::now() + drainBound;
-    for (;;) {
-        int pending = 0;
-        if (ioctl(fd, TIOCOUTQ, &pending) != 0)
-            break;
-        if (pending <= 0)
-            return;
-        if (std::chrono::steady_clock::now() >= deadline)
-            break;
-        std::this_thread::sleep_for(drainPollInterval);
-    }
-    [[maybe_unused]] const int flushed = tcflush(fd, TCOFLUSH);
-}
-
 // The far end has hung up (a pseudo-terminal's master closed, an adapter pulled).
 bool isHungUp(int fd)
 {
@@ -94,12 +56,92 @@ bool isHungUp(int fd)
     return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR)) != 0;
 }
 
+// Gives exclusive use back and closes. Exclusive use belongs to the terminal, not to the
+// descriptor: a pseudo-terminal whose other end stays open (the simulator) would refuse the
+// next opener.
+void release(UniqueFd fd)
+{
+    [[maybe_unused]] const int shared = ioctl(fd.get(), TIOCNXCL);
+}
+
+// A closed port's descriptor with bytes still to go out: writes them as the device takes
+// them, then lets the driver's queue empty, for a short while at most, and closes. Never
+// waits on the thread it lives on.
+class Drainer final : public QObject {
+public:
+    Drainer(UniqueFd fd, QByteArray pending)
+        : QObject(QCoreApplication::instance())
+        , m_fd(std::move(fd))
+        , m_pending(std::move(pending))
+        , m_writer(m_fd.get(), QSocketNotifier::Write)
+    {
+        QObject::connect(&m_writer, &QSocketNotifier::activated, this, [this] { write(); });
+        m_writer.setEnabled(!m_pending.isEmpty());
+        m_queueCheck.setInterval(queueCheckMs);
+        QObject::connect(&m_queueCheck, &QTimer::timeout, this, [this] { checkQueue(); });
+        if (m_pending.isEmpty())
+            m_queueCheck.start();
+        m_deadline.setSingleShot(true);
+        QObject::connect(&m_deadline, &QTimer::timeout, this, [this] { finish(); });
+        m_deadline.start(drainBoundMs);
+    }
+
+private:
+    // How often the driver's queue is looked at once ours is out.
+    static constexpr int queueCheckMs = 5;
+
+    void write()
+    {
+        while (!m_pending.isEmpty()) {
+            const ssize_t written =
+                ::write(m_fd.get(), m_pending.constData(), std::size_t(m_pending.size()));
+            if (written <= 0) {
+                if (written < 0 && (errno == EAGAIN || errno == EINTR))
+                    return;
+                finish(); // the device is gone: nothing more will go out
+                return;
+            }
+            m_pending.remove(0, written);
+        }
+        m_writer.setEnabled(false);
+        m_queueCheck.start();
+    }
+
+    void checkQueue()
+    {
+        int queued = 0;
+        if (ioctl(m_fd.get(), TIOCOUTQ, &queued) != 0 || queued <= 0)
+            finish();
+    }
+
+    void finish()
+    {
+        m_writer.setEnabled(false);
+        m_queueCheck.stop();
+        m_deadline.stop();
+        // What is still queued is dropped: closing a tty with output held back by flow
+        // control would otherwise wait in the kernel.
+        [[maybe_unused]] const int flushed = tcflush(m_fd.get(), TCOFLUSH);
+        release(std::move(m_fd));
+        deleteLater();
+    }
+
+    UniqueFd m_fd;
+    QByteArray m_pending;
+    QSocketNotifier m_writer;
+    QTimer m_queueCheck;
+    QTimer m_deadline;
+};
+
 } // namespace
 
 SerialPort::SerialPort(QString path, SerialSettings settings)
     : m_path(std::move(path))
     , m_settings(std::move(settings))
 {
+    m_stall.setSingleShot(true);
+    QObject::connect(&m_stall, &QTimer::timeout, &m_stall,
+                     [this] { report(LineError::of(LineError::Kind::stalled, m_path)); });
 }
 
 SerialPort::~SerialPort()
@@ -107,34 +149,36 @@ SerialPort::~SerialPort()
     close();
 }
 
-std::optional<SerialPortError> SerialPort::open()
+std::optional<LineError> SerialPort::open()
 {
-    if (m_fd >= 0)
+    if (m_fd)
         return std::nullopt;
 
     const QByteArray nativePath = encodePath(m_path);
-    const int fd = ::open(nativePath.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return SerialPortError::openFailed(m_path, errno);
+    UniqueFd fd(::open(nativePath.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd)
+        return LineError::openFailed(m_path, errno);
 
     // TIOCEXCL keeps other users out but not root, and some drivers ignore it; the
     // lock keeps out every opener that asks for it, as serial terminals do.
-    [[maybe_unused]] const int exclusive = ioctl(fd, TIOCEXCL);
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        return SerialPortError::openFailed(m_path, error == EWOULDBLOCK ? EBUSY : error);
-    }
-
-    m_fd = fd;
-    if (auto error = configureLine(fd, m_settings)) {
-        releaseDescriptor();
+    [[maybe_unused]] const int exclusive = ioctl(fd.get(), TIOCEXCL);
+    if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return LineError::openFailed(m_path, errno);
+    if (auto error = configureLine(fd.get(), m_path, m_settings)) {
+        release(std::move(fd));
         return error;
     }
 
-    m_reader = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    m_fd = std::move(fd);
+    m_reader = std::make_unique<QSocketNotifier>(m_fd.get(), QSocketNotifier::Read);
     QObject::connect(m_reader.get(), &QSocketNotifier::activated, m_reader.get(),
                      [this] { readAvailable(); });
+    m_writer = std::make_unique<QSocketNotifier>(m_fd.get(), QSocketNotifier::Write);
+    m_writer->setEnabled(false);
+    QObject::connect(m_writer.get(), &QSocketNotifier::activated, m_writer.get(), [this] {
+        if (const auto error = flush())
+            report(*error);
+    });
     return std::nullopt;
 }
 
@@ -143,61 +187,87 @@ void SerialPort::open(OpenDone done)
     done(open());
 }
 
-std::optional<SerialPortError> SerialPort::apply(const SerialSettings& settings)
+std::optional<LineError> SerialPort::apply(const SerialSettings& settings)
 {
     m_settings = settings;
-    if (m_fd < 0)
+    if (!m_fd)
         return std::nullopt;
-    return configureLine(m_fd, m_settings);
+    return configureLine(m_fd.get(), m_path, m_settings);
 }
 
-std::optional<SerialPortError> SerialPort::write(const QByteArray& bytes)
+std::optional<LineError> SerialPort::write(const QByteArray& bytes)
 {
-    if (m_fd < 0)
-        return SerialPortError::notOpen();
-    qsizetype offset = 0;
-    int retries = 0;
-    while (offset < bytes.size()) {
-        const ssize_t written = ::write(m_fd, bytes.constData() + offset,
-                                        static_cast<std::size_t>(bytes.size() - offset));
+    if (!m_fd)
+        return LineError::of(LineError::Kind::notOpen, m_path);
+    if (m_pending.size() + bytes.size() > pendingLimit)
+        return LineError::of(LineError::Kind::stalled, m_path);
+    m_pending += bytes;
+    return flush();
+}
+
+std::optional<LineError> SerialPort::flush()
+{
+    while (!m_pending.isEmpty()) {
+        const ssize_t written =
+            ::write(m_fd.get(), m_pending.constData(), std::size_t(m_pending.size()));
         if (written > 0) {
-            offset += written;
+            m_pending.remove(0, written);
+            m_stall.stop();
             continue;
         }
-        // A write of nothing leaves errno as it was; a device that takes no bytes at
-        // all is as good as gone.
         const int error = written == 0 ? EIO : errno;
-        if (written < 0 && (error == EAGAIN || error == EINTR) && retries < writeRetryBudget) {
-            ++retries;
-            std::this_thread::sleep_for(writeRetryPause);
+        if (written < 0 && error == EINTR)
             continue;
+        if (written < 0 && error == EAGAIN) {
+            // Later, when the device takes more; a device that takes nothing for long stalls.
+            m_writer->setEnabled(true);
+            if (!m_stall.isActive())
+                m_stall.start(stallMs);
+            return std::nullopt;
         }
-        return SerialPortError::writeFailed(error);
+        // A write of nothing leaves errno as it was; a device that takes no bytes at all
+        // is as good as gone. Bytes of a refused write are not sent later.
+        m_pending.clear();
+        m_writer->setEnabled(false);
+        m_stall.stop();
+        return LineError::ioFailed(m_path, error);
     }
+    m_writer->setEnabled(false);
+    m_stall.stop();
     return std::nullopt;
+}
+
+void SerialPort::report(const LineError& error)
+{
+    if (error.gone()) {
+        m_reader->setEnabled(false);
+        m_writer->setEnabled(false);
+        m_stall.stop();
+    }
+    if (const auto callback = onError)
+        callback(error);
 }
 
 void SerialPort::close()
 {
-    if (m_fd >= 0)
-        releaseDescriptor();
-}
-
-void SerialPort::releaseDescriptor()
-{
+    if (!m_fd)
+        return;
     m_reader.reset();
-    drainOutput(m_fd);
-    // Exclusive use belongs to the terminal, not to the descriptor: a pseudo-terminal
-    // whose other end stays open (the simulator) would refuse the next opener.
-    [[maybe_unused]] const int shared = ioctl(m_fd, TIOCNXCL);
-    ::close(m_fd);
-    m_fd = -1;
+    m_writer.reset();
+    m_stall.stop();
+    int queued = 0;
+    const bool waiting =
+        !m_pending.isEmpty() || (ioctl(m_fd.get(), TIOCOUTQ, &queued) == 0 && queued > 0);
+    if (waiting)
+        new Drainer(std::move(m_fd), std::exchange(m_pending, {})); // deletes itself
+    else
+        release(std::move(m_fd));
 }
 
 void SerialPort::readAvailable()
 {
     char buffer[readChunkSize];
-    const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
+    const ssize_t count = ::read(m_fd.get(), buffer, sizeof buffer);
     if (count > 0) {
         // A copy, because the callback may destroy this port (and with it onData);
         // nothing here touches the port after the call.
@@ -208,14 +278,11 @@ void SerialPort::readAvailable()
 
     const int error = count < 0 ? errno : 0;
     const bool transient = count < 0 && (error == EAGAIN || error == EINTR);
-    if (transient && !isHungUp(m_fd))
+    if (transient && !isHungUp(m_fd.get()))
         return;
     // End of file, a hang-up with nothing left to read, or the EIO a pseudo-terminal
     // answers while its master closes: the user reads the same reason for all of them.
-    const bool remoteGone = count == 0 || transient || (error == EIO && isHungUp(m_fd));
-    const QString reason = remoteGone ? remoteGoneReason() : systemErrorText(error);
-    // Reading ends here; the descriptor stays open until close().
-    m_reader->setEnabled(false);
-    if (const auto callback = onClose)
-        callback(reason);
+    const bool remoteGone = count == 0 || transient || (error == EIO && isHungUp(m_fd.get()));
+    report(remoteGone ? LineError::peerClosed(m_path)
+                      : LineError::of(LineError::Kind::peerClosed, m_path, error));
 }

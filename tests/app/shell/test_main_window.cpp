@@ -182,7 +182,7 @@ private slots:
         QCOMPARE(badge->color(), Style::color(Style::Tone::green, badge));
         child<QPushButton>(&f.view, "disconnectButton")->click();
         QVERIFY(!refreshAll->isEnabled());
-        f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EBUSY);
+        f.lines.openFailure = LineError::openFailed("/dev/ttyUSB0", EBUSY);
         f.controller->connectLine();
         QCOMPARE(badge->text(), QStringLiteral("Fehler"));
         QCOMPARE(badge->color(), Style::color(Style::Tone::red, badge));

@@ -94,7 +94,7 @@ private slots:
 
         f.scanner->list("/dev/ttyUSB0");
         f.controller->ports().refresh();
-        f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EBUSY);
+        f.lines.openFailure = LineError::openFailed("/dev/ttyUSB0", EBUSY);
         connect->click();
         QVERIFY(shown("failedLine") && shown("connectButton")); // and one can try again
         QCOMPARE(child<StatusLine>(&f.view, "failedLine")->text(),
@@ -106,7 +106,7 @@ private slots:
         f.doctor->facts.node = "/dev/ttyUSB0";
         f.doctor->facts.nodeAttributes = NodeAttributes{0, 20, "dialout", 0660};
         f.doctor->facts.user.userId = 1000;
-        f.lines.openFailure = SerialPortError::openFailed("/dev/ttyUSB0", EACCES);
+        f.lines.openFailure = LineError::openFailed("/dev/ttyUSB0", EACCES);
         connect->click();
         QVERIFY(doctor->isVisible());
         QCOMPARE(child<StatusLine>(&f.view, "portDoctorSummary")->text(),

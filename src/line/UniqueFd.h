@@ -1,0 +1,43 @@
+#pragma once
+
+#include <unistd.h>
+#include <utility>
+
+// Owns one file descriptor and closes it when it goes, so that no path of the code forgets
+// one. Moved, never copied.
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~UniqueFd() { reset(); }
+    UniqueFd(UniqueFd&& other) noexcept
+        : m_fd(other.release())
+    {
+    }
+    UniqueFd& operator=(UniqueFd&& other) noexcept
+    {
+        reset(other.release());
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int get() const { return m_fd; }
+    bool isValid() const { return m_fd >= 0; }
+    explicit operator bool() const { return isValid(); }
+
+    // Gives the descriptor up without closing it.
+    int release() { return std::exchange(m_fd, -1); }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd = -1;
+};
