@@ -184,10 +184,14 @@ void CommandPump::received(const QByteArray& chunk)
             m_displayHeard = true;
         // Text on a network line before any display spoke is the gateway's own (ser2net's
         // "Device open failure …", a banner): worth a note, once per series of attempts.
-        if (event.kind == SmartEvent::Kind::text && !m_displayHeard && m_session.isNetwork()) {
+        // A display's error words are the display's, whoever else is on the line.
+        const bool displayError =
+            event.kind == SmartEvent::Kind::text && looksLikeError(event.line);
+        if (event.kind == SmartEvent::Kind::text && !displayError && !m_displayHeard &&
+            m_session.isNetwork()) {
             if (m_session.isNewGatewayMessage(event.line))
                 m_log.info(tr("Gateway meldet: %1").arg(event.line));
-        } else if (event.kind == SmartEvent::Kind::text && looksLikeError(event.line)) {
+        } else if (displayError) {
             m_log.error(displayReported(event.line));
             if (during && m_refusal.isEmpty())
                 m_refusal = event.line;

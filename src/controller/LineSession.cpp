@@ -123,6 +123,7 @@ bool LineSession::isNetwork() const
 
 bool LineSession::isNewGatewayMessage(const QString& text)
 {
+    m_gatewaySaid = text; // the reason a loss names, whether shown again or not
     if (m_gatewayMessages.contains(text))
         return false;
     m_gatewayMessages.insert(text);
@@ -192,6 +193,7 @@ void LineSession::finishOpening(const LineAddress& address, std::optional<LineEr
     }
     m_line = std::move(m_openingLine);
     ++m_openings;
+    m_gatewaySaid.clear();
     m_openAddress = address;
     m_receivedAfterConnect.clear();
     m_examinedPath = address.isDevice() ? address.path() : QString();
@@ -273,6 +275,14 @@ bool LineSession::write(const QByteArray& bytes)
 
 void LineSession::onLineError(const LineError& error)
 {
+    // The address names the wrong kind of port: a failed connect, not a dropout, and no
+    // attempt will do better.
+    if (error.kind() == LineError::Kind::wrongProtocol) {
+        m_reconnect.cancel();
+        m_unconfirmedAttempt.reset();
+        refuse(error.text());
+        return;
+    }
     if (error.gone())
         lose(error.reason());
     else
@@ -308,11 +318,15 @@ void LineSession::succeeded(int attempt)
                    .arg(attempt));
 }
 
-void LineSession::lose(const QString& reason)
+void LineSession::lose(const QString& lineReason)
 {
     if (!m_line)
         return; // the same loss reported a second time
     const bool network = isNetwork();
+    // A gateway that spoke before it hung up said why.
+    const QString reason = m_gatewaySaid.isEmpty()
+                               ? lineReason
+                               : tr("%1 – das Gateway meldete: %2").arg(lineReason, m_gatewaySaid);
     if (const auto attempt = std::exchange(m_unconfirmedAttempt, std::nullopt)) {
         // The gateway took the connection and let it go again before any display answered:
         // no line was back, so this is no dropout but a failed attempt of the series.

@@ -119,7 +119,7 @@ private:
     void openLine(const LineAddress& address, bool isReconnect, std::function<void()> after = {});
     void finishOpening(const LineAddress& address, std::optional<LineError> error);
     void tearDown(bool quiet);
-    void lose(const QString& reason);
+    void lose(const QString& lineReason);
     void onLineError(const LineError& error);
     void onHotplug();
     void startReconnecting();
@@ -149,6 +149,7 @@ private:
     // its number, until the display answers (success) or the line closes (a failure).
     std::optional<int> m_unconfirmedAttempt;
     QSet<QString> m_gatewayMessages; // shown in this series
+    QString m_gatewaySaid;           // on the open line, before any display spoke
 
     std::unique_ptr<Line> m_openingLine;
     std::unique_ptr<Line> m_line;

@@ -19,7 +19,8 @@ LineError LineError::of(Kind kind, const QString& where, int errnum, QString det
     error.m_where = where;
     error.m_errnum = errnum;
     error.m_detail = std::move(detail);
-    error.m_gone = kind == Kind::peerClosed;
+    // A line of the wrong kind cannot go on either.
+    error.m_gone = kind == Kind::peerClosed || kind == Kind::wrongProtocol;
     return error;
 }
 

@@ -16,6 +16,7 @@
 #include <QTest>
 #include <csignal>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -203,11 +204,57 @@ private slots:
         QCOMPARE(result.exitCode, exitCode);
     }
 
+    // What the user gave as a line, when it is none: a malformed address is a usage error
+    // that says what is wrong (exit 2), a path that is no serial interface says so (exit 3).
+    void linesThatAreNone_data()
+    {
+        QTest::addColumn<QString>("port"); // %1: the test folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("err"); // how stderr begins
+        const auto invalid = [](const char* port, const char* why) {
+            QTest::newRow(port) << port << 2
+                                << QStringLiteral(
+                                       "„%1“ ist keine gültige Adresse: %2 – gültig sind ")
+                                       .arg(port, why);
+        };
+        invalid("tcp://127.0.0.1:99999", "der Port muss eine Zahl von 1 bis 65535 sein");
+        invalid("tcp://", "Rechner und Port fehlen");
+        invalid("tcp://host", "der Port fehlt („:PORT“)");
+        invalid("tcp://host:0", "der Port muss eine Zahl von 1 bis 65535 sein");
+        invalid("rfc2217://[::1:5000",
+                "die eckige Klammer um die IPv6-Adresse ist nicht geschlossen");
+        invalid("tcp://::1:5000", "eine IPv6-Adresse gehört in eckige Klammern");
+        invalid("ftp://host:21", "„ftp://“ kennt Bildwart nicht");
+        for (const char* path : {"/dev/null", "%1/datei", "%1/fifo", "%1"})
+            QTest::newRow(path) << path << 3 << "%2 ist keine serielle Schnittstelle\n";
+    }
+    void linesThatAreNone()
+    {
+        QFETCH(QString, port);
+        QFETCH(int, exitCode);
+        QFETCH(QString, err);
+        QFile(m_dir.filePath("datei")).open(QIODevice::WriteOnly);
+        ::mkfifo(m_dir.filePath("fifo").toLocal8Bit().constData(), 0600);
+        port = port.arg(m_dir.path());
+        const Result result = run({"-p", port, "get", "volume"});
+        QCOMPARE(result.exitCode, exitCode);
+        QVERIFY2(result.err.startsWith(err.arg(port)), qPrintable(result.err));
+        QCOMPARE(result.err.count(u'\n'), 1);
+        QCOMPARE(result.out, QString());
+    }
+
     // The line tests on a bridge plug: round trips measured, and the test output as sent.
     void lineTests()
     {
         Simulator bridge(configHome(), link(), {"--loopback"});
         QVERIFY(bridge.isReady());
+        // Far larger packets than a pseudo-terminal holds: nothing waits, nothing is lost,
+        // on a simulator of its own process and on the built-in one.
+        for (const QString& port : {link(), QStringLiteral("simulator://loopback")}) {
+            const Result large = run({"-p", port, "loopback", "--size", "65536", "--count", "2"});
+            QCOMPARE(large.exitCode, 0);
+            QVERIFY2(large.out.startsWith("2 Pakete, 2 in Ordnung"), qPrintable(large.out));
+        }
         Result result = run({"-p", link(), "loopback", "--count", "20", "--json"});
         QCOMPARE(result.err, QString());
         QCOMPARE(result.exitCode, 0);

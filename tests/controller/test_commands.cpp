@@ -148,6 +148,36 @@ private slots:
                  QStringLiteral("SMART-Modus: Befehle warten auf den Prompt „>“"));
     }
 
+    // A slow display answers after the timeout: its late prompt ends nothing but what it
+    // belongs to. The next command waits for a fresh prompt first, and its own answer is
+    // its own.
+    void latePromptEndsNoOtherCommand()
+    {
+        ControllerFixture f;
+        DisplayController& c = f.connected();
+        f.setPolling(false, 5);
+        f.lines.display = {}; // answers come by hand now
+        c.pump().send("get volume");
+        const quint64 mute = c.pump().send("get mute");
+        QList<CommandResult> results;
+        QObject::connect(&c.pump(), &CommandPump::finished,
+                         [&](const CommandResult& result) { results.append(result); });
+        f.clock->advance(1.6); // "get volume" timed out; the prompt request is on the line
+        QCOMPARE(f.lines.lines.mid(f.lines.lines.size() - 2), QStringList({"get volume", ""}));
+        f.lines.receive("\r\nvolume=30\r\n>"); // the late answer: settles "get volume"
+        f.clock->advance(0.1);
+        QCOMPARE(c.pump().current()->text, QString()); // the prompt request still waits
+        f.lines.receive("\r\n>");                      // its own prompt
+        f.clock->advance(0.1);
+        QCOMPARE(c.pump().current()->text, QStringLiteral("get mute"));
+        f.lines.receive("\r\nmute=on\r\n>");
+        f.clock->settle();
+        QCOMPARE(results.last().command.ticket, mute);
+        QCOMPARE(results.last().outcome, CommandResult::Outcome::answered);
+        QCOMPARE(results.last().events, QList<SmartEvent>{SmartEvent::makeValue("mute", "on")});
+        QCOMPARE(c.log().counters().timeouts, 1);
+    }
+
     // Every interval (never more often than once a second) the five values, while the
     // line is idle and nothing else has the line.
     void pollAsksWhenIdle_data()

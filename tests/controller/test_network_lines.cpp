@@ -117,6 +117,61 @@ private slots:
         QCOMPARE(f.controller->line().dropouts().size(), 1);
     }
 
+    // A port of the other kind: raw TCP given where a Telnet COM port waits, and Telnet
+    // given where a raw port waits. Either ends at once with the other form named, as a
+    // failed connect (no dropout, no attempts).
+    void gatewaysOfTheWrongKind_data()
+    {
+        QTest::addColumn<bool>("rfc2217");
+        QTest::newRow("rfc2217:// at a raw port") << true;
+        QTest::newRow("tcp:// at a Telnet port") << false;
+    }
+    void gatewaysOfTheWrongKind()
+    {
+        QFETCH(bool, rfc2217);
+        Gateway gateway;
+        QVERIFY(gateway.ser2net.start());
+        // The other accepter's port under this one's scheme.
+        const QString address =
+            rfc2217 ? QString(gateway.ser2net.rawAddress()).replace("tcp://", "rfc2217://")
+                    : QString(gateway.ser2net.rfc2217Address()).replace("rfc2217://", "tcp://");
+        NetworkFixture f;
+        f.controller->ports().select(address);
+        f.controller->connectLine();
+        QVERIFY(waitUntil(
+            [&] { return f.controller->line().connection().is(ConnectionState::Case::failed); },
+            waitMs + 5000));
+        const QString reason = f.controller->line().connection().reason;
+        QVERIFY2(reason.contains(rfc2217 ? "mit tcp:// angeben" : "mit rfc2217:// angeben"),
+                 qPrintable(reason));
+        QVERIFY(f.controller->line().dropouts().isEmpty());
+        f.clock->settle();
+        QVERIFY(f.controller->line().connection().is(ConnectionState::Case::failed));
+    }
+
+    // A ser2net whose serial device is missing takes the connection, says so and hangs up,
+    // again at every attempt: one dropout, its words once, never USB advice.
+    void gatewayWithoutItsDevice()
+    {
+        Ser2net ser2net(QStringLiteral("/dev/bildwart-nicht-da"));
+        QVERIFY(ser2net.start());
+        NetworkFixture f;
+        f.controller->ports().select(ser2net.rawAddress());
+        f.controller->connectLine();
+        // The first loss, then two failed attempts (after 1 s and 2 s more).
+        QVERIFY(waitUntil([&] { return f.logTexts(Kind::error).filter("Versuch 2:").size() == 1; },
+                          waitMs + 5000));
+        QCOMPARE(f.controller->line().dropouts().size(), 1);
+        QCOMPARE(f.controller->line().reconnects(), 0);
+        QCOMPARE(f.logTexts(Kind::info).filter("Gateway meldet: Device open failure").size(), 1);
+        QVERIFY2(f.logTexts(Kind::error)
+                     .first()
+                     .endsWith("das Gateway meldete: Device open "
+                               "failure: Value or file not found"),
+                 qPrintable(f.logTexts().join('\n')));
+        QCOMPARE(f.logTexts().filter("Wandler").size(), 0);
+    }
+
     // Nobody listens: refused at once. A listener whose queue is full lets the connection
     // hang as a switched-off gateway does: it gives up after its timeout. Either way a
     // German sentence that names the address.

@@ -292,7 +292,13 @@ private:
             : settings.flowControl == S::FlowControl::xonXoff ? SERGENSIO_FLOWCONTROL_XON_XOFF
                                                               : SERGENSIO_FLOWCONTROL_NONE;
         const bool rts = settings.assertRTS || settings.flowControl == S::FlowControl::rtsCts;
-        sergensio_baud(port, unsigned(settings.baudRate), &Link::onSettingDone, tag(0));
+        // A peer that did not take up Telnet's COM port option (a raw TCP port, after the
+        // Telnet layer waited for it in vain) refuses the first setting at once.
+        if (sergensio_baud(port, unsigned(settings.baudRate), &Link::onSettingDone, tag(0)) ==
+            GE_NOTSUP) {
+            report([](NetworkMailbox& box) { box.noComPortOption = true; });
+            return;
+        }
         sergensio_datasize(port, unsigned(rawValue(settings.dataBits)), &Link::onSettingDone,
                            tag(1));
         sergensio_parity(port, parity, &Link::onSettingDone, tag(2));

@@ -97,8 +97,9 @@ std::optional<LineError> NetworkLine::write(const QByteArray& bytes)
         return std::nullopt;
     {
         std::lock_guard lock(m_mailbox->mutex);
+        // The loss is told by takeMail(), after what came before it: the bytes go nowhere.
         if (m_mailbox->lostError)
-            return LineError::peerClosed(m_entered);
+            return std::nullopt;
         // The peer takes nothing any more: the same as a serial line whose buffer is full.
         if (m_mailbox->unsent + bytes.size() > NetworkMailbox::outgoingLimit)
             return LineError::of(LineError::Kind::stalled, m_entered);
@@ -163,9 +164,11 @@ void NetworkLine::takeMail()
     QStringList notices;
     QByteArray chunk;
     bool moreWaiting = false;
+    bool noTelnet = false;
     {
         std::lock_guard lock(m_mailbox->mutex);
         opened = std::exchange(m_mailbox->openError, std::nullopt);
+        noTelnet = std::exchange(m_mailbox->noComPortOption, false);
         notices = std::exchange(m_mailbox->notices, {});
         chunk = m_mailbox->incoming.first(std::min(deliverySize, m_mailbox->incoming.size()));
         m_mailbox->incoming.remove(0, chunk.size());
@@ -195,14 +198,13 @@ void NetworkLine::takeMail()
         if (!*alive || !m_open)
             return;
     }
-    if (isTelnetAtARawPort(chunk)) {
-        // Telnet's negotiation is no display's answer; the line is of the wrong kind.
+    // Telnet's negotiation at a raw port, or no Telnet at an RFC 2217 one: the line is of
+    // the wrong kind, and the user is told the other.
+    if (noTelnet || isTelnetAtARawPort(chunk)) {
         m_lossReported = true;
-        if (const auto callback = onError) {
-            LineError error = LineError::of(LineError::Kind::wrongProtocol, m_address.hostAndPort(),
-                                            0, QStringLiteral("rfc2217"));
-            callback(LineError::of(LineError::Kind::peerClosed, m_entered, 0, error.text()));
-        }
+        if (const auto callback = onError)
+            callback(LineError::of(LineError::Kind::wrongProtocol, m_address.hostAndPort(), 0,
+                                   noTelnet ? QStringLiteral("tcp") : QStringLiteral("rfc2217")));
         return;
     }
     if (!chunk.isEmpty()) {

@@ -46,7 +46,8 @@ struct NetworkMailbox {
     bool readingPaused = false;
     std::optional<int> openError; // the library's code; 0: open
     std::optional<int> lostError;
-    QStringList notices; // settings the gateway did not confirm
+    QStringList notices;          // settings the gateway did not confirm
+    bool noComPortOption = false; // an rfc2217:// peer that speaks no Telnet
     // Bytes handed over and not yet taken by the connection, `outgoing` included.
     qsizetype unsent = 0;
 
