@@ -33,7 +33,7 @@ struct PushedController {
         ControllerOptions options;
         options.connectAtStartup = false;
         options.watchHotplug = false;
-        options.makeLine = [this](const QString&, const SerialSettings&) {
+        options.makeLine = [this](const LineAddress&, const SerialSettings&, DisplaySeries) {
             auto made = std::make_unique<PushedLine>();
             line = made.get();
             return std::unique_ptr<Line>(std::move(made));

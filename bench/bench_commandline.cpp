@@ -9,8 +9,9 @@
 //
 // Usage: bench_commandline [runs per measurement, default 15]
 #include "QuietSpawn.h"
-#include "simulator/DisplaySimulator.h"
+#include "SimulatorThread.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
@@ -81,25 +82,25 @@ double median(const QStringList& command, int runs)
 
 int main(int argc, char** argv)
 {
+    QCoreApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
     // The tool must not read the user's settings: a store of its own.
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
 
-    std::vector<std::unique_ptr<DisplaySimulator>> simulators;
+    // Answering on a thread of their own: this one waits for each run to end.
+    const SimulatorThread simulators(fleetSize, false);
+    if (simulators.devicePaths().size() != fleetSize)
+        return 2;
     QTemporaryDir dir;
     QFile targets(dir.filePath("ziele.txt"));
     if (!targets.open(QIODevice::WriteOnly))
         return 2;
-    for (int i = 0; i < fleetSize; ++i) {
-        simulators.push_back(std::make_unique<DisplaySimulator>(DisplaySeries::qx, false));
-        if (simulators.back()->start())
-            return 2;
-        targets.write(simulators.back()->devicePath().toLocal8Bit() + " Raum " +
+    for (int i = 0; i < fleetSize; ++i)
+        targets.write(simulators.devicePaths().at(i).toLocal8Bit() + " Raum " +
                       QByteArray::number(i + 1) + "\n");
-    }
     targets.close();
-    const QString one = simulators.front()->devicePath();
+    const QString one = simulators.devicePaths().front();
 
     const double raw = median({BENCH_RAWCLIENT, one}, runs);
     const double tool = median({BILDWARTCTL, "-p", one, "get", "volume"}, runs);

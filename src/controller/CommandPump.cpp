@@ -14,6 +14,21 @@ constexpr double minimumPollSeconds = 1.0;
 
 using Outcome = CommandResult::Outcome;
 
+class Busy {
+public:
+    explicit Busy(int& depth)
+        : m_depth(depth)
+    {
+        ++m_depth;
+    }
+    ~Busy() { --m_depth; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    int& m_depth;
+};
+
 bool looksLikeError(const QString& line)
 {
     const QString lower = line.toLower();
@@ -67,15 +82,23 @@ quint64 CommandPump::send(SmartCommand command)
     if (replaced)
         emit finished(
             {*replaced, Outcome::superseded, {}, tr("durch einen neueren Befehl ersetzt")});
-    scheduleStep();
+    // Straight onto an idle line when nobody is in the middle of the pump's work.
+    if (m_busy == 0 && !m_deferSteps && m_handshake.phase() == PromptHandshake::Phase::idle)
+        step();
+    else
+        scheduleStep();
     return ticket;
 }
 
 void CommandPump::scheduleStep()
 {
     // From the event loop: whoever queues may be in the middle of handling a reply.
-    if (m_stepPosted)
+    if (m_stepPosted || m_queue.isEmpty())
         return;
+    if (m_deferSteps) {
+        m_stepOwed = true;
+        return;
+    }
     m_stepPosted = true;
     QMetaObject::invokeMethod(
         this,
@@ -88,6 +111,7 @@ void CommandPump::scheduleStep()
 
 void CommandPump::step()
 {
+    const Busy busy(m_busy);
     if (!acceptsCommands() || m_handshake.phase() != PromptHandshake::Phase::idle ||
         m_queue.isEmpty())
         return;
@@ -102,9 +126,9 @@ void CommandPump::step()
         }
         m_handshake.forgetOwed();
     }
-    SmartCommand command = m_queue.takeFirst();
-    emit queueChanged();
-    execute(std::move(command));
+    // execute() tells of the change once the command is on the line: the pump is never
+    // seen idle between the two.
+    execute(m_queue.takeFirst());
 }
 
 void CommandPump::execute(SmartCommand command)
@@ -113,6 +137,7 @@ void CommandPump::execute(SmartCommand command)
     const QByteArray bytes = command.text.toUtf8() + lineEndingBytes(settings.lineEnding);
     const quint64 epoch = m_epoch;
     if (!m_session.write(bytes)) {
+        emit queueChanged();
         emit finished({command, Outcome::notSent, {}, tr("nicht gesendet")});
         if (epoch == m_epoch)
             scheduleStep();
@@ -139,7 +164,26 @@ void CommandPump::arm()
     m_timer->start(std::max(seconds, 0.0), [this] { onDeadline(); });
 }
 
+template <typename Work>
+void CommandPump::deferringSteps(Work&& work)
+{
+    if (m_deferSteps) {
+        work();
+        return;
+    }
+    m_deferSteps = true;
+    work();
+    m_deferSteps = false;
+    if (std::exchange(m_stepOwed, false))
+        step();
+}
+
 void CommandPump::onDeadline()
+{
+    deferringSteps([this] { handleDeadline(); });
+}
+
+void CommandPump::handleDeadline()
 {
     const double timeout = m_session.settings().responseTimeout;
     const auto timedOut = m_handshake.timePassed(
@@ -174,6 +218,11 @@ void CommandPump::endCurrent(const std::optional<SmartCommand>& ended, Outcome o
 }
 
 void CommandPump::received(const QByteArray& chunk)
+{
+    deferringSteps([&] { handleChunk(chunk); });
+}
+
+void CommandPump::handleChunk(const QByteArray& chunk)
 {
     if (m_rawMode || !m_running)
         return;
@@ -223,6 +272,7 @@ void CommandPump::received(const QByteArray& chunk)
 
 void CommandPump::cancelAll(const QString& why)
 {
+    const Busy busy(m_busy);
     ++m_epoch;
     m_timer->stop();
     m_resyncing = false;
@@ -242,6 +292,7 @@ void CommandPump::cancelAll(const QString& why)
 
 void CommandPump::lineOpened()
 {
+    const Busy busy(m_busy);
     m_running = true;
     m_displayHeard = false;
     m_parser = SmartParser();

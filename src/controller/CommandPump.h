@@ -98,6 +98,17 @@ private:
     bool m_running = false; // the line is open
     bool m_rawMode = false;
     bool m_stepPosted = false;
+    // Above zero while the pump itself is at work (taking a step, an opening or closing
+    // line): what its listeners queue then waits for the event loop.
+    int m_busy = 0;
+    // While a reply or a deadline is handled, the next step waits for its end rather than
+    // for the event loop: a reply being read must not meet a command sent after it.
+    bool m_deferSteps = false;
+    bool m_stepOwed = false;
+    template <typename Work>
+    void deferringSteps(Work&& work);
+    void handleChunk(const QByteArray& chunk);
+    void handleDeadline();
     bool m_resyncing = false;    // the prompt request after a timeout is on the line
     bool m_displayHeard = false; // a prompt or a value came on this line
     quint64 m_lastTicket = 0;

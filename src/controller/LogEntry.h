@@ -3,13 +3,13 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-#include <QUuid>
 
 // One entry of the traffic log.
 struct LogEntry {
     enum class Kind { tx, rx, info, error, async };
 
-    QUuid id;
+    // Unique within the process's log; counted, as random ids cost a hardware seed each.
+    quint64 id = 0;
     QDateTime date; // in UTC; shown in local time
     Kind kind = Kind::info;
     QString text;

@@ -74,17 +74,19 @@ void RemoteDisplay::holdActions(const QString& reason)
 
 void RemoteDisplay::change(const std::function<void(DisplayState&)>& edit)
 {
-    const DisplayState before = m_state;
+    std::array<quint32, displaySettingCount> before{};
+    for (int i = 0; i < displaySettingCount; ++i)
+        before[std::size_t(i)] = m_state.revision(DisplaySetting(i));
+    const bool answered = m_state.displayAnswered();
     edit(m_state);
     QList<DisplaySetting> differing;
-    for (const SettingInfo& row : displaySettings()) {
-        if (before.knowledge(row.setting) != m_state.knowledge(row.setting) ||
-            before.standing(row.setting) != m_state.standing(row.setting))
-            differing.append(row.setting);
+    for (int i = 0; i < displaySettingCount; ++i) {
+        if (m_state.revision(DisplaySetting(i)) != before[std::size_t(i)])
+            differing.append(DisplaySetting(i));
     }
     if (!differing.isEmpty())
         emit changed(differing);
-    if (before.displayAnswered() != m_state.displayAnswered())
+    if (answered != m_state.displayAnswered())
         emit answeredChanged();
 }
 

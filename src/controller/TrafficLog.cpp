@@ -13,8 +13,7 @@ TrafficLog::TrafficLog(std::shared_ptr<const Clock> clock, int capacity, QObject
 void TrafficLog::append(LogEntry::Kind kind, const QString& text, const QByteArray& bytes,
                         bool poll)
 {
-    const int removed =
-        m_entries.append({QUuid::createUuid(), m_clock->now(), kind, text, bytes, poll});
+    const int removed = m_entries.append({++m_lastId, m_clock->now(), kind, text, bytes, poll});
     if (removed > 0)
         emit removedFromFront(removed);
     emit appended(1);

@@ -57,5 +57,6 @@ private:
     std::shared_ptr<const Clock> m_clock;
     LogBuffer m_entries;
     Counters m_counters;
+    quint64 m_lastId = 0;
     bool m_showHex = false;
 };

@@ -89,6 +89,11 @@ std::optional<double> readLevel(QStringView text)
     QStringView whole, fraction;
     if (!splitNumber(text, negative, whole, fraction))
         return std::nullopt;
+    // Whole levels, the usual answer, without the general conversion.
+    if (fraction.isNull()) {
+        if (const auto whole = readWholeLevel(text))
+            return double(*whole);
+    }
     // Digits only from here on, so the C locale's reading cannot fail or differ.
     const double number = text.toString().toDouble();
     return negative && number == 0 ? 0.0 : number;

@@ -237,14 +237,12 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QCOMPARE(DisplayReport::plainLine("volume", 40.5), std::optional<QString>("volume=40.5"));
         const QDateTime date(QDate(2026, 12, 5), QTime(14, 3, 22, 105));
-        const LogEntry sent{QUuid::createUuid(), date, LogEntry::Kind::tx, "get volume",
-                            QByteArray("get volume\r")};
+        const LogEntry sent{1, date, LogEntry::Kind::tx, "get volume", QByteArray("get volume\r")};
         QCOMPARE(logLine(sent, false), QString("2026-12-05 14:03:22.105 → get volume"));
         QCOMPARE(logLine(sent, true),
                  QString("2026-12-05 14:03:22.105 → 67 65 74 20 76 6F 6C 75 6D 65 0D"));
         // Notes have no bytes; they stay text in hex mode.
-        const LogEntry note{
-            QUuid::createUuid(), date, LogEntry::Kind::info, "Verbindung getrennt", {}};
+        const LogEntry note{1, date, LogEntry::Kind::info, "Verbindung getrennt", {}};
         QCOMPARE(logLine(note, true),
                  QString("2026-12-05 14:03:22.105 ℹ\uFE0E Verbindung getrennt"));
         QLocale::setDefault(QLocale::c());

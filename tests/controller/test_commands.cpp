@@ -178,6 +178,33 @@ private slots:
         QCOMPARE(c.log().counters().timeouts, 1);
     }
 
+    // Without a pause between commands, one queued while a reply is read goes out after the
+    // rest of that read: what followed the prompt in the same chunk answers nobody.
+    void aReadEndsBeforeTheNextCommand()
+    {
+        ControllerFixture f;
+        DisplayController& c = f.connected();
+        f.setPolling(false, 5);
+        SerialSettings settings = c.line().settings();
+        settings.interCommandDelay = 0;
+        c.line().setSettings(settings);
+        f.lines.display = {};
+        const quint64 volume = c.pump().send("get volume");
+        quint64 brightness = 0;
+        QList<CommandResult> results;
+        QObject::connect(&c.pump(), &CommandPump::finished, [&](const CommandResult& result) {
+            results.append(result);
+            if (result.command.ticket == volume)
+                brightness = c.pump().send("get brightness");
+        });
+        f.lines.receive("\r\nvolume=30\r\n>\r\nbrightness=50\r\n");
+        QCOMPARE(f.lines.lines.last(), QStringLiteral("get brightness"));
+        f.lines.receive(">");
+        QCOMPARE(results.size(), 2);
+        QCOMPARE(results.last().command.ticket, brightness);
+        QCOMPARE(results.last().events, QList<SmartEvent>());
+    }
+
     // Every interval (never more often than once a second) the five values, while the
     // line is idle and nothing else has the line.
     void pollAsksWhenIdle_data()

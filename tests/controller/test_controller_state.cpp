@@ -10,8 +10,7 @@ namespace {
 // Entries keep UTC; the export shows local time (the test runs an hour east of UTC).
 LogEntry entry(Kind kind, const QString& text, const QByteArray& bytes = {})
 {
-    return {QUuid::createUuid(), QDateTime(QDate(2026, 12, 5), QTime(13, 3, 22, 105), Qt::UTC),
-            kind, text, bytes};
+    return {1, QDateTime(QDate(2026, 12, 5), QTime(13, 3, 22, 105), Qt::UTC), kind, text, bytes};
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "app/widgets/RelativeTime.h"
 #include "app/widgets/StatusLine.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
 #include "controller/PortList.h"
 #include "controller/RemoteDisplay.h"
 #include "protocol/InputSource.h"
@@ -118,6 +119,7 @@ HeaderCard::HeaderCard(DisplayController& controller, QWidget* parent)
     });
     connect(&display, &RemoteDisplay::seriesChanged, this, &HeaderCard::refreshIdentity);
     connect(&controller.ports(), &PortList::selectedPathChanged, this, &HeaderCard::refreshOrigin);
+    connect(&controller.line(), &LineSession::connectionChanged, this, &HeaderCard::refreshOrigin);
     refreshIdentity();
     refreshChips();
     refreshOrigin();
@@ -185,9 +187,13 @@ void HeaderCard::refreshOrigin()
         m_ageTimer->stop();
         return;
     }
-    m_origin->setText(tr("Zuletzt gemeldet von %1, %2 – nicht von der aktuellen Verbindung")
-                          .arg(newest->line, relativeTimeText(newest->confirmedAt.secsTo(
-                                                 QDateTime::currentDateTimeUtc()))));
+    const QString age =
+        relativeTimeText(newest->confirmedAt.secsTo(QDateTime::currentDateTimeUtc()));
+    // While a line is open, the picture is not its display's until that one answers.
+    m_origin->setText(
+        m_controller.line().isOpen()
+            ? tr("Zuletzt gemeldet von %1, %2 – nicht von dieser Verbindung").arg(newest->line, age)
+            : tr("Zuletzt gemeldet von %1, %2").arg(newest->line, age));
     m_origin->show();
     m_ageTimer->start();
 }

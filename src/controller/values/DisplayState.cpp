@@ -2,8 +2,13 @@
 
 #include "protocol/CommandLine.h"
 
+#include <cmath>
+
 QString levelText(double level)
 {
+    // Displays speak in whole levels; those skip the general (and costly) formatting.
+    if (std::trunc(level) == level && std::abs(level) < 1e15)
+        return QString::number(qint64(level));
     return QString::number(level, 'g', 15);
 }
 
@@ -99,6 +104,7 @@ bool DisplayState::apply(const QString& name, const QString& value, ValueSource 
         if (known && *known != told) {
             // Another display behind the line: what the old one told no longer holds. What
             // this connection told already (the model number comes first) is the new one's.
+            touchAll();
             for (SettingKnowledge& other : m_settings) {
                 if (other.connection != m_connection || m_connection == 0) {
                     other.value.reset();
@@ -141,6 +147,7 @@ void DisplayState::commandEnded(DisplaySetting setting, const std::optional<QStr
 
 void DisplayState::dropPending()
 {
+    touchAll();
     for (SettingKnowledge& known : m_settings) {
         known.pending = 0;
         known.wanted.reset();

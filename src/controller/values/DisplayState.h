@@ -72,8 +72,16 @@ public:
     // The open connection, counted from 1, or 0 while none is open. Values told on an
     // earlier one are last known.
     quint64 connection() const { return m_connection; }
-    void beginConnection(quint64 connection) { m_connection = connection; }
-    void endConnection() { m_connection = 0; }
+    void beginConnection(quint64 connection)
+    {
+        m_connection = connection;
+        touchAll();
+    }
+    void endConnection()
+    {
+        m_connection = 0;
+        touchAll();
+    }
     // A display (not an echo, not noise) answered on the open connection: a reply that
     // names a setting, or a prompt after a command of ours.
     bool displayAnswered() const { return m_connection != 0 && m_answeredIn == m_connection; }
@@ -102,12 +110,32 @@ public:
     void holdOffLevelQueries(TimePoint now) { m_levelQueriesIgnoredUntil = now + levelHoldOff; }
     void endHoldOff() { m_levelQueriesIgnoredUntil = {}; }
 
-    bool operator==(const DisplayState&) const = default;
+    // Grows with every change of a setting's knowledge or standing: comparing two looks at
+    // it is cheaper than comparing the knowledge.
+    quint32 revision(DisplaySetting setting) const { return m_revisions[std::size_t(setting)]; }
+
+    // Equal knowledge; how often it changed does not count.
+    bool operator==(const DisplayState& other) const
+    {
+        return m_settings == other.m_settings && m_connection == other.m_connection &&
+               m_answeredIn == other.m_answeredIn &&
+               m_levelQueriesIgnoredUntil == other.m_levelQueriesIgnoredUntil;
+    }
 
 private:
-    SettingKnowledge& at(DisplaySetting setting) { return m_settings[std::size_t(setting)]; }
+    SettingKnowledge& at(DisplaySetting setting)
+    {
+        ++m_revisions[std::size_t(setting)];
+        return m_settings[std::size_t(setting)];
+    }
+    void touchAll()
+    {
+        for (quint32& revision : m_revisions)
+            ++revision;
+    }
 
     std::array<SettingKnowledge, displaySettingCount> m_settings{};
+    std::array<quint32, displaySettingCount> m_revisions{};
     quint64 m_connection = 0;
     quint64 m_answeredIn = 0;
     TimePoint m_levelQueriesIgnoredUntil{};

@@ -117,7 +117,7 @@ private slots:
         f.controller->pump().sendHex("4G");
         model.flush();
         QCOMPARE(model.index(0).data().toString(), "15:03:23,105 ← get␍");
-        QCOMPARE(model.index(0).data(LogModel::IdRole).toUuid(),
+        QCOMPARE(model.index(0).data(LogModel::IdRole).toULongLong(),
                  f.controller->log().entries().at(0).id);
         QSignalSpy changed(&model, &LogModel::dataChanged);
         f.controller->log().setShowHex(true);
