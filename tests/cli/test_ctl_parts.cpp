@@ -25,7 +25,7 @@ class CtlPartsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void options()
+    void optionsArgumentsAndHelp()
     {
         // Options may follow the command too; a short option's value may be attached.
         const Invocation after = parsed({"status", "--json", "-p", "/dev/ttyUSB0"});
@@ -48,10 +48,7 @@ private slots:
         QCOMPARE(applied.flowControl, SerialSettings::FlowControl::rtsCts);
         QCOMPARE(applied.responseTimeout, 3.0);
         QCOMPARE(applied.interCommandDelay, 0.5);
-    }
 
-    void commandArguments()
-    {
         // A negative step is an argument, not an option; "--" ends the options.
         const Invocation set = parsed({"set", "volume", "-5"});
         QVERIFY(set.action && set.action->setting == DisplaySetting::volume);
@@ -68,10 +65,8 @@ private slots:
             {"--targets", "schule.txt", "--parallel=4", "--json", "set", "volume", "--", "-5"});
         QCOMPARE(fleet.parallel, std::optional<qint64>(4));
         QCOMPARE(fleet.perTargetArguments, QStringList({"--json", "set", "volume", "--", "-5"}));
-    }
 
-    void help()
-    {
+        // Help, as an option or a command, names what there is.
         QCOMPARE(parsed({"status", "--help"}).command, Command::help);
         QCOMPARE(parsed({"help"}).command, Command::help);
         const QString text = InvocationParser::helpText();
@@ -89,6 +84,11 @@ private slots:
         };
         row("nothing", {}, "Kein Befehl angegeben");
         row("unknown command", {"reboot"}, "Unbekannter Befehl „reboot“");
+        row("unknown option", {"--bogus", "status"},
+            "Unbekannte Option „--bogus“ – „bildwartctl --help“ zeigt alle.");
+        row("unknown simulator", {"-p", "simulator://lopback", "loopback"},
+            "„simulator://lopback“ ist keine bekannte Adresse – es gibt simulator://smart und "
+            "simulator://loopback.");
         row("value missing", {"status", "--baud"}, "Option „--baud“ braucht einen Wert (N).");
         row("switch with value", {"--json=yes", "status"}, "Option „--json“ nimmt keinen Wert.");
         row("option of another command", {"status", "--size", "64"},
@@ -231,7 +231,7 @@ private slots:
         QCOMPARE(DisplayReport::value(state, key), expected);
     }
 
-    void printedLines()
+    void printedLinesAndRoundTrips()
     {
         // Numbers and times in the C locale, whatever the desktop's.
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
@@ -239,17 +239,13 @@ private slots:
         const QDateTime date(QDate(2026, 12, 5), QTime(14, 3, 22, 105));
         const LogEntry sent{1, date, LogEntry::Kind::tx, "get volume", QByteArray("get volume\r")};
         QCOMPARE(logLine(sent, false), QString("2026-12-05 14:03:22.105 → get volume"));
-        QCOMPARE(logLine(sent, true),
-                 QString("2026-12-05 14:03:22.105 → 67 65 74 20 76 6F 6C 75 6D 65 0D"));
+        QCOMPARE(logLine(sent, true), "2026-12-05 14:03:22.105 → 67 65 74 20 76 6F 6C 75 6D 65 0D");
         // Notes have no bytes; they stay text in hex mode.
         const LogEntry note{1, date, LogEntry::Kind::info, "Verbindung getrennt", {}};
-        QCOMPARE(logLine(note, true),
-                 QString("2026-12-05 14:03:22.105 ℹ\uFE0E Verbindung getrennt"));
+        QCOMPARE(logLine(note, true), "2026-12-05 14:03:22.105 ℹ\uFE0E Verbindung getrennt");
         QLocale::setDefault(QLocale::c());
-    }
 
-    void roundTripTimes()
-    {
+        // The median round trip.
         RoundTripTimes times;
         QCOMPARE(times.median(), std::nullopt);
         times.add(0.004);

@@ -25,74 +25,42 @@ private slots:
         tzset();
     }
 
-    void storedValuesAreRestored()
-    {
-        ControllerFixture f;
-        const QString port = QStringLiteral("/dev/serial/by-id/usb-FTDI-if00");
-        f.scanner->list(port);
-        SerialSettings stored;
-        stored.baudRate = 9600;
-        stored.parity = SerialSettings::Parity::even;
-        QSettings& s = f.store.settings();
-        s.setValue("serialSettings", *stored.toJson());
-        s.setValue("lastPortPath", port);
-        s.setValue("pollingEnabled", false);
-        s.setValue("pollingInterval", 2.5);
-        s.setValue("displaySeries", "RX");
-        s.setValue("autoReconnect", false);
-        DisplayController& c = f.make();
-        QCOMPARE(c.line().settings(), stored);
-        QCOMPARE(c.ports().selectedPath(), port);
-        QCOMPARE(c.pump().polling(), (CommandPump::Polling{false, 2.5}));
-        QCOMPARE(c.display().series(), DisplaySeries::rx);
-        QCOMPARE(c.line().autoReconnect(), false);
-    }
-
-    // Missing, bad or damaged values give the defaults, and nothing is written back: no
-    // defaults, and no bad value replaced behind the user's back.
-    void badValuesGiveDefaults_data()
-    {
-        QTest::addColumn<QByteArray>("content"); // of the settings file
-        const auto row = [](const char* tag, const QByteArray& line) {
-            QTest::newRow(tag) << (line.isEmpty() ? line : "[General]\n" + line + "\n");
-        };
-        row("fresh store", "");
-        row("settings not json", "serialSettings=@ByteArray({)");
-        row("zero interval", "pollingInterval=0");
-        row("unknown series", "displaySeries=MX");
-        row("simulator as last port", "lastPortPath=simulator://smart");
-        row("wrong types", "serialSettings=17\npollingInterval=schnell\n"
-                           "displaySeries=@Variant(\\0\\0\\0\\x7f)\nlastPortPath=@Invalid()");
-    }
+    // Missing, bad or damaged values give the defaults, and nothing is written back.
     void badValuesGiveDefaults()
     {
-        QFETCH(QByteArray, content);
-        ControllerFixture f;
-        {
+        for (const QByteArray line :
+             {"", "serialSettings=@ByteArray({)", "pollingInterval=0", "displaySeries=MX",
+              "lastPortPath=simulator://smart",
+              "serialSettings=17\npollingInterval=schnell\n"
+              "displaySeries=@Variant(\\0\\0\\0\\x7f)\nlastPortPath=@Invalid()"}) {
+            const QByteArray content = line.isEmpty() ? line : "[General]\n" + line + "\n";
+            ControllerFixture f;
+            {
+                QFile file(f.store.path());
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(content);
+            }
+            f.store.settings().sync();
+            DisplayController& c = f.make();
+            QCOMPARE(c.line().settings(), SerialSettings::smartStandard());
+            QCOMPARE(c.pump().polling(), CommandPump::Polling());
+            QCOMPARE(c.display().series(), DisplaySeries::qx);
+            QCOMPARE(c.line().autoReconnect(), true);
+            QCOMPARE(c.ports().selectedPath(), QString());
+            QCOMPARE(c.line().connection(), ConnectionState::disconnected());
+            // A damaged line setting is said, not passed over in silence.
+            QCOMPARE(ControllerSettings::load(f.store.settings()).problems.size(),
+                     content.contains("serialSettings") ? 1 : 0);
+            f.controller.reset();
+            f.store.settings().sync();
             QFile file(f.store.path());
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), content);
         }
-        f.store.settings().sync();
-        DisplayController& c = f.make();
-        QCOMPARE(c.line().settings(), SerialSettings::smartStandard());
-        QCOMPARE(c.pump().polling(), CommandPump::Polling());
-        QCOMPARE(c.display().series(), DisplaySeries::qx);
-        QCOMPARE(c.line().autoReconnect(), true);
-        QCOMPARE(c.ports().selectedPath(), QString());
-        QCOMPARE(c.line().connection(), ConnectionState::disconnected());
-        // A damaged line setting is said, not passed over in silence.
-        QCOMPARE(ControllerSettings::load(f.store.settings()).problems.size(),
-                 content.contains("serialSettings") ? 1 : 0);
-        f.controller.reset();
-        f.store.settings().sync();
-        QFile file(f.store.path());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), content);
     }
 
-    // The controller announces what it keeps; the store's edge writes what changed, and
-    // nothing for an equal value.
+    // The controller announces what it keeps; the store's edge writes what changed (nothing
+    // for an equal value), under the keys and in the forms a new controller starts from.
     void persistence()
     {
         ControllerFixture f;
@@ -104,107 +72,77 @@ private slots:
         QVERIFY(f.store.settings().allKeys().isEmpty());
 
         SerialSettings other;
+        other.baudRate = 9600;
         other.assertRTS = false;
         c.line().setSettings(other);
-        f.setPolling(false, 2);
+        f.setPolling(false, 2.5);
         c.display().setSeries(DisplaySeries::rx);
         c.line().setAutoReconnect(false);
         QCOMPARE(changed.size(), 4);
-        ControllerSettings expected;
-        expected.serial = other;
-        expected.pollingEnabled = false;
-        expected.pollingInterval = 2;
-        expected.series = DisplaySeries::rx;
-        expected.autoReconnect = false;
-        QCOMPARE(ControllerSettings::load(f.store.settings()).settings, expected);
-        QCOMPARE(f.store.settings().value("displaySeries").toString(), QStringLiteral("RX"));
-
-        // The last port and the network addresses, after connecting.
         const QString address = QStringLiteral("tcp://127.0.0.1:4001");
-        f.connectTo(address);
-        expected.lastPortPath = address;
-        expected.recentNetworkAddresses = QStringList{address};
+        f.connectTo(address); // the last port and the network addresses
+        const ControllerSettings expected{
+            other, address, false, 2.5, DisplaySeries::rx, false, QStringList{address}};
         QCOMPARE(c.storedSettings(), expected);
-        QCOMPARE(ControllerSettings::load(f.store.settings()).settings, expected);
-        QCOMPARE(ControllerSettings::load(f.store.settings()).problems, QStringList());
+        QSettings& store = f.store.settings();
+        QCOMPARE(store.allKeys(),
+                 QStringList({"autoReconnect", "displaySeries", "lastPortPath", "pollingEnabled",
+                              "pollingInterval", "recentNetworkAddresses", "serialSettings"}));
+        QCOMPARE(store.value("displaySeries").toString(), QStringLiteral("RX"));
+        QCOMPARE(store.value("serialSettings").toByteArray(), *other.toJson());
+        QCOMPARE(ControllerSettings::load(store).problems, QStringList());
+
+        f.scanner->unlist(address); // listed as a recent address only: chosen for the store
+        DisplayController& restored = f.make();
+        QCOMPARE(restored.storedSettings(), expected);
+        QCOMPARE(restored.ports().selectedPath(), address);
     }
 
-    void startupConnection_data()
-    {
-        QTest::addColumn<bool>("autoReconnect");
-        QTest::addColumn<QString>("remembered"); // "listed" or a stored path
-        QTest::addColumn<int>("expected");       // ConnectionState::Case
-        using C = ConnectionState::Case;
-        QTest::newRow("remembered adapter present") << true << "listed" << int(C::connected);
-        QTest::newRow("reconnection off") << false << "listed" << int(C::disconnected);
-        QTest::newRow("simulator never restored")
-            << true << "simulator://smart" << int(C::disconnected);
-    }
     void startupConnection()
     {
-        QFETCH(bool, autoReconnect);
-        QFETCH(QString, remembered);
-        QFETCH(int, expected);
-        ControllerFixture f;
-        QString path = remembered;
-        if (remembered == u"listed") {
-            path = QStringLiteral("/dev/ttyUSB0");
-            f.scanner->list(path);
+        using C = ConnectionState::Case;
+        for (const auto& [autoReconnect, remembered, expected] :
+             {std::tuple{true, "listed", C::connected},
+              {false, "listed", C::disconnected},
+              {true, "simulator://smart", C::disconnected}}) { // "listed" or a stored path
+            ControllerFixture f;
+            QString path = QString::fromUtf8(remembered);
+            if (path == u"listed") {
+                path = QStringLiteral("/dev/ttyUSB0");
+                f.scanner->list(path);
+            }
+            f.store.settings().setValue("lastPortPath", path);
+            f.store.settings().setValue("autoReconnect", autoReconnect);
+
+            DisplayController& controller = f.make(true);
+            // The connection is made after construction, never inside it.
+            QVERIFY(!controller.line().connection().is(C::connected));
+            f.clock->advance(10);
+            QCOMPARE(controller.line().connection().state, expected);
+            QCOMPARE(controller.line().wantedPath(),
+                     expected == C::disconnected ? std::nullopt : std::optional(path));
+            // Without the option nothing is connected, whatever is remembered.
+            f.make(false);
+            f.clock->advance(10);
+            QCOMPARE(f.controller->line().connection(), ConnectionState::disconnected());
         }
-        f.store.settings().setValue("lastPortPath", path);
-        f.store.settings().setValue("autoReconnect", autoReconnect);
-
-        DisplayController& controller = f.make(true);
-        // The connection is made after construction, never inside it.
-        QVERIFY(!controller.line().connection().is(ConnectionState::Case::connected));
-        f.clock->advance(10);
-        QCOMPARE(int(controller.line().connection().state), expected);
-        QCOMPARE(controller.line().wantedPath(),
-                 expected == int(ConnectionState::Case::disconnected) ? std::nullopt
-                                                                      : std::optional(path));
-        // Without the option nothing is connected, whatever is remembered.
-        f.make(false);
-        f.clock->advance(10);
-        QCOMPARE(f.controller->line().connection(), ConnectionState::disconnected());
     }
 
-    void printable_data()
+    // Bytes as the log shows them, and a line of the export.
+    void entryTexts()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("line ends, blank") << QByteArray("Hi x\r\n") << QStringLiteral("Hi x␍␊");
-        QTest::newRow("non-printables")
-            << QByteArray("\x00\t\x7F\x80\xFF", 5) << QStringLiteral("·····");
-        QTest::newRow("utf-8 is two dots") << QByteArray("\xC3\xA4") << QStringLiteral("··");
-        QTest::newRow("empty") << QByteArray() << QString();
-    }
-    void printable()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, expected);
-        QCOMPARE(LogEntry::printable(bytes), expected);
+        QCOMPARE(LogEntry::printable("Hi x\r\n"), QStringLiteral("Hi x␍␊"));
+        QCOMPARE(LogEntry::printable(QByteArray("\x00\t\x7F\x80\xFF", 5)), QStringLiteral("·····"));
+        QCOMPARE(LogEntry::printable("\xC3\xA4"), QStringLiteral("··")); // UTF-8: a dot a byte
+        QCOMPARE(LogEntry::printable({}), QString());
+        QCOMPARE(entry(Kind::tx, "get volume", "get volume\r").exportLine(),
+                 "2026-12-05 14:03:22.105 → get volume  "
+                 "[67 65 74 20 76 6F 6C 75 6D 65 0D]");
+        QCOMPARE(entry(Kind::info, "Verbindung getrennt").exportLine(),
+                 "2026-12-05 14:03:22.105 ℹ\uFE0E Verbindung getrennt");
     }
 
-    void exportLine_data()
-    {
-        QTest::addColumn<LogEntry>("entry");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("with bytes") << entry(Kind::tx, "get volume", "get volume\r")
-                                    << QStringLiteral("2026-12-05 14:03:22.105 → get volume  "
-                                                      "[67 65 74 20 76 6F 6C 75 6D 65 0D]");
-        QTest::newRow("without bytes")
-            << entry(Kind::info, "Verbindung getrennt")
-            << QStringLiteral("2026-12-05 14:03:22.105 ℹ\uFE0E Verbindung getrennt");
-    }
-    void exportLine()
-    {
-        QFETCH(LogEntry, entry);
-        QFETCH(QString, expected);
-        QCOMPARE(entry.exportLine(), expected);
-    }
-
-    // The export, then the cap: it drops the oldest entry per new one and says so, never
-    // the whole log; the entries carry fresh ids and the clock's time.
+    // The export, then the cap: the oldest entry goes per new one, said so, never the whole log.
     void exportCapAndAnnouncements()
     {
         ControllerFixture f;
@@ -217,8 +155,7 @@ private slots:
         QCOMPARE(text.count(u'\n'), 1);
         QVERIFY(text.endsWith(u'“'));
         // The name comes from the controller's clock, in local time.
-        QCOMPARE(c.log().proposedExportFileName(),
-                 QStringLiteral("261205_1503_Bildwart_Terminal.txt"));
+        QCOMPARE(c.log().proposedExportFileName(), "261205_1503_Bildwart_Terminal.txt");
 
         // UTF-8, and a longer old file is replaced, not overwritten in part.
         QTemporaryDir dir;

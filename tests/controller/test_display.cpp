@@ -11,7 +11,6 @@ using S = DisplaySetting;
 using Standing = DisplayState::Standing;
 
 const QString adapter = QStringLiteral("/dev/ttyUSB0");
-const QString silentPort = QStringLiteral("/dev/ttyS0");
 
 // A bridge plug: every line comes back as it went out.
 QByteArray echoBack(const QString& line)
@@ -33,8 +32,7 @@ class DisplayTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Connected to a display, then to a port where nothing answers: the picture stays,
-    // as the previous line's, and nothing claims a display on this one.
+    // After a display, a port where nothing answers: the picture stays, as the last line's.
     void silentPortKeepsThePictureAsThePreviousOnes()
     {
         ControllerFixture f;
@@ -47,7 +45,7 @@ private slots:
         c.disconnectLine();
         QCOMPARE(d.standing(S::power), Standing::lastKnown);
         f.lines.display = {};
-        f.connectTo(silentPort);
+        f.connectTo("/dev/ttyS0"); // silent
         f.clock->advance(20);
         QVERIFY(c.line().connection().is(ConnectionState::Case::connected));
         QVERIFY(!d.displayAnswered());
@@ -78,43 +76,37 @@ private slots:
         QVERIFY(c.log().counters().timeouts > 0);
     }
 
-    // A set that times out or is refused returns the picture to what the display says,
-    // with the reason on the setting; one that is answered shows the display's value.
-    void failedSetReturnsToTheTruth_data()
-    {
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("no answer") << false;
-        QTest::newRow("invalid cmd") << true;
-    }
+    // A set that times out or is refused returns to what the display says, with the reason.
     void failedSetReturnsToTheTruth()
     {
-        QFETCH(bool, refused);
-        ControllerFixture f;
-        DisplayController& c = f.connected();
-        f.setPolling(false, 5); // the fake display's fixed poll answers would cover the truth
-        const DisplayState& d = f.display();
-        QCOMPARE(d.input(), std::optional<QString>("1"));
-        QSignalSpy changed(&c.display(), &RemoteDisplay::changed);
-        f.lines.display = refused ? FakeLines::Display(refusingSets) : FakeLines::Display();
-        c.display().setInput("hdmi2");
-        QCOMPARE(d.input(), std::optional<QString>("hdmi2")); // at once, under way
-        QCOMPARE(d.knowledge(S::input).pending, 1);
-        QCOMPARE(changed.size(), 1);
-        f.clock->advance(3.2); // the timeout and a fresh prompt's, or long after the refusal
-        QCOMPARE(d.input(), std::optional<QString>("1"));
-        QCOMPARE(d.knowledge(S::input).pending, 0);
-        QVERIFY(d.knowledge(S::input).failure.has_value());
-        QVERIFY(d.knowledge(S::input).failure->startsWith(
-            refused ? "Display meldet: invalid cmd" : "Keine Antwort auf „set input=hdmi2“"));
-        // and the display is asked for the truth
-        QVERIFY(f.lines.lines.endsWith("get input"));
+        for (const bool refused : {false, true}) { // no answer, or "invalid cmd"
+            ControllerFixture f;
+            DisplayController& c = f.connected();
+            f.setPolling(false, 5); // the fake display's fixed poll answers would cover the truth
+            const DisplayState& d = f.display();
+            QCOMPARE(d.input(), std::optional<QString>("1"));
+            QSignalSpy changed(&c.display(), &RemoteDisplay::changed);
+            f.lines.display = refused ? FakeLines::Display(refusingSets) : FakeLines::Display();
+            c.display().setInput("hdmi2");
+            QCOMPARE(d.input(), std::optional<QString>("hdmi2")); // at once, under way
+            QCOMPARE(d.knowledge(S::input).pending, 1);
+            QCOMPARE(changed.size(), 1);
+            f.clock->advance(3.2); // the timeout and a fresh prompt's, or long after the refusal
+            QCOMPARE(d.input(), std::optional<QString>("1"));
+            QCOMPARE(d.knowledge(S::input).pending, 0);
+            QVERIFY(d.knowledge(S::input).failure.has_value());
+            QVERIFY(d.knowledge(S::input).failure->startsWith(
+                refused ? "Display meldet: invalid cmd" : "Keine Antwort auf „set input=hdmi2“"));
+            // and the display is asked for the truth
+            QVERIFY(f.lines.lines.endsWith("get input"));
 
-        f.lines.display = answerEverything;
-        c.display().setLevel(S::volume, 55);
-        f.clock->advance(10); // behind the question for the input, which may wait its timeout
-        QCOMPARE(d.level(S::volume), std::optional(55.0));
-        QCOMPARE(d.knowledge(S::volume).source, ValueSource::echo);
-        QCOMPARE(d.knowledge(S::input).failure.has_value(), true); // until its next command
+            f.lines.display = answerEverything;
+            c.display().setLevel(S::volume, 55);
+            f.clock->advance(10); // behind the question for the input, which may wait its timeout
+            QCOMPARE(d.level(S::volume), std::optional(55.0));
+            QCOMPARE(d.knowledge(S::volume).source, ValueSource::echo);
+            QCOMPARE(d.knowledge(S::input).failure.has_value(), true); // until its next command
+        }
     }
 
     // A set the display took without telling the value: asked for, not assumed.
@@ -134,8 +126,7 @@ private slots:
         QCOMPARE(f.display().knowledge(S::volume).failure, std::nullopt);
     }
 
-    // In raw mode and while a line test runs a click sends nothing and changes nothing,
-    // and the reason is there to show; without a line the same.
+    // In raw mode, during a line test or without a line a click sends and changes nothing.
     void inertWhereNothingCanBeSent()
     {
         ControllerFixture f;
@@ -152,8 +143,7 @@ private slots:
         QSignalSpy canAct(&c.display(), &RemoteDisplay::canActChanged);
 
         c.pump().setRawMode(true);
-        QCOMPARE(c.display().whyInert(),
-                 QStringLiteral("Rohdaten-Modus: Die Bedienelemente senden nichts."));
+        QCOMPARE(c.display().whyInert(), "Rohdaten-Modus: Die Bedienelemente senden nichts.");
         const qint64 tx = c.log().counters().tx;
         clickEverything();
         QCOMPARE(f.display(), before);
@@ -175,8 +165,7 @@ private slots:
         QCOMPARE(canAct.size(), 5); // raw on/off, test on/off, the line gone
     }
 
-    // Another display behind the same line (a swapped display): its serial number
-    // replaces the whole picture; the old display's values are not shown as its own.
+    // A swapped display's serial number replaces the whole picture.
     void anotherSerialNumberReplacesThePicture()
     {
         ControllerFixture f;

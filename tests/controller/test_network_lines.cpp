@@ -26,13 +26,22 @@ struct NetworkFixture : ControllerFixture {
         make();
         setPolling(false, 5);
     }
-    // Connects and waits for the first of the start-up answers.
-    bool connectAndWait(const QString& address)
+    void connect(const QString& address)
     {
         controller->ports().select(address);
         controller->connectLine();
+    }
+    // Connects and waits for the first of the start-up answers.
+    bool connectAndWait(const QString& address)
+    {
+        connect(address);
         return waitUntil(
             [&] { return idle() && display().text(DisplaySetting::firmware) == u"1"; });
+    }
+    // Waits until the connection is in that state; a gateway that hangs gets its 5 s.
+    bool reaches(ConnectionState::Case state)
+    {
+        return waitUntil([&] { return controller->line().connection().is(state); }, waitMs + 5000);
     }
 };
 
@@ -49,50 +58,43 @@ class NetworkLinesTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void startupConversation_data()
-    {
-        QTest::addColumn<bool>("rfc2217");
-        QTest::newRow("raw TCP") << false;
-        QTest::newRow("RFC 2217") << true;
-    }
     void startupConversation()
     {
-        QFETCH(bool, rfc2217);
-        Gateway gateway;
-        QVERIFY(gateway.ser2net.start());
-        const QString address =
-            rfc2217 ? gateway.ser2net.rfc2217Address() : gateway.ser2net.rawAddress();
-        NetworkFixture f;
-        QVERIFY2(f.connectAndWait(address), qPrintable(f.logTexts().join(u'\n')));
-        QCOMPARE(f.logTexts(Kind::info).first(),
-                 "Verbunden mit " + address + " · 19200 · 8N1 · Flusssteuerung Keine");
-        QCOMPARE(f.logTexts(Kind::error), QStringList());
-        // Remembered for the port list, between the real ports and the simulators.
-        QCOMPARE(f.controller->ports().ports().first().path, address);
+        for (const bool rfc2217 : {false, true}) {
+            Gateway gateway;
+            QVERIFY(gateway.ser2net.start());
+            const QString address =
+                rfc2217 ? gateway.ser2net.rfc2217Address() : gateway.ser2net.rawAddress();
+            NetworkFixture f;
+            QVERIFY2(f.connectAndWait(address), qPrintable(f.logTexts().join(u'\n')));
+            QCOMPARE(f.logTexts(Kind::info).first(),
+                     "Verbunden mit " + address + " · 19200 · 8N1 · Flusssteuerung Keine");
+            QCOMPARE(f.logTexts(Kind::error), QStringList());
+            // Remembered for the port list, between the real ports and the simulators.
+            QCOMPARE(f.controller->ports().ports().first().path, address);
 
-        // Garbage and a megabyte without a line end from the far side: handed over in
-        // bounded chunks, every byte counted, and the reply after it understood.
-        const qint64 before = f.controller->log().counters().rx;
-        const QByteArray flood =
-            QByteArray(1024 * 1024, 'x') + "\x01\x02\xff" + "\r\nvolume=40\r\n>";
-        QVERIFY(gateway.pty.writeAll(flood));
-        QVERIFY(waitUntil([&] { return f.display().level(DisplaySetting::volume) == 40.0; }));
-        QCOMPARE(f.controller->log().counters().rx, before + flood.size());
-        for (const LogEntry& entry : f.controller->log().entries())
-            QVERIFY(entry.bytes.size() <= 4096);
+            // A megabyte without a line end: bounded chunks, every byte counted, then a reply.
+            const qint64 before = f.controller->log().counters().rx;
+            const QByteArray flood =
+                QByteArray(1024 * 1024, 'x') + "\x01\x02\xff" + "\r\nvolume=40\r\n>";
+            QVERIFY(gateway.pty.writeAll(flood));
+            QVERIFY(waitUntil([&] { return f.display().level(DisplaySetting::volume) == 40.0; }));
+            QCOMPARE(f.controller->log().counters().rx, before + flood.size());
+            for (const LogEntry& entry : f.controller->log().entries())
+                QVERIFY(entry.bytes.size() <= 4096);
 
-        // The line's speed goes to the far port with RFC 2217; the raw port keeps its own.
-        SerialSettings slower = f.controller->line().settings();
-        slower.baudRate = 9600;
-        f.controller->line().setSettings(slower);
-        if (rfc2217)
-            QVERIFY(waitUntil([&] { return speedOf(gateway.pty.slave()) == B9600; }));
-        else
-            QCOMPARE(speedOf(gateway.pty.slave()), speed_t(B19200));
+            // The line's speed goes to the far port with RFC 2217; the raw port keeps its own.
+            SerialSettings slower = f.controller->line().settings();
+            slower.baudRate = 9600;
+            f.controller->line().setSettings(slower);
+            if (rfc2217)
+                QVERIFY(waitUntil([&] { return speedOf(gateway.pty.slave()) == B9600; }));
+            else
+                QCOMPARE(speedOf(gateway.pty.slave()), speed_t(B19200));
+        }
     }
 
-    // The gateway dies in the middle of a command and comes back: one dropout, then the
-    // reconnection series finds it again.
+    // The gateway dies in the middle of a command and comes back: one dropout, then found again.
     void gatewayThatDiesAndComesBack()
     {
         Gateway gateway;
@@ -103,61 +105,48 @@ private slots:
         f.controller->pump().send("get volume");
         QVERIFY(waitUntil([&] { return gateway.display.lines.contains("get volume"); }));
         gateway.ser2net.kill();
-        QVERIFY(waitUntil(
-            [&] { return f.controller->line().connection().is(ConnectionState::Case::waiting); }));
+        QVERIFY(f.reaches(ConnectionState::Case::waiting));
         QVERIFY2(f.logTexts(Kind::error).first().startsWith("Netzwerkverbindung abgerissen: "),
                  qPrintable(f.logTexts(Kind::error).join('\n')));
 
         gateway.display.setScript(answerEverything);
         QVERIFY(gateway.ser2net.start());
-        // Back once the display behind the gateway has answered, not when the gateway takes
-        // the connection.
+        // Back once the display behind the gateway answers, not when the gateway does.
         QVERIFY(waitUntil([&] { return f.controller->line().reconnects() == 1; }));
         QVERIFY(f.controller->line().connection().is(ConnectionState::Case::connected));
         QCOMPARE(f.controller->line().dropouts().size(), 1);
     }
 
-    // A port of the other kind: raw TCP given where a Telnet COM port waits, and Telnet
-    // given where a raw port waits. Either ends at once with the other form named, as a
-    // failed connect (no dropout, no attempts).
-    void gatewaysOfTheWrongKind_data()
-    {
-        QTest::addColumn<bool>("rfc2217");
-        QTest::newRow("rfc2217:// at a raw port") << true;
-        QTest::newRow("tcp:// at a Telnet port") << false;
-    }
+    // Raw TCP given where a Telnet COM port waits, or the other way round: a failed connect
+    // at once (no dropout, no attempts) that names the other form.
     void gatewaysOfTheWrongKind()
     {
-        QFETCH(bool, rfc2217);
-        Gateway gateway;
-        QVERIFY(gateway.ser2net.start());
-        // The other accepter's port under this one's scheme.
-        const QString address =
-            rfc2217 ? QString(gateway.ser2net.rawAddress()).replace("tcp://", "rfc2217://")
-                    : QString(gateway.ser2net.rfc2217Address()).replace("rfc2217://", "tcp://");
-        NetworkFixture f;
-        f.controller->ports().select(address);
-        f.controller->connectLine();
-        QVERIFY(waitUntil(
-            [&] { return f.controller->line().connection().is(ConnectionState::Case::failed); },
-            waitMs + 5000));
-        const QString reason = f.controller->line().connection().reason;
-        QVERIFY2(reason.contains(rfc2217 ? "mit tcp:// angeben" : "mit rfc2217:// angeben"),
-                 qPrintable(reason));
-        QVERIFY(f.controller->line().dropouts().isEmpty());
-        f.clock->settle();
-        QVERIFY(f.controller->line().connection().is(ConnectionState::Case::failed));
+        for (const bool rfc2217 : {true, false}) {
+            Gateway gateway;
+            QVERIFY(gateway.ser2net.start());
+            // The other accepter's port under this one's scheme.
+            const QString address =
+                rfc2217 ? QString(gateway.ser2net.rawAddress()).replace("tcp://", "rfc2217://")
+                        : QString(gateway.ser2net.rfc2217Address()).replace("rfc2217://", "tcp://");
+            NetworkFixture f;
+            f.connect(address);
+            QVERIFY(f.reaches(ConnectionState::Case::failed));
+            const QString reason = f.controller->line().connection().reason;
+            QVERIFY2(reason.contains(rfc2217 ? "mit tcp:// angeben" : "mit rfc2217:// angeben"),
+                     qPrintable(reason));
+            QVERIFY(f.controller->line().dropouts().isEmpty());
+            f.clock->settle();
+            QVERIFY(f.controller->line().connection().is(ConnectionState::Case::failed));
+        }
     }
 
-    // A ser2net whose serial device is missing takes the connection, says so and hangs up,
-    // again at every attempt: one dropout, its words once, never USB advice.
+    // A ser2net without its device says so and hangs up: one dropout, its words once, no USB.
     void gatewayWithoutItsDevice()
     {
         Ser2net ser2net(QStringLiteral("/dev/bildwart-nicht-da"));
         QVERIFY(ser2net.start());
         NetworkFixture f;
-        f.controller->ports().select(ser2net.rawAddress());
-        f.controller->connectLine();
+        f.connect(ser2net.rawAddress());
         // The first loss, then two failed attempts (after 1 s and 2 s more).
         QVERIFY(waitUntil([&] { return f.logTexts(Kind::error).filter("Versuch 2:").size() == 1; },
                           waitMs + 5000));
@@ -172,52 +161,43 @@ private slots:
         QCOMPARE(f.logTexts().filter("Wandler").size(), 0);
     }
 
-    // Nobody listens: refused at once. A listener whose queue is full lets the connection
-    // hang as a switched-off gateway does: it gives up after its timeout. Either way a
-    // German sentence that names the address.
-    void gatewaysThatDoNotServe_data()
-    {
-        QTest::addColumn<bool>("fullListener");
-        QTest::addColumn<QString>("expected"); // %1: host and port
-        QTest::newRow("nobody listens")
-            << false
-            << "%1 lehnt die Verbindung ab – lauscht dort ein Gateway oder ser2net auf "
-               "diesem Port?";
-        QTest::newRow("never answers")
-            << true << "Keine Antwort von %1 nach 5 s – ist das Gateway eingeschaltet und im Netz?";
-    }
+    // Refused at once, or hanging (a full queue, as a switched-off gateway) until the timeout:
+    // either way a German sentence that names the address.
     void gatewaysThatDoNotServe()
     {
-        QFETCH(bool, fullListener);
-        QFETCH(QString, expected);
-        const quint16 port = Ser2net::freePort();
-        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        QList<int> queued;
-        if (fullListener) {
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(port);
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-            QCOMPARE(::listen(listener, 0), 0);
-            // Never accepted: they fill the queue, and the kernel drops later attempts.
-            for (int i = 0; i < 3; ++i) {
-                queued.append(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
-                ::connect(queued.last(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+        for (const bool fullListener : {false, true}) {
+            const QString expected = // %1: host and port
+                fullListener
+                    ? "Keine Antwort von %1 nach 5 s – ist das Gateway eingeschaltet und im Netz?"
+                    : "%1 lehnt die Verbindung ab – lauscht dort ein Gateway oder ser2net auf "
+                      "diesem Port?";
+            const quint16 port = Ser2net::freePort();
+            const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+            QList<int> queued;
+            if (fullListener) {
+                sockaddr_in address{};
+                address.sin_family = AF_INET;
+                address.sin_port = htons(port);
+                address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+                QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address),
+                         0);
+                QCOMPARE(::listen(listener, 0), 0);
+                // Never accepted: they fill the queue, and the kernel drops later attempts.
+                for (int i = 0; i < 3; ++i) {
+                    queued.append(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+                    ::connect(queued.last(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+                }
             }
+            NetworkFixture f;
+            f.connect(QStringLiteral("rfc2217://127.0.0.1:%1").arg(port));
+            QVERIFY(f.reaches(ConnectionState::Case::failed));
+            const QString text = expected.arg(QStringLiteral("127.0.0.1:%1").arg(port));
+            QCOMPARE(f.controller->line().connection().reason, text);
+            QCOMPARE(f.logTexts(Kind::error), QStringList{text});
+            for (const int fd : queued)
+                ::close(fd);
+            ::close(listener);
         }
-        NetworkFixture f;
-        f.controller->ports().select(QStringLiteral("rfc2217://127.0.0.1:%1").arg(port));
-        f.controller->connectLine();
-        QVERIFY(waitUntil(
-            [&] { return f.controller->line().connection().is(ConnectionState::Case::failed); },
-            waitMs + 5000));
-        const QString text = expected.arg(QStringLiteral("127.0.0.1:%1").arg(port));
-        QCOMPARE(f.controller->line().connection().reason, text);
-        QCOMPARE(f.logTexts(Kind::error), QStringList{text});
-        for (const int fd : queued)
-            ::close(fd);
-        ::close(listener);
     }
 };
 

@@ -53,8 +53,7 @@ private slots:
             return f.idle() && c.display().state().text(DisplaySetting::firmware).has_value();
         }));
         QCOMPARE(f.logTexts(Kind::error), QStringList());
-        QCOMPARE(c.display().state().text(DisplaySetting::modelNumber),
-                 QStringLiteral("SBID-RX086"));
+        QCOMPARE(c.display().state().text(DisplaySetting::modelNumber), "SBID-RX086");
         QVERIFY(c.line().hearsBytes());
         c.display().setPower(PowerState::standby);
         QVERIFY(waitUntil([&] { return c.display().state().power() == PowerState::standby; }));

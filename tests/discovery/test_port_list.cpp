@@ -24,72 +24,49 @@ class TestPortList : public QObject {
     Q_OBJECT
 
 private slots:
-    void classify_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("detail");
-        QTest::addColumn<bool>("usb");
-        QTest::addColumn<bool>("internal");
-        const auto row = [](const char* tag, const QString& path, const char* detail, bool usb,
-                            bool internal) {
-            QTest::newRow(tag) << path << detail << usb << internal;
-        };
-        row("macOS FTDI", "/dev/cu.usbserial-A10K", "", true, false);
-        row("macOS CP210x, upper case", "/dev/cu.SLAB_USBtoUART", "", true, false);
-        row("usb-serial node", "/dev/ttyUSB0", "", true, false);
-        row("CDC ACM node", "/dev/ttyACM1", "", true, false);
-        row("stable name", "/dev/serial/by-id/usb-FTDI_A10K-if00-port0", "", true, false);
-        row("USB in the detail", "/dev/ttyS4", "Exar · USB", true, false);
-        row("detail case as written", "/dev/ttyS4", "usb bridge", false, false);
-        row("by-path", "/dev/serial/by-path/pci-0:14.0-usb-0:2:1.0-port0", "", false, false);
-        row("simulator", "simulator://smart", "Ohne Hardware", false, false);
-        row("macOS Bluetooth", bluetooth, "", false, true);
-        row("internal, case as written", "/dev/cu.bluetooth-incoming-port", "", false, false);
-        row("Bluetooth serial", "/dev/rfcomm0", "", false, true);
-        row("console", "/dev/console", "", false, true);
-        row("USB gadget", "/dev/ttyGS0", "", false, true);
-    }
+    // "usb" for an adapter, "internal" for a port that is none; the detail counts as written.
     void classify()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, detail);
-        QFETCH(bool, usb);
-        QFETCH(bool, internal);
-        QCOMPARE(port(path, detail).looksLikeUSBAdapter(), usb);
-        QCOMPARE(port(path, detail).isInternalPort(), internal);
+        const auto kind = [](const QString& path, const QString& detail = {}) {
+            const SerialPortInfo info = port(path, detail);
+            return QString(info.looksLikeUSBAdapter() ? "usb" : "") +
+                   (info.isInternalPort() ? "internal" : "");
+        };
+        QCOMPARE(kind("/dev/cu.usbserial-A10K"), "usb"); // macOS FTDI
+        QCOMPARE(kind("/dev/cu.SLAB_USBtoUART"), "usb"); // macOS CP210x, upper case
+        QCOMPARE(kind("/dev/ttyUSB0"), "usb");
+        QCOMPARE(kind("/dev/ttyACM1"), "usb");
+        QCOMPARE(kind("/dev/serial/by-id/usb-FTDI_A10K-if00-port0"), "usb");
+        QCOMPARE(kind("/dev/ttyS4", "Exar · USB"), "usb");
+        QCOMPARE(kind("/dev/ttyS4", "usb bridge"), "");
+        QCOMPARE(kind("/dev/serial/by-path/pci-0:14.0-usb-0:2:1.0-port0"), "");
+        QCOMPARE(kind("simulator://smart", "Ohne Hardware"), "");
+        QCOMPARE(kind(bluetooth), "internal");
+        QCOMPARE(kind("/dev/cu.bluetooth-incoming-port"), ""); // case as written
+        QCOMPARE(kind("/dev/rfcomm0"), "internal");
+        QCOMPARE(kind("/dev/console"), "internal");
+        QCOMPARE(kind("/dev/ttyGS0"), "internal"); // a USB gadget
     }
 
-    void repairSelection_data()
-    {
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<QStringList>("scanned");
-        QTest::addColumn<QString>("expected");
-        const QString usb0 = "/dev/ttyUSB0";
-        const QString usb1 = "/dev/ttyUSB1";
-        const QString uart = "/dev/ttyS4";
-        QTest::newRow("internal gives way to adapter")
-            << bluetooth << QStringList{usb0, bluetooth} << usb0;
-        QTest::newRow("internal stays without adapter")
-            << bluetooth << QStringList{uart, bluetooth} << bluetooth;
-        QTest::newRow("plain port stays") << uart << QStringList{usb0, uart} << uart;
-        QTest::newRow("none: first adapter in list order")
-            << "" << QStringList{uart, usb1, usb0} << usb1;
-        QTest::newRow("vanished, no adapter") << "/dev/ttyUSB7" << QStringList{uart} << "";
-    }
-
+    // Which port stays selected after a scan (the simulators always listed last).
     void repairSelection()
     {
-        QFETCH(QString, selected);
-        QFETCH(QStringList, scanned);
-        QFETCH(QString, expected);
-        QList<SerialPortInfo> ports;
-        for (const QString& path : scanned)
-            ports << port(path);
-        ports += SerialPortInfo::simulatorEntries();
-        QCOMPARE(SerialPortInfo::repairSelection(selected, ports), expected);
+        const auto kept = [](const QString& selected, const QStringList& scanned) {
+            QList<SerialPortInfo> ports;
+            for (const QString& path : scanned)
+                ports << port(path);
+            return SerialPortInfo::repairSelection(selected,
+                                                   ports + SerialPortInfo::simulatorEntries());
+        };
+        const QString usb0 = "/dev/ttyUSB0", usb1 = "/dev/ttyUSB1", uart = "/dev/ttyS4";
+        QCOMPARE(kept(bluetooth, {usb0, bluetooth}), usb0);      // an internal port gives way
+        QCOMPARE(kept(bluetooth, {uart, bluetooth}), bluetooth); // to an adapter only
+        QCOMPARE(kept(uart, {usb0, uart}), uart);
+        QCOMPARE(kept("", {uart, usb1, usb0}), usb1);      // the first adapter in list order
+        QCOMPARE(kept("/dev/ttyUSB7", {uart}), QString()); // vanished, no adapter
     }
 
-    void vendorLabel()
+    void vendorLabelAndCapturingDriver()
     {
         const auto labelOf = [](int vendorID) {
             return UnboundAdapter{{}, vendorID, 0, {}, {}}.vendorLabel();
@@ -98,39 +75,8 @@ private slots:
         QCOMPARE(labelOf(0x1A), QStringLiteral("001A"));
         QVERIFY(UnboundAdapter::knownVendorIDs().contains(1367));
         QVERIFY(!UnboundAdapter::knownVendorIDs().contains(0x1A));
-    }
 
-    void diagnosis_data()
-    {
-        QTest::addColumn<int>("vendorID");
-        QTest::addColumn<Holder>("capturedBy");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("Parallels")
-            << 4292 << Holder("prl_usb_connect")
-            << "Parallels hat den Wandler für eine VM übernommen. In Parallels: Geräte → USB & "
-               "Bluetooth → „CP2102N USB to UART“ vom Windows-Gast trennen (bzw. „Mit Mac "
-               "verbinden“). Danach „Neu suchen“.";
-        QTest::newRow("program, prl only at the start")
-            << 4292 << Holder("usbfs-prl")
-            << "Das Programm „usbfs-prl“ belegt den Wandler direkt. Programm beenden oder Gerät "
-               "dort freigeben, dann „Neu suchen“.";
-        QTest::newRow("no driver, named vendor")
-            << 1027 << Holder()
-            << "Kein Treiber aktiv. FTDI: Wandler ab- und wieder anstecken; ggf. "
-               "Hersteller-Treiber installieren und in den Systemeinstellungen erlauben.";
-    }
-    void diagnosis()
-    {
-        QFETCH(int, vendorID);
-        QFETCH(Holder, capturedBy);
-        QFETCH(QString, expected);
-        const UnboundAdapter adapter{"CP2102N USB to UART", vendorID, 0xEA60, "0001", capturedBy};
-        QCOMPARE(adapter.diagnosis(), expected);
-    }
-
-    // The drivers bound to the device's interfaces ("" for none).
-    void capturingDriver()
-    {
+        // The drivers bound to the device's interfaces ("" for none) that hold it.
         const auto held = [](const QStringList& drivers) {
             return UnboundAdapter::capturingDriver(drivers);
         };
@@ -140,12 +86,26 @@ private slots:
         QCOMPARE(held({"usbfs", "cdc_acm"}), Holder());        // a serial driver beside it
     }
 
-    // The program behind a USB device held through usbfs, found in a fake /proc.
-    void nodeIsNamedByBusAndDevice()
+    void diagnosis()
     {
-        QCOMPARE(UsbfsHolder().nodePath(3, 5), QStringLiteral("/dev/bus/usb/003/005"));
+        const auto diagnosis = [](int vendorID, const Holder& capturedBy) {
+            return UnboundAdapter{"CP2102N USB to UART", vendorID, 0xEA60, "0001", capturedBy}
+                .diagnosis();
+        };
+        QCOMPARE(diagnosis(4292, "prl_usb_connect"),
+                 "Parallels hat den Wandler für eine VM übernommen. In Parallels: Geräte → USB & "
+                 "Bluetooth → „CP2102N USB to UART“ vom Windows-Gast trennen (bzw. „Mit Mac "
+                 "verbinden“). Danach „Neu suchen“.");
+        QCOMPARE(diagnosis(4292, "usbfs-prl"), // "prl" only at the start is Parallels
+                 "Das Programm „usbfs-prl“ belegt den Wandler direkt. Programm beenden oder Gerät "
+                 "dort freigeben, dann „Neu suchen“.");
+        QCOMPARE(diagnosis(1027, {}),
+                 "Kein Treiber aktiv. FTDI: Wandler ab- und wieder anstecken; ggf. "
+                 "Hersteller-Treiber installieren und in den Systemeinstellungen erlauben.");
     }
 
+    // The program behind a USB device held through usbfs (its node named by bus and device),
+    // found in a fake /proc.
     void holderOf_data()
     {
         QTest::addColumn<QString>("folder");
@@ -177,6 +137,7 @@ private slots:
         QVERIFY(addProcess(proc + "/815", "bash", "/dev/pts/0"));
         QVERIFY(addProcess(proc + "/" + folder, comm, dev + openFile));
         QCOMPARE(UsbfsHolder(proc, dev).holderOf(3, 5), expected);
+        QCOMPARE(UsbfsHolder().nodePath(3, 5), "/dev/bus/usb/003/005");
     }
 
 private:

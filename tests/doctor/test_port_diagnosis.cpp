@@ -61,124 +61,100 @@ class TestPortDiagnosis : public QObject {
     Q_OBJECT
 
 private slots:
-    // The ids most severe first; the first finding's text and one of its commands, when
-    // the row names them.
+    // The ids most severe first; the first finding's text and a command, where given.
     void findings_data()
     {
         QTest::addColumn<Change>("change");
         QTest::addColumn<QStringList>("ids");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("command");
-        const auto row = [](const char* tag, const Change& change, const QStringList& ids,
-                            const QString& text = {}, const QString& command = {}) {
+        const auto said = [](const char* tag, const QStringList& ids, const QString& text,
+                             const QString& command, const Change& change) {
             QTest::newRow(tag) << change << ids << text << command;
         };
+        const auto row = [&](const char* tag, const QStringList& ids, const Change& change) {
+            said(tag, ids, {}, {}, change);
+        };
         row("working", {}, {});
-        row(
-            "not in the node's group",
-            [](PortFacts& f) { notInDialout(f), f.nodeAttributes->groupName = "uucp"; },
-            {"permission"},
-            "Keine Berechtigung – Sie sind nicht in der Gruppe „uucp“, der /dev/ttyUSB0 gehört.",
-            "sudo usermod -aG uucp $USER");
-        row(
-            "in the unnamed group from the next login",
-            [](PortFacts& f) { f.nodeAttributes->groupName.clear(), f.user.sessionGroups = {}; },
-            {"not-in-group-session"},
-            "Keine Berechtigung – Sie sind in der Gruppe „20“, aber diese Anmeldung kennt die "
-            "Gruppe noch nicht.",
-            "newgrp 20");
-        row(
-            "only the owner may: a rule for this adapter",
-            [](PortFacts& f) { f.nodeAttributes->mode = 0600; }, {"permission"}, {},
-            "echo 'SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"0403\", ATTRS{idProduct}==\"6001\", "
-            "GROUP=\"dialout\", MODE=\"0660\"' | sudo tee "
-            "/etc/udev/rules.d/70-bildwart-serial.rules");
-        row(
-            "root's group is none to join",
-            [](PortFacts& f) {
-                notInDialout(f), f.nodeAttributes->groupId = 0,
-                                 f.nodeAttributes->groupName = "root";
-            },
-            {"permission"}, {}, "sudo usermod -aG dialout $USER");
-        row("root may anything",
-            [](PortFacts& f) {
-                f.nodeAttributes->mode = 0600, f.user = {0, "root", {0}, {0}};
-            },
-            {});
-        row("the owner's bits count for the owner",
-            [](PortFacts& f) { f.nodeAttributes->ownerId = erika, f.nodeAttributes->mode = 0060; },
-            {"permission"});
-        row("others may", [](PortFacts& f) { notInDialout(f), f.nodeAttributes->mode = 0666; }, {});
-        row("mode allows, open refused", [](PortFacts& f) { f.openError = EACCES; },
-            {"permission"});
-        row(
-            "two holders, brltty apart",
-            [](PortFacts& f) {
-                f.holders = {{4711, "picocom"}, {812, "brltty"}, {4712, "minicom"}};
-            },
-            {"held-by-process"},
-            "picocom (PID 4711) und minicom (PID 4712) haben den Port geöffnet.");
-        row(
-            "busy, holder hidden", [](PortFacts& f) { f.openError = EBUSY; }, {"held-by-process"},
-            {}, "sudo fuser -v /dev/ttyUSB0");
-        row("held by brltty",
-            [](PortFacts& f) {
-                f.holders = {{812, "brltty"}}, f.brlttyRunning = true;
-            },
-            {"brltty"});
-        row(
-            "brltty's rule, tty vanished at once",
-            [](PortFacts& f) { f.vanishedQuickly = true, f.brlttyRule = brlttyRule; }, {"brltty"},
-            {}, "sudo ln -s /dev/null /etc/udev/rules.d/90-brltty-device.rules");
-        row("tty vanished at once, no brltty", [](PortFacts& f) { f.vanishedQuickly = true; }, {});
-        row("brltty's rule names a working adapter",
-            [](PortFacts& f) { f.brlttyRule = brlttyRule; }, {});
-        row("ModemManager and a ttyACM", acm, {"modemmanager"}, {},
-            R"(echo 'ATTRS{idVendor}=="0403", ATTRS{idProduct}=="6001", ENV{ID_MM_DEVICE_IGNORE}="1"' | sudo tee /etc/udev/rules.d/70-bildwart-modemmanager.rules)");
-        row("ModemManager told to leave it",
-            [](PortFacts& f) { acm(f), f.modemManagerIgnores = true; }, {});
-        row("ModemManager's AT came back",
-            [](PortFacts& f) {
-                f.modemManagerRunning = true, f.receivedAfterConnect = "\r\n>ATE0\rAT+GCAP\r";
-            },
-            {"modemmanager"});
-        row("a display's answer is no probe",
-            [](PortFacts& f) {
-                f.modemManagerRunning = true, f.receivedAfterConnect = "\r\nFORMAT\r\nSTATUS=ON\r>";
-            },
-            {});
-        row("ModemManager holds it",
-            [](PortFacts& f) {
-                f.holders = {{640, "ModemManager"}};
-            },
-            {"modemmanager"});
-        row(
-            "latency 16 ms", [](PortFacts& f) { f.latencyTimerMs = 16; }, {"latency-timer"}, {},
-            "echo 1 | sudo tee /sys/bus/usb-serial/devices/ttyUSB0/latency_timer");
-        row(
-            "by-id shared: where it is listed instead",
-            [](PortFacts& f) {
-                f.listedAs = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0";
-                f.sharedById = "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
-            },
-            {"by-id-collision"},
-            "Ein zweiter Wandler meldet sich mit derselben Kennung (usb-FTDI_FT232R-if00-port0): "
-            "ohne eigene Seriennummer sind beide nicht zu unterscheiden. Bildwart führt diesen "
-            "Port deshalb unter /dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0.");
-        row("no driver", unboundCh340, {"no-driver"}, {}, "sudo modprobe ch341");
-        row("held through usbfs",
-            [](PortFacts& f) { unboundCh340(f), f.capturedBy = "VirtualBoxVM"; },
-            {"held-through-usbfs"});
-        row("brltty's rule names an adapter without port",
-            [](PortFacts& f) {
-                unboundCh340(f), f.capturedBy = "usbfs", f.brlttyRule = brlttyRule;
-            },
-            {"brltty"});
-        row("most severe first",
+        said("not in the node's group", {"permission"},
+             "Keine Berechtigung – Sie sind nicht in der Gruppe „uucp“, der /dev/ttyUSB0 gehört.",
+             "sudo usermod -aG uucp $USER",
+             [](PortFacts& f) { notInDialout(f), f.nodeAttributes->groupName = "uucp"; });
+        said("in the unnamed group from the next login", {"not-in-group-session"},
+             "Keine Berechtigung – Sie sind in der Gruppe „20“, aber diese Anmeldung kennt die "
+             "Gruppe noch nicht.",
+             "newgrp 20",
+             [](PortFacts& f) { f.nodeAttributes->groupName.clear(), f.user.sessionGroups = {}; });
+        said("only the owner may: a rule for this adapter", {"permission"}, {},
+             "echo 'SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"0403\", ATTRS{idProduct}==\"6001\", "
+             "GROUP=\"dialout\", MODE=\"0660\"' | sudo tee "
+             "/etc/udev/rules.d/70-bildwart-serial.rules",
+             [](PortFacts& f) { f.nodeAttributes->mode = 0600; });
+        said("root's group is none to join", {"permission"}, {}, "sudo usermod -aG dialout $USER",
+             [](PortFacts& f) {
+                 notInDialout(f), f.nodeAttributes->groupId = 0,
+                                  f.nodeAttributes->groupName = "root";
+             });
+        row("root may anything", {}, [](PortFacts& f) {
+            f.nodeAttributes->mode = 0600, f.user = {0, "root", {0}, {0}};
+        });
+        row("the owner's bits count for the owner", {"permission"},
+            [](PortFacts& f) { f.nodeAttributes->ownerId = erika, f.nodeAttributes->mode = 0060; });
+        row("others may", {}, [](PortFacts& f) { notInDialout(f), f.nodeAttributes->mode = 0666; });
+        row("mode allows, open refused", {"permission"},
+            [](PortFacts& f) { f.openError = EACCES; });
+        said("two holders, brltty apart", {"held-by-process"},
+             "picocom (PID 4711) und minicom (PID 4712) haben den Port geöffnet.", {},
+             [](PortFacts& f) {
+                 f.holders = {{4711, "picocom"}, {812, "brltty"}, {4712, "minicom"}};
+             });
+        said("busy, holder hidden", {"held-by-process"}, {}, "sudo fuser -v /dev/ttyUSB0",
+             [](PortFacts& f) { f.openError = EBUSY; });
+        row("held by brltty", {"brltty"}, [](PortFacts& f) {
+            f.holders = {{812, "brltty"}}, f.brlttyRunning = true;
+        });
+        said("brltty's rule, tty vanished at once", {"brltty"}, {},
+             "sudo ln -s /dev/null /etc/udev/rules.d/90-brltty-device.rules",
+             [](PortFacts& f) { f.vanishedQuickly = true, f.brlttyRule = brlttyRule; });
+        row("tty vanished at once, no brltty", {}, [](PortFacts& f) { f.vanishedQuickly = true; });
+        row("brltty's rule names a working adapter", {},
+            [](PortFacts& f) { f.brlttyRule = brlttyRule; });
+        said(
+            "ModemManager and a ttyACM", {"modemmanager"}, {},
+            R"(echo 'ATTRS{idVendor}=="0403", ATTRS{idProduct}=="6001", ENV{ID_MM_DEVICE_IGNORE}="1"' | sudo tee /etc/udev/rules.d/70-bildwart-modemmanager.rules)",
+            acm);
+        row("ModemManager told to leave it", {},
+            [](PortFacts& f) { acm(f), f.modemManagerIgnores = true; });
+        row("ModemManager's AT came back", {"modemmanager"}, [](PortFacts& f) {
+            f.modemManagerRunning = true, f.receivedAfterConnect = "\r\n>ATE0\rAT+GCAP\r";
+        });
+        row("a display's answer is no probe", {}, [](PortFacts& f) {
+            f.modemManagerRunning = true, f.receivedAfterConnect = "\r\nFORMAT\r\nSTATUS=ON\r>";
+        });
+        row("ModemManager holds it", {"modemmanager"}, [](PortFacts& f) {
+            f.holders = {{640, "ModemManager"}};
+        });
+        said("latency 16 ms", {"latency-timer"}, {},
+             "echo 1 | sudo tee /sys/bus/usb-serial/devices/ttyUSB0/latency_timer",
+             [](PortFacts& f) { f.latencyTimerMs = 16; });
+        said("by-id shared: where it is listed instead", {"by-id-collision"},
+             "Ein zweiter Wandler meldet sich mit derselben Kennung (usb-FTDI_FT232R-if00-port0): "
+             "ohne eigene Seriennummer sind beide nicht zu unterscheiden. Bildwart führt diesen "
+             "Port deshalb unter /dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0.",
+             {}, [](PortFacts& f) {
+                 f.listedAs = "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0";
+                 f.sharedById = "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0";
+             });
+        said("no driver", {"no-driver"}, {}, "sudo modprobe ch341", unboundCh340);
+        row("held through usbfs", {"held-through-usbfs"},
+            [](PortFacts& f) { unboundCh340(f), f.capturedBy = "VirtualBoxVM"; });
+        row("brltty's rule names an adapter without port", {"brltty"}, [](PortFacts& f) {
+            unboundCh340(f), f.capturedBy = "usbfs", f.brlttyRule = brlttyRule;
+        });
+        row("most severe first", {"permission", "by-id-collision", "latency-timer"},
             [](PortFacts& f) {
                 f.latencyTimerMs = 16, f.sharedById = "/dev/serial/by-id/x", notInDialout(f);
-            },
-            {"permission", "by-id-collision", "latency-timer"});
+            });
     }
     void findings()
     {
@@ -206,26 +182,23 @@ private slots:
         QTest::addColumn<Change>("change");
         QTest::addColumn<int>("errnum");
         QTest::addColumn<QString>("note");
-        const auto row = [](const char* tag, const Change& change, int errnum,
-                            const QString& note) {
+        const auto row = [](const char* tag, int errnum, const QString& note,
+                            const Change& change) {
             QTest::newRow(tag) << change << errnum << note;
         };
-        row("not in the group", notInDialout, EACCES, "Sie sind nicht in der Gruppe „dialout“.");
-        row(
-            "in it from the next login", [](PortFacts& f) { f.user.sessionGroups = {erika}; },
-            EACCES, "Sie sind in der Gruppe „dialout“, aber erst ab der nächsten Anmeldung.");
-        row("refused despite the mode", {}, EPERM, "Der Zugriff wird von außen verwehrt.");
-        row(
-            "busy: who has it",
+        row("not in the group", EACCES, "Sie sind nicht in der Gruppe „dialout“.", notInDialout);
+        row("in it from the next login", EACCES,
+            "Sie sind in der Gruppe „dialout“, aber erst ab der nächsten Anmeldung.",
+            [](PortFacts& f) { f.user.sessionGroups = {erika}; });
+        row("refused despite the mode", EPERM, "Der Zugriff wird von außen verwehrt.", {});
+        row("busy: who has it", EBUSY, "picocom (PID 4711) hat den Port geöffnet.",
             [](PortFacts& f) {
                 f.holders = {{4711, "picocom"}};
-            },
-            EBUSY, "picocom (PID 4711) hat den Port geöffnet.");
-        row(
-            "gone: brltty took it",
-            [](PortFacts& f) { f.brlttyRunning = f.vanishedQuickly = true; }, ENOENT,
-            "brltty (Dienst für Braillezeilen) hat den Wandler übernommen.");
-        row("gone: nothing known", {}, ENOENT, {});
+            });
+        row("gone: brltty took it", ENOENT,
+            "brltty (Dienst für Braillezeilen) hat den Wandler übernommen.",
+            [](PortFacts& f) { f.brlttyRunning = f.vanishedQuickly = true; });
+        row("gone: nothing known", ENOENT, {}, {});
     }
     void openFailureNote()
     {
@@ -261,51 +234,36 @@ private slots:
         child.waitForFinished(waitMs);
     }
 
-    // The file is 00:05:87 (devtmpfs, inode 87).
-    void lockingProcesses_data()
-    {
-        QTest::addColumn<QByteArray>("locks");
-        QTest::addColumn<QList<qint64>>("expected");
-        QTest::newRow("flock") << QByteArray("1: FLOCK  ADVISORY  WRITE 4711 00:05:87 0 EOF\n")
-                               << QList<qint64>{4711};
-        QTest::newRow("other inode, other device, longer inode")
-            << QByteArray("2: FLOCK  ADVISORY  WRITE 1 00:05:88 0 EOF\n"
-                          "3: FLOCK  ADVISORY  WRITE 2 fe:00:87 0 EOF\n"
-                          "4: FLOCK  ADVISORY  WRITE 3 00:05:870 0 EOF\n")
-            << QList<qint64>{};
-        QTest::newRow("a waiter, an open file description lock, twice one process")
-            << QByteArray("1: -> POSIX  ADVISORY  WRITE 813 00:05:87 0 EOF\n"
-                          "5: OFDLCK ADVISORY  READ  -1 00:05:87 0 EOF\n"
-                          "6: FLOCK  ADVISORY  WRITE 9 00:05:87 0 EOF\n"
-                          "7: POSIX  ADVISORY  READ  9 00:05:87 0 10\n")
-            << QList<qint64>{9};
-    }
+    // Who locks the file 00:05:87 (devtmpfs, inode 87).
     void lockingProcesses()
     {
-        QFETCH(QByteArray, locks);
-        QFETCH(QList<qint64>, expected);
-        QCOMPARE(ProcessTable::lockingProcesses(locks, 0, 5, 87), expected);
+        const auto lockers = [](const char* locks) {
+            return ProcessTable::lockingProcesses(locks, 0, 5, 87);
+        };
+        QCOMPARE(lockers("1: FLOCK  ADVISORY  WRITE 4711 00:05:87 0 EOF\n"), QList<qint64>{4711});
+        // Another inode, another device, a longer inode.
+        QCOMPARE(lockers("2: FLOCK  ADVISORY  WRITE 1 00:05:88 0 EOF\n"
+                         "3: FLOCK  ADVISORY  WRITE 2 fe:00:87 0 EOF\n"
+                         "4: FLOCK  ADVISORY  WRITE 3 00:05:870 0 EOF\n"),
+                 QList<qint64>{});
+        // A waiter, an open file description lock, one process twice.
+        QCOMPARE(lockers("1: -> POSIX  ADVISORY  WRITE 813 00:05:87 0 EOF\n"
+                         "5: OFDLCK ADVISORY  READ  -1 00:05:87 0 EOF\n"
+                         "6: FLOCK  ADVISORY  WRITE 9 00:05:87 0 EOF\n"
+                         "7: POSIX  ADVISORY  READ  9 00:05:87 0 10\n"),
+                 QList<qint64>{9});
     }
 
-    void brlttyRuleNamesAdapter_data()
-    {
-        QTest::addColumn<QByteArray>("rules");
-        QTest::addColumn<bool>("names");
-        QTest::newRow("product") << QByteArray("ENV{PRODUCT}==\"1a86/7523/*\", GOTO=\"run\"")
-                                 << true;
-        QTest::newRow("attributes")
-            << QByteArray(
-                   "SUBSYSTEM==\"usb\", ATTRS{idVendor}==\"1A86\", ATTRS{idProduct}==\"7523\"")
-            << true;
-        QTest::newRow("other product") << QByteArray("ENV{PRODUCT}==\"1a86/75230/*\"") << false;
-        QTest::newRow("comment") << QByteArray("# ENV{PRODUCT}==\"1a86/7523/*\"") << false;
-        QTest::newRow("vendor only") << QByteArray("ATTRS{idVendor}==\"1a86\"") << false;
-    }
     void brlttyRuleNamesAdapter()
     {
-        QFETCH(QByteArray, rules);
-        QFETCH(bool, names);
-        QCOMPARE(BrlttyRules::namesAdapter(rules, 0x1a86, 0x7523), names);
+        const auto names = [](const char* rules) {
+            return BrlttyRules::namesAdapter(rules, 0x1a86, 0x7523);
+        };
+        QVERIFY(names("ENV{PRODUCT}==\"1a86/7523/*\", GOTO=\"run\""));
+        QVERIFY(names("SUBSYSTEM==\"usb\", ATTRS{idVendor}==\"1A86\", ATTRS{idProduct}==\"7523\""));
+        QVERIFY(!names("ENV{PRODUCT}==\"1a86/75230/*\"")); // another product
+        QVERIFY(!names("# ENV{PRODUCT}==\"1a86/7523/*\""));
+        QVERIFY(!names("ATTRS{idVendor}==\"1a86\"")); // the vendor alone
     }
 };
 

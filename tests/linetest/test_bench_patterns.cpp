@@ -18,6 +18,8 @@ namespace {
 using LineEnding = SerialSettings::LineEnding;
 using D = SerialSettings::DataBits;
 using P = SerialSettings::Parity;
+using B = SerialSettings::StopBits;
+using F = SerialSettings::FlowControl;
 
 // 14:03:22 in the test's local time zone.
 QDateTime testTime()
@@ -28,12 +30,7 @@ QDateTime testTime()
 SerialSettings line(LineEnding ending, qint64 baudRate = 19200, D dataBits = D::eight,
                     P parity = P::none)
 {
-    return {baudRate,
-            dataBits,
-            parity,
-            SerialSettings::StopBits::one,
-            SerialSettings::FlowControl::none,
-            ending};
+    return {baudRate, dataBits, parity, B::one, F::none, ending};
 }
 
 QByteArray ascending(int first, int last)
@@ -73,7 +70,7 @@ private slots:
         qputenv("TZ", "XST-3");
     }
 
-    void namesAndTexts()
+    void namesAndHints()
     {
         QSet<QString> texts;
         for (TestPattern pattern : allTestPatterns()) {
@@ -85,21 +82,14 @@ private slots:
         // Seven patterns, each with a label and a hint of its own.
         QCOMPARE(texts.size(), 14);
         QVERIFY(!texts.contains(QString()));
-    }
 
-    // The hint quotes a counter line; it must look exactly like one the generator writes.
-    void counterLineHintShowsARealLine()
-    {
+        // The counter line's hint quotes a line exactly as the generator writes it; both
+        // examples of the custom hex hint are accepted when typed in.
         const QByteArray generated =
             testPatternBytes(TestPattern::counterLine, 1, line(LineEnding::lf), {}, {}, testTime());
         QCOMPARE(hint(TestPattern::counterLine),
                  QStringLiteral("„") + QString::fromUtf8(generated.chopped(1)) +
                      QStringLiteral("“ – zeigt fehlende Zeilen sofort."));
-    }
-
-    // Both examples the hint offers must be accepted when typed in.
-    void customHexHintExamplesParse()
-    {
         const QStringList examples = hint(TestPattern::customHex).split(u'„').mid(1);
         QCOMPARE(examples.size(), 2);
         QCOMPARE(parseHexBytes(examples.at(0).section(u'“', 0, 0)), QByteArray("Hallo\r\n"));
@@ -162,36 +152,22 @@ private slots:
         QCOMPARE(bytes.toHex(' '), expected.toHex(' '));
     }
 
-    void packet_data()
-    {
-        QTest::addColumn<qint64>("sequence");
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<QByteArray>("expected");
-        const auto row = [](const char* tag, qint64 sequence, qint64 size, const char* expected) {
-            QTest::newRow(tag) << sequence << size << QByteArray(expected);
-        };
-        row("size minimum", 1, minimum, "<0001>\r\n");
-        row("body wraps", 1, 46, "<0001>BCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABC\r\n");
-        row("packet 10001", 10001, 12, "<0001>3456\r\n");
-        row("negative sequence", -1, 12, "<9999>9ABC\r\n");
-        row("sequence minimum", minimum, 12, "<4192>2345\r\n");
-    }
+    // Sequence numbers wrap at 10000; the body runs on through the alphabet and digits.
     void packet()
     {
-        QFETCH(qint64, sequence);
-        QFETCH(qint64, size);
-        QFETCH(QByteArray, expected);
-        QCOMPARE(LoopbackStats::packet(sequence, size), expected);
-    }
-
-    void packetSizeIsBounded()
-    {
+        const auto packet = [](qint64 sequence, qint64 size) {
+            return QString::fromLatin1(LoopbackStats::packet(sequence, size));
+        };
+        QCOMPARE(packet(1, minimum), "<0001>\r\n");
+        QCOMPARE(packet(1, 46), "<0001>BCDEFGHIJKLMNOPQRSTUVWXYZ0123456789ABC\r\n");
+        QCOMPARE(packet(10001, 12), "<0001>3456\r\n");
+        QCOMPARE(packet(-1, 12), "<9999>9ABC\r\n");
+        QCOMPARE(packet(minimum, 12), "<4192>2345\r\n");
         for (const qint64 size :
              {LoopbackStats::maxPacketSize, LoopbackStats::maxPacketSize + 1, maximum}) {
-            const QByteArray packet = LoopbackStats::packet(7, size);
-            QCOMPARE(packet.size(), LoopbackStats::maxPacketSize);
-            QVERIFY(packet.startsWith("<0007>HIJ"));
-            QVERIFY(packet.endsWith("\r\n"));
+            const QString bounded = packet(7, size);
+            QCOMPARE(bounded.size(), LoopbackStats::maxPacketSize);
+            QVERIFY(bounded.startsWith("<0007>HIJ") && bounded.endsWith("\r\n"));
         }
     }
 
@@ -207,41 +183,26 @@ private slots:
         }
     }
 
-    void evaluate_data()
-    {
-        QTest::addColumn<QByteArray>("sent");
-        QTest::addColumn<QByteArray>("received");
-        QTest::addColumn<Result>("expected");
-        const QByteArray sent = LoopbackStats::packet(1, 32);
-        const auto row = [&](const char* tag, const QByteArray& received, const Result& result) {
-            QTest::newRow(tag) << sent << received << result;
-        };
-        row("identical", sent, Result::ok());
-        row("nothing back", {}, Result::lost());
-        row("first 20 bytes", sent.first(20), Result::incomplete());
-        row("one byte more", sent + 'X', Result::extra());
-        row("last byte changed", withByteChanged(sent, 31), Result::corrupt(31));
-        row("short and wrong", withByteChanged(sent, 3).first(10), Result::corrupt(3));
-        row("long and wrong", withByteChanged(sent, 20) + "\r\n", Result::corrupt(20));
-    }
+    // Verdicts on an echo, and how they read.
     void evaluate()
     {
-        QFETCH(QByteArray, sent);
-        QFETCH(QByteArray, received);
-        QFETCH(Result, expected);
-        QCOMPARE(LoopbackStats::evaluate(sent, received), expected);
-    }
+        const QByteArray sent = LoopbackStats::packet(1, 32);
+        const auto verdict = [&](const QByteArray& received) {
+            return LoopbackStats::evaluate(sent, received);
+        };
+        QCOMPARE(verdict(sent), Result::ok());
+        QCOMPARE(verdict({}), Result::lost());
+        QCOMPARE(verdict(sent.first(20)), Result::incomplete());
+        QCOMPARE(verdict(sent + 'X'), Result::extra());
+        QCOMPARE(verdict(withByteChanged(sent, 31)), Result::corrupt(31));
+        QCOMPARE(verdict(withByteChanged(sent, 3).first(10)), Result::corrupt(3));  // and short
+        QCOMPARE(verdict(withByteChanged(sent, 20) + "\r\n"), Result::corrupt(20)); // and long
 
-    void resultText()
-    {
         QCOMPARE(Result::corrupt(4).text(32, 32),
-                 QStringLiteral("Byte 5 verfälscht – Baudrate/Parität/Masse prüfen"));
+                 "Byte 5 verfälscht – Baudrate/Parität/Masse prüfen");
         QCOMPARE(Result::ok().text(32, 32), QStringLiteral("in Ordnung"));
-        QCOMPARE(Result::lost().text(32, 0),
-                 QStringLiteral("nichts zurück – Brücke/Kabel/Adapter prüfen"));
-        QCOMPARE(Result::incomplete().text(3200, 2000),
-                 QStringLiteral("nur 2000 von 3200 Bytes zurück"));
-        QCOMPARE(Result::extra().text(32, 33), QStringLiteral("33 statt 32 Bytes zurück"));
+        // Lost and extra: in the controller's log (test_commands).
+        QCOMPARE(Result::incomplete().text(3200, 2000), "nur 2000 von 3200 Bytes zurück");
     }
 
     // Counters for every verdict; the latencies of correct packets only.
@@ -257,8 +218,7 @@ private slots:
         // sent, ok, lost, faulty, bytes sent and received, last, min and max latency, verdict
         const LoopbackStats expected{6, 3, 1, 2, 0, 0, 0.04, 0.02, 0.05, Result::corrupt(9)};
         QVERIFY(stats == expected);
-        QCOMPARE(stats.summary(),
-                 QStringLiteral("6 Pakete, 3 in Ordnung, 2 fehlerhaft, 1 verloren"));
+        QCOMPARE(stats.summary(), "6 Pakete, 3 in Ordnung, 2 fehlerhaft, 1 verloren");
     }
 };
 

@@ -43,14 +43,13 @@ private slots:
                             const Answers& expected) {
             QTest::newRow(tag) << series << input << expected;
         };
-        const Answers volume30{value("volume", "30")};
 
-        // Queries
-        row("upper case, double space", qx, "GET  VOLUME\r", volume30);
+        // Queries (the command grammar itself: test_smart_protocol)
         row("help", qx, "get help\r", {help});
         row("no verb", qx, "hello\r", {invalidCmd});
         row("CR LF answers twice", qx, "get volume\r\n", {value("volume", "30"), prompt});
-        row("control bytes dropped", qx, QByteArray("get vol\x07u\x00me\r", 13), volume30);
+        row("control bytes dropped", qx, QByteArray("get vol\x07u\x00me\r", 13),
+            {value("volume", "30")});
         row("blanks around the line", qx, "  get mute  \n", {value("mute", "off")});
 
         // Levels
@@ -58,11 +57,9 @@ private slots:
             {value("volume", "35"), value("volume", "0")});
         row("above 100", qx, "set brightness=250\r", {value("brightness", "100")});
         row("sign only", qx, "set volume+\r", {invalidVal});
-        row("spaces around =", qx, "set volume = 40\r", {value("volume", "40")});
         row("negative operand adds down", qx, "set volume+-10\r", {value("volume", "20")});
 
         // The 64-bit edges
-        row("operand beyond 64 bits", qx, "set volume+99999999999999999999\r", {invalidVal});
         row("one above the largest", qx, "set volume=9223372036854775808\r", {invalidVal});
         row("largest, sum overflows", qx, "set volume+9223372036854775807\r",
             {value("volume", "100")});
@@ -95,26 +92,21 @@ private slots:
         QCOMPARE(display.receive(input), expected);
     }
 
-    void chunksMayEndAnywhere()
+    // Chunks may end anywhere; a line that never ends is cut at the bound.
+    void chunksAndUnendedLines()
     {
         SimulatedDisplay display(DisplaySeries::qx);
         Answers answers;
         for (const char byte : QByteArray("set volume+5\rget volume\r"))
             answers += display.receive(QByteArray(1, byte));
         QCOMPARE(answers, (Answers{value("volume", "35"), value("volume", "35")}));
-    }
-
-    void unendedLineIsBounded()
-    {
-        SimulatedDisplay display(DisplaySeries::qx);
         const QByteArray flood(10 * SimulatedDisplay::maxLineLength + 7, 'z');
         QCOMPARE(display.receive(flood).size(), 10);
         QCOMPARE(display.line().size(), 7);
     }
 
-    // A client that reads slower than it writes, far beyond what the pseudo-terminal
-    // buffers: the bridge plug still returns every byte value, in order. The client is
-    // another program (threads here); the simulator works on this thread's event loop.
+    // A client (threads here) that reads slower than it writes, far beyond what the pty
+    // buffers: the bridge plug on this thread's event loop still returns every byte, in order.
     void loopbackLosesNothingWhenTheClientIsSlow()
     {
         DisplaySimulator simulator(DisplaySeries::qx, true);
@@ -153,7 +145,6 @@ private slots:
         writer.join();
         reader.join();
         ::close(fd);
-        QCOMPARE(received.size(), sent.size());
         QVERIFY(received == sent);
     }
 

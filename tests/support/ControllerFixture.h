@@ -121,8 +121,7 @@ struct ControllerFixture {
         return *controller;
     }
 
-    // A fresh controller on a fake adapter whose display answers with `display`, after
-    // its start-up queries are through.
+    // A fresh controller on a fake adapter answered by `display`, past its start-up queries.
     DisplayController& connected(FakeLines::Display display = answerEverything)
     {
         lines.display = std::move(display);

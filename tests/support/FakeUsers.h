@@ -4,8 +4,7 @@
 
 #include <QHash>
 
-// A user and group database of the test's making, so that nothing depends on this
-// machine's users and groups.
+// A user and group database of the test's making, not this machine's.
 class FakeUsers final : public UserDatabase {
 public:
     UserCredentials user;

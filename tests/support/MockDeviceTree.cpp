@@ -81,42 +81,18 @@ QString MockDeviceTree::addTty(const QString& parent, const QString& name,
     return path;
 }
 
-QString MockDeviceTree::byIdPath(const QString& name) const
+void MockDeviceTree::addLink(const char* folder, const QString& name, const QString& node)
 {
-    return takeString(umockdev_testbed_get_root_dir(m_testbed)) + "/dev/serial/by-id/" + name;
-}
-
-void MockDeviceTree::addByIdLink(const QString& name, const QString& node)
-{
-    removeByIdLink(name);
-    addLink(byIdPath(name), node);
-}
-
-void MockDeviceTree::addByPathLink(const QString& name, const QString& node)
-{
-    addLink(takeString(umockdev_testbed_get_root_dir(m_testbed)) + "/dev/serial/by-path/" + name,
-            node);
-}
-
-void MockDeviceTree::addLink(const QString& link, const QString& node)
-{
+    const QString link = takeString(umockdev_testbed_get_root_dir(m_testbed)) + "/dev/serial/" +
+                         folder + u'/' + name;
     QDir().mkpath(QFileInfo(link).path());
+    ::unlink(link.toUtf8().constData());
     const QByteArray target = "../../" + node.toUtf8();
     if (::symlink(target.constData(), link.toUtf8().constData()) != 0)
         qWarning("cannot create the link %s", qPrintable(link));
 }
 
-void MockDeviceTree::removeByIdLink(const QString& name)
-{
-    ::unlink(byIdPath(name).toUtf8().constData());
-}
-
 void MockDeviceTree::uevent(const QString& syspath, const char* action)
 {
     umockdev_testbed_uevent(m_testbed, syspath.toUtf8().constData(), action);
-}
-
-void MockDeviceTree::remove(const QString& syspath)
-{
-    umockdev_testbed_remove_device(m_testbed, syspath.toUtf8().constData());
 }

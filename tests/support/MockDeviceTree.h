@@ -20,8 +20,7 @@ public:
 
     bool isSeen() const;
 
-    // Returns the device's sysfs path and sends an "add" uevent. devtype and driver
-    // may be empty; the parent too, for a top-level device.
+    // Returns the device's sysfs path and sends an "add" uevent; the rest may be empty.
     QString add(const char* subsystem, const QString& name, const QString& parent = {},
                 const QByteArray& devtype = {}, const QString& driver = {},
                 const Pairs& attributes = {});
@@ -30,18 +29,14 @@ public:
     QString addTty(const QString& parent, const QString& name, const QStringList& devlinks = {},
                    const Pairs& attributes = {});
     // /dev/serial/by-id/<name>, pointing to /dev/<node>, on disk; replaces an older one.
-    void addByIdLink(const QString& name, const QString& node);
+    void addByIdLink(const QString& name, const QString& node) { addLink("by-id", name, node); }
     // The same below /dev/serial/by-path.
-    void addByPathLink(const QString& name, const QString& node);
+    void addByPathLink(const QString& name, const QString& node) { addLink("by-path", name, node); }
 
     void uevent(const QString& syspath, const char* action);
-    // Takes the device out of /sys, with its children; sends no uevent.
-    void remove(const QString& syspath);
 
 private:
-    void removeByIdLink(const QString& name);
-    QString byIdPath(const QString& name) const;
-    void addLink(const QString& link, const QString& node);
+    void addLink(const char* folder, const QString& name, const QString& node);
 
     UMockdevTestbed* m_testbed;
 };

@@ -63,15 +63,3 @@ QByteArray Pty::readAvailable() const
         all.append(buffer, n);
     return all;
 }
-
-QByteArray Pty::readUntil(const std::function<bool(const QByteArray&)>& done) const
-{
-    const QDeadlineTimer deadline(waitMs);
-    QByteArray all;
-    while (!done(all) && !deadline.hasExpired()) {
-        pollfd p{m_master, POLLIN, 0};
-        poll(&p, 1, 50);
-        all += readAvailable();
-    }
-    return all;
-}

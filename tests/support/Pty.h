@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <functional>
 
 // A pseudo-terminal pair: the code under test opens slavePath() like an adapter, the test
 // plays the device on the (non-blocking) master and keeps a slave descriptor of its own.
@@ -26,8 +25,6 @@ public:
     bool writeAll(QByteArray bytes) const;
     // Everything the master can read now, without waiting.
     QByteArray readAvailable() const;
-    // Reads until `done(bytes so far)` holds or 10 s have passed.
-    QByteArray readUntil(const std::function<bool(const QByteArray&)>& done) const;
 
 private:
     int m_master = -1;

@@ -70,7 +70,6 @@ private:
     bool m_lastWasCr = false;
 };
 
-// A display that shows its prompt after every line, so no command waits for a timeout.
 // The simulator's display without its pseudo-terminal: it keeps what it is set to.
 inline std::function<QByteArray(const QString&)> simulatedDisplay()
 {
@@ -78,13 +77,13 @@ inline std::function<QByteArray(const QString&)> simulatedDisplay()
     return [display](const QString& line) { return display->handleLine(line.trimmed()); };
 }
 
+// A display that shows its prompt after every line, so no command waits for a timeout.
 inline QByteArray promptOnly(const QString&)
 {
     return QByteArrayLiteral("\r\n>");
 }
 
-// Answers queries like a display: volume 30, every other value 1; a set with "=" is
-// answered with the value it sets, as a display does.
+// Answers queries like a display: volume 30, every other value 1; a set with its value.
 inline QByteArray answerEverything(const QString& line)
 {
     if (line.startsWith(u"set ") && line.contains(u'='))

@@ -4,6 +4,7 @@
 #include "line/network/NetworkMailbox.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QHostInfo>
 #include <QSocketNotifier>
 #include <cerrno>
@@ -59,7 +60,11 @@ void NetworkLine::open(OpenDone done)
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
                      [this] { takeMail(); });
     m_connectTimeout.start(connectTimeoutMs);
-    // Answered from the event loop, also for a numeric address.
+    // A numeric address needs no lookup, and so no thread of Qt's.
+    if (QHostAddress numeric; numeric.setAddress(m_address.host)) {
+        GensioService::instance().add(m_mailbox, m_address);
+        return;
+    }
     m_lookup = QHostInfo::lookupHost(m_address.host, m_notifier.get(),
                                      [this](const QHostInfo& info) { looked(info); });
 }

@@ -66,18 +66,11 @@ struct Connected : With<DashboardView> {
 };
 
 // QWidget has no settable size hint; a subclass gives one.
-class Sized : public QWidget {
-public:
-    Sized(QWidget* parent, QSize hint)
-        : QWidget(parent)
-        , m_hint(hint)
-    {
-    }
-    QSize sizeHint() const override { return m_hint; }
-    QSize minimumSizeHint() const override { return {10, m_hint.height()}; }
-
-private:
-    QSize m_hint;
+struct Sized : QWidget {
+    using QWidget::QWidget;
+    QSize sizeHint() const override { return hint; }
+    QSize minimumSizeHint() const override { return {10, hint.height()}; }
+    QSize hint;
 };
 
 template <typename Layout>
@@ -85,8 +78,9 @@ QList<QWidget*> fill(QWidget& host, Layout* layout, const QList<QSize>& hints)
 {
     QList<QWidget*> items;
     for (const QSize& hint : hints) {
-        items.append(new Sized(&host, hint));
-        layout->addWidget(items.last());
+        auto* item = new Sized(&host);
+        item->hint = hint;
+        layout->addWidget(items.emplaceBack(item));
     }
     return items;
 }
@@ -112,42 +106,32 @@ private slots:
         QCOMPARE(text(c.view, "firmware"), QStringLiteral("1.07"));
     }
 
-    void reportedStateIsShown_data()
-    {
-        QTest::addColumn<QByteArray>("reports");
-        QTest::addColumn<QString>("chips");  // power, input, volume
-        QTest::addColumn<QString>("active"); // tiles of the power and input cards
-        QTest::addColumn<bool>("noSignal");
-        const std::tuple<const char*, const char*, const char*, const char*, bool> rows[] = {
-            {"on, HDMI 2, 40", "powerstate=on\r\ninput=hdmi2\r\nvolume=40", "Ein|HDMI 2|40",
-             "Ein|HDMI 2", false},
-            {"muted", "volume=40\r\nmute=on", "–|–|Stumm", "", false},
-            {"no signal, only for none", "input=none", "–|Kein Signal|–", "", true},
-            {"update marks no tile", "powerstate=updateon", "Firmware-Update|–|–", "", false},
-        };
-        for (const auto& [tag, reports, chips, active, noSignal] : rows)
-            QTest::newRow(tag) << QByteArray(reports) << QString(chips) << QString(active)
-                               << noSignal;
-    }
+    // Reports show in the chips (power, input, volume) and the active tiles of the power and
+    // input cards, and ask for nothing.
     void reportedStateIsShown()
     {
-        QFETCH(QByteArray, reports);
-        QFETCH(QString, chips);
-        QFETCH(QString, active);
-        QFETCH(bool, noSignal);
-        Connected c;
-        const QStringList sent = c.sentBy([&] { c.lines.receive("\r\n" + reports + "\r\n"); });
-        QCOMPARE(sent, QStringList()); // showing a value asks for nothing
-        QStringList values;
-        for (const StatusChip* chip : c.view.findChildren<StatusChip*>())
-            values.append(chip->value());
-        QCOMPARE(values.join('|'), chips);
-        auto* input = c.view.findChild<InputCard*>();
-        QCOMPARE((tiles(c.view.findChild<PowerCard*>(), true) + tiles(input, true)).join('|'),
-                 active);
-        QCOMPARE(withText<QLabel>(input, "Display meldet: kein Signal an der gewählten Quelle")
-                     ->isVisibleTo(input),
-                 noSignal);
+        const std::tuple<const char*, const char*, const char*, bool> rows[] = {
+            // reports, chips, active tiles, "no signal" shown
+            {"powerstate=on\r\ninput=hdmi2\r\nvolume=40", "Ein|HDMI 2|40", "Ein|HDMI 2", false},
+            {"volume=40\r\nmute=on", "–|–|Stumm", "", false},
+            {"input=none", "–|Kein Signal|–", "", true},               // only for none
+            {"powerstate=updateon", "Firmware-Update|–|–", "", false}, // an update marks no tile
+        };
+        for (const auto& [reports, chips, active, noSignal] : rows) {
+            Connected c;
+            QCOMPARE(c.sentBy([&] { c.lines.receive("\r\n" + QByteArray(reports) + "\r\n"); }),
+                     QStringList());
+            QStringList values;
+            for (const StatusChip* chip : c.view.findChildren<StatusChip*>())
+                values.append(chip->value());
+            QCOMPARE(values.join('|'), chips);
+            auto* input = c.view.findChild<InputCard*>();
+            QCOMPARE((tiles(c.view.findChild<PowerCard*>(), true) + tiles(input, true)).join('|'),
+                     active);
+            QCOMPARE(withText<QLabel>(input, "Display meldet: kein Signal an der gewählten Quelle")
+                         ->isVisibleTo(input),
+                     noSignal);
+        }
     }
 
     // Faded, but in the cards' own colours: not the disabled palette under the fading.
@@ -173,7 +157,7 @@ private slots:
         }
     }
 
-    void irreversiblePowerStatesAskFirst()
+    void irreversibleActionsAskFirst()
     {
         Connected c;
         auto* card = c.view.findChild<PowerCard*>();
@@ -196,24 +180,21 @@ private slots:
         }
         // Other states go out at once.
         QCOMPARE(c.commandOf([&] { withText<TileButton>(card, "Standby (Netzwerk)")->click(); }),
-                 QStringLiteral("set powerstate=standby"));
+                 "set powerstate=standby");
         QVERIFY(!dialog(c.view));
-    }
 
-    void factoryResetNeedsTheSerialNumberAndConfirmation()
-    {
-        Connected c;
-        auto* card = c.view.findChild<MaintenanceCard*>();
-        auto* reset = withText<QPushButton>(card, "Werkseinstellungen …");
+        // A factory reset needs the serial number, and a yes.
+        auto* maintenance = c.view.findChild<MaintenanceCard*>();
+        auto* reset = withText<QPushButton>(maintenance, "Werkseinstellungen …");
         QVERIFY(!reset->isEnabled());
         c.lines.receive("\r\nserialnum=SIM0000001\r\n");
         for (const char* answer : {"Abbrechen", "Zurücksetzen"}) {
             reset->click();
             QPointer<QMessageBox> box = dialog(c.view);
-            QVERIFY(box && card->isConfirmingReset());
+            QVERIFY(box && maintenance->isConfirmingReset());
             QVERIFY(box->informativeText().contains("set factoryreset=SIM0000001"));
             const QStringList sent = c.sentBy([&] { withText<QPushButton>(box, answer)->click(); });
-            QVERIFY(!card->isConfirmingReset());
+            QVERIFY(!maintenance->isConfirmingReset());
             QCOMPARE(sent.contains("set factoryreset=SIM0000001"), answer[0] == 'Z');
         }
     }
@@ -288,29 +269,21 @@ private slots:
     }
 
     // Cards: at least 330, at most 640 wide (then centred), 16 apart, row by row.
-    void gridColumnsFollowTheWidth_data()
-    {
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<QRect>("first");
-        QTest::newRow("narrower than a column") << 300 << 1 << QRect(0, 0, 300, 100);
-        QTest::newRow("one column, capped, centred") << 670 << 1 << QRect(15, 0, 640, 100);
-        QTest::newRow("two columns exactly") << 676 << 2 << QRect(0, 0, 330, 100);
-        QTest::newRow("three columns shared") << 1100 << 3 << QRect(0, 0, 356, 100);
-    }
     void gridColumnsFollowTheWidth()
     {
-        QFETCH(int, width);
-        QFETCH(int, columns);
-        QFETCH(QRect, first);
-        QWidget host;
-        auto* grid = new AdaptiveGridLayout(330, 640, 16, &host);
-        const QList<QWidget*> items = fill(host, grid, QList<QSize>(6, {200, 100}));
-        grid->setGeometry(QRect(0, 0, width, 1000));
-        QCOMPARE(items[0]->geometry(), first);
-        QCOMPARE(items[columns]->geometry().topLeft(), QPoint(first.left(), 116));
-        const int rows = (6 + columns - 1) / columns;
-        QCOMPARE(grid->heightForWidth(width), rows * 100 + (rows - 1) * 16);
+        for (const auto& [width, columns, first] : {std::tuple{300, 1, QRect(0, 0, 300, 100)},
+                                                    {670, 1, QRect(15, 0, 640, 100)},
+                                                    {676, 2, QRect(0, 0, 330, 100)},
+                                                    {1100, 3, QRect(0, 0, 356, 100)}}) {
+            QWidget host;
+            auto* grid = new AdaptiveGridLayout(330, 640, 16, &host);
+            const QList<QWidget*> items = fill(host, grid, QList<QSize>(6, {200, 100}));
+            grid->setGeometry(QRect(0, 0, width, 1000));
+            QCOMPARE(items[0]->geometry(), first);
+            QCOMPARE(items[columns]->geometry().topLeft(), QPoint(first.left(), 116));
+            const int rows = (6 + columns - 1) / columns;
+            QCOMPARE(grid->heightForWidth(width), rows * 100 + (rows - 1) * 16);
+        }
     }
 
     void gridRowsKeepOrStretchHeightsAndSkipHiddenItems()

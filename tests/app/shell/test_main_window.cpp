@@ -105,8 +105,7 @@ QString cut(QWidget* w)
     return {};
 }
 
-// Why a widget reaches past what its parent shows, or an empty string. A scroll area's content
-// may be taller than the area (it scrolls), never wider.
+// Why a widget reaches past what its parent shows, or ""; a scroll area's content may be taller.
 QString outside(QWidget* w)
 {
     QWidget* parent = w->parentWidget();
@@ -348,58 +347,42 @@ private slots:
         QCOMPARE(ink, QColor(0xee, 0xee, 0xee));
     }
 
-    void picturesTellApartWhatTheyStandFor()
-    {
-        for (const auto& [one, other] : {std::pair<QString, QString>{"power.circle.fill", "power"},
-                                         {"sun.min", "sun.max.fill"},
-                                         {"bolt.horizontal.circle", "cable.connector.slash"},
-                                         {inputSymbol("hdmi1"), inputSymbol("usbc1")}}) {
-            const QImage a = symbolPixmap(one, 24, Qt::black).toImage();
-            QVERIFY2(!a.isNull() && !symbolPixmap(other, 24, Qt::black).isNull(), qPrintable(one));
-            QVERIFY2(a != symbolPixmap(other, 24, Qt::black).toImage(), qPrintable(one));
-        }
-    }
-
-    void wheelChangesOnlyWhatHasTheFocus_data()
-    {
-        QTest::addColumn<QString>("control");
-        QTest::newRow("slider") << "volume";
-        QTest::newRow("picker") << "baudRatePicker";
-        QTest::newRow("stepper") << "pollIntervalStepper";
-    }
     void wheelChangesOnlyWhatHasTheFocus()
     {
-        QFETCH(QString, control);
-        Window w;
-        QVERIFY(QTest::qWaitForWindowActive(&w.view));
-        DisplayController& c = *w.controller;
-        QWidget* target = control == "volume"
-                              ? w.view.findChild<AudioCard*>()->findChild<QSlider*>()
-                              : child<QWidget>(&w.view, control);
-        std::function<double()> value = [&] { return c.pump().polling().interval; };
-        if (control == "volume")
-            value = [&] { return c.display().state().level(DisplaySetting::volume).value_or(-1); };
-        else if (control == "baudRatePicker")
-            value = [&] { return double(c.line().settings().baudRate); };
-        auto* page = qobject_cast<QScrollArea*>(target->parentWidget());
-        for (QWidget* p = target; !page; p = p->parentWidget())
-            page = qobject_cast<QScrollArea*>(p);
-        page->ensureWidgetVisible(target);
-        QScrollBar* bar = page->verticalScrollBar();
-        QVERIFY(bar->maximum() > 0);
-        const int delta = bar->value() == bar->maximum() ? 120 : -120;
-        const double before = value();
-        const int scrolled = bar->value();
+        for (const QString control : {"volume", "baudRatePicker", "pollIntervalStepper"}) {
+            Window w;
+            QVERIFY(QTest::qWaitForWindowActive(&w.view));
+            DisplayController& c = *w.controller;
+            QWidget* target = control == "volume"
+                                  ? w.view.findChild<AudioCard*>()->findChild<QSlider*>()
+                                  : child<QWidget>(&w.view, control);
+            std::function<double()> value = [&] { return c.pump().polling().interval; };
+            if (control == "volume")
+                value = [&] {
+                    return c.display().state().level(DisplaySetting::volume).value_or(-1);
+                };
+            else if (control == "baudRatePicker")
+                value = [&] { return double(c.line().settings().baudRate); };
+            auto* page = qobject_cast<QScrollArea*>(target->parentWidget());
+            for (QWidget* p = target; !page; p = p->parentWidget())
+                page = qobject_cast<QScrollArea*>(p);
+            page->ensureWidgetVisible(target);
+            QScrollBar* bar = page->verticalScrollBar();
+            QVERIFY(bar->maximum() > 0);
+            const int delta = bar->value() == bar->maximum() ? 120 : -120;
+            const double before = value();
+            const int scrolled = bar->value();
 
-        turnWheel(target, delta);
-        QCOMPARE(value(), before);
-        QVERIFY(bar->value() != scrolled); // the page scrolled instead
-        QVERIFY(!target->hasFocus());
+            turnWheel(target, delta);
+            QCOMPARE(value(), before);
+            QVERIFY(bar->value() != scrolled); // the page scrolled instead
+            QVERIFY(!target->hasFocus());
 
-        page->ensureWidgetVisible(target);
-        target->setFocus(Qt::TabFocusReason);
-        turnWheel(target, delta);
-        QVERIFY(value() != before);
+            page->ensureWidgetVisible(target);
+            target->setFocus(Qt::TabFocusReason);
+            turnWheel(target, delta);
+            QVERIFY(value() != before);
+        }
     }
 
     // Tab follows what is seen; the arrows move within a tile group and Return presses.
@@ -469,10 +452,20 @@ private slots:
         QCOMPARE(LaunchOptions::autoConnectPath(QString("sim://x"), store.settings()), "sim://x");
     }
 
-    // A dock finds the desktop entry by the id; uninstalled, the built-in icon must draw (which
-    // needs Qt's SVG plugin): an opaque screen in the middle, nothing in the lower left corner.
-    void identityMatchesTheDesktopEntry()
+    // Pictures tell apart what they stand for; the program's icon and its desktop entry.
+    void picturesAndIdentity()
     {
+        for (const auto& [one, other] : {std::pair<QString, QString>{"power.circle.fill", "power"},
+                                         {"sun.min", "sun.max.fill"},
+                                         {"bolt.horizontal.circle", "cable.connector.slash"},
+                                         {inputSymbol("hdmi1"), inputSymbol("usbc1")}}) {
+            const QImage a = symbolPixmap(one, 24, Qt::black).toImage();
+            QVERIFY2(!a.isNull() && !symbolPixmap(other, 24, Qt::black).isNull(), qPrintable(one));
+            QVERIFY2(a != symbolPixmap(other, 24, Qt::black).toImage(), qPrintable(one));
+        }
+
+        // A dock finds the desktop entry by the id; uninstalled, the built-in icon must draw
+        // (with Qt's SVG plugin): opaque in the middle, nothing in the lower left corner.
         applyDesktopIdentity();
         const QString id = QGuiApplication::desktopFileName();
         QFile entry(QStringLiteral(DATA_DIR "/") + id + QStringLiteral(".desktop"));

@@ -156,7 +156,7 @@ private slots:
         QCOMPARE(child<QComboBox>(&f.view, "baudRatePicker")->currentText(), "31250");
     }
 
-    void seriesFollowsTheController()
+    void seriesAndStatisticsFollowTheController()
     {
         With<ConnectionSidebar> f;
         auto* picker = child<SegmentedControl>(&f.view, "seriesPicker");
@@ -166,11 +166,7 @@ private slots:
         QCOMPARE(f.controller->display().series(), DisplaySeries::rx);
         f.controller->display().setSeries(DisplaySeries::qx); // recognised from the model number
         QCOMPARE(picker->currentIndex(), 0);
-    }
 
-    void statisticsFollowTheLine()
-    {
-        With<ConnectionSidebar> f;
         auto* lastReply = child<QLabel>(&f.view, "lastReplyValue");
         QCOMPARE(child<QLabel>(&f.view, "txCountValue")->text(), QStringLiteral("0 Bytes"));
         QVERIFY(!lastReply->isVisible());
@@ -184,10 +180,8 @@ private slots:
         f.lines.lose("weg");
         QCOMPARE(child<QLabel>(&f.view, "dropoutsValue")->text(), QStringLiteral("1"));
         QVERIFY(child<QWidget>(&f.view, "resetDropoutsButton")->isVisible());
-    }
 
-    void relativeTime()
-    {
+        // How long ago the last reply came.
         const std::pair<qint64, const char*> rows[] = {
             {-5, "gerade eben"},        {59, "vor 59 s"},     {179, "vor 2 min"},
             {2 * 3600 + 59, "vor 2 h"}, {86400, "vor 1 Tag"}, {3 * 86400, "vor 3 Tagen"},
