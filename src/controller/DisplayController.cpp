@@ -84,12 +84,13 @@ DisplayController::~DisplayController() = default;
 
 void DisplayController::routeReceived(const QByteArray& chunk)
 {
+    const auto arrived = m_clock->monotonic();
     // Logged first, so that what the bytes cause (a parse error, a loopback verdict)
     // stands after them.
     m_log->countReceived(chunk.size());
     const auto& current = m_pump->current();
     m_log->append(LogEntry::Kind::rx, LogEntry::printable(chunk), chunk, current && current->poll);
-    m_tester->received(chunk);
+    m_tester->received(chunk, arrived);
     m_pump->received(chunk);
 }
 

@@ -185,16 +185,13 @@ void LineTester::loopbackPacket(qint64 sequence)
         return;
     }
     const QByteArray packet = LoopbackStats::packet(sequence, m_loopbackOptions.packetSize);
+    // The log's text is made before the clock starts: it is no part of the echo's delay.
+    QString logged = packetName(sequence) + QStringLiteral(": ") + LogEntry::printable(packet);
     const auto sentAt = m_clock->monotonic();
     if (!m_session.write(packet)) {
         stopLoopback();
         return;
     }
-    m_log.countSent(packet.size());
-    m_log.append(LogEntry::Kind::tx,
-                 packetName(sequence) + QStringLiteral(": ") + LogEntry::printable(packet), packet);
-    recordLoopback([&](LoopbackStats& stats) { stats.bytesSent += packet.size(); });
-
     // Bytes that came before this packet went out belong to no packet. The wait ends as
     // soon as the whole echo is there (received() finishes it), at the deadline, or when
     // the run stops.
@@ -203,19 +200,23 @@ void LineTester::loopbackPacket(qint64 sequence)
     const double deadline = PendingEcho::waitSeconds(packet.size(), m_session.settings().baudRate);
     const double writing = std::chrono::duration<double>(m_clock->monotonic() - sentAt).count();
     m_loopbackWait.after(deadline - writing, [this] { finishLoopbackPacket(); });
+
+    m_log.countSent(packet.size());
+    m_log.append(LogEntry::Kind::tx, std::move(logged), packet);
+    recordLoopback([&](LoopbackStats& stats) { stats.bytesSent += packet.size(); });
 }
 
-void LineTester::received(const QByteArray& chunk)
+void LineTester::received(const QByteArray& chunk, Clock::TimePoint arrived)
 {
     if (!m_loopbackRunning || !m_pendingEcho)
         return;
     m_pendingEcho->received += chunk;
-    // Judged right here, so the measured delay is the echo's, not the event loop's.
+    // The delay is the echo's, not the event loop's nor the log's.
     if (m_pendingEcho->isComplete())
-        finishLoopbackPacket();
+        finishLoopbackPacket(arrived);
 }
 
-void LineTester::finishLoopbackPacket()
+void LineTester::finishLoopbackPacket(std::optional<Clock::TimePoint> arrived)
 {
     m_loopbackWait.cancel();
     if (!m_pendingEcho)
@@ -227,7 +228,8 @@ void LineTester::finishLoopbackPacket()
         return;
     }
     const LoopbackStats::Result result = LoopbackStats::evaluate(echo.packet, echo.received);
-    const double delay = std::chrono::duration<double>(m_clock->monotonic() - echo.sentAt).count();
+    const double delay =
+        std::chrono::duration<double>(arrived.value_or(m_clock->monotonic()) - echo.sentAt).count();
     recordLoopback([&](LoopbackStats& stats) {
         stats.bytesReceived += echo.received.size();
         stats.record(result, delay);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controller/Activity.h"
+#include "controller/Clock.h"
 #include "linetest/LoopbackStats.h"
 #include "linetest/PendingEcho.h"
 #include "linetest/TestPattern.h"
@@ -10,7 +11,6 @@
 #include <memory>
 #include <optional>
 
-class Clock;
 class CommandPump;
 class LineSession;
 class TrafficLog;
@@ -63,8 +63,9 @@ public:
     // "Brückentest #7": how the log and the tool name a packet.
     static QString packetName(qint64 sequence);
 
-    // Bytes from the line, for the packet waiting for its echo.
-    void received(const QByteArray& chunk);
+    // Bytes from the line, for the packet waiting for its echo; `arrived` is when they came,
+    // before anything else was done with them.
+    void received(const QByteArray& chunk, Clock::TimePoint arrived);
 
 signals:
     void testOutputChanged();
@@ -76,7 +77,7 @@ private:
     void setRunning(bool& flag, bool on);
     void scheduleTestPacket();
     void loopbackPacket(qint64 sequence);
-    void finishLoopbackPacket();
+    void finishLoopbackPacket(std::optional<Clock::TimePoint> arrived = std::nullopt);
     void recordLoopback(const std::function<void(LoopbackStats&)>& change);
     void stopAll();
 
