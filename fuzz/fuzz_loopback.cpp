@@ -31,6 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         require(received.startsWith(sent) && received.size() > sent.size(),
                 "extra extends the packet");
         break;
+    case Kind::display:
+        require(received != sent && received.toLower().contains("invalid cmd"),
+                "a display's refusal is no echo");
+        break;
     case Kind::corrupt:
         require(result.index() < std::min(sent.size(), received.size()) &&
                     sent[result.index()] != received[result.index()] &&

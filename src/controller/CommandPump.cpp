@@ -379,7 +379,18 @@ void CommandPump::setPolling(const Polling& polling)
 void CommandPump::schedulePoll()
 {
     // Read anew every round, so a changed interval takes effect with the next one.
-    m_poll.after(std::max(m_polling.interval, minimumPollSeconds), [this] { pollRound(); });
+    const double floor = m_displayResting ? restingPollSeconds : minimumPollSeconds;
+    m_poll.after(std::max(m_polling.interval, floor), [this] { pollRound(); });
+}
+
+void CommandPump::setDisplayResting(bool resting)
+{
+    if (resting == m_displayResting)
+        return;
+    m_displayResting = resting;
+    // The wait under way was meant for the other pace.
+    if (m_running)
+        schedulePoll();
 }
 
 void CommandPump::pollRound()

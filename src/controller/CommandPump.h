@@ -63,6 +63,11 @@ public:
     void setPolling(const Polling& polling);
     // A line test holds the poll while it runs.
     void holdPolling(bool held) { m_pollingHeld = held; }
+    // Every command wakes a display from network standby: resting, it is asked once a
+    // minute at most.
+    static constexpr double restingPollSeconds = 60.0;
+    void setDisplayResting(bool resting);
+    bool displayResting() const { return m_displayResting; }
 
     // The line's part of the pump, driven by the session.
     void lineOpened();
@@ -95,6 +100,7 @@ private:
     Polling m_polling;
     bool m_refreshAtConnect = true;
     bool m_pollingHeld = false;
+    bool m_displayResting = false;
     bool m_running = false; // the line is open
     bool m_rawMode = false;
     bool m_stepPosted = false;

@@ -61,6 +61,12 @@ DisplayController::DisplayController(ControllerSettings stored, ControllerOption
     });
     connect(m_display.get(), &RemoteDisplay::seriesChanged, this,
             [this] { m_line->setSimulatedSeries(m_display->series()); });
+    connect(m_display.get(), &RemoteDisplay::changed, this, [this] {
+        const DisplayState& state = m_display->state();
+        m_pump->setDisplayResting(state.power() == PowerState::standby &&
+                                  state.standing(DisplaySetting::power) ==
+                                      DisplayState::Standing::live);
+    });
 
     for (const auto changed : {&LineSession::settingsChanged, &LineSession::storedChanged})
         connect(m_line.get(), changed, this, &DisplayController::storedSettingsChanged);
@@ -90,8 +96,10 @@ void DisplayController::routeReceived(const QByteArray& chunk)
     m_log->countReceived(chunk.size());
     const auto& current = m_pump->current();
     m_log->append(LogEntry::Kind::rx, LogEntry::printable(chunk), chunk, current && current->poll);
-    m_tester->received(chunk, arrived);
+    // The pump first: a loopback verdict may switch the mode back, and these bytes came
+    // in the mode they were sent in.
     m_pump->received(chunk);
+    m_tester->received(chunk, arrived);
 }
 
 void DisplayController::decideStartupConnection(const QString& lastPath)

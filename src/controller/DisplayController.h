@@ -73,6 +73,9 @@ public:
     const CommandPump& pump() const { return *m_pump; }
     RemoteDisplay& display() { return *m_display; }
     const RemoteDisplay& display() const { return *m_display; }
+    // What the controller's times and timers run on; the views' timers too, so that tests
+    // move them by hand.
+    const Clock& clock() const { return *m_clock; }
     TrafficLog& log() { return *m_log; }
     const TrafficLog& log() const { return *m_log; }
     LineTester& tester() { return *m_tester; }

@@ -34,6 +34,12 @@ LineTester::LineTester(LineSession& session, CommandPump& pump, TrafficLog& log,
     , m_loopbackWait(this, *m_clock)
 {
     connect(&session, &LineSession::closing, this, &LineTester::stopAll);
+    connect(&session, &LineSession::connectionChanged, this, [this] {
+        if (m_lineEchoes && !m_session.connection().is(ConnectionState::Case::connected)) {
+            m_lineEchoes = false;
+            emit lineEchoesChanged();
+        }
+    });
 }
 
 QString LineTester::packetName(qint64 sequence)
@@ -154,6 +160,7 @@ void LineTester::startLoopback()
     if (m_loopbackRunning)
         return;
     stopTest();
+    m_rawBeforeLoopback = m_pump.rawMode();
     m_pump.setRawMode(true);
     m_loopback = LoopbackStats();
     setRunning(m_loopbackRunning, true);
@@ -211,8 +218,11 @@ void LineTester::received(const QByteArray& chunk, Clock::TimePoint arrived)
     if (!m_loopbackRunning || !m_pendingEcho)
         return;
     m_pendingEcho->received += chunk;
-    // The delay is the echo's, not the event loop's nor the log's.
-    if (m_pendingEcho->isComplete())
+    // The delay is the echo's, not the event loop's nor the log's. A display's refusal is
+    // judged as soon as it is there: it is shorter than the packet.
+    if (m_pendingEcho->isComplete() ||
+        LoopbackStats::evaluate(m_pendingEcho->packet, m_pendingEcho->received) ==
+            LoopbackStats::Result::display())
         finishLoopbackPacket(arrived);
 }
 
@@ -234,9 +244,16 @@ void LineTester::finishLoopbackPacket(std::optional<Clock::TimePoint> arrived)
         stats.bytesReceived += echo.received.size();
         stats.record(result, delay);
     });
+    if (result == LoopbackStats::Result::ok() && !m_lineEchoes) {
+        m_lineEchoes = true;
+        emit lineEchoesChanged();
+    }
     if (result != LoopbackStats::Result::ok())
         m_log.error(packetName(echo.sequence) + QStringLiteral(": ") +
                     result.text(echo.packet.size(), echo.received.size()));
+    // More packets would only give the display more junk commands.
+    if (result == LoopbackStats::Result::display())
+        stopLoopback();
     if (!m_loopbackRunning)
         return;
     const qint64 next = echo.sequence + 1;
@@ -254,4 +271,6 @@ void LineTester::stopLoopback()
     emit loopbackChanged();
     // A packet still waiting for its echo ends now, by the rule for a stopped run.
     finishLoopbackPacket();
+    // The test chose raw mode for itself; the user's choice comes back.
+    m_pump.setRawMode(m_rawBeforeLoopback);
 }

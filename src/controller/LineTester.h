@@ -59,6 +59,9 @@ public:
     // Switches raw mode on: the display's protocol has no place in a loopback run.
     void startLoopback();
     void stopLoopback();
+    // A bridge-test packet came back whole on this connection: the line sends back what it
+    // is given, so what answers is no display.
+    bool lineEchoes() const { return m_lineEchoes; }
 
     // "Brückentest #7": how the log and the tool name a packet.
     static QString packetName(qint64 sequence);
@@ -72,6 +75,7 @@ signals:
     void testProgressChanged(); // running, or the packet count
     void loopbackChanged();     // running, options or statistics
     void runningChanged();
+    void lineEchoesChanged();
 
 private:
     void setRunning(bool& flag, bool on);
@@ -92,6 +96,8 @@ private:
     LoopbackOptions m_loopbackOptions;
     LoopbackStats m_loopback;
     bool m_loopbackRunning = false;
+    bool m_rawBeforeLoopback = false;
+    bool m_lineEchoes = false;
     // The packet that waits for its echo; its wait ends early when the echo is whole.
     std::optional<PendingEcho> m_pendingEcho;
 

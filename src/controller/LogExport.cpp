@@ -8,15 +8,14 @@ QString proposedExportFileName(const QDateTime& now)
            QStringLiteral("_Bildwart_Terminal.txt");
 }
 
-bool writeExportFile(const QString& path, const QString& text)
+bool writeExportFile(const QString& path, const QString& text, QString* error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     const QByteArray utf8 = text.toUtf8();
-    if (file.write(utf8) != utf8.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    if (file.open(QIODevice::WriteOnly) && file.write(utf8) == utf8.size() && file.commit())
+        return true;
+    if (error)
+        *error = file.errorString();
+    file.cancelWriting();
+    return false;
 }

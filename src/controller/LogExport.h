@@ -6,6 +6,6 @@
 // "261205_1403_Bildwart_Terminal.txt" for the given local time.
 QString proposedExportFileName(const QDateTime& now);
 
-// Writes the text as UTF-8, replacing the file atomically. Returns whether it worked;
-// the terminal ignores a failure, as the log stays as it is.
-bool writeExportFile(const QString& path, const QString& text);
+// Writes the text as UTF-8, replacing the file atomically. Returns whether it worked; on a
+// failure, `error` (if given) receives the reason.
+bool writeExportFile(const QString& path, const QString& text, QString* error = nullptr);

@@ -44,8 +44,8 @@ QList<SerialPortInfo> PortList::networkEntries() const
         const LineAddress address = LineAddress::fromText(text);
         entries.append({text, text,
                         address.network().kind == NetworkAddress::Kind::rfc2217
-                            ? tr("Netzwerk · RFC 2217 (Einstellungen gehen mit)")
-                            : tr("Netzwerk · TCP (Einstellungen am Gateway)"),
+                            ? tr("Netzwerk · RFC 2217 (Bildwart stellt die Leitung ein)")
+                            : tr("Netzwerk · TCP (Leitung am Gateway eingestellt)"),
                         false});
     }
     return entries;
@@ -79,6 +79,14 @@ void PortList::select(const QString& path)
         return;
     m_selectedPath = path;
     emit selectedPathChanged();
+}
+
+void PortList::forgetNetworkAddress(const QString& address)
+{
+    if (!m_recent.removeAll(address))
+        return;
+    emit recentNetworkAddressesChanged();
+    refresh();
 }
 
 bool PortList::rememberNetworkAddress(const QString& address)

@@ -39,6 +39,8 @@ public:
     // Puts a network address first among the remembered ones and selects it. False for
     // any other text.
     bool rememberNetworkAddress(const QString& address);
+    // Takes a remembered address off the list; the selection stays until another is made.
+    void forgetNetworkAddress(const QString& address);
 
     // Hot-plug events start a rescan and then hotplugged(); without a start, none come.
     void watchHotplug(std::shared_ptr<HotplugSource> source);

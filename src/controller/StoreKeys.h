@@ -20,7 +20,10 @@ inline const QString recentNetworkAddresses = QStringLiteral("recentNetworkAddre
 inline const QString terminalVisible = QStringLiteral("terminalVisible");
 inline const QString loopbackVisible = QStringLiteral("loopbackVisible");
 inline const QString terminalHidesPolls =
-    QStringLiteral("terminalHidesPolls");                               // "Abfragen ausblenden"
+    QStringLiteral("terminalHidesPolls"); // "Abfragen ausblenden"
+// Lines sent from the terminal's input, oldest first, one list per mode.
+inline const QString terminalHistorySmart = QStringLiteral("terminalHistorySmart");
+inline const QString terminalHistoryRaw = QStringLiteral("terminalHistoryRaw");
 inline const QString windowGeometry = QStringLiteral("windowGeometry"); // the main window's place
 inline const QString detailSplit = QStringLiteral("detailSplit");       // dashboard over terminal
 inline const QString settingsTab = QStringLiteral("settingsTab");       // "serial" or "test"

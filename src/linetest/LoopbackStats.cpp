@@ -46,6 +46,11 @@ LoopbackStats::Result LoopbackStats::evaluate(const QByteArray& sent, const QByt
 {
     if (received.isEmpty())
         return Result::lost();
+    if (received == sent)
+        return Result::ok();
+    // A display is attached where the bridge plug should be.
+    if (received.toLower().contains("invalid cmd"))
+        return Result::display();
 
     const qsizetype common = std::min(sent.size(), received.size());
     const auto [sentAt, receivedAt] =
@@ -68,6 +73,7 @@ void LoopbackStats::record(const Result& result, double latency)
     case Result::Kind::corrupt:
     case Result::Kind::incomplete:
     case Result::Kind::extra:
+    case Result::Kind::display:
         ++faulty;
         break;
     case Result::Kind::lost:
@@ -110,6 +116,9 @@ QString LoopbackStats::Result::text(qint64 expected, qint64 received) const
     case Kind::extra:
         return QCoreApplication::translate("LoopbackStats", "%1 statt %2 Bytes zurück")
             .arg(QString::number(received), QString::number(expected));
+    case Kind::display:
+        return QCoreApplication::translate("LoopbackStats",
+                                           "Display angeschlossen, kein Brückenstecker");
     }
     return {};
 }

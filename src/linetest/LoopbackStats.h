@@ -10,12 +10,14 @@ struct LoopbackStats {
     // The verdict on one packet.
     class Result {
     public:
-        enum class Kind { ok, lost, incomplete, extra, corrupt };
+        // display: what came back is a display's refusal ("invalid cmd"), no echo at all.
+        enum class Kind { ok, lost, incomplete, extra, corrupt, display };
 
         static constexpr Result ok() { return Result(Kind::ok); }
         static constexpr Result lost() { return Result(Kind::lost); }
         static constexpr Result incomplete() { return Result(Kind::incomplete); }
         static constexpr Result extra() { return Result(Kind::extra); }
+        static constexpr Result display() { return Result(Kind::display); }
         // `at` is the zero-based index of the first byte that differs.
         static constexpr Result corrupt(qsizetype at) { return Result(Kind::corrupt, at); }
 
@@ -64,7 +66,8 @@ struct LoopbackStats {
     // "<0001>BCDEFGHI\r\n" for sequence 1 and size 16. The size is clamped to
     // minPacketSize…maxPacketSize; any sequence number, negative too, gives a 6-byte header.
     static QByteArray packet(qint64 sequence, qint64 size);
-    // A wrong byte wins over a wrong length; an empty echo is lost.
+    // A display's refusal wins over all; then a wrong byte over a wrong length; an empty
+    // echo is lost.
     static Result evaluate(const QByteArray& sent, const QByteArray& received);
 
     // Counts one packet; `latency` (seconds) is taken only from a correct packet.

@@ -3,6 +3,7 @@
 #include "ControllerFixture.h"
 
 #include <QComboBox>
+#include <QMessageBox>
 #include <QSettings>
 #include <QWidget>
 #include <functional>
@@ -64,10 +65,21 @@ template <typename T>
 T* withText(const QObject* parent, const QString& text)
 {
     for (T* candidate : parent->findChildren<T*>()) {
-        if (candidate->text() == text)
+        // Mnemonics ("&Sichern …") are no part of what the user reads.
+        if (QString(candidate->text()).remove(u'&') == text)
             return candidate;
     }
     qFatal("nothing with the text %s", qPrintable(text));
+}
+
+// The one open confirmation, if any.
+inline QMessageBox* dialog(const QWidget& view)
+{
+    for (QMessageBox* box : view.findChildren<QMessageBox*>()) {
+        if (box->isVisible())
+            return box;
+    }
+    return nullptr;
 }
 
 // Chooses an entry of a picker as the user does, with the arrow keys.

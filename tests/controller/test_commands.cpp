@@ -192,7 +192,7 @@ private slots:
     // Every interval (at least a second) the five values, while nothing else has the line.
     void pollAsksWhenIdle()
     {
-        for (const QString obstacle : {"", "off", "busy", "raw", "test"}) {
+        for (const QString obstacle : {"", "off", "busy", "raw", "test", "standby"}) {
             const bool polled = obstacle.isEmpty();
             ControllerFixture f;
             DisplayController& c = f.connected();
@@ -211,10 +211,19 @@ private slots:
                 f.setTestInterval(60);
                 c.tester().startTest();
             }
+            // Every command wakes a display from network standby: asked once a minute.
+            if (obstacle == u"standby")
+                f.lines.receive("\r\npowerstate=standby\r\n");
             f.clock->advance(0.499);
             QVERIFY(!f.lines.lines.mid(before).contains("get powerstate"));
             f.clock->advance(0.001); // the next round: a second after the last
             QCOMPARE(f.lines.lines.mid(before).contains("get powerstate"), polled);
+            if (obstacle == u"standby") { // a minute after the report, at 4.5 s
+                f.clock->advance(CommandPump::restingPollSeconds - 0.6);
+                QVERIFY(!f.lines.lines.mid(before).contains("get powerstate"));
+                f.clock->advance(0.2);
+                QVERIFY(f.lines.lines.mid(before).contains("get powerstate"));
+            }
             if (polled) {
                 f.clock->advance(0.5);
                 QCOMPARE(f.lines.lines.mid(before),
@@ -474,23 +483,32 @@ private slots:
         c.tester().stopLoopback();
         QCOMPARE(c.tester().loopback().sent, 6);
         QCOMPARE(f.logTexts(Kind::error), QStringList());
-        QCOMPARE(f.logTexts(Kind::info).last(),
-                 "Brückentest beendet: " + c.tester().loopback().summary());
+        QVERIFY(f.logTexts(Kind::info)
+                    .contains("Brückentest beendet: " + c.tester().loopback().summary()));
         QCOMPARE(c.tester().loopback().bytesSent, 7 * 32);
         QCOMPARE(c.tester().loopback().bytesReceived, 6 * 32 + 20);
-        QVERIFY(c.pump().rawMode()); // stays on after the test
+        QVERIFY(!c.pump().rawMode()); // the mode the user had comes back
+        // The line sends back what it is given, until it closes.
+        QVERIFY(c.tester().lineEchoes());
+        c.disconnectLine();
+        QVERIFY(!c.tester().lineEchoes());
     }
 
-    // A whole echo is judged on arrival, a missing one at the deadline, not a moment before.
+    // A whole echo is judged on arrival, a missing one at the deadline, not a moment before;
+    // a display's refusal at once, ending the run with what it means.
     void loopbackVerdicts()
     {
-        for (const bool echoed : {false, true}) { // nothing back, or one byte more
-            const QString verdict =
-                echoed ? "33 statt 32 Bytes zurück" : "nichts zurück – Brücke/Kabel/Adapter prüfen";
-            const double judgedAfter = echoed ? 0.0 : 0.3; // seconds after the packet went out
+        const std::tuple<QByteArray, double, QString, bool> rows[] = {
+            // what comes back (%1 the packet), judged after, verdict, still running
+            {"", 0.3, "nichts zurück – Brücke/Kabel/Adapter prüfen", true},
+            {"%1X", 0.0, "33 statt 32 Bytes zurück", true},
+            {"\r\ninvalid cmd\r\n>", 0.0, "Display angeschlossen, kein Brückenstecker", false},
+        };
+        for (const auto& [reply, judgedAfter, verdict, running] : rows) {
             ControllerFixture f;
-            DisplayController& c = f.connected(
-                echo([echoed](QByteArray packet) { return echoed ? packet + 'X' : QByteArray(); }));
+            DisplayController& c = f.connected(echo([reply](const QByteArray& packet) {
+                return QByteArray(reply).replace("%1", packet);
+            }));
             c.tester().startLoopback();
             if (judgedAfter > 0) {
                 f.clock->advance(judgedAfter - 0.001);
@@ -501,6 +519,7 @@ private slots:
             QCOMPARE(c.tester().loopback().ok, 0);
             QVERIFY(!c.tester().loopback().lastLatency);
             QCOMPARE(f.logTexts(Kind::error), QStringList{"Brückentest #1: " + verdict});
+            QCOMPARE(c.tester().loopbackRunning(), running);
         }
     }
 };

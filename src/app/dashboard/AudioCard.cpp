@@ -1,5 +1,6 @@
 #include "app/dashboard/AudioCard.h"
 
+#include "app/dashboard/CommandStatus.h"
 #include "app/style/Style.h"
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/ToggleButton.h"
@@ -46,6 +47,8 @@ AudioCard::AudioCard(DisplayController& controller, QWidget* parent)
         buttons->addWidget(button);
     }
     contentLayout()->addLayout(buttons);
+    contentLayout()->addWidget(new CommandStatus(
+        controller, {DisplaySetting::volume, DisplaySetting::mute, DisplaySetting::micMute}, this));
 
     auto* note = new QLabel(
         tr("„volume“ ist die Lautstärke des Displays (%1–%2). Ob der Audio-Out-Ausgang "

@@ -12,7 +12,9 @@
 #include "app/widgets/AdaptiveGridLayout.h"
 #include "controller/DisplayController.h"
 #include "controller/LineSession.h"
+#include "controller/PortList.h"
 #include "controller/RemoteDisplay.h"
+#include "line/LineAddress.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QVBoxLayout>
@@ -69,6 +71,10 @@ DashboardView::DashboardView(DisplayController& controller, QWidget* parent)
 
     connect(&controller.display(), &RemoteDisplay::canActChanged, this,
             &DashboardView::refreshConnection);
+    connect(&controller.line(), &LineSession::connectionChanged, this,
+            &DashboardView::refreshConnection);
+    connect(&controller.ports(), &PortList::selectedPathChanged, this,
+            &DashboardView::refreshConnection);
     refreshConnection();
 }
 
@@ -88,10 +94,28 @@ void DashboardView::refreshConnection()
     // neither sends nor changes anything.
     const RemoteDisplay& display = m_controller.display();
     const bool inert = !display.canAct();
-    if (m_controller.line().connection().is(ConnectionState::Case::connected))
+    const ConnectionState& connection = m_controller.line().connection();
+    const QString& selected = m_controller.ports().selectedPath();
+    const LineAddress address = LineAddress::fromText(selected);
+    using Line = NotConnectedHint::Line;
+    const Line line = selected.isEmpty()      ? Line::none
+                      : address.isNetwork()   ? Line::network
+                      : address.isSimulator() ? Line::simulator
+                                              : Line::device;
+    // A failure belongs to the port it happened on; another choice starts afresh.
+    if (!connection.is(ConnectionState::Case::failed))
+        m_failedPath.clear();
+    else if (m_failedPath.isEmpty())
+        m_failedPath = selected;
+    using Case = ConnectionState::Case;
+    if (connection.is(Case::connected))
         m_hint->showResting(display.whyInert());
+    else if (connection.is(Case::failed) && m_failedPath == selected)
+        m_hint->showFailed(connection.reason);
+    else if (connection.is(Case::waiting))
+        m_hint->showWaiting(line);
     else
-        m_hint->showNotConnected();
+        m_hint->showNotConnected(line);
     m_hint->setVisible(inert);
     Style::disableKeepingLook(m_grid, inert);
     // Drawing through the effect costs an extra pass, so it is off at full opacity.

@@ -29,4 +29,5 @@ private:
     QWidget* m_grid;
     AdaptiveGridLayout* m_cards;
     QGraphicsOpacityEffect* m_dimming;
+    QString m_failedPath; // the port the shown failure happened on
 };

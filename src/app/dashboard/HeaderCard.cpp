@@ -77,6 +77,11 @@ HeaderCard::HeaderCard(DisplayController& controller, QWidget* parent)
     m_origin = new StatusLine(QStringLiteral("clock.arrow.circlepath"), Style::Tone::orange,
                               Style::caption(), m_identity);
     m_origin->setObjectName(QStringLiteral("pictureOrigin"));
+    // What makes a display look dead while it is not: said where the eye looks first.
+    m_pictureFlags = new StatusLine(QStringLiteral("pause.rectangle"), Style::Tone::orange,
+                                    Style::caption(), m_identity);
+    m_pictureFlags->setObjectName(QStringLiteral("pictureFlags"));
+    m_pictureFlags->hide();
     m_ageTimer = new QTimer(this);
     m_ageTimer->setInterval(ageRefreshMs);
     connect(m_ageTimer, &QTimer::timeout, this, &HeaderCard::refreshOrigin);
@@ -89,6 +94,7 @@ HeaderCard::HeaderCard(DisplayController& controller, QWidget* parent)
     auto* names = new QVBoxLayout;
     names->setSpacing(4);
     names->addWidget(m_title);
+    names->addWidget(m_pictureFlags);
     names->addWidget(m_origin);
     names->addLayout(pairs);
     auto* identityRow = new QHBoxLayout(m_identity);
@@ -162,6 +168,14 @@ void HeaderCard::refreshChips()
     m_input->setContent(input ? InputSource::labelFor(*input) : QStringLiteral("–"),
                         inputSymbol(input.value_or(QString())),
                         tone(DisplaySetting::input, Tone::accent));
+
+    QStringList flags;
+    if (state.toggle(DisplaySetting::videoFreeze).value_or(false))
+        flags.append(tr("Bild eingefroren"));
+    if (state.toggle(DisplaySetting::screenShade).value_or(false))
+        flags.append(tr("Bildschirm abgedeckt"));
+    m_pictureFlags->setText(flags.join(QStringLiteral(" · ")));
+    m_pictureFlags->setVisible(!flags.isEmpty());
 
     const auto volume = state.level(DisplaySetting::volume);
     if (state.toggle(DisplaySetting::mute).value_or(false))

@@ -43,4 +43,5 @@ private:
     StatusChip* m_power;
     StatusChip* m_input;
     StatusChip* m_volume;
+    StatusLine* m_pictureFlags = nullptr;
 };

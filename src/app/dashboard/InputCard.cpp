@@ -1,5 +1,6 @@
 #include "app/dashboard/InputCard.h"
 
+#include "app/dashboard/CommandStatus.h"
 #include "app/style/Icons.h"
 #include "app/style/Style.h"
 #include "app/widgets/AdaptiveGridLayout.h"
@@ -36,6 +37,7 @@ InputCard::InputCard(DisplayController& controller, QWidget* parent)
         m_tiles.append(tile);
     }
     contentLayout()->addLayout(grid);
+    contentLayout()->addWidget(new CommandStatus(controller, {DisplaySetting::input}, this));
 
     auto* icon = new QLabel(m_noSignal);
     Style::setSymbol(icon, QStringLiteral("exclamationmark.triangle"),

@@ -1,8 +1,8 @@
 #include "app/dashboard/MaintenanceCard.h"
 
-#include "app/dashboard/ConfirmationDialog.h"
 #include "app/style/Icons.h"
 #include "app/style/Style.h"
+#include "app/widgets/ConfirmationDialog.h"
 #include "app/widgets/FlowLayout.h"
 #include "controller/CommandPump.h"
 #include "controller/DisplayController.h"

@@ -41,15 +41,48 @@ NotConnectedHint::NotConnectedHint(QWidget* parent)
     row->setSpacing(12);
     row->addWidget(icon, 0, Qt::AlignTop);
     row->addLayout(column, 1);
-    showNotConnected();
+    showNotConnected(Line::none);
 }
 
-void NotConnectedHint::showNotConnected()
+void NotConnectedHint::showNotConnected(Line line)
 {
     m_headline->setText(tr("Nicht verbunden"));
-    m_text->setText(tr("USB-Seriell-Adapter anstecken, links den Port wählen und „Verbinden“. "
-                       "SMART QX/RX: 19200 · 8N1, <b>gerades</b> RS-232-Kabel (kein Nullmodem). "
-                       "Ohne Hardware: Port „Simulator“ wählen."));
+    const QString cable = tr("SMART QX/RX: 19200 · 8N1, <b>gerades</b> RS-232-Kabel (kein "
+                             "Nullmodem).");
+    switch (line) {
+    case Line::network:
+        m_text->setText(tr("Links „Verbinden“: Bildwart erreicht das Display über das Gateway im "
+                           "Netzwerk. Am Gateway: ") +
+                        cable);
+        return;
+    case Line::simulator:
+        m_text->setText(tr("Links „Verbinden“ – der Simulator braucht keine Hardware."));
+        return;
+    case Line::device:
+        m_text->setText(tr("Links „Verbinden“. ") + cable);
+        return;
+    case Line::none:
+        break;
+    }
+    m_text->setText(tr("USB-Seriell-Adapter anstecken, links den Port wählen und „Verbinden“. ") +
+                    cable + tr(" Ohne Hardware: Port „Simulator“ wählen."));
+}
+
+void NotConnectedHint::showFailed(const QString& reason)
+{
+    m_headline->setText(tr("Verbindung fehlgeschlagen"));
+    m_text->setText(reason.toHtmlEscaped());
+}
+
+void NotConnectedHint::showWaiting(Line line)
+{
+    m_headline->setText(line == Line::network ? tr("Gateway nicht erreichbar")
+                                              : tr("Wandler nicht da"));
+    m_text->setText(line == Line::network
+                        ? tr("Bildwart versucht es weiter und verbindet sich selbst, sobald das "
+                             "Display über das Gateway wieder antwortet.")
+                        : tr("Bildwart verbindet sich selbst, sobald der USB-Seriell-Adapter "
+                             "wieder steckt."));
 }
 
 void NotConnectedHint::showResting(const QString& reason)
@@ -61,6 +94,11 @@ void NotConnectedHint::showResting(const QString& reason)
 QString NotConnectedHint::headline() const
 {
     return m_headline->text();
+}
+
+QString NotConnectedHint::text() const
+{
+    return m_text->text();
 }
 
 void NotConnectedHint::paintEvent(QPaintEvent*)

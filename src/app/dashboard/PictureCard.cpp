@@ -1,5 +1,6 @@
 #include "app/dashboard/PictureCard.h"
 
+#include "app/dashboard/CommandStatus.h"
 #include "app/style/Style.h"
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/ToggleButton.h"
@@ -29,6 +30,10 @@ PictureCard::PictureCard(DisplayController& controller, QWidget* parent)
     toggles->addWidget(m_freeze);
     toggles->addWidget(m_shade);
     contentLayout()->addLayout(toggles);
+    contentLayout()->addWidget(new CommandStatus(
+        controller,
+        {DisplaySetting::brightness, DisplaySetting::videoFreeze, DisplaySetting::screenShade},
+        this));
 
     connect(m_brightness, &ValueSlider::valueRequested, this, [this](double value) {
         m_controller.display().setLevel(DisplaySetting::brightness, value);

@@ -1,8 +1,9 @@
 #include "app/dashboard/PowerCard.h"
 
-#include "app/dashboard/ConfirmationDialog.h"
+#include "app/dashboard/CommandStatus.h"
 #include "app/style/Style.h"
 #include "app/widgets/AdaptiveGridLayout.h"
+#include "app/widgets/ConfirmationDialog.h"
 #include "app/widgets/TileButton.h"
 #include "controller/DisplayController.h"
 #include "controller/RemoteDisplay.h"
@@ -30,8 +31,11 @@ PowerCard::PowerCard(DisplayController& controller, QWidget* parent)
 {
     m_grid->setStretchToRowHeight(true);
     contentLayout()->addLayout(m_grid);
+    contentLayout()->addWidget(new CommandStatus(controller, {DisplaySetting::power}, this));
     auto* note =
-        new QLabel(tr("Jeder RS-232-Befehl weckt das Display aus „Standby (Netzwerk)“."), this);
+        new QLabel(tr("Jeder RS-232-Befehl weckt das Display aus „Standby (Netzwerk)“ – in "
+                      "diesem Zustand fragt Bildwart höchstens einmal pro Minute nach."),
+                   this);
     note->setWordWrap(true);
     Style::makeCaption(note);
     contentLayout()->addWidget(note);

@@ -1,5 +1,6 @@
 #include "app/dashboard/ReportingCard.h"
 
+#include "app/dashboard/CommandStatus.h"
 #include "app/style/Style.h"
 #include "app/widgets/Stepper.h"
 #include "app/widgets/SwitchButton.h"
@@ -29,6 +30,8 @@ ReportingCard::ReportingCard(DisplayController& controller, QWidget* parent)
     contentLayout()->addWidget(switchRow(
         tr("Statusmeldungen vom Display"),
         tr("Meldet Änderungen über Fernbedienung/Bedienfeld sofort (#volume=…)."), m_reporting));
+    contentLayout()->addWidget(
+        new CommandStatus(controller, {DisplaySetting::stateReporting}, this));
     contentLayout()->addWidget(switchRow(
         tr("Zyklisch abfragen"), tr("Betrieb, Quelle, Lautstärke, Stumm, Helligkeit"), m_polling));
 

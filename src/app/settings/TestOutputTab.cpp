@@ -1,5 +1,7 @@
 #include "app/settings/TestOutputTab.h"
 
+#include "app/widgets/ConfirmationDialog.h"
+
 #include "app/style/Icons.h"
 #include "app/style/Style.h"
 #include "app/widgets/FilledButton.h"
@@ -9,6 +11,7 @@
 #include "controller/DisplayController.h"
 #include "controller/LineSession.h"
 #include "controller/PortList.h"
+#include "controller/RemoteDisplay.h"
 #include "protocol/HexBytes.h"
 
 #include <QCheckBox>
@@ -248,11 +251,24 @@ FormSection* TestOutputTab::makeOutputSection()
     section->addWidget(row);
 
     QObject::connect(m_send, &QPushButton::clicked, this, [this] {
-        LineTester& tester = m_controller.tester();
-        if (tester.testOutput().repeat)
-            tester.startTest();
-        else
-            tester.sendTestOnce();
+        const auto send = [this] {
+            LineTester& tester = m_controller.tester();
+            if (tester.testOutput().repeat)
+                tester.startTest();
+            else
+                tester.sendTestOnce();
+        };
+        // The pattern is meant for a terminal or a scope, not for a display that listens.
+        if (!m_controller.display().state().displayAnswered()) {
+            send();
+            return;
+        }
+        openConfirmation(this,
+                         {tr("Testausgabe an das Display?"),
+                          tr("Auf dieser Leitung hat ein Display geantwortet. Das Testmuster "
+                             "ginge als ungültige Befehle an das Display."),
+                          tr("Trotzdem senden")},
+                         send, {});
     });
     QObject::connect(m_stop, &QPushButton::clicked, &m_controller.tester(), &LineTester::stopTest);
     QObject::connect(m_resetCount, &QPushButton::clicked, this,

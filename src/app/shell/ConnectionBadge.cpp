@@ -3,6 +3,7 @@
 #include "app/style/Style.h"
 #include "controller/DisplayController.h"
 #include "controller/LineSession.h"
+#include "controller/LineTester.h"
 #include "controller/RemoteDisplay.h"
 
 #include <QFontMetrics>
@@ -27,8 +28,7 @@ QFont badgeFont()
 
 } // namespace
 
-ConnectionBadge::Appearance ConnectionBadge::appearance(const ConnectionState& state,
-                                                        bool hearsBytes, bool displayAnswered,
+ConnectionBadge::Appearance ConnectionBadge::appearance(const ConnectionState& state, Heard heard,
                                                         bool network)
 {
     using Case = ConnectionState::Case;
@@ -40,10 +40,16 @@ ConnectionBadge::Appearance ConnectionBadge::appearance(const ConnectionState& s
         return {tr("Verbinde …"), Tone::yellow};
     case Case::connected:
         // Only a display's own answer counts; an echo or noise is bytes, not a display.
-        if (displayAnswered)
+        switch (heard) {
+        case Heard::display:
             return {tr("Display antwortet"), Tone::green};
-        if (hearsBytes)
+        case Heard::ownBytes:
+            return {tr("Leitung sendet zurück (Brückenstecker?)"), Tone::orange};
+        case Heard::bytes:
             return {tr("Bytes ohne Prompt"), Tone::orange};
+        case Heard::nothing:
+            break;
+        }
         return {tr("Port offen – keine Antwort"), Tone::orange};
     case Case::waiting:
         return {network ? tr("Warte auf Gateway …") : tr("Warte auf Wandler …"), Tone::orange};
@@ -66,15 +72,19 @@ ConnectionBadge::ConnectionBadge(DisplayController& controller, QWidget* parent)
                      &ConnectionBadge::refresh);
     QObject::connect(&controller.display(), &RemoteDisplay::answeredChanged, this,
                      &ConnectionBadge::refresh);
+    QObject::connect(&controller.tester(), &LineTester::lineEchoesChanged, this,
+                     &ConnectionBadge::refresh);
     refresh();
 }
 
 void ConnectionBadge::refresh()
 {
     const ConnectionState& state = m_controller.line().connection();
-    m_appearance = appearance(state, m_controller.line().hearsBytes(),
-                              m_controller.display().state().displayAnswered(),
-                              m_controller.line().isNetwork());
+    const Heard heard = m_controller.display().state().displayAnswered() ? Heard::display
+                        : m_controller.tester().lineEchoes()             ? Heard::ownBytes
+                        : m_controller.line().hearsBytes()               ? Heard::bytes
+                                                                         : Heard::nothing;
+    m_appearance = appearance(state, heard, m_controller.line().isNetwork());
     setToolTip(state.is(ConnectionState::Case::failed) ? state.reason : QString());
     updateGeometry();
     update();

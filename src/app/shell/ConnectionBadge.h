@@ -20,9 +20,10 @@ public:
         QString text;
         Style::Tone tone;
     };
+    // What was heard on the line, the best first.
+    enum class Heard { nothing, bytes, ownBytes, display };
     // `network`: the line runs through a gateway, not an adapter.
-    static Appearance appearance(const ConnectionState& state, bool hearsBytes,
-                                 bool displayAnswered, bool network);
+    static Appearance appearance(const ConnectionState& state, Heard heard, bool network);
 
     explicit ConnectionBadge(DisplayController& controller, QWidget* parent = nullptr);
 

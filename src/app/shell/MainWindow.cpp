@@ -13,13 +13,19 @@
 #include "controller/PortList.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFileInfo>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolBar>
+#include <QUrl>
 
 namespace {
 
@@ -100,6 +106,27 @@ void MainWindow::chooseFirstSplit()
 
 void MainWindow::buildMenu()
 {
+    QMenu* file = menuBar()->addMenu(tr("&Datei"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    QAction* saveLog = makeAction(tr("Terminal-Protokoll sichern …"), QKeySequence::Save,
+                                  QStringLiteral("saveLogAction"), this);
+    QObject::connect(saveLog, &QAction::triggered, this, [this] { m_terminal->exportLog(); });
+    file->addAction(saveLog);
+    file->addSeparator();
+    QAction* quit = makeAction(tr("&Beenden"), QKeySequence(Qt::CTRL | Qt::Key_Q),
+                               QStringLiteral("quitAction"), this);
+    quit->setMenuRole(QAction::QuitRole);
+    QObject::connect(quit, &QAction::triggered, this, [this] {
+        if (m_settings)
+            m_settings->close();
+        close();
+    });
+    file->addAction(quit);
+
+    // Filled by buildToolBar() and buildPanes(), which make the actions it offers.
+    m_viewMenu = menuBar()->addMenu(tr("&Ansicht"));
+    m_viewMenu->setObjectName(QStringLiteral("viewMenu"));
+
     QMenu* menu = menuBar()->addMenu(tr("&Display"));
     menu->setObjectName(QStringLiteral("displayMenu"));
 
@@ -129,6 +156,45 @@ void MainWindow::buildMenu()
                      &CommandPump::refreshAll);
     QObject::connect(refreshPortsAction, &QAction::triggered, &m_controller.ports(),
                      &PortList::refresh);
+
+    QMenu* help = menuBar()->addMenu(tr("&Hilfe"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    QAction* manual = makeAction(tr("&Handbuch"), QKeySequence::HelpContents,
+                                 QStringLiteral("manualAction"), this);
+    QObject::connect(manual, &QAction::triggered, this, &MainWindow::showManual);
+    help->addAction(manual);
+    QAction* about = new QAction(tr("Ü&ber Bildwart"), this);
+    about->setObjectName(QStringLiteral("aboutAction"));
+    about->setMenuRole(QAction::AboutRole);
+    QObject::connect(about, &QAction::triggered, this,
+                     [this] { QMessageBox::about(this, tr("Über Bildwart"), aboutText()); });
+    help->addAction(about);
+}
+
+QString MainWindow::aboutText()
+{
+    return tr("<h3>Bildwart %1</h3>"
+              "<p>Fernsteuerung und Leitungsprüfung für interaktive Displays der Serien QX und "
+              "RX über ihre RS-232-Steuerschnittstelle – am USB-Seriell-Wandler oder über das "
+              "Netzwerk.</p>"
+              "<p>© 2026 Halvorn. Alle Rechte vorbehalten (proprietäre Lizenz).</p>"
+              "<p>Mit Qt %2, libudev und gensio.</p>")
+        .arg(QCoreApplication::applicationVersion().toHtmlEscaped(),
+             QString::fromLatin1(qVersion()));
+}
+
+void MainWindow::showManual()
+{
+    // The README goes with the package; from a build folder, the one beside the sources.
+    for (const QString& path : {QStringLiteral(BILDWART_DOC_DIR "/README.md"),
+                                QStringLiteral(BILDWART_SOURCE_DIR "/README.md")}) {
+        if (QFileInfo::exists(path) && QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+            return;
+    }
+    QMessageBox::information(
+        this, tr("Handbuch"),
+        tr("Das Handbuch ließ sich nicht öffnen. Im Terminal zeigt es „man bildwart“, die "
+           "Befehlszeile „man bildwartctl“."));
 }
 
 void MainWindow::buildToolBar()
@@ -172,6 +238,9 @@ void MainWindow::buildToolBar()
     m_terminalToggle->setChecked(m_store.value(terminalVisibleKey, true).toBool());
     QObject::connect(m_terminalToggle, &QAction::toggled, this, &MainWindow::setTerminalVisible);
     toolBar->addAction(m_terminalToggle);
+    m_terminalToggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_terminalToggle->setShortcutContext(Qt::WindowShortcut);
+    m_viewMenu->addAction(m_terminalToggle);
 
     m_settingsAction =
         new QAction(symbolIcon(QStringLiteral("gearshape")), tr("Einstellungen"), this);
@@ -211,6 +280,33 @@ void MainWindow::buildPanes()
     m_detail->setStretchFactor(0, 1);
     m_detail->setStretchFactor(1, 0);
     m_terminal->setVisible(m_terminalToggle->isChecked());
+
+    QAction* hidePolls = m_viewMenu->addAction(tr("Abfragen ausblenden"));
+    hidePolls->setObjectName(QStringLiteral("hidePollsAction"));
+    hidePolls->setCheckable(true);
+    auto* hidePollsBox = m_terminal->findChild<QCheckBox*>(QStringLiteral("hidePollsToggle"));
+    hidePolls->setChecked(hidePollsBox->isChecked());
+    QObject::connect(hidePolls, &QAction::toggled, hidePollsBox, &QCheckBox::setChecked);
+    QObject::connect(hidePollsBox, &QCheckBox::toggled, hidePolls, &QAction::setChecked);
+    m_viewMenu->addSeparator();
+    QAction* commandLine = makeAction(tr("Zur Befehlszeile"), QKeySequence(Qt::CTRL | Qt::Key_L),
+                                      QStringLiteral("focusCommandLineAction"), this);
+    QObject::connect(commandLine, &QAction::triggered, this, [this] {
+        m_terminalToggle->setChecked(true);
+        m_terminal->focusInput();
+    });
+    m_viewMenu->addAction(commandLine);
+    addAction(commandLine);
+
+    // Once a line is up, the keyboard belongs to the display's controls, never to a
+    // parameter of the live line that the connect button's leaving would hand it to.
+    QObject::connect(&m_controller.line(), &LineSession::connectionChanged, this, [this, sidebar] {
+        if (!m_controller.line().connection().is(ConnectionState::Case::connected))
+            return;
+        QWidget* focus = QApplication::focusWidget();
+        if (!focus || sidebar->isAncestorOf(focus))
+            m_dashboard->setFocus(Qt::OtherFocusReason);
+    });
 
     split->addWidget(m_detail);
     split->setStretchFactor(0, 0);

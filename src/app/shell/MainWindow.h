@@ -7,6 +7,7 @@
 class ConnectionBadge;
 class DisplayController;
 class QAction;
+class QMenu;
 class QSettings;
 class DashboardView;
 class QSplitter;
@@ -15,7 +16,8 @@ class SettingsWindow;
 class TerminalView;
 
 // The main window: the connection sidebar on the left, the dashboard over the terminal on the
-// right, the menu "Display" and the toolbar with the connection badge.
+// right, the menus "Datei", "Ansicht", "Display" and "Hilfe", and the toolbar with the
+// connection badge.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -27,6 +29,8 @@ public:
 
     // Creates the settings window on first use, shows it and brings it to the front.
     SettingsWindow* showSettings();
+    // "Über Bildwart": version, purpose, licence.
+    static QString aboutText();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -39,6 +43,7 @@ private:
     void chooseFirstSplit();
     void setTerminalVisible(bool visible);
     void connectAtStart();
+    void showManual();
 
     DisplayController& m_controller;
     QSettings& m_store;
@@ -51,6 +56,7 @@ private:
     QAction* m_terminalToggle = nullptr;
     QAction* m_settingsAction = nullptr;
     QToolBar* m_toolBar = nullptr;
+    QMenu* m_viewMenu = nullptr;
     QSplitter* m_detail = nullptr;
     DashboardView* m_dashboard = nullptr;
     TerminalView* m_terminal = nullptr;

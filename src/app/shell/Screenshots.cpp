@@ -1,15 +1,21 @@
 #include "app/shell/Screenshots.h"
 
+#include "app/dashboard/CommandStatus.h"
+#include "app/dashboard/InputCard.h"
 #include "app/settings/SettingsWindow.h"
 #include "app/shell/MainWindow.h"
 #include "app/sidebar/PortDoctorDialog.h"
+#include "app/terminal/TerminalView.h"
+#include "app/widgets/TileButton.h"
 #include "controller/DisplayController.h"
 #include "controller/PortList.h"
 #include "controller/RemoteDisplay.h"
 #include "controller/StoreKeys.h"
+#include "controller/TrafficLog.h"
 #include "discovery/PortScanner.h"
 #include "doctor/PortDiagnosis.h"
 #include "doctor/PortDoctor.h"
+#include "protocol/InputSource.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -18,12 +24,18 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QLabel>
+#include <QLineEdit>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
+#include <cstdlib>
+#include <fcntl.h>
 #include <functional>
+#include <tuple>
+#include <unistd.h>
 
 namespace {
 
@@ -95,6 +107,25 @@ QPalette darkPalette()
     return palette;
 }
 
+// Connects to the display simulator and waits until it has told who it is.
+bool connectToSimulator(DisplayController& controller)
+{
+    controller.ports().select(SerialPortInfo::smartSimulatorPath);
+    controller.connectLine();
+    const bool answered = processUntil(
+        [&] {
+            const DisplayState& display = controller.display().state();
+            return display.displayAnswered() &&
+                   display.standing(DisplaySetting::modelNumber) == DisplayState::Standing::live;
+        },
+        answerTimeoutMs);
+    if (!answered)
+        QTextStream(stderr) << QCoreApplication::translate("Screenshots",
+                                                           "Der Simulator hat nicht geantwortet.")
+                            << Qt::endl;
+    return answered;
+}
+
 // One font size: a fresh store, controller and window, pictured light and dark, connected to
 // the display simulator and not. The palette changes while the window is open, as a desktop
 // switching its theme would.
@@ -129,20 +160,7 @@ bool picturesAt(int points, const QDir& directory)
         }
     }
 
-    controller.ports().select(SerialPortInfo::smartSimulatorPath);
-    controller.connectLine();
-    const bool answered = processUntil(
-        [&] {
-            const DisplayState& display = controller.display().state();
-            return display.displayAnswered() &&
-                   display.standing(DisplaySetting::modelNumber) == DisplayState::Standing::live;
-        },
-        answerTimeoutMs);
-    if (!answered)
-        QTextStream(stderr) << QCoreApplication::translate("Screenshots",
-                                                           "Der Simulator hat nicht geantwortet.")
-                            << Qt::endl;
-    ok &= answered;
+    ok &= connectToSimulator(controller);
     settle(1500);
     ok &= save(window, directory, stem + QStringLiteral("light-connected.png"));
 
@@ -170,6 +188,98 @@ bool picturesAt(int points, const QDir& directory)
     settle(300);
     ok &= save(window, directory, stem + QStringLiteral("dark-disconnected.png"));
     QApplication::setPalette(light);
+    return ok;
+}
+
+// What the window claims on a port where nothing answers: the simulator's values as last
+// known from another port, a click under way, the same click failed; and the terminal with a
+// search over hex rows. The silent port is a pseudo-terminal nobody reads.
+bool truthPictures(const QDir& directory)
+{
+    const int silent = ::posix_openpt(O_RDWR | O_NOCTTY);
+    const char* slave = silent >= 0 && ::grantpt(silent) == 0 && ::unlockpt(silent) == 0
+                            ? ::ptsname(silent)
+                            : nullptr;
+    if (!slave) {
+        QTextStream(stderr) << QCoreApplication::translate("Screenshots",
+                                                           "Kein Pseudo-Terminal verfügbar.")
+                            << Qt::endl;
+        return false;
+    }
+    const QString silentPath = QString::fromLocal8Bit(slave);
+    const auto closeSilent = qScopeGuard([silent] { ::close(silent); });
+
+    QTemporaryDir scratch;
+    QSettings store(scratch.filePath(QStringLiteral("Bildwart.conf")), QSettings::IniFormat);
+    store.setValue(StoreKeys::terminalVisible, true);
+    ControllerOptions options;
+    options.connectAtStartup = false;
+    DisplayController controller(ControllerSettings::load(store).settings, options);
+    MainWindow window(controller, store);
+    window.resize(windowSize);
+    window.show();
+    settle(300);
+    bool ok = connectToSimulator(controller);
+    settle(500);
+    controller.disconnectLine();
+    controller.ports().select(silentPath);
+    controller.connectLine();
+    settle(800);
+    ok &= save(window, directory, QStringLiteral("main-last-known.png"));
+
+    auto* inputs = window.findChild<InputCard*>();
+    TileButton* hdmi2 = nullptr;
+    for (TileButton* tile : inputs->findChildren<TileButton*>()) {
+        if (tile->title() == InputSource::labelFor(QStringLiteral("hdmi2")))
+            hdmi2 = tile;
+    }
+    if (!hdmi2)
+        return false;
+    hdmi2->click();
+    settle(100);
+    ok &= save(*inputs, directory, QStringLiteral("control-pending.png"));
+    auto* status = inputs->findChild<CommandStatus*>();
+    ok &= processUntil([&] { return status->text().startsWith(u"Nicht"); }, answerTimeoutMs);
+    settle(100);
+    ok &= save(*inputs, directory, QStringLiteral("control-failed.png"));
+
+    controller.disconnectLine();
+    ok &= connectToSimulator(controller);
+    settle(1500);
+    controller.log().setShowHex(true);
+    auto* terminal = window.findChild<TerminalView*>();
+    terminal->startSearch();
+    if (auto* search = terminal->findChild<QLineEdit*>(QStringLiteral("terminalSearch")))
+        search->setText(QStringLiteral("volume"));
+    settle(300);
+    ok &= save(*terminal, directory, QStringLiteral("terminal-search-hex.png"));
+    return ok;
+}
+
+// The small screen of many a classroom laptop, and a font for 144 dpi (10 pt there is 15 pt
+// here), connected to the simulator.
+bool sizePictures(const QDir& directory)
+{
+    bool ok = true;
+    for (const auto& [points, size, name] :
+         {std::tuple{9, QSize(1024, 700), QStringLiteral("main-1024x700.png")},
+          std::tuple{15, windowSize, QStringLiteral("main-144dpi.png")}}) {
+        QFont font = QApplication::font();
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        QTemporaryDir scratch;
+        QSettings store(scratch.filePath(QStringLiteral("Bildwart.conf")), QSettings::IniFormat);
+        store.setValue(StoreKeys::terminalVisible, true);
+        ControllerOptions options;
+        options.connectAtStartup = false;
+        DisplayController controller(ControllerSettings::load(store).settings, options);
+        MainWindow window(controller, store);
+        window.resize(size);
+        window.show();
+        ok &= connectToSimulator(controller);
+        settle(1500);
+        ok &= save(window, directory, name);
+    }
     return ok;
 }
 
@@ -266,5 +376,7 @@ int takeScreenshots(const QString& directory)
     font.setPointSize(12);
     QApplication::setFont(font);
     ok &= doctorPictures(dir);
+    ok &= truthPictures(dir);
+    ok &= sizePictures(dir);
     return ok ? 0 : 1;
 }

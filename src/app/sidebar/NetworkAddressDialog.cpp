@@ -18,11 +18,12 @@ NetworkAddressDialog::NetworkAddressDialog(QWidget* parent)
     setWindowTitle(tr("Netzwerkadresse"));
     auto* layout = new QVBoxLayout(this);
     auto* intro = new QLabel(tr("Adresse eines RS-232-Gateways oder eines ser2net-Ports:"), this);
-    auto* examples = new QLabel(tr("tcp://HOST:PORT – roher TCP-Port, die Leitung stellt das "
-                                   "Gateway ein\nrfc2217://HOST:PORT – Telnet-COM-Port, die "
-                                   "Einstellungen gehen mit\nz. B. %1")
-                                    .arg(NetworkAddress::examples()),
-                                this);
+    auto* examples = new QLabel(
+        tr("HOST:PORT oder tcp://HOST:PORT – einfacher TCP-Port; Baudrate und Parität stellt "
+           "man am Gateway ein\nrfc2217://HOST:PORT – Telnet-COM-Port; Baudrate und Parität "
+           "stellt Bildwart über das Netzwerk ein\nz. B. %1")
+            .arg(NetworkAddress::examples()),
+        this);
     examples->setFont(Style::caption());
     examples->setWordWrap(true);
     m_address->setObjectName(QStringLiteral("networkAddress"));
@@ -54,6 +55,7 @@ void NetworkAddressDialog::check()
     const auto* line = std::get_if<LineAddress>(&parsed);
     const bool valid = line && line->isNetwork();
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(valid);
+    m_buttons->button(QDialogButtonBox::Ok)->setText(tr("Verbinden"));
     // Said only once something is typed: an empty field is no mistake yet.
     if (valid || address().isEmpty())
         m_problem->clear();
@@ -62,4 +64,11 @@ void NetworkAddressDialog::check()
     else
         m_problem->setText(tr("Das ist keine Netzwerkadresse – erwartet HOST:PORT, "
                               "tcp://HOST:PORT oder rfc2217://HOST:PORT."));
+    // The dialog grows for the message instead of laying it over the examples.
+    layout()->activate();
+    const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width())
+                                                     : layout()->totalSizeHint().height();
+    setMinimumHeight(needed);
+    if (height() < needed)
+        resize(width(), needed);
 }

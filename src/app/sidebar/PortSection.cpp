@@ -4,6 +4,7 @@
 #include "app/sidebar/PortDoctorDialog.h"
 #include "app/style/Icons.h"
 #include "app/style/Style.h"
+#include "app/widgets/ConfirmationDialog.h"
 #include "app/widgets/FilledButton.h"
 #include "app/widgets/FlowLayout.h"
 #include "app/widgets/Picker.h"
@@ -106,7 +107,7 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
         if (m_picker->itemData(index, asksAddressRole).toBool())
             askForNetworkAddress();
         else
-            m_controller.ports().select(m_picker->itemData(index).toString());
+            choose(m_picker->itemData(index).toString());
     });
 
     using Tone = Style::Tone;
@@ -126,6 +127,18 @@ PortSection::PortSection(DisplayController& controller, QWidget* parent)
                               Style::monospace(Style::caption().pointSizeF()), this);
     m_detail->setObjectName(QStringLiteral("portDetail"));
     addWidget(m_detail);
+
+    // A remembered network address that is not in use can go from the list.
+    m_forget = new QLabel(tr("<a href=\"forget\">Adresse aus der Liste nehmen</a>"), this);
+    m_forget->setObjectName(QStringLiteral("forgetAddress"));
+    m_forget->setTextFormat(Qt::RichText);
+    m_forget->setFont(Style::caption());
+    m_forget->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    m_forget->setFocusPolicy(Qt::StrongFocus);
+    QObject::connect(m_forget, &QLabel::linkActivated, this, [this] {
+        m_controller.ports().forgetNetworkAddress(m_controller.ports().selectedPath());
+    });
+    addWidget(m_forget);
 
     // The doctor's first finding about the selected port, and the way to all of them.
     m_doctor = new QWidget(this);
@@ -253,14 +266,35 @@ void PortSection::refreshPorts()
     refreshHints();
 }
 
+void PortSection::choose(const QString& path)
+{
+    // While a line is open the picker shows it; another port is a switch, asked for.
+    const QString open = m_controller.line().openPath();
+    if (open.isEmpty() || path == open) {
+        m_controller.ports().select(path);
+        return;
+    }
+    refreshSelection();
+    openConfirmation(this,
+                     {tr("Zu %1 wechseln?").arg(path),
+                      tr("Die Verbindung mit %1 wird dafür getrennt.").arg(open), tr("Wechseln")},
+                     [this, path] {
+                         m_controller.ports().select(path);
+                         m_controller.connectLine();
+                     },
+                     {});
+}
+
 void PortSection::askForNetworkAddress()
 {
     // Until an address is accepted the picker shows the port that was selected before.
     refreshSelection();
     auto* dialog = new NetworkAddressDialog(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // OK connects; the address joins the list once a connection to it stood.
     QObject::connect(dialog, &QDialog::accepted, this, [this, dialog] {
-        m_controller.ports().rememberNetworkAddress(dialog->address());
+        m_controller.ports().select(LineAddress::fromText(dialog->address()).text());
+        m_controller.connectLine();
     });
     dialog->open();
 }
@@ -280,8 +314,8 @@ void PortSection::refreshSelection()
     }
     m_picker->setCurrentIndex(index);
     m_connect->setEnabled(!path.isEmpty());
-    refreshHints();
     refreshDoctor();
+    refreshConnection();
 }
 
 void PortSection::refreshDoctor(PortDoctor::Depth depth)
@@ -327,7 +361,15 @@ void PortSection::refreshHints()
     const bool anyAdapter = std::any_of(ports.begin(), ports.end(), [](const SerialPortInfo& port) {
         return port.looksLikeUSBAdapter();
     });
-    setRowVisible(m_noAdapter, !anyAdapter && m_controller.ports().unboundAdapters().isEmpty());
+    const QString& selectedPath = m_controller.ports().selectedPath();
+    setRowVisible(m_forget, m_controller.ports().recentNetworkAddresses().contains(selectedPath) &&
+                                m_controller.line().openPath() != selectedPath);
+
+    // Only a line through an adapter misses one.
+    const QString& chosen = m_controller.ports().selectedPath();
+    const bool adapterLine = chosen.isEmpty() || LineAddress::fromText(chosen).isDevice();
+    setRowVisible(m_noAdapter,
+                  adapterLine && !anyAdapter && m_controller.ports().unboundAdapters().isEmpty());
 
     const auto selected =
         std::find_if(ports.begin(), ports.end(), [this](const SerialPortInfo& port) {
@@ -374,7 +416,13 @@ void PortSection::refreshConnection()
             : tr("Warte auf %1 – verbindet sich selbst, sobald er wieder da ist.").arg(wanted));
     setRowVisible(m_waiting, state.is(Case::waiting));
     m_failed->setText(state.reason);
-    setRowVisible(m_failed, state.is(Case::failed));
+    // A failure belongs to the port it happened on; another choice starts afresh.
+    const QString& selected = m_controller.ports().selectedPath();
+    if (!state.is(Case::failed))
+        m_failedOn.clear();
+    else if (m_failedOn.isNull())
+        m_failedOn = selected;
+    setRowVisible(m_failed, state.is(Case::failed) && m_failedOn == selected);
     // A failure may have a cause the quick look missed (who holds the port): asked once per
     // failure, not on every change of the connection.
     if (state.is(Case::failed) && state.reason != m_failure)
@@ -385,4 +433,5 @@ void PortSection::refreshConnection()
     m_stopWaiting->setVisible(state.is(Case::waiting));
     m_disconnect->setVisible(state.is(Case::connected));
     m_connect->setVisible(!state.is(Case::waiting) && !state.is(Case::connected));
+    refreshHints();
 }

@@ -27,6 +27,7 @@ private:
     void refreshAdapters();
     void refreshConnection();
     void refreshHints();
+    void choose(const QString& path);
     void askForNetworkAddress();
     // Asks the doctor about the selected port; `depth` full also names the processes that
     // hold it, which takes a moment: only after a failed connection.
@@ -38,6 +39,8 @@ private:
     StatusLine* m_noAdapter;
     StatusLine* m_internalPort;
     StatusLine* m_detail;
+    QLabel* m_forget;
+    QString m_failedOn; // the port the shown failure happened on
     QWidget* m_doctor;
     StatusLine* m_doctorSummary = nullptr;
     QLabel* m_doctorDetails;

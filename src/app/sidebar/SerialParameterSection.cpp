@@ -6,6 +6,8 @@
 #include "app/widgets/WrappingButton.h"
 #include "controller/DisplayController.h"
 #include "controller/LineSession.h"
+#include "controller/PortList.h"
+#include "line/LineAddress.h"
 
 #include <QPushButton>
 #include <algorithm>
@@ -64,9 +66,9 @@ SerialParameterSection::SerialParameterSection(DisplayController& controller, QW
     QObject::connect(m_standard, &QPushButton::clicked, this,
                      [this] { m_controller.line().setSettings(SerialSettings::smartStandard()); });
 
-    setFooter(tr("Änderungen gelten sofort, auch bei offener Verbindung."));
-
     QObject::connect(&controller.line(), &LineSession::settingsChanged, this,
+                     &SerialParameterSection::refresh);
+    QObject::connect(&controller.ports(), &PortList::selectedPathChanged, this,
                      &SerialParameterSection::refresh);
     refresh();
 }
@@ -103,6 +105,21 @@ void SerialParameterSection::refresh()
     select(m_lineEnding, static_cast<int>(settings.lineEnding));
 
     setRowVisible(m_standard, settings != SerialSettings::smartStandard());
+
+    // A raw TCP line carries bytes only: its gateway sets the serial side. The line ending
+    // is Bildwart's own and stays.
+    const LineAddress address = LineAddress::fromText(m_controller.ports().selectedPath());
+    const bool rawTcp =
+        address.isNetwork() && address.network().kind == NetworkAddress::Kind::rawTcp;
+    for (Picker* picker : {m_baudRate, m_dataBits, m_parity, m_stopBits, m_flowControl}) {
+        picker->setEnabled(!rawTcp);
+        picker->setToolTip(rawTcp ? tr("Stellt am tcp://-Port das Gateway ein, nicht Bildwart.")
+                                  : QString());
+    }
+    m_standard->setEnabled(!rawTcp);
+    setFooter(rawTcp ? tr("Baudrate, Datenbits, Parität, Stoppbits und Flusssteuerung stellt am "
+                          "tcp://-Port das Gateway ein.")
+                     : tr("Änderungen gelten sofort, auch bei offener Verbindung."));
 }
 
 void SerialParameterSection::applyPickers()

@@ -56,6 +56,10 @@ QVariant LogModel::data(const QModelIndex& index, int role) const
         return entry->id;
     case PollRole:
         return entry->poll;
+    case BytesRole:
+        return entry->bytes;
+    case TextRole:
+        return entry->text;
     default:
         return {};
     }
@@ -75,7 +79,9 @@ QHash<int, QByteArray> LogModel::roleNames() const
 
 QString LogModel::bodyText(const LogEntry& entry, bool showHex)
 {
-    return showHex && !entry.bytes.isEmpty() ? entry.hexText() : entry.text;
+    if (!showHex || entry.bytes.isEmpty())
+        return entry.text;
+    return entry.hexText() + QStringLiteral("  │ ") + LogEntry::printable(entry.bytes);
 }
 
 QString LogModel::timeText(const LogEntry& entry) const

@@ -31,6 +31,8 @@ public:
         BodyRole,                    // hex text or text, after the controller's showHex
         IdRole,                      // the entry's id
         PollRole,                    // a row of the poll cycle: query, answer or timeout
+        BytesRole,                   // the bytes sent or received, if any
+        TextRole,                    // the entry's text, whatever showHex says
     };
 
     explicit LogModel(DisplayController& controller, QObject* parent = nullptr);
@@ -46,7 +48,8 @@ public:
     // Hours, minutes, seconds and milliseconds in the locale's style, each exactly once:
     // 14:03:22,105 in German, 2:03:22.105 PM in American English, 14:03:22.105 in C.
     static QString timeFormat(const QLocale& locale);
-    // What a row shows as its text: the bytes as hex when asked for and present.
+    // What a row shows as its text: when asked for and present, the bytes as hex with the
+    // same bytes as characters beside them.
     static QString bodyText(const LogEntry& entry, bool showHex);
 
 private:

@@ -71,8 +71,13 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
 {
     const QWidget* widget = option.widget;
     const bool selected = option.state & QStyle::State_Selected;
-    if (selected)
+    if (selected) {
         painter->fillRect(option.rect, option.palette.color(QPalette::Highlight));
+    } else if (matches(index, m_highlight)) {
+        QColor found = option.palette.color(QPalette::Highlight);
+        found.setAlpha(60);
+        painter->fillRect(option.rect, found);
+    }
     const QColor selectedText = option.palette.color(QPalette::HighlightedText);
     const QColor kind =
         selected ? selectedText : kindColor(index.data(LogModel::KindRole).toInt(), widget);
@@ -92,6 +97,12 @@ void LogRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option
     m_text.draw(*painter, bodyRect(line), index.data(LogModel::BodyRole).toString(), kind,
                 selected ? selectedText : Style::secondaryText(widget));
     painter->restore();
+}
+
+bool LogRowDelegate::matches(const QModelIndex& index, const QString& text)
+{
+    return !text.isEmpty() &&
+           index.data(LogModel::BodyRole).toString().contains(text, Qt::CaseInsensitive);
 }
 
 bool LogRowDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,

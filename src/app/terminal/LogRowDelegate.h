@@ -23,6 +23,11 @@ public:
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
 
+    // Rows whose text contains this (in any letter case) are marked; empty marks none.
+    void setHighlight(const QString& text) { m_highlight = text; }
+    const QString& highlight() const { return m_highlight; }
+    static bool matches(const QModelIndex& index, const QString& text);
+
     // The text colour of an entry of this kind (LogEntry::Kind as int).
     static QColor kindColor(int kind, const QWidget* widget);
 
@@ -33,4 +38,5 @@ private:
     LineEndText m_text;
     int m_timeWidth;
     int m_symbolWidth;
+    QString m_highlight;
 };

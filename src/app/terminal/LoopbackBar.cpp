@@ -1,5 +1,7 @@
 #include "app/terminal/LoopbackBar.h"
 
+#include "app/widgets/ConfirmationDialog.h"
+
 #include "app/style/Icons.h"
 #include "app/style/Style.h"
 #include "app/terminal/LoopbackBadge.h"
@@ -9,6 +11,7 @@
 #include "controller/DisplayController.h"
 #include "controller/LineSession.h"
 #include "controller/LineTester.h"
+#include "controller/RemoteDisplay.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -98,8 +101,20 @@ LoopbackBar::LoopbackBar(DisplayController& controller, QWidget* parent)
         options.packetSize = size;
         m_controller.tester().setLoopbackOptions(options);
     });
-    connect(m_start, &QPushButton::clicked, this,
-            [this] { m_controller.tester().startLoopback(); });
+    connect(m_start, &QPushButton::clicked, this, [this] {
+        // Where a display answered, test packets are junk commands to it.
+        if (!m_controller.display().state().displayAnswered()) {
+            m_controller.tester().startLoopback();
+            return;
+        }
+        openConfirmation(this,
+                         {tr("Brückentest am Display?"),
+                          tr("Auf dieser Leitung hat ein Display geantwortet. Der Brückentest "
+                             "braucht einen Brückenstecker statt des Displays; das Display "
+                             "bekäme nur ungültige Befehle."),
+                          tr("Trotzdem testen")},
+                         [this] { m_controller.tester().startLoopback(); }, {});
+    });
     connect(m_stop, &QPushButton::clicked, this, [this] { m_controller.tester().stopLoopback(); });
     connect(&controller.line(), &LineSession::connectionChanged, this,
             &LoopbackBar::refreshRunning);

@@ -1,14 +1,19 @@
 #pragma once
 
+#include "app/terminal/CommandHistory.h"
+
 #include <QString>
 #include <QWidget>
+#include <array>
 #include <functional>
 
 class DisplayController;
 class LogModel;
 class LoopbackBar;
 class PollFilter;
+class LogRowDelegate;
 class QCheckBox;
+class QCompleter;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -17,10 +22,11 @@ class QSettings;
 class SegmentedControl;
 class ToggleButton;
 
-// The lower pane of the main window: the live traffic log, SMART or raw mode, the input line,
-// saving and clearing the log, and the bridge-plug test bar. Every effect goes through the
-// controller; the view keeps only the typed text, the hex switch, following the log and
-// whether the test bar is open (the last one survives restarts).
+// The lower pane of the main window: the live traffic log, SMART or raw mode, the input line
+// with its history and completion, searching, saving and clearing the log, and the
+// bridge-plug test bar. Every effect goes through the controller; the view keeps only the
+// typed text and its history, the hex switch, following the log, the search and whether the
+// test bar is open (history and test bar survive restarts).
 class TerminalView : public QWidget {
     Q_OBJECT
     Q_PROPERTY(QString command READ command WRITE setCommand)
@@ -41,6 +47,8 @@ public:
     void setHexInput(bool on);
     bool autoScroll() const { return m_autoScroll; }
     void setAutoScroll(bool on);
+    // Following is on but rests while the user reads further up.
+    bool followPaused() const { return m_autoScroll && !m_atBottom; }
     bool loopbackVisible() const { return m_loopbackVisible; }
     void setLoopbackVisible(bool on);
 
@@ -49,7 +57,18 @@ public:
     // Asks for a file and writes the log there; a cancel or a failed write changes nothing.
     void exportLog();
     void setSaveLocationChooser(SaveLocationChooser chooser);
+    // Asks, then clears the log if the user agrees.
+    void clearLog();
+    // What the last save said: "Gesichert: PATH" or why not.
+    QString saveResult() const;
 
+    // Opens the search bar and puts the cursor in it.
+    void startSearch();
+    // Rows of the shown log that contain the search text; the current one is shown.
+    int matchCount() const;
+    void findNext();
+    void findPrevious();
+    void focusInput();
     LogModel* model() const { return m_model; }
     // The height that shows this many log rows, with the pane's bars, at this width.
     int heightForRows(int rows, int width) const;
@@ -60,6 +79,14 @@ private:
     void refreshMode();
     void refreshSendEnabled();
     void copySelection() const;
+    void copySelectionAsHex() const;
+    void resend(const QModelIndex& row);
+    void showContextMenu(const QPoint& at);
+    QWidget* buildSearchBar();
+    void refreshSearch();
+    void findFrom(int step);
+    void recallHistory(bool older);
+    CommandHistory& history();
     void rowsInserted();
     void rowsAboutToBeRemoved(int first, int last);
     void rowsRemoved();
@@ -69,6 +96,11 @@ private:
     LogModel* m_model;
     PollFilter* m_filter;
     SaveLocationChooser m_chooseSaveLocation;
+    std::array<CommandHistory, 2> m_histories; // SMART, raw
+    LogRowDelegate* m_delegate = nullptr;
+    QCompleter* m_completer = nullptr;
+    bool m_atBottom = true;
+    int m_searchRow = -1;
     bool m_hexInput = false;
     bool m_autoScroll = true;
     bool m_loopbackVisible = false;
@@ -89,4 +121,11 @@ private:
     QCheckBox* m_hex = nullptr;
     QLabel* m_lineEnding = nullptr;
     QPushButton* m_send = nullptr;
+    QLabel* m_saved = nullptr;
+    QWidget* m_searchBar = nullptr;
+    QLineEdit* m_search = nullptr;
+    QLabel* m_searchCount = nullptr;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -95,7 +95,9 @@ void LoopbackCommand::end()
         return;
     m_ending = true;
     LineTester& tester = m_session.controller().tester();
-    const bool stoppedByItself = !tester.loopbackRunning();
+    // Stopped by itself for a display that answered is a verdict, not a failed line.
+    const bool stoppedByItself = !tester.loopbackRunning() &&
+                                 tester.loopback().lastResult != LoopbackStats::Result::display();
     tester.stopLoopback();
     // The packets' own error entries are already printed above, as the result.
     const QStringList errors = m_session.takeErrors();

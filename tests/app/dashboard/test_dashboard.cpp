@@ -1,6 +1,7 @@
 // The dashboard's values and controls on a fake line; the grid, flow and slider it is built of.
 #include "app/UiFixture.h"
 #include "app/dashboard/AudioCard.h"
+#include "app/dashboard/CommandStatus.h"
 #include "app/dashboard/DashboardView.h"
 #include "app/dashboard/InputCard.h"
 #include "app/dashboard/MaintenanceCard.h"
@@ -11,6 +12,7 @@
 #include "app/style/Style.h"
 #include "app/widgets/AdaptiveGridLayout.h"
 #include "app/widgets/FlowLayout.h"
+#include "app/widgets/StatusLine.h"
 #include "app/widgets/Stepper.h"
 #include "app/widgets/SwitchButton.h"
 #include "app/widgets/TileButton.h"
@@ -41,16 +43,6 @@ QStringList tiles(const QWidget* card, bool activeOnly = false)
 QString text(const QWidget& view, const QString& name)
 {
     return child<QLabel>(&view, name)->text();
-}
-
-// The one open confirmation, if any.
-QMessageBox* dialog(const QWidget& view)
-{
-    for (QMessageBox* box : view.findChildren<QMessageBox*>()) {
-        if (box->isVisible())
-            return box;
-    }
-    return nullptr;
 }
 
 // On a display that answers only with its prompt, and no poll among what the controls send.
@@ -132,6 +124,79 @@ private slots:
                          ->isVisibleTo(input),
                      noSignal);
         }
+    }
+
+    // A click shows at once on its control with a quiet busy mark; a refusal returns the
+    // control to the display's value and says why, for a few seconds.
+    void pendingFailedAndTheTruth()
+    {
+        With<DashboardView> f;
+        f.connect([](const QString& line) {
+            if (line.startsWith(u"set input"))
+                return QByteArray("\r\ninvalid cmd\r\n>");
+            if (line == u"get input")
+                return QByteArray("\r\ninput=hdmi1\r\n>");
+            return answerEverything(line);
+        });
+        auto* card = f.view.findChild<InputCard*>();
+        auto* status = card->findChild<CommandStatus*>();
+        QCOMPARE(tiles(card, true), QStringList{"HDMI 1"});
+        QCOMPARE(status->text(), QString());
+        for (TileButton* tile : card->findChildren<TileButton*>()) {
+            if (tile->title() == "HDMI 2")
+                tile->click();
+        }
+        QCOMPARE(tiles(card, true), QStringList{"HDMI 2"});
+        QCOMPARE(status->text(), "Wird gesendet …");
+        f.clock->advance(1);
+        QCOMPARE(tiles(card, true), QStringList{"HDMI 1"});
+        QVERIFY2(status->text().startsWith("Nicht übernommen: ") &&
+                     status->text().contains("invalid cmd"),
+                 qPrintable(status->text()));
+        f.clock->advance(CommandStatus::failureShownSeconds + 1);
+        QCOMPARE(status->text(), QString());
+    }
+
+    // The header says what makes a display look dead while it is not.
+    void frozenOrShadedPictureInTheHeader()
+    {
+        const std::pair<const char*, const char*> rows[] = {
+            {"videofreeze=on", "Bild eingefroren"},
+            {"videofreeze=on\r\nscreenshade=on", "Bild eingefroren · Bildschirm abgedeckt"},
+            {"videofreeze=off\r\nscreenshade=off", ""},
+        };
+        for (const auto& [reports, shown] : rows) {
+            Connected c;
+            c.lines.receive("\r\n" + QByteArray(reports) + "\r\n");
+            auto* flags = child<StatusLine>(&c.view, "pictureFlags");
+            QCOMPARE(flags->isVisibleTo(&c.view) ? flags->text() : QString(), QString(shown));
+        }
+    }
+
+    // The banner carries the cause for the chosen kind of line, and forgets a failure once
+    // another port is chosen.
+    void bannerTellsTheCause()
+    {
+        With<DashboardView> f;
+        auto* hint = f.view.findChild<NotConnectedHint*>();
+        const std::pair<const char*, const char*> advice[] = {
+            {"/dev/ttyUSB0", "Links „Verbinden“. SMART QX/RX"},
+            {"tcp://10.1.2.3:4001", "Links „Verbinden“: Bildwart erreicht das Display über das "
+                                    "Gateway"},
+            {"simulator://smart", "Links „Verbinden“ – der Simulator"},
+        };
+        for (const auto& [path, text] : advice) {
+            f.controller->ports().select(path);
+            QVERIFY2(hint->text().startsWith(text), qPrintable(hint->text()));
+            QVERIFY(!hint->text().contains("USB-Seriell-Adapter anstecken"));
+        }
+        f.controller->ports().select("/dev/ttyUSB0");
+        f.lines.openFailure = LineError::openFailed("/dev/ttyUSB0", EACCES);
+        f.controller->connectLine();
+        QCOMPARE(hint->headline(), "Verbindung fehlgeschlagen");
+        QCOMPARE(hint->text(), f.controller->line().connection().reason.toHtmlEscaped());
+        f.controller->ports().select("tcp://10.1.2.3:4001");
+        QCOMPARE(hint->headline(), "Nicht verbunden");
     }
 
     // Faded, but in the cards' own colours: not the disabled palette under the fading.

@@ -19,7 +19,9 @@
 #include <QFile>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -174,6 +176,10 @@ private slots:
         for (const char* name :
              {"connectAction", "disconnectAction", "refreshAllAction", "refreshPortsAction"})
             QVERIFY(child<QAction>(&f.view, name)->isEnabled());
+        QStringList menus;
+        for (QAction* menu : f.view.menuBar()->actions())
+            menus.append(menu->text().remove(u'&'));
+        QCOMPARE(menus, QStringList({"Datei", "Ansicht", "Display", "Hilfe"}));
 
         f.connect();
         QVERIFY(refreshAll->isEnabled());
@@ -234,6 +240,19 @@ private slots:
         QCOMPARE(f.controller->line().connection(), ConnectionState::disconnected());
         QTest::keyClick(&window, Qt::Key_K, Qt::ControlModifier);
         QTRY_VERIFY_WITH_TIMEOUT(f.controller->line().hearsBytes(), waitMs);
+        // Connected by its button, the keyboard goes to the display's controls, not to a
+        // parameter of the live line.
+        QTest::keyClick(&window, Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+        QApplication::setActiveWindow(&window); // shown again above
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        auto* connectButton = child<QPushButton>(&window, "connectButton");
+        connectButton->setFocus();
+        QVERIFY(connectButton->hasFocus());
+        QTest::keyClick(connectButton, Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(f.controller->line().hearsBytes(), waitMs);
+        QVERIFY(
+            child<QWidget>(&window, "dashboardView")->isAncestorOf(QApplication::focusWidget()) ||
+            QApplication::focusWidget() == child<QWidget>(&window, "dashboardView"));
         const qsizetype asked = f.logTexts(Kind::tx).count("get volume");
         QTest::keyClick(&window, Qt::Key_R, Qt::ControlModifier);
         QTRY_VERIFY_WITH_TIMEOUT(f.logTexts(Kind::tx).count("get volume") > asked, waitMs);
@@ -247,6 +266,10 @@ private slots:
         child<QAction>(&window, "settingsAction")->trigger(); // the same window again
         QVERIFY(settings->isVisible());
         QCOMPARE(window.findChildren<SettingsWindow*>().size(), 1);
+        QTest::keyClick(&window, Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(child<QLineEdit>(&window, "terminalInput")->hasFocus());
+        QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!window.isVisible() && !settings->isVisible());
     }
 
     void nothingCutAtDesktopFonts_data()
@@ -336,8 +359,10 @@ private slots:
         // Panels, captions and pictured symbols take the new colours.
         QWidget* card = child<QWidget>(&f.view, "card");
         QVERIFY(card->grab().toImage().pixelColor(card->width() / 2, 4).lightness() < 80);
-        const auto* caption = withText<QLabel>(&f.view, "Jeder RS-232-Befehl weckt das Display "
-                                                        "aus \u201EStandby (Netzwerk)\u201C.");
+        const auto* caption =
+            withText<QLabel>(&f.view, "Jeder RS-232-Befehl weckt das Display aus „Standby "
+                                      "(Netzwerk)“ – in diesem Zustand fragt Bildwart höchstens "
+                                      "einmal pro Minute nach.");
         QCOMPARE(caption->palette().color(QPalette::WindowText), QColor(0xa0, 0xa0, 0xa0));
         const QImage icon = symbolIcon("gearshape").pixmap(16).toImage();
         QColor ink; // of the first opaque pixel

@@ -57,17 +57,24 @@ private slots:
         QCOMPARE(picker->findData("/dev/ttyACM9"), -1);
         QCOMPARE(picker->count(), f.controller->ports().ports().size() + 1);
 
-        // The last entry asks for a network address; an accepted one is listed and selected.
+        // The last entry asks for a network address, HOST:PORT as a technician types it; the
+        // dialog grows for its message, and "Verbinden" connects. Listed once connected.
         QTest::keyClick(picker, Qt::Key_End);
         QCOMPARE(picker->currentData().toString(), QStringLiteral("/dev/ttyUSB0"));
         auto* dialog = child<NetworkAddressDialog>(&f.view, QString());
         auto* ok = child<QDialogButtonBox>(dialog, QString())->button(QDialogButtonBox::Ok);
-        QTest::keyClicks(child<QLineEdit>(dialog, "networkAddress"), "tcp://gw");
+        auto* problem = child<QLabel>(dialog, "networkAddressProblem");
+        const int before = dialog->height();
+        QTest::keyClicks(child<QLineEdit>(dialog, "networkAddress"), "gw:");
         QVERIFY(!ok->isEnabled()); // no port number yet
-        QTest::keyClicks(child<QLineEdit>(dialog, "networkAddress"), ":4001");
+        QVERIFY(!problem->text().isEmpty() && dialog->height() > before);
+        QVERIFY(problem->geometry().bottom() < ok->parentWidget()->geometry().top());
+        QTest::keyClicks(child<QLineEdit>(dialog, "networkAddress"), "4001");
+        QCOMPARE(ok->text(), "Verbinden");
         ok->click();
         QCOMPARE(f.controller->ports().selectedPath(), QStringLiteral("tcp://gw:4001"));
-        QCOMPARE(picker->currentText(), QStringLiteral("tcp://gw:4001"));
+        QVERIFY(!f.controller->line().connection().is(ConnectionState::Case::disconnected));
+        QTRY_COMPARE(picker->currentText(), QStringLiteral("tcp://gw:4001"));
         QVERIFY(picker->currentIndex() < picker->findData(SerialPortInfo::smartSimulatorPath));
     }
 

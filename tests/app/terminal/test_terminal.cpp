@@ -1,5 +1,6 @@
 // The terminal pane: its log model, the input row, the log view and the bridge-plug bar.
 #include "app/UiFixture.h"
+#include "app/settings/TestOutputTab.h"
 #include "app/terminal/LogModel.h"
 #include "app/terminal/LogRowDelegate.h"
 #include "app/terminal/LoopbackBadge.h"
@@ -10,15 +11,19 @@
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QCompleter>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <ctime>
 
 namespace {
@@ -122,7 +127,7 @@ private slots:
         QSignalSpy changed(&model, &LogModel::dataChanged);
         f.controller->log().setShowHex(true);
         QCOMPARE(changed.size(), 1);
-        QCOMPARE(model.index(0).data(LogModel::BodyRole).toString(), "67 65 74 0D");
+        QCOMPARE(model.index(0).data(LogModel::BodyRole).toString(), "67 65 74 0D  │ get␍");
         // An entry without bytes keeps its text.
         QCOMPARE(model.index(1).data(LogModel::BodyRole).toString(), "Ungültige Hex-Eingabe: 4G");
         // Milliseconds once, also where the short format has seconds (C, as in containers).
@@ -245,64 +250,171 @@ private slots:
         append(300);
         QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
 
-        // Not following: the view stays put, even when the cap trims rows above.
-        f.view.setAutoScroll(false);
+        // Following rests while the user reads further up, also when the cap trims rows
+        // above, and goes on once the user is back at the bottom.
+        auto* follow = withText<QCheckBox>(&f.view, "Mitlaufen");
         bar->setValue(100);
+        QVERIFY(f.view.followPaused());
+        QCOMPARE(follow->text(), "Mitlaufen (angehalten)");
         const QVariant top = topRow();
         append(LogBuffer::capacity - 300 + 50);
         QTRY_COMPARE(topRow(), top);
-        // Turning following on does not scroll by itself; the next entry does.
-        f.view.setAutoScroll(true);
-        QCoreApplication::processEvents();
-        QCOMPARE(topRow(), top);
+        bar->setValue(bar->maximum());
+        QVERIFY(!f.view.followPaused() && follow->text() == "Mitlaufen");
         append(1);
+        QTRY_VERIFY(bar->value() == bar->maximum() && topRow() != top);
+        // Switched off, new rows do not move the view; switched on, it goes to the bottom.
+        f.view.setAutoScroll(false);
+        bar->setValue(100);
+        const QVariant still = topRow();
+        append(1);
+        QTRY_COMPARE(topRow(), still);
+        f.view.setAutoScroll(true);
         QTRY_VERIFY(bar->value() == bar->maximum());
     }
 
-    void pollRowsCanBeHiddenInTheViewOnly()
+    // Up and Down walk through what was sent, per mode and across starts; the display's words
+    // are completed in SMART mode only.
+    void historyAndCompletion()
     {
-        UiFixture f;
-        f.connect(); // polling every five seconds
-        f.controller->pump().send("get help");
-        f.clock->advance(6);
-        TerminalView view(*f.controller, f.store.settings());
-        auto* rows = view.findChild<QListView*>()->model();
-        const int all = rows->rowCount();
-        child<QCheckBox>(&view, "hidePollsToggle")->click();
-        QVERIFY(rows->rowCount() > 0 && rows->rowCount() <= all - 10); // a cycle: five queries
-        QStringList shown;
-        for (int row = 0; row < rows->rowCount(); ++row) {
-            QVERIFY(!rows->index(row, 0).data(LogModel::PollRole).toBool());
-            shown.append(rows->index(row, 0).data(LogModel::BodyRole).toString());
+        With<TerminalView> f;
+        f.connect(promptOnly);
+        auto* line = child<QLineEdit>(&f.view, "terminalInput");
+        for (const char* typed : {"get volume", "set mute=on", "get volume"}) {
+            QTest::keyClicks(line, typed);
+            QTest::keyClick(line, Qt::Key_Return);
         }
-        QVERIFY(shown.contains("get help"));
-        QCOMPARE(view.model()->rowCount(),
-                 f.controller->log().entries().size()); // the log keeps all
-        // Remembered, and new poll rows stay hidden.
+        QTest::keyClicks(line, "ge");
+        line->completer()->popup()->hide(); // open, Up and Down choose among its lines
+        const auto key = [&](Qt::Key k) {
+            QTest::keyClick(line, k);
+            return line->text();
+        };
+        // Newest first, each line once; the typed draft comes back below the newest.
+        QCOMPARE(key(Qt::Key_Up), "get volume");
+        QCOMPARE(key(Qt::Key_Up), "set mute=on");
+        QCOMPARE(key(Qt::Key_Up), "set mute=on");
+        QCOMPARE(key(Qt::Key_Down), "get volume");
+        QCOMPARE(key(Qt::Key_Down), "ge");
+        QCOMPARE(key(Qt::Key_Down), "ge");
+
+        QCompleter* completer = line->completer();
+        QVERIFY(completer);
+        completer->setCompletionPrefix("SET MU");
+        QStringList offered;
+        for (int i = 0; completer->setCurrentRow(i); ++i)
+            offered.append(completer->currentCompletion());
+        QCOMPARE(offered, QStringList({"set mute=on", "set mute=off"}));
+        completer->setCompletionPrefix("set inp");
+        QCOMPARE(completer->completionCount(), 9);
+        completer->setCompletionPrefix("set vol");
+        QCOMPARE(completer->currentCompletion(), "set volume=");
+
+        // Raw mode has its own history and no completion.
+        f.controller->pump().setRawMode(true);
+        line->clear();
+        QCOMPARE(key(Qt::Key_Up), "");
+        QVERIFY(!line->completer());
+        QTest::keyClicks(line, "hallo");
+        QTest::keyClick(line, Qt::Key_Return);
+
         TerminalView again(*f.controller, f.store.settings());
-        f.clock->advance(5);
-        again.model()->flush();
-        QCOMPARE(again.findChild<QListView*>()->model()->rowCount(), rows->rowCount());
+        auto* other = child<QLineEdit>(&again, "terminalInput");
+        QTest::keyClick(other, Qt::Key_Up);
+        QCOMPARE(other->text(), "hallo");
+        f.controller->pump().setRawMode(false);
+        other->clear();
+        QTest::keyClick(other, Qt::Key_Up);
+        QCOMPARE(other->text(), "get volume");
     }
 
-    // "Sichern …" writes the export where the user chose; a cancel writes nothing.
+    // Ctrl+F finds rows, newest first, with Return and Shift+Return onwards and back; the
+    // context menu sends a line again and copies bytes as hex; "Leeren …" asks first.
+    void searchMenuAndClear()
+    {
+        With<TerminalView> f;
+        f.connect(promptOnly);
+        f.controller->log().clear();
+        for (const char* command : {"get volume", "get mute", "set volume=20"})
+            f.controller->pump().send(command);
+        f.clock->advance(1);
+        f.view.model()->flush();
+        auto* list = f.view.findChild<QListView*>();
+        f.view.startSearch();
+        auto* search = child<QLineEdit>(&f.view, "terminalSearch");
+        QVERIFY(search->isVisible());
+        QTest::keyClicks(search, "VOL");
+        QCOMPARE(f.view.matchCount(), 2);
+        const auto current = [&] { return list->currentIndex().data(LogModel::IdRole); };
+        const QVariant newest = current();
+        QVERIFY(withText<QLabel>(&f.view, "2 von 2"));
+        QTest::keyClick(search, Qt::Key_Return);
+        QVERIFY(current() != newest && withText<QLabel>(&f.view, "1 von 2"));
+        QTest::keyClick(search, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(current(), newest);
+        QTest::keyClick(search, Qt::Key_Escape);
+        QVERIFY(!search->isVisible());
+
+        // The context menu on the first command: again onto the line, and as hex.
+        const auto choose = [&](const QModelIndex& row, const QString& item) {
+            QTimer::singleShot(0, [&] {
+                auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                QVERIFY(menu);
+                for (QAction* action : menu->actions()) {
+                    if (action->text() == item && action->isEnabled())
+                        action->trigger();
+                }
+                menu->close();
+            });
+            emit list->customContextMenuRequested(list->visualRect(row).center());
+        };
+        const QModelIndex first = list->model()->index(0, 0);
+        QCOMPARE(first.data(LogModel::TextRole).toString(), "get volume");
+        const qsizetype mark = f.lines.written.size();
+        choose(first, "Zeile erneut senden");
+        f.clock->settle();
+        QCOMPARE(f.lines.written.mid(mark), "get volume\r");
+        choose(first, "Als Hex kopieren");
+        QCOMPARE(QApplication::clipboard()->text(), "67 65 74 20 76 6F 6C 75 6D 65 0D");
+
+        // "Leeren …" asks, and only a yes clears.
+        for (const bool yes : {false, true}) {
+            withText<QPushButton>(&f.view, "Leeren …")->click();
+            QMessageBox* box = dialog(f.view);
+            const QString entries = QString::number(f.controller->log().entries().size());
+            QVERIFY(box && box->informativeText().startsWith(entries + " Einträge werden"));
+            withText<QPushButton>(box, yes ? "Leeren" : "Abbrechen")->click();
+            QCOMPARE(f.controller->log().entries().isEmpty(), yes);
+        }
+    }
+
+    // "Sichern …" writes the export where the user chose and says so; a cancel writes
+    // nothing, a failure says why.
     void exportLog()
     {
-        for (const bool cancel : {false, true}) {
+        QTemporaryDir dir;
+        const QString missing = dir.filePath("fehlt/log.txt");
+        for (const QString& path : {dir.filePath("log.txt"), QString(), missing}) {
             With<TerminalView> f;
             f.controller->pump().sendHex("4G");
-            QTemporaryDir dir;
             QString proposed;
             f.view.setSaveLocationChooser([&](QWidget*, const QString& name) {
                 proposed = name;
-                return cancel ? QString() : dir.filePath("log.txt");
+                return path;
             });
             withText<QPushButton>(&f.view, "Sichern …")->click();
             QCOMPARE(proposed, f.controller->log().proposedExportFileName());
-            QFile file(dir.filePath("log.txt"));
-            QCOMPARE(file.open(QIODevice::ReadOnly), !cancel);
-            if (!cancel)
+            if (path.isEmpty()) {
+                QCOMPARE(f.view.saveResult(), QString());
+            } else if (path == missing) {
+                QVERIFY2(f.view.saveResult().startsWith("Nicht gesichert: " + missing + " – "),
+                         qPrintable(f.view.saveResult()));
+            } else {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::ReadOnly));
                 QCOMPARE(QString::fromUtf8(file.readAll()), f.controller->log().exportText());
+                QCOMPARE(f.view.saveResult(), "Gesichert: " + path);
+            }
         }
     }
 
@@ -345,6 +457,35 @@ private slots:
         // The figures of the finished run stay.
         QCOMPARE(bar->badgeText(), QStringLiteral("Daten kommen an"));
         QVERIFY(withText<QLabel>(bar, QString::number(f.controller->tester().loopback().sent)));
+    }
+
+    // Where a display answered, test packets would be junk commands to it: both line tests
+    // ask first, and only a yes sends.
+    void lineTestsAskWhereADisplayAnswered()
+    {
+        With<TerminalView> f;
+        f.connect();
+        f.view.setLoopbackVisible(true);
+        TestOutputTab output(*f.controller);
+        output.show();
+        const std::tuple<QWidget*, const char*, const char*> starts[] = {
+            {f.view.findChild<LoopbackBar*>(), "Test starten", "Trotzdem testen"},
+            {&output, "Einmal senden", "Trotzdem senden"},
+        };
+        for (const auto& [where, button, yes] : starts) {
+            for (const bool agree : {false, true}) {
+                const qsizetype mark = f.lines.written.size();
+                withText<QPushButton>(where, button)->click();
+                QMessageBox* box = dialog(*where);
+                QVERIFY(box);
+                QCOMPARE(f.lines.written.size(), mark); // nothing before the answer
+                withText<QPushButton>(box, agree ? yes : "Abbrechen")->click();
+                f.clock->advance(0.1);
+                QCOMPARE(f.lines.written.size() > mark, agree);
+            }
+            f.controller->tester().stopLoopback();
+            f.controller->pump().setRawMode(false);
+        }
     }
 
     // 66 %: cut, not rounded; 29 %: not the 28 of binary floating point.

@@ -1,4 +1,4 @@
-#include "app/dashboard/ConfirmationDialog.h"
+#include "app/widgets/ConfirmationDialog.h"
 
 #include "app/style/Style.h"
 
