@@ -58,10 +58,16 @@ InputCard::InputCard(DisplayController& controller, QWidget* parent)
 
 void InputCard::refresh()
 {
-    const auto input = m_controller.display().state().input();
+    const DisplayState& display = m_controller.display().state();
+    const auto input = display.input();
+    // A click of ours shows at once in full; a value from an earlier line only outlined.
+    const bool stale = display.standing(DisplaySetting::input) != DisplayState::Standing::live &&
+                       display.knowledge(DisplaySetting::input).pending == 0;
     const QList<InputSource>& sources = InputSource::all();
-    for (int i = 0; i < m_tiles.size(); ++i)
+    for (int i = 0; i < m_tiles.size(); ++i) {
         m_tiles.at(i)->setActive(input && *input == sources.at(i).id);
+        m_tiles.at(i)->setStale(stale);
+    }
     // Only the display's explicit "none", not an input that was never reported.
     m_noSignal->setVisible(input && *input == QStringLiteral("none"));
 }

@@ -65,9 +65,13 @@ void PowerCard::rebuildTiles()
 
 void PowerCard::refreshActive()
 {
-    const auto power = m_controller.display().state().power();
-    for (const auto& [state, tile] : m_tiles)
+    const DisplayState& display = m_controller.display().state();
+    const auto power = display.power();
+    const bool stale = display.standing(DisplaySetting::power) != DisplayState::Standing::live;
+    for (const auto& [state, tile] : m_tiles) {
         tile->setActive(power && *power == state);
+        tile->setStale(stale);
+    }
 }
 
 void PowerCard::choose(PowerState state)

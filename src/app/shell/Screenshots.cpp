@@ -239,7 +239,8 @@ bool truthPictures(const QDir& directory)
     settle(100);
     ok &= save(*inputs, directory, QStringLiteral("control-pending.png"));
     auto* status = inputs->findChild<CommandStatus*>();
-    ok &= processUntil([&] { return status->text().startsWith(u"Nicht"); }, answerTimeoutMs);
+    // Behind the start-up queries, each of which waits for its timeout on a silent port.
+    ok &= processUntil([&] { return status->text().startsWith(u"Nicht"); }, 6 * answerTimeoutMs);
     settle(100);
     ok &= save(*inputs, directory, QStringLiteral("control-failed.png"));
 

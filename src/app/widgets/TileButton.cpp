@@ -63,6 +63,14 @@ void TileButton::setSymbol(const QString& symbol)
     update();
 }
 
+void TileButton::setStale(bool stale)
+{
+    if (m_stale == stale)
+        return;
+    m_stale = stale;
+    update();
+}
+
 void TileButton::setActive(bool active)
 {
     if (m_active == active)
@@ -180,20 +188,28 @@ void TileButton::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
 
-    QColor fill = m_active ? Style::fill(m_tone) : Style::quietFill(this);
+    const bool filled = m_active && !m_stale;
+    QColor fill = filled ? Style::fill(m_tone) : Style::quietFill(this);
     if (isDown())
-        fill = m_active ? fill.darker(115) : fill.darker(130);
-    else if (m_hovered && !Style::looksDisabled(this) && !m_active)
+        fill = filled ? fill.darker(115) : fill.darker(130);
+    else if (m_hovered && !Style::looksDisabled(this) && !filled)
         fill.setAlphaF(qMin(1.0, fill.alphaF() * 1.6));
-    const QColor foreground = m_active ? QColor(Qt::white) : palette().color(QPalette::WindowText);
+    const QColor foreground = filled   ? QColor(Qt::white)
+                              : m_active ? Style::color(m_tone, this)
+                                         : palette().color(QPalette::WindowText);
 
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
     painter.fillPath(shape, fill);
+    if (m_active && m_stale) {
+        painter.setPen(QPen(Style::color(m_tone, this), 2, Qt::DashLine));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), cornerRadius,
+                                cornerRadius);
+    }
     if (hasFocus() && m_keyboardFocus) {
         painter.setPen(
-            QPen(m_active ? QColor(Qt::white) : Style::color(Style::Tone::accent, this), 2));
-        const qreal inset = m_active ? 3 : 1; // inside the fill, where the white ring shows
+            QPen(filled ? QColor(Qt::white) : Style::color(Style::Tone::accent, this), 2));
+        const qreal inset = filled ? 3 : 1; // inside the fill, where the white ring shows
         painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset),
                                 cornerRadius - inset + 1, cornerRadius - inset + 1);
     }

@@ -6,7 +6,8 @@
 #include <QString>
 
 // A large square-ish button of a tile grid: an icon above a short title. `active` marks the
-// state the display is in; it is drawn filled with its tone. A click only emits clicked(); the
+// state the display is in; it is drawn filled with its tone, or only outlined in it while
+// `stale` (last known, not told on this connection). A click only emits clicked(); the
 // tile never changes `active` by itself, the owner sets it from what the display reports.
 // Space and Return press it; the arrow keys move the focus to the neighbouring tile of its grid.
 class TileButton : public QAbstractButton {
@@ -25,6 +26,8 @@ public:
     void setSymbol(const QString& symbol);
     bool isActive() const { return m_active; }
     void setActive(bool active);
+    bool isStale() const { return m_stale; }
+    void setStale(bool stale);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -47,6 +50,7 @@ private:
     QString m_symbol;
     Style::Tone m_tone;
     bool m_active = false;
+    bool m_stale = false;
     bool m_hovered = false;
     bool m_keyboardFocus = false; // the focus ring only helps those who move by keyboard
 };

@@ -157,6 +157,28 @@ private slots:
         QCOMPARE(status->text(), QString());
     }
 
+    // What an earlier line told is only outlined, also on a new line that stays silent.
+    void lastKnownIsOutlined()
+    {
+        Connected c;
+        c.lines.receive("\r\npowerstate=on\r\ninput=hdmi2\r\n");
+        const auto stale = [&] {
+            QStringList marked;
+            for (const TileButton* tile : c.view.findChildren<TileButton*>()) {
+                if (tile->isActive())
+                    marked.append(tile->title() + (tile->isStale() ? "?" : ""));
+            }
+            return marked.join('|');
+        };
+        QCOMPARE(stale(), "Ein|HDMI 2");
+        c.controller->disconnectLine();
+        QCOMPARE(stale(), "Ein?|HDMI 2?");
+        c.lines.display = {};
+        c.connectTo("/dev/ttyUSB1");
+        c.clock->advance(1);
+        QCOMPARE(stale(), "Ein?|HDMI 2?");
+    }
+
     // The header says what makes a display look dead while it is not.
     void frozenOrShadedPictureInTheHeader()
     {
