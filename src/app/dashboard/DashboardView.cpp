@@ -23,7 +23,7 @@ namespace {
 
 constexpr int margin = 20;
 constexpr int spacing = 16;
-constexpr int minimumColumnWidth = 330;
+constexpr int minimumColumnWidth = 300;
 constexpr int maximumColumnWidth = 640;
 // The cards stay readable but visibly out of reach while there is no line to the display: their
 // normal colours at this opacity, not the disabled palette on top (grey on grey).

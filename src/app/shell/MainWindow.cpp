@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 
@@ -38,6 +39,7 @@ constexpr double screenShare = 0.9;
 constexpr int preferredWidth = 1440;
 constexpr int dashboardRows = 2;
 constexpr int terminalRows = 12;
+constexpr int terminalFewestRows = 4; // what the first split leaves it on a small screen
 constexpr int sidebarIdealWidth = 300;
 constexpr int dashboardMinimumHeight = 380;
 constexpr int terminalMinimumHeight = 170;
@@ -97,9 +99,16 @@ void MainWindow::chooseFirstSplit()
     // At the size the window got (a window manager or the user may have given another): the
     // terminal its twelve rows, the dashboard the rest.
     layout()->activate();
+    // On a small screen the first row of cards (power and input) comes first: the terminal
+    // gives up rows down to its minimum for it.
+    const int available = m_detail->height() - m_detail->handleWidth();
+    const int firstRow = m_dashboard->heightForCardRows(1, m_detail->width());
+    const int fewest = qMax(terminalMinimumHeight,
+                            m_terminal->heightForRows(terminalFewestRows, m_detail->width()));
     const int terminal =
-        qMax(terminalMinimumHeight, m_terminal->heightForRows(terminalRows, m_detail->width()));
-    const int dashboard = m_detail->height() - m_detail->handleWidth() - terminal;
+        std::clamp(available - firstRow, fewest,
+                   qMax(fewest, m_terminal->heightForRows(terminalRows, m_detail->width())));
+    const int dashboard = available - terminal;
     m_detail->setSizes({qMax(dashboardMinimumHeight, dashboard), terminal});
     m_splitChosen = true;
 }

@@ -194,7 +194,7 @@ void TileButton::paintEvent(QPaintEvent*)
         fill = filled ? fill.darker(115) : fill.darker(130);
     else if (m_hovered && !Style::looksDisabled(this) && !filled)
         fill.setAlphaF(qMin(1.0, fill.alphaF() * 1.6));
-    const QColor foreground = filled   ? QColor(Qt::white)
+    const QColor foreground = filled     ? QColor(Qt::white)
                               : m_active ? Style::color(m_tone, this)
                                          : palette().color(QPalette::WindowText);
 
@@ -203,8 +203,7 @@ void TileButton::paintEvent(QPaintEvent*)
     painter.fillPath(shape, fill);
     if (m_active && m_stale) {
         painter.setPen(QPen(Style::color(m_tone, this), 2, Qt::DashLine));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), cornerRadius,
-                                cornerRadius);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), cornerRadius, cornerRadius);
     }
     if (hasFocus() && m_keyboardFocus) {
         painter.setPen(
