@@ -8,6 +8,7 @@
 #include "controller/DisplayController.h"
 #include "controller/RemoteDisplay.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -34,8 +35,13 @@ AudioCard::AudioCard(DisplayController& controller, QWidget* parent)
     auto* buttons = new FlowLayout(nullptr, 8, 8);
     buttons->addWidget(m_mute);
     buttons->addWidget(m_micMute);
+    // The presets wrap as one group, never one of them apart from the others.
+    auto* presets = new QWidget(this);
+    auto* presetRow = new QHBoxLayout(presets);
+    presetRow->setContentsMargins(0, 0, 0, 0);
+    presetRow->setSpacing(8);
     for (int preset : {0, 25, 50, 75}) {
-        auto* button = new QPushButton(QString::number(preset), this);
+        auto* button = new QPushButton(QString::number(preset), presets);
         button->setAutoDefault(false);
         // As narrow as the number: the platform's minimum width for text buttons would push
         // the row onto two lines.
@@ -44,8 +50,9 @@ AudioCard::AudioCard(DisplayController& controller, QWidget* parent)
         connect(button, &QPushButton::clicked, this, [this, preset] {
             m_controller.display().setLevel(DisplaySetting::volume, preset);
         });
-        buttons->addWidget(button);
+        presetRow->addWidget(button);
     }
+    buttons->addWidget(presets);
     contentLayout()->addLayout(buttons);
     contentLayout()->addWidget(new CommandStatus(
         controller, {DisplaySetting::volume, DisplaySetting::mute, DisplaySetting::micMute}, this));

@@ -5,6 +5,9 @@
 #include "app/settings/TestOutputTab.h"
 #include "app/style/Icons.h"
 
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QSettings>
 #include <QTabBar>
 #include <QTabWidget>
@@ -18,7 +21,7 @@ const QString testTag = QStringLiteral("test");
 
 // A fixed window, large enough for the longest tab.
 constexpr int windowWidth = 620;
-constexpr int windowHeight = 640;
+constexpr int windowHeight = 610;
 
 } // namespace
 
@@ -41,9 +44,18 @@ SettingsWindow::SettingsWindow(DisplayController& controller, QSettings& store, 
                                     symbolIcon(QStringLiteral("waveform.path")), tr("Testausgabe"));
     m_tabs->tabBar()->setTabData(test, testTag);
 
+    // Changes apply at once; the window only needs a way to go.
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setText(tr("Schließen"));
+    QObject::connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 6, 0, 0);
     layout->addWidget(m_tabs);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->setContentsMargins(12, 6, 12, 12);
+    buttonRow->addWidget(buttons);
+    layout->addLayout(buttonRow);
 
     setCurrentTab(m_store.value(tabKey, testTag).toString());
     QObject::connect(m_tabs, &QTabWidget::currentChanged, this,

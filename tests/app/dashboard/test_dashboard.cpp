@@ -336,6 +336,14 @@ private slots:
         QCOMPARE(c.commandOf([&] { mute->click(); }), QStringLiteral("set mute=on"));
         QVERIFY(mute->isChecked());
         QCOMPARE(figures->palette().color(QPalette::WindowText), Style::secondaryText(figures));
+        // The presets wrap together, whatever the card's width.
+        for (const int width : {700, 900, 1100, 1400}) {
+            c.view.resize(width, 800);
+            QCoreApplication::processEvents();
+            const int top = withText<QPushButton>(&c.view, "0")->mapTo(&c.view, QPoint()).y();
+            for (const char* preset : {"25", "50", "75"})
+                QCOMPARE(withText<QPushButton>(&c.view, preset)->mapTo(&c.view, QPoint()).y(), top);
+        }
     }
 
     void pollingControlsAreBoundToTheSettings()
