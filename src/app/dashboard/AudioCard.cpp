@@ -90,7 +90,11 @@ void AudioCard::refresh()
     const DisplayState& state = m_controller.display().state();
     const bool muted = state.toggle(DisplaySetting::mute).value_or(false);
     m_volume->setValue(state.level(DisplaySetting::volume));
-    m_volume->setDimmed(muted);
+    // Grey when muted, or while the display has not told it on this line (and no click of
+    // ours sets it).
+    m_volume->setDimmed(muted ||
+                        (state.standing(DisplaySetting::volume) != DisplayState::Standing::live &&
+                         state.knowledge(DisplaySetting::volume).pending == 0));
     // A click has already flipped the button; what the display model holds is what counts.
     m_mute->setChecked(muted);
     m_micMute->setChecked(state.toggle(DisplaySetting::micMute).value_or(false));

@@ -57,6 +57,10 @@ void PictureCard::refresh()
 {
     const DisplayState& state = m_controller.display().state();
     m_brightness->setValue(state.level(DisplaySetting::brightness));
+    // Grey while the display has not told it on this line (and no click of ours sets it).
+    m_brightness->setDimmed(state.standing(DisplaySetting::brightness) !=
+                                DisplayState::Standing::live &&
+                            state.knowledge(DisplaySetting::brightness).pending == 0);
     m_freeze->setChecked(state.toggle(DisplaySetting::videoFreeze).value_or(false));
     m_shade->setChecked(state.toggle(DisplaySetting::screenShade).value_or(false));
 }

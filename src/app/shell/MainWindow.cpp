@@ -41,6 +41,8 @@ constexpr int dashboardRows = 2;
 constexpr int terminalRows = 12;
 constexpr int terminalFewestRows = 4; // what the first split leaves it on a small screen
 constexpr int sidebarIdealWidth = 300;
+// At larger fonts the sidebar grows with them: about this many average characters.
+constexpr int sidebarCharacters = 36;
 constexpr int dashboardMinimumHeight = 380;
 constexpr int terminalMinimumHeight = 170;
 
@@ -81,11 +83,16 @@ MainWindow::~MainWindow()
     m_store.setValue(StoreKeys::detailSplit, m_detail->saveState());
 }
 
+int MainWindow::sidebarWidth() const
+{
+    return qMax(sidebarIdealWidth, fontMetrics().averageCharWidth() * sidebarCharacters);
+}
+
 void MainWindow::chooseFirstSize()
 {
     const QRect available = screen()->availableGeometry();
     const int width = qMin(preferredWidth, int(available.width() * screenShare));
-    const int detailWidth = width - sidebarIdealWidth - m_detail->handleWidth();
+    const int detailWidth = width - sidebarWidth() - m_detail->handleWidth();
     const int dashboard = m_dashboard->heightForCardRows(dashboardRows, detailWidth);
     const int terminal =
         qMax(terminalMinimumHeight, m_terminal->heightForRows(terminalRows, detailWidth));
@@ -320,7 +327,7 @@ void MainWindow::buildPanes()
     split->addWidget(m_detail);
     split->setStretchFactor(0, 0);
     split->setStretchFactor(1, 1);
-    split->setSizes({sidebarIdealWidth, preferredWidth - sidebarIdealWidth});
+    split->setSizes({sidebarWidth(), preferredWidth - sidebarWidth()});
     setCentralWidget(split);
 }
 

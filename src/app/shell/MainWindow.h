@@ -39,6 +39,7 @@ private:
     void buildMenu();
     void buildToolBar();
     void buildPanes();
+    int sidebarWidth() const;
     void chooseFirstSize();
     void chooseFirstSplit();
     void setTerminalVisible(bool visible);

@@ -161,7 +161,7 @@ private slots:
     void lastKnownIsOutlined()
     {
         Connected c;
-        c.lines.receive("\r\npowerstate=on\r\ninput=hdmi2\r\n");
+        c.lines.receive("\r\npowerstate=on\r\ninput=hdmi2\r\nvolume=40\r\n");
         const auto stale = [&] {
             QStringList marked;
             for (const TileButton* tile : c.view.findChildren<TileButton*>()) {
@@ -171,8 +171,14 @@ private slots:
             return marked.join('|');
         };
         QCOMPARE(stale(), "Ein|HDMI 2");
+        auto* volume = c.view.findChild<AudioCard*>()->findChild<QLabel*>("figures");
+        const auto grey = [&] {
+            return volume->palette().color(QPalette::WindowText) == Style::secondaryText(volume);
+        };
+        QVERIFY(!grey());
         c.controller->disconnectLine();
         QCOMPARE(stale(), "Ein?|HDMI 2?");
+        QVERIFY(grey());
         c.lines.display = {};
         c.connectTo("/dev/ttyUSB1");
         c.clock->advance(1);
