@@ -175,6 +175,10 @@ void HeaderCard::refreshChips()
     if (state.toggle(DisplaySetting::screenShade).value_or(false))
         flags.append(tr("Bildschirm abgedeckt"));
     m_pictureFlags->setText(flags.join(QStringLiteral(" · ")));
+    // A warning only while this line's display says so; last known, it is grey like the rest.
+    const bool live =
+        isLive(state, DisplaySetting::videoFreeze) || isLive(state, DisplaySetting::screenShade);
+    m_pictureFlags->setTone(live ? Style::Tone::orange : Style::Tone::secondary);
     m_pictureFlags->setVisible(!flags.isEmpty());
 
     const auto volume = state.level(DisplaySetting::volume);

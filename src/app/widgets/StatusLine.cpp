@@ -24,6 +24,8 @@ QString withPathBreaks(QString text)
 
 StatusLine::StatusLine(const QString& symbol, Style::Tone tone, const QFont& font, QWidget* parent)
     : QWidget(parent)
+    , m_symbol(symbol)
+    , m_tone(tone)
     , m_icon(new QLabel(this))
     , m_text(new QLabel(this))
 {
@@ -53,6 +55,16 @@ StatusLine::StatusLine(const QString& symbol, Style::Tone tone, const QFont& fon
             [this] { QApplication::clipboard()->setText(m_full); });
     m_text->addAction(copy);
     m_text->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void StatusLine::setTone(Style::Tone tone)
+{
+    if (tone == m_tone)
+        return;
+    m_tone = tone;
+    if (!m_symbol.isEmpty())
+        Style::setSymbol(m_icon, m_symbol, m_icon->width(), tone);
+    Style::setTone(m_text, tone);
 }
 
 void StatusLine::setText(const QString& text)

@@ -22,9 +22,13 @@ public:
 
     QString text() const { return m_full; }
     void setText(const QString& text);
+    Style::Tone tone() const { return m_tone; }
+    void setTone(Style::Tone tone);
 
 private:
     QString m_full;
+    QString m_symbol;
+    Style::Tone m_tone;
     QLabel* m_icon;
     QLabel* m_text;
 };

@@ -198,6 +198,9 @@ private slots:
             c.lines.receive("\r\n" + QByteArray(reports) + "\r\n");
             auto* flags = child<StatusLine>(&c.view, "pictureFlags");
             QCOMPARE(flags->isVisibleTo(&c.view) ? flags->text() : QString(), QString(shown));
+            QCOMPARE(flags->tone(), Style::Tone::orange);
+            c.controller->disconnectLine(); // last known: said, but no longer a warning
+            QCOMPARE(flags->tone(), Style::Tone::secondary);
         }
     }
 
