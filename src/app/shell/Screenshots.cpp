@@ -34,6 +34,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <tuple>
 #include <unistd.h>
 
@@ -107,6 +108,31 @@ QPalette darkPalette()
     return palette;
 }
 
+// A fresh store, controller and main window, shown at `size`: the user's own settings are
+// never touched. `shownPanes`: the store's keys of panes to show; `port`: chosen, not opened.
+struct Scene {
+    QTemporaryDir scratch;
+    QSettings store{scratch.filePath(QStringLiteral("Bildwart.conf")), QSettings::IniFormat};
+    std::unique_ptr<DisplayController> controller;
+    std::unique_ptr<MainWindow> window; // gone before the controller it shows
+
+    Scene(QSize size, const QStringList& shownPanes, ControllerOptions options = {},
+          const QString& port = {})
+    {
+        for (const QString& key : shownPanes)
+            store.setValue(key, true);
+        options.connectAtStartup = false;
+        controller =
+            std::make_unique<DisplayController>(ControllerSettings::load(store).settings, options);
+        if (!port.isEmpty())
+            controller->ports().select(port);
+        window = std::make_unique<MainWindow>(*controller, store);
+        window->resize(size);
+        window->show();
+        settle(300);
+    }
+};
+
 // Connects to the display simulator and waits until it has told who it is.
 bool connectToSimulator(DisplayController& controller)
 {
@@ -137,17 +163,9 @@ bool picturesAt(int points, const QDir& directory)
     const QPalette light = QApplication::style()->standardPalette();
     QApplication::setPalette(light);
 
-    QTemporaryDir scratch;
-    QSettings store(scratch.filePath(QStringLiteral("Bildwart.conf")), QSettings::IniFormat);
-    store.setValue(StoreKeys::terminalVisible, true);
-    store.setValue(StoreKeys::loopbackVisible, true);
-    ControllerOptions options;
-    options.connectAtStartup = false;
-    DisplayController controller(ControllerSettings::load(store).settings, options);
-    MainWindow window(controller, store);
-    window.resize(windowSize);
-    window.show();
-    settle(300);
+    Scene scene(windowSize, {StoreKeys::terminalVisible, StoreKeys::loopbackVisible});
+    DisplayController& controller = *scene.controller;
+    MainWindow& window = *scene.window;
 
     const QString stem = QStringLiteral("main-%1pt-").arg(points);
     bool ok = save(window, directory, stem + QStringLiteral("light-disconnected.png"));
@@ -209,16 +227,9 @@ bool truthPictures(const QDir& directory)
     const QString silentPath = QString::fromLocal8Bit(slave);
     const auto closeSilent = qScopeGuard([silent] { ::close(silent); });
 
-    QTemporaryDir scratch;
-    QSettings store(scratch.filePath(QStringLiteral("Bildwart.conf")), QSettings::IniFormat);
-    store.setValue(StoreKeys::terminalVisible, true);
-    ControllerOptions options;
-    options.connectAtStartup = false;
-    DisplayController controller(ControllerSettings::load(store).settings, options);
-    MainWindow window(controller, store);
-    window.resize(windowSize);
-    window.show();
-    settle(300);
+    Scene scene(windowSize, {StoreKeys::terminalVisible});
+    DisplayController& controller = *scene.controller;
+    MainWindow& window = *scene.window;
     bool ok = connectToSimulator(controller);
     settle(500);
     controller.disconnectLine();
@@ -268,18 +279,10 @@ bool sizePictures(const QDir& directory)
         QFont font = QApplication::font();
         font.setPointSize(points);
         QApplication::setFont(font);
-        QTemporaryDir scratch;
-        QSettings store(scratch.filePath(QStringLiteral("Bildwart.conf")), QSettings::IniFormat);
-        store.setValue(StoreKeys::terminalVisible, true);
-        ControllerOptions options;
-        options.connectAtStartup = false;
-        DisplayController controller(ControllerSettings::load(store).settings, options);
-        MainWindow window(controller, store);
-        window.resize(size);
-        window.show();
-        ok &= connectToSimulator(controller);
+        Scene scene(size, {StoreKeys::terminalVisible});
+        ok &= connectToSimulator(*scene.controller);
         settle(1500);
-        ok &= save(window, directory, name);
+        ok &= save(*scene.window, directory, name);
     }
     return ok;
 }
@@ -326,18 +329,11 @@ public:
 // The sidebar with the doctor's finding under the selected port, and its details dialog.
 bool doctorPictures(const QDir& directory)
 {
-    QTemporaryDir scratch;
-    QSettings store(scratch.filePath(QStringLiteral("Bildwart.conf")), QSettings::IniFormat);
     ControllerOptions options;
-    options.connectAtStartup = false;
     options.scanner = std::make_shared<PicturedScanner>();
     options.doctor = std::make_shared<PicturedDoctor>();
-    DisplayController controller(ControllerSettings::load(store).settings, options);
-    controller.ports().select(picturedPort);
-    MainWindow window(controller, store);
-    window.resize(windowSize);
-    window.show();
-    settle(300);
+    Scene scene(windowSize, {}, options, picturedPort);
+    MainWindow& window = *scene.window;
 
     QWidget* sidebar = window.findChild<QWidget*>(QStringLiteral("connectionSidebar"));
     auto* details = window.findChild<QLabel*>(QStringLiteral("portDoctorDetails"));

@@ -146,11 +146,15 @@ TerminalView::TerminalView(DisplayController& controller, QSettings& store, QWid
     column->addWidget(buildInputRow());
 
     // The rows as shown: with polls hidden, fewer than the model's.
-    connect(m_filter, &PollFilter::rowsInserted, this, &TerminalView::rowsInserted);
+    connect(m_filter, &PollFilter::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { rowsInserted(first, last); });
     connect(m_filter, &PollFilter::rowsAboutToBeRemoved, this,
             [this](const QModelIndex&, int first, int last) { rowsAboutToBeRemoved(first, last); });
     connect(m_filter, &PollFilter::rowsRemoved, this, &TerminalView::rowsRemoved);
-    connect(m_filter, &PollFilter::modelReset, this, &TerminalView::refreshSearch);
+    // A clear, polls hidden or shown, hex switched: the rows as a whole are new.
+    connect(m_filter, &PollFilter::modelReset, this, &TerminalView::recountMatches);
+    connect(m_filter, &PollFilter::layoutChanged, this, &TerminalView::recountMatches);
+    connect(m_filter, &PollFilter::dataChanged, this, &TerminalView::recountMatches);
     connect(&controller.pump(), &CommandPump::rawModeChanged, this, &TerminalView::refreshMode);
     connect(&controller.line(), &LineSession::settingsChanged, this, &TerminalView::refreshMode);
     connect(&controller.line(), &LineSession::connectionChanged, this,
@@ -441,8 +445,10 @@ QWidget* TerminalView::buildSearchBar()
     m_search->installEventFilter(this);
     connect(m_search, &QLineEdit::textChanged, this, [this] {
         // A new search starts at the newest rows, where the reader usually is.
-        m_searchRow = -1;
-        refreshSearch();
+        m_searchCurrent = QPersistentModelIndex();
+        m_delegate->setHighlight(m_search->text());
+        m_list->viewport()->update();
+        recountMatches();
         findFrom(-1);
     });
     m_searchCount = new QLabel(m_searchBar);
@@ -479,10 +485,10 @@ void TerminalView::startSearch()
     m_search->selectAll();
 }
 
-int TerminalView::matchCount() const
+int TerminalView::matchesIn(int first, int last) const
 {
     int count = 0;
-    for (int row = 0; row < m_filter->rowCount(); ++row)
+    for (int row = first; row <= last; ++row)
         count += LogRowDelegate::matches(m_filter->index(row, 0), m_search->text());
     return count;
 }
@@ -503,40 +509,38 @@ void TerminalView::findFrom(int step)
     if (m_search->text().isEmpty() || rows == 0)
         return;
     // Without a current match, forwards starts at the oldest row, backwards at the newest.
-    int row = m_searchRow >= 0 ? m_searchRow : (step > 0 ? -1 : rows);
+    int row = m_searchCurrent.isValid() ? m_searchCurrent.row() : (step > 0 ? -1 : rows);
     for (int tried = 0; tried < rows; ++tried) {
         row = (row + step + rows) % rows;
         const QModelIndex index = m_filter->index(row, 0);
         if (LogRowDelegate::matches(index, m_search->text())) {
-            m_searchRow = row;
+            m_searchCurrent = index;
+            m_ordinal = matchesIn(0, row);
             m_list->setCurrentIndex(index);
             m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
             break;
         }
     }
-    refreshSearch();
+    showSearchCount();
 }
 
-void TerminalView::refreshSearch()
+void TerminalView::recountMatches()
 {
-    const QString text = m_search->text();
-    m_delegate->setHighlight(text);
-    m_list->viewport()->update();
-    if (text.isEmpty()) {
+    m_matches = m_search->text().isEmpty() ? 0 : matchesIn(0, m_filter->rowCount() - 1);
+    m_ordinal = m_searchCurrent.isValid() ? matchesIn(0, m_searchCurrent.row()) : 0;
+    showSearchCount();
+}
+
+void TerminalView::showSearchCount()
+{
+    if (m_search->text().isEmpty())
         m_searchCount->clear();
-        return;
-    }
-    const int count = matchCount();
-    if (count == 0)
+    else if (m_matches == 0)
         m_searchCount->setText(tr("Kein Treffer"));
-    else if (m_searchRow < 0)
-        m_searchCount->setText(tr("%n Treffer", nullptr, count));
-    else {
-        int ordinal = 0;
-        for (int row = 0; row <= m_searchRow && row < m_filter->rowCount(); ++row)
-            ordinal += LogRowDelegate::matches(m_filter->index(row, 0), text);
-        m_searchCount->setText(tr("%1 von %2").arg(ordinal).arg(count));
-    }
+    else if (!m_searchCurrent.isValid())
+        m_searchCount->setText(tr("%n Treffer", nullptr, m_matches));
+    else
+        m_searchCount->setText(tr("%1 von %2").arg(m_ordinal).arg(m_matches));
 }
 
 void TerminalView::clearLog()
@@ -654,18 +658,31 @@ void TerminalView::showContextMenu(const QPoint& at)
     menu.exec(m_list->viewport()->mapToGlobal(at));
 }
 
-void TerminalView::rowsInserted()
+void TerminalView::rowsInserted(int first, int last)
 {
     if (m_autoScroll && m_atBottom)
         m_list->scrollToBottom();
-    if (!m_search->text().isEmpty())
-        refreshSearch();
+    if (m_search->text().isEmpty())
+        return;
+    // New rows come at the end; only rows that appear above the shown match renumber it.
+    if (m_searchCurrent.isValid() && first <= m_searchCurrent.row()) {
+        recountMatches();
+        return;
+    }
+    m_matches += matchesIn(first, last);
+    showSearchCount();
 }
 
 void TerminalView::rowsAboutToBeRemoved(int first, int last)
 {
     m_scrollBeforeRemoval = m_list->verticalScrollBar()->value();
     m_rowsRemoved = first == 0 ? last + 1 : 0;
+    if (m_search->text().isEmpty())
+        return;
+    const int removed = matchesIn(first, last);
+    m_matches -= removed;
+    if (m_searchCurrent.isValid() && last < m_searchCurrent.row())
+        m_ordinal -= removed;
 }
 
 void TerminalView::rowsRemoved()
@@ -674,8 +691,8 @@ void TerminalView::rowsRemoved()
     // where they are instead of sliding up by the number of trimmed rows.
     if (!(m_autoScroll && m_atBottom) && m_scrollBeforeRemoval >= 0)
         m_list->verticalScrollBar()->setValue(qMax(0, m_scrollBeforeRemoval - m_rowsRemoved));
-    if (m_searchRow >= 0)
-        m_searchRow = qMax(-1, m_searchRow - m_rowsRemoved);
+    if (!m_search->text().isEmpty())
+        showSearchCount();
     m_scrollBeforeRemoval = -1;
     m_rowsRemoved = 0;
 }

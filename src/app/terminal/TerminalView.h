@@ -2,6 +2,7 @@
 
 #include "app/terminal/CommandHistory.h"
 
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -65,7 +66,7 @@ public:
     // Opens the search bar and puts the cursor in it.
     void startSearch();
     // Rows of the shown log that contain the search text; the current one is shown.
-    int matchCount() const;
+    int matchCount() const { return m_matches; }
     void findNext();
     void findPrevious();
     void focusInput();
@@ -83,11 +84,15 @@ private:
     void resend(const QModelIndex& row);
     void showContextMenu(const QPoint& at);
     QWidget* buildSearchBar();
-    void refreshSearch();
+    // Counted over all rows when the search or the rows as a whole change; a batch of new
+    // rows only adds its own.
+    int matchesIn(int first, int last) const;
+    void recountMatches();
+    void showSearchCount();
     void findFrom(int step);
     void recallHistory(bool older);
     CommandHistory& history();
-    void rowsInserted();
+    void rowsInserted(int first, int last);
     void rowsAboutToBeRemoved(int first, int last);
     void rowsRemoved();
 
@@ -100,7 +105,9 @@ private:
     LogRowDelegate* m_delegate = nullptr;
     QCompleter* m_completer = nullptr;
     bool m_atBottom = true;
-    int m_searchRow = -1;
+    QPersistentModelIndex m_searchCurrent; // the match shown, if any
+    int m_matches = 0;
+    int m_ordinal = 0; // the shown match's number, counted from the oldest
     bool m_hexInput = false;
     bool m_autoScroll = true;
     bool m_loopbackVisible = false;

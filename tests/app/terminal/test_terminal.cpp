@@ -352,6 +352,11 @@ private slots:
         QVERIFY(current() != newest && withText<QLabel>(&f.view, "1 von 2"));
         QTest::keyClick(search, Qt::Key_Return, Qt::ShiftModifier);
         QCOMPARE(current(), newest);
+        // A new matching row counts without moving the shown match.
+        f.controller->pump().send("get volume");
+        f.clock->advance(1);
+        f.view.model()->flush();
+        QVERIFY(current() == newest && withText<QLabel>(&f.view, "2 von 3"));
         QTest::keyClick(search, Qt::Key_Escape);
         QVERIFY(!search->isVisible());
 
