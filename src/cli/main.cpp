@@ -6,10 +6,12 @@
 #include "cli/invocation/VersionRequest.h"
 #include "cli/output/Console.h"
 #include "line/PathBytes.h"
+#include "process/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -37,6 +39,16 @@ int checkedExit(Console& console, int code)
     return int(ExitCode::displayFailed);
 }
 
+// Qt's own warnings (a stored value it cannot decode, say) are for developers; the tool
+// says in its own words what matters. With -v they are shown.
+bool g_qtWarningsShown = false;
+
+void onQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    if (type == QtFatalMsg || type == QtCriticalMsg || g_qtWarningsShown)
+        std::fprintf(stderr, "%s\n", qPrintable(visibleText(message)));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -44,6 +56,7 @@ int main(int argc, char* argv[])
     const bool stdoutOpen = occupyStandardDescriptors();
     // A reader that went away is a failed write to report, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
+    qInstallMessageHandler(onQtMessage);
     QCoreApplication app(argc, argv);
     Console console(stdoutOpen);
 
@@ -61,12 +74,15 @@ int main(int argc, char* argv[])
         return int(ExitCode::usage);
     }
     const Invocation& invocation = std::get<Invocation>(parsed);
+    g_qtWarningsShown = invocation.verbose;
     if (invocation.command == Invocation::Command::help) {
         console.outBytes(InvocationParser::helpText().toUtf8());
         return checkedExit(console, int(ExitCode::success));
     }
 
     Session session(invocation, console);
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &session, &Session::terminate);
     const std::unique_ptr<Command> command = Command::create(session);
     // From the running event loop, so that a command may end the run at once.
     QTimer::singleShot(0, &session, [&command] { command->start(); });

@@ -10,8 +10,6 @@
 
 namespace {
 
-// Shortest pause between test packets, whatever the interval field says.
-constexpr double minimumTestIntervalSeconds = 0.05;
 // Shortest pause between loopback packets.
 constexpr double minimumLoopbackIntervalSeconds = 0.02;
 
@@ -127,7 +125,7 @@ void LineTester::scheduleTestPacket()
     if (!m_testRunning)
         return;
     sendTestOnce();
-    m_testTask.after(std::max(m_testOutput.interval, minimumTestIntervalSeconds),
+    m_testTask.after(std::max(m_testOutput.interval, minimumTestInterval),
                      [this] { scheduleTestPacket(); });
 }
 

@@ -21,6 +21,9 @@ class LineTester : public QObject {
     Q_OBJECT
 
 public:
+    // Shortest pause between test packets: faster, the far end's terminal only scrolls.
+    static constexpr double minimumTestInterval = 0.05;
+
     struct TestOutput {
         TestPattern pattern = TestPattern::counterLine;
         QString customText = QStringLiteral("Hallo PuTTY – Bildwart");

@@ -405,8 +405,43 @@ bool mayReadWrite(const NodeAttributes& node, uint userId, const QList<uint>& gr
     return (node.mode & 06) == 06;
 }
 
+// A path that leads to no terminal: nothing else about it matters.
+std::optional<Finding> notTerminalFinding(const PortFacts& facts)
+{
+    QString what;
+    switch (facts.nodeKind) {
+    case NodeKind::unknown:
+    case NodeKind::terminal:
+        return std::nullopt;
+    case NodeKind::otherDevice:
+        what = QCoreApplication::translate("PortDiagnosis", "ein Gerät, aber kein Terminal");
+        break;
+    case NodeKind::file:
+        what = QCoreApplication::translate("PortDiagnosis", "eine gewöhnliche Datei");
+        break;
+    case NodeKind::folder:
+        what = QCoreApplication::translate("PortDiagnosis", "ein Ordner");
+        break;
+    }
+    const QString text =
+        QCoreApplication::translate("PortDiagnosis", "%1 ist keine serielle Schnittstelle, "
+                                                     "sondern %2.")
+            .arg(facts.port, what);
+    return Finding{QStringLiteral("not-a-terminal"),
+                   Severity::error,
+                   text,
+                   QCoreApplication::translate("PortDiagnosis", "keine serielle Schnittstelle"),
+                   QCoreApplication::translate("PortDiagnosis",
+                                               "Den Pfad des Wandlers angeben, z. B. "
+                                               "/dev/ttyUSB0 oder /dev/serial/by-id/…; "
+                                               "„bildwartctl ports“ zeigt alle."),
+                   {}};
+}
+
 QList<Finding> findings(const PortFacts& facts)
 {
+    if (auto finding = notTerminalFinding(facts))
+        return {*finding};
     QList<Finding> found;
     const auto add = [&](std::optional<Finding> finding) {
         if (finding)

@@ -11,10 +11,12 @@
 #include "doctor/facts/UsbfsHolder.h"
 #include "line/PathBytes.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <libudev.h>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -66,6 +68,51 @@ std::optional<NodeAttributes> attributesOf(const QString& node, const UserDataba
         return std::nullopt;
     return NodeAttributes{uint(status.st_uid), uint(status.st_gid),
                           users.groupName(uint(status.st_gid)), uint(status.st_mode & 07777)};
+}
+
+NodeKind kindOf(const QString& node, const ProcessTable& processes)
+{
+    struct stat status {};
+    if (::stat(encodePath(node).constData(), &status) != 0)
+        return NodeKind::unknown;
+    if (S_ISDIR(status.st_mode))
+        return NodeKind::folder;
+    if (!S_ISCHR(status.st_mode))
+        return NodeKind::file;
+    return processes.isTerminalDevice(major(status.st_rdev), minor(status.st_rdev))
+               ? NodeKind::terminal
+               : NodeKind::otherDevice;
+}
+
+// The PID of the simulator (bildwartctl simulate --link PATH) whose link `path` is, among
+// the holders; 0 if none is.
+qint64 simulatorOwning(const QString& path, const QList<ProcessHolder>& holders,
+                       const ProcessTable& processes)
+{
+    if (!QFileInfo(path).isSymLink())
+        return 0;
+    const QString wanted = QFileInfo(path).absoluteFilePath();
+    for (const ProcessHolder& holder : holders) {
+        if (holder.command != QLatin1String("bildwartctl"))
+            continue;
+        const QStringList arguments = processes.argumentsOf(holder.pid);
+        if (!arguments.contains(QLatin1String("simulate")))
+            continue;
+        for (qsizetype i = 1; i < arguments.size(); ++i) {
+            QString link;
+            if (arguments.at(i - 1) == QLatin1String("--link"))
+                link = arguments.at(i);
+            else if (arguments.at(i).startsWith(QLatin1String("--link=")))
+                link = arguments.at(i).mid(7);
+            if (link.isEmpty())
+                continue;
+            const QString resolved =
+                QFileInfo(link).isAbsolute() ? link : processes.folderOf(holder.pid) + u'/' + link;
+            if (QFileInfo(resolved).absoluteFilePath() == wanted)
+                return holder.pid;
+        }
+    }
+    return 0;
 }
 
 } // namespace
@@ -177,11 +224,23 @@ PortFacts PortFactCollector::collectPort(const QString& path, Depth depth, Surve
     facts.title = QFileInfo(facts.node).fileName();
     facts.user = survey.user;
     facts.nodeAttributes = attributesOf(facts.node, *m_sources.users);
-    facts.holders = depth == Depth::full ? processes.openersOf(facts.node)
-                                         : processes.lockHoldersOf(facts.node);
+    facts.nodeKind = kindOf(facts.node, processes);
+    // Who has /dev/null open says nothing about a serial line.
+    if (facts.nodeKind == NodeKind::terminal) {
+        facts.holders = depth == Depth::full ? processes.openersOf(facts.node)
+                                             : processes.lockHoldersOf(facts.node);
+    }
     // This program's own line to the port is not what keeps it from working.
     facts.holders.removeIf(
         [](const ProcessHolder& holder) { return holder.pid == qint64(::getpid()); });
+    facts.simulatorPid = simulatorOwning(path, facts.holders, processes);
+    if (facts.simulatorPid != 0) {
+        facts.title = QCoreApplication::translate("PortFactCollector",
+                                                  "Display-Simulator von bildwartctl, PID %1")
+                          .arg(facts.simulatorPid);
+        facts.holders.removeIf(
+            [&](const ProcessHolder& holder) { return holder.pid == facts.simulatorPid; });
+    }
     facts.brlttyRunning = survey.commands->contains(QStringLiteral("brltty"));
     facts.modemManagerRunning = survey.commands->contains(QStringLiteral("ModemManager"));
 

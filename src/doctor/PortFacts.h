@@ -18,6 +18,15 @@ struct NodeAttributes {
     bool operator==(const NodeAttributes&) const = default;
 };
 
+// What the path leads to. Only a terminal can be a serial port.
+enum class NodeKind {
+    unknown, // not looked at (facts written by hand), or nothing there
+    terminal,
+    otherDevice, // such as /dev/null
+    file,
+    folder,
+};
+
 // What is known about one port, or one plugged-in adapter without a port, for telling
 // why it cannot be used. Plain data: gathered from the system by PortFactCollector,
 // written by hand in tests.
@@ -28,6 +37,11 @@ struct PortFacts {
     QString driver;
     int vendorID = 0; // 0 when the port is not on USB
     int productID = 0;
+
+    NodeKind nodeKind = NodeKind::unknown;
+    // The display simulator of bildwartctl whose link the path is (its PID); it keeps its
+    // pseudo-terminal open on purpose and is no holder.
+    qint64 simulatorPid = 0;
 
     // The node's owner and mode; absent when it cannot be read (or there is none).
     std::optional<NodeAttributes> nodeAttributes;

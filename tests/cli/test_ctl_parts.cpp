@@ -60,11 +60,14 @@ private slots:
         QCOMPARE(parsed({"-p", "/dev/ttyUSB0", "doctor"}).port,
                  std::optional<QString>("/dev/ttyUSB0"));
         QCOMPARE(parsed({"doctor", "--json"}).port, std::nullopt);
-        // Each display of a fleet gets the arguments without the fleet's own options.
-        const Invocation fleet = parsed(
-            {"--targets", "schule.txt", "--parallel=4", "--json", "set", "volume", "--", "-5"});
-        QCOMPARE(fleet.parallel, std::optional<qint64>(4));
-        QCOMPARE(fleet.perTargetArguments, QStringList({"--json", "set", "volume", "--", "-5"}));
+        // The fleet's own options; groups with or without their "@".
+        const Invocation fleet =
+            parsed({"--targets", "schule.txt", "--parallel=4096", "--retries", "2", "--group",
+                    "@og2", "--group=beamer", "--json", "set", "volume", "--", "-5"});
+        QCOMPARE(fleet.parallel, std::optional<qint64>(4096));
+        QCOMPARE(fleet.retries, std::optional<qint64>(2));
+        QCOMPARE(fleet.groups, QStringList({"og2", "beamer"}));
+        QCOMPARE(fleet.action->step, std::optional<qint64>(-5));
 
         // Help, as an option or a command, names what there is.
         QCOMPARE(parsed({"status", "--help"}).command, Command::help);
@@ -112,6 +115,13 @@ private slots:
         row("two ports for doctor", {"-p", "/dev/ttyUSB0", "doctor", "/dev/ttyUSB1"},
             "Zwei Ports angegeben: „/dev/ttyUSB0“ und „/dev/ttyUSB1“.");
         row("set unknown", {"set", "contrast", "5"}, "Unbekannte Einstellung „contrast“");
+        // Faster test output than the tester sends would be a promise not kept.
+        row("test output faster than it goes", {"testout", "--interval", "0.001"},
+            "Ungültiger Wert „0.001“ für --interval – erwartet Sekunden von 0");
+        row("fleet option without a fleet", {"--group", "og2", "status"},
+            "--group gilt nur mit --targets.");
+        row("parallel beyond the limit", {"--targets", "t", "--parallel", "4097", "status"},
+            "Ungültiger Wert „4097“ für --parallel – erwartet eine ganze Zahl von 1 bis 4096.");
     }
 
     void usageErrors()
@@ -163,7 +173,7 @@ private slots:
     void targetFiles_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("targets"); // address|name
+        QTest::addColumn<QStringList>("targets"); // address|name|groups
         QTest::addColumn<QString>("error");
         const auto row = [](const char* tag, const char* text, const QStringList& targets,
                             const char* error = "") {
@@ -172,8 +182,14 @@ private slots:
         row("names, comments, blank lines",
             "# Schule\n#\ntcp://10.1.2.3:4001 Raum 2.14\n\n  /dev/ttyUSB0  # Lehrerzimmer\n"
             "rfc2217://[fe80::1]:2001 Aula #1 links\n",
-            {"tcp://10.1.2.3:4001|Raum 2.14", "/dev/ttyUSB0|",
-             "rfc2217://[fe80::1]:2001|Aula #1 links"});
+            {"tcp://10.1.2.3:4001|Raum 2.14|", "/dev/ttyUSB0||",
+             "rfc2217://[fe80::1]:2001|Aula #1 links|"});
+        row("a target switched off by a leading #, CR LF",
+            "#tcp://127.0.0.1:52101 B\r\n  #/dev/ttyUSB1\r\ntcp://127.0.0.1:52102 A\r\n",
+            {"tcp://127.0.0.1:52102|A|"});
+        row("groups anywhere after the address",
+            "tcp://10.1.2.14:4001 Raum 2.14 @og2 @beamer\n/dev/ttyUSB0 @og2 Lehrer  zimmer @\n",
+            {"tcp://10.1.2.14:4001|Raum 2.14|og2,beamer", "/dev/ttyUSB0|Lehrer zimmer @|og2"});
         row("not an address", "tcp://10.1.2.3:4001\nraum-2.14 tcp://10.1.2.4:4001\n", {},
             "Zeile 2: „raum-2.14“ ist keine Adresse");
         row("port out of range", "tcp://10.1.2.3:70000", {},
@@ -193,7 +209,7 @@ private slots:
         }
         QStringList found;
         for (const Target& target : std::get<QList<Target>>(result))
-            found.append(target.address + u'|' + target.name);
+            found.append(target.address + u'|' + target.name + u'|' + target.groups.join(u','));
         QCOMPARE(found, targets);
     }
 

@@ -43,8 +43,7 @@ void DoctorCommand::start()
     }
 
     if (m_session.invocation().json)
-        console.out(QString::fromUtf8(
-            QJsonDocument(DoctorReport::json(reports)).toJson(QJsonDocument::Compact)));
+        console.outJson(DoctorReport::json(reports));
     else if (reports.isEmpty())
         console.out(QCoreApplication::translate(
             "DoctorCommand", "Keine Schnittstelle und kein USB-Seriell-Wandler gefunden."));

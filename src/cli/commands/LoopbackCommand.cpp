@@ -142,7 +142,7 @@ void LoopbackCommand::printSummary()
                                  {"maxLatency", secondsOrNull(stats.maxLatency)},
                                  {"latencyTimerMs", latencyTimer ? QJsonValue(*latencyTimer)
                                                                  : QJsonValue(QJsonValue::Null)}};
-        console.out(QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Compact)));
+        console.outJson(result);
         return;
     }
     console.out(stats.summary());

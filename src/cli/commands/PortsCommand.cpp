@@ -60,6 +60,5 @@ void PortsCommand::printJson()
             {"diagnosis", adapter.diagnosis()}});
     }
     const QJsonObject result{{"ports", ports}, {"unboundAdapters", adapters}};
-    m_session.console().out(
-        QString::fromUtf8(QJsonDocument(result).toJson(QJsonDocument::Compact)));
+    m_session.console().outJson(result);
 }

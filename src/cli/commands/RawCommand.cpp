@@ -80,13 +80,13 @@ void RawCommand::print()
         console.err(QCoreApplication::translate(
             "RawCommand", "Es kam mehr zurück; ausgegeben ist nur das erste MiB."));
     if (m_session.invocation().json)
-        console.out(
-            QString::fromUtf8(QJsonDocument(QJsonObject{{"received", hexText(m_received)},
-                                                        {"text", LogEntry::printable(m_received)}})
-                                  .toJson(QJsonDocument::Compact)));
+        console.outJson(QJsonObject{{"received", hexText(m_received)},
+                                    {"text", LogEntry::printable(m_received)}});
     else if (m_session.invocation().hex)
         console.out(hexText(m_received));
+    else if (console.outIsTerminal())
+        console.outBytes(visibleText(QString::fromUtf8(m_received)).toUtf8());
     else
-        console.outBytes(m_received);
+        console.outBytes(m_received); // a pipe gets the bytes as they came
     m_session.finish(ExitCode::success);
 }

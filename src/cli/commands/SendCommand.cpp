@@ -72,8 +72,7 @@ void SendCommand::onDisplayEvent(const SmartEvent& event)
 void SendCommand::finish()
 {
     if (m_session.invocation().json) {
-        m_session.console().out(QString::fromUtf8(
-            QJsonDocument(QJsonObject{{"replies", m_replies}}).toJson(QJsonDocument::Compact)));
+        m_session.console().outJson(QJsonObject{{"replies", m_replies}});
     }
     const QStringList errors = m_session.takeErrors();
     m_session.reportErrors(errors);

@@ -28,29 +28,36 @@ constexpr int keptLogEntries = 100;
 
 } // namespace
 
-Session::Session(Invocation invocation, Console& console)
+Session::Session(Invocation invocation, Console& console, Ended ended)
     : m_invocation(std::move(invocation))
     , m_console(console)
+    , m_ended(ended ? std::move(ended) : Ended([](int code) { QCoreApplication::exit(code); }))
     , m_logOnStderr(m_invocation.verbose)
 {
-    QObject::connect(&m_signals, &TerminationSignals::received, this, [this](int signalNumber) {
-        if (m_terminationHandler)
-            m_terminationHandler();
-        else
-            finish(128 + signalNumber);
-    });
     m_console.onOutputFailed = [this] { finish(ExitCode::displayFailed); };
 }
 
 Session::~Session() = default;
 
+void Session::terminate(int signalNumber)
+{
+    if (m_signal != 0 || m_finishing)
+        return;
+    m_signal = signalNumber;
+    if (m_terminationHandler)
+        m_terminationHandler();
+    else
+        finish(ExitCode::displayFailed); // replaced by the signal's code
+}
+
 bool Session::prepare(bool keepPolling, bool fullRefresh)
 {
-    const ControllerSettings::Loaded loaded = readUserSettings();
-    // Said with -v: a damaged value falls back to its default, which may not be the line's.
-    if (m_invocation.verbose) {
+    // A damaged or unreadable store falls back to defaults, which may not be the line's:
+    // always worth a word (a fleet says it once, for all its displays).
+    const ControllerSettings::Loaded loaded = m_stored ? *m_stored : readUserSettings();
+    if (!m_stored) {
         for (const QString& problem : loaded.problems)
-            m_console.err(problem);
+            m_console.err(tr("Warnung: %1").arg(problem));
     }
     ControllerSettings stored = loaded.settings;
     m_lastPortPath = stored.lastPortPath;
@@ -74,8 +81,10 @@ bool Session::prepare(bool keepPolling, bool fullRefresh)
     QObject::connect(&c.pump(), &CommandPump::queueChanged, this, &Session::scheduleIdleCheck);
     // The timeout's log entry is written by then; looked at from the event loop.
     QObject::connect(&c.pump(), &CommandPump::finished, this, [this](const CommandResult& result) {
-        if (result.outcome == CommandResult::Outcome::timedOut)
+        if (result.outcome == CommandResult::Outcome::timedOut) {
+            m_timedOut = true;
             post([this] { checkSilence(); });
+        }
     });
     QObject::connect(&c.line(), &LineSession::connectionChanged, this,
                      &Session::onConnectionChanged);
@@ -175,7 +184,7 @@ void Session::onLogAppended(int count)
         fresh.append(log.at(i));
     for (const LogEntry& entry : fresh) {
         if (m_logOnStderr)
-            m_console.err(logLine(entry, m_invocation.hex));
+            m_console.log(logLine(entry, m_invocation.hex));
         if (entry.kind == LogEntry::Kind::error) {
             m_lastError = entry.text;
             if (m_errors.size() < maxKeptErrors)
@@ -213,10 +222,12 @@ void Session::finish(int code)
     if (m_finishing)
         return;
     m_finishing = true;
+    if (m_signal != 0)
+        code = 128 + m_signal;
     post([this, code] {
         if (m_controller && m_controller->line().connection().is(ConnectionState::Case::connected))
             m_controller->disconnectLine();
-        QCoreApplication::exit(code);
+        m_ended(code);
     });
 }
 

@@ -3,27 +3,35 @@
 #include "cli/invocation/ExitCode.h"
 #include "cli/invocation/Invocation.h"
 #include "cli/output/Console.h"
+#include "controller/ControllerSettings.h"
 #include "controller/LogEntry.h"
-#include "process/TerminationSignals.h"
 #include "protocol/SmartEvent.h"
 
 #include <QObject>
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class DisplayController;
 
-// One run of the tool: the controller on the user's stored settings with this call's
-// options over them, the traffic log on stderr with -v, and the waits a command needs
-// (the line idle, the line lost). Everything happens on the event loop; nothing waits by
-// spinning.
+// One run of a command against one line: the controller on the user's stored settings
+// with this call's options over them, the traffic log with -v, and the waits a command
+// needs (the line idle, the line lost). A fleet runs many at once on one event loop.
+// Everything happens on the event loop; nothing waits by spinning.
 class Session : public QObject {
     Q_OBJECT
 
 public:
-    Session(Invocation invocation, Console& console);
+    // Called once with the exit code when the run has ended and its line is closed.
+    using Ended = std::function<void(int code)>;
+
+    // `ended` by default ends the event loop with the code.
+    Session(Invocation invocation, Console& console, Ended ended = {});
     ~Session() override;
+
+    // The stored settings to use instead of reading the user's file (a fleet reads it once).
+    void useStoredSettings(const ControllerSettings::Loaded& loaded) { m_stored = loaded; }
 
     const Invocation& invocation() const { return m_invocation; }
     Console& console() { return m_console; }
@@ -61,12 +69,19 @@ public:
     // The same line as a warning, for errors that do not fail the run.
     void reportWarnings(const QStringList& errors);
 
-    // What Ctrl+C, SIGTERM and SIGHUP do: by default the run ends with 128 + the signal's
-    // number, after the line is closed; a command that runs until stopped ends its own way.
+    // What Ctrl+C, SIGTERM and SIGHUP do: the command's handler, if it has one, ends its
+    // work its own way (a summary, say); the run then ends with 128 + the signal's number,
+    // after the line is closed, whatever code the command finishes with.
     void setTerminationHandler(std::function<void()> handler)
     {
         m_terminationHandler = std::move(handler);
     }
+    void terminate(int signalNumber);
+    // The signal that ended the run; 0 for none.
+    int signalNumber() const { return m_signal; }
+
+    // Whether a command of this run timed out: worth a retry, like an unreachable line.
+    bool timedOut() const { return m_timedOut; }
 
     // Ends the run: closes the line and makes the event loop return `code`. Runs
     // from the event loop, never inside one of the controller's signals. The first
@@ -90,11 +105,14 @@ private:
 
     Invocation m_invocation;
     Console& m_console;
+    Ended m_ended;
+    std::optional<ControllerSettings::Loaded> m_stored;
     std::unique_ptr<DisplayController> m_controller;
     QString m_lastPortPath; // from the stored settings: used without -p
 
-    TerminationSignals m_signals;
     std::function<void()> m_terminationHandler;
+    int m_signal = 0;
+    bool m_timedOut = false;
     std::function<void()> m_connected;
     QStringList m_errors;
     QString m_lastError;

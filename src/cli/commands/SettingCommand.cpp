@@ -5,6 +5,7 @@
 #include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
 #include "controller/RemoteDisplay.h"
+#include "protocol/PowerState.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -39,7 +40,11 @@ void SettingCommand::act()
     m_session.takeErrors();
     const auto& action = m_session.invocation().action;
     if (action) {
-        action->applyTo(m_session.controller().display());
+        RemoteDisplay& display = m_session.controller().display();
+        action->applyTo(display);
+        m_wanted = info(action->setting).kind == SettingKind::powerState
+                       ? std::optional(rawValue(action->power))
+                       : display.state().knowledge(action->setting).wanted;
     } else {
         // The answer to this very query, whatever the name: the display may know settings
         // this program does not.
@@ -74,9 +79,26 @@ void SettingCommand::print()
         m_session.finish(ExitCode::displayFailed);
         return;
     }
+    if (const auto& action = m_session.invocation().action) {
+        // Done only when the display answered the set with the value itself; what a query
+        // found afterwards (a refused command, a value it clamped) is no confirmation.
+        const SettingKnowledge& told =
+            m_session.controller().display().state().knowledge(action->setting);
+        const bool confirmed =
+            told.source == ValueSource::echo && (!m_wanted || told.value == m_wanted);
+        if (!confirmed) {
+            m_session.console().err(
+                QCoreApplication::translate("SettingCommand",
+                                            "Das Display hat den Wert nicht übernommen – es "
+                                            "meldet %1.")
+                    .arg(DisplayReport::plainLine(m_name, value).value_or(m_name)));
+            m_session.reportErrors(errors);
+            m_session.finish(ExitCode::displayFailed);
+            return;
+        }
+    }
     if (m_session.invocation().json)
-        m_session.console().out(QString::fromUtf8(
-            QJsonDocument(QJsonObject{{m_name, value}}).toJson(QJsonDocument::Compact)));
+        m_session.console().outJson(QJsonObject{{m_name, value}});
     else
         m_session.console().out(DisplayReport::plainLine(m_name, value).value_or(QString()));
     // The display gave the value; a missing prompt is worth a word, no failure.

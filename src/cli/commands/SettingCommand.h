@@ -22,5 +22,6 @@ private:
     QString m_name;
     quint64 m_query = 0;             // the ticket of "get NAME"
     std::optional<QString> m_answer; // what the display answered to it
+    std::optional<QString> m_wanted; // the value "set" asks for, as the display writes it
     QMetaObject::Connection m_listening;
 };

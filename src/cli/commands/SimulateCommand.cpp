@@ -35,11 +35,9 @@ void SimulateCommand::start()
         }
     }
     if (invocation.json)
-        console.out(QString::fromUtf8(
-            QJsonDocument(QJsonObject{{"devicePath", device},
-                                      {"link", invocation.link ? QJsonValue(*invocation.link)
-                                                               : QJsonValue()}})
-                .toJson(QJsonDocument::Compact)));
+        console.outJson(
+            QJsonObject{{"devicePath", device},
+                        {"link", invocation.link ? QJsonValue(*invocation.link) : QJsonValue()}});
     else
         console.out(device);
 }

@@ -29,7 +29,7 @@ void StatusCommand::print()
         QJsonObject values;
         for (const QString& name : DisplayReport::statusNames())
             values.insert(name, DisplayReport::value(state, name));
-        console.out(QString::fromUtf8(QJsonDocument(values).toJson(QJsonDocument::Compact)));
+        console.outJson(values);
     } else {
         for (const QString& name : DisplayReport::statusNames()) {
             const auto line = DisplayReport::plainLine(name, DisplayReport::value(state, name));

@@ -44,8 +44,8 @@ struct Invocation {
     // Fleets: the command for every display of a targets file
     std::optional<QString> targets; // the file
     std::optional<qint64> parallel; // at most this many at once
-    // The arguments without the fleet's own options: what each display's run gets.
-    QStringList perTargetArguments;
+    std::optional<qint64> retries;  // further attempts at an unreachable or silent display
+    QStringList groups;             // only the targets of these groups (without "@")
 
     // Output
     bool json = false;

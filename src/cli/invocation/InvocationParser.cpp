@@ -140,21 +140,17 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
 
     QList<GivenOption> options;
     QStringList words;
-    QStringList perTarget;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
         if (!optionsEnded && argument == u"--") {
             optionsEnded = true;
-            perTarget.append(argument);
             continue;
         }
         if (optionsEnded || !looksLikeOption(argument)) {
             words.append(argument);
-            perTarget.append(argument);
             continue;
         }
-        const qsizetype first = i;
         const bool isShort = !argument.startsWith(u"--");
         QString name = argument.mid(isShort ? 1 : 2);
         std::optional<QString> value;
@@ -180,8 +176,6 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
                 .arg(spelling);
         }
         options.append({definition, spelling, value.value_or(QString())});
-        if (!definition->forFleet)
-            perTarget += arguments.mid(first, i - first + 1);
     }
 
     if (words.isEmpty())
@@ -217,10 +211,11 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
         return QCoreApplication::translate(
             "InvocationParser", "--targets und -p schließen sich aus: die Adressen stehen in der "
                                 "Zieldatei.");
-    if (invocation.parallel && !invocation.targets)
-        return QCoreApplication::translate("InvocationParser",
-                                           "--parallel gilt nur mit --targets.");
-    invocation.perTargetArguments = perTarget;
+    for (const GivenOption& given : options) {
+        if (given.definition->forFleet && !invocation.targets)
+            return QCoreApplication::translate("InvocationParser", "%1 gilt nur mit --targets.")
+                .arg(given.spelling);
+    }
     return invocation;
 }
 

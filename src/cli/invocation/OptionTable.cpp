@@ -1,5 +1,6 @@
 #include "cli/invocation/OptionTable.h"
 
+#include "controller/LineTester.h"
 #include "line/LineAddress.h"
 
 #include "linetest/LoopbackStats.h"
@@ -8,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QRegularExpression>
 #include <type_traits>
 
 namespace {
@@ -19,7 +21,8 @@ constexpr double maxSeconds = 86'400;
 // More packets than anyone waits for at 0.2 s each; keeps the count within a week.
 constexpr qint64 maxCount = 1'000'000;
 // Displays of a fleet served at once: each is a process of its own with one connection.
-constexpr qint64 maxParallel = 256;
+constexpr qint64 maxParallel = 4096;
+constexpr qint64 maxRetries = 10;
 
 // The commands that make sense for many displays at once.
 QList<Command> fleetCommands()
@@ -229,7 +232,7 @@ QList<OptionDefinition> buildOptionTable()
          {},
          "N",
          QCoreApplication::translate("OptionTable",
-                                     "mit --targets: so viele Displays gleichzeitig (Vorgabe 16)"),
+                                     "mit --targets: so viele Displays gleichzeitig (Vorgabe 64)"),
          fleetCommands(),
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              i.parallel = wholeNumber(v, 1, maxParallel);
@@ -237,6 +240,38 @@ QList<OptionDefinition> buildOptionTable()
                  i.parallel.has_value(), "parallel", v,
                  QCoreApplication::translate("OptionTable", "eine ganze Zahl von 1 bis %1")
                      .arg(maxParallel));
+         },
+         true},
+        {"retries",
+         {},
+         "N",
+         QCoreApplication::translate(
+             "OptionTable",
+             "mit --targets: ein nicht erreichbares oder stummes Display bis zu N-mal\n"
+             "erneut versuchen (Vorgabe 0)"),
+         fleetCommands(),
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.retries = wholeNumber(v, 0, maxRetries);
+             return checked(
+                 i.retries.has_value(), "retries", v,
+                 QCoreApplication::translate("OptionTable", "eine ganze Zahl von 0 bis %1")
+                     .arg(maxRetries));
+         },
+         true},
+        {"group",
+         {},
+         QCoreApplication::translate("OptionTable", "NAME"),
+         QCoreApplication::translate(
+             "OptionTable", "mit --targets: nur die Displays der Gruppe @NAME (mehrfach möglich)"),
+         fleetCommands(),
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             const QString name = v.startsWith(u'@') ? v.mid(1) : v;
+             if (name.isEmpty() || name.contains(QRegularExpression(QStringLiteral("\\s"))))
+                 return invalid(QStringLiteral("group"), v,
+                                QCoreApplication::translate("OptionTable",
+                                                            "einen Gruppennamen ohne Leerzeichen"));
+             i.groups.append(name);
+             return std::nullopt;
          },
          true},
         {"json",
@@ -325,8 +360,12 @@ QList<OptionDefinition> buildOptionTable()
          QCoreApplication::translate("OptionTable", "testout: Abstand der Pakete (Vorgabe 1)"),
          {Command::testout},
          [](Invocation& i, const QString& v) -> std::optional<QString> {
-             i.interval = duration(v);
-             return checked(i.interval.has_value(), "interval", v, durationExpected());
+             // Below the tester's shortest pause the packets would not come as often as asked.
+             i.interval = seconds(v, LineTester::minimumTestInterval, maxSeconds);
+             return checked(
+                 i.interval.has_value(), "interval", v,
+                 QCoreApplication::translate("OptionTable", "Sekunden von %1 bis höchstens %2")
+                     .arg(number(LineTester::minimumTestInterval), number(maxSeconds)));
          }},
         {"series",
          {},

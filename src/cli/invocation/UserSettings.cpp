@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <cerrno>
@@ -100,12 +101,14 @@ ControllerSettings::Loaded readUserSettings(const QString& path)
     QFile file(path);
     if (!file.exists())
         return {};
-    if (!file.open(QIODevice::ReadOnly)) {
+    const bool folder = QFileInfo(path).isDir();
+    if (folder || !file.open(QIODevice::ReadOnly)) {
         ControllerSettings::Loaded loaded;
-        loaded.problems.append(QCoreApplication::translate("UserSettings",
-                                                           "Die Einstellungen in %1 sind nicht "
-                                                           "lesbar: %2 – es gelten die Vorgaben.")
-                                   .arg(path, file.errorString()));
+        loaded.problems.append(
+            QCoreApplication::translate("UserSettings", "Die Einstellungen in %1 sind nicht "
+                                                        "lesbar: %2 – es gelten die Vorgaben.")
+                .arg(path, folder ? QCoreApplication::translate("UserSettings", "ist ein Ordner")
+                                  : file.errorString()));
         return loaded;
     }
     // Mapped, not read: the scan touches each byte once and copies none.

@@ -42,7 +42,8 @@ QJsonArray json(const QList<PortReport>& reports)
                             {"fix", finding.fix},
                             {"commands", QJsonArray::fromStringList(finding.commands)}});
         }
-        list.append(QJsonObject{{"port", report.facts.port}, {"findings", findings}});
+        list.append(QJsonObject{
+            {"port", report.facts.port}, {"title", report.facts.title}, {"findings", findings}});
     }
     return list;
 }

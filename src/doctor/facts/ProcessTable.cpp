@@ -62,6 +62,57 @@ QString commandOf(const QString& processFolder)
 
 } // namespace
 
+QStringList ProcessTable::argumentsOf(qint64 pid) const
+{
+    QFile file(m_procRoot + u'/' + QString::number(pid) + QStringLiteral("/cmdline"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList arguments;
+    for (const QByteArray& argument : file.readAll().split('\0'))
+        arguments.append(decodePath(argument));
+    if (!arguments.isEmpty() && arguments.last().isEmpty())
+        arguments.removeLast(); // after the last argument's own end
+    return arguments;
+}
+
+QString ProcessTable::folderOf(qint64 pid) const
+{
+    char target[4096];
+    const QByteArray link =
+        encodePath(m_procRoot + u'/' + QString::number(pid) + QStringLiteral("/cwd"));
+    const ssize_t length = ::readlink(link.constData(), target, sizeof target);
+    return length > 0 ? decodePath(QByteArray(target, int(length))) : QString();
+}
+
+bool ProcessTable::isTerminalDevice(unsigned deviceMajor, unsigned deviceMinor) const
+{
+    QFile drivers(m_procRoot + QStringLiteral("/tty/drivers"));
+    return drivers.open(QIODevice::ReadOnly) &&
+           isTerminalDevice(drivers.readAll(), deviceMajor, deviceMinor);
+}
+
+bool ProcessTable::isTerminalDevice(const QByteArray& drivers, unsigned deviceMajor,
+                                    unsigned deviceMinor)
+{
+    // "serial  /dev/ttyS  4  64-111  serial": name, node, major, minors, type.
+    for (const QByteArray& line : drivers.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 5)
+            continue;
+        bool ok = false;
+        if (fields.at(2).toUInt(&ok) != deviceMajor || !ok)
+            continue;
+        const QList<QByteArray> range = fields.at(3).split('-');
+        bool firstOk = false;
+        bool lastOk = true;
+        const unsigned first = range.first().toUInt(&firstOk);
+        const unsigned last = range.size() > 1 ? range.at(1).toUInt(&lastOk) : first;
+        if (firstOk && lastOk && deviceMinor >= first && deviceMinor <= last)
+            return true;
+    }
+    return false;
+}
+
 ProcessTable::ProcessTable(QString procRoot)
     : m_procRoot(std::move(procRoot))
 {

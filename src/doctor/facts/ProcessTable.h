@@ -4,6 +4,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 // A process that has a file open.
 struct ProcessHolder {
@@ -31,6 +32,17 @@ public:
 
     // Both kinds, each process once, descriptor holders first.
     QList<ProcessHolder> openersOf(const QString& node) const;
+
+    // The process's command line, one argument each; empty when it is gone or hidden.
+    QStringList argumentsOf(qint64 pid) const;
+    // The folder the process works in (for its relative paths); empty when hidden.
+    QString folderOf(qint64 pid) const;
+
+    // Whether a character device of this major and minor number is a terminal, as the
+    // kernel's list of tty drivers (/proc/tty/drivers) has them.
+    bool isTerminalDevice(unsigned deviceMajor, unsigned deviceMinor) const;
+    static bool isTerminalDevice(const QByteArray& drivers, unsigned deviceMajor,
+                                 unsigned deviceMinor);
 
     // The command names of all processes, for telling which services run. Reads one
     // small file per process, no descriptors.
