@@ -12,9 +12,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <optional>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 
@@ -166,7 +169,7 @@ private slots:
         row("closed stdout", "shell", {R"(exec "$0" -p "$1" get volume >&-)"}, 1, "",
             unwritten + systemText(EBADF) + "\n");
         row("path that is no UTF-8", "shell",
-            {R"(odd=$(printf "$2/ger\344t"); ln -s "$1" "$odd" && exec "$0" -p "$odd" get volume)"},
+            {R"(odd=$(printf "$2/ger\344t"); ln -s "$1" "$odd" && "$0" -p "$odd" get volume; e=$?; rm "$odd"; exit $e)"},
             0, "volume=30\n");
         // The tool writes no file of its own, so a temporary folder it cannot use is no matter.
         row("no usable TMPDIR", "shell", {R"(TMPDIR=/proc/nicht-da exec "$0" -p "$1" get volume)"},
@@ -191,6 +194,215 @@ private slots:
         QCOMPARE(result.err, err);
         QCOMPARE(result.out, out);
         QCOMPARE(result.exitCode, exitCode);
+    }
+
+    // What scripts and cron jobs rely on, run as a shell script against a simulator: the tool
+    // as $0, the display's link as $1, the test folder as $2 (each row writes its own files).
+    void scriptable_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("outHas");
+        QTest::addColumn<QStringList>("errHas");
+        QTest::addColumn<QStringList>("outLacks");
+        const auto row = [](const char* tag, const char* script, int exitCode,
+                            const QStringList& outHas, const QStringList& errHas = {},
+                            const QStringList& outLacks = {}) {
+            QTest::newRow(tag) << script << exitCode << outHas << errHas << outLacks;
+        };
+        const char* fleet =
+            R"(printf '%s A @og2\n#tcp://127.0.0.1:1 aus\ntcp://127.0.0.1:1 B @eg\n' "$1" > "$2/t"; )";
+        row("a target switched off by # is no error",
+            R"(printf '#tcp://127.0.0.1:1 B\n%s A\n' "$1" > "$2/t"; exec "$0" --targets "$2/t" get volume)",
+            0, {"A: volume=30\n"}, {"1 Display: 1 in Ordnung"});
+        row("a fleet's error is the target's own, never its log",
+            (QByteArray(fleet) + R"(exec "$0" -v --targets "$2/t" get volume)").constData(), 3,
+            {"A: volume=30\nB: Fehler – 127.0.0.1:1 lehnt die Verbindung ab"},
+            {"A: ", "→ get volume"}, {"Verbunden"});
+        row("groups",
+            (QByteArray(fleet) + R"(exec "$0" --targets "$2/t" --group og2 --json get volume)")
+                .constData(),
+            0, {"\"groups\":[\"og2\"],\"name\":\"A\",\"ok\":true,\"result\":{\"volume\":30}"}, {},
+            {"127.0.0.1:1"});
+        row("retries",
+            (QByteArray(fleet) +
+             R"(exec "$0" --targets "$2/t" --group eg --retries 1 --json get volume)")
+                .constData(),
+            3, {"\"attempts\":2,\"error\":\"127.0.0.1:1 lehnt die Verbindung ab"});
+        row("control bytes in a name, plain",
+            R"(printf '%s \033]0;T\007 \000Raum\n' "$1" > "$2/t"; exec "$0" --targets "$2/t" get volume)",
+            0, {"\\x1b]0;T\\x07 \\0Raum: volume=30\n"}, {}, {"\x1b"});
+        row("control bytes in a name, JSON",
+            R"(printf '%s \033]0;T\007\n' "$1" > "$2/t"; exec "$0" --targets "$2/t" --json get volume)",
+            0, {"\"name\":\"\\u001b]0;T\\u0007\""}, {}, {"\x1b"});
+        row("control bytes in a path", "exec \"$0\" -p \"$(printf \"$2/a\\033b\")\" get volume", 3,
+            {}, {"/a\\x1bb"});
+        row("what came before an error",
+            R"(printf '%s A\n' "$1" > "$2/t"; exec "$0" --targets "$2/t" send "get volume" "get foo")",
+            1, {"A: volume=30 invalid cmd · Fehler – Display meldet: invalid cmd\n"});
+        row("doctor on a simulator's link", R"(exec "$0" doctor "$1")", 0,
+            {"(Display-Simulator von bildwartctl, PID ", "keine Auffälligkeiten"});
+        row("doctor on /dev/null", R"(exec "$0" doctor /dev/null)", 1,
+            {"[not-a-terminal]: /dev/null ist keine serielle Schnittstelle, sondern ein Gerät"}, {},
+            {"PID"});
+        row("doctor on a folder", R"(exec "$0" doctor "$2")", 1, {"sondern ein Ordner"});
+        row("an unreadable store is named",
+            R"(mkdir -p "$2/c1/Halvorn/Bildwart.conf"; XDG_CONFIG_HOME="$2/c1" exec "$0" status)",
+            2, {}, {"Bildwart.conf sind nicht lesbar: ist ein Ordner", "keine zuletzt verbundene"});
+        row("a damaged stored value is named, without Qt's own words",
+            R"(mkdir -p "$2/c2/Halvorn"; printf '[General]\nserialSettings=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x10XYZ)\n' > "$2/c2/Halvorn/Bildwart.conf"; XDG_CONFIG_HOME="$2/c2" exec "$0" -p "$1" get volume)",
+            0, {"volume=30\n"}, {"Warnung: Gespeicherter Wert „serialSettings“ ist unlesbar"});
+        row("test output faster than it can go", R"(exec "$0" -p "$1" testout --interval 0.001)", 2,
+            {}, {"erwartet Sekunden von 0"});
+        row("a folder as targets file", R"(exec "$0" --targets "$2" get volume)", 2, {},
+            {"lässt sich nicht lesen: ist ein Ordner"});
+    }
+    void scriptable()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, outHas);
+        QFETCH(QStringList, errHas);
+        QFETCH(QStringList, outLacks);
+        const Result result =
+            runOnSimulator({}, {"-c", script, BILDWARTCTL, link(), m_dir.path()}, "/bin/sh");
+        for (const QString& part : outHas)
+            QVERIFY2(result.out.contains(part), qPrintable(result.out + result.err));
+        for (const QString& part : outLacks)
+            QVERIFY2(!result.out.contains(part), qPrintable(result.out));
+        for (const QString& part : errHas)
+            QVERIFY2(result.err.contains(part), qPrintable(result.err));
+        QVERIFY2(!result.err.contains(u'\x1b'), qPrintable(result.err));
+        QCOMPARE(result.exitCode, exitCode);
+    }
+
+    // Ctrl+C, SIGTERM and SIGHUP end every command with 128 + N, after what it has to say.
+    void terminationSignals_data()
+    {
+        QTest::addColumn<QString>("device"); // "qx", "bridge" or "" for none
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("started"); // on stdout or stderr once it runs
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("outHas");
+        QTest::newRow("monitor") << "qx" << QStringList{"monitor"} << "Verbunden mit" << SIGINT
+                                 << "Verbunden mit";
+        QTest::newRow("monitor, hang-up")
+            << "qx" << QStringList{"monitor"} << "Verbunden mit" << SIGHUP << "Verbunden mit";
+        QTest::newRow("loopback") << "bridge" << QStringList{"-v", "loopback", "--count", "1000000"}
+                                  << "Verbunden mit" << SIGTERM << " Pakete, ";
+        QTest::newRow("testout") << "bridge"
+                                 << QStringList{"testout", "--count", "100000", "--interval",
+                                                "0.05"}
+                                 << "Test #1" << SIGINT << "Test #1";
+        QTest::newRow("simulate") << "" << QStringList{"simulate"} << "/dev/pts/" << SIGTERM
+                                  << "/dev/pts/";
+    }
+    void terminationSignals()
+    {
+        QFETCH(QString, device);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, started);
+        QFETCH(int, signal);
+        QFETCH(QString, outHas);
+        std::optional<Simulator> simulator;
+        if (!device.isEmpty()) {
+            simulator.emplace(configHome(), link(),
+                              device == "bridge" ? QStringList{"--loopback"} : QStringList{});
+            QVERIFY(simulator->isReady());
+            arguments = QStringList{"-p", link()} + arguments;
+        }
+        QProcess process;
+        process.setProcessEnvironment(childEnvironment(configHome()));
+        process.start(BILDWARTCTL, arguments);
+        QString out;
+        QString err;
+        const auto collect = [&] {
+            out += QString::fromUtf8(process.readAllStandardOutput());
+            err += QString::fromUtf8(process.readAllStandardError());
+            return out.contains(started) || err.contains(started);
+        };
+        QVERIFY2(waitUntil(collect, processTimeoutMs), qPrintable(out + err));
+        ::kill(pid_t(process.processId()), signal);
+        QVERIFY(
+            waitUntil([&] { return process.state() == QProcess::NotRunning; }, processTimeoutMs));
+        collect();
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 128 + signal);
+        QVERIFY2(out.contains(outHas), qPrintable(out));
+    }
+
+    // A fleet is one process: the displays it waits for have no process of their own. Stopped,
+    // it says something of every display of the file, in its order.
+    void fleetStopped()
+    {
+        QTcpServer silent; // takes connections and never answers
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        QList<QTcpSocket*> accepted;
+        QObject::connect(&silent, &QTcpServer::newConnection, &silent, [&] {
+            while (QTcpSocket* socket = silent.nextPendingConnection())
+                accepted.append(socket);
+        });
+        const QString address = QStringLiteral("tcp://127.0.0.1:%1").arg(silent.serverPort());
+        const QString targets = m_dir.filePath("still.txt");
+        QFile file(targets);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("%1 A\n%1 B\n%1 C\n").arg(address).toUtf8());
+        file.close();
+
+        QProcess process;
+        process.setProcessEnvironment(childEnvironment(configHome()));
+        process.start(BILDWARTCTL, {"--targets", targets, "--parallel", "2", "--timeout", "60",
+                                    "--json", "get", "volume"});
+        QVERIFY(waitUntil([&] { return accepted.size() == 2; }, processTimeoutMs));
+        QDir tasks(QStringLiteral("/proc/%1/task").arg(process.processId()));
+        for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile children(tasks.filePath(task + "/children"));
+            QVERIFY(children.open(QIODevice::ReadOnly));
+            QCOMPARE(children.readAll(), QByteArray());
+        }
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(
+            waitUntil([&] { return process.state() == QProcess::NotRunning; }, processTimeoutMs));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 128 + SIGTERM);
+        const QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+        QCOMPARE(lines.size(), 4); // and the last line's end
+        for (int i = 0; i < 3; ++i) {
+            const QJsonObject line = QJsonDocument::fromJson(lines.at(i)).object();
+            QCOMPARE(line["name"].toString(), QString(QChar(u'A' + i)));
+            QCOMPARE(line["ok"], QJsonValue(false));
+            QCOMPARE(line["error"].toString(), QStringLiteral("abgebrochen"));
+        }
+        QVERIFY(process.readAllStandardError().contains("3 abgebrochen"));
+    }
+
+    // A set is done only when the display answered it with the value; else the value it has.
+    void setsNotTaken_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("clamped") << QByteArray("\r\nvolume=35\r\n>")
+                                 << "Das Display hat den Wert nicht übernommen – es meldet "
+                                    "volume=35.\n";
+        QTest::newRow("no echo") << QByteArray("\r\n>")
+                                 << "Das Display hat den Wert nicht übernommen – es meldet "
+                                    "volume=30.\n";
+        QTest::newRow("refused") << QByteArray("\r\ninvalid val\r\n>")
+                                 << "Das Display hat den Wert nicht übernommen – es meldet "
+                                    "volume=30.\nDisplay meldet: invalid val\n";
+    }
+    void setsNotTaken()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, err);
+        Pty pty;
+        ScriptedDisplay display(pty.master(), [&](const QString& line) {
+            return line == u"set volume=40" ? reply : answerEverything(line);
+        });
+        const Result result = run({"-p", pty.slavePath(), "set", "volume", "40"});
+        QCOMPARE(result.err, err);
+        QCOMPARE(result.out, QString());
+        QCOMPARE(result.exitCode, 1);
     }
 
     // A malformed address is a usage error that says what is wrong (exit 2), a path that is no

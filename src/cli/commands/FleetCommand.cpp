@@ -20,6 +20,9 @@ constexpr qint64 defaultParallel = 64;
 // wake-up), and those the process keeps for itself.
 constexpr rlim_t descriptorsPerRun = 3;
 constexpr rlim_t descriptorsKept = 32;
+// libgensio's selector (RFC 2217 lines) keeps descriptors in select()'s sets, which end at
+// 1024: with such lines in the file, few enough at once that no descriptor goes past.
+constexpr qint64 rfc2217Parallel = 200;
 
 // Raises the soft limit of open files as far as `parallel` runs need, up to the hard
 // limit; returns how many runs fit.
@@ -115,6 +118,15 @@ void FleetCommand::start()
     for (const QString& problem : m_stored.problems)
         console.err(tr("Warnung: %1").arg(problem));
 
+    const bool anyRfc2217 = std::any_of(m_runs.begin(), m_runs.end(), [](const Run& run) {
+        return run.target.address.startsWith(QLatin1String("rfc2217://"), Qt::CaseInsensitive);
+    });
+    if (anyRfc2217 && m_parallel > rfc2217Parallel) {
+        console.err(tr("Hinweis: Mit rfc2217://-Adressen laufen höchstens %1 Displays "
+                       "gleichzeitig.")
+                        .arg(rfc2217Parallel));
+        m_parallel = rfc2217Parallel;
+    }
     const qint64 fitting = fitDescriptors(std::min<qint64>(m_parallel, qint64(m_runs.size())));
     if (fitting < std::min<qint64>(m_parallel, qint64(m_runs.size()))) {
         console.err(tr("Warnung: Die Grenze offener Dateien (ulimit -n) erlaubt nur %1 Displays "
@@ -163,8 +175,10 @@ void FleetCommand::onEnded(qsizetype index, int code)
     outcome.json = attempt.console->json();
     if (attempt.session->signalNumber() != 0)
         outcome.error = tr("abgebrochen");
-    else if (code != int(ExitCode::success) && !attempt.console->errors().isEmpty())
-        outcome.error = attempt.console->errors().first();
+    else if (code != int(ExitCode::success))
+        outcome.error = attempt.console->errors().isEmpty()
+                            ? tr("ohne Meldung beendet (Rückgabewert %1)").arg(code)
+                            : attempt.console->errors().first();
     const bool worthRetry =
         code == int(ExitCode::portFailed) || (code != 0 && attempt.session->timedOut());
 

@@ -1,0 +1,359 @@
+// What bildwartctl costs for a fleet of 1000 displays behind raw-TCP gateway ports
+// (bench_gateway_fleet, one process with a port per display), in turns:
+//  - the minimal fleet client (bench_fleetclient): "get volume" from each, 256 at once;
+//  - "bildwartctl --targets FILE --parallel 256 get volume";
+//  - "bildwartctl --targets FILE get volume", at the tool's own default parallelism;
+//  - "bildwartctl --targets FILE status": wall time and peak memory (ru_maxrss of the tool's
+//    process: with one process per display that is the largest of them, not their sum).
+// Goals: at 256 at most 1.5 times the minimal client; at the default at most 3 times the
+// minimal client at 256; status within 150 MB.
+//
+// Usage: bench_fleet [ROUNDS, default 3]
+//
+// No Qt here: a child started with posix_spawn (vfork) carries the starting process's peak
+// memory into its own ru_maxrss, and this one should stay small beside the tool's.
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr int fleetSize = 1000;
+constexpr int parallel = 256;
+constexpr double parallelGoal = 1.5;
+constexpr double defaultGoal = 3.0;
+constexpr double memoryGoalMb = 150;
+// A thousand ports are open in well under a second; a fixture that has not said "ready" by
+// then will not.
+constexpr auto fixtureStartLimit = 60s;
+constexpr auto fixtureEndLimit = 10s;
+// One run at the slowest: status for every display, 16 at once, one process each. A run that
+// takes longer is stopped and counts as failed.
+constexpr auto runLimit = 20min;
+
+// The first of what the child's stdin, stdout and stderr should be: an inherited descriptor,
+// /dev/null, or a given descriptor.
+struct Redirect {
+    enum Kind { inherit, discard, descriptor } kind = inherit;
+    int fd = -1;
+};
+
+using Command = std::vector<std::string>;
+
+pid_t spawn(Command command, Redirect in, Redirect out, Redirect err)
+{
+    std::vector<char*> argv;
+    for (std::string& word : command)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::array<Redirect, 3> redirects{in, out, err};
+    for (int target = 0; target < 3; ++target) {
+        const Redirect& r = redirects[size_t(target)];
+        if (r.kind == Redirect::discard)
+            posix_spawn_file_actions_addopen(&actions, target, "/dev/null",
+                                             target == 0 ? O_RDONLY : O_WRONLY, 0);
+        else if (r.kind == Redirect::descriptor)
+            posix_spawn_file_actions_adddup2(&actions, r.fd, target);
+    }
+    pid_t pid = 0;
+    const bool spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return spawned ? pid : -1;
+}
+
+// Waits for the child to end, at most `limit`; kills it then. The child's rusage with it.
+struct Ending {
+    int status = 0;
+    rusage usage{};
+    bool killed = false;
+};
+
+Ending reap(pid_t pid, std::chrono::milliseconds limit)
+{
+    Ending ending;
+    const int pidFd = int(::syscall(SYS_pidfd_open, pid, 0));
+    if (pidFd >= 0) {
+        pollfd p{pidFd, POLLIN, 0};
+        const auto deadline = Clock::now() + limit;
+        int ready = 0;
+        do {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            ready = ::poll(&p, 1, int(std::max<long long>(0, left.count())));
+        } while (ready < 0 && errno == EINTR);
+        ::close(pidFd);
+        if (ready == 0) {
+            ::kill(pid, SIGKILL);
+            ending.killed = true;
+        }
+    } else {
+        // Without pidfd (a kernel before 5.3) the wait is unbounded; the run has its own.
+        std::perror("pidfd_open");
+    }
+    while (::wait4(pid, &ending.status, 0, &ending.usage) < 0 && errno == EINTR) {
+    }
+    return ending;
+}
+
+// The fleet of simulated displays, for as long as this object lives.
+class Fixture {
+public:
+    bool start(const std::string& targetsFile)
+    {
+        int input[2];
+        int output[2];
+        if (::pipe2(input, O_CLOEXEC) != 0 || ::pipe2(output, O_CLOEXEC) != 0) {
+            std::perror("pipe2");
+            return false;
+        }
+        m_input = input[1];
+        m_output = output[0];
+        m_pid = spawn({BENCH_GATEWAY_FLEET, std::to_string(fleetSize), targetsFile},
+                      {Redirect::descriptor, input[0]}, {Redirect::descriptor, output[1]}, {});
+        ::close(input[0]);
+        ::close(output[1]);
+        if (m_pid < 0) {
+            std::fprintf(stderr, "%s did not start\n", BENCH_GATEWAY_FLEET);
+            return false;
+        }
+        // Its stdout ends when it does: a fixture that dies does not leave this waiting.
+        std::string said;
+        const auto deadline = Clock::now() + fixtureStartLimit;
+        while (said.find("ready\n") == std::string::npos) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            pollfd p{m_output, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, int(left.count())) == 0) {
+                std::fprintf(stderr, "the fixture did not say \"ready\" in time\n");
+                return false;
+            }
+            char buffer[64];
+            const ssize_t n = ::read(m_output, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                std::fprintf(stderr, "the fixture ended before it was ready\n");
+                return false;
+            }
+            said.append(buffer, size_t(n));
+        }
+        return true;
+    }
+
+    // Closing its stdin ends it.
+    ~Fixture()
+    {
+        if (m_input >= 0)
+            ::close(m_input);
+        if (m_pid > 0) {
+            const Ending ending =
+                reap(m_pid, std::chrono::duration_cast<std::chrono::milliseconds>(fixtureEndLimit));
+            if (ending.killed)
+                std::fprintf(stderr, "the fixture did not end when its stdin closed\n");
+        }
+        if (m_output >= 0)
+            ::close(m_output);
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_input = -1;
+    int m_output = -1;
+};
+
+class TemporaryDir {
+public:
+    TemporaryDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "bench_fleet-XXXXXX");
+        if (::mkdtemp(pattern.data()))
+            m_path = pattern;
+        else
+            std::perror("mkdtemp");
+    }
+    ~TemporaryDir()
+    {
+        std::error_code ignored;
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, ignored);
+    }
+    TemporaryDir(const TemporaryDir&) = delete;
+    TemporaryDir& operator=(const TemporaryDir&) = delete;
+
+    // Empty when it could not be made.
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+struct Run {
+    double seconds = 0;
+    double maxRssMb = 0;
+    int exitCode = 0; // -1: see `fate`
+    std::string fate; // why there is no exit code
+};
+
+// One whole run of a program. bildwartctl's output is not what is measured; the minimal
+// client's stderr stays, it says what failed.
+Run runOnce(const Command& command, bool quietErrors)
+{
+    Run run;
+    const auto start = Clock::now();
+    const pid_t pid = spawn(command, {Redirect::discard}, {Redirect::discard},
+                            {quietErrors ? Redirect::discard : Redirect::inherit});
+    if (pid < 0) {
+        run.exitCode = -1;
+        run.fate = "did not start";
+        return run;
+    }
+    const Ending ending =
+        reap(pid, std::chrono::duration_cast<std::chrono::milliseconds>(runLimit));
+    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    run.maxRssMb = double(ending.usage.ru_maxrss) / 1024; // kilobytes on Linux
+    run.exitCode = !ending.killed && WIFEXITED(ending.status) ? WEXITSTATUS(ending.status) : -1;
+    if (ending.killed)
+        run.fate = "stopped: took too long";
+    else if (WIFSIGNALED(ending.status))
+        run.fate = "ended by signal " + std::to_string(WTERMSIG(ending.status));
+    return run;
+}
+
+struct Case {
+    const char* title;
+    Command command;
+    bool quietErrors;
+    std::vector<Run> runs;
+
+    double medianSeconds() const
+    {
+        std::vector<double> times;
+        for (const Run& run : runs)
+            times.push_back(run.seconds);
+        std::sort(times.begin(), times.end());
+        return times.empty() ? 0 : times[times.size() / 2];
+    }
+    double peakMb() const
+    {
+        double peak = 0;
+        for (const Run& run : runs)
+            peak = std::max(peak, run.maxRssMb);
+        return peak;
+    }
+    int failedRuns() const
+    {
+        return int(std::count_if(runs.begin(), runs.end(),
+                                 [](const Run& run) { return run.exitCode != 0; }));
+    }
+    int unreachableRuns() const
+    {
+        return int(std::count_if(runs.begin(), runs.end(),
+                                 [](const Run& run) { return run.exitCode == 3; }));
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    // The targets file, and a settings store of the tool's own: it must not read the user's.
+    const TemporaryDir dir;
+    if (dir.path().empty())
+        return 2;
+    const std::string config = dir.path() + "/config";
+    std::filesystem::create_directory(config);
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    const std::string targets = dir.path() + "/ziele.txt";
+
+    Fixture fixture;
+    if (!fixture.start(targets))
+        return 2;
+
+    const std::string wide = std::to_string(parallel);
+    std::vector<Case> cases{
+        {"minimal client, 256 at once", {BENCH_FLEETCLIENT, targets, wide}, false, {}},
+        {"bildwartctl --parallel 256 get volume",
+         {BILDWARTCTL, "--targets", targets, "--parallel", wide, "get", "volume"},
+         true,
+         {}},
+        {"bildwartctl get volume (its default)",
+         {BILDWARTCTL, "--targets", targets, "get", "volume"},
+         true,
+         {}},
+        {"bildwartctl status (its default)",
+         {BILDWARTCTL, "--targets", targets, "status"},
+         true,
+         {}},
+        // The same exchange at the tool's default parallelism: what 64 at once can reach at
+        // all, with the pause of 50 ms per display.
+        {"minimal client, 64 at once", {BENCH_FLEETCLIENT, targets, "64"}, false, {}},
+    };
+
+    // In turns, so that whatever else the machine does falls on every case alike.
+    for (int round = 1; round <= rounds; ++round) {
+        for (Case& c : cases) {
+            const Run run = runOnce(c.command, c.quietErrors);
+            c.runs.push_back(run);
+            std::printf("round %d/%d  %-40s %8.2f s  %7.1f MB", round, rounds, c.title, run.seconds,
+                        run.maxRssMb);
+            if (run.exitCode == 3)
+                std::printf("  exit code 3: displays unreachable");
+            else if (run.exitCode > 0)
+                std::printf("  exit code %d", run.exitCode);
+            else if (run.exitCode < 0)
+                std::printf("  %s", run.fate.c_str());
+            std::printf("\n");
+            std::fflush(stdout);
+        }
+    }
+
+    const Case& minimal = cases[0];
+    const Case& wideTool = cases[1];
+    const Case& defaultTool = cases[2];
+    const Case& status = cases[3];
+    const Case& minimalAtDefault = cases[4];
+    std::printf("\n%d displays behind raw-TCP ports, median of %d:\n", fleetSize, rounds);
+    for (const Case& c : cases) {
+        std::printf("    %-40s %8.2f s  peak %7.1f MB", c.title, c.medianSeconds(), c.peakMb());
+        if (c.failedRuns() > 0)
+            std::printf("  (%d of %d runs failed, %d with displays unreachable)", c.failedRuns(),
+                        int(c.runs.size()), c.unreachableRuns());
+        std::printf("\n");
+    }
+    const double wideRatio = wideTool.medianSeconds() / minimal.medianSeconds();
+    const double defaultRatio = defaultTool.medianSeconds() / minimal.medianSeconds();
+    std::printf("--parallel 256 against the minimal client: %.2f x (goal <= %.1f)\n", wideRatio,
+                parallelGoal);
+    std::printf("default parallelism against the minimal client at 256: %.2f x (goal <= %.1f)\n",
+                defaultRatio, defaultGoal);
+    std::printf("default parallelism against the minimal client at 64: %.2f x\n",
+                defaultTool.medianSeconds() / minimalAtDefault.medianSeconds());
+    std::printf("status: %.2f s, peak %.1f MB (goal <= %.0f MB)\n", status.medianSeconds(),
+                status.peakMb(), memoryGoalMb);
+    const bool allRan =
+        std::all_of(cases.begin(), cases.end(), [](const Case& c) { return c.failedRuns() == 0; });
+    const bool met = allRan && wideRatio <= parallelGoal && defaultRatio <= defaultGoal &&
+                     status.peakMb() <= memoryGoalMb;
+    std::printf("%s\n", met ? "goals met" : allRan ? "GOALS MISSED" : "GOALS MISSED (runs failed)");
+    return met ? 0 : 1;
+}
