@@ -177,6 +177,7 @@ QString exitCodeMeaning(ExitCode code)
     case ExitCode::displayFailed:
         return QCoreApplication::translate(
             "ManPage", "Das Display meldet einen Fehler oder antwortet nicht rechtzeitig, "
+                       "es hat einen mit set gesetzten Wert nicht übernommen, "
                        "ein Paket des Brückentests kam nicht in Ordnung "
                        "zurück, oder doctor hat etwas gefunden.");
     case ExitCode::usage:
@@ -200,6 +201,13 @@ QString exitCodes()
     for (ExitCode code : codes)
         roff +=
             Roff::taggedParagraph(Roff::bold(QString::number(int(code))), exitCodeMeaning(code));
+    roff += Roff::taggedParagraph(
+        Roff::bold(QStringLiteral("128+N")),
+        QCoreApplication::translate("ManPage",
+                                    "Durch das Signal N beendet (Strg+C: 130, SIGTERM: 143, "
+                                    "SIGHUP: 129), nachdem die Schnittstelle geschlossen und "
+                                    "alles ausgegeben war; mit --targets steht jedes Display "
+                                    "in der Ausgabe, die nicht begonnenen als „abgebrochen“."));
     return roff;
 }
 

@@ -274,13 +274,14 @@ QString InvocationParser::helpText()
             "Rückgabewerte:\n"
             "  0  Erfolg\n"
             "  1  das Display meldet einen Fehler oder beantwortet nicht alles rechtzeitig,\n"
+            "     hat einen gesetzten Wert nicht übernommen,\n"
             "     ein Paket des Brückentests kam nicht in Ordnung zurück,\n"
             "     doctor hat etwas gefunden,\n"
             "     oder die Ausgabe ließ sich nicht schreiben\n"
             "  2  falscher Aufruf\n"
             "  3  die Schnittstelle lässt sich nicht öffnen, ist abgerissen oder nimmt\n"
             "     keine Daten mehr an\n"
-            "  128+N  durch das Signal N beendet (Strg+C: 130), nachdem die Schnittstelle\n"
-            "     geschlossen wurde\n");
+            "  128+N  durch das Signal N beendet (Strg+C: 130, SIGTERM: 143), nachdem die\n"
+            "     Schnittstelle geschlossen und alles ausgegeben war\n");
     return text;
 }
