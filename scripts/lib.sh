@@ -16,6 +16,7 @@ BILDWART_PACKAGES=(
     bash-completion    # the install test runs the completion on bash-completion's helpers
     dpkg-dev file      # scripts/package: CPack finds the binaries (file) and their dependencies
     lintian            # scripts/test checks the Debian package
+    systemd            # systemd-analyze checks the service unit of "bildwartctl serve"
 )
 
 bildwart_install_missing() {

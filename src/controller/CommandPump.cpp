@@ -45,7 +45,9 @@ QString displayReported(const QString& line)
 QString shownText(const SmartCommand& command, bool forTimeout)
 {
     if (!command.text.isEmpty())
-        return command.text;
+        return command.origin.isEmpty() || forTimeout
+                   ? command.text
+                   : QStringLiteral("%1   [%2]").arg(command.text, command.origin);
     return forTimeout ? QStringLiteral("⏎") : CommandPump::tr("(Zeilenende – Prompt anfordern)");
 }
 

@@ -14,6 +14,9 @@ struct SmartCommand {
     bool poll = false;
     // Given by whoever queues it, to know the command's result when it comes; 0 for none.
     quint64 ticket = 0;
+    // Who asked for it, when not this program's own window or run: a guest of the
+    // session ("bildwartctl, PID 4242"). Shown with the command in the log.
+    QString origin{};
 
     bool operator==(const SmartCommand&) const = default;
 

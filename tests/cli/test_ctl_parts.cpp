@@ -2,9 +2,9 @@
 #include "ControllerFixture.h"
 #include "cli/invocation/InvocationParser.h"
 #include "cli/invocation/TargetList.h"
-#include "cli/output/DisplayReport.h"
 #include "cli/output/LogLine.h"
 #include "cli/output/RoundTripTimes.h"
+#include "controller/values/DisplayReport.h"
 
 using Command = Invocation::Command;
 Q_DECLARE_METATYPE(std::optional<SetAction>)

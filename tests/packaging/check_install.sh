@@ -34,6 +34,16 @@ output=$(desktop-file-validate "$entry" 2>&1) && [ -z "$output" ] ||
 output=$(appstreamcli validate --no-net "$prefix/share/metainfo/de.halvorn.Bildwart.metainfo.xml" 2>&1) &&
     ! grep -qE '^(E|W):' <<<"$output" || fail "appstreamcli validate: $output"
 
+# The service unit, as systemd reads it (pointing at this prefix's programs).
+unit=$prefix/lib/systemd/system/bildwart-serve@.service
+bindir=$(sed -n 's|.*exec \(/[^ ]*\)/bildwartctl serve --targets.*|\1|p' "$unit")
+checked=$(mktemp -d)/bildwart-serve@.service
+sed "s|$bindir/|$prefix/bin/|g" "$unit" >"$checked"
+output=$(systemd-analyze verify --man=no "${checked%@.service}@schule.service" 2>&1) && [ -z "$output" ] ||
+    fail "systemd-analyze verify: $output"
+grep -q '^Restart=on-failure$' "$unit" && grep -q '^SupplementaryGroups=dialout$' "$unit" ||
+    fail "the unit restarts on failure as a member of dialout"
+
 # One version everywhere.
 [ "$("$prefix/bin/bildwartctl" --version)" = "bildwartctl $version" ] ||
     fail "bildwartctl --version: $("$prefix/bin/bildwartctl" --version 2>&1)"
@@ -84,7 +94,7 @@ expect_offers() {
     got=$(offers "$1")
     [ "$got" = "$2" ] || fail "completion of \"$1\": \"$got\", expected \"$2\""
 }
-expect_offers 'bildwartctl s' 'send set simulate status'
+expect_offers 'bildwartctl s' 'send serve set simulate status'
 expect_offers 'bildwartctl --baud 9600 --parity=odd -v g' 'get'
 expect_offers 'bildwartctl loopback --s' '--size --stop-bits'
 expect_offers 'bildwartctl status --s' '--stop-bits'

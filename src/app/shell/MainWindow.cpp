@@ -11,12 +11,14 @@
 #include "controller/DisplayController.h"
 #include "controller/LineSession.h"
 #include "controller/PortList.h"
+#include "session/LineServer.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -213,6 +215,28 @@ void MainWindow::showManual()
            "Befehlszeile „man bildwartctl“."));
 }
 
+QString MainWindow::guestsText(int count)
+{
+    if (count <= 0)
+        return {};
+    return count == 1 ? tr("1 Skript verbunden") : tr("%1 Skripte verbunden").arg(count);
+}
+
+void MainWindow::showGuestsOf(LineServer& server)
+{
+    const auto refresh = [this, &server] {
+        const QString text = guestsText(server.guestCount());
+        m_guests->setText(text);
+        // The toolbar holds the label through an action; that is what hides it.
+        for (QAction* action : m_toolBar->actions()) {
+            if (m_toolBar->widgetForAction(action) == m_guests)
+                action->setVisible(!text.isEmpty());
+        }
+    };
+    connect(&server, &LineServer::guestsChanged, this, refresh);
+    refresh();
+}
+
 void MainWindow::buildToolBar()
 {
     QToolBar* toolBar = addToolBar(tr("Werkzeuge"));
@@ -227,6 +251,14 @@ void MainWindow::buildToolBar()
 
     m_badge = new ConnectionBadge(m_controller, toolBar);
     toolBar->addWidget(m_badge);
+    m_guests = new QLabel(toolBar);
+    m_guests->setObjectName(QStringLiteral("guestsLabel"));
+    m_guests->setContentsMargins(8, 0, 8, 0);
+    m_guests->setToolTip(tr("Programme, die diese Leitung über die Sitzung des Fensters nutzen "
+                            "(bildwartctl, Skripte); ihre Befehle stehen mit Name und PID im "
+                            "Protokoll."));
+    m_guests->hide();
+    toolBar->addWidget(m_guests);
     toolBar->addSeparator();
 
     // Unlike the menu item, the button is only offered while there is a line to ask.

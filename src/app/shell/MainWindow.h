@@ -6,6 +6,8 @@
 
 class ConnectionBadge;
 class DisplayController;
+class LineServer;
+class QLabel;
 class QAction;
 class QMenu;
 class QSettings;
@@ -31,6 +33,11 @@ public:
     SettingsWindow* showSettings();
     // "Über Bildwart": version, purpose, licence.
     static QString aboutText();
+    // Shows beside the connection badge how many programs use the line through the
+    // session ("2 Skripte verbunden").
+    void showGuestsOf(LineServer& server);
+    // "1 Skript verbunden", "2 Skripte verbunden"; empty for none.
+    static QString guestsText(int count);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -47,6 +54,7 @@ private:
     void showManual();
 
     DisplayController& m_controller;
+    QLabel* m_guests = nullptr;
     QSettings& m_store;
     QString m_autoConnectPath;
     bool m_startupDone = false;

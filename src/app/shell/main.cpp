@@ -7,6 +7,7 @@
 #include "controller/StoreWriter.h"
 #include "controller/TrafficLog.h"
 #include "process/TerminationSignals.h"
+#include "session/LineServer.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -79,6 +80,9 @@ int main(int argc, char* argv[])
     StoreWriter storeWriter(controller, store);
     MainWindow window(controller, store,
                       LaunchOptions::autoConnectPath(launchOptions.autoConnect(), store));
+    // Scripts and "bildwartctl" use the window's line through its session.
+    LineServer server(controller, QStringLiteral("bildwart"));
+    window.showGuestsOf(server);
     window.show();
     // Logging out or `kill` ends the program as closing the window does: the window's place is
     // stored, the line closed and the settings written.

@@ -7,8 +7,10 @@
 #include "cli/commands/PortsCommand.h"
 #include "cli/commands/RawCommand.h"
 #include "cli/commands/SendCommand.h"
+#include "cli/commands/ServeCommand.h"
 #include "cli/commands/Session.h"
 #include "cli/commands/SettingCommand.h"
+#include "cli/commands/SharedSessionCommand.h"
 #include "cli/commands/SimulateCommand.h"
 #include "cli/commands/StatusCommand.h"
 #include "cli/commands/TestOutCommand.h"
@@ -16,8 +18,25 @@
 std::unique_ptr<Command> Command::create(Session& session)
 {
     using C = Invocation::Command;
-    if (session.invocation().targets)
+    const Invocation& invocation = session.invocation();
+    if (invocation.command == C::serve)
+        return std::make_unique<ServeCommand>(session);
+    if (invocation.targets)
         return std::make_unique<FleetCommand>(session);
+    const bool shareable = invocation.command == C::status || invocation.command == C::get ||
+                           invocation.command == C::set || invocation.command == C::send ||
+                           invocation.command == C::monitor;
+    if (shareable && !invocation.direct) {
+        if (const QString socket = SharedSessionCommand::socketFor(session); !socket.isEmpty())
+            return std::make_unique<SharedSessionCommand>(
+                session, socket, [&session] { return createDirect(session); });
+    }
+    return createDirect(session);
+}
+
+std::unique_ptr<Command> Command::createDirect(Session& session)
+{
+    using C = Invocation::Command;
     switch (session.invocation().command) {
     case C::ports:
         return std::make_unique<PortsCommand>(session);
@@ -40,6 +59,7 @@ std::unique_ptr<Command> Command::create(Session& session)
         return std::make_unique<SimulateCommand>(session);
     case C::doctor:
         return std::make_unique<DoctorCommand>(session);
+    case C::serve:
     case C::help:
         break;
     }

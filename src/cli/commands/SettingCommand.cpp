@@ -1,10 +1,10 @@
 #include "cli/commands/SettingCommand.h"
 
 #include "cli/commands/Session.h"
-#include "cli/output/DisplayReport.h"
 #include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
 #include "controller/RemoteDisplay.h"
+#include "controller/values/DisplayReport.h"
 #include "protocol/PowerState.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #include "cli/commands/StatusCommand.h"
 
 #include "cli/commands/Session.h"
-#include "cli/output/DisplayReport.h"
 #include "controller/DisplayController.h"
 #include "controller/RemoteDisplay.h"
+#include "controller/values/DisplayReport.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #include "cli/docgen/Vocabulary.h"
 
-#include "cli/invocation/SetAction.h"
+#include "controller/SetAction.h"
 #include "protocol/DisplaySetting.h"
 #include "protocol/InputSource.h"
 #include "protocol/PowerState.h"

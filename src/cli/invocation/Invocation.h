@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/invocation/SetAction.h"
+#include "controller/SetAction.h"
 #include "line/SerialSettings.h"
 #include "linetest/TestPattern.h"
 #include "protocol/DisplaySeries.h"
@@ -25,13 +25,19 @@ struct Invocation {
         loopback,
         testout,
         simulate,
-        doctor
+        doctor,
+        serve
     };
 
     Command command = Command::help;
 
     // Line options
     std::optional<QString> port;
+    QStringList ports; // every -p in order: serve holds several lines
+    // Open the line even when a session holds it (and fail "belegt"), instead of going
+    // through that session.
+    bool direct = false;
+    std::optional<double> pollInterval; // serve: seconds between two polls of a display
     std::optional<qint64> baudRate;
     std::optional<SerialSettings::DataBits> dataBits;
     std::optional<SerialSettings::Parity> parity;

@@ -211,6 +211,14 @@ std::variant<Invocation, QString> InvocationParser::parse(const QStringList& arg
         return QCoreApplication::translate(
             "InvocationParser", "--targets und -p schließen sich aus: die Adressen stehen in der "
                                 "Zieldatei.");
+    if (invocation.ports.size() > 1 && invocation.command != Command::serve)
+        return QCoreApplication::translate("InvocationParser",
+                                           "Mehrere -p gelten nur für serve: „%1“ und „%2“.")
+            .arg(invocation.ports.at(0), invocation.ports.at(1));
+    if (invocation.command == Command::serve && invocation.ports.isEmpty() && !invocation.targets)
+        return QCoreApplication::translate("InvocationParser",
+                                           "serve braucht -p PORT (mehrfach möglich) oder "
+                                           "--targets DATEI.");
     for (const GivenOption& given : options) {
         if (given.definition->forFleet && !invocation.targets)
             return QCoreApplication::translate("InvocationParser", "%1 gilt nur mit --targets.")

@@ -30,6 +30,12 @@ QList<Command> fleetCommands()
     return {Command::status, Command::get, Command::set, Command::send, Command::raw};
 }
 
+// What a running session (the window, "bildwartctl serve") can do for a call.
+QList<Command> sharedCommands()
+{
+    return {Command::status, Command::get, Command::set, Command::send, Command::monitor};
+}
+
 QString invalid(const QString& option, const QString& value, const QString& expected)
 {
     return QCoreApplication::translate("OptionTable",
@@ -122,7 +128,8 @@ QList<OptionDefinition> buildOptionTable()
              const auto address = LineAddress::parse(v);
              if (const QString* error = std::get_if<QString>(&address))
                  return *error;
-             i.port = std::get<LineAddress>(address).text();
+             i.ports.append(std::get<LineAddress>(address).text());
+             i.port = i.ports.first();
              return std::nullopt;
          }},
         {"baud",
@@ -219,8 +226,8 @@ QList<OptionDefinition> buildOptionTable()
          QCoreApplication::translate(
              "OptionTable",
              "den Befehl für jedes Display in DATEI ausführen: eine Adresse je Zeile,\n"
-             "dahinter wahlweise ein Name; # leitet einen Kommentar ein"),
-         fleetCommands(),
+             "dahinter wahlweise ein Name und @Gruppen; # leitet einen Kommentar ein"),
+         fleetCommands() << Command::serve,
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              if (v.isEmpty())
                  return QCoreApplication::translate("OptionTable", "--targets braucht eine Datei.");
@@ -263,7 +270,7 @@ QList<OptionDefinition> buildOptionTable()
          QCoreApplication::translate("OptionTable", "NAME"),
          QCoreApplication::translate(
              "OptionTable", "mit --targets: nur die Displays der Gruppe @NAME (mehrfach möglich)"),
-         fleetCommands(),
+         fleetCommands() << Command::serve,
          [](Invocation& i, const QString& v) -> std::optional<QString> {
              const QString name = v.startsWith(u'@') ? v.mid(1) : v;
              if (name.isEmpty() || name.contains(QRegularExpression(QStringLiteral("\\s"))))
@@ -274,6 +281,29 @@ QList<OptionDefinition> buildOptionTable()
              return std::nullopt;
          },
          true},
+        {"direct",
+         {},
+         {},
+         QCoreApplication::translate(
+             "OptionTable",
+             "die Schnittstelle selbst öffnen, auch wenn eine laufende Sitzung (das Fenster,\n"
+             "bildwartctl serve) sie hält – dann meist „belegt“"),
+         sharedCommands(),
+         [](Invocation& i, const QString&) -> std::optional<QString> {
+             i.direct = true;
+             return std::nullopt;
+         }},
+        {"poll",
+         {},
+         QCoreApplication::translate("OptionTable", "SEKUNDEN"),
+         QCoreApplication::translate("OptionTable",
+                                     "serve: jedes Display so oft abfragen (Vorgabe 30)"),
+         {Command::serve},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             i.pollInterval = seconds(v, 1, 3600);
+             return checked(i.pollInterval.has_value(), "poll", v,
+                            QCoreApplication::translate("OptionTable", "Sekunden von 1 bis 3600"));
+         }},
         {"json",
          {},
          {},
@@ -496,6 +526,14 @@ const QList<CommandDefinition>& commandTable()
          QCoreApplication::translate("OptionTable", "[--series qx|rx] [--loopback] [--link PFAD]"),
          QCoreApplication::translate(
              "OptionTable", "virtuelles Display auf einem Pseudo-Terminal bis Strg+C oder SIGTERM"),
+         0, 0},
+        {"serve", Command::serve,
+         QCoreApplication::translate("OptionTable", "-p PORT … | --targets DATEI"),
+         QCoreApplication::translate(
+             "OptionTable",
+             "die Leitungen halten, abfragen, nach einem Abriss wieder verbinden und über\n"
+             "einen Unix-Socket teilen, bis SIGTERM; bildwartctl-Aufrufe für diese Ports\n"
+             "gehen dann durch die Sitzung"),
          0, 0},
         {"doctor", Command::doctor, QCoreApplication::translate("OptionTable", "[PORT]"),
          QCoreApplication::translate(

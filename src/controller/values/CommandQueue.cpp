@@ -6,7 +6,9 @@ std::optional<SmartCommand> CommandQueue::add(SmartCommand command)
 {
     if (const auto name = CommandLine::settingWritten(command.text)) {
         for (qsizetype i = m_waiting.size() - 1; i >= 0; --i) {
-            if (CommandLine::settingWritten(m_waiting[i].text) == name)
+            // Another guest's command is its own, answered to it alone.
+            if (CommandLine::settingWritten(m_waiting[i].text) == name &&
+                m_waiting[i].origin == command.origin)
                 return std::exchange(m_waiting[i], std::move(command));
         }
     }

@@ -10,7 +10,7 @@
 class CommandQueue {
 public:
     // Appends the command. A "set" command instead takes the place of a waiting "set"
-    // command of the same setting (searched newest first), so that dragging a slider
+    // command of the same setting and origin (searched newest first), so that dragging a slider
     // leaves one command per setting with the latest value. The command on the line is
     // never in the queue and so never replaced. Returns the command it replaced.
     std::optional<SmartCommand> add(SmartCommand command);

@@ -1,8 +1,9 @@
-#include "cli/invocation/SetAction.h"
+#include "controller/SetAction.h"
 
 #include "controller/RemoteDisplay.h"
 #include "protocol/CommandLine.h"
 #include "protocol/InputSource.h"
+#include "protocol/SmartCommand.h"
 
 #include <QCoreApplication>
 #include <cstdlib>
@@ -139,4 +140,29 @@ void SetAction::applyTo(RemoteDisplay& display) const
         display.setSwitch(setting, on);
         return;
     }
+}
+
+QString SetAction::commandText() const
+{
+    if (step)
+        return SmartCommand::relative(setting, *step);
+    return SmartCommand::set(setting, *wantedValue());
+}
+
+std::optional<QString> SetAction::wantedValue() const
+{
+    switch (info(setting).kind) {
+    case SettingKind::powerState:
+        return rawValue(power);
+    case SettingKind::input:
+        return input;
+    case SettingKind::level:
+        if (step)
+            return std::nullopt;
+        return QString::number(level);
+    case SettingKind::toggle:
+    case SettingKind::text:
+        break;
+    }
+    return SmartCommand::onOff(on);
 }

@@ -9,8 +9,8 @@
 
 class RemoteDisplay;
 
-// One display action of "set NAME VALUE", checked before any line is opened, so that
-// a typing error never reaches the display.
+// One display action of "set NAME VALUE", checked before it goes anywhere near a line,
+// so that a typing error (or a guest's malformed request) never reaches the display.
 struct SetAction {
     DisplaySetting setting = DisplaySetting::power;
     PowerState power = PowerState::on; // power
@@ -27,4 +27,9 @@ struct SetAction {
 
     // Hands the action to the display's action for its setting.
     void applyTo(RemoteDisplay& display) const;
+
+    // The command line as the display reads it: "set volume=40", "set volume+5".
+    QString commandText() const;
+    // The value the display must answer with, as it writes it; none for a step.
+    std::optional<QString> wantedValue() const;
 };

@@ -1,4 +1,4 @@
-#include "cli/output/DisplayReport.h"
+#include "controller/values/DisplayReport.h"
 
 #include "controller/values/DisplayState.h"
 

@@ -1,0 +1,258 @@
+#include "cli/commands/SharedSessionCommand.h"
+
+#include "cli/commands/Session.h"
+#include "cli/invocation/UserSettings.h"
+#include "cli/output/LogLine.h"
+#include "controller/values/DisplayReport.h"
+#include "session/SocketPath.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <cmath>
+
+namespace {
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("SharedSessionCommand", text);
+}
+
+LogEntry::Kind kindNamed(const QString& name)
+{
+    if (name == u"tx")
+        return LogEntry::Kind::tx;
+    if (name == u"rx")
+        return LogEntry::Kind::rx;
+    if (name == u"error")
+        return LogEntry::Kind::error;
+    if (name == u"async")
+        return LogEntry::Kind::async;
+    return LogEntry::Kind::info;
+}
+
+} // namespace
+
+SharedSessionCommand::SharedSessionCommand(Session& session, QString socketPath, Direct direct)
+    : m_session(session)
+    , m_path(std::move(socketPath))
+    , m_direct(std::move(direct))
+{
+    m_duration.setSingleShot(true);
+    m_duration.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&m_duration, &QTimer::timeout, &m_session, [this] {
+        m_done = true;
+        m_session.finish(ExitCode::success);
+    });
+    m_session.setTerminationHandler([this] {
+        if (m_fallback)
+            return; // the direct command was started with its own handler
+        m_done = true;
+        m_socket.abort();
+        m_session.finish(ExitCode::success); // replaced by the signal's code
+    });
+}
+
+SharedSessionCommand::~SharedSessionCommand()
+{
+    m_socket.disconnect();
+}
+
+QString SharedSessionCommand::socketFor(const Session& session)
+{
+    const Invocation& invocation = session.invocation();
+    const QString port = invocation.port.value_or(readUserSettings().settings.lastPortPath);
+    if (port.isEmpty())
+        return {};
+    const QString path = SocketPath::forLine(port);
+    return QFileInfo(path).exists() ? path : QString();
+}
+
+void SharedSessionCommand::start()
+{
+    QObject::connect(&m_socket, &QLocalSocket::connected, &m_session, [this] {
+        const Invocation& invocation = m_session.invocation();
+        QJsonObject request{{"id", 1}};
+        switch (invocation.command) {
+        case Invocation::Command::get:
+            request.insert(QStringLiteral("get"), invocation.settingName);
+            break;
+        case Invocation::Command::set:
+            request.insert(QStringLiteral("set"), settingName(invocation.action->setting));
+            request.insert(
+                QStringLiteral("value"),
+                invocation.action->step
+                    ? QStringLiteral("%1%2")
+                          .arg(*invocation.action->step >= 0 ? QStringLiteral("+") : QString())
+                          .arg(*invocation.action->step)
+                    : *invocation.action->wantedValue());
+            break;
+        case Invocation::Command::send:
+            request.insert(QStringLiteral("send"), QJsonArray::fromStringList(invocation.lines));
+            break;
+        case Invocation::Command::monitor:
+            request.insert(QStringLiteral("watch"), true);
+            if (invocation.duration)
+                m_duration.start(int(std::ceil(*invocation.duration * 1000.0)));
+            break;
+        default:
+            request.insert(QStringLiteral("status"), true);
+            break;
+        }
+        m_socket.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
+    });
+    QObject::connect(&m_socket, &QLocalSocket::readyRead, &m_session, [this] {
+        m_buffer += m_socket.readAll();
+        for (qsizetype end = m_buffer.indexOf('\n'); end >= 0 && !m_done;
+             end = m_buffer.indexOf('\n')) {
+            const QJsonObject message = QJsonDocument::fromJson(m_buffer.first(end)).object();
+            m_buffer.remove(0, end + 1);
+            onMessage(message);
+        }
+    });
+    QObject::connect(
+        &m_socket, &QLocalSocket::errorOccurred, &m_session,
+        [this](QLocalSocket::LocalSocketError error) {
+            if (m_done)
+                return;
+            // Nobody there any more: a socket left by a session that ended.
+            if (!m_greeted && (error == QLocalSocket::ServerNotFoundError ||
+                               error == QLocalSocket::ConnectionRefusedError)) {
+                fallBack();
+                return;
+            }
+            if (error == QLocalSocket::PeerClosedError && m_greeted &&
+                m_session.invocation().command == Invocation::Command::monitor) {
+                fail(int(ExitCode::portFailed), tr("Die Sitzung hat geendet."));
+                return;
+            }
+            fail(int(ExitCode::portFailed),
+                 tr("Die laufende Sitzung antwortet nicht: %1").arg(m_socket.errorString()));
+        });
+    m_socket.connectToServer(m_path);
+}
+
+void SharedSessionCommand::fallBack()
+{
+    m_done = true;
+    m_socket.disconnect();
+    m_fallback = m_direct();
+    m_fallback->start();
+}
+
+void SharedSessionCommand::onMessage(const QJsonObject& message)
+{
+    if (!m_greeted) {
+        onGreeting(message);
+        return;
+    }
+    if (message.contains(QStringLiteral("event"))) {
+        if (message.value(QStringLiteral("event")).toString() != u"log")
+            return;
+        LogEntry entry;
+        entry.kind = kindNamed(message.value(QStringLiteral("kind")).toString());
+        entry.date = QDateTime::fromString(message.value(QStringLiteral("time")).toString(),
+                                           Qt::ISODateWithMs);
+        entry.text = message.value(QStringLiteral("text")).toString();
+        m_session.console().out(logLine(entry, false));
+        return;
+    }
+    onReply(message);
+}
+
+void SharedSessionCommand::onGreeting(const QJsonObject& greeting)
+{
+    if (greeting.value(QStringLiteral("bildwart")).toInt() != 1) {
+        fail(int(ExitCode::portFailed),
+             greeting.value(QStringLiteral("error"))
+                 .toString(tr("Die laufende Sitzung spricht ein anderes Protokoll.")));
+        return;
+    }
+    m_greeted = true;
+    if (m_session.invocation().verbose)
+        m_session.console().log(tr("über die laufende Sitzung von %1 (PID %2)")
+                                    .arg(greeting.value(QStringLiteral("program")).toString())
+                                    .arg(greeting.value(QStringLiteral("pid")).toInteger()));
+}
+
+void SharedSessionCommand::onReply(const QJsonObject& reply)
+{
+    const Invocation& invocation = m_session.invocation();
+    Console& console = m_session.console();
+    const bool ok = reply.value(QStringLiteral("ok")).toBool();
+    const QString error = reply.value(QStringLiteral("error")).toString();
+    if (invocation.command == Invocation::Command::monitor) {
+        if (!ok)
+            fail(int(ExitCode::displayFailed), error);
+        return; // events follow
+    }
+    m_done = true;
+    switch (invocation.command) {
+    case Invocation::Command::send: {
+        const QJsonArray replies = reply.value(QStringLiteral("replies")).toArray();
+        if (invocation.json) {
+            console.outJson(QJsonObject{{"replies", replies}});
+        } else {
+            for (const QJsonValue& one : replies) {
+                for (const QJsonValue& line : one[QStringLiteral("lines")].toArray())
+                    console.out(line.toString());
+            }
+        }
+        break;
+    }
+    case Invocation::Command::status:
+        printStatus(reply.value(QStringLiteral("values")).toObject());
+        return;
+    default: {
+        const QString name =
+            invocation.action ? settingName(invocation.action->setting) : invocation.settingName;
+        const QJsonValue value = reply.value(QStringLiteral("value"));
+        if (ok && !value.isNull()) {
+            if (invocation.json)
+                console.outJson(QJsonObject{{name, value}});
+            else
+                console.out(DisplayReport::plainLine(name, value).value_or(QString()));
+        }
+        break;
+    }
+    }
+    if (!ok)
+        console.err(error);
+    m_session.finish(ok ? ExitCode::success : ExitCode::displayFailed);
+}
+
+void SharedSessionCommand::printStatus(const QJsonObject& values)
+{
+    Console& console = m_session.console();
+    if (m_session.invocation().json) {
+        console.outJson(values);
+    } else {
+        for (const QString& name : DisplayReport::statusNames()) {
+            if (const auto line = DisplayReport::plainLine(name, values.value(name)))
+                console.out(*line);
+        }
+    }
+    QStringList missing;
+    for (const QString& name : DisplayReport::statusNames()) {
+        if (values.value(name).isNull())
+            missing.append(name);
+    }
+    if (missing.isEmpty()) {
+        m_session.finish(ExitCode::success);
+        return;
+    }
+    console.err(QCoreApplication::translate("StatusCommand",
+                                            "Keine Antwort des Displays für %1 von %2 Werten: %3.")
+                    .arg(missing.size())
+                    .arg(DisplayReport::statusNames().size())
+                    .arg(missing.join(QStringLiteral(", "))));
+    m_session.finish(ExitCode::displayFailed);
+}
+
+void SharedSessionCommand::fail(int code, const QString& text)
+{
+    m_done = true;
+    m_session.console().err(text);
+    m_session.finish(code);
+}
