@@ -202,6 +202,16 @@ private slots:
         QVERIFY(waitUntil([&] { return session.server->guestCount() == 0; }, processTimeoutMs));
         QVERIFY(session.lastLogged(LogEntry::Kind::error).contains("liest seine Antworten nicht"));
 
+        // Gone in the middle of its commands: they run out, their answers go nowhere.
+        {
+            Guest gone(path);
+            QVERIFY(waitUntil([&] { return session.server->guestCount() == 1; }));
+            gone.ask({{"send", QJsonArray{"get volume", "get brightness", "get mute"}}});
+            QVERIFY(waitUntil([&] { return !session.idle(); }));
+            gone.socket().abort();
+        }
+        QVERIFY(waitUntil([&] { return session.server->guestCount() == 0 && session.idle(); }));
+
         std::vector<std::unique_ptr<Guest>> crowd;
         for (int i = 0; i < 200; ++i)
             crowd.push_back(std::make_unique<Guest>(path));
