@@ -263,13 +263,11 @@ void LineServer::handle(quint64 guestId, Guest& guest, const QByteArray& line)
     CommandPump& pump = m_controller.pump();
     const DisplayState& state = m_controller.display().state();
     switch (request.kind) {
-    case SessionRequest::Kind::status: {
-        QJsonObject values;
-        for (const QString& name : DisplayReport::statusNames())
-            values.insert(name, DisplayReport::value(state, name));
-        reply(guestId, QJsonObject{{"id", request.id}, {"ok", true}, {"values", values}});
+    case SessionRequest::Kind::status:
+        reply(guestId, QJsonObject{{"id", request.id},
+                                   {"ok", true},
+                                   {"values", DisplayReport::values(state)}});
         return;
-    }
     case SessionRequest::Kind::watch:
         guest.watching = true;
         reply(guestId, QJsonObject{{"id", request.id}, {"ok", true}});
@@ -419,28 +417,27 @@ void LineServer::onLogAppended(int count)
                                   {"text", entry.text},
                                   {"poll", entry.poll}});
     }
-    std::vector<quint64> watchers;
-    for (const auto& [id, guest] : m_guests) {
-        if (guest->watching)
-            watchers.push_back(id);
-    }
-    for (quint64 id : watchers) {
-        for (const QJsonObject& event : events)
-            reply(id, event);
-    }
+    toWatchers(events);
 }
 
 void LineServer::onValuesChanged()
 {
-    const DisplayState& state = m_controller.display().state();
+    const QJsonObject values = DisplayReport::values(m_controller.display().state());
     QList<QJsonObject> events;
-    for (const QString& name : DisplayReport::statusNames()) {
-        const QJsonValue value = DisplayReport::value(state, name);
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const QString name = it.key();
+        const QJsonValue value = it.value();
         if (m_lastValues.value(name) == value)
             continue;
         m_lastValues.insert(name, value);
         events.append(QJsonObject{{"event", "value"}, {"name", name}, {"value", value}});
     }
+    toWatchers(events);
+}
+
+void LineServer::toWatchers(const QList<QJsonObject>& events)
+{
+    // Ids first: a guest let go while its events are written leaves the others in place.
     std::vector<quint64> watchers;
     for (const auto& [id, guest] : m_guests) {
         if (guest->watching)

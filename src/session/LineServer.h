@@ -56,6 +56,7 @@ private:
     void onFinished(const CommandResult& result);
     void onLogAppended(int count);
     void onValuesChanged();
+    void toWatchers(const QList<QJsonObject>& events);
     void reply(quint64 guestId, const QJsonObject& object);
     void dropGuest(quint64 guestId);
     QString originOf(const Guest& guest) const;

@@ -3,6 +3,7 @@
 #include "cli/commands/Session.h"
 #include "cli/invocation/UserSettings.h"
 #include "cli/output/LogLine.h"
+#include "cli/output/StatusOutput.h"
 #include "controller/values/DisplayReport.h"
 #include "session/SocketPath.h"
 
@@ -202,7 +203,10 @@ void SharedSessionCommand::onReply(const QJsonObject& reply)
         break;
     }
     case Invocation::Command::status:
-        printStatus(reply.value(QStringLiteral("values")).toObject());
+        m_session.finish(
+            printStatus(console, reply.value(QStringLiteral("values")).toObject(), invocation.json)
+                ? ExitCode::success
+                : ExitCode::displayFailed);
         return;
     default: {
         const QString name =
@@ -220,34 +224,6 @@ void SharedSessionCommand::onReply(const QJsonObject& reply)
     if (!ok)
         console.err(error);
     m_session.finish(ok ? ExitCode::success : ExitCode::displayFailed);
-}
-
-void SharedSessionCommand::printStatus(const QJsonObject& values)
-{
-    Console& console = m_session.console();
-    if (m_session.invocation().json) {
-        console.outJson(values);
-    } else {
-        for (const QString& name : DisplayReport::statusNames()) {
-            if (const auto line = DisplayReport::plainLine(name, values.value(name)))
-                console.out(*line);
-        }
-    }
-    QStringList missing;
-    for (const QString& name : DisplayReport::statusNames()) {
-        if (values.value(name).isNull())
-            missing.append(name);
-    }
-    if (missing.isEmpty()) {
-        m_session.finish(ExitCode::success);
-        return;
-    }
-    console.err(QCoreApplication::translate("StatusCommand",
-                                            "Keine Antwort des Displays für %1 von %2 Werten: %3.")
-                    .arg(missing.size())
-                    .arg(DisplayReport::statusNames().size())
-                    .arg(missing.join(QStringLiteral(", "))));
-    m_session.finish(ExitCode::displayFailed);
 }
 
 void SharedSessionCommand::fail(int code, const QString& text)

@@ -29,7 +29,6 @@ private:
     void onMessage(const QJsonObject& message);
     void onReply(const QJsonObject& reply);
     void fallBack();
-    void printStatus(const QJsonObject& values);
     void fail(int code, const QString& text);
 
     Session& m_session;

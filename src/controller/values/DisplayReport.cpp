@@ -51,6 +51,14 @@ QJsonValue DisplayReport::value(const DisplayState& state, const QString& name)
     return setting ? told(state, *setting) : QJsonValue(QJsonValue::Null);
 }
 
+QJsonObject DisplayReport::values(const DisplayState& state)
+{
+    QJsonObject values;
+    for (const QString& name : statusNames())
+        values.insert(name, value(state, name));
+    return values;
+}
+
 std::optional<QString> DisplayReport::plainLine(const QString& name, const QJsonValue& value)
 {
     switch (value.type()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,9 @@ public:
     // this line) and for names that are no setting. The series is known only from the
     // model number it told.
     static QJsonValue value(const DisplayState& state, const QString& name);
+
+    // Every name of statusNames() with its value().
+    static QJsonObject values(const DisplayState& state);
 
     // "volume=30"; nothing for null.
     static std::optional<QString> plainLine(const QString& name, const QJsonValue& value);

@@ -14,14 +14,6 @@ namespace {
 // One wake-up hands at most this much to the line's owner, like a serial port's read.
 constexpr qsizetype deliverySize = 4096;
 
-// Telnet's "interpret as command" and the negotiation commands after it (SB, WILL, WONT,
-// DO, DONT): what a Telnet peer sends first.
-constexpr unsigned char telnetCommand = 0xFF;
-bool isNegotiation(unsigned char byte)
-{
-    return byte >= 0xFA && byte <= 0xFE;
-}
-
 } // namespace
 
 NetworkLine::NetworkLine(NetworkAddress address, QString entered, SerialSettings settings)
@@ -149,16 +141,7 @@ void NetworkLine::finishOpen(std::optional<LineError> error)
 
 bool NetworkLine::isTelnetAtARawPort(const QByteArray& chunk)
 {
-    if (m_address.kind != NetworkAddress::Kind::rawTcp || m_probed >= telnetProbeBytes)
-        return false;
-    const qsizetype looked = std::min(chunk.size(), telnetProbeBytes - m_probed);
-    m_probed += looked;
-    for (qsizetype i = 0; i + 1 < looked; ++i) {
-        if (static_cast<unsigned char>(chunk[i]) == telnetCommand &&
-            isNegotiation(static_cast<unsigned char>(chunk[i + 1])))
-            return true;
-    }
-    return false;
+    return m_address.kind == NetworkAddress::Kind::rawTcp && m_telnet.sees(chunk);
 }
 
 void NetworkLine::takeMail()

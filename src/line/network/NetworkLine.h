@@ -2,6 +2,7 @@
 
 #include "line/Line.h"
 #include "line/NetworkAddress.h"
+#include "line/network/TelnetProbe.h"
 
 #include <QTimer>
 #include <memory>
@@ -19,9 +20,6 @@ class NetworkLine final : public Line {
 public:
     // How long connecting may take before the user is told.
     static constexpr int connectTimeoutMs = 5000;
-    // A raw TCP peer whose first bytes are Telnet negotiation is a Telnet port: looked for
-    // in this many bytes after connecting.
-    static constexpr qsizetype telnetProbeBytes = 64;
 
     // `entered` is the address as the user wrote it, for the log and the status line.
     NetworkLine(NetworkAddress address, QString entered, SerialSettings settings);
@@ -51,7 +49,7 @@ private:
     int m_lookup = -1;
     bool m_open = false;
     bool m_lossReported = false;
-    qsizetype m_probed = 0; // bytes looked at for Telnet negotiation
+    TelnetProbe m_telnet; // a Telnet port given as tcp://
     // Cleared when the line is destroyed, so a callback that destroys it stops the rest.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };

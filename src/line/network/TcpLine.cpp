@@ -22,14 +22,6 @@ void shortenKeepAlive(qintptr fd)
     ::setsockopt(int(fd), IPPROTO_TCP, TCP_KEEPCNT, &keepAliveProbes, sizeof(int));
 }
 
-// Telnet's "interpret as command" and the negotiation commands after it (SB, WILL, WONT,
-// DO, DONT): what a Telnet peer sends first.
-constexpr unsigned char telnetCommand = 0xFF;
-bool isNegotiation(unsigned char byte)
-{
-    return byte >= 0xFA && byte <= 0xFE;
-}
-
 } // namespace
 
 TcpLine::TcpLine(NetworkAddress address, QString entered)
@@ -152,26 +144,12 @@ void TcpLine::finishOpen(std::optional<LineError> error)
     done(std::move(error));
 }
 
-bool TcpLine::isTelnet(const QByteArray& chunk)
-{
-    if (m_probed >= telnetProbeBytes)
-        return false;
-    const qsizetype looked = qsizetype(std::min<qint64>(chunk.size(), telnetProbeBytes - m_probed));
-    m_probed += looked;
-    for (qsizetype i = 0; i + 1 < looked; ++i) {
-        if (static_cast<unsigned char>(chunk[i]) == telnetCommand &&
-            isNegotiation(static_cast<unsigned char>(chunk[i + 1])))
-            return true;
-    }
-    return false;
-}
-
 void TcpLine::readSome()
 {
     if (!m_open || m_lossReported)
         return;
     const QByteArray chunk = m_socket->read(deliverySize);
-    if (isTelnet(chunk)) {
+    if (m_telnet.sees(chunk)) {
         m_lossReported = true;
         if (const auto callback = onError)
             callback(LineError::of(LineError::Kind::wrongProtocol, m_address.hostAndPort(), 0,

@@ -2,6 +2,7 @@
 
 #include "line/Line.h"
 #include "line/NetworkAddress.h"
+#include "line/network/TelnetProbe.h"
 
 #include <QTcpSocket>
 #include <QTimer>
@@ -22,9 +23,6 @@ public:
     // Bytes handed over and not yet taken by the peer: a peer that does not read shows
     // as a full line, not as growing memory.
     static constexpr qint64 outgoingLimit = 64 * 1024;
-    // Looked for in this many bytes after connecting: Telnet's negotiation means the port
-    // is an RFC 2217 one.
-    static constexpr qint64 telnetProbeBytes = 64;
 
     // `entered` is the address as the user wrote it, for the log and the status line.
     TcpLine(NetworkAddress address, QString entered);
@@ -42,7 +40,6 @@ private:
     void readSome();
     void finishOpen(std::optional<LineError> error);
     void lose(const LineError& error);
-    bool isTelnet(const QByteArray& chunk);
 
     NetworkAddress m_address;
     QString m_entered;
@@ -52,7 +49,7 @@ private:
     bool m_open = false;
     bool m_readPosted = false;
     bool m_lossReported = false;
-    qint64 m_probed = 0;
+    TelnetProbe m_telnet; // a Telnet port given as tcp://
     // Cleared when the line is destroyed, so a callback that destroys it stops the rest.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
