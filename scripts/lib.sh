@@ -7,6 +7,8 @@ BILDWART_PACKAGES=(
     libudev-dev        # port discovery and USB hot-plug
     libgensio-dev      # network serial ports: raw TCP and RFC 2217 (ser2net, RS-232 gateways)
     ser2net            # the network peer of the network-line tests
+    prometheus-cpp-dev # bildwartctl serve --metrics: Prometheus' registry, text format and exposer
+    prometheus         # promtool and a real server for the metrics tests
     umockdev libumockdev-dev   # fake device tree for the port discovery and hot-plug tests
     libqt6svg6 adwaita-icon-theme   # the symbolic icons of the user interface (SVG)
     qt6-translations-l10n   # Qt's own dialog and button texts in German

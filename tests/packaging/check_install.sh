@@ -44,6 +44,13 @@ output=$(systemd-analyze verify --man=no "${checked%@.service}@schule.service" 2
 grep -q '^Restart=on-failure$' "$unit" && grep -q '^SupplementaryGroups=dialout$' "$unit" ||
     fail "the unit restarts on failure as a member of dialout"
 
+# The Prometheus examples, as Prometheus reads them.
+examples=$prefix/share/doc/bildwart/prometheus
+output=$(cd "$examples" && promtool check config prometheus.yml 2>&1) ||
+    fail "promtool check config: $output"
+output=$(promtool check rules "$examples/bildwart-alerts.yml" 2>&1) ||
+    fail "promtool check rules: $output"
+
 # One version everywhere.
 [ "$("$prefix/bin/bildwartctl" --version)" = "bildwartctl $version" ] ||
     fail "bildwartctl --version: $("$prefix/bin/bildwartctl" --version 2>&1)"

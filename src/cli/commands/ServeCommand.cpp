@@ -7,10 +7,15 @@
 #include "controller/PortList.h"
 #include "controller/TrafficLog.h"
 #include "discovery/PortScanner.h"
+#include "metrics/DisplayMetrics.h"
+#include "metrics/MetricsFile.h"
 #include "session/LineServer.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
+#include <prometheus/exposer.h>
+#include <prometheus/registry.h>
 
 namespace {
 
@@ -34,10 +39,12 @@ struct ServeCommand::Held {
     Target target;
     std::unique_ptr<DisplayController> controller;
     std::unique_ptr<LineServer> server;
+    std::unique_ptr<DisplayMetrics> metrics;
 
     ~Held()
     {
-        server.reset(); // the socket goes before the line
+        metrics.reset(); // its series leave the registry
+        server.reset();  // the socket goes before the line
         controller.reset();
     }
 };
@@ -76,11 +83,45 @@ void ServeCommand::start()
         for (const QString& port : invocation.ports)
             targets.append(Target{port, {}, {}, 0});
     }
-    for (const Target& target : targets)
-        hold(target);
+    if (!startMetrics())
+        return;
+    for (int i = 0; i < int(targets.size()); ++i)
+        hold(targets.at(i), i, int(targets.size()));
 }
 
-void ServeCommand::hold(const Target& target)
+bool ServeCommand::startMetrics()
+{
+    const Invocation& invocation = m_session.invocation();
+    if (!invocation.metrics && !invocation.textfile)
+        return true;
+    m_registry = std::make_shared<prometheus::Registry>();
+    m_families = std::make_unique<MetricFamilies>(*m_registry);
+    if (invocation.metrics) {
+        try {
+            m_exposer = std::make_unique<prometheus::Exposer>(invocation.metrics->toStdString());
+        } catch (const std::exception& error) {
+            m_session.console().err(tr("Die Metriken lassen sich nicht unter %1 anbieten: %2")
+                                        .arg(*invocation.metrics, QString::fromUtf8(error.what())));
+            m_session.finish(ExitCode::portFailed);
+            return false;
+        }
+        m_exposer->RegisterCollectable(m_registry);
+        m_session.console().log(tr("Metriken unter http://%1/metrics").arg(*invocation.metrics));
+    }
+    if (invocation.textfile) {
+        // After every round of polls: every display has been asked once by then.
+        m_textfileTimer = std::make_unique<QTimer>();
+        QObject::connect(m_textfileTimer.get(), &QTimer::timeout, &m_session, [this] {
+            if (const auto problem =
+                    writeMetricsFile(*m_session.invocation().textfile, *m_registry))
+                m_session.console().err(*problem);
+        });
+        m_textfileTimer->start(int(invocation.pollInterval.value_or(defaultPollSeconds) * 1000.0));
+    }
+    return true;
+}
+
+void ServeCommand::hold(const Target& target, int index, int count)
 {
     const Invocation& invocation = m_session.invocation();
     const ControllerSettings::Loaded loaded = readUserSettings();
@@ -119,8 +160,18 @@ void ServeCommand::hold(const Target& target)
             }
         });
     held->server = std::make_unique<LineServer>(controller, QStringLiteral("bildwartctl serve"));
+    if (m_families) {
+        std::map<std::string, std::string> labels{{"target", target.address.toStdString()},
+                                                  {"name", target.label().toStdString()}};
+        if (!target.groups.isEmpty())
+            labels.emplace("groups", target.groups.join(u',').toStdString());
+        held->metrics = std::make_unique<DisplayMetrics>(*m_families, controller, labels);
+    }
     controller.ports().select(target.address);
-    controller.connectLine();
+    // Connected one after another across the poll interval: their polls stay spread.
+    const int delayMs = int(stored.pollingInterval * 1000.0 * index / std::max(count, 1));
+    QTimer::singleShot(delayMs, held->controller.get(),
+                       [&controller] { controller.connectLine(); });
     m_held.push_back(std::move(held));
 }
 
@@ -132,5 +183,7 @@ void ServeCommand::stop()
         held->controller->disconnectLine();
     }
     m_held.clear();
+    m_textfileTimer.reset();
+    m_exposer.reset();
     m_session.finish(ExitCode::success); // replaced by the signal's code
 }

@@ -7,13 +7,23 @@
 #include <vector>
 
 class DisplayController;
+class DisplayMetrics;
 class LineServer;
+class QTimer;
+struct MetricFamilies;
+
+namespace prometheus {
+class Exposer;
+class Registry;
+} // namespace prometheus
 
 // "serve": holds every line it is given (-p, repeatable, or a targets file) without a
-// window: connects, polls, reconnects after a dropout, and serves each line's session on
-// its socket, until SIGTERM, SIGINT or SIGHUP; then closes the lines, removes the sockets
-// and ends with 128 + the signal's number. Its log goes to stderr, where journald takes it
-// (without timestamps of its own then).
+// window: connects, polls (the displays spread over the interval, so that a thousand do not
+// answer in one burst), reconnects after a dropout, and serves each line's session on its
+// socket, until SIGTERM, SIGINT or SIGHUP; then closes the lines, removes the sockets and
+// ends with 128 + the signal's number. With --metrics it serves Prometheus metrics of every
+// display, with --textfile it writes them for node_exporter. Its log goes to stderr, where
+// journald takes it (without timestamps of its own then).
 class ServeCommand final : public Command {
 public:
     explicit ServeCommand(Session& session);
@@ -22,9 +32,15 @@ public:
 
 private:
     struct Held;
-    void hold(const Target& target);
+    bool startMetrics();
+    void hold(const Target& target, int index, int count);
     void stop();
 
     Session& m_session;
+    // The metrics outlive the displays' series in them; the exposer goes first.
+    std::shared_ptr<prometheus::Registry> m_registry;
+    std::unique_ptr<MetricFamilies> m_families;
+    std::unique_ptr<prometheus::Exposer> m_exposer;
+    std::unique_ptr<QTimer> m_textfileTimer;
     std::vector<std::unique_ptr<Held>> m_held;
 };

@@ -38,6 +38,8 @@ struct Invocation {
     // through that session.
     bool direct = false;
     std::optional<double> pollInterval; // serve: seconds between two polls of a display
+    std::optional<QString> metrics;     // serve: where /metrics listens ("127.0.0.1:9787")
+    std::optional<QString> textfile;    // serve: the metrics file for node_exporter
     std::optional<qint64> baudRate;
     std::optional<SerialSettings::DataBits> dataBits;
     std::optional<SerialSettings::Parity> parity;

@@ -281,6 +281,42 @@ QList<OptionDefinition> buildOptionTable()
              return std::nullopt;
          },
          true},
+        {"metrics",
+         {},
+         QCoreApplication::translate("OptionTable", "[HOST:]PORT"),
+         QCoreApplication::translate("OptionTable",
+                                     "serve: Prometheus-Metriken unter http://HOST:PORT/metrics\n"
+                                     "(Vorgabe 127.0.0.1:9787; ohne HOST nur lokal)"),
+         {Command::serve},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             static const QRegularExpression form(
+                 QStringLiteral("^(?:(\\[[0-9A-Fa-f:.]+\\]|[A-Za-z0-9.-]+):)?([0-9]{1,5})$"));
+             const auto match = form.match(v);
+             const int port = match.hasMatch() ? match.captured(2).toInt() : 0;
+             if (port < 1 || port > 65535)
+                 return invalid(QStringLiteral("metrics"), v,
+                                QCoreApplication::translate("OptionTable",
+                                                            "PORT oder HOST:PORT, z. B. 9787 "
+                                                            "oder 0.0.0.0:9787"));
+             const QString host =
+                 match.captured(1).isEmpty() ? QStringLiteral("127.0.0.1") : match.captured(1);
+             i.metrics = host + u':' + QString::number(port);
+             return std::nullopt;
+         }},
+        {"textfile",
+         {},
+         QCoreApplication::translate("OptionTable", "DATEI"),
+         QCoreApplication::translate("OptionTable",
+                                     "serve: die Metriken nach jeder Abfragerunde in DATEI\n"
+                                     "(für den Textfile-Collector von node_exporter)"),
+         {Command::serve},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             if (v.isEmpty())
+                 return QCoreApplication::translate("OptionTable",
+                                                    "--textfile braucht eine Datei.");
+             i.textfile = v;
+             return std::nullopt;
+         }},
         {"direct",
          {},
          {},

@@ -1,0 +1,213 @@
+// The displays' metrics: series that follow what is known, and "bildwartctl serve" scraped
+// by a real Prometheus, its text file read while it is rewritten.
+#include "ControllerFixture.h"
+#include "Ser2net.h"
+#include "Support.h"
+
+#include "metrics/DisplayMetrics.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrlQuery>
+#include <csignal>
+#include <prometheus/registry.h>
+#include <prometheus/text_serializer.h>
+
+namespace {
+
+constexpr int processTimeoutMs = 120'000;
+
+QString scrape(const prometheus::Registry& registry)
+{
+    return QString::fromStdString(prometheus::TextSerializer().Serialize(registry.Collect()));
+}
+
+// The body of a GET, within the wait; empty when nothing came.
+QByteArray get(const QUrl& url)
+{
+    QNetworkAccessManager network;
+    std::unique_ptr<QNetworkReply> reply(network.get(QNetworkRequest(url)));
+    waitUntil([&] { return reply->isFinished(); }, 10'000);
+    return reply->isFinished() && reply->error() == QNetworkReply::NoError ? reply->readAll()
+                                                                           : QByteArray();
+}
+
+// A program to its end with `input` on stdin; its exit code, -1 when it did not end.
+int runWithInput(const QString& program, const QStringList& arguments, const QByteArray& input,
+                 QByteArray* output = nullptr)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    if (!waitUntil([&] { return process.state() == QProcess::NotRunning; }, processTimeoutMs))
+        return -1;
+    if (output)
+        *output = process.readAll();
+    return process.exitCode();
+}
+
+} // namespace
+
+class MetricsTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+private slots:
+    // Unknown is no series at all; what the display told on this line is, as long as the
+    // line is open.
+    void seriesFollowKnowledge()
+    {
+        prometheus::Registry registry;
+        MetricFamilies families(registry);
+        ControllerFixture fixture;
+        fixture.realTime = true;
+        fixture.make();
+        fixture.setPolling(false, 5);
+        auto metrics = std::make_unique<DisplayMetrics>(
+            families, *fixture.controller,
+            std::map<std::string, std::string>{{"target", "simulator://smart"}, {"name", "Aula"}});
+        QString text = scrape(registry);
+        QVERIFY(text.contains("bildwart_up{name=\"Aula\",target=\"simulator://smart\"} 0"));
+        QVERIFY(!text.contains("bildwart_volume{"));
+
+        fixture.controller->ports().select("simulator://smart");
+        fixture.controller->connectLine();
+        QVERIFY(waitUntil([&] { return scrape(registry).contains("bildwart_display_info{"); }));
+        QVERIFY(waitUntil([&] { return fixture.idle(); }));
+        text = scrape(registry);
+        for (const char* line :
+             {"bildwart_up{name=\"Aula\",target=\"simulator://smart\"} 1",
+              "bildwart_volume{name=\"Aula\",target=\"simulator://smart\"} 30",
+              "bildwart_power_state{name=\"Aula\",state=\"on\",target=\"simulator://smart\"} 1",
+              "bildwart_power_state{name=\"Aula\",state=\"standby\",target=\"simulator://smart\"} "
+              "0",
+              "bildwart_input{input=\"hdmi1\",name=\"Aula\",target=\"simulator://smart\"} 1",
+              "serial=\"SIM0000001\",series=\"QX\",target=\"simulator://smart\"} 1"})
+            QVERIFY2(text.contains(QString::fromUtf8(line)), line);
+
+        fixture.controller->disconnectLine();
+        text = scrape(registry);
+        QVERIFY(text.contains("bildwart_up{name=\"Aula\",target=\"simulator://smart\"} 0"));
+        QVERIFY(!text.contains("bildwart_volume{"));
+        QVERIFY(!text.contains("bildwart_power_state{"));
+        metrics.reset();
+        QVERIFY(!scrape(registry).contains("Aula"));
+    }
+
+    // serve with two displays and an address nobody listens on, scraped every second by
+    // Prometheus; its text file read again and again while it is rewritten.
+    void scrapedByPrometheus()
+    {
+        if (QStandardPaths::findExecutable("prometheus").isEmpty())
+            QSKIP("prometheus is not installed (scripts/test installs it)");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", m_dir.filePath("run"));
+        environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+        QVERIFY(QDir().mkpath(m_dir.filePath("run")));
+
+        std::vector<std::unique_ptr<QProcess>> simulators;
+        QString targets;
+        for (const QString name : {"a", "b"}) {
+            auto simulator = std::make_unique<QProcess>();
+            simulator->setProcessEnvironment(environment);
+            simulator->start(BILDWARTCTL, {"simulate", "--link", m_dir.filePath(name)});
+            QVERIFY(simulator->waitForReadyRead(processTimeoutMs));
+            targets += m_dir.filePath(name) + " Raum " + name + "\n";
+            simulators.push_back(std::move(simulator));
+        }
+        const QString gone = QStringLiteral("tcp://127.0.0.1:%1").arg(Ser2net::freePort());
+        targets += gone + " Raum c\n";
+        QFile file(m_dir.filePath("ziele.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(targets.toUtf8()) > 0);
+        file.close();
+
+        const quint16 metricsPort = Ser2net::freePort();
+        const QString textfile = m_dir.filePath("bildwart.prom");
+        QProcess serve;
+        serve.setProcessEnvironment(environment);
+        serve.start(BILDWARTCTL, {"serve", "--targets", file.fileName(), "--poll", "1", "--metrics",
+                                  QString::number(metricsPort), "--textfile", textfile});
+        const QUrl metricsUrl(QStringLiteral("http://127.0.0.1:%1/metrics").arg(metricsPort));
+        QVERIFY(waitUntil([&] { return get(metricsUrl).contains("bildwart_display_info{"); },
+                          processTimeoutMs));
+        QByteArray said;
+        QCOMPARE(runWithInput("promtool", {"check", "metrics"}, get(metricsUrl), &said), 0);
+
+        // A reader never sees half a file: read as fast as it goes over three rounds.
+        QVERIFY(waitUntil([&] { return QFileInfo::exists(textfile); }, processTimeoutMs));
+        int reads = 0;
+        int torn = 0;
+        QElapsedTimer reading;
+        reading.start();
+        while (reading.elapsed() < 3000) {
+            QFile metrics(textfile);
+            if (!metrics.open(QIODevice::ReadOnly))
+                continue;
+            const QByteArray text = metrics.readAll();
+            ++reads;
+            if (!text.endsWith('\n') || !text.contains("# TYPE bildwart_up gauge"))
+                ++torn;
+        }
+        QVERIFY(reads > 100);
+        QCOMPARE(torn, 0);
+
+        const quint16 prometheusPort = Ser2net::freePort();
+        QFile config(m_dir.filePath("prometheus.yml"));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(QStringLiteral("global: {scrape_interval: 1s}\n"
+                                    "scrape_configs:\n"
+                                    "  - job_name: bildwart\n"
+                                    "    static_configs: [{targets: [\"127.0.0.1:%1\"]}]\n")
+                         .arg(metricsPort)
+                         .toUtf8());
+        config.close();
+        QProcess prometheus;
+        prometheus.start("prometheus",
+                         {"--config.file=" + config.fileName(),
+                          "--storage.tsdb.path=" + m_dir.filePath("tsdb"),
+                          QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(prometheusPort)});
+        const auto query = [&](const QString& expression) {
+            QUrl url(QStringLiteral("http://127.0.0.1:%1/api/v1/query").arg(prometheusPort));
+            url.setQuery(QUrlQuery{{"query", expression}});
+            return QJsonDocument::fromJson(get(url))["data"]["result"].toArray();
+        };
+        QMap<QString, QString> up; // name -> value
+        QVERIFY(waitUntil(
+            [&] {
+                up.clear();
+                for (const QJsonValue& series : query("bildwart_up"))
+                    up[series["metric"]["name"].toString()] = series["value"][1].toString();
+                return up.size() == 3 && up["Raum a"] == "1" && up["Raum b"] == "1";
+            },
+            processTimeoutMs));
+        QCOMPARE(up["Raum c"], QStringLiteral("0"));
+        const QJsonArray info = query("bildwart_display_info");
+        QCOMPARE(info.size(), 2);
+        QCOMPARE(info[0]["metric"]["serial"].toString(), QStringLiteral("SIM0000001"));
+
+        prometheus.terminate();
+        QVERIFY(prometheus.waitForFinished(processTimeoutMs));
+        ::kill(pid_t(serve.processId()), SIGTERM);
+        QVERIFY(serve.waitForFinished(processTimeoutMs));
+        QCOMPARE(serve.exitCode(), 128 + SIGTERM);
+        for (auto& simulator : simulators) {
+            simulator->terminate();
+            simulator->waitForFinished(processTimeoutMs);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(MetricsTest)
+#include "test_metrics.moc"
