@@ -5,14 +5,19 @@
 //  - "bildwartctl --targets FILE get volume", at the tool's own default parallelism;
 //  - "bildwartctl --targets FILE status": wall time and peak memory (ru_maxrss of the tool's
 //    process: with one process per display that is the largest of them, not their sum).
+//  - "bildwartctl serve --targets FILE --metrics PORT" holding all of them at its 30 s poll:
+//    a scrape of /metrics once a second for a minute (its 95th percentile), the CPU the
+//    process used in that minute, and its peak memory.
 // Goals: at 256 at most 1.5 times the minimal client; at the default at most 3 times the
-// minimal client at 256; status within 150 MB.
+// minimal client at 256; status within 150 MB; a scrape within 50 ms at the 95th
+// percentile, serve within 200 MB and 5 % of one core.
 //
 // Usage: bench_fleet [ROUNDS, default 3]
 //
 // No Qt here: a child started with posix_spawn (vfork) carries the starting process's peak
 // memory into its own ru_maxrss, and this one should stay small beside the tool's.
 #include <algorithm>
+#include <arpa/inet.h>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -21,12 +26,15 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <netinet/in.h>
 #include <poll.h>
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -42,6 +50,10 @@ constexpr int parallel = 256;
 constexpr double parallelGoal = 1.5;
 constexpr double defaultGoal = 3.0;
 constexpr double memoryGoalMb = 150;
+constexpr double scrapeGoalMs = 50;
+constexpr double serveMemoryGoalMb = 200;
+constexpr double serveCpuGoal = 0.05;
+constexpr int metricsPort = 19787;
 // A thousand ports are open in well under a second; a fixture that has not said "ready" by
 // then will not.
 constexpr auto fixtureStartLimit = 60s;
@@ -273,6 +285,75 @@ struct Case {
 
 } // namespace
 
+// One GET of /metrics on 127.0.0.1; its milliseconds, or -1 when it failed.
+double scrapeMs(int port)
+{
+    const auto start = Clock::now();
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(uint16_t(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    timeval limit{5, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    const std::string request = "GET /metrics HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+    std::string answer;
+    if (::write(fd, request.data(), request.size()) == ssize_t(request.size())) {
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+            answer.append(buffer, size_t(n));
+    }
+    ::close(fd);
+    if (answer.find(" 200 ") == std::string::npos ||
+        answer.find("bildwart_up{") == std::string::npos)
+        return -1;
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// User and system time of a process so far, in seconds.
+double cpuSeconds(pid_t pid)
+{
+    std::FILE* file = std::fopen(("/proc/" + std::to_string(pid) + "/stat").c_str(), "r");
+    if (!file)
+        return -1;
+    char text[4096] = {};
+    const size_t n = std::fread(text, 1, sizeof text - 1, file);
+    std::fclose(file);
+    const std::string stat(text, n);
+    // After the command's closing parenthesis: state is field 3, utime 14, stime 15.
+    std::string rest = stat.substr(stat.rfind(')') + 2);
+    std::vector<std::string> fields;
+    for (size_t at = 0, next; at < rest.size(); at = next + 1) {
+        next = rest.find(' ', at);
+        if (next == std::string::npos)
+            next = rest.size();
+        fields.push_back(rest.substr(at, next - at));
+    }
+    if (fields.size() < 13)
+        return -1;
+    return double(std::stoll(fields[11]) + std::stoll(fields[12])) / double(::sysconf(_SC_CLK_TCK));
+}
+
+// The process's peak resident memory (VmHWM) in MB.
+double peakMb(pid_t pid)
+{
+    std::FILE* file = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+    if (!file)
+        return -1;
+    char line[256];
+    double kb = -1;
+    while (std::fgets(line, sizeof line, file)) {
+        if (std::sscanf(line, "VmHWM: %lf kB", &kb) == 1)
+            break;
+    }
+    std::fclose(file);
+    return kb / 1024.0;
+}
+
 int main(int argc, char** argv)
 {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
@@ -283,6 +364,9 @@ int main(int argc, char** argv)
     const std::string config = dir.path() + "/config";
     std::filesystem::create_directory(config);
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    const std::string runtime = dir.path() + "/run";
+    std::filesystem::create_directory(runtime);
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     const std::string targets = dir.path() + "/ziele.txt";
 
     Fixture fixture;
@@ -350,10 +434,43 @@ int main(int argc, char** argv)
                 defaultTool.medianSeconds() / minimalAtDefault.medianSeconds());
     std::printf("status: %.2f s, peak %.1f MB (goal <= %.0f MB)\n", status.medianSeconds(),
                 status.peakMb(), memoryGoalMb);
+
+    // serve holding the thousand at its own poll; measured once all have connected.
+    const pid_t serve = spawn(
+        {BILDWARTCTL, "serve", "--targets", targets, "--metrics", std::to_string(metricsPort)}, {},
+        {Redirect::discard}, {Redirect::discard});
+    std::vector<double> scrapes;
+    double cpu = -1;
+    double serveMb = -1;
+    if (serve > 0) {
+        std::this_thread::sleep_for(35s); // the connects are spread over the 30 s poll
+        const double cpuBefore = cpuSeconds(serve);
+        const auto minute = Clock::now();
+        while (Clock::now() - minute < 60s) {
+            scrapes.push_back(scrapeMs(metricsPort));
+            std::this_thread::sleep_for(1s);
+        }
+        cpu = (cpuSeconds(serve) - cpuBefore) /
+              std::chrono::duration<double>(Clock::now() - minute).count();
+        serveMb = peakMb(serve);
+        ::kill(serve, SIGTERM);
+        reap(serve, 10000ms);
+    }
+    const bool scraped = !scrapes.empty() && std::none_of(scrapes.begin(), scrapes.end(),
+                                                          [](double ms) { return ms < 0; });
+    std::sort(scrapes.begin(), scrapes.end());
+    const double p95 = scraped ? scrapes[size_t(double(scrapes.size() - 1) * 0.95)] : -1;
+    std::printf("serve, %d displays at a 30 s poll: scrape p95 %.1f ms (goal <= %.0f), CPU %.1f %% "
+                "of a core (goal <= %.0f %%), peak %.1f MB (goal <= %.0f MB)\n",
+                fleetSize, p95, scrapeGoalMs, cpu * 100.0, serveCpuGoal * 100.0, serveMb,
+                serveMemoryGoalMb);
+
     const bool allRan =
+        scraped && cpu >= 0 &&
         std::all_of(cases.begin(), cases.end(), [](const Case& c) { return c.failedRuns() == 0; });
     const bool met = allRan && wideRatio <= parallelGoal && defaultRatio <= defaultGoal &&
-                     status.peakMb() <= memoryGoalMb;
+                     status.peakMb() <= memoryGoalMb && p95 <= scrapeGoalMs &&
+                     cpu <= serveCpuGoal && serveMb <= serveMemoryGoalMb;
     std::printf("%s\n", met ? "goals met" : allRan ? "GOALS MISSED" : "GOALS MISSED (runs failed)");
     return met ? 0 : 1;
 }
