@@ -145,6 +145,20 @@ private slots:
         QByteArray said;
         QCOMPARE(runWithInput("promtool", {"check", "metrics"}, get(metricsUrl), &said), 0);
 
+        // One display by its address, as the blackbox exporter's probe; an address not in
+        // the file is no HTTP error, it is not up.
+        const auto probe = [&](const QString& target) {
+            QUrl url(QStringLiteral("http://127.0.0.1:%1/probe").arg(metricsPort));
+            url.setQuery(QUrlQuery{{"target", target}});
+            return QString::fromUtf8(get(url));
+        };
+        const QString one = probe(m_dir.filePath("a"));
+        QVERIFY2(one.contains("name=\"Raum a\"") && one.contains("bildwart_display_info{") &&
+                     !one.contains("Raum b"),
+                 qPrintable(one));
+        QVERIFY(probe("tcp://192.0.2.1:4001")
+                    .contains("bildwart_up{target=\"tcp://192.0.2.1:4001\"} 0"));
+
         // A reader never sees half a file: read as fast as it goes over three rounds.
         QVERIFY(waitUntil([&] { return QFileInfo::exists(textfile); }, processTimeoutMs));
         int reads = 0;

@@ -9,6 +9,7 @@
 #include "discovery/PortScanner.h"
 #include "metrics/DisplayMetrics.h"
 #include "metrics/MetricsFile.h"
+#include "metrics/ProbeCollectable.h"
 #include "session/LineServer.h"
 
 #include <QCoreApplication>
@@ -98,7 +99,8 @@ bool ServeCommand::startMetrics()
     m_families = std::make_unique<MetricFamilies>(*m_registry);
     if (invocation.metrics) {
         try {
-            m_exposer = std::make_unique<prometheus::Exposer>(invocation.metrics->toStdString());
+            m_exposer = std::make_unique<prometheus::Exposer>(invocation.metrics->toStdString(), 2,
+                                                              &ProbeCollectable::callbacks());
         } catch (const std::exception& error) {
             m_session.console().err(tr("Die Metriken lassen sich nicht unter %1 anbieten: %2")
                                         .arg(*invocation.metrics, QString::fromUtf8(error.what())));
@@ -106,6 +108,8 @@ bool ServeCommand::startMetrics()
             return false;
         }
         m_exposer->RegisterCollectable(m_registry);
+        m_probe = std::make_shared<ProbeCollectable>(m_registry);
+        m_exposer->RegisterCollectable(m_probe, "/probe");
         m_session.console().log(tr("Metriken unter http://%1/metrics").arg(*invocation.metrics));
     }
     if (invocation.textfile) {
@@ -185,5 +189,6 @@ void ServeCommand::stop()
     m_held.clear();
     m_textfileTimer.reset();
     m_exposer.reset();
+    m_probe.reset();
     m_session.finish(ExitCode::success); // replaced by the signal's code
 }

@@ -9,6 +9,7 @@
 class DisplayController;
 class DisplayMetrics;
 class LineServer;
+class ProbeCollectable;
 class QTimer;
 struct MetricFamilies;
 
@@ -40,6 +41,7 @@ private:
     // The metrics outlive the displays' series in them; the exposer goes first.
     std::shared_ptr<prometheus::Registry> m_registry;
     std::unique_ptr<MetricFamilies> m_families;
+    std::shared_ptr<ProbeCollectable> m_probe;
     std::unique_ptr<prometheus::Exposer> m_exposer;
     std::unique_ptr<QTimer> m_textfileTimer;
     std::vector<std::unique_ptr<Held>> m_held;

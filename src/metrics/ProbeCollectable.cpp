@@ -1,0 +1,78 @@
+#include "metrics/ProbeCollectable.h"
+
+#include <CivetServer.h>
+#include <algorithm>
+#include <civetweb.h>
+#include <cstring>
+#include <prometheus/metric_family.h>
+#include <prometheus/registry.h>
+
+namespace {
+
+// The target of the request this thread is answering; empty for none.
+thread_local std::string requestedTarget;
+
+int noteTarget(mg_connection* connection)
+{
+    requestedTarget.clear();
+    const mg_request_info* request = mg_get_request_info(connection);
+    if (request && request->query_string) {
+        char target[1024] = {};
+        const size_t length = std::strlen(request->query_string);
+        if (mg_get_var(request->query_string, length, "target", target, sizeof target) > 0)
+            requestedTarget = target;
+    }
+    return 0; // the exposer answers
+}
+
+bool isOf(const prometheus::ClientMetric& metric, const std::string& target)
+{
+    return std::any_of(metric.label.begin(), metric.label.end(),
+                       [&](const prometheus::ClientMetric::Label& label) {
+                           return label.name == "target" && label.value == target;
+                       });
+}
+
+} // namespace
+
+ProbeCollectable::ProbeCollectable(std::shared_ptr<prometheus::Registry> registry)
+    : m_registry(std::move(registry))
+{
+}
+
+const CivetCallbacks& ProbeCollectable::callbacks()
+{
+    static const CivetCallbacks callbacks = [] {
+        CivetCallbacks made;
+        made.begin_request = noteTarget;
+        return made;
+    }();
+    return callbacks;
+}
+
+std::vector<prometheus::MetricFamily> ProbeCollectable::Collect() const
+{
+    const std::string target = requestedTarget;
+    std::vector<prometheus::MetricFamily> families;
+    bool known = false;
+    for (prometheus::MetricFamily& family : m_registry->Collect()) {
+        std::erase_if(family.metric, [&](const prometheus::ClientMetric& metric) {
+            return !isOf(metric, target);
+        });
+        known = known || (family.name == "bildwart_up" && !family.metric.empty());
+        if (!family.metric.empty())
+            families.push_back(std::move(family));
+    }
+    if (!known) {
+        prometheus::MetricFamily up;
+        up.name = "bildwart_up";
+        up.help = "1 when the display answered its last poll";
+        up.type = prometheus::MetricType::Gauge;
+        prometheus::ClientMetric metric;
+        metric.label.push_back({"target", target});
+        metric.gauge.value = 0;
+        up.metric.push_back(metric);
+        families.push_back(up);
+    }
+    return families;
+}

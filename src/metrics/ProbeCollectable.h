@@ -1,0 +1,29 @@
+#pragma once
+
+#include <prometheus/collectable.h>
+
+#include <memory>
+#include <string>
+
+struct CivetCallbacks;
+namespace prometheus {
+class Registry;
+}
+
+// "/probe?target=ADDR" beside "/metrics", as Prometheus' blackbox exporter has it: the
+// series of one display, so that a job can relabel over a list of addresses. The exposer's
+// worker thread notes the request's target in callbacks() before it asks Collect() on the
+// same thread. An address the file does not name, or one that never answered, gives
+// "bildwart_up 0" for it: a probe's answer is never an HTTP error.
+class ProbeCollectable final : public prometheus::Collectable {
+public:
+    explicit ProbeCollectable(std::shared_ptr<prometheus::Registry> registry);
+
+    std::vector<prometheus::MetricFamily> Collect() const override;
+
+    // For the exposer: notes each request's "target" for its thread.
+    static const CivetCallbacks& callbacks();
+
+private:
+    std::shared_ptr<prometheus::Registry> m_registry;
+};
