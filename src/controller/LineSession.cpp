@@ -340,6 +340,7 @@ void LineSession::lose(const QString& lineReason)
         return;
     }
     m_dropouts.record(m_clock->now());
+    ++m_dropoutsTotal;
     emit dropoutsChanged();
     m_log.error(lostText(network, reason));
     tearDown(true);

@@ -86,6 +86,8 @@ public:
     const std::optional<QDateTime>& lastReceived() const { return m_lastReceived; }
 
     const DropoutHistory& dropouts() const { return m_dropouts; }
+    // Every dropout since the program started (the history keeps only the recent ones).
+    qint64 dropoutsTotal() const { return m_dropoutsTotal; }
     bool hasRepeatedDropouts() const;
     int reconnects() const { return m_reconnects; }
     void resetDropouts();
@@ -142,6 +144,7 @@ private:
     ConnectionState m_connection;
     std::optional<LineAddress> m_wanted;
     DropoutHistory m_dropouts;
+    qint64 m_dropoutsTotal = 0;
     int m_reconnects = 0;
     bool m_hearsBytes = false;
     std::optional<QDateTime> m_lastReceived;

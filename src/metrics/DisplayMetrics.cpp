@@ -187,7 +187,7 @@ void DisplayMetrics::refresh()
         keep(m_families.info, identity, 1.0);
 
     const LineSession& line = m_controller.line();
-    const qsizetype dropouts = line.dropouts().size();
+    const qint64 dropouts = line.dropoutsTotal();
     if (dropouts > m_dropoutsSeen)
         m_dropouts->Increment(double(dropouts - m_dropoutsSeen));
     m_dropoutsSeen = dropouts;

@@ -72,7 +72,7 @@ private:
     prometheus::Gauge* m_pollDuration = nullptr;
     // Series that come and go with what is known, by family and label set.
     std::map<std::pair<void*, std::map<std::string, std::string>>, prometheus::Gauge*> m_known;
-    qsizetype m_dropoutsSeen = 0;
+    qint64 m_dropoutsSeen = 0;
     int m_reconnectsSeen = 0;
     int m_timeoutsSeen = 0;
     qint64 m_pollSentUs = -1; // when the poll command on the line went out (steady clock)

@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <cerrno>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -28,7 +29,8 @@ constexpr quint64 firstTicket = quint64(1) << 62;
 // Whether a session answers at `path`: a socket left by a killed one refuses at once.
 bool someoneListens(const QString& path)
 {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Never blocking: a session whose queue of connections is full counts as there.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return false;
     sockaddr_un address{};
@@ -37,7 +39,8 @@ bool someoneListens(const QString& path)
     std::memcpy(address.sun_path, bytes.constData(),
                 std::min(size_t(bytes.size()), sizeof address.sun_path - 1));
     const bool answered =
-        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 ||
+        errno == EAGAIN;
     ::close(fd);
     return answered;
 }
@@ -73,6 +76,8 @@ struct LineServer::Guest {
     qint64 pid = 0;
     QString command;
     bool watching = false;
+    bool dropping = false; // let go: nothing more is written to it
+    int open = 0;          // requests on their way through the queue
 };
 
 // A guest's request on the line: which guest, the request, and what came so far.
@@ -294,6 +299,12 @@ void LineServer::handle(quint64 guestId, Guest& guest, const QByteArray& line)
                               : tr("Die Leitung nimmt gerade keine Befehle an."));
         return;
     }
+    // The queue is everyone's: one guest may not fill it for hours.
+    if (guest.open >= maxOpenRequests) {
+        refuse(tr("Zu viele offene Anfragen – erst die Antworten abwarten."));
+        return;
+    }
+    ++guest.open;
     Pending pending;
     pending.guest = guestId;
     pending.request = std::move(request);
@@ -309,6 +320,7 @@ void LineServer::sendNext(quint64 done, Pending pending)
         return; // gone meanwhile: the rest is not sent
     const SessionRequest& request = pending.request;
     if (pending.next >= request.lines.size()) {
+        --guest->second->open;
         QJsonObject answer{{"id", request.id}, {"ok", pending.error.isEmpty()}};
         if (!pending.error.isEmpty())
             answer.insert(QStringLiteral("error"), pending.error);
@@ -366,11 +378,15 @@ void LineServer::onEvent(const SmartEvent& event, const std::optional<SmartComma
     if (found == m_pending.end())
         return;
     Pending& pending = found->second;
+    // Only "send" answers with the display's lines; a flooding display fills nothing else.
+    const bool keepLines = pending.request.kind == SessionRequest::Kind::send;
+    if (event.kind == SmartEvent::Kind::value && event.name == pending.request.name)
+        pending.told = event.value;
+    if (!keepLines)
+        return;
     switch (event.kind) {
     case SmartEvent::Kind::value:
         pending.lines.append(event.name + u'=' + event.value);
-        if (event.name == pending.request.name)
-            pending.told = event.value;
         break;
     case SmartEvent::Kind::async:
         pending.lines.append(u'#' + event.name + u'=' + event.value);
@@ -452,16 +468,20 @@ void LineServer::toWatchers(const QList<QJsonObject>& events)
 void LineServer::reply(quint64 guestId, const QJsonObject& object)
 {
     const auto found = m_guests.find(guestId);
-    if (found == m_guests.end())
+    if (found == m_guests.end() || found->second->dropping)
         return;
-    QLocalSocket& socket = *found->second->socket;
+    Guest& guest = *found->second;
+    QLocalSocket& socket = *guest.socket;
     socket.write(QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n');
     // A guest that does not read its replies is let go, not buffered for without end.
     if (socket.bytesToWrite() > maxUnread) {
-        m_controller.log().error(
-            tr("%1 liest seine Antworten nicht – getrennt.").arg(originOf(*found->second)));
+        // Marked first: the log entry below is itself an event for watchers like this one.
+        guest.dropping = true;
+        guest.watching = false;
         QMetaObject::invokeMethod(
             this, [this, guestId] { dropGuest(guestId); }, Qt::QueuedConnection);
+        m_controller.log().error(
+            tr("%1 liest seine Antworten nicht – getrennt.").arg(originOf(guest)));
     }
 }
 

@@ -29,6 +29,8 @@ public:
     // At most this many guests at once; what one may leave unread before it is let go.
     static constexpr int maxGuests = 256;
     static constexpr qint64 maxUnread = 1024 * 1024;
+    // Requests of one guest in the queue at once; more are refused until answers came.
+    static constexpr int maxOpenRequests = 16;
 
     // `program` names this process in the greeting ("bildwart", "bildwartctl serve").
     LineServer(DisplayController& controller, QString program, QObject* parent = nullptr);

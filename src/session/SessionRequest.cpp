@@ -81,6 +81,8 @@ std::variant<SessionRequest, SessionRequest::Refusal> SessionRequest::parse(QByt
     if (const QJsonValue set = object.value(QStringLiteral("set")); !set.isUndefined()) {
         request.kind = Kind::set;
         const QJsonValue value = object.value(QStringLiteral("value"));
+        if (value.isDouble() && value.toDouble() != double(value.toInteger()))
+            return refuse(tr("„value“ muss eine ganze Zahl sein."));
         const QString text = value.isDouble() ? QString::number(value.toInteger())
                              : value.isBool() ? SmartCommand::onOff(value.toBool())
                                               : value.toString();

@@ -53,7 +53,20 @@ std::optional<QString> prepareFolder()
 {
     const QString path = folder();
     const QByteArray bytes = encodePath(path);
-    QDir().mkpath(QFileInfo(path).path());
+    // Without a runtime folder of the system's, the one in the temporary directory must be
+    // this user's alone: another user could have made it first to catch the sockets.
+    const QString parent = QFileInfo(path).path();
+    if (parent.startsWith(QDir::tempPath() + QStringLiteral("/bildwart-"))) {
+        const QByteArray parentBytes = encodePath(parent);
+        ::mkdir(parentBytes.constData(), 0700);
+        struct stat owner {};
+        if (::lstat(parentBytes.constData(), &owner) != 0 || !S_ISDIR(owner.st_mode) ||
+            owner.st_uid != ::getuid() || (owner.st_mode & 077) != 0)
+            return QCoreApplication::translate("SocketPath",
+                                               "%1 ist kein Ordner nur dieses Benutzers – die "
+                                               "Sitzung wird nicht geteilt.")
+                .arg(parent);
+    }
     if (::mkdir(bytes.constData(), 0700) != 0 && errno != EEXIST)
         return QCoreApplication::translate("SocketPath", "%1 lässt sich nicht anlegen: %2")
             .arg(path, QString::fromLocal8Bit(std::strerror(errno)));

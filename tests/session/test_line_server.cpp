@@ -151,6 +151,8 @@ private slots:
         row("raw bytes outside raw mode", R"({"raw":"55AA"})",
             {{"ok", false}, {"error", "Rohe Bytes nur im Rohdaten-Modus."}}, false);
         row("no JSON", "get volume", {{"ok", false}}, false);
+        row("a level that is no whole number", "{\"set\":\"volume\",\"value\":42.5}",
+            {{"ok", false}}, false);
         row("two requests in one", R"({"get":"volume","status":true})", {{"ok", false}}, false);
     }
     void requests()
@@ -194,13 +196,29 @@ private slots:
         QVERIFY(waitUntil([&] { return flood.socket().state() == QLocalSocket::UnconnectedState; },
                           processTimeoutMs));
 
-        Guest deaf(path); // asks and asks, reads nothing
+        Guest deaf(path); // watches, asks and asks, reads nothing
         QVERIFY(waitUntil([&] { return session.server->guestCount() == 1; }));
-        const QByteArray ask = R"({"status":true})"
-                               "\n";
-        deaf.write(ask.repeated(20000));
+        const QByteArray ask = "{\"status\":true}\n";
+        deaf.write("{\"watch\":true}\n" + ask.repeated(20000));
         QVERIFY(waitUntil([&] { return session.server->guestCount() == 0; }, processTimeoutMs));
         QVERIFY(session.lastLogged(LogEntry::Kind::error).contains("liest seine Antworten nicht"));
+
+        // One guest cannot fill the queue that everyone shares.
+        {
+            Guest eager(path);
+            QCOMPARE(eager.next()["bildwart"].toInt(), 1);
+            const QByteArray get = "{\"get\":\"volume\"}\n";
+            eager.write(get.repeated(LineServer::maxOpenRequests + 4));
+            int answered = 0;
+            int refused = 0;
+            for (int i = 0; i < LineServer::maxOpenRequests + 4; ++i) {
+                const QJsonObject reply = eager.reply();
+                (reply["ok"].toBool() ? answered : refused) += 1;
+            }
+            QCOMPARE(answered, LineServer::maxOpenRequests);
+            QCOMPARE(refused, 4);
+        }
+        QVERIFY(waitUntil([&] { return session.server->guestCount() == 0; }));
 
         // Gone in the middle of its commands: they run out, their answers go nowhere.
         {
@@ -237,6 +255,17 @@ private slots:
         QCOMPARE(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
         ::close(fd); // as a killed process leaves it: the file, and nobody listening
         QVERIFY(QFileInfo::exists(path));
+
+        // Nobody answers there: a call opens the line itself, and Ctrl+C still ends it.
+        QProcess monitor;
+        monitor.setProcessEnvironment(childEnvironment(runtime(), config()));
+        monitor.start(BILDWARTCTL, {"-p", "simulator://smart", "monitor"});
+        QVERIFY(waitUntil([&] { return monitor.peek(4096).contains("Verbunden mit"); },
+                          processTimeoutMs));
+        ::kill(pid_t(monitor.processId()), SIGINT);
+        QVERIFY(
+            waitUntil([&] { return monitor.state() == QProcess::NotRunning; }, processTimeoutMs));
+        QCOMPARE(monitor.exitCode(), 128 + SIGINT);
 
         Session session;
         QVERIFY(session.ready());

@@ -84,6 +84,17 @@ void ServeCommand::start()
         for (const QString& port : invocation.ports)
             targets.append(Target{port, {}, {}, 0});
     }
+    // One line, one holder: a second entry of the same address would fight the first for it.
+    QStringList seen;
+    for (qsizetype i = 0; i < targets.size();) {
+        if (seen.contains(targets.at(i).address)) {
+            m_session.console().err(tr("Warnung: %1 steht mehrfach da – gehalten wird es einmal.")
+                                        .arg(targets.at(i).address));
+            targets.removeAt(i);
+            continue;
+        }
+        seen.append(targets.at(i++).address);
+    }
     if (!startMetrics())
         return;
     for (int i = 0; i < int(targets.size()); ++i)

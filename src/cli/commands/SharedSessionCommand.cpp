@@ -12,6 +12,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <cmath>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -19,6 +21,9 @@ QString tr(const char* text)
 {
     return QCoreApplication::translate("SharedSessionCommand", text);
 }
+
+// How long a session may take to greet, and to answer beyond its queue's own time.
+constexpr int patienceMs = 60'000;
 
 LogEntry::Kind kindNamed(const QString& name)
 {
@@ -73,6 +78,16 @@ QString SharedSessionCommand::socketFor(const Session& session)
 void SharedSessionCommand::start()
 {
     QObject::connect(&m_socket, &QLocalSocket::connected, &m_session, [this] {
+        // Only a session of this user (or root) is trusted with the command and its answer.
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        if (::getsockopt(int(m_socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) !=
+                0 ||
+            (peer.uid != ::getuid() && peer.uid != 0)) {
+            fail(int(ExitCode::portFailed),
+                 tr("%1 gehört einem anderen Benutzer – nicht benutzt.").arg(m_path));
+            return;
+        }
         const Invocation& invocation = m_session.invocation();
         QJsonObject request{{"id", 1}};
         switch (invocation.command) {
@@ -131,13 +146,26 @@ void SharedSessionCommand::start()
             fail(int(ExitCode::portFailed),
                  tr("Die laufende Sitzung antwortet nicht: %1").arg(m_socket.errorString()));
         });
+    // A session that is stopped or hangs answers nothing: the call does not wait for ever.
+    m_patience.setSingleShot(true);
+    QObject::connect(&m_patience, &QTimer::timeout, &m_session, [this] {
+        if (!m_greeted) {
+            fallBack();
+            return;
+        }
+        fail(int(ExitCode::portFailed), tr("Die laufende Sitzung antwortet nicht."));
+    });
+    m_patience.start(patienceMs);
     m_socket.connectToServer(m_path);
 }
 
 void SharedSessionCommand::fallBack()
 {
     m_done = true;
+    m_patience.stop();
     m_socket.disconnect();
+    // The direct command handles signals its own way, or by the session's default.
+    m_session.setTerminationHandler({});
     m_fallback = m_direct();
     m_fallback->start();
 }
@@ -171,6 +199,11 @@ void SharedSessionCommand::onGreeting(const QJsonObject& greeting)
         return;
     }
     m_greeted = true;
+    // A watch lasts as long as it is asked to; an answer comes within the display's time.
+    if (m_session.invocation().command == Invocation::Command::monitor)
+        m_patience.stop();
+    else
+        m_patience.start(patienceMs + 1000 * int(m_session.invocation().lines.size()));
     if (m_session.invocation().verbose)
         m_session.console().log(tr("über die laufende Sitzung von %1 (PID %2)")
                                     .arg(greeting.value(QStringLiteral("program")).toString())
@@ -189,6 +222,7 @@ void SharedSessionCommand::onReply(const QJsonObject& reply)
         return; // events follow
     }
     m_done = true;
+    m_patience.stop();
     switch (invocation.command) {
     case Invocation::Command::send: {
         const QJsonArray replies = reply.value(QStringLiteral("replies")).toArray();
@@ -229,6 +263,8 @@ void SharedSessionCommand::onReply(const QJsonObject& reply)
 void SharedSessionCommand::fail(int code, const QString& text)
 {
     m_done = true;
+    m_patience.stop();
+    m_socket.abort();
     m_session.console().err(text);
     m_session.finish(code);
 }

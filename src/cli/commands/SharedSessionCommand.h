@@ -38,6 +38,7 @@ private:
     QLocalSocket m_socket;
     QByteArray m_buffer;
     QTimer m_duration; // monitor --duration
+    QTimer m_patience; // a session that does not answer
     bool m_greeted = false;
     bool m_done = false;
 };

@@ -26,7 +26,7 @@ public:
     virtual void outJson(const QJsonObject& object);
     void outJson(const QJsonArray& array);
     // Bytes as they are (help text; a display's raw answer when stdout is no terminal).
-    void outBytes(const QByteArray& bytes);
+    virtual void outBytes(const QByteArray& bytes);
     // An error or a warning of the run.
     virtual void err(const QString& line);
     // A line of the traffic log (-v).

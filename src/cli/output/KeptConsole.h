@@ -15,6 +15,11 @@ public:
     void out(const QString& line) override { m_lines.append(line); }
     using Console::outJson;
     void outJson(const QJsonObject& object) override { m_json = object; }
+    // A display's raw answer: kept as text for the fleet's line, never written as it came.
+    void outBytes(const QByteArray& bytes) override
+    {
+        m_lines.append(visibleText(QString::fromUtf8(bytes)).trimmed());
+    }
     void err(const QString& line) override { m_errors.append(line); }
     void log(const QString& line) override;
 

@@ -122,6 +122,7 @@ void TcpLine::close()
     m_connectTimeout.stop();
     m_openDone = nullptr;
     m_open = false;
+    m_readPosted = false;
     if (!m_socket)
         return;
     m_socket->disconnect();
@@ -169,7 +170,9 @@ void TcpLine::readSome()
             m_readPosted = true;
             QMetaObject::invokeMethod(
                 m_socket.get(),
-                [this] {
+                [this, alive] {
+                    if (!*alive)
+                        return; // the line went while this waited
                     m_readPosted = false;
                     readSome();
                 },
