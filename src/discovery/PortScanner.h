@@ -13,3 +13,10 @@ public:
     virtual QList<SerialPortInfo> scanPorts() = 0;
     virtual QList<UnboundAdapter> scanAdapters() = 0;
 };
+
+// For a run that opens only the ports it is given and never asks the system for the list.
+class NoPortScanner final : public PortScanner {
+public:
+    QList<SerialPortInfo> scanPorts() override { return {}; }
+    QList<UnboundAdapter> scanAdapters() override { return {}; }
+};

@@ -23,12 +23,6 @@ namespace {
 // Gentle for fleets: a thousand displays asked every 30 s are about 33 queries a second.
 constexpr double defaultPollSeconds = 30.0;
 
-class NoPorts final : public PortScanner {
-public:
-    QList<SerialPortInfo> scanPorts() override { return {}; }
-    QList<UnboundAdapter> scanAdapters() override { return {}; }
-};
-
 QString tr(const char* text)
 {
     return QCoreApplication::translate("ServeCommand", text);
@@ -97,6 +91,10 @@ void ServeCommand::start()
     }
     if (!startMetrics())
         return;
+    // Read once for every display, and its problems said once.
+    m_stored = readUserSettings();
+    for (const QString& problem : m_stored.problems)
+        m_session.console().err(tr("Warnung: %1").arg(problem));
     for (int i = 0; i < int(targets.size()); ++i)
         hold(targets.at(i), i, int(targets.size()));
 }
@@ -139,8 +137,7 @@ bool ServeCommand::startMetrics()
 void ServeCommand::hold(const Target& target, int index, int count)
 {
     const Invocation& invocation = m_session.invocation();
-    const ControllerSettings::Loaded loaded = readUserSettings();
-    ControllerSettings stored = loaded.settings;
+    ControllerSettings stored = m_stored.settings;
     stored.serial = invocation.applyTo(stored.serial);
     stored.autoReconnect = true;
     stored.pollingEnabled = true;
@@ -148,7 +145,7 @@ void ServeCommand::hold(const Target& target, int index, int count)
     ControllerOptions options;
     options.connectAtStartup = false;
     options.watchHotplug = false;
-    options.scanner = std::make_shared<NoPorts>();
+    options.scanner = std::make_shared<NoPortScanner>();
     options.logCapacity = 100;
 
     auto held = std::make_unique<Held>();

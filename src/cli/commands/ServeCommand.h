@@ -2,6 +2,7 @@
 
 #include "cli/commands/Command.h"
 #include "cli/invocation/TargetList.h"
+#include "controller/ControllerSettings.h"
 
 #include <memory>
 #include <vector>
@@ -38,6 +39,7 @@ private:
     void stop();
 
     Session& m_session;
+    ControllerSettings::Loaded m_stored; // the user's settings, read once
     // The metrics outlive the displays' series in them; the exposer goes first.
     std::shared_ptr<prometheus::Registry> m_registry;
     std::unique_ptr<MetricFamilies> m_families;

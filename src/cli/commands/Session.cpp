@@ -13,12 +13,6 @@
 
 namespace {
 
-class NoPorts final : public PortScanner {
-public:
-    QList<SerialPortInfo> scanPorts() override { return {}; }
-    QList<UnboundAdapter> scanAdapters() override { return {}; }
-};
-
 // Errors kept for the report at the end of a phase: the first ones name the cause,
 // and a long run against a dead line must not grow memory with each timeout.
 constexpr qsizetype maxKeptErrors = 20;
@@ -73,7 +67,7 @@ bool Session::prepare(bool keepPolling, bool fullRefresh)
     // Only "ports" needs the system's port list; the others open the port they are given,
     // without asking udev about every device first.
     if (m_invocation.command != Invocation::Command::ports)
-        options.scanner = std::make_shared<NoPorts>();
+        options.scanner = std::make_shared<NoPortScanner>();
     m_controller = std::make_unique<DisplayController>(stored, options);
     DisplayController& c = *m_controller;
 
