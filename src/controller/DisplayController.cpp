@@ -83,6 +83,7 @@ DisplayController::DisplayController(ControllerSettings stored, ControllerOption
     m_ports->refresh();
     if (m_options.watchHotplug)
         m_ports->watchHotplug(m_hotplug);
+    m_line->setHotplugWatched(m_options.watchHotplug);
     decideStartupConnection(stored.lastPortPath);
 }
 

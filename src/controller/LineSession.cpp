@@ -8,6 +8,7 @@
 #include "doctor/PortDoctor.h"
 #include "line/Line.h"
 
+#include <QFileInfo>
 #include <QPointer>
 
 namespace {
@@ -369,8 +370,8 @@ void LineSession::onHotplug()
 
 ReconnectPlan LineSession::plan() const
 {
-    return ReconnectPlan(isNetwork() ? ReconnectPlan::Target::network
-                                     : ReconnectPlan::Target::adapter);
+    return ReconnectPlan(isNetwork() || !m_hotplugWatched ? ReconnectPlan::Target::network
+                                                          : ReconnectPlan::Target::adapter);
 }
 
 void LineSession::startReconnecting()
@@ -392,7 +393,9 @@ void LineSession::attempt(const LineAddress& target, int number)
         return;
     }
     m_ports.refresh();
-    if (!m_ports.isListed(target.text())) {
+    const bool listed =
+        m_hotplugWatched ? m_ports.isListed(target.text()) : QFileInfo::exists(target.text());
+    if (!target.isNetwork() && !listed) {
         afterAttempt(target, number, false);
         return;
     }

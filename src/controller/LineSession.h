@@ -50,6 +50,9 @@ public:
     bool autoReconnect() const { return m_stored.autoReconnect; }
     void setAutoReconnect(bool on);
     const QString& lastPath() const { return m_stored.lastPath; }
+    // Without hot-plug (a server holding many lines) nobody says when an adapter is back:
+    // it is tried as long as a gateway is, and its path's existence stands for the port list.
+    void setHotplugWatched(bool on) { m_hotplugWatched = on; }
     // The series the simulated display plays.
     void setSimulatedSeries(DisplaySeries series) { m_simulatedSeries = series; }
 
@@ -140,6 +143,7 @@ private:
     LineMaker m_makeLine;
     Stored m_stored;
     DisplaySeries m_simulatedSeries = DisplaySeries::qx;
+    bool m_hotplugWatched = true;
 
     ConnectionState m_connection;
     std::optional<LineAddress> m_wanted;

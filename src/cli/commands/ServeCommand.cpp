@@ -10,10 +10,13 @@
 #include "metrics/DisplayMetrics.h"
 #include "metrics/MetricsFile.h"
 #include "metrics/ProbeCollectable.h"
+#include "mqtt/MqttBridge.h"
 #include "session/LineServer.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QProcessEnvironment>
+#include <QSysInfo>
 #include <QTimer>
 #include <prometheus/exposer.h>
 #include <prometheus/registry.h>
@@ -89,7 +92,7 @@ void ServeCommand::start()
         }
         seen.append(targets.at(i++).address);
     }
-    if (!startMetrics())
+    if (!startMetrics() || !startMqtt())
         return;
     // Read once for every display, and its problems said once.
     m_stored = readUserSettings();
@@ -97,6 +100,37 @@ void ServeCommand::start()
         m_session.console().err(tr("Warnung: %1").arg(problem));
     for (int i = 0; i < int(targets.size()); ++i)
         hold(targets.at(i), i, int(targets.size()));
+    if (m_mqtt)
+        m_mqtt->start();
+}
+
+bool ServeCommand::startMqtt()
+{
+    const Invocation& invocation = m_session.invocation();
+    if (!invocation.mqtt) {
+        if (invocation.mqttCredentials)
+            m_session.console().err(tr("Warnung: --mqtt-credentials ohne --mqtt – kein Broker."));
+        return true;
+    }
+    const MqttCredentials::Loaded credentials =
+        MqttCredentials::load(invocation.mqttCredentials, QProcessEnvironment::systemEnvironment());
+    for (const QString& warning : credentials.warnings)
+        m_session.console().err(warning);
+    if (!credentials.error.isEmpty()) {
+        m_session.console().err(credentials.error);
+        m_session.finish(ExitCode::usage);
+        return false;
+    }
+    m_mqtt = std::make_unique<MqttBridge>(*invocation.mqtt, credentials.credentials,
+                                          QSysInfo::machineHostName());
+    QObject::connect(m_mqtt.get(), &MqttBridge::said, &m_session,
+                     [this](const QString& line, bool problem) {
+                         if (problem)
+                             m_session.console().err(line);
+                         else
+                             m_session.console().log(line);
+                     });
+    return true;
 }
 
 bool ServeCommand::startMetrics()
@@ -179,6 +213,8 @@ void ServeCommand::hold(const Target& target, int index, int count)
             labels.emplace("groups", target.groups.join(u',').toStdString());
         held->metrics = std::make_unique<DisplayMetrics>(*m_families, controller, labels);
     }
+    if (m_mqtt)
+        m_mqtt->add(controller, target.label());
     controller.ports().select(target.address);
     // Connected one after another across the poll interval: their polls stay spread.
     const int delayMs = int(stored.pollingInterval * 1000.0 * index / std::max(count, 1));
@@ -189,6 +225,11 @@ void ServeCommand::hold(const Target& target, int index, int count)
 
 void ServeCommand::stop()
 {
+    // Home Assistant hears that the displays and the bridge are gone before the lines close.
+    if (m_mqtt) {
+        m_mqtt->stop();
+        m_mqtt.reset();
+    }
     // Sockets first, so that no guest comes while the lines close.
     for (auto& held : m_held) {
         held->server.reset();

@@ -10,6 +10,7 @@
 class DisplayController;
 class DisplayMetrics;
 class LineServer;
+class MqttBridge;
 class ProbeCollectable;
 class QTimer;
 struct MetricFamilies;
@@ -24,7 +25,8 @@ class Registry;
 // answer in one burst), reconnects after a dropout, and serves each line's session on its
 // socket, until SIGTERM, SIGINT or SIGHUP; then closes the lines, removes the sockets and
 // ends with 128 + the signal's number. With --metrics it serves Prometheus metrics of every
-// display, with --textfile it writes them for node_exporter. Its log goes to stderr, where
+// display, with --textfile it writes them for node_exporter, with --mqtt it brings them to
+// Home Assistant through a broker. Its log goes to stderr, where
 // journald takes it (without timestamps of its own then).
 class ServeCommand final : public Command {
 public:
@@ -35,6 +37,7 @@ public:
 private:
     struct Held;
     bool startMetrics();
+    bool startMqtt();
     void hold(const Target& target, int index, int count);
     void stop();
 
@@ -46,5 +49,7 @@ private:
     std::shared_ptr<ProbeCollectable> m_probe;
     std::unique_ptr<prometheus::Exposer> m_exposer;
     std::unique_ptr<QTimer> m_textfileTimer;
+    // Goes before the displays it publishes.
+    std::unique_ptr<MqttBridge> m_mqtt;
     std::vector<std::unique_ptr<Held>> m_held;
 };

@@ -3,6 +3,7 @@
 #include "controller/SetAction.h"
 #include "line/SerialSettings.h"
 #include "linetest/TestPattern.h"
+#include "mqtt/MqttAddress.h"
 #include "protocol/DisplaySeries.h"
 
 #include <QByteArray>
@@ -37,9 +38,12 @@ struct Invocation {
     // Open the line even when a session holds it (and fail "belegt"), instead of going
     // through that session.
     bool direct = false;
-    std::optional<double> pollInterval; // serve: seconds between two polls of a display
-    std::optional<QString> metrics;     // serve: where /metrics listens ("127.0.0.1:9787")
-    std::optional<QString> textfile;    // serve: the metrics file for node_exporter
+    std::optional<double> pollInterval;     // serve: seconds between two polls of a display
+    std::optional<QString> metrics;         // serve: where /metrics listens ("127.0.0.1:9787")
+    std::optional<QString> textfile;        // serve: the metrics file for node_exporter
+    bool probeAny = false;                  // serve: /probe for addresses outside the file too
+    std::optional<MqttAddress> mqtt;        // serve: the broker for Home Assistant
+    std::optional<QString> mqttCredentials; // serve: user and password for the broker
     std::optional<qint64> baudRate;
     std::optional<SerialSettings::DataBits> dataBits;
     std::optional<SerialSettings::Parity> parity;

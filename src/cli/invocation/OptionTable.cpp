@@ -317,6 +317,46 @@ QList<OptionDefinition> buildOptionTable()
              i.textfile = v;
              return std::nullopt;
          }},
+        {"mqtt",
+         {},
+         QCoreApplication::translate("OptionTable", "URL"),
+         QCoreApplication::translate(
+             "OptionTable", "serve: die Displays über den MQTT-Broker URL in Home Assistant\n"
+                            "(mqtt://HOST[:PORT], mqtts://HOST[:PORT] mit TLS)"),
+         {Command::serve},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             auto parsed = MqttAddress::parse(v);
+             if (const QString* error = std::get_if<QString>(&parsed))
+                 return *error;
+             i.mqtt = std::get<MqttAddress>(parsed);
+             return std::nullopt;
+         }},
+        {"mqtt-credentials",
+         {},
+         QCoreApplication::translate("OptionTable", "DATEI"),
+         QCoreApplication::translate(
+             "OptionTable",
+             "serve: Benutzer und Passwort für den Broker aus DATEI (user=…, password=…);\n"
+             "sonst aus BILDWART_MQTT_USER und BILDWART_MQTT_PASSWORD"),
+         {Command::serve},
+         [](Invocation& i, const QString& v) -> std::optional<QString> {
+             if (v.isEmpty())
+                 return QCoreApplication::translate("OptionTable",
+                                                    "--mqtt-credentials braucht eine Datei.");
+             i.mqttCredentials = v;
+             return std::nullopt;
+         }},
+        {"probe-any",
+         {},
+         {},
+         QCoreApplication::translate(
+             "OptionTable",
+             "serve: /probe?target= auch für Netzwerkadressen, die nicht in der Zieldatei stehen"),
+         {Command::serve},
+         [](Invocation& i, const QString&) -> std::optional<QString> {
+             i.probeAny = true;
+             return std::nullopt;
+         }},
         {"direct",
          {},
          {},
