@@ -102,6 +102,7 @@ int main(int argc, char** argv)
         }
         QTcpServer& server = port->server;
         SimulatedDisplay& display = port->display;
+        display.setSerialNumber(QStringLiteral("SIM%1").arg(i + 1, 7, 10, QChar(u'0')));
         QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, &display] {
             while (QTcpSocket* socket = server.nextPendingConnection())
                 serve(socket, display);

@@ -9,6 +9,8 @@ BILDWART_PACKAGES=(
     ser2net            # the network peer of the network-line tests
     prometheus-cpp-dev # bildwartctl serve --metrics: Prometheus' registry, text format and exposer
     prometheus         # promtool and a real server for the metrics tests
+    libmosquitto-dev   # bildwartctl serve --mqtt: the MQTT client library (Eclipse Mosquitto)
+    mosquitto mosquitto-clients   # a real broker and Home Assistant's side in the MQTT tests
     umockdev libumockdev-dev   # fake device tree for the port discovery and hot-plug tests
     libqt6svg6 adwaita-icon-theme   # the symbolic icons of the user interface (SVG)
     qt6-translations-l10n   # Qt's own dialog and button texts in German

@@ -350,7 +350,8 @@ void LineSession::lose(const QString& lineReason)
     if (m_stored.autoReconnect && m_wanted) {
         setConnection(ConnectionState::waiting());
         m_log.info(waitingText(network));
-        if (m_ports.isListed(m_wanted->text()))
+        // Without hot-plug nobody would start the series later: it starts now.
+        if (!m_hotplugWatched || m_ports.isListed(m_wanted->text()))
             startReconnecting();
     } else {
         setConnection(ConnectionState::failed(tr("Schnittstelle getrennt")));
@@ -366,6 +367,13 @@ void LineSession::onHotplug()
         lose(tr("Wandler vom USB getrennt"));
     if (m_connection.is(Case::waiting) && listed)
         startReconnecting();
+}
+
+bool LineSession::isPresent(const LineAddress& address) const
+{
+    if (address.isNetwork() || m_hotplugWatched)
+        return m_ports.isListed(address.text());
+    return QFileInfo::exists(address.text());
 }
 
 ReconnectPlan LineSession::plan() const
@@ -393,9 +401,7 @@ void LineSession::attempt(const LineAddress& target, int number)
         return;
     }
     m_ports.refresh();
-    const bool listed =
-        m_hotplugWatched ? m_ports.isListed(target.text()) : QFileInfo::exists(target.text());
-    if (!target.isNetwork() && !listed) {
+    if (!isPresent(target)) {
         afterAttempt(target, number, false);
         return;
     }

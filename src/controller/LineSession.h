@@ -129,6 +129,8 @@ private:
     void onHotplug();
     void startReconnecting();
     ReconnectPlan plan() const;
+    // Whether a port is there to try: listed, or without hot-plug, its path exists.
+    bool isPresent(const LineAddress& address) const;
     void attempt(const LineAddress& target, int number);
     void afterAttempt(const LineAddress& target, int number, bool listed);
     void succeeded(int attempt);

@@ -196,8 +196,9 @@ void DisplayBridge::onFinished(const CommandResult& result)
         return;
     const auto told = stateOf(*entity);
     const auto wanted = action.wantedValue();
+    // Confirmed: its state went out with the display's answer.
     if (result.outcome == Outcome::answered && told && wanted && *told == wanted->toUtf8()) {
-        publishState(*entity, true);
+        publishState(*entity, false);
         return;
     }
     const QString why = result.outcome != Outcome::answered ? result.error

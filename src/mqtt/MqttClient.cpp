@@ -71,6 +71,8 @@ MqttClient::MqttClient(Options options, QObject* parent)
     mosquitto_disconnect_callback_set(m_client, &MqttClient::onDisconnect);
     mosquitto_message_callback_set(m_client, &MqttClient::onMessage);
     mosquitto_reconnect_delay_set(m_client, 1, 60, true);
+    // Small messages that answer a command: not held back for a full segment.
+    mosquitto_int_option(m_client, MOSQ_OPT_TCP_NODELAY, 1);
     const QByteArray topic = m_options.will.topic.toUtf8();
     mosquitto_will_set(m_client, topic.constData(), int(m_options.will.payload.size()),
                        m_options.will.payload.constData(), qos, m_options.will.retain);

@@ -142,3 +142,8 @@ QByteArray SimulatedDisplay::handleSet(const CommandLine& command)
     *stored = value;
     return valueAnswer(command.name, value);
 }
+
+void SimulatedDisplay::setSerialNumber(const QString& serial)
+{
+    m_state.insert(settingName(DisplaySetting::serialNumber), serial);
+}

@@ -31,6 +31,8 @@ public:
     QByteArray handleLine(const QString& line);
 
     DisplaySeries series() const { return m_series; }
+    // A fleet of simulated displays needs one serial number each.
+    void setSerialNumber(const QString& serial);
     const QMap<QString, QString>& state() const { return m_state; }
     // The line collected so far.
     const QString& line() const { return m_line; }
