@@ -35,8 +35,9 @@ bool isOf(const prometheus::ClientMetric& metric, const std::string& target)
 
 } // namespace
 
-ProbeCollectable::ProbeCollectable(std::shared_ptr<prometheus::Registry> registry)
+ProbeCollectable::ProbeCollectable(std::shared_ptr<prometheus::Registry> registry, Fetch fetch)
     : m_registry(std::move(registry))
+    , m_fetch(std::move(fetch))
 {
 }
 
@@ -53,17 +54,12 @@ const CivetCallbacks& ProbeCollectable::callbacks()
 std::vector<prometheus::MetricFamily> ProbeCollectable::Collect() const
 {
     const std::string target = requestedTarget;
-    std::vector<prometheus::MetricFamily> families;
-    bool known = false;
-    for (prometheus::MetricFamily& family : m_registry->Collect()) {
-        std::erase_if(family.metric, [&](const prometheus::ClientMetric& metric) {
-            return !isOf(metric, target);
-        });
-        known = known || (family.name == "bildwart_up" && !family.metric.empty());
-        if (!family.metric.empty())
-            families.push_back(std::move(family));
+    auto families = seriesOf(target);
+    if (families.empty() && m_fetch && !target.empty()) {
+        m_fetch(target);
+        families = seriesOf(target);
     }
-    if (!known) {
+    if (families.empty()) {
         prometheus::MetricFamily up;
         up.name = "bildwart_up";
         up.help = "1 when the display answered its last poll";
@@ -74,5 +70,23 @@ std::vector<prometheus::MetricFamily> ProbeCollectable::Collect() const
         up.metric.push_back(metric);
         families.push_back(up);
     }
+    return families;
+}
+
+// The families with series of this target; none when it has no bildwart_up.
+std::vector<prometheus::MetricFamily> ProbeCollectable::seriesOf(const std::string& target) const
+{
+    std::vector<prometheus::MetricFamily> families;
+    bool known = false;
+    for (prometheus::MetricFamily& family : m_registry->Collect()) {
+        std::erase_if(family.metric, [&](const prometheus::ClientMetric& metric) {
+            return !isOf(metric, target);
+        });
+        known = known || (family.name == "bildwart_up" && !family.metric.empty());
+        if (!family.metric.empty())
+            families.push_back(std::move(family));
+    }
+    if (!known)
+        families.clear();
     return families;
 }

@@ -106,6 +106,69 @@ private slots:
         QVERIFY(!scrape(registry).contains("Aula"));
     }
 
+    // --probe-any: a network address outside the file is held for the probe and answers
+    // with its display's series; a local device path is never opened for a probe, an
+    // address nobody answers on is "not up" within the probe's wait, never an HTTP error.
+    void probeAnyAddress()
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", m_dir.filePath("run"));
+        environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+        QVERIFY(QDir().mkpath(m_dir.filePath("run")));
+        std::vector<std::unique_ptr<QProcess>> simulators;
+        for (const QString name : {"held", "probed"}) {
+            auto simulator = std::make_unique<QProcess>();
+            simulator->setProcessEnvironment(environment);
+            simulator->start(BILDWARTCTL, {"simulate", "--link", m_dir.filePath(name)});
+            QVERIFY(simulator->waitForReadyRead(processTimeoutMs));
+            simulators.push_back(std::move(simulator));
+        }
+        Ser2net gateway(QFileInfo(m_dir.filePath("probed")).canonicalFilePath());
+        QVERIFY(gateway.start());
+        QFile file(m_dir.filePath("einer.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write(m_dir.filePath("held").toUtf8() + " Raum 1\n") > 0);
+        file.close();
+
+        const quint16 metricsPort = Ser2net::freePort();
+        QProcess serve;
+        serve.setProcessEnvironment(environment);
+        serve.start(BILDWARTCTL, {"serve", "--targets", file.fileName(), "--metrics",
+                                  QString::number(metricsPort), "--probe-any"});
+        const auto probe = [&](const QString& target) {
+            QUrl url(QStringLiteral("http://127.0.0.1:%1/probe").arg(metricsPort));
+            url.setQuery(QUrlQuery{{"target", target}});
+            return QString::fromUtf8(get(url));
+        };
+        QString answer;
+        QVERIFY2(waitUntil(
+                     [&] {
+                         answer = probe(gateway.rawAddress());
+                         return answer.contains("serial=\"SIM0000001\"");
+                     },
+                     processTimeoutMs),
+                 qPrintable(answer));
+        QVERIFY(answer.contains(
+            QStringLiteral("bildwart_up{name=\"%1\",target=\"%1\"} 1").arg(gateway.rawAddress())));
+        const QString device = probe(QFileInfo(m_dir.filePath("probed")).canonicalFilePath());
+        QVERIFY2(device.contains("} 0") && !device.contains("bildwart_display_info"),
+                 qPrintable(device));
+        const QString nobody = QStringLiteral("tcp://127.0.0.1:%1").arg(Ser2net::freePort());
+        QVERIFY(probe(nobody).contains(QStringLiteral("bildwart_up{") + "name=\"" + nobody));
+
+        ::kill(pid_t(serve.processId()), SIGTERM);
+        QVERIFY(serve.waitForFinished(processTimeoutMs));
+        QCOMPARE(serve.exitCode(), 128 + SIGTERM);
+        const QString said = QString::fromUtf8(serve.readAllStandardError());
+        QVERIFY2(said.contains(gateway.rawAddress() + ": für /probe gehalten") &&
+                     !said.contains(m_dir.filePath("probed") + ": für /probe"),
+                 qPrintable(said));
+        for (auto& simulator : simulators) {
+            simulator->terminate();
+            simulator->waitForFinished(processTimeoutMs);
+        }
+    }
+
     // serve with two displays and an address nobody listens on, scraped every second by
     // Prometheus; its text file read again and again while it is rewritten.
     void scrapedByPrometheus()

@@ -3,8 +3,11 @@
 #include "cli/commands/Session.h"
 #include "cli/invocation/UserSettings.h"
 #include "cli/output/LogLine.h"
+#include "controller/CommandPump.h"
 #include "controller/DisplayController.h"
+#include "controller/LineSession.h"
 #include "controller/PortList.h"
+#include "controller/RemoteDisplay.h"
 #include "controller/TrafficLog.h"
 #include "discovery/PortScanner.h"
 #include "metrics/DisplayMetrics.h"
@@ -14,14 +17,22 @@
 #include "session/LineServer.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QSysInfo>
 #include <QTimer>
+#include <future>
 #include <prometheus/exposer.h>
 #include <prometheus/registry.h>
 
 namespace {
+
+// A probe of an address outside the file waits this long for its display, at most; the
+// display is held on for later probes, for as long as probes come.
+constexpr auto probeWait = std::chrono::seconds(5);
+constexpr qint64 probeKeepMs = 10 * 60 * 1000;
+constexpr size_t maxProbed = 256;
 
 // Gentle for fleets: a thousand displays asked every 30 s are about 33 queries a second.
 constexpr double defaultPollSeconds = 30.0;
@@ -32,6 +43,17 @@ QString tr(const char* text)
 }
 
 } // namespace
+
+// Fulfilled once, on the event loop; an exposer thread waits for it.
+struct ServeCommand::ProbeWaiter {
+    std::promise<void> promise;
+    bool done = false;
+    void fulfil()
+    {
+        if (!std::exchange(done, true))
+            promise.set_value();
+    }
+};
 
 struct ServeCommand::Held {
     Target target;
@@ -47,13 +69,29 @@ struct ServeCommand::Held {
     }
 };
 
+// A display held for /probe alone, and the probes waiting for its first answer.
+struct ServeCommand::Probed {
+    std::unique_ptr<Held> held;
+    qint64 lastAsked = 0;
+    std::vector<std::shared_ptr<ProbeWaiter>> waiters;
+
+    bool settled() const;
+    void fulfilAll();
+};
+
 ServeCommand::ServeCommand(Session& session)
     : m_session(session)
+    , m_noPorts(std::make_shared<NoPortScanner>())
+    , m_probeContext(std::make_unique<QObject>())
 {
     m_session.setTerminationHandler([this] { stop(); });
 }
 
-ServeCommand::~ServeCommand() = default;
+ServeCommand::~ServeCommand()
+{
+    // Its threads reach into this command (the probes): they end first.
+    m_exposer.reset();
+}
 
 void ServeCommand::start()
 {
@@ -151,7 +189,10 @@ bool ServeCommand::startMetrics()
             return false;
         }
         m_exposer->RegisterCollectable(m_registry);
-        m_probe = std::make_shared<ProbeCollectable>(m_registry);
+        ProbeCollectable::Fetch fetch;
+        if (invocation.probeAny)
+            fetch = [this](const std::string& target) { fetchForProbe(target); };
+        m_probe = std::make_shared<ProbeCollectable>(m_registry, std::move(fetch));
         m_exposer->RegisterCollectable(m_probe, "/probe");
         m_session.console().log(tr("Metriken unter http://%1/metrics").arg(*invocation.metrics));
     }
@@ -170,6 +211,17 @@ bool ServeCommand::startMetrics()
 
 void ServeCommand::hold(const Target& target, int index, int count)
 {
+    auto held = makeHeld(target, true);
+    DisplayController& controller = *held->controller;
+    // Connected one after another across the poll interval: their polls stay spread.
+    const double interval = controller.pump().polling().interval;
+    const int delayMs = int(interval * 1000.0 * index / std::max(count, 1));
+    QTimer::singleShot(delayMs, &controller, [&controller] { controller.connectLine(); });
+    m_held.push_back(std::move(held));
+}
+
+std::unique_ptr<ServeCommand::Held> ServeCommand::makeHeld(const Target& target, bool shared)
+{
     const Invocation& invocation = m_session.invocation();
     ControllerSettings stored = m_stored.settings;
     stored.serial = invocation.applyTo(stored.serial);
@@ -179,7 +231,7 @@ void ServeCommand::hold(const Target& target, int index, int count)
     ControllerOptions options;
     options.connectAtStartup = false;
     options.watchHotplug = false;
-    options.scanner = std::make_shared<NoPortScanner>();
+    options.scanner = m_noPorts;
     options.logCapacity = 100;
 
     auto held = std::make_unique<Held>();
@@ -205,7 +257,9 @@ void ServeCommand::hold(const Target& target, int index, int count)
                                                  : logLine(entry, false)));
             }
         });
-    held->server = std::make_unique<LineServer>(controller, QStringLiteral("bildwartctl serve"));
+    if (shared)
+        held->server =
+            std::make_unique<LineServer>(controller, QStringLiteral("bildwartctl serve"));
     if (m_families) {
         std::map<std::string, std::string> labels{{"target", target.address.toStdString()},
                                                   {"name", target.label().toStdString()}};
@@ -213,18 +267,99 @@ void ServeCommand::hold(const Target& target, int index, int count)
             labels.emplace("groups", target.groups.join(u',').toStdString());
         held->metrics = std::make_unique<DisplayMetrics>(*m_families, controller, labels);
     }
-    if (m_mqtt)
+    if (m_mqtt && shared)
         m_mqtt->add(controller, target.label());
     controller.ports().select(target.address);
-    // Connected one after another across the poll interval: their polls stay spread.
-    const int delayMs = int(stored.pollingInterval * 1000.0 * index / std::max(count, 1));
-    QTimer::singleShot(delayMs, held->controller.get(),
-                       [&controller] { controller.connectLine(); });
-    m_held.push_back(std::move(held));
+    return held;
+}
+
+// On an exposer thread: hands the address to the event loop and waits, bounded, until its
+// display answered or its line failed. The event loop never waits for this thread.
+void ServeCommand::fetchForProbe(const std::string& target)
+{
+    auto waiter = std::make_shared<ProbeWaiter>();
+    std::future<void> settled = waiter->promise.get_future();
+    const QString address = QString::fromStdString(target);
+    QMetaObject::invokeMethod(
+        m_probeContext.get(), [this, address, waiter] { holdForProbe(address, waiter); },
+        Qt::QueuedConnection);
+    settled.wait_for(probeWait);
+}
+
+void ServeCommand::holdForProbe(const QString& address, const std::shared_ptr<ProbeWaiter>& waiter)
+{
+    // Only addresses on the network: a probe must not open this machine's serial ports.
+    const LineAddress line = LineAddress::fromText(address);
+    if (m_stopping || !line.isNetwork() || line.text() != address) {
+        waiter->fulfil();
+        return;
+    }
+    auto found = m_probed.find(address);
+    if (found == m_probed.end()) {
+        if (m_probed.size() >= maxProbed) {
+            // The one asked for longest ago makes room.
+            const auto oldest = std::min_element(
+                m_probed.begin(), m_probed.end(), [](const auto& a, const auto& b) {
+                    return a.second->lastAsked < b.second->lastAsked;
+                });
+            oldest->second->fulfilAll();
+            m_probed.erase(oldest);
+        }
+        auto probed = std::make_unique<Probed>();
+        probed->held = makeHeld(Target{address, {}, {}, 0}, false);
+        DisplayController& controller = *probed->held->controller;
+        Probed* entry = probed.get();
+        const auto check = [entry] {
+            if (entry->settled())
+                entry->fulfilAll();
+        };
+        QObject::connect(&controller.line(), &LineSession::connectionChanged, &controller, check);
+        QObject::connect(&controller.pump(), &CommandPump::queueChanged, &controller, check);
+        controller.connectLine();
+        found = m_probed.emplace(address, std::move(probed)).first;
+        m_session.console().log(tr("%1: für /probe gehalten").arg(address));
+    }
+    Probed& probed = *found->second;
+    probed.lastAsked = QDateTime::currentMSecsSinceEpoch();
+    probed.waiters.push_back(waiter);
+    if (probed.settled())
+        probed.fulfilAll();
+    if (!m_probeExpiry) {
+        m_probeExpiry = std::make_unique<QTimer>();
+        QObject::connect(m_probeExpiry.get(), &QTimer::timeout, &m_session, [this] {
+            const qint64 now = QDateTime::currentMSecsSinceEpoch();
+            std::erase_if(m_probed, [now](const auto& entry) {
+                return now - entry.second->lastAsked > probeKeepMs;
+            });
+        });
+        m_probeExpiry->start(60'000);
+    }
+}
+
+bool ServeCommand::Probed::settled() const
+{
+    const DisplayController& controller = *held->controller;
+    const ConnectionState& connection = controller.line().connection();
+    if (connection.is(ConnectionState::Case::failed) ||
+        connection.is(ConnectionState::Case::waiting))
+        return true;
+    return connection.is(ConnectionState::Case::connected) &&
+           controller.display().state().displayAnswered() && controller.pump().isIdle();
+}
+
+void ServeCommand::Probed::fulfilAll()
+{
+    for (const auto& waiter : waiters)
+        waiter->fulfil();
+    waiters.clear();
 }
 
 void ServeCommand::stop()
 {
+    m_stopping = true;
+    // Nobody on an exposer thread waits for a display any longer.
+    for (auto& [address, probed] : m_probed)
+        probed->fulfilAll();
     // Home Assistant hears that the displays and the bridge are gone before the lines close.
     if (m_mqtt) {
         m_mqtt->stop();
@@ -237,7 +372,9 @@ void ServeCommand::stop()
     }
     m_held.clear();
     m_textfileTimer.reset();
+    m_probeExpiry.reset();
     m_exposer.reset();
+    m_probed.clear();
     m_probe.reset();
     m_session.finish(ExitCode::success); // replaced by the signal's code
 }

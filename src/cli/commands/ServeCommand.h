@@ -4,14 +4,18 @@
 #include "cli/invocation/TargetList.h"
 #include "controller/ControllerSettings.h"
 
+#include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 class DisplayController;
 class DisplayMetrics;
 class LineServer;
 class MqttBridge;
+class PortScanner;
 class ProbeCollectable;
+class QObject;
 class QTimer;
 struct MetricFamilies;
 
@@ -36,12 +40,22 @@ public:
 
 private:
     struct Held;
+    struct Probed;
+    struct ProbeWaiter;
     bool startMetrics();
     bool startMqtt();
     void hold(const Target& target, int index, int count);
+    // A display's controller, its log on stderr, its metrics; `shared`: its socket for guests
+    // and its place on the broker too.
+    std::unique_ptr<Held> makeHeld(const Target& target, bool shared);
+    // --probe-any: an address outside the file, asked for on an exposer thread.
+    void fetchForProbe(const std::string& target);
+    void holdForProbe(const QString& address, const std::shared_ptr<ProbeWaiter>& waiter);
     void stop();
 
     Session& m_session;
+    std::shared_ptr<PortScanner> m_noPorts; // serve lists no ports: it holds what it is given
+    bool m_stopping = false;
     ControllerSettings::Loaded m_stored; // the user's settings, read once
     // The metrics outlive the displays' series in them; the exposer goes first.
     std::shared_ptr<prometheus::Registry> m_registry;
@@ -52,4 +66,9 @@ private:
     // Goes before the displays it publishes.
     std::unique_ptr<MqttBridge> m_mqtt;
     std::vector<std::unique_ptr<Held>> m_held;
+    // Displays held for /probe alone, by address; asked again within ten minutes, or let go.
+    std::map<QString, std::unique_ptr<Probed>> m_probed;
+    std::unique_ptr<QTimer> m_probeExpiry;
+    // The probes' hand-over to the event loop goes with this command.
+    std::unique_ptr<QObject> m_probeContext;
 };
