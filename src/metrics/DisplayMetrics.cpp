@@ -49,6 +49,14 @@ qint64 monotonicUs()
         .count();
 }
 
+// The power states a display of either series may be in; the update states are not.
+const QList<PowerState>& powerStates()
+{
+    static const QList<PowerState> states{PowerState::on, PowerState::ready, PowerState::standby,
+                                          PowerState::powersave, PowerState::off};
+    return states;
+}
+
 } // namespace
 
 MetricFamilies::MetricFamilies(prometheus::Registry& registry)
@@ -79,6 +87,14 @@ DisplayMetrics::DisplayMetrics(MetricFamilies& families, DisplayController& cont
     , m_labels(std::move(labels))
 {
     m_up = &families.up.Add(m_labels);
+    for (PowerState state : powerStates())
+        m_slots.push_back({&families.powerState, {{"state", rawValue(state).toStdString()}}});
+    for (const InputSource& source : InputSource::all())
+        m_slots.push_back({&families.input, {{"input", source.id.toStdString()}}});
+    for (auto* family : {&families.volume, &families.brightness, &families.mute,
+                         &families.videoFreeze, &families.screenShade})
+        m_slots.push_back({family, {}});
+    m_info.family = &families.info;
     m_dropouts = &families.dropouts.Add(m_labels);
     m_timeouts = &families.timeouts.Add(m_labels);
     m_reconnects = &families.reconnects.Add(m_labels);
@@ -93,8 +109,9 @@ DisplayMetrics::DisplayMetrics(MetricFamilies& families, DisplayController& cont
 DisplayMetrics::~DisplayMetrics()
 {
     // A display that left leaves no series behind.
-    for (const auto& [key, series] : m_known)
-        static_cast<prometheus::Family<prometheus::Gauge>*>(key.first)->Remove(series);
+    for (Slot& slot : m_slots)
+        keep(slot, std::nullopt);
+    keep(m_info, std::nullopt);
     m_families.up.Remove(m_up);
     if (m_lastAnswer)
         m_families.lastAnswer.Remove(m_lastAnswer);
@@ -105,22 +122,17 @@ DisplayMetrics::~DisplayMetrics()
     m_families.reconnects.Remove(m_reconnects);
 }
 
-void DisplayMetrics::keep(prometheus::Family<prometheus::Gauge>& family, const Labels& extra,
-                          std::optional<double> value)
+void DisplayMetrics::keep(Slot& slot, std::optional<double> value)
 {
-    const auto key = std::make_pair(static_cast<void*>(&family), extra);
-    const auto found = m_known.find(key);
     if (!value) {
-        if (found != m_known.end()) {
-            family.Remove(found->second);
-            m_known.erase(found);
-        }
+        if (slot.series)
+            slot.family->Remove(std::exchange(slot.series, nullptr));
         return;
     }
-    prometheus::Gauge* series =
-        found != m_known.end() ? found->second : &family.Add(with(m_labels, extra));
-    series->Set(*value);
-    m_known[key] = series;
+    if (!slot.series)
+        slot.series = &slot.family->Add(with(m_labels, slot.extra));
+    if (slot.series->Value() != *value)
+        slot.series->Set(*value);
 }
 
 void DisplayMetrics::refresh()
@@ -135,17 +147,14 @@ void DisplayMetrics::refresh()
         return state.knowledge(setting).value;
     };
 
+    auto slot = m_slots.begin();
     const auto power = live(DisplaySetting::power);
-    for (PowerState candidate : {PowerState::on, PowerState::ready, PowerState::standby,
-                                 PowerState::powersave, PowerState::off}) {
-        const std::string name = rawValue(candidate).toStdString();
-        keep(m_families.powerState, {{"state", name}},
+    for (PowerState candidate : powerStates())
+        keep(*slot++,
              power ? std::optional(*power == rawValue(candidate) ? 1.0 : 0.0) : std::nullopt);
-    }
     const auto input = live(DisplaySetting::input);
     for (const InputSource& source : InputSource::all())
-        keep(m_families.input, {{"input", source.id.toStdString()}},
-             input ? std::optional(*input == source.id ? 1.0 : 0.0) : std::nullopt);
+        keep(*slot++, input ? std::optional(*input == source.id ? 1.0 : 0.0) : std::nullopt);
 
     const auto level = [&](DisplaySetting setting) -> std::optional<double> {
         const auto value = live(setting);
@@ -157,11 +166,11 @@ void DisplayMetrics::refresh()
         const auto value = live(setting);
         return value ? std::optional(*value == u"on" ? 1.0 : 0.0) : std::nullopt;
     };
-    keep(m_families.volume, {}, level(DisplaySetting::volume));
-    keep(m_families.brightness, {}, level(DisplaySetting::brightness));
-    keep(m_families.mute, {}, toggle(DisplaySetting::mute));
-    keep(m_families.videoFreeze, {}, toggle(DisplaySetting::videoFreeze));
-    keep(m_families.screenShade, {}, toggle(DisplaySetting::screenShade));
+    keep(*slot++, level(DisplaySetting::volume));
+    keep(*slot++, level(DisplaySetting::brightness));
+    keep(*slot++, toggle(DisplaySetting::mute));
+    keep(*slot++, toggle(DisplaySetting::videoFreeze));
+    keep(*slot++, toggle(DisplaySetting::screenShade));
 
     const auto model = live(DisplaySetting::modelNumber);
     const auto serial = live(DisplaySetting::serialNumber);
@@ -175,16 +184,11 @@ void DisplayMetrics::refresh()
                      {"series",
                       state.series() ? rawValue(*state.series()).toStdString() : std::string()}}
             : Labels{};
-    for (auto it = m_known.begin(); it != m_known.end();) {
-        if (it->first.first == &m_families.info && it->first.second != identity) {
-            m_families.info.Remove(it->second);
-            it = m_known.erase(it);
-        } else {
-            ++it;
-        }
+    if (identity != m_info.extra) {
+        keep(m_info, std::nullopt);
+        m_info.extra = identity;
     }
-    if (!identity.empty())
-        keep(m_families.info, identity, 1.0);
+    keep(m_info, identity.empty() ? std::nullopt : std::optional(1.0));
 
     const LineSession& line = m_controller.line();
     const qint64 dropouts = line.dropoutsTotal();

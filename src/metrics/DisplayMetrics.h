@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class DisplayController;
 struct CommandResult;
@@ -57,9 +58,15 @@ private:
     void onFinished(const CommandResult& result);
     void setUp(bool up);
     void onLogAppended(int count);
-    // Sets the series of `family` with these extra labels, or removes it for no value.
-    void keep(prometheus::Family<prometheus::Gauge>& family,
-              const std::map<std::string, std::string>& extra, std::optional<double> value);
+    // A series that comes and goes with what is known: its family and extra labels are
+    // fixed when the display is added, so a refresh only compares numbers.
+    struct Slot {
+        prometheus::Family<prometheus::Gauge>* family;
+        std::map<std::string, std::string> extra;
+        prometheus::Gauge* series = nullptr;
+    };
+    // Sets the slot's series, or removes it for no value.
+    void keep(Slot& slot, std::optional<double> value);
 
     MetricFamilies& m_families;
     DisplayController& m_controller;
@@ -70,8 +77,9 @@ private:
     prometheus::Counter* m_timeouts = nullptr;
     prometheus::Counter* m_reconnects = nullptr;
     prometheus::Gauge* m_pollDuration = nullptr;
-    // Series that come and go with what is known, by family and label set.
-    std::map<std::pair<void*, std::map<std::string, std::string>>, prometheus::Gauge*> m_known;
+    // power states, inputs, volume, brightness, mute, video freeze, screen shade, in order
+    std::vector<Slot> m_slots;
+    Slot m_info{};
     qint64 m_dropoutsSeen = 0;
     int m_reconnectsSeen = 0;
     int m_timeoutsSeen = 0;

@@ -149,7 +149,10 @@ void TcpLine::readSome()
 {
     if (!m_open || m_lossReported)
         return;
-    const QByteArray chunk = m_socket->read(deliverySize);
+    // Exactly what is there: read(N) keeps N bytes of capacity in every chunk, and the log
+    // keeps a hundred chunks per display.
+    const qint64 available = std::min(m_socket->bytesAvailable(), deliverySize);
+    const QByteArray chunk = available > 0 ? m_socket->read(available) : QByteArray();
     if (m_telnet.sees(chunk)) {
         m_lossReported = true;
         if (const auto callback = onError)
