@@ -203,7 +203,12 @@ void CommandPump::handleDeadline()
                 .arg(shownText(*timedOut, true),
                      QLocale().toString(timeout, 'g', QLocale::FloatingPointShortest));
         m_log.append(LogEntry::Kind::error, text, {}, timedOut->poll);
+        const bool ownQuery = timedOut->poll || m_ownQueries.contains(timedOut->ticket);
         endCurrent(timedOut, Outcome::timedOut, text);
+        // Nobody answers this line yet: the rest of the refresh or poll would each wait as
+        // long, and a click of the user's behind them too.
+        if (ownQuery && !m_displayHeard)
+            dropOwnQueries();
     }
     arm();
     if (m_handshake.phase() == PromptHandshake::Phase::idle)
@@ -215,6 +220,7 @@ void CommandPump::endCurrent(const std::optional<SmartCommand>& ended, Outcome o
 {
     if (!ended)
         return;
+    m_ownQueries.remove(ended->ticket);
     emit queueChanged();
     emit finished({*ended, outcome, std::exchange(m_replies, {}), error});
 }
@@ -300,7 +306,8 @@ void CommandPump::lineOpened()
     m_parser = SmartParser();
     if (m_rawMode)
         m_log.info(tr("Rohdaten-Modus aktiv – keine Abfragen an das Display"));
-    send(QString()); // the bare line ending makes the display show a fresh prompt
+    // The bare line ending makes the display show a fresh prompt.
+    m_ownQueries.insert(send(QString()));
     if (m_refreshAtConnect)
         refreshAll();
     m_poll.start();
@@ -312,6 +319,7 @@ void CommandPump::lineClosing()
     m_running = false;
     m_poll.cancel();
     cancelAll(LineSession::disconnectedText());
+    m_ownQueries.clear();
     m_parser = SmartParser();
 }
 
@@ -361,13 +369,30 @@ void CommandPump::refreshAll()
 {
     queryDeviceInfo();
     for (DisplaySetting setting : SmartCommand::statusQueries())
-        send(SmartCommand::query(setting));
+        m_ownQueries.insert(send(SmartCommand::query(setting)));
 }
 
 void CommandPump::queryDeviceInfo()
 {
     for (DisplaySetting setting : SmartCommand::infoQueries())
-        send(SmartCommand::query(setting));
+        m_ownQueries.insert(send(SmartCommand::query(setting)));
+}
+
+void CommandPump::dropOwnQueries()
+{
+    const QList<SmartCommand> dropped = m_queue.takeIf([this](const SmartCommand& command) {
+        return command.poll || m_ownQueries.contains(command.ticket);
+    });
+    if (dropped.isEmpty())
+        return;
+    m_log.info(tr("Kein Display antwortet – %n weitere Abfrage(n) entfallen bis zur nächsten "
+                  "Runde.",
+                  nullptr, int(dropped.size())));
+    emit queueChanged();
+    for (const SmartCommand& command : dropped) {
+        m_ownQueries.remove(command.ticket);
+        emit finished({command, Outcome::cancelled, {}, tr("entfallen – kein Display antwortet")});
+    }
 }
 
 void CommandPump::setPolling(const Polling& polling)

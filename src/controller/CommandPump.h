@@ -7,6 +7,7 @@
 #include "protocol/SmartParser.h"
 
 #include <QObject>
+#include <QSet>
 #include <memory>
 #include <optional>
 
@@ -118,6 +119,10 @@ private:
     bool m_resyncing = false;    // the prompt request after a timeout is on the line
     bool m_displayHeard = false; // a prompt or a value came on this line
     quint64 m_lastTicket = 0;
+    // The pump's own queries (the refresh at connect, the device information); polls carry
+    // their flag. Dropped from the queue when one times out before any display was heard.
+    QSet<quint64> m_ownQueries;
+    void dropOwnQueries();
     // Counts closings and raw-mode switches: a loop over parsed events stops when one
     // of its listeners ended the line.
     quint64 m_epoch = 0;

@@ -78,6 +78,22 @@ private slots:
         QCOMPARE(f.logTexts(Kind::info).count("Reihe automatisch erkannt: SMART RX"), 1);
     }
 
+    // Once a display has answered on the line, a query without an answer drops nothing: the
+    // display may just be busy for a moment.
+    void aHeardDisplayKeepsItsQueries()
+    {
+        ControllerFixture f;
+        bool silent = false;
+        f.connected(
+            [&](const QString& line) { return silent ? QByteArray() : answerEverything(line); });
+        silent = true;
+        f.controller->pump().refreshAll();
+        f.clock->advance(1.6);
+        QCOMPARE(f.controller->log().counters().timeouts, 1);
+        QVERIFY(f.controller->pump().queue().size() > 5);
+        QVERIFY(!f.logTexts(Kind::info).join(u'\n').contains("Kein Display antwortet"));
+    }
+
     // A silent display (standard line: 1.5 s timeout, 0.05 s pause): each command waits its
     // timeout, then the pause; a late prompt wakes nothing. Raw mode ends the wait at once.
     void timeoutsPromptPauseAndRawMode()
@@ -91,6 +107,12 @@ private slots:
         f.clock->advance(0.001);
         QCOMPARE(c.log().counters().timeouts, 1);
         QCOMPARE(f.logTexts(Kind::error), QStringList{"Keine Antwort auf „⏎“ nach 1,5" + advice});
+        // Nobody answered yet: the rest of the start-up queries would each wait as long, and
+        // the user's commands behind them; they are dropped until the next round.
+        QVERIFY(c.pump().queue().isEmpty());
+        QVERIFY(f.logTexts(Kind::info).last().startsWith("Kein Display antwortet – "));
+        for (const char* query : {"get modelnum", "get serialnum", "get partnum"})
+            c.pump().send(QString::fromUtf8(query));
         QCOMPARE(f.lines.lines.size(), 1);
         f.clock->advance(0.05);
         QCOMPARE(f.lines.lines.size(), 2);

@@ -17,6 +17,19 @@ public:
     // The oldest command; the queue must not be empty.
     SmartCommand takeFirst() { return m_waiting.takeFirst(); }
     void clear() { m_waiting.clear(); }
+    // Takes out every waiting command that `which` picks, oldest first.
+    template <typename Which>
+    QList<SmartCommand> takeIf(Which which)
+    {
+        QList<SmartCommand> taken;
+        for (qsizetype i = 0; i < m_waiting.size();) {
+            if (which(m_waiting.at(i)))
+                taken.append(m_waiting.takeAt(i));
+            else
+                ++i;
+        }
+        return taken;
+    }
 
     bool isEmpty() const { return m_waiting.isEmpty(); }
     qsizetype size() const { return m_waiting.size(); }
