@@ -1,14 +1,13 @@
 #include "mqtt/MqttClient.h"
 
+#include "process/HandOver.h"
+
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QHostInfo>
-#include <QSocketNotifier>
 #include <QTimer>
 #include <mosquitto.h>
 #include <mutex>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 namespace {
 
@@ -70,9 +69,7 @@ MqttClient::MqttClient(Options options, QObject* parent)
     , m_options(std::move(options))
 {
     initLibrary();
-    m_wake = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    m_wakeNotifier = std::make_unique<QSocketNotifier>(m_wake, QSocketNotifier::Read);
-    connect(m_wakeNotifier.get(), &QSocketNotifier::activated, this, &MqttClient::readInbox);
+    m_handOver = std::make_unique<HandOver>();
     m_client = mosquitto_new(m_options.clientId.toUtf8().constData(), true, this);
     mosquitto_connect_callback_set(m_client, &MqttClient::onConnect);
     mosquitto_disconnect_callback_set(m_client, &MqttClient::onDisconnect);
@@ -98,8 +95,6 @@ MqttClient::~MqttClient()
 {
     stop(std::nullopt);
     mosquitto_destroy(m_client);
-    m_wakeNotifier.reset();
-    ::close(m_wake);
 }
 
 void MqttClient::start()
@@ -186,58 +181,29 @@ void MqttClient::subscribe(const QString& pattern)
 }
 
 // The library's thread: hand over, nothing else.
-void MqttClient::tell(News news)
-{
-    {
-        const std::lock_guard lock(m_inboxMutex);
-        m_inbox.push_back(std::move(news));
-    }
-    const quint64 one = 1;
-    [[maybe_unused]] const auto written = ::write(m_wake, &one, sizeof one);
-}
-
 void MqttClient::onConnect(mosquitto*, void* self, int code)
 {
-    static_cast<MqttClient*>(self)->tell({News::Kind::connected, code, {}, {}, false});
+    auto* client = static_cast<MqttClient*>(self);
+    client->m_handOver->post([client, code] { client->handleConnect(code); });
 }
 
 void MqttClient::onDisconnect(mosquitto*, void* self, int code)
 {
-    static_cast<MqttClient*>(self)->tell({News::Kind::disconnected, code, {}, {}, false});
+    auto* client = static_cast<MqttClient*>(self);
+    client->m_handOver->post([client, code] { client->handleDisconnect(code); });
 }
 
 void MqttClient::onMessage(mosquitto*, void* self, const mosquitto_message* message)
 {
-    static_cast<MqttClient*>(self)->tell(
-        {News::Kind::message, 0, message->topic,
-         std::string(static_cast<const char*>(message->payload), size_t(message->payloadlen)),
-         message->retain});
-}
-
-void MqttClient::readInbox()
-{
-    quint64 count = 0;
-    [[maybe_unused]] const auto read = ::read(m_wake, &count, sizeof count);
-    std::deque<News> inbox;
-    {
-        const std::lock_guard lock(m_inboxMutex);
-        inbox.swap(m_inbox);
-    }
-    for (News& news : inbox) {
-        switch (news.kind) {
-        case News::Kind::connected:
-            handleConnect(news.code);
-            break;
-        case News::Kind::disconnected:
-            handleDisconnect(news.code);
-            break;
-        case News::Kind::message:
-            if (!m_stopping)
-                emit message(QString::fromStdString(news.topic),
-                             QByteArray::fromStdString(news.payload), news.retained);
-            break;
-        }
-    }
+    auto* client = static_cast<MqttClient*>(self);
+    std::string topic = message->topic;
+    std::string payload(static_cast<const char*>(message->payload), size_t(message->payloadlen));
+    client->m_handOver->post([client, topic = std::move(topic), payload = std::move(payload),
+                              retained = message->retain] {
+        if (!client->m_stopping)
+            emit client->message(QString::fromStdString(topic), QByteArray::fromStdString(payload),
+                                 retained);
+    });
 }
 
 void MqttClient::handleConnect(int code)

@@ -5,13 +5,10 @@
 #include "mqtt/MqttCredentials.h"
 
 #include <QObject>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <string>
 
-class QSocketNotifier;
+class HandOver;
 struct mosquitto;
 struct mosquitto_message;
 
@@ -28,8 +25,7 @@ public:
 // A connection to the broker with libmosquitto. The library runs its network loop on a
 // thread of its own (its asynchronous connect requires that), which also reconnects with a
 // growing pause (1 s up to a minute) and keeps the connection alive; its callbacks only
-// put their news in an inbox under a mutex and wake the event loop through an eventfd, a
-// hand-over ThreadSanitizer can follow (Qt's own event posting it cannot). The last will is set
+// hand their news over to the event loop. The last will is set
 // before the first connect; stop() publishes its final word and disconnects cleanly.
 class MqttClient final : public QObject, public MqttOutlet {
     Q_OBJECT
@@ -61,16 +57,6 @@ signals:
     void message(const QString& topic, const QByteArray& payload, bool retained);
 
 private:
-    // What the library's thread tells, as plain values.
-    struct News {
-        enum class Kind { connected, disconnected, message } kind;
-        int code = 0;
-        std::string topic;
-        std::string payload;
-        bool retained = false;
-    };
-    void tell(News news); // the library's thread
-    void readInbox();     // the event loop
     static void onConnect(mosquitto* client, void* self, int code);
     static void onDisconnect(mosquitto* client, void* self, int code);
     static void onMessage(mosquitto* client, void* self, const mosquitto_message* message);
@@ -80,10 +66,7 @@ private:
     void handleDisconnect(int code);
 
     Options m_options;
-    std::mutex m_inboxMutex;
-    std::deque<News> m_inbox;
-    int m_wake = -1; // eventfd
-    std::unique_ptr<QSocketNotifier> m_wakeNotifier;
+    std::unique_ptr<HandOver> m_handOver;
     mosquitto* m_client = nullptr;
     bool m_connected = false;
     bool m_looping = false; // the library's thread runs

@@ -14,6 +14,7 @@
 #include "metrics/MetricsFile.h"
 #include "metrics/ProbeCollectable.h"
 #include "mqtt/MqttBridge.h"
+#include "process/HandOver.h"
 #include "session/LineServer.h"
 
 #include <QCoreApplication>
@@ -82,7 +83,7 @@ struct ServeCommand::Probed {
 ServeCommand::ServeCommand(Session& session)
     : m_session(session)
     , m_noPorts(std::make_shared<NoPortScanner>())
-    , m_probeContext(std::make_unique<QObject>())
+    , m_probeHandOver(std::make_unique<HandOver>())
 {
     m_session.setTerminationHandler([this] { stop(); });
 }
@@ -280,9 +281,7 @@ void ServeCommand::fetchForProbe(const std::string& target)
     auto waiter = std::make_shared<ProbeWaiter>();
     std::future<void> settled = waiter->promise.get_future();
     const QString address = QString::fromStdString(target);
-    QMetaObject::invokeMethod(
-        m_probeContext.get(), [this, address, waiter] { holdForProbe(address, waiter); },
-        Qt::QueuedConnection);
+    m_probeHandOver->post([this, address, waiter] { holdForProbe(address, waiter); });
     settled.wait_for(probeWait);
 }
 

@@ -15,7 +15,7 @@ class LineServer;
 class MqttBridge;
 class PortScanner;
 class ProbeCollectable;
-class QObject;
+class HandOver;
 class QTimer;
 struct MetricFamilies;
 
@@ -69,6 +69,6 @@ private:
     // Displays held for /probe alone, by address; asked again within ten minutes, or let go.
     std::map<QString, std::unique_ptr<Probed>> m_probed;
     std::unique_ptr<QTimer> m_probeExpiry;
-    // The probes' hand-over to the event loop goes with this command.
-    std::unique_ptr<QObject> m_probeContext;
+    // The probes' way from the exposer's threads to the event loop; goes with this command.
+    std::unique_ptr<HandOver> m_probeHandOver;
 };
