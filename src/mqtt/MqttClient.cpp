@@ -6,6 +6,8 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 #include <mosquitto.h>
 #include <mutex>
 
@@ -13,7 +15,7 @@ namespace {
 
 constexpr int keepAliveSeconds = 30;
 constexpr int qos = 1;
-constexpr int maxLookupDelayMs = 60'000;
+constexpr int maxRetryDelayMs = 60'000;
 
 QString tr(const char* text)
 {
@@ -42,6 +44,21 @@ QString refusal(int code)
         return tr("nicht berechtigt (Zugangsdaten prüfen)");
     default:
         return tr("vom Broker abgelehnt (Code %1)").arg(code);
+    }
+}
+
+QString failedConnect(int error)
+{
+    switch (error) {
+    case ECONNREFUSED:
+        return tr("Verbindung abgelehnt (läuft der Broker, stimmt der Port?)");
+    case EHOSTUNREACH:
+    case ENETUNREACH:
+        return tr("Rechner nicht erreichbar");
+    case ETIMEDOUT:
+        return tr("keine Antwort vom Rechner");
+    default:
+        return QString::fromLocal8Bit(strerror(error));
     }
 }
 
@@ -118,9 +135,9 @@ void MqttClient::lookUp()
         if (host.error() != QHostInfo::NoError) {
             emit disconnected(tr("%1 lässt sich nicht auflösen – neuer Versuch in %2 s")
                                   .arg(m_options.address.host)
-                                  .arg(m_lookupDelayMs / 1000));
-            QTimer::singleShot(m_lookupDelayMs, this, &MqttClient::lookUp);
-            m_lookupDelayMs = std::min(m_lookupDelayMs * 2, maxLookupDelayMs);
+                                  .arg(m_retryDelayMs / 1000));
+            QTimer::singleShot(m_retryDelayMs, this, &MqttClient::lookUp);
+            m_retryDelayMs = std::min(m_retryDelayMs * 2, maxRetryDelayMs);
             return;
         }
         connectNow();
@@ -129,16 +146,24 @@ void MqttClient::lookUp()
 
 void MqttClient::connectNow()
 {
+    if (m_stopping)
+        return;
     const QByteArray host = m_options.address.host.toUtf8();
     const int code = mosquitto_connect_async(m_client, host.constData(), m_options.address.port,
                                              keepAliveSeconds);
-    if (code != MOSQ_ERR_SUCCESS)
-        emit disconnected(tr("%1: %2 – neuer Versuch folgt")
+    if (code != MOSQ_ERR_SUCCESS) {
+        // Before its first connection the library's thread would only wait for one: the
+        // attempts until then are this object's.
+        emit disconnected(tr("%1: %2 – neuer Versuch in %3 s")
                               .arg(m_options.address.toString(),
-                                   code == MOSQ_ERR_ERRNO ? QString::fromLocal8Bit(strerror(errno))
-                                                          : lost(code)));
-    // The library's loop retries a failed first connect as it retries a lost one.
-    if (mosquitto_loop_start(m_client) == MOSQ_ERR_SUCCESS)
+                                   code == MOSQ_ERR_ERRNO ? failedConnect(errno) : lost(code))
+                              .arg(m_retryDelayMs / 1000));
+        QTimer::singleShot(m_retryDelayMs, this, &MqttClient::connectNow);
+        m_retryDelayMs = std::min(m_retryDelayMs * 2, maxRetryDelayMs);
+        return;
+    }
+    // From here on the library's loop reconnects by itself.
+    if (!m_looping && mosquitto_loop_start(m_client) == MOSQ_ERR_SUCCESS)
         m_looping = true;
 }
 
@@ -215,6 +240,7 @@ void MqttClient::handleConnect(int code)
         return;
     }
     m_connected = true;
+    m_retryDelayMs = 1000;
     emit connected();
 }
 

@@ -71,5 +71,5 @@ private:
     bool m_connected = false;
     bool m_looping = false; // the library's thread runs
     bool m_stopping = false;
-    int m_lookupDelayMs = 1000;
+    int m_retryDelayMs = 1000; // the next wait before a lookup or a first connect
 };

@@ -136,7 +136,6 @@ private slots:
     void homeAssistantThroughTheBroker()
     {
         Broker broker(m_dir.path());
-        QVERIFY(broker.start());
         startSimulator();
         QFile targets(m_dir.filePath("ziele.txt"));
         QVERIFY(targets.open(QIODevice::WriteOnly));
@@ -146,6 +145,12 @@ private slots:
         serve.setProcessEnvironment(m_environment);
         serve.start(BILDWARTCTL, {"serve", "--targets", targets.fileName(), "--poll", "1", "--mqtt",
                                   broker.url()});
+        // The broker comes after serve, as after a power cut: serve keeps trying.
+        QByteArray said;
+        QVERIFY(waitUntil(
+            [&] { return (said += serve.readAllStandardError()).contains("Verbindung abgelehnt"); },
+            processTimeoutMs));
+        QVERIFY(broker.start());
 
         // Discovery: one retained configuration per entity, with the keys Home Assistant
         // requires for its component.
@@ -192,7 +197,6 @@ private slots:
         broker.publish(topic("volume/set"), "40");
         QVERIFY(broker.waitFor(topic("volume"), "40"));
         QCOMPARE(getVolume(), QStringLiteral("volume=40"));
-        QByteArray said;
         broker.publish(topic("volume/set"), "140");
         QVERIFY(waitUntil(
             [&] {
