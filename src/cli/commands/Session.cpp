@@ -147,6 +147,11 @@ void Session::checkIdle()
     // A lost line empties the queue too; that is no answer.
     if (!m_idleThen || m_finishing || !c.line().connection().is(ConnectionState::Case::connected))
         return;
+    // A silent line's queue empties at its first timeout: that is silence, not answers.
+    if (m_timedOut && m_giveUpOnSilence && !c.line().hearsBytes()) {
+        checkSilence();
+        return;
+    }
     if (c.pump().isIdle())
         std::exchange(m_idleThen, nullptr)();
 }
