@@ -4,6 +4,7 @@
 BILDWART_PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev       # QtCore, QtWidgets, QtTest
+    qt6-base-private-dev   # Qt's timer list for bildwartctl's epoll event loop
     libudev-dev        # port discovery and USB hot-plug
     libgensio-dev      # network serial ports: raw TCP and RFC 2217 (ser2net, RS-232 gateways)
     ser2net            # the network peer of the network-line tests

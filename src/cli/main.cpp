@@ -6,12 +6,14 @@
 #include "cli/invocation/VersionRequest.h"
 #include "cli/output/Console.h"
 #include "line/PathBytes.h"
+#include "process/EpollEventDispatcher.h"
 #include "process/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -53,10 +55,16 @@ void onQtMessage(QtMsgType type, const QMessageLogContext&, const QString& messa
 
 int main(int argc, char* argv[])
 {
+    // The time zone is read before any library starts a thread: later the web server's
+    // threads only use it, and glibc's guard of it is one ThreadSanitizer cannot see.
+    ::tzset();
     const bool stdoutOpen = occupyStandardDescriptors();
     // A reader that went away is a failed write to report, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
     qInstallMessageHandler(onQtMessage);
+    // serve holds a socket per line and one per line's guests: a turn of the loop must not
+    // cost what is open.
+    QCoreApplication::setEventDispatcher(new EpollEventDispatcher);
     QCoreApplication app(argc, argv);
     Console console(stdoutOpen);
 

@@ -141,13 +141,13 @@ private slots:
             return QString::fromUtf8(get(url));
         };
         QString answer;
-        QVERIFY2(waitUntil(
-                     [&] {
-                         answer = probe(gateway.rawAddress());
-                         return answer.contains("serial=\"SIM0000001\"");
-                     },
-                     processTimeoutMs),
-                 qPrintable(answer));
+        if (!waitUntil(
+                [&] {
+                    answer = probe(gateway.rawAddress());
+                    return answer.contains("serial=\"SIM0000001\"");
+                },
+                processTimeoutMs))
+            QFAIL(qPrintable(answer + serve.readAllStandardError()));
         QVERIFY(answer.contains(
             QStringLiteral("bildwart_up{name=\"%1\",target=\"%1\"} 1").arg(gateway.rawAddress())));
         const QString device = probe(QFileInfo(m_dir.filePath("probed")).canonicalFilePath());
