@@ -13,7 +13,11 @@ TrafficLog::TrafficLog(std::shared_ptr<const Clock> clock, int capacity, QObject
 void TrafficLog::append(LogEntry::Kind kind, const QString& text, const QByteArray& bytes,
                         bool poll)
 {
-    const int removed = m_entries.append({++m_lastId, m_clock->now(), kind, text, bytes, poll});
+    // Kept at their size: a few bytes may come in a block of a line's buffer, and the log
+    // outlives many of them.
+    const bool roomy = bytes.capacity() > 2 * bytes.size() + 64;
+    const QByteArray kept = roomy ? QByteArray(bytes.constData(), bytes.size()) : bytes;
+    const int removed = m_entries.append({++m_lastId, m_clock->now(), kind, text, kept, poll});
     if (removed > 0)
         emit removedFromFront(removed);
     emit appended(1);

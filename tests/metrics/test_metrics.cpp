@@ -207,6 +207,14 @@ private slots:
                           processTimeoutMs));
         QByteArray said;
         QCOMPARE(runWithInput("promtool", {"check", "metrics"}, get(metricsUrl), &said), 0);
+        // A second serve on the same port says so in German and ends as a port failure.
+        QProcess second;
+        second.setProcessEnvironment(environment);
+        second.start(BILDWARTCTL, {"serve", "--targets", file.fileName(), "--metrics",
+                                   QString::number(metricsPort)});
+        QVERIFY(second.waitForFinished(processTimeoutMs));
+        QCOMPARE(second.exitCode(), 3);
+        QVERIFY2(second.readAllStandardError().contains("ist belegt"), "no German cause");
 
         // One display by its address, as the blackbox exporter's probe; an address not in
         // the file is no HTTP error, it is not up.

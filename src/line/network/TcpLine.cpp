@@ -149,10 +149,12 @@ void TcpLine::readSome()
 {
     if (!m_open || m_lossReported)
         return;
-    // Exactly what is there: read(N) keeps N bytes of capacity in every chunk, and the log
-    // keeps a hundred chunks per display.
+    // Copied out at its size: read(N) hands over the socket's own 16 KiB block when N is all
+    // of it, and the log keeps a hundred blocks per display (a serve of a thousand lines grew
+    // by hundreds of megabytes for a few bytes each).
     const qint64 available = std::min(m_socket->bytesAvailable(), deliverySize);
-    const QByteArray chunk = available > 0 ? m_socket->read(available) : QByteArray();
+    QByteArray chunk(available, Qt::Uninitialized);
+    chunk.resize(available > 0 ? std::max<qint64>(0, m_socket->read(chunk.data(), available)) : 0);
     if (m_telnet.sees(chunk)) {
         m_lossReported = true;
         if (const auto callback = onError)
