@@ -471,11 +471,12 @@ int main(int argc, char** argv)
                                                           [](double ms) { return ms < 0; });
     std::sort(scrapes.begin(), scrapes.end());
     const double p95 = scraped ? scrapes[size_t(double(scrapes.size() - 1) * 0.95)] : -1;
-    std::printf("serve, %d displays at a 30 s poll: scrape p95 %.1f ms (goal <= %.0f), CPU %.1f %% "
-                "of a core scraped every second, %.1f %% scraped every 30 s (goal <= %.0f %%), "
-                "peak %.1f MB (goal <= %.0f MB)\n",
-                fleetSize, p95, scrapeGoalMs, cpu * 100.0, cpuAt30s * 100.0, serveCpuGoal * 100.0,
-                serveMb, serveMemoryGoalMb);
+    const double p50 = scraped ? scrapes[scrapes.size() / 2] : -1;
+    std::printf("serve, %d displays at a 30 s poll: scrape median %.1f ms, p95 %.1f ms (goal <= "
+                "%.0f), CPU %.1f %% of a core scraped every second, %.1f %% scraped every 30 s "
+                "(goal <= %.0f %%), peak %.1f MB (goal <= %.0f MB)\n",
+                fleetSize, p50, p95, scrapeGoalMs, cpu * 100.0, cpuAt30s * 100.0,
+                serveCpuGoal * 100.0, serveMb, serveMemoryGoalMb);
 
     const bool allRan =
         scraped && cpu >= 0 &&

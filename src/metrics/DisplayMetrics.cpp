@@ -5,30 +5,25 @@
 #include "controller/LineSession.h"
 #include "controller/RemoteDisplay.h"
 #include "controller/TrafficLog.h"
+#include "metrics/SeriesRegistry.h"
 #include "protocol/InputSource.h"
 #include "protocol/PowerState.h"
 
 #include <QDateTime>
 #include <chrono>
-#include <prometheus/counter.h>
-#include <prometheus/family.h>
-#include <prometheus/gauge.h>
-#include <prometheus/registry.h>
 
 namespace {
 
 using Labels = std::map<std::string, std::string>;
 
-prometheus::Family<prometheus::Gauge>& gauge(prometheus::Registry& registry, const char* name,
-                                             const char* help)
+SeriesFamily& gauge(SeriesRegistry& registry, const char* name, const char* help)
 {
-    return prometheus::BuildGauge().Name(name).Help(help).Register(registry);
+    return registry.gauge(name, help);
 }
 
-prometheus::Family<prometheus::Counter>& counter(prometheus::Registry& registry, const char* name,
-                                                 const char* help)
+SeriesFamily& counter(SeriesRegistry& registry, const char* name, const char* help)
 {
-    return prometheus::BuildCounter().Name(name).Help(help).Register(registry);
+    return registry.counter(name, help);
 }
 
 Labels with(Labels labels, const Labels& extra)
@@ -59,7 +54,7 @@ const QList<PowerState>& powerStates()
 
 } // namespace
 
-MetricFamilies::MetricFamilies(prometheus::Registry& registry)
+MetricFamilies::MetricFamilies(SeriesRegistry& registry)
     : up(gauge(registry, "bildwart_up", "1 when the display answered its last poll"))
     , lastAnswer(gauge(registry, "bildwart_last_answer_timestamp_seconds",
                        "When the display last answered (Unix time)"))
@@ -86,7 +81,7 @@ DisplayMetrics::DisplayMetrics(MetricFamilies& families, DisplayController& cont
     , m_controller(controller)
     , m_labels(std::move(labels))
 {
-    m_up = &families.up.Add(m_labels);
+    m_up = &families.up.add(m_labels);
     for (PowerState state : powerStates())
         m_slots.push_back({&families.powerState, {{"state", rawValue(state).toStdString()}}});
     for (const InputSource& source : InputSource::all())
@@ -95,9 +90,9 @@ DisplayMetrics::DisplayMetrics(MetricFamilies& families, DisplayController& cont
                          &families.videoFreeze, &families.screenShade})
         m_slots.push_back({family, {}});
     m_info.family = &families.info;
-    m_dropouts = &families.dropouts.Add(m_labels);
-    m_timeouts = &families.timeouts.Add(m_labels);
-    m_reconnects = &families.reconnects.Add(m_labels);
+    m_dropouts = &families.dropouts.add(m_labels);
+    m_timeouts = &families.timeouts.add(m_labels);
+    m_reconnects = &families.reconnects.add(m_labels);
     connect(&controller.display(), &RemoteDisplay::changed, this, &DisplayMetrics::refresh);
     connect(&controller.line(), &LineSession::connectionChanged, this, &DisplayMetrics::refresh);
     connect(&controller.line(), &LineSession::dropoutsChanged, this, &DisplayMetrics::refresh);
@@ -112,27 +107,27 @@ DisplayMetrics::~DisplayMetrics()
     for (Slot& slot : m_slots)
         keep(slot, std::nullopt);
     keep(m_info, std::nullopt);
-    m_families.up.Remove(m_up);
+    m_families.up.remove(m_up);
     if (m_lastAnswer)
-        m_families.lastAnswer.Remove(m_lastAnswer);
+        m_families.lastAnswer.remove(m_lastAnswer);
     if (m_pollDuration)
-        m_families.pollDuration.Remove(m_pollDuration);
-    m_families.dropouts.Remove(m_dropouts);
-    m_families.timeouts.Remove(m_timeouts);
-    m_families.reconnects.Remove(m_reconnects);
+        m_families.pollDuration.remove(m_pollDuration);
+    m_families.dropouts.remove(m_dropouts);
+    m_families.timeouts.remove(m_timeouts);
+    m_families.reconnects.remove(m_reconnects);
 }
 
 void DisplayMetrics::keep(Slot& slot, std::optional<double> value)
 {
     if (!value) {
         if (slot.series)
-            slot.family->Remove(std::exchange(slot.series, nullptr));
+            slot.family->remove(std::exchange(slot.series, nullptr));
         return;
     }
     if (!slot.series)
-        slot.series = &slot.family->Add(with(m_labels, slot.extra));
-    if (slot.series->Value() != *value)
-        slot.series->Set(*value);
+        slot.series = &slot.family->add(with(m_labels, slot.extra));
+    if (slot.series->value() != *value)
+        slot.series->set(*value);
 }
 
 void DisplayMetrics::refresh()
@@ -193,16 +188,16 @@ void DisplayMetrics::refresh()
     const LineSession& line = m_controller.line();
     const qint64 dropouts = line.dropoutsTotal();
     if (dropouts > m_dropoutsSeen)
-        m_dropouts->Increment(double(dropouts - m_dropoutsSeen));
+        m_dropouts->increment(double(dropouts - m_dropoutsSeen));
     m_dropoutsSeen = dropouts;
     if (line.reconnects() > m_reconnectsSeen)
-        m_reconnects->Increment(line.reconnects() - m_reconnectsSeen);
+        m_reconnects->increment(line.reconnects() - m_reconnectsSeen);
     m_reconnectsSeen = line.reconnects();
 }
 
 void DisplayMetrics::setUp(bool up)
 {
-    m_up->Set(up ? 1.0 : 0.0);
+    m_up->set(up ? 1.0 : 0.0);
 }
 
 void DisplayMetrics::onLogAppended(int count)
@@ -214,7 +209,7 @@ void DisplayMetrics::onLogAppended(int count)
     }
     const int timeouts = m_controller.log().counters().timeouts;
     if (timeouts > m_timeoutsSeen)
-        m_timeouts->Increment(timeouts - m_timeoutsSeen);
+        m_timeouts->increment(timeouts - m_timeoutsSeen);
     m_timeoutsSeen = timeouts;
 }
 
@@ -229,12 +224,12 @@ void DisplayMetrics::onFinished(const CommandResult& result)
         return;
     setUp(true);
     if (!m_lastAnswer)
-        m_lastAnswer = &m_families.lastAnswer.Add(m_labels);
-    m_lastAnswer->Set(double(nowMs()) / 1000.0);
+        m_lastAnswer = &m_families.lastAnswer.add(m_labels);
+    m_lastAnswer->set(double(nowMs()) / 1000.0);
     if (result.command.poll && m_pollSentUs >= 0) {
         if (!m_pollDuration)
-            m_pollDuration = &m_families.pollDuration.Add(m_labels);
-        m_pollDuration->Set(double(monotonicUs() - m_pollSentUs) / 1e6);
+            m_pollDuration = &m_families.pollDuration.add(m_labels);
+        m_pollDuration->set(double(monotonicUs() - m_pollSentUs) / 1e6);
         m_pollSentUs = -1;
     }
 }

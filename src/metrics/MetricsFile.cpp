@@ -2,10 +2,12 @@
 
 #include <QCoreApplication>
 #include <QSaveFile>
-#include <prometheus/registry.h>
+#include <prometheus/collectable.h>
+#include <prometheus/metric_family.h>
 #include <prometheus/text_serializer.h>
 
-std::optional<QString> writeMetricsFile(const QString& path, const prometheus::Registry& registry)
+std::optional<QString> writeMetricsFile(const QString& path,
+                                        const prometheus::Collectable& registry)
 {
     const std::string text = prometheus::TextSerializer().Serialize(registry.Collect());
     QSaveFile file(path);

@@ -4,10 +4,11 @@
 #include <optional>
 
 namespace prometheus {
-class Registry;
+class Collectable;
 }
 
-// The registry's metrics in the Prometheus text format, for node_exporter's textfile
+// The collected metrics in the Prometheus text format, for node_exporter's textfile
 // collector: written to a temporary file beside PATH and renamed over it, so that a reader
 // sees the old file or the new one, never half of one. The German reason when it failed.
-std::optional<QString> writeMetricsFile(const QString& path, const prometheus::Registry& registry);
+std::optional<QString> writeMetricsFile(const QString& path,
+                                        const prometheus::Collectable& registry);

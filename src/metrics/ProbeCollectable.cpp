@@ -1,11 +1,12 @@
 #include "metrics/ProbeCollectable.h"
 
+#include "metrics/SeriesRegistry.h"
+
 #include <CivetServer.h>
 #include <algorithm>
 #include <civetweb.h>
 #include <cstring>
 #include <prometheus/metric_family.h>
-#include <prometheus/registry.h>
 
 namespace {
 
@@ -25,17 +26,9 @@ int noteTarget(mg_connection* connection)
     return 0; // the exposer answers
 }
 
-bool isOf(const prometheus::ClientMetric& metric, const std::string& target)
-{
-    return std::any_of(metric.label.begin(), metric.label.end(),
-                       [&](const prometheus::ClientMetric::Label& label) {
-                           return label.name == "target" && label.value == target;
-                       });
-}
-
 } // namespace
 
-ProbeCollectable::ProbeCollectable(std::shared_ptr<prometheus::Registry> registry, Fetch fetch)
+ProbeCollectable::ProbeCollectable(std::shared_ptr<const SeriesRegistry> registry, Fetch fetch)
     : m_registry(std::move(registry))
     , m_fetch(std::move(fetch))
 {
@@ -76,16 +69,9 @@ std::vector<prometheus::MetricFamily> ProbeCollectable::Collect() const
 // The families with series of this target; none when it has no bildwart_up.
 std::vector<prometheus::MetricFamily> ProbeCollectable::seriesOf(const std::string& target) const
 {
-    std::vector<prometheus::MetricFamily> families;
-    bool known = false;
-    for (prometheus::MetricFamily& family : m_registry->Collect()) {
-        std::erase_if(family.metric, [&](const prometheus::ClientMetric& metric) {
-            return !isOf(metric, target);
-        });
-        known = known || (family.name == "bildwart_up" && !family.metric.empty());
-        if (!family.metric.empty())
-            families.push_back(std::move(family));
-    }
+    auto families = m_registry->collectTarget(target);
+    const bool known = std::any_of(families.begin(), families.end(),
+                                   [](const auto& family) { return family.name == "bildwart_up"; });
     if (!known)
         families.clear();
     return families;

@@ -7,9 +7,7 @@
 #include <string>
 
 struct CivetCallbacks;
-namespace prometheus {
-class Registry;
-}
+class SeriesRegistry;
 
 // "/probe?target=ADDR" beside "/metrics", as Prometheus' blackbox exporter has it: the
 // series of one display, so that a job can relabel over a list of addresses. The exposer's
@@ -22,7 +20,7 @@ class ProbeCollectable final : public prometheus::Collectable {
 public:
     using Fetch = std::function<void(const std::string& target)>;
 
-    explicit ProbeCollectable(std::shared_ptr<prometheus::Registry> registry, Fetch fetch = {});
+    explicit ProbeCollectable(std::shared_ptr<const SeriesRegistry> registry, Fetch fetch = {});
 
     std::vector<prometheus::MetricFamily> Collect() const override;
 
@@ -32,6 +30,6 @@ public:
 private:
     std::vector<prometheus::MetricFamily> seriesOf(const std::string& target) const;
 
-    std::shared_ptr<prometheus::Registry> m_registry;
+    std::shared_ptr<const SeriesRegistry> m_registry;
     const Fetch m_fetch; // set once, before the exposer asks
 };

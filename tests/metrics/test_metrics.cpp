@@ -5,6 +5,7 @@
 #include "Support.h"
 
 #include "metrics/DisplayMetrics.h"
+#include "metrics/SeriesRegistry.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -18,14 +19,13 @@
 #include <QTest>
 #include <QUrlQuery>
 #include <csignal>
-#include <prometheus/registry.h>
 #include <prometheus/text_serializer.h>
 
 namespace {
 
 constexpr int processTimeoutMs = 120'000;
 
-QString scrape(const prometheus::Registry& registry)
+QString scrape(const SeriesRegistry& registry)
 {
     return QString::fromStdString(prometheus::TextSerializer().Serialize(registry.Collect()));
 }
@@ -65,11 +65,32 @@ private:
     QTemporaryDir m_dir;
 
 private slots:
+    // Series leave from anywhere in their family, in any order, and the others keep their
+    // values; a probe sees only its target's.
+    void seriesComeAndGo()
+    {
+        SeriesRegistry registry;
+        SeriesFamily& up = registry.gauge("bildwart_up", "up");
+        std::vector<Series*> series;
+        for (const char* target : {"a", "b", "c", "d"})
+            series.push_back(&up.add({{"target", target}, {"name", "Raum"}}));
+        for (size_t i = 0; i < series.size(); ++i)
+            series[i]->set(double(i + 1));
+        up.remove(series[1]);
+        up.remove(series[3]);
+        series[2]->set(30);
+        up.remove(series[0]);
+        QCOMPARE(scrape(registry).count("bildwart_up{"), 1);
+        QVERIFY(scrape(registry).contains("bildwart_up{name=\"Raum\",target=\"c\"} 30"));
+        QCOMPARE(registry.collectTarget("c").size(), size_t(1));
+        QVERIFY(registry.collectTarget("a").empty());
+    }
+
     // Unknown is no series at all; what the display told on this line is, as long as the
     // line is open.
     void seriesFollowKnowledge()
     {
-        prometheus::Registry registry;
+        SeriesRegistry registry;
         MetricFamilies families(registry);
         ControllerFixture fixture;
         fixture.realTime = true;

@@ -13,6 +13,7 @@
 #include "metrics/DisplayMetrics.h"
 #include "metrics/MetricsFile.h"
 #include "metrics/ProbeCollectable.h"
+#include "metrics/SeriesRegistry.h"
 #include "mqtt/MqttBridge.h"
 #include "process/HandOver.h"
 #include "session/LineServer.h"
@@ -26,7 +27,6 @@
 #include <future>
 #include <malloc.h>
 #include <prometheus/exposer.h>
-#include <prometheus/registry.h>
 
 namespace {
 
@@ -178,7 +178,7 @@ bool ServeCommand::startMetrics()
     const Invocation& invocation = m_session.invocation();
     if (!invocation.metrics && !invocation.textfile)
         return true;
-    m_registry = std::make_shared<prometheus::Registry>();
+    m_registry = std::make_shared<SeriesRegistry>();
     m_families = std::make_unique<MetricFamilies>(*m_registry);
     // A scrape of a thousand displays builds megabytes of text and frees them again. Kept in
     // the heap, not handed back to the system and faulted in anew each time, that text is

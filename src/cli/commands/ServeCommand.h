@@ -19,9 +19,9 @@ class HandOver;
 class QTimer;
 struct MetricFamilies;
 
+class SeriesRegistry;
 namespace prometheus {
 class Exposer;
-class Registry;
 } // namespace prometheus
 
 // "serve": holds every line it is given (-p, repeatable, or a targets file) without a
@@ -58,7 +58,7 @@ private:
     bool m_stopping = false;
     ControllerSettings::Loaded m_stored; // the user's settings, read once
     // The metrics outlive the displays' series in them; the exposer goes first.
-    std::shared_ptr<prometheus::Registry> m_registry;
+    std::shared_ptr<SeriesRegistry> m_registry;
     std::unique_ptr<MetricFamilies> m_families;
     std::shared_ptr<ProbeCollectable> m_probe;
     std::unique_ptr<prometheus::Exposer> m_exposer;
