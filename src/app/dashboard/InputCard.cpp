@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int tileMinimumWidth = 92;
+constexpr int tileMinimumWidth = 84;
 constexpr int tileSpacing = 10;
 
 } // namespace

@@ -41,7 +41,7 @@ constexpr double screenShare = 0.9;
 constexpr int preferredWidth = 1440;
 constexpr int dashboardRows = 2;
 constexpr int terminalRows = 12;
-constexpr int terminalFewestRows = 4; // what the first split leaves it on a small screen
+constexpr int terminalFewestRows = 6; // what the first split leaves it on a small screen
 constexpr int sidebarIdealWidth = 300;
 // At larger fonts the sidebar grows with them: about this many average characters.
 constexpr int sidebarCharacters = 36;

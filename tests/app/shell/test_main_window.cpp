@@ -340,6 +340,46 @@ private slots:
         QVERIFY(sidebar->width() >= 280 && sidebar->width() <= 360);
     }
 
+    // A classroom laptop's screen and a 144-dpi font: the first split shows every power and
+    // input tile without scrolling and still six rows of the log.
+    void smallScreensSeeTilesAndLog_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QSize>("size");
+        QTest::addRow("9 pt, 1024x700") << 9 << QSize(1024, 700);
+        QTest::addRow("15 pt, 1360x900") << 15 << QSize(1360, 900);
+    }
+    void smallScreensSeeTilesAndLog()
+    {
+        QFETCH(int, points);
+        QFETCH(QSize, size);
+        const QFont original = QApplication::font();
+        QFont font = original;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        const auto restore = qScopeGuard([&] { QApplication::setFont(original); });
+
+        UiFixture f;
+        MainWindow window(*f.controller, f.store.settings());
+        window.setFixedSize(size);
+        window.show();
+        f.connect();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+
+        auto* dashboard = child<QScrollArea>(&window, "dashboardView");
+        const QRect seen = dashboard->viewport()->rect();
+        const auto tiles = dashboard->findChildren<TileButton*>();
+        QVERIFY(tiles.size() >= 14); // five power states, nine inputs
+        for (TileButton* tile : tiles) {
+            const QRect at(tile->mapTo(dashboard->viewport(), QPoint()), tile->size());
+            QVERIFY2(seen.contains(at), qPrintable(tile->property("text").toString()));
+        }
+        auto* log = window.findChild<QListView*>();
+        QVERIFY(log->viewport()->height() >= 6 * log->itemDelegate()->sizeHint({}, {}).height());
+    }
+
     void darkPaletteIsFollowed()
     {
         With<MainWindow> f;
