@@ -41,7 +41,11 @@ constexpr double screenShare = 0.9;
 constexpr int preferredWidth = 1440;
 constexpr int dashboardRows = 2;
 constexpr int terminalRows = 12;
-constexpr int terminalFewestRows = 6; // what the first split leaves it on a small screen
+// What the first split leaves the terminal on a small screen. With a large font (a 144-dpi
+// screen) the log's rows are tall and the dashboard scrolls anyway: the log keeps eight.
+constexpr int terminalFewestRows = 6;
+constexpr int terminalFewestRowsLargeFont = 8;
+constexpr int largeFontRowHeight = 26;
 constexpr int sidebarIdealWidth = 300;
 // At larger fonts the sidebar grows with them: about this many average characters.
 constexpr int sidebarCharacters = 36;
@@ -112,8 +116,12 @@ void MainWindow::chooseFirstSplit()
     // gives up rows down to its minimum for it.
     const int available = m_detail->height() - m_detail->handleWidth();
     const int firstRow = m_dashboard->heightForCardRows(1, m_detail->width());
-    const int fewest = qMax(terminalMinimumHeight,
-                            m_terminal->heightForRows(terminalFewestRows, m_detail->width()));
+    const int rowHeight = m_terminal->heightForRows(1, m_detail->width()) -
+                          m_terminal->heightForRows(0, m_detail->width());
+    const int fewestRows =
+        rowHeight >= largeFontRowHeight ? terminalFewestRowsLargeFont : terminalFewestRows;
+    const int fewest =
+        qMax(terminalMinimumHeight, m_terminal->heightForRows(fewestRows, m_detail->width()));
     const int terminal =
         std::clamp(available - firstRow, fewest,
                    qMax(fewest, m_terminal->heightForRows(terminalRows, m_detail->width())));
