@@ -57,10 +57,15 @@ void EpollEventDispatcher::watch(int fd, const Watched& watched, bool known)
     }
     event.data.fd = fd;
     if (event.events == 0) {
-        // Fails harmlessly when the descriptor was closed first: the kernel dropped it then.
+        m_alwaysReady.remove(fd);
+        // Fails when the descriptor was closed first; the kernel dropped it then, unless
+        // another descriptor still refers to the same file (every owner here removes its
+        // notifier before it closes).
         ::epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
         return;
     }
+    if (m_alwaysReady.contains(fd))
+        return;
     // The kernel forgets a descriptor closed before its notifier went, and the number may
     // be in use again: whichever of add and modify the kernel takes.
     if (::epoll_ctl(m_epoll, known ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd, &event) != 0) {
@@ -68,6 +73,10 @@ void EpollEventDispatcher::watch(int fd, const Watched& watched, bool known)
         if ((first == ENOENT || first == EEXIST) &&
             ::epoll_ctl(m_epoll, known ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, fd, &event) == 0)
             return;
+        if (first == EPERM) { // a regular file, always ready as poll() has it
+            m_alwaysReady.insert(fd);
+            return;
+        }
         qWarning("EpollEventDispatcher: descriptor %d cannot be watched: %s", fd, strerror(first));
     }
 }
@@ -133,7 +142,8 @@ void EpollEventDispatcher::wakeUp()
     // From any thread; one write until the loop has read it.
     if (!m_wakeUpSent.exchange(true, std::memory_order_acq_rel)) {
         const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t written = ::write(m_wake, &one, sizeof one);
+        if (::write(m_wake, &one, sizeof one) != ssize_t(sizeof one))
+            m_wakeUpSent.store(false, std::memory_order_release); // the next one tries again
     }
 }
 
@@ -193,11 +203,21 @@ bool EpollEventDispatcher::processEvents(QEventLoop::ProcessEventsFlags flags)
     if (m_interrupted.load(std::memory_order_acquire))
         return false;
 
-    const int timeout = waitMs(canWait, withTimers);
+    const bool filesReady = withNotifiers && !m_alwaysReady.isEmpty();
+    const int timeout = waitMs(canWait && !filesReady, withTimers);
     int handled = 0;
     if (withNotifiers) {
         epoll_event events[eventsPerTurn];
         const int ready = ::epoll_wait(m_epoll, events, eventsPerTurn, timeout);
+        if (ready < 0 && errno != EINTR)
+            qWarning("EpollEventDispatcher: epoll_wait failed: %s", strerror(errno));
+        for (const int fd : std::as_const(m_alwaysReady)) {
+            const Watched watched = m_watched.value(fd);
+            for (QSocketNotifier* notifier : {watched.notifiers[0], watched.notifiers[1]}) {
+                if (notifier && !m_pending.contains(notifier))
+                    m_pending.append(notifier);
+            }
+        }
         for (int i = 0; i < ready; ++i) {
             const int fd = events[i].data.fd;
             if (fd == m_wake) {

@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <atomic>
 #include <memory>
 
@@ -49,6 +50,7 @@ private:
     std::atomic<bool> m_wakeUpSent{false};
     std::atomic<bool> m_interrupted{false};
     QHash<int, Watched> m_watched;
+    QSet<int> m_alwaysReady; // regular files: epoll refuses them, poll() calls them ready
     QList<QSocketNotifier*> m_pending;
     std::unique_ptr<QTimerInfoList> m_timers;
 };

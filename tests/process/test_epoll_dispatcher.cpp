@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSocketNotifier>
+#include <QTemporaryFile>
 #include <QTest>
 #include <QTimer>
 #include <fcntl.h>
@@ -108,6 +109,14 @@ private slots:
         connect(&reused, &QSocketNotifier::activated, this, [&] { heard = true; });
         again.put();
         QVERIFY(turnUntil([&] { return heard; }));
+
+        // A regular file, which epoll refuses, is ready at once, as poll() has it.
+        QTemporaryFile file;
+        QVERIFY(file.open());
+        QSocketNotifier fileReader(file.handle(), QSocketNotifier::Read);
+        bool fileHeard = false;
+        connect(&fileReader, &QSocketNotifier::activated, this, [&] { fileHeard = true; });
+        QVERIFY(turnUntil([&] { return fileHeard; }));
     }
 
     void timersInOrderAndExcludedNotifiersWait()
