@@ -12,8 +12,8 @@
 namespace {
 
 constexpr int tileMinimumHeight = 62;
-constexpr int tileMinimumWidth =
-    84; // three inputs side by side in the narrow card of a 1024-pixel window
+// Three inputs side by side in the narrow card of a 1024-pixel window.
+constexpr int tileMinimumWidth = 84;
 constexpr int tileIconSize = 24;
 constexpr int iconTitleGap = 6;
 constexpr int verticalPadding = 9;

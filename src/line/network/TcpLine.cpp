@@ -149,9 +149,8 @@ void TcpLine::readSome()
 {
     if (!m_open || m_lossReported)
         return;
-    // Copied out at its size: read(N) hands over the socket's own 16 KiB block when N is all
-    // of it, and the log keeps a hundred blocks per display (a serve of a thousand lines grew
-    // by hundreds of megabytes for a few bytes each).
+    // Copied out at its size: read(N) would hand over the socket's own 16 KiB block when N is
+    // all of it, and the socket would allocate a new one for the next few bytes.
     const qint64 available = std::min(m_socket->bytesAvailable(), deliverySize);
     QByteArray chunk(available, Qt::Uninitialized);
     chunk.resize(available > 0 ? std::max<qint64>(0, m_socket->read(chunk.data(), available)) : 0);

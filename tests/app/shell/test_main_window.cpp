@@ -39,6 +39,24 @@
 
 namespace {
 
+// The application's font at this size while it lives; the one before after.
+class ApplicationFont {
+public:
+    explicit ApplicationFont(int points)
+        : m_original(QApplication::font())
+    {
+        QFont font = m_original;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+    }
+    ~ApplicationFont() { QApplication::setFont(m_original); }
+    ApplicationFont(const ApplicationFont&) = delete;
+    ApplicationFont& operator=(const ApplicationFont&) = delete;
+
+private:
+    const QFont m_original;
+};
+
 const QString longPath = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K5VJ8-if00");
 
 // A display with long values everywhere.
@@ -291,11 +309,7 @@ private slots:
         QFETCH(int, points);
         QFETCH(QSize, size);
         QFETCH(bool, connected);
-        const QFont original = QApplication::font();
-        QFont font = original;
-        font.setPointSize(points);
-        QApplication::setFont(font);
-        const auto restore = qScopeGuard([&] { QApplication::setFont(original); });
+        const ApplicationFont font(points);
 
         UiFixture f;
         f.store.settings().setValue("loopbackVisible", true);
@@ -357,11 +371,7 @@ private slots:
         QFETCH(QSize, size);
         QFETCH(bool, tilesSeen);
         QFETCH(int, rows);
-        const QFont original = QApplication::font();
-        QFont font = original;
-        font.setPointSize(points);
-        QApplication::setFont(font);
-        const auto restore = qScopeGuard([&] { QApplication::setFont(original); });
+        const ApplicationFont font(points);
 
         UiFixture f;
         MainWindow window(*f.controller, f.store.settings());
